@@ -1,0 +1,55 @@
+// The parameter set of the one logger being read, and what its memory decodes into. Each
+// logger's data overwrite the previous logger's.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace vantrell {
+
+inline constexpr const char *MISSING_READING = "-------";
+
+struct ChannelParameters {
+    int enabled = 0;
+    int limitAlarm = 0;
+    std::string unitText;
+    std::string name;
+    int rangeCode = 0;
+    int decimals = 0; // -1 marks an invalid code
+    std::string scaleStart;
+    std::string scaleEnd;
+    std::string highLimit;
+    std::string lowLimit;
+    double gain = 0.0;
+    double offset = 0.0;
+};
+
+struct LoggerParameters {
+    int loggerModel = 1; // 1, 3, 4 or 5
+    int samplingCode = 0;
+    std::string memoryPointer; // five digits: records stored + 1
+    std::string loggerSerial;
+    std::array<ChannelParameters, 5> channels{}; // 1..4; 0 unused
+    bool parameterReadFailed = false;
+};
+
+// One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4).
+struct Reading {
+    std::string date;
+    std::string time;
+    std::array<std::string, 5> values{};
+};
+
+// Both grow with the memory being read: a logger may hold any number of records.
+struct LoggerData {
+    std::vector<std::string> recordBuffer; // record k at index k - 1, bytes as received
+    std::vector<Reading> readingTable;     // entry k at index k - 1
+    bool transferComplete = false;
+    bool loggerLimitAlarm = false;
+    int readBackCount = 0;
+    std::string dataFilePath; // the file the last writeDataFile produced
+    bool dataFileWritten = false;
+};
+
+} // namespace vantrell

@@ -1,0 +1,19 @@
+// The flags of the reading session that the link steps set and the session tests.
+#pragma once
+
+#include <array>
+
+namespace vantrell {
+
+struct SessionState {
+    bool stepFailed = false;
+    bool sessionRunning = false;
+    bool communicating = false;
+    int loggerIndex = 1;               // 1..8
+    std::array<int, 9> mncFlags{};     // present switch modules, 1..8
+    int networkNumber = 0;
+    int sectionNumber = 0;
+    int dailyMarkIndex = 1;            // 1, 3, 5, 7: the done mark is at this position + 1
+};
+
+} // namespace vantrell

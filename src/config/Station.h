@@ -1,0 +1,69 @@
+// The one object that holds the whole station: its configuration tables, the link and logger
+// records, the session flags and the services through which it meets time, the line and the
+// operator. Programs own one; tests build as many as they like.
+#pragma once
+
+#include "config/LinkState.h"
+#include "config/LoggerParameters.h"
+#include "config/SessionState.h"
+#include "config/Tables.h"
+
+#include <filesystem>
+#include <string>
+
+namespace vantrell {
+
+class Clock;
+class EventPump;
+class SerialPort;
+class ProgressSink;
+class Dialogs;
+
+struct StationServices {
+    Clock &clock;
+    EventPump &pump;
+    SerialPort &port;
+    ProgressSink &progress;
+    Dialogs &dialogs;
+};
+
+class Station {
+public:
+    Station(StationServices services, std::filesystem::path configDir);
+
+    Clock &clock() const { return services_.clock; }
+    EventPump &pump() const { return services_.pump; }
+    SerialPort &port() const { return services_.port; }
+    ProgressSink &progress() const { return services_.progress; }
+    Dialogs &dialogs() const { return services_.dialogs; }
+    const std::filesystem::path &configDir() const { return configDir_; }
+
+    // Lets the world move on for `seconds` (the pauses between protocol steps).
+    void wait(double seconds);
+
+    // The device being read, and the letter its session leaves for the current schedule time.
+    DeviceRecord &cycleRecord() { return devices.at(cycleDevice); }
+    void recordStatus(const std::string &letter);
+    std::string currentStatus() const;
+
+    DeviceTable devices{};
+    ScheduleTimes scheduleTimes{};
+    DailyMarks dailyMarks{};
+    ReportSentMarks reportSentMarks{};
+    ChannelSetup channelSetup{};
+    SmsPhonebook phonebook{};
+    int selectedDevice = 1;
+    int cycleDevice = 1;
+
+    LinkState link{};
+    SessionState session{};
+    LoggerParameters logger{};
+    LoggerData data{};
+    std::string rainFactor; // the factor a rain logger last reported
+
+private:
+    StationServices services_;
+    std::filesystem::path configDir_;
+};
+
+} // namespace vantrell

@@ -1,0 +1,117 @@
+// The configuration tables every module reads. Values stay text, exactly as the configuration
+// files store them; flags are "0"/"1" and are compared numerically, free text as it stands.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace vantrell {
+
+constexpr int maxDevices = 50;
+constexpr int deviceFieldCount = 46; // fields 0..45; 0 is never used
+constexpr int maxLoggers = 8;
+constexpr int scheduleTimeCount = 4;
+
+// Field numbers of a device record (the child position in prop.xml is the number minus 1).
+namespace field {
+constexpr int active = 1;
+constexpr int connection = 2;
+constexpr int outsideLine = 3;
+constexpr int outsideLineIndex = 4;
+constexpr int serialNumber1 = 5; // serial number of logger k is field 4 + k
+constexpr int deviceType = 13;
+constexpr int description = 14;
+constexpr int scheduleSlot1 = 15; // schedule time s is field 14 + s
+constexpr int savingMode = 19;
+constexpr int dataDirectory = 20;
+constexpr int forwardEnabled = 21;
+constexpr int forwardKind = 22;
+constexpr int forwardAddress = 23;
+constexpr int forwardUser = 24;
+constexpr int forwardPassword = 25;
+constexpr int eraseMemory = 26;
+constexpr int setClock = 27;
+constexpr int useSwitch = 28;
+constexpr int reportEnabled = 29;
+constexpr int reportAddress = 30;
+constexpr int ftpRootDirectory = 31;
+constexpr int alarmEnabled = 32;
+constexpr int alarmNotifyKind = 33;
+constexpr int alarmAddress = 34;
+constexpr int smtpServer = 35;
+constexpr int lastWritten = 35; // fields 36..45 only ever come from a file
+} // namespace field
+
+// The connection texts that are not telephone numbers; the first four characters decide.
+constexpr const char *localConnection = "locl0000";
+constexpr const char *localPrefix = "locl";
+constexpr const char *networkPrefix = "netw";
+
+enum class ConnectionKind { local, network, modem };
+
+struct DeviceRecord {
+    std::array<std::string, deviceFieldCount> fields{};
+
+    std::string &operator[](int f) { return fields.at(f); }
+    const std::string &operator[](int f) const { return fields.at(f); }
+
+    bool flag(int f) const; // the field's numeric value is 1
+    const std::string &connection() const { return fields[field::connection]; }
+    ConnectionKind connectionKind() const;
+    // Network and section of a "netwNNSS" connection text; 0 where the digits are missing.
+    int networkNumber() const;
+    int sectionNumber() const;
+    std::string &serialNumber(int logger) { return fields.at(field::serialNumber1 + logger - 1); }
+    const std::string &serialNumber(int logger) const {
+        return fields.at(field::serialNumber1 + logger - 1);
+    }
+    bool scheduledAt(int time) const { return flag(field::scheduleSlot1 + time - 1); }
+    // A slot is free when the phone list would show nothing in its first column.
+    bool isFree() const;
+};
+
+// Slots 0..50; slot 0 is never used, slot k is row k of the phone list.
+using DeviceTable = std::array<DeviceRecord, maxDevices + 1>;
+
+// Entry s (1..4) is the list index of schedule time s; "-1" or "" means not set.
+using ScheduleTimes = std::array<std::string, scheduleTimeCount + 1>;
+
+// Position p (1..8) of slot k: 2s-1 holds "X" when the device is scheduled at time s,
+// 2s the done mark (a status letter) of time s.
+struct DailyMarks {
+    std::array<std::array<std::string, maxDevices + 1>, 2 * scheduleTimeCount + 1> marks{};
+
+    std::string &at(int position, int slot) { return marks.at(position).at(slot); }
+    const std::string &at(int position, int slot) const { return marks.at(position).at(slot); }
+};
+
+using ReportSentMarks = std::array<std::string, scheduleTimeCount + 1>;
+
+namespace setup {
+constexpr int readingsPerDay = 1;
+constexpr int accelAlarmOn = 2;
+constexpr int accelDelta = 3;
+constexpr int accelDays = 4;
+constexpr int decimalPoint = 5;
+constexpr int accelMessage = 6;
+constexpr int absAlarmOn = 7;
+constexpr int absMinimum = 8;
+constexpr int absMaximum = 9;
+constexpr int absMessage = 10;
+constexpr int fieldCount = 10;
+constexpr int channelCount = 32;
+} // namespace setup
+
+// The alarm setup of the station whose setup file was loaded last: 51 channels of 51 fields,
+// in practice channels 1..32 and fields 1..10.
+struct ChannelSetup {
+    std::array<std::array<std::string, 51>, 51> values{};
+
+    std::string &at(int channel, int f) { return values.at(channel).at(f); }
+    const std::string &at(int channel, int f) const { return values.at(channel).at(f); }
+};
+
+constexpr int phonebookSize = 10;
+using SmsPhonebook = std::array<std::string, phonebookSize + 1>;
+
+} // namespace vantrell

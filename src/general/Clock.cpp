@@ -1,0 +1,48 @@
+#include "general/Clock.h"
+
+#include <cmath>
+#include <ctime>
+
+namespace vantrell {
+
+using namespace std::chrono;
+
+local_seconds LocalDateTime::toLocalSeconds() const {
+    const auto days = local_days{std::chrono::year{year} / std::chrono::month(unsigned(month)) /
+                                 std::chrono::day(unsigned(day))};
+    return days + hours{hour} + minutes{minute} + seconds{second};
+}
+
+LocalDateTime LocalDateTime::fromLocalSeconds(local_seconds t) {
+    const auto days = floor<std::chrono::days>(t);
+    const year_month_day ymd{days};
+    const hh_mm_ss hms{t - days};
+    return {int(ymd.year()),          int(unsigned(ymd.month())), int(unsigned(ymd.day())),
+            int(hms.hours().count()), int(hms.minutes().count()), int(hms.seconds().count())};
+}
+
+LocalDateTime LocalDateTime::plusSeconds(long long s) const {
+    return fromLocalSeconds(toLocalSeconds() + seconds{s});
+}
+
+double SystemClock::monotonicSeconds() const {
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+LocalDateTime SystemClock::localNow() const {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+LocalDateTime VirtualClock::localNow() const {
+    return start_.plusSeconds(static_cast<long long>(std::floor(now_ - startOffset_)));
+}
+
+void VirtualClock::setLocalTime(LocalDateTime now) {
+    start_ = now;
+    startOffset_ = now_;
+}
+
+} // namespace vantrell

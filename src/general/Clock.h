@@ -1,0 +1,80 @@
+// Time as the station needs it: monotonic seconds for every elapsed-time wait (a wait that spans
+// midnight must still end after its limit) and the local calendar time for marks, file names and
+// logger clock checks. Tests use VirtualClock so that protocol waits cost no real time.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace vantrell {
+
+struct LocalDateTime {
+    int year = 2000; // four digits
+    int month = 1;   // 1..12
+    int day = 1;     // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    bool operator==(const LocalDateTime &) const = default;
+    std::chrono::local_seconds toLocalSeconds() const;
+    static LocalDateTime fromLocalSeconds(std::chrono::local_seconds t);
+    LocalDateTime plusSeconds(long long seconds) const;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Seconds since an arbitrary start; never goes back, never wraps.
+    virtual double monotonicSeconds() const = 0;
+    virtual LocalDateTime localNow() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    double monotonicSeconds() const override;
+    LocalDateTime localNow() const override;
+};
+
+// A clock that moves only when told to. Local time runs with the monotonic seconds from a
+// chosen starting moment.
+class VirtualClock final : public Clock {
+public:
+    explicit VirtualClock(LocalDateTime start = {2026, 2, 3, 9, 5, 0}) : start_(start) {}
+
+    double monotonicSeconds() const override { return now_; }
+    LocalDateTime localNow() const override;
+
+    void advanceTo(double t) {
+        if (t > now_)
+            now_ = t;
+    }
+    void advanceBy(double seconds) { advanceTo(now_ + seconds); }
+    // Moves the calendar without moving the monotonic time, as a user changing the PC clock would.
+    void setLocalTime(LocalDateTime now);
+
+private:
+    double now_ = 0.0;
+    LocalDateTime start_;
+    double startOffset_ = 0.0;
+};
+
+// A time limit that starts when made: started, expired, remaining.
+class Deadline {
+public:
+    Deadline(const Clock &clock, double seconds)
+        : clock_(&clock), limit_(seconds), start_(clock.monotonicSeconds()) {}
+
+    void restart() { start_ = clock_->monotonicSeconds(); }
+    double end() const { return start_ + limit_; }
+    double elapsed() const { return clock_->monotonicSeconds() - start_; }
+    bool expired() const { return clock_->monotonicSeconds() >= end(); }
+    double remaining() const { return expired() ? 0.0 : end() - clock_->monotonicSeconds(); }
+
+private:
+    const Clock *clock_;
+    double limit_;
+    double start_;
+};
+
+} // namespace vantrell

@@ -1,0 +1,40 @@
+// Message boxes go through this seam: the desktop program shows them, the headless program
+// logs them, and tests set the next answers and read what was shown.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrell {
+
+enum class DialogButtons { ok, okCancel, yesNo, yesNoCancel };
+enum class DialogAnswer { ok, cancel, yes, no };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual DialogAnswer message(std::string_view title, std::string_view text,
+                                 DialogButtons buttons = DialogButtons::ok) = 0;
+};
+
+class RecordingDialogs final : public Dialogs {
+public:
+    struct Shown {
+        std::string title;
+        std::string text;
+    };
+
+    DialogAnswer message(std::string_view title, std::string_view text,
+                         DialogButtons buttons) override;
+    void setNextAnswer(DialogAnswer answer) { next_.push_back(answer); }
+    const std::vector<Shown> &shown() const { return shown_; }
+    void clear() { shown_.clear(); }
+
+private:
+    std::deque<DialogAnswer> next_;
+    std::vector<Shown> shown_;
+};
+
+} // namespace vantrell

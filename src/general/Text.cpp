@@ -1,0 +1,93 @@
+#include "general/Text.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vantrell {
+
+double val(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    std::string number;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        number += text[i++];
+    bool digits = false;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        number += text[i++];
+        digits = true;
+    }
+    if (i < text.size() && text[i] == '.') {
+        number += text[i++];
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            number += text[i++];
+            digits = true;
+        }
+    }
+    if (!digits)
+        return 0.0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
+            exponent += text[j++];
+        bool expDigits = false;
+        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
+            exponent += text[j++];
+            expDigits = true;
+        }
+        if (expDigits)
+            number += exponent;
+    }
+    const double v = std::strtod(number.c_str(), nullptr);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+long long valInt(std::string_view text) {
+    const double v = std::round(val(text));
+    constexpr double limit = 9.0e18;
+    return v > limit ? static_cast<long long>(limit)
+                     : v < -limit ? -static_cast<long long>(limit) : static_cast<long long>(v);
+}
+
+std::string trim(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string_view mid(std::string_view text, std::size_t pos, std::size_t count) {
+    if (pos == 0 || pos > text.size())
+        return {};
+    return text.substr(pos - 1, count);
+}
+
+std::string zeroPad(long long value, int digits) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*lld", digits + (value < 0 ? 1 : 0), value);
+    return buf;
+}
+
+std::string hex2(unsigned value) { return hexDigits(value & 0xFFu, 2); }
+
+std::string hexDigits(unsigned long value, int digits) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*lX", digits, value);
+    return buf;
+}
+
+std::string fitRight(std::string_view text, std::size_t width) {
+    std::string out(text.substr(0, width));
+    out.resize(width, ' ');
+    return out;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+} // namespace vantrell

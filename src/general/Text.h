@@ -1,0 +1,34 @@
+// The text rules the station's records rely on. Configuration values are text, line answers
+// are 8-bit text, and both are cut by position; none of these helpers ever reads past the end.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+// Numeric value of a text: the leading number after leading blanks (sign, digits, decimal
+// point, exponent), 0 when there is none. "12abc" is 12, "abc" is 0, " -1.5E2" is -150.
+double val(std::string_view text);
+// val() as a whole number, rounded to nearest.
+long long valInt(std::string_view text);
+
+// Removes leading and trailing blanks (only blanks, as the stored texts are compared that way).
+std::string trim(std::string_view text);
+
+// Characters from 1-based position `pos`, at most `count` of them; empty beyond the end.
+std::string_view mid(std::string_view text, std::size_t pos, std::size_t count);
+
+// `value` with at least `digits` digits, zero-padded ("00042"); a sign goes in front.
+std::string zeroPad(long long value, int digits);
+// `value` as exactly two upper-case hexadecimal digits (0..255).
+std::string hex2(unsigned value);
+// `value` as `digits` upper-case hexadecimal digits with leading zeros.
+std::string hexDigits(unsigned long value, int digits);
+
+// Cut or blank-padded on the right to exactly `width` characters.
+std::string fitRight(std::string_view text, std::size_t width);
+
+bool startsWith(std::string_view text, std::string_view prefix);
+
+} // namespace vantrell
