@@ -3,12 +3,11 @@
 namespace vantrell::sim {
 
 SimPort::SimPort(World &world, int portNumber)
-    : world_(world), portNumber_(portNumber),
-      toDevice_(world,
-                [this](unsigned char b) {
-                    if (device_ != nullptr && !unplugged_)
-                        device_->receive(b);
-                }),
+    : world_(world), portNumber_(portNumber), toDevice_(world,
+                                                        [this](unsigned char b) {
+                                                            if (device_ != nullptr && !unplugged_)
+                                                                device_->receive(b);
+                                                        }),
       toStation_(world, [this](unsigned char b) { deliver(b); }) {}
 
 void SimPort::attach(Device &device) {
@@ -62,7 +61,9 @@ void SimPort::deliver(unsigned char byte) {
         received_.push_back(static_cast<char>(byte));
 }
 
-std::string SimPort::sentBytes() const { return sentBytesSince(-1.0); }
+std::string SimPort::sentBytes() const {
+    return sentBytesSince(-1.0);
+}
 
 std::string SimPort::sentBytesSince(double from) const {
     std::string out;

@@ -9,11 +9,11 @@ struct SessionState {
     bool stepFailed = false;
     bool sessionRunning = false;
     bool communicating = false;
-    int loggerIndex = 1;               // 1..8
-    std::array<int, 9> mncFlags{};     // present switch modules, 1..8
+    int loggerIndex = 1;           // 1..8
+    std::array<int, 9> mncFlags{}; // present switch modules, 1..8
     int networkNumber = 0;
     int sectionNumber = 0;
-    int dailyMarkIndex = 1;            // 1, 3, 5, 7: the done mark is at this position + 1
+    int dailyMarkIndex = 1; // 1, 3, 5, 7: the done mark is at this position + 1
 };
 
 } // namespace vantrell

@@ -4,7 +4,9 @@
 
 namespace vantrell {
 
-bool DeviceRecord::flag(int f) const { return valInt(fields.at(f)) == 1; }
+bool DeviceRecord::flag(int f) const {
+    return valInt(fields.at(f)) == 1;
+}
 
 ConnectionKind DeviceRecord::connectionKind() const {
     if (startsWith(connection(), localPrefix))
@@ -14,8 +16,12 @@ ConnectionKind DeviceRecord::connectionKind() const {
     return ConnectionKind::modem;
 }
 
-int DeviceRecord::networkNumber() const { return int(valInt(mid(connection(), 5, 2))); }
-int DeviceRecord::sectionNumber() const { return int(valInt(mid(connection(), 7, 2))); }
+int DeviceRecord::networkNumber() const {
+    return int(valInt(mid(connection(), 5, 2)));
+}
+int DeviceRecord::sectionNumber() const {
+    return int(valInt(mid(connection(), 7, 2)));
+}
 
 bool DeviceRecord::isFree() const {
     const std::string &c = connection();

@@ -25,12 +25,14 @@ bool RecordingProgress::contains(std::string_view text) const {
 
 static std::string timestamp(const LocalDateTime &t) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
     return buf;
 }
 
-LoggingProgress::~LoggingProgress() { flushRepeats(); }
+LoggingProgress::~LoggingProgress() {
+    flushRepeats();
+}
 
 void LoggingProgress::flushRepeats() {
     if (repeats_ > 0)
@@ -46,14 +48,16 @@ void LoggingProgress::show(ProgressLine line, std::string_view text) {
     flushRepeats();
     lastLine_ = line;
     lastText_ = text;
-    out_ << timestamp(clock_.localNow()) << (line == ProgressLine::service ? " [service] " : " [report]  ")
-         << printable(text) << std::endl;
+    out_ << timestamp(clock_.localNow())
+         << (line == ProgressLine::service ? " [service] " : " [report]  ") << printable(text)
+         << std::endl;
 }
 
 void LoggingProgress::log(std::string_view subsystem, std::string_view text) {
     flushRepeats();
     lastText_.clear();
-    out_ << timestamp(clock_.localNow()) << " [" << subsystem << "] " << printable(text) << std::endl;
+    out_ << timestamp(clock_.localNow()) << " [" << subsystem << "] " << printable(text)
+         << std::endl;
 }
 
 std::string printable(std::string_view bytes) {

@@ -48,8 +48,9 @@ double val(std::string_view text) {
 long long valInt(std::string_view text) {
     const double v = std::round(val(text));
     constexpr double limit = 9.0e18;
-    return v > limit ? static_cast<long long>(limit)
-                     : v < -limit ? -static_cast<long long>(limit) : static_cast<long long>(v);
+    return v > limit    ? static_cast<long long>(limit)
+           : v < -limit ? -static_cast<long long>(limit)
+                        : static_cast<long long>(v);
 }
 
 std::string trim(std::string_view text) {
@@ -72,7 +73,9 @@ std::string zeroPad(long long value, int digits) {
     return buf;
 }
 
-std::string hex2(unsigned value) { return hexDigits(value & 0xFFu, 2); }
+std::string hex2(unsigned value) {
+    return hexDigits(value & 0xFFu, 2);
+}
 
 std::string hexDigits(unsigned long value, int digits) {
     char buf[32];
