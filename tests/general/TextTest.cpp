@@ -1,0 +1,56 @@
+#include "general/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrell {
+namespace {
+
+TEST(Text, ValTakesTheLeadingNumberOnly) {
+    const struct {
+        const char *legend;
+        const char *text;
+        double expected;
+    } cases[] = {
+        {"plain integer", "42", 42},
+        {"leading blanks", "   7", 7},
+        {"trailing letters", "12abc", 12},
+        {"no number", "abc", 0},
+        {"empty", "", 0},
+        {"sign and decimals", "-0012.50", -12.5},
+        {"plus sign", "+0023.5", 23.5},
+        {"exponent", " -1.5E2", -150},
+        {"exponent without digits", "3E", 3},
+        {"missing reading", "-------", 0},
+        {"point only", ".", 0},
+        {"leading point", ".5", 0.5},
+        {"inner blank stops", "1 2", 1},
+        {"overflowing exponent", "1e999", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_DOUBLE_EQ(val(c.text), c.expected) << c.legend;
+}
+
+TEST(Text, CuttingNeverReadsPastTheEnd) {
+    EXPECT_EQ(mid("24/06/15", 7, 2), "15");
+    EXPECT_EQ(mid("24/06/15", 8, 5), "5");
+    EXPECT_EQ(mid("24", 3, 2), "");
+    EXPECT_EQ(mid("24", 0, 2), "");
+    EXPECT_EQ(mid("", 1, 1), "");
+    EXPECT_EQ(fitRight("Temperature", 7), "Tempera");
+    EXPECT_EQ(fitRight("Ch", 5), "Ch   ");
+    EXPECT_EQ(trim("  a b  "), "a b");
+    EXPECT_EQ(trim("    "), "");
+}
+
+TEST(Text, FixedDigitFormatting) {
+    EXPECT_EQ(zeroPad(7, 5), "00007");
+    EXPECT_EQ(zeroPad(123456, 5), "123456");
+    EXPECT_EQ(zeroPad(-3, 2), "-03");
+    EXPECT_EQ(hex2(0x0F), "0F");
+    EXPECT_EQ(hex2(255), "FF");
+    EXPECT_EQ(hexDigits(300, 4), "012C");
+    EXPECT_EQ(valInt("2.6"), 3);
+}
+
+} // namespace
+} // namespace vantrell
