@@ -1,6 +1,14 @@
 #include "general/Dialogs.h"
 
+#include <ostream>
+
 namespace vantrell {
+
+static DialogAnswer defaultAnswer(DialogButtons buttons) {
+    return buttons == DialogButtons::yesNo || buttons == DialogButtons::yesNoCancel
+               ? DialogAnswer::yes
+               : DialogAnswer::ok;
+}
 
 DialogAnswer RecordingDialogs::message(std::string_view title, std::string_view text,
                                        DialogButtons buttons) {
@@ -10,9 +18,13 @@ DialogAnswer RecordingDialogs::message(std::string_view title, std::string_view 
         next_.pop_front();
         return a;
     }
-    return buttons == DialogButtons::yesNo || buttons == DialogButtons::yesNoCancel
-               ? DialogAnswer::yes
-               : DialogAnswer::ok;
+    return defaultAnswer(buttons);
+}
+
+DialogAnswer LoggingDialogs::message(std::string_view title, std::string_view text,
+                                     DialogButtons buttons) {
+    out_ << "[message] " << title << ": " << text << std::endl;
+    return defaultAnswer(buttons);
 }
 
 } // namespace vantrell

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,18 @@ public:
 private:
     std::deque<DialogAnswer> next_;
     std::vector<Shown> shown_;
+};
+
+// A station without a screen: every message becomes a log line and gets the default answer
+// (OK, or Yes where the operator is asked).
+class LoggingDialogs final : public Dialogs {
+public:
+    explicit LoggingDialogs(std::ostream &out) : out_(out) {}
+    DialogAnswer message(std::string_view title, std::string_view text,
+                         DialogButtons buttons) override;
+
+private:
+    std::ostream &out_;
 };
 
 } // namespace vantrell
