@@ -1,0 +1,77 @@
+// The one way the program reads and writes its XML files: positional records. A file is an XML
+// declaration followed by a root element; every element under the root is a record, found by
+// comparing its "place" attribute as an integer, and a record's child elements are its values,
+// known only by their position. Element names carry no meaning. Every operation loads the whole
+// file, changes the text of existing values and saves the whole file back, so whatever an
+// operation does not write keeps its text, and the file its layout and encoding.
+#pragma once
+
+#include "config/ConfigError.h"
+
+#include <pugixml.hpp>
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vantrell {
+
+// What a file may hold. A record outside it makes the whole file unusable, so that a damaged
+// file is reported once instead of half-loaded.
+struct RecordLayout {
+    std::optional<std::pair<int, int>> places; // inclusive; none: "place" is not read
+    std::optional<std::size_t> maxValues;
+    bool ownerOnly = false; // saved readable by the owner only
+};
+
+class XmlRecord {
+public:
+    int place() const { return place_; }
+    std::size_t valueCount() const { return values_.size(); }
+    // The text of value k; empty beyond the last value.
+    std::string value(std::size_t k) const;
+    // A short record gets the missing value elements (empty), so a mark written into it is kept.
+    void setValue(std::size_t k, std::string_view text);
+
+private:
+    friend class XMLData;
+    pugi::xml_node node_;
+    std::vector<pugi::xml_node> values_;
+    int place_ = 0;
+};
+
+class XMLData {
+public:
+    XMLData(std::filesystem::path file, RecordLayout layout);
+    XMLData(const XMLData &) = delete;
+    XMLData &operator=(const XMLData &) = delete;
+
+    ConfigError load();
+    ConfigError save() const;
+
+    const std::filesystem::path &file() const { return file_; }
+    std::vector<XmlRecord> &records() { return records_; }
+    const std::vector<XmlRecord> &records() const { return records_; }
+    // The first record in document order with this place, or null.
+    XmlRecord *firstRecord(int place);
+
+private:
+    ConfigError readRecords();
+    ConfigError checkRecord(const XmlRecord &record, std::size_t number, pugi::xml_attribute place);
+    ConfigError checkValueCount(const XmlRecord &record, const std::string &which);
+
+    std::filesystem::path file_;
+    RecordLayout layout_;
+    pugi::xml_document document_;
+    pugi::xml_encoding encoding_ = pugi::encoding_utf8;
+    std::string byteOrderMark_;
+    std::string separator_; // between the declaration and the root, as the file had it
+    std::string trailing_;  // after the root
+    std::vector<XmlRecord> records_;
+};
+
+} // namespace vantrell
