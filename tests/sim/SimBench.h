@@ -1,0 +1,52 @@
+// The station's end of a simulated line for the simulator's own tests: send bytes, let virtual
+// time pass, read what came back.
+#pragma once
+
+#include "sim/SimPort.h"
+#include "sim/World.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+namespace vantrell::sim::testing {
+
+inline std::string bytes(std::initializer_list<int> codes) {
+    std::string out;
+    for (int c : codes)
+        out += static_cast<char>(c);
+    return out;
+}
+
+inline std::string hexOf(std::string_view text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (!out.empty())
+            out += ' ';
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+class SimBench {
+public:
+    World world;
+    SimPort port{world};
+
+    void attach(Device &device) {
+        port.attach(device);
+        ASSERT_EQ(port.open(1), PortError::none);
+    }
+
+    // Sends `request`, lets `seconds` of virtual time pass and returns every byte that came back.
+    std::string ask(std::string_view request, double seconds = 1.0) {
+        EXPECT_TRUE(port.write(request));
+        world.runFor(seconds);
+        return port.read(0);
+    }
+};
+
+} // namespace vantrell::sim::testing
