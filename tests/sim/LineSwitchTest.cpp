@@ -1,0 +1,129 @@
+// The line switch: its own answers, what it routes, and that only the selected logger is heard.
+#include "sim/LineSwitch.h"
+
+#include "SimBench.h"
+#include "sim/Logger.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace vantrell::sim {
+namespace {
+
+using testing::bytes;
+using testing::hexOf;
+using testing::SimBench;
+
+const std::string statusRequest = bytes({0x82}) + "B00\r";
+
+TEST(LineSwitch, StatusNamesThePresentPositions) {
+    struct Row {
+        const char *legend;
+        std::vector<int> positions;
+        const char *digits; // characters 43 and 44
+    };
+    const Row rows[] = {
+        {"no logger", {}, "00"},
+        {"position 1 only", {1}, "01"},
+        {"positions 1 to 4, 5 and 6", {1, 2, 3, 4, 5, 6}, "3F"},
+        {"position 8 only", {8}, "80"},
+        {"all eight", {1, 2, 3, 4, 5, 6, 7, 8}, "FF"},
+        {"positions 2 and 7", {2, 7}, "42"},
+    };
+    for (const auto &row : rows) {
+        SimBench bench;
+        std::deque<Logger> loggers;
+        LineSwitch lineSwitch(bench.world);
+        for (int p : row.positions)
+            lineSwitch.place(p, loggers.emplace_back(bench.world, LoggerDescription{}));
+        bench.attach(lineSwitch);
+        const std::string answer = bench.ask(statusRequest);
+        ASSERT_EQ(answer.size(), 46u) << row.legend;
+        EXPECT_EQ(answer.substr(0, 1), "!") << row.legend;
+        EXPECT_EQ(answer.substr(43, 2), row.digits) << row.legend;
+        EXPECT_EQ(answer.back(), '\r') << row.legend;
+    }
+}
+
+TEST(LineSwitch, AnswersItsOwnRequests) {
+    struct Row {
+        const char *legend;
+        std::vector<Fault> faults;
+        std::string request;
+        std::string expected;
+    };
+    const std::string status = std::string(42, '0') + "00\r";
+    const Row rows[] = {
+        {"wake-up", {}, bytes({0x91}), "@"},
+        {"attention", {}, bytes({0x82}), "!"},
+        {"status request", {}, statusRequest, "!" + status},
+        {"unknown command", {}, bytes({0x82}) + "B01\r", "!"},
+        {"repeated attention starts over", {}, bytes({0x82}) + "B0" + statusRequest, "!!" + status},
+        {"silent switch: no wake-up answer", {{FaultKind::silentSwitch}}, bytes({0x91}), ""},
+        {"silent switch: no status", {{FaultKind::silentSwitch}}, statusRequest, ""},
+        {"empty module status", {{FaultKind::emptyModuleStatus}}, statusRequest, "!\r"},
+    };
+    for (const auto &row : rows) {
+        SimBench bench;
+        LineSwitch lineSwitch(bench.world, row.faults);
+        bench.attach(lineSwitch);
+        EXPECT_EQ(hexOf(bench.ask(row.request)), hexOf(row.expected)) << row.legend;
+    }
+}
+
+TEST(LineSwitch, PassesBytesToTheSelectedLoggerOnly) {
+    SimBench bench;
+    LineSwitch lineSwitch(bench.world);
+    LoggerDescription first;
+    first.wakeAnswer = '[';
+    LoggerDescription second;
+    second.wakeAnswer = ']';
+    Logger one(bench.world, first);
+    Logger two(bench.world, second);
+    lineSwitch.place(1, one);
+    lineSwitch.place(2, two);
+    bench.attach(lineSwitch);
+
+    EXPECT_EQ(bench.ask(bytes({0x8E})), "") << "nothing connected yet";
+    EXPECT_EQ(bench.ask(bytes({0x81, 0x84, 0x8E})), "]") << "position 2 selected";
+    EXPECT_FALSE(one.awake());
+    EXPECT_EQ(bench.ask(bytes({0x81, 0x83, 0x8E})), "[") << "position 1 selected";
+    EXPECT_EQ(bench.ask(bytes({0x8C, 0x8E})), "") << "released";
+    EXPECT_EQ(bench.ask(bytes({0x81, 0x85, 0x8E})), "") << "empty position 3 selected";
+    EXPECT_EQ(bench.ask(bytes({0x81, 0x84, 0xFF, 0x8E})), "") << "all modules disabled";
+    EXPECT_EQ(one.count(LoggerEvent::Kind::woken), 1);
+    EXPECT_EQ(two.count(LoggerEvent::Kind::woken), 1);
+}
+
+TEST(LineSwitch, ALoggerIsCutOffWhenReleased) {
+    SimBench bench;
+    LineSwitch lineSwitch(bench.world);
+    LoggerDescription d;
+    d.memory = makeMemory(200, {2026, 2, 3, 0, 0, 0}, 60);
+    Logger logger(bench.world, d);
+    lineSwitch.place(1, logger);
+    bench.attach(lineSwitch);
+    bench.ask(bytes({0x81, 0x83, 0x8E, 0x80}));
+    const std::string started = bench.ask("L000100C8\r", 0.1);
+    EXPECT_FALSE(started.empty());
+    EXPECT_LE(bench.ask(bytes({0x8C}), 5.0).size(), 9u) << "at most the record on its way";
+    EXPECT_EQ(logger.count(LoggerEvent::Kind::recordsSent), 1) << "the logger went on sending";
+}
+
+TEST(LineSwitch, RecordsNetworkAndSectionRouting) {
+    SimBench bench;
+    LineSwitch lineSwitch(bench.world);
+    bench.attach(lineSwitch);
+    EXPECT_EQ(bench.ask(bytes({0xFF, 0xE1, 0xFF, 0xF0})), "");
+    EXPECT_EQ(lineSwitch.routedNetwork(), 2);
+    EXPECT_EQ(lineSwitch.routedSection(), 1);
+    std::vector<std::string> seen;
+    for (const auto &event : lineSwitch.log())
+        seen.push_back(describe(event));
+    EXPECT_EQ(seen, (std::vector<std::string>{"all modules disabled", "network 2 routed",
+                                              "all modules disabled", "section 1 routed"}));
+}
+
+} // namespace
+} // namespace vantrell::sim
