@@ -1,0 +1,41 @@
+// A whole Station on a simulated line in virtual time, for the tests of every layer: the
+// station's port is a SimPort, its clock the simulator's, its progress and message boxes are
+// recorded.
+#pragma once
+
+#include "config/Station.h"
+#include "general/Dialogs.h"
+#include "general/Progress.h"
+#include "sim/SimPort.h"
+#include "sim/World.h"
+
+#include <initializer_list>
+#include <string>
+
+namespace vantrell::testing {
+
+inline std::string bytes(std::initializer_list<int> codes) {
+    std::string out;
+    for (int c : codes)
+        out += static_cast<char>(c);
+    return out;
+}
+
+struct StationBench {
+    explicit StationBench(LocalDateTime start = {2026, 2, 3, 9, 5, 0},
+                          std::filesystem::path configDir = ".")
+        : world(start), station({world.clock(), pump, port, progress, dialogs}, configDir) {}
+
+    sim::World world;
+    sim::VirtualEventPump pump{world};
+    sim::SimPort port{world, 1};
+    RecordingProgress progress;
+    RecordingDialogs dialogs;
+    Station station;
+
+    double now() const { return world.now(); }
+    // Lets the simulator finish what is on the line (answers still under way).
+    void settle(double seconds = 1.0) { world.runFor(seconds); }
+};
+
+} // namespace vantrell::testing
