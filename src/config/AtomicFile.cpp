@@ -32,9 +32,7 @@ fs::path resolvedTarget(const fs::path &file) {
     return file;
 }
 
-fs::perms targetMode(const fs::path &file, std::optional<fs::perms> mode) {
-    if (mode)
-        return *mode;
+fs::perms existingMode(const fs::path &file) {
     std::error_code ec;
     const fs::file_status status = fs::status(file, ec);
     if (!ec && fs::exists(status))
@@ -55,7 +53,7 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// The rename itself must survive a power cut too.
+// The new name must survive a power cut too.
 void syncFolder(const fs::path &folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
@@ -64,34 +62,60 @@ void syncFolder(const fs::path &folder) {
     ::close(fd);
 }
 
+fs::path folderOf(const fs::path &file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// A temporary file beside `target` holding `bytes`, on the disk; its errno when that failed.
+int writeTemporary(const fs::path &target, std::string_view bytes, fs::perms mode,
+                   std::string &temporary) {
+    temporary = (folderOf(target) / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return errno;
+    int errorNumber = 0;
+    if (!writeAll(fd, bytes) || ::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0)
+        errorNumber = errno;
+    if (::close(fd) != 0 && errorNumber == 0)
+        errorNumber = errno;
+    if (errorNumber != 0)
+        ::unlink(temporary.c_str());
+    return errorNumber;
+}
+
 } // namespace
 
 ConfigError replaceFile(const fs::path &file, std::string_view bytes,
                         std::optional<fs::perms> mode) {
     const fs::path target = resolvedTarget(file);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return writeFailure(file, errno);
-
-    const auto bits = static_cast<mode_t>(targetMode(target, mode));
-    bool ok = writeAll(fd, bytes) && ::fchmod(fd, bits) == 0 && ::fsync(fd) == 0;
-    int errorNumber = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        errorNumber = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        errorNumber = errno;
-    }
-    if (!ok) {
+    std::string temporary;
+    if (const int errorNumber =
+            writeTemporary(target, bytes, mode ? *mode : existingMode(target), temporary))
+        return writeFailure(file, errorNumber);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int errorNumber = errno;
         ::unlink(temporary.c_str());
         return writeFailure(file, errorNumber);
     }
-    syncFolder(folder);
+    syncFolder(folderOf(target));
+    return {};
+}
+
+ConfigError createFile(const fs::path &file, std::string_view bytes, fs::perms mode,
+                       bool &created) {
+    created = false;
+    std::string temporary;
+    if (const int errorNumber = writeTemporary(file, bytes, mode, temporary))
+        return writeFailure(file, errorNumber);
+    // A hard link takes the name only if nobody has it, without a window in between.
+    const int linked = ::link(temporary.c_str(), file.c_str());
+    const int errorNumber = errno;
+    ::unlink(temporary.c_str());
+    if (linked != 0 && errorNumber != EEXIST)
+        return writeFailure(file, errorNumber);
+    created = linked == 0;
+    if (created)
+        syncFolder(folderOf(file));
     return {};
 }
 

@@ -54,6 +54,10 @@ public:
     SmsPhonebook phonebook{};
     int selectedDevice = 1;
     int cycleDevice = 1;
+    // The setup file chosen last, relative to the configuration folder ("/DeviceSetup/...").
+    std::string setupFileName;
+    bool validationOk = false; // the verdict of the last input check
+    Settings settings{};
 
     LinkState link{};
     SessionState session{};

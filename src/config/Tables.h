@@ -114,4 +114,17 @@ struct ChannelSetup {
 constexpr int phonebookSize = 10;
 using SmsPhonebook = std::array<std::string, phonebookSize + 1>;
 
+// What the mails and uploads need that no dialog edits: the SMTP host of alarm and report mails
+// (a server text may carry ":port"), the sender of each kind of mail, and the FTP host offered
+// when a device has none. settings.xml holds them; these are the values without the file.
+struct Settings {
+    std::string smtpHost = "localhost:25";
+    std::string dataMailFrom = "vantrell-data@localhost";
+    std::string alarmMailFrom = "vantrell-alarm@localhost";
+    std::string reportMailFrom = "vantrell-report@localhost";
+    std::string ftpHost = "ftp.example.com";
+
+    bool operator==(const Settings &) const = default;
+};
+
 } // namespace vantrell

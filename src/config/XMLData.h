@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -73,5 +74,32 @@ private:
     std::string trailing_;  // after the root
     std::vector<XmlRecord> records_;
 };
+
+// The shape of every read: load the file, hand its records to `read`.
+template <typename Read>
+ConfigError readRecords(const std::filesystem::path &file, const RecordLayout &layout, Read read) {
+    XMLData document(file, layout);
+    if (ConfigError error = document.load())
+        return error;
+    read(document);
+    return {};
+}
+
+// The shape of every write: load the file, let `change` edit its records, save it whole. A
+// change may refuse by returning an error; then nothing is saved.
+template <typename Change>
+ConfigError rewriteRecords(const std::filesystem::path &file, const RecordLayout &layout,
+                           Change change) {
+    XMLData document(file, layout);
+    if (ConfigError error = document.load())
+        return notSaved(error);
+    if constexpr (std::is_same_v<decltype(change(document)), ConfigError>) {
+        if (ConfigError refused = change(document))
+            return notSaved(refused);
+    } else {
+        change(document);
+    }
+    return notSaved(document.save());
+}
 
 } // namespace vantrell

@@ -1,0 +1,91 @@
+#include "config/CheckingData.h"
+
+#include "config/Station.h"
+#include "general/Dialogs.h"
+#include "general/Text.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *dataErrorTitle = "Data error";
+constexpr const char *badPhoneText = "The phone number inserted is not correct";
+constexpr const char *noSerialText = "No serial number is inserted";
+constexpr const char *badSerialText = "The serial number inserted is not correct";
+
+constexpr std::array<std::string_view, 4> modelCodes = {"KV", "GQ", "HZ", "YR"};
+
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// Digits from `at`; returns how many.
+std::size_t skipDigits(std::string_view text, std::size_t &at) {
+    const std::size_t start = at;
+    while (at < text.size() && isDigit(text[at]))
+        ++at;
+    return at - start;
+}
+
+// "XXXX", "DE", "MMYY": a number, one of the model codes, a number. The parts are cut from the
+// text as typed, so a leading blank shifts the model code out of place.
+bool serialLayoutOk(std::string_view serial) {
+    const std::string_view modelCode = mid(serial, 5, 2);
+    return isNumeric(mid(serial, 1, 4)) &&
+           std::find(modelCodes.begin(), modelCodes.end(), modelCode) != modelCodes.end() &&
+           isNumeric(mid(serial, 7, 4));
+}
+
+} // namespace
+
+bool isNumeric(std::string_view text) {
+    const std::string number = trim(text);
+    std::size_t at = 0;
+    if (at < number.size() && (number[at] == '+' || number[at] == '-'))
+        ++at;
+    std::size_t digits = skipDigits(number, at);
+    if (at < number.size() && number[at] == '.') {
+        ++at;
+        digits += skipDigits(number, at);
+    }
+    if (digits == 0)
+        return false;
+    if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
+        ++at;
+        if (at < number.size() && (number[at] == '+' || number[at] == '-'))
+            ++at;
+        if (skipDigits(number, at) == 0)
+            return false;
+    }
+    return at == number.size();
+}
+
+void CheckingData::refuse(const char *text) {
+    station_.validationOk = false;
+    station_.dialogs().message(dataErrorTitle, text, DialogButtons::ok);
+}
+
+void CheckingData::checkPhoneNumber(std::string_view phone) {
+    station_.validationOk = true;
+    if (!isNumeric(phone))
+        refuse(badPhoneText);
+}
+
+void CheckingData::checkSerialNumbers(const std::array<std::string, maxLoggers> &serials) {
+    const auto filled = [](const std::string &serial) { return !trim(serial).empty(); };
+    if (std::none_of(serials.begin(), serials.end(), filled)) {
+        refuse(noSerialText);
+        return;
+    }
+    station_.validationOk = true;
+    for (const std::string &serial : serials)
+        if (filled(serial) && !serialLayoutOk(serial)) {
+            refuse(badSerialText);
+            return;
+        }
+}
+
+} // namespace vantrell

@@ -1,0 +1,35 @@
+// The checks the device properties dialog runs before it stores a device: the telephone number
+// of a remote device and the serial numbers of the station's loggers. A failure is shown to the
+// operator in a "Data error" box; the verdict is left in the station's validationOk.
+#pragma once
+
+#include "config/Tables.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+class Station;
+
+// A whole text that reads as a number: digits with blanks at the ends, a sign, a decimal point
+// and an exponent allowed; inner blanks and other letters refused, as are empty and blank texts.
+bool isNumeric(std::string_view text);
+
+class CheckingData {
+public:
+    explicit CheckingData(Station &station) : station_(station) {}
+
+    // The phone box as typed, untrimmed.
+    void checkPhoneNumber(std::string_view phone);
+    // Boxes txtSN 1..8: at least one filled, and each filled one laid out as "XXXXDEMMYY".
+    void checkSerialNumbers(const std::array<std::string, maxLoggers> &serials);
+
+private:
+    void refuse(const char *text);
+
+    Station &station_;
+};
+
+} // namespace vantrell

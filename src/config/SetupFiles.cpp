@@ -1,0 +1,95 @@
+#include "config/SetupFiles.h"
+
+#include "config/ConfigFiles.h"
+#include "config/Station.h"
+#include "config/XMLData.h"
+#include "general/Progress.h"
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *openingText = "opening file...";
+constexpr const char *loadingText = " loading data...";
+constexpr double chooseSeconds = 1.0;
+constexpr double loadSeconds = 2.0;
+constexpr int slotsWithOwnFile = 10;
+
+// ChannelSetup holds channels and fields 0..50; value p is field p+1.
+constexpr RecordLayout setupLayout{std::pair{0, 50}, std::size_t{50}, false};
+constexpr RecordLayout phonebookLayout{};
+
+std::filesystem::path setupPath(const Station &station) {
+    return station.configDir() / std::filesystem::path(station.setupFileName).relative_path();
+}
+
+} // namespace
+
+LoggerSetup loggerSetup(const ChannelSetup &channels, int logger) {
+    const int first = channelsPerLogger * logger - 3;
+    LoggerSetup shown;
+    shown.readingsPerDay = channels.at(first, setup::readingsPerDay);
+    for (int i = 0; i < channelsPerLogger; ++i)
+        for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
+            shown.columns.at(i).at(f) = channels.at(first + i, f);
+    return shown;
+}
+
+void ChannelSetupFile::chooseSetupFile(int slot) {
+    const std::string name = slot >= 1 && slot <= slotsWithOwnFile
+                                 ? files::setupFilePrefix + std::to_string(slot) + ".xml"
+                                 : files::defaultSetupFile;
+    const std::string separator(1, std::filesystem::path::preferred_separator);
+    station_.setupFileName = separator + files::setupFolder + separator + name;
+    station_.progress().report(openingText + station_.setupFileName);
+    station_.wait(chooseSeconds);
+}
+
+ConfigError ChannelSetupFile::loadChannelSetup() {
+    station_.progress().report(openingText + station_.setupFileName + loadingText);
+    station_.wait(loadSeconds);
+    return readRecords(setupPath(station_), setupLayout, [this](const XMLData &document) {
+        for (const XmlRecord &record : document.records())
+            for (std::size_t p = 0; p < record.valueCount(); ++p)
+                station_.channelSetup.at(record.place(), static_cast<int>(p) + 1) = record.value(p);
+    });
+}
+
+ConfigError ChannelSetupFile::saveLoggerSetup(int logger, const LoggerSetup &setup) {
+    const int first = channelsPerLogger * logger - 3;
+    for (int i = 0; i < channelsPerLogger; ++i)
+        for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
+            station_.channelSetup.at(first + i, f) = setup.columns.at(i).at(f);
+    return rewriteRecords(setupPath(station_), setupLayout, [&](XMLData &document) {
+        for (XmlRecord &record : document.records()) {
+            const int i = record.place() - first;
+            if (i < 0 || i >= channelsPerLogger)
+                continue;
+            record.setValue(0, setup.readingsPerDay);
+            for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
+                record.setValue(static_cast<std::size_t>(f - 1), setup.columns.at(i).at(f));
+        }
+    });
+}
+
+ConfigError PhonebookFile::loadPhonebook() {
+    return readRecords(
+        station_.configDir() / files::phonebook, phonebookLayout, [this](const XMLData &document) {
+            for (const XmlRecord &record : document.records())
+                for (int p = 0; p < phonebookSize; ++p)
+                    station_.phonebook.at(p + 1) = record.value(static_cast<std::size_t>(p));
+        });
+}
+
+ConfigError PhonebookFile::savePhonebook(const std::array<std::string, phonebookSize> &numbers) {
+    for (int p = 0; p < phonebookSize; ++p)
+        station_.phonebook.at(p + 1) = numbers.at(p);
+    return rewriteRecords(station_.configDir() / files::phonebook, phonebookLayout,
+                          [&](XMLData &document) {
+                              for (XmlRecord &record : document.records())
+                                  for (int p = 0; p < phonebookSize; ++p)
+                                      record.setValue(static_cast<std::size_t>(p), numbers.at(p));
+                          });
+}
+
+} // namespace vantrell

@@ -1,0 +1,42 @@
+#include "config/Templates.h"
+
+#include "config/AtomicFile.h"
+#include "config/ConfigFiles.h"
+
+namespace vantrell {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+constexpr auto readableByAll = ownerOnly | fs::perms::group_read | fs::perms::others_read;
+
+// prop.xml will hold FTP passwords in clear text.
+fs::perms modeOf(std::string_view name) {
+    return name == files::deviceProperties ? ownerOnly : readableByAll;
+}
+
+} // namespace
+
+TemplateInstall installTemplates(const fs::path &configDir) {
+    TemplateInstall result;
+    for (const TemplateFile &file : templateFiles()) {
+        const fs::path target = configDir / fs::path(file.name);
+        std::error_code ec;
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) {
+            result.failures.push_back(
+                fileError(FileProblem::cannotWrite, target.parent_path(),
+                          "the folder cannot be made (" + ec.message() + ")"));
+            continue;
+        }
+        bool created = false;
+        if (ConfigError error = createFile(target, file.bytes, modeOf(file.name), created))
+            result.failures.push_back(error);
+        else if (created)
+            result.written.emplace_back(file.name);
+    }
+    return result;
+}
+
+} // namespace vantrell
