@@ -1,0 +1,382 @@
+// Decoding of the parameter block and the value-text rules. Everything here except the
+// Conversions role itself is a pure function of its arguments.
+#include "loggerdata/Conversions.h"
+
+#include "general/Codepage.h"
+#include "general/Text.h"
+#include "link/Serial.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace vantrell {
+
+namespace {
+
+struct Field {
+    std::size_t position; // 1-based
+    std::size_t width;
+};
+
+// The parameter block, positions 1-based:
+//   1 model, 3 limit-alarm bits, 5 sampling code, 6-7 memory pointer (high byte first),
+//   15 channel-enable bits, 17-32 limits (channel i: high word, low word), 34-141 four channel
+//   records of 27 characters, 142-151 serial number.
+namespace block {
+constexpr Field model{1, 1};
+constexpr Field limitAlarmBits{3, 1};
+constexpr Field samplingCode{5, 1};
+constexpr Field memoryPointer{6, 2};
+constexpr Field enableBits{15, 1};
+constexpr Field limits{17, 16};
+constexpr Field channelRecords{34, 108};
+constexpr Field serial{142, 10};
+constexpr std::size_t channelRecordLength = 27;
+constexpr std::size_t limitPairLength = 4;
+} // namespace block
+
+// A channel record, positions 1-based within the record:
+//   uuuNNNNNRDsssssssEEEEEEE---   (unit index, name, range code, decimals, scale start, end)
+namespace channelRecord {
+constexpr Field unitIndex{1, 3};
+constexpr Field name{4, 5};
+constexpr Field rangeCode{9, 1};
+constexpr Field decimals{10, 1};
+constexpr Field scaleStart{11, 7};
+constexpr Field scaleEnd{18, 7};
+constexpr Field rainFactor = scaleStart; // record 2 of the two-channel loggers
+} // namespace channelRecord
+
+constexpr int maxSamplingCode = 13;
+
+// The raw span of each input range code; its low end maps to the scale start, its high end to
+// the scale end.
+struct RawSpan {
+    int low;
+    int high;
+};
+constexpr std::array<RawSpan, 11> rawSpans = {{
+    {-20000, 20000}, // 0
+    {0, 20000},      // 1
+    {-10000, 10000}, // 2
+    {-20000, 20000}, // 3
+    {0, 20000},      // 4
+    {-10000, 10000}, // 5
+    {-20000, 20000}, // 6
+    {0, 20000},      // 7
+    {-10000, 10000}, // 8
+    {0, 20000},      // 9
+    {4000, 20000},   // 10: a 4-20 mA loop
+}};
+
+// The temperature and rain loggers scale in the logger itself.
+constexpr double temperatureGain = 0.1;
+constexpr double temperatureOffset = -20.0;
+
+std::string_view cut(std::string_view text, Field f) {
+    return mid(text, f.position, f.width);
+}
+
+unsigned char byteAt(std::string_view text, std::size_t position) {
+    return static_cast<unsigned char>(text[position - 1]);
+}
+
+bool carriesFourChannels(int model) {
+    return model == 3;
+}
+bool isAnalog(int model) {
+    return model == 1 || model == 3;
+}
+
+int rangeCodeOf(std::string_view character) {
+    if (character == "A")
+        return 10;
+    if (character.size() == 1 && character[0] >= '0' && character[0] <= '9')
+        return character[0] - '0';
+    return 0;
+}
+
+int decimalsOf(std::string_view digit) {
+    const long long d = valInt(digit);
+    return d > maxDecimals || d < 0 ? -1 : static_cast<int>(d);
+}
+
+std::string channelName(std::string_view raw, std::string_view fallback) {
+    return trim(raw).empty() ? std::string(fallback) : windows1252ToUtf8(raw);
+}
+
+void decodeFlags(std::string_view reply, LoggerParameters &p) {
+    const unsigned enable = byteAt(reply, block::enableBits.position);
+    const unsigned alarm = byteAt(reply, block::limitAlarmBits.position);
+    const int carried = carriesFourChannels(p.loggerModel) ? 4 : 2;
+    for (int c = 1; c <= 4; ++c) {
+        const unsigned bit = 1u << (4 - c);
+        ChannelParameters &ch = p.channels[c];
+        ch.enabled = c <= carried && (enable & bit) != 0 ? 1 : 0;
+        ch.limitAlarm = ch.enabled == 1 && (alarm & bit) != 0 ? 1 : 0;
+    }
+}
+
+std::string_view channelRecordOf(std::string_view reply, int channel) {
+    const std::size_t start =
+        block::channelRecords.position + (channel - 1) * block::channelRecordLength;
+    return mid(reply, start, block::channelRecordLength);
+}
+
+void decodeAnalogChannel(std::string_view record, int channel, ChannelParameters &ch) {
+    ch.unitText = unitText(valInt(cut(record, channelRecord::unitIndex)));
+    ch.name = channelName(cut(record, channelRecord::name), "Ch. " + std::to_string(channel));
+    ch.rangeCode = rangeCodeOf(cut(record, channelRecord::rangeCode));
+    ch.decimals = decimalsOf(cut(record, channelRecord::decimals));
+    ch.scaleStart = windows1252ToUtf8(cut(record, channelRecord::scaleStart));
+    ch.scaleEnd = windows1252ToUtf8(cut(record, channelRecord::scaleEnd));
+}
+
+void decodeTwoChannel(std::string_view record, int channel, ChannelParameters &ch) {
+    ch.unitText = unitText(valInt(cut(record, channelRecord::unitIndex)));
+    ch.name = channelName(cut(record, channelRecord::name), channel == 1 ? "Temp" : "Pluv");
+    ch.rangeCode = 0;
+    ch.decimals = 1;
+}
+
+void decodeLimits(std::string_view reply, LoggerParameters &p) {
+    const int channels = isAnalog(p.loggerModel) ? 4 : 2;
+    for (int c = 1; c <= channels; ++c) {
+        ChannelParameters &ch = p.channels[c];
+        const int decimals = isAnalog(p.loggerModel) ? ch.decimals : 1;
+        const std::size_t at = block::limits.position + (c - 1) * block::limitPairLength;
+        ch.highLimit =
+            formatReading(decodeRawWord(byteAt(reply, at), byteAt(reply, at + 1)), ch, decimals);
+        ch.lowLimit = formatReading(decodeRawWord(byteAt(reply, at + 2), byteAt(reply, at + 3)), ch,
+                                    decimals);
+    }
+}
+
+// Digits of |value| rounded half away from zero at `decimals`. A reading times a gain lands a
+// hair beside the half it stands for (23.5 comes out as 23.499999999999996), so a fraction that
+// close to one half counts as one half.
+std::string roundedDigits(double magnitude, int decimals) {
+    static constexpr std::array<double, maxDecimals + 1> scale = {1, 10, 100, 1000, 10000};
+    const double scaled = magnitude * scale[decimals];
+    double whole = std::floor(scaled);
+    const double tolerance = std::max(1e-9, scaled * 4e-15);
+    if (scaled - whole >= 0.5 - tolerance)
+        whole += 1;
+    char buffer[400];
+    if (whole < 9e18) {
+        const auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(whole)).ptr;
+        return std::string(buffer, end);
+    }
+    std::snprintf(buffer, sizeof buffer, "%.0f", whole);
+    return buffer;
+}
+
+bool allZeros(std::string_view digits) {
+    return digits.find_first_not_of('0') == std::string_view::npos;
+}
+
+// Sign, integer part zero-padded so that the text fills `width`, decimals; a "." ends the
+// text when there are no decimals.
+std::string fixedText(double value, int decimals, std::size_t width, bool withPoint) {
+    std::string digits = roundedDigits(std::fabs(value), decimals);
+    const char sign = value < 0 && !allZeros(digits) ? '-' : '+';
+    if (digits.size() <= std::size_t(decimals))
+        digits.insert(0, decimals + 1 - digits.size(), '0');
+    const std::string_view integer(digits.data(), digits.size() - decimals);
+    const std::string_view fraction(digits.data() + integer.size(), decimals);
+    const std::size_t fixedChars = 1 + (withPoint ? 1 : 0) + fraction.size();
+    const std::size_t padding =
+        width > fixedChars + integer.size() ? width - fixedChars - integer.size() : 0;
+    std::string out(1, sign);
+    out.append(padding, '0');
+    out += integer;
+    if (withPoint)
+        out += '.';
+    out += fraction;
+    return out;
+}
+
+// "+1.23E9": as many mantissa digits as fit.
+std::string scientificText(double value, std::size_t width) {
+    for (int digits = int(width); digits >= 0; --digits) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.*E", digits, std::fabs(value));
+        const std::string_view text(buffer);
+        const auto e = text.find('E');
+        std::string out(1, value < 0 ? '-' : '+');
+        out += text.substr(0, e);
+        out += 'E';
+        out += std::to_string(std::atoi(buffer + e + 1));
+        if (out.size() <= width) {
+            out.insert(1, width - out.size(), '0');
+            return out;
+        }
+    }
+    return std::string(width, '-');
+}
+
+} // namespace
+
+std::string unitText(long long index) {
+    if (index < 0 || index >= static_cast<long long>(unitList.size()))
+        return {};
+    return std::string(unitList[static_cast<std::size_t>(index)]);
+}
+
+int loggerModelFromByte(unsigned char modelByte) {
+    int x = modelByte;
+    if (x > 7)
+        x -= 8;
+    if (x > 5)
+        x = 1;
+    if (x == 0)
+        x = 1;
+    if (x == 2)
+        x = 3;
+    return x;
+}
+
+std::size_t recordLengthOf(int loggerModel) {
+    return loggerModel == 3 || loggerModel == 5 ? 16 : 8;
+}
+
+int decodeRawWord(unsigned char high, unsigned char low) {
+    if (high >= 128)
+        return (high - 128) * 256 + low;
+    return -(high * 256 + low);
+}
+
+std::string formatValue(double value, int decimals, std::size_t width) {
+    if (!std::isfinite(value))
+        return std::string(width, '-');
+    decimals = std::clamp(decimals, 0, maxDecimals);
+    for (int d = decimals; d >= 0; --d) {
+        std::string text = fixedText(value, d, width, true);
+        if (text.size() <= width)
+            return text;
+    }
+    std::string whole = fixedText(value, 0, width, false);
+    if (whole.size() <= width)
+        return whole;
+    return scientificText(value, width);
+}
+
+std::string formatReading(long long raw, const ChannelParameters &channel, int decimals) {
+    if (raw > rawWindow || raw < -rawWindow)
+        return MISSING_READING;
+    if (decimals < 0 || decimals > maxDecimals)
+        decimals = maxDecimals;
+    return formatValue(static_cast<double>(raw) * channel.gain + channel.offset, decimals,
+                       valueWidth);
+}
+
+std::string formatRain(double amount, int decimals) {
+    return formatValue(amount, decimals, rainWidth);
+}
+
+bool isNumericText(std::string_view text) {
+    const std::string t = trim(text);
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    bool digits = false;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) {
+        ++i;
+        digits = true;
+    }
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) {
+            ++i;
+            digits = true;
+        }
+    }
+    if (!digits)
+        return false;
+    if (i < t.size() && (t[i] == 'E' || t[i] == 'e')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            ++i;
+        const std::size_t exponentStart = i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])))
+            ++i;
+        if (i == exponentStart)
+            return false;
+    }
+    return i == t.size();
+}
+
+void computeScaling(LoggerParameters &p) {
+    if (!isAnalog(p.loggerModel)) {
+        p.channels[1].gain = temperatureGain;
+        p.channels[1].offset = temperatureOffset;
+        p.channels[2].gain = 1.0;
+        p.channels[2].offset = 0.0;
+        return;
+    }
+    for (int c = 1; c <= 4; ++c) {
+        ChannelParameters &ch = p.channels[c];
+        const RawSpan span = rawSpans.at(std::clamp(ch.rangeCode, 0, 10));
+        const double start = val(ch.scaleStart);
+        const double end = val(ch.scaleEnd);
+        ch.gain = (end - start) / (span.high - span.low);
+        ch.offset = start - span.low * ch.gain;
+    }
+}
+
+std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
+    if (reply.size() < parameterBlockLength || trim(reply).empty())
+        return std::nullopt;
+    DecodedParameters out;
+    LoggerParameters &p = out.parameters;
+    p.loggerModel = loggerModelFromByte(byteAt(reply, block::model.position));
+    p.samplingCode = std::min<int>(byteAt(reply, block::samplingCode.position), maxSamplingCode);
+    const int pointer = byteAt(reply, block::memoryPointer.position) * 256 +
+                        byteAt(reply, block::memoryPointer.position + 1);
+    p.memoryPointer = zeroPad(pointer, 5);
+    p.loggerSerial = windows1252ToUtf8(cut(reply, block::serial));
+    decodeFlags(reply, p);
+    if (isAnalog(p.loggerModel)) {
+        for (int c = 1; c <= 4; ++c)
+            decodeAnalogChannel(channelRecordOf(reply, c), c, p.channels[c]);
+    } else {
+        for (int c = 1; c <= 2; ++c)
+            decodeTwoChannel(channelRecordOf(reply, c), c, p.channels[c]);
+        out.rainFactor =
+            windows1252ToUtf8(cut(channelRecordOf(reply, 2), channelRecord::rainFactor));
+    }
+    computeScaling(p);
+    decodeLimits(reply, p);
+    return out;
+}
+
+void Conversions::decodeParameters() {
+    station_.logger.parameterReadFailed = false;
+    Serial serial(station_);
+    serial.readParameterBlock();
+    auto decoded = decodeParameterBlock(station_.link.reply);
+    if (!decoded) {
+        station_.logger.parameterReadFailed = true;
+        return;
+    }
+    station_.logger = std::move(decoded->parameters);
+    if (decoded->rainFactor)
+        station_.rainFactor = *decoded->rainFactor;
+}
+
+void Conversions::computeScaling() {
+    vantrell::computeScaling(station_.logger);
+}
+
+std::string Conversions::formatReading(long long raw, int channel, int decimals) const {
+    if (channel < 1 || channel > 4)
+        return MISSING_READING;
+    return vantrell::formatReading(raw, station_.logger.channels[channel], decimals);
+}
+
+} // namespace vantrell
