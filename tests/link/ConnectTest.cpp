@@ -1,0 +1,259 @@
+#include "link/Connect.h"
+
+#include "StationBench.h"
+#include "general/Text.h"
+#include "sim/LineSwitch.h"
+#include "sim/Logger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace vantrell {
+namespace {
+
+using testing::bytes;
+using testing::StationBench;
+
+// Stands in for the layers above the link: reads the block and takes only what Connect needs.
+class FakeSteps final : public LoggerSteps {
+public:
+    explicit FakeSteps(Station &station) : station_(station), serial_(station) {}
+    void decodeParameters() override {
+        serial_.readParameterBlock();
+        const std::string &reply = station_.link.reply;
+        station_.logger.parameterReadFailed = trim(reply).empty();
+        if (!station_.logger.parameterReadFailed) {
+            station_.logger.loggerSerial = std::string(mid(reply, 142, 10));
+            station_.logger.samplingCode = reply.size() >= 5 ? (unsigned char)reply[4] : 0;
+        }
+    }
+    void setLoggerClock() override { ++clockSets; }
+    void hangUpModem() override { ++hangUps; }
+
+    int clockSets = 0;
+    int hangUps = 0;
+
+private:
+    Station &station_;
+    Serial serial_;
+};
+
+struct ConnectBench : StationBench {
+    explicit ConnectBench(sim::LoggerDescription description = {})
+        : logger(world, std::move(description)) {
+        port.attach(logger);
+        station.cycleDevice = 1;
+        station.devices[1].serialNumber(1) = "KV00000001";
+        station.devices[1][field::connection] = "locl0000";
+    }
+    std::size_t sent(char code) const {
+        const std::string s = port.sentBytes();
+        return std::size_t(std::count(s.begin(), s.end(), code));
+    }
+
+    sim::Logger logger;
+    FakeSteps steps{station};
+    Connect connect{station, steps};
+};
+
+TEST(Connect, ALoggerThatAnswersIsConnectedWithItsPreambleAndTexts) {
+    ConnectBench b;
+    b.connect.connectLogger();
+    EXPECT_FALSE(b.station.session.stepFailed);
+    EXPECT_EQ(b.station.currentStatus(), "");
+    const std::string expectedStart =
+        "\r" + bytes({0x92}) + std::string(400, ' ') + bytes({0x92, 0x92, 0x8E, 0x92, 0x9E, 0x9F});
+    EXPECT_EQ(b.port.sentBytes(), expectedStart);
+    const std::vector<std::string> expectedTexts = {
+        "Korvane Connecting...", "Korvane Connected", "Korvane Connected...reading date/time",
+        "Korvane Connected...reading 03-02-26 09:05:01", "Korvane Connected...reading parameters"};
+    EXPECT_EQ(b.progress.texts(ProgressLine::report), expectedTexts);
+}
+
+TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
+    const struct {
+        const char *legend;
+        long long offsetSeconds;
+        const char *setClock;
+        int expectedSets;
+    } cases[] = {
+        {"10 minutes ahead: kept", 10 * 60, "1", 0},
+        {"15 minutes ahead: corrected", 15 * 60, "1", 1},
+        {"an hour behind on the same day: kept", -3600, "1", 0},
+        {"another day of the month: corrected", 86400, "1", 1},
+        {"another month, same day: corrected", 28 * 86400, "1", 1},
+        {"another day but setting off: kept", 86400, "0", 0},
+    };
+    for (const auto &c : cases) {
+        sim::LoggerDescription d;
+        d.clockOffsetSeconds = c.offsetSeconds;
+        ConnectBench b(d);
+        b.station.devices[1][field::setClock] = c.setClock;
+        b.connect.connectLogger();
+        EXPECT_EQ(b.steps.clockSets, c.expectedSets) << c.legend;
+        EXPECT_FALSE(b.station.session.stepFailed) << c.legend;
+    }
+}
+
+TEST(Connect, FailuresLeaveTheirLetters) {
+    const struct {
+        const char *legend;
+        std::vector<sim::Fault> faults;
+        const char *configuredSerial;
+        const char *expectedLetter;
+        std::size_t expectedParameterRequests;
+        int expectedHangUps;
+    } cases[] = {
+        {"silent logger: no letter, no retry", {{sim::FaultKind::silent, 0}}, "KV00000001", "", 0,
+         0},
+        {"empty parameter block twice", {{sim::FaultKind::emptyParameters, 0}}, "KV00000001", "L",
+         2, 1},
+        {"other serial number", {}, "KV00000002", "P", 1, 1},
+        {"trailing blank does not match", {}, "KV00000001 ", "P", 1, 1},
+    };
+    for (const auto &c : cases) {
+        sim::LoggerDescription d;
+        d.faults = c.faults;
+        ConnectBench b(d);
+        b.station.devices[1].serialNumber(1) = c.configuredSerial;
+        b.station.session.sessionRunning = b.station.session.communicating = true;
+        b.connect.connectLogger();
+        EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
+        EXPECT_EQ(b.station.currentStatus(), c.expectedLetter) << c.legend;
+        EXPECT_EQ(b.sent(code::parameterRequest), c.expectedParameterRequests) << c.legend;
+        EXPECT_EQ(b.sent(code::wakeLogger), c.expectedParameterRequests == 2 ? 2u : 1u)
+            << c.legend;
+        EXPECT_EQ(b.steps.hangUps, c.expectedHangUps) << c.legend;
+        EXPECT_EQ(b.station.session.sessionRunning, c.expectedHangUps == 0) << c.legend;
+    }
+}
+
+TEST(Connect, GivingUpOnTheParameterBlockWaitsTwiceTenSeconds) {
+    sim::LoggerDescription d;
+    d.faults = {{sim::FaultKind::emptyParameters, 0}};
+    ConnectBench b(d);
+    b.connect.connectLogger();
+    EXPECT_TRUE(b.progress.contains("Korvane Connected...reading parameters...failed"));
+    // Two attempts of preamble, clock and parameter time-out, then release and the two waits.
+    EXPECT_GT(b.now(), 20.0 + 2 * 3.0);
+    EXPECT_LT(b.now(), 45.0);
+}
+
+struct SwitchBench : StationBench {
+    explicit SwitchBench(std::vector<sim::Fault> faults = {}) : line(world, std::move(faults)) {
+        port.attach(line);
+        station.cycleDevice = 1;
+        for (int position : {1, 2, 3, 4, 5, 6}) {
+            sim::LoggerDescription d;
+            d.serial = "KV0000000" + std::to_string(position);
+            loggers.push_back(std::make_unique<sim::Logger>(world, d));
+            line.place(position, *loggers.back());
+        }
+    }
+    sim::LineSwitch line;
+    std::vector<std::unique_ptr<sim::Logger>> loggers;
+    FakeSteps steps{station};
+    Connect connect{station, steps};
+};
+
+TEST(Connect, SwitchReportsItsModules) {
+    SwitchBench b;
+    b.station.session.mncFlags = {0, 0, 0, 0, 0, 0, 0, 1, 1};
+    b.connect.connectSwitch();
+    EXPECT_FALSE(b.station.session.stepFailed);
+    EXPECT_EQ(b.station.session.mncFlags, (std::array<int, 9>{0, 1, 1, 1, 1, 1, 1, 0, 0}));
+    EXPECT_TRUE(b.progress.contains("Switch Connected"));
+}
+
+TEST(Connect, SwitchFailuresLeaveTheirLetters) {
+    const struct {
+        const char *legend;
+        sim::FaultKind fault;
+        const char *expectedLetter;
+        std::size_t expectedReleases;
+    } cases[] = {
+        {"no answer to the wake-up", sim::FaultKind::silentSwitch, "S", 1},
+        {"empty module status", sim::FaultKind::emptyModuleStatus, "T", 0},
+    };
+    for (const auto &c : cases) {
+        SwitchBench b({{c.fault, 0}});
+        b.station.session.mncFlags[3] = 1;
+        b.connect.connectSwitch();
+        EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
+        EXPECT_EQ(b.station.currentStatus(), c.expectedLetter) << c.legend;
+        const std::string s = b.port.sentBytes();
+        EXPECT_EQ(std::size_t(std::count(s.begin(), s.end(), char(0x8C))), c.expectedReleases)
+            << c.legend;
+        EXPECT_EQ(b.station.session.mncFlags[3], 1) << c.legend;
+    }
+}
+
+TEST(Connect, SelectingALoggerConnectsItThroughTheSwitch) {
+    SwitchBench b;
+    b.station.session.loggerIndex = 3;
+    b.connect.selectLogger();
+    EXPECT_EQ(b.port.sentBytes(), bytes({0x81, 0x85}));
+    EXPECT_TRUE(b.progress.contains("Selecting Korvane no.3..."));
+    EXPECT_EQ(b.line.connectedPosition(), 3);
+    b.station.devices[1].serialNumber(3) = "KV00000003";
+    b.connect.connectLogger();
+    EXPECT_FALSE(b.station.session.stepFailed);
+    EXPECT_EQ(b.station.logger.loggerSerial, "KV00000003");
+}
+
+TEST(Connect, NetworkAndSectionAreRouted) {
+    const struct {
+        const char *legend;
+        int network, section;
+        std::string expectedBytes;
+        const char *networkText;
+        int routedNetwork;
+    } cases[] = {
+        {"network 2, section 1", 2, 1, bytes({0xFF, 0xE1, 0xFF, 0xF0}), "Sending Network... 225",
+         2},
+        {"network beyond one byte sends the last code again", 99, 1,
+         bytes({0xFF, 0xFF, 0xFF, 0xF0}), "Sending Network... 322", 0},
+    };
+    for (const auto &c : cases) {
+        SwitchBench b;
+        b.station.session.networkNumber = c.network;
+        b.station.session.sectionNumber = c.section;
+        b.connect.selectNetworkSection();
+        EXPECT_EQ(b.port.sentBytes(), c.expectedBytes) << c.legend;
+        EXPECT_TRUE(b.progress.contains(c.networkText)) << c.legend;
+        EXPECT_TRUE(b.progress.contains("Disabling all modules... 255")) << c.legend;
+        EXPECT_TRUE(b.progress.contains("Sending Section... 240")) << c.legend;
+        b.settle();
+        EXPECT_EQ(b.line.routedNetwork(), c.routedNetwork) << c.legend;
+        EXPECT_EQ(b.line.routedSection(), 1) << c.legend;
+    }
+}
+
+TEST(Connect, DisconnectAllReleasesLoggerSwitchAndModem) {
+    const struct {
+        const char *legend;
+        const char *connection;
+        const char *useSwitch;
+        int samplingCode;
+        std::string expectedBytes;
+        int expectedHangUps;
+    } cases[] = {
+        {"local, fast sampling", "locl0000", "0", 1, bytes({0x93}), 0},
+        {"switched, slow sampling", "netw0201", "1", 5, bytes({0x8D, 0x8C}), 0},
+        {"modem station", "0211234567", "1", 5, bytes({0x8D, 0x8C}), 1},
+    };
+    for (const auto &c : cases) {
+        SwitchBench b;
+        b.station.devices[1][field::connection] = c.connection;
+        b.station.devices[1][field::useSwitch] = c.useSwitch;
+        b.station.logger.samplingCode = c.samplingCode;
+        b.connect.disconnectAll();
+        EXPECT_EQ(b.port.sentBytes(), c.expectedBytes) << c.legend;
+        EXPECT_EQ(b.steps.hangUps, c.expectedHangUps) << c.legend;
+    }
+}
+
+} // namespace
+} // namespace vantrell
