@@ -63,11 +63,13 @@ public:
     void selectNetworkSection();
     void disconnectAll();
 
+    // Parts of connectLogger that a look at a logger without a configured device also needs.
+    void sendLoggerPreamble();
+    void readLoggerClock();
+
 private:
     void send(const std::string &bytes);
     void show(const std::string &text);
-    void sendLoggerPreamble();
-    void readLoggerClock();
     bool loggerClockIsOff() const;
     bool decodeModuleFlags();
     void giveUpLogger(double firstWait, double secondWait, const char *letter);

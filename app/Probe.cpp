@@ -1,0 +1,77 @@
+#include "Probe.h"
+
+#include "general/Progress.h"
+#include "general/Text.h"
+#include "link/Connect.h"
+#include "link/Serial.h"
+#include "loggerdata/Conversions.h"
+
+namespace vantrell {
+
+namespace {
+
+// The probe changes nothing in the logger and there is no modem to hang up.
+class NoSteps final : public LoggerSteps {
+public:
+    void decodeParameters() override {}
+    void setLoggerClock() override {}
+    void hangUpModem() override {}
+};
+
+void printParameters(const Station &station, std::ostream &out) {
+    const LoggerParameters &p = station.logger;
+    out << "serial number: " << p.loggerSerial << "\n"
+        << "model: " << p.loggerModel << ", sampling code " << p.samplingCode << ", "
+        << valInt(p.memoryPointer) - 1 << " records in memory\n";
+    for (int c = 1; c <= 4; ++c) {
+        const ChannelParameters &ch = p.channels[c];
+        if (!ch.enabled)
+            continue;
+        out << "channel " << c << ": " << ch.name << " [" << ch.unitText << "] " << ch.scaleStart
+            << " .. " << ch.scaleEnd << ", limits " << ch.lowLimit << " .. " << ch.highLimit
+            << (ch.limitAlarm ? " (alarm on)" : "") << "\n";
+    }
+}
+
+} // namespace
+
+bool probeLogger(Station &station, const ProbeRequest &request, std::ostream &out) {
+    NoSteps steps;
+    Connect connect(station, steps);
+    Serial serial(station);
+    station.link.portNumber = request.portNumber;
+    station.session = {};
+    station.session.loggerIndex = request.logger;
+    if (request.throughSwitch) {
+        connect.connectSwitch();
+        if (station.session.stepFailed) {
+            out << "the line switch did not answer\n";
+            return false;
+        }
+        connect.selectLogger();
+    }
+    station.progress().report(text::korvaneConnecting);
+    connect.sendLoggerPreamble();
+    serial.wakeLogger();
+    if (station.link.handshakeOk == 0) {
+        out << "logger " << request.logger << " did not answer the wake-up\n";
+        if (request.throughSwitch)
+            connect.disconnectSwitch();
+        return false;
+    }
+    station.progress().report(text::korvaneConnected);
+    connect.readLoggerClock();
+    Conversions(station).decodeParameters();
+    out << "logger clock: " << station.link.loggerDate << " " << station.link.loggerTime << "\n";
+    const bool identified = !station.logger.parameterReadFailed;
+    if (identified)
+        printParameters(station, out);
+    else
+        out << "the parameter block could not be read\n";
+    connect.disconnectLogger();
+    if (request.throughSwitch)
+        connect.disconnectSwitch();
+    return identified;
+}
+
+} // namespace vantrell

@@ -1,0 +1,123 @@
+// vantrelld: the station without a screen, for servers and for commissioning.
+#include "HeadlessStation.h"
+#include "Probe.h"
+#include "config/Templates.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vantrell;
+
+constexpr const char *usage = R"(Usage: vantrelld [--config-dir DIR] [--log-io] COMMAND [OPTIONS]
+
+The unattended communication station for data loggers, without a screen.
+
+Commands:
+  init                Installs the configuration templates into the configuration folder.
+                      Files that exist are never overwritten.
+  probe [--port N] [--switch] [--logger K]
+                      Wakes logger K (default 1) on port N (default 1), through the line
+                      switch when --switch is given, reads its clock and parameter block and
+                      prints what it found. Changes nothing in the logger.
+
+Options:
+  --config-dir DIR    The configuration folder (default: the program's own folder).
+                      Port N is the device named by comports.xml there (default /dev/ttyS<N-1>).
+  --log-io            Logs every byte sent and received, in hex.
+  --help              Shows this text.
+
+Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration error.
+)";
+
+struct Options {
+    std::filesystem::path configDir = programFolder();
+    bool logIo = false;
+    std::string command;
+    std::vector<std::string> arguments;
+};
+
+std::optional<Options> parseOptions(int argc, char **argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--config-dir" && i + 1 < argc)
+            options.configDir = argv[++i];
+        else if (arg == "--log-io")
+            options.logIo = true;
+        else if (arg == "--help" || arg == "-h")
+            return std::nullopt;
+        else if (options.command.empty())
+            options.command = arg;
+        else
+            options.arguments.push_back(arg);
+    }
+    if (options.command.empty())
+        return std::nullopt;
+    return options;
+}
+
+std::optional<int> wholeNumber(const std::string &text, int low, int high) {
+    try {
+        std::size_t used = 0;
+        const int n = std::stoi(text, &used);
+        if (used == text.size() && n >= low && n <= high)
+            return n;
+    } catch (const std::exception &) {
+    }
+    return std::nullopt;
+}
+
+int runInit(const Options &options) {
+    const TemplateInstall result = installTemplates(options.configDir);
+    for (const auto &name : result.written)
+        std::cout << "installed " << (options.configDir / name).string() << "\n";
+    for (const auto &failure : result.failures)
+        std::cerr << describe(failure) << "\n";
+    if (result.written.empty() && result.failures.empty())
+        std::cout << "every configuration file is already there\n";
+    return result.failures.empty() ? EXIT_SUCCESS : 2;
+}
+
+int runProbe(const Options &options) {
+    ProbeRequest request;
+    const auto &args = options.arguments;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::optional<int> n;
+        if (args[i] == "--switch") {
+            request.throughSwitch = true;
+            continue;
+        }
+        if ((args[i] == "--port" || args[i] == "--logger") && i + 1 < args.size())
+            n = wholeNumber(args[i + 1], 1, args[i] == "--port" ? 255 : 8);
+        if (!n) {
+            std::cerr << "probe: unexpected '" << args[i] << "'\n" << usage;
+            return 2;
+        }
+        (args[i] == "--port" ? request.portNumber : request.logger) = *n;
+        ++i;
+    }
+    HeadlessStation headless(options.configDir, options.logIo);
+    return probeLogger(headless.station(), request, std::cout) ? EXIT_SUCCESS : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const auto options = parseOptions(argc, argv);
+    if (!options) {
+        std::cout << usage;
+        return argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0
+                                                                                              : 2;
+    }
+    if (options->command == "init")
+        return runInit(*options);
+    if (options->command == "probe")
+        return runProbe(*options);
+    std::cerr << "unknown command '" << options->command << "'\n" << usage;
+    return 2;
+}

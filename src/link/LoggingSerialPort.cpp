@@ -1,0 +1,47 @@
+#include "link/LoggingSerialPort.h"
+
+#include "general/Text.h"
+
+namespace vantrell {
+
+PortError LoggingSerialPort::open(int portNumber) {
+    const PortError error = inner_.open(portNumber);
+    const std::string port = "port " + std::to_string(portNumber) + ": ";
+    if (error != PortError::none && !failing_)
+        log_(port + describe(error));
+    else if (error == PortError::none && failing_)
+        log_(port + "open again");
+    failing_ = error != PortError::none;
+    return error;
+}
+
+void LoggingSerialPort::discardInput() {
+    if (showBytes_ && inner_.bytesWaiting() > 0)
+        log_("<= discarded " + std::to_string(inner_.bytesWaiting()) + " bytes");
+    inner_.discardInput();
+}
+
+bool LoggingSerialPort::write(std::string_view bytes) {
+    dump("=>", bytes);
+    const bool ok = inner_.write(bytes);
+    if (!ok)
+        log_("write failed");
+    return ok;
+}
+
+std::string LoggingSerialPort::read(std::size_t maxBytes) {
+    std::string bytes = inner_.read(maxBytes);
+    dump("<=", bytes);
+    return bytes;
+}
+
+void LoggingSerialPort::dump(const char *direction, std::string_view bytes) {
+    if (!showBytes_ || bytes.empty())
+        return;
+    std::string line = direction;
+    for (unsigned char b : bytes)
+        line += " " + hex2(b);
+    log_(line);
+}
+
+} // namespace vantrell

@@ -1,0 +1,38 @@
+// Wraps the station's port to say what happens on the line: a port that cannot be opened is
+// logged once, and once more when it opens again; with the I/O level on, every byte sent and
+// received is logged in hex.
+#pragma once
+
+#include "general/SerialPort.h"
+
+#include <functional>
+#include <string>
+
+namespace vantrell {
+
+class LoggingSerialPort final : public SerialPort {
+public:
+    using Log = std::function<void(const std::string &)>;
+
+    LoggingSerialPort(SerialPort &inner, Log log, bool showBytes)
+        : inner_(inner), log_(std::move(log)), showBytes_(showBytes) {}
+
+    PortError open(int portNumber) override;
+    void close() override { inner_.close(); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    std::size_t bytesWaiting() override { return inner_.bytesWaiting(); }
+    void discardInput() override;
+    bool write(std::string_view bytes) override;
+    std::string read(std::size_t maxBytes) override;
+    void waitReadable(double maxSeconds) override { inner_.waitReadable(maxSeconds); }
+
+private:
+    void dump(const char *direction, std::string_view bytes);
+
+    SerialPort &inner_;
+    Log log_;
+    bool showBytes_;
+    bool failing_ = false;
+};
+
+} // namespace vantrell
