@@ -1,0 +1,220 @@
+// Memory transfer and record decoding.
+#include "loggerdata/Readings.h"
+
+#include "general/Progress.h"
+#include "general/SerialPort.h"
+#include "general/Text.h"
+#include "loggerdata/Conversions.h"
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *transferringBlock = "Trasferring from device block no. ";
+constexpr const char *processingBlock = "Processing block no. ";
+constexpr const char *transferPortFailed = "Transfer failed: the port cannot be opened";
+constexpr const char *transferNoAnswer = "Transfer failed: no answer from device";
+constexpr const char *transferStopped = "Transfer interrupted at block no. ";
+constexpr const char *transferGarbled = "Transfer failed: garbled data at block no. ";
+
+// The logger answers its attention byte within this time, or not at all.
+constexpr double attentionLimit = 3.0;
+// Silence inside the stream that ends the transfer.
+constexpr double recordSilenceLimit = 5.0;
+// Sampling codes 0, 1, 2 are 10, 20 and 30 seconds: several records share a minute.
+constexpr int fastSamplingCodes = 3;
+constexpr int secondsStepPerCode = 10;
+// The request addresses records with four hex digits.
+constexpr std::size_t maxRequestable = 0xFFFF;
+
+unsigned byteAt(std::string_view record, std::size_t position) {
+    return static_cast<unsigned char>(record[position - 1]);
+}
+
+int wordAt(std::string_view record, std::size_t position) {
+    return decodeRawWord(static_cast<unsigned char>(record[position - 1]),
+                         static_cast<unsigned char>(record[position]));
+}
+
+unsigned long long unsignedWordAt(std::string_view record, std::size_t position) {
+    return byteAt(record, position) * 256ull + byteAt(record, position + 1);
+}
+
+std::string dateOf(std::string_view record) {
+    const unsigned dayByte = byteAt(record, memoryRecord::dayAndYearTens);
+    const unsigned monthByte = byteAt(record, memoryRecord::monthAndYearUnits);
+    const std::string date = hex2(dayByte & 0x3F) + "-" + zeroPad(monthByte & 0x0F, 2) + "-" +
+                             std::to_string(dayByte >> 6) + std::to_string(monthByte >> 4);
+    return fitRight(date, 8);
+}
+
+} // namespace
+
+RecordDecoder::RecordDecoder(const LoggerParameters &parameters, std::string_view rainFactor)
+    : parameters_(parameters), rainFactor_(val(rainFactor)),
+      recordLength_(recordLengthOf(parameters.loggerModel)) {
+    for (int c = 1; c <= 4; ++c) {
+        highLimit_[c] = val(parameters.channels[c].highLimit);
+        lowLimit_[c] = val(parameters.channels[c].lowLimit);
+    }
+}
+
+Reading RecordDecoder::decode(std::string_view record) {
+    Reading reading;
+    const std::string minute =
+        record.empty() ? std::string() : hex2(byteAt(record, memoryRecord::minute));
+    const bool empty = record.size() != recordLength_ || minute == hex2(memoryRecord::emptyMarker);
+    if (empty) {
+        previousMinute_ = minute;
+        previousSeconds_ = 0;
+        first_ = false;
+        return reading;
+    }
+    reading.time =
+        hex2(byteAt(record, memoryRecord::hour)) + ":" + minute + ":" + secondsFor(minute);
+    reading.date = dateOf(record);
+    decodeValues(record, reading);
+    return reading;
+}
+
+std::string RecordDecoder::secondsFor(const std::string &minute) {
+    int seconds = 0;
+    if (parameters_.samplingCode < fastSamplingCodes && !first_ && minute == previousMinute_)
+        seconds = previousSeconds_ + secondsStepPerCode * (parameters_.samplingCode + 1);
+    previousMinute_ = minute;
+    previousSeconds_ = seconds;
+    first_ = false;
+    return zeroPad(seconds, 2);
+}
+
+void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
+    switch (parameters_.loggerModel) {
+    case 3:
+        reading.values[3] = checkedValue(record, 3, parameters_.channels[3].decimals);
+        reading.values[4] = checkedValue(record, 4, parameters_.channels[4].decimals);
+        [[fallthrough]];
+    case 1:
+        reading.values[1] = checkedValue(record, 1, parameters_.channels[1].decimals);
+        reading.values[2] = checkedValue(record, 2, parameters_.channels[2].decimals);
+        break;
+    case 4:
+        reading.values[1] = checkedValue(record, 1, 1);
+        reading.values[2] = checkedValue(record, 2, 1);
+        break;
+    case 5: {
+        reading.values[1] = checkedValue(record, 1, 1);
+        const unsigned long long counter =
+            unsignedWordAt(record, memoryRecord::rainHighWord) * 65536ull +
+            unsignedWordAt(record, memoryRecord::rainLowWord);
+        reading.values[2] = formatRain(static_cast<double>(counter) * rainFactor_, 1);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::string RecordDecoder::checkedValue(std::string_view record, int channel, int decimals) {
+    const ChannelParameters &ch = parameters_.channels[channel];
+    std::string text =
+        formatReading(wordAt(record, memoryRecord::channelWord[channel]), ch, decimals);
+    if (ch.limitAlarm == 1) {
+        const double value = val(text);
+        if (value > highLimit_[channel] || value < lowLimit_[channel])
+            limitCrossed_ = true;
+    }
+    return text;
+}
+
+std::size_t recordCountOf(std::string_view memoryPointer) {
+    const long long pointer = valInt(memoryPointer);
+    if (pointer <= 1)
+        return 0;
+    return std::min<std::size_t>(static_cast<std::size_t>(pointer - 1), maxRequestable);
+}
+
+std::string memoryRequest(std::size_t count) {
+    return "L" + hexDigits(1, 4) + hexDigits(count, 4);
+}
+
+void Readings::transferMemory() {
+    LoggerData &data = station_.data;
+    data.transferComplete = false;
+    data.recordBuffer.clear();
+    data.readingTable.clear();
+    const std::size_t count = recordCountOf(station_.logger.memoryPointer);
+    const bool received = requestRecords(count) && receiveRecords(count);
+    serial_.closePort();
+    if (!received)
+        return;
+    processMemory();
+    data.transferComplete = true;
+}
+
+bool Readings::requestRecords(std::size_t count) {
+    if (!serial_.reopen()) {
+        station_.progress().report(transferPortFailed);
+        return false;
+    }
+    if (!serial_.write(std::string(1, code::loggerAttention)) ||
+        !serial_.waitForData(attentionLimit) || serial_.readChar() != '!') {
+        station_.progress().report(transferNoAnswer);
+        return false;
+    }
+    station_.port().discardInput();
+    if (!serial_.write(memoryRequest(count) + code::carriageReturn)) {
+        station_.progress().report(transferNoAnswer);
+        return false;
+    }
+    return true;
+}
+
+bool Readings::receiveRecords(std::size_t count) {
+    const std::size_t recordLength = recordLengthOf(station_.logger.loggerModel);
+    std::vector<std::string> &buffer = station_.data.recordBuffer;
+    buffer.reserve(count);
+    for (std::size_t k = 1; k <= count; ++k) {
+        station_.progress().report(transferringBlock + std::to_string(k));
+        std::string record;
+        if (!receiveRecord(recordLength, record)) {
+            const bool garbled = record.size() > recordLength;
+            station_.progress().report((garbled ? transferGarbled : transferStopped) +
+                                       std::to_string(k));
+            return false;
+        }
+        buffer.push_back(std::move(record));
+    }
+    return true;
+}
+
+// A carriage return ends the record only at its full length; elsewhere it is a data byte. A
+// record that has grown past its length can never end, so the transfer stops there instead of
+// waiting out the rest of the stream.
+bool Readings::receiveRecord(std::size_t recordLength, std::string &record) {
+    while (record.size() <= recordLength) {
+        if (!serial_.waitForData(recordSilenceLimit))
+            return false;
+        const auto c = serial_.readChar();
+        if (!c)
+            continue;
+        if (*c == code::carriageReturn && record.size() == recordLength)
+            return true;
+        record += *c;
+    }
+    return false;
+}
+
+void Readings::processMemory() {
+    LoggerData &data = station_.data;
+    RecordDecoder decoder(station_.logger, station_.rainFactor);
+    data.readingTable.clear();
+    data.readingTable.reserve(data.recordBuffer.size());
+    for (std::size_t k = 1; k <= data.recordBuffer.size(); ++k) {
+        station_.progress().report(processingBlock + std::to_string(k));
+        data.readingTable.push_back(decoder.decode(data.recordBuffer[k - 1]));
+    }
+    if (decoder.limitCrossed())
+        data.loggerLimitAlarm = true;
+}
+
+} // namespace vantrell

@@ -1,0 +1,85 @@
+// The memory transfer: the logger is asked once for all its records and streams them back; they
+// are received into the RecordBuffer, the port is closed, and each record is then cut into a
+// date, a time and one value text per channel in the ReadingTable, checking the logger's own
+// limits on the way. Decoding one record is a pure step (RecordDecoder), apart from the line.
+#pragma once
+
+#include "config/Station.h"
+#include "link/Serial.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+// A memory record, bytes 1-based:
+//   1 minute (BCD; 0xFF: empty record), 2 hour (BCD), 3 day (BCD, bits 0-5) + year tens
+//   (bits 6-7), 4 month (binary, bits 0-3) + year units (bits 4-7), 5-6 / 7-8 / 9-10 / 11-12
+//   channel words 1..4 high byte first. The rain logger keeps its counter's low word at 7-8
+//   and high word at 9-10.
+namespace memoryRecord {
+constexpr std::size_t minute = 1;
+constexpr std::size_t hour = 2;
+constexpr std::size_t dayAndYearTens = 3;
+constexpr std::size_t monthAndYearUnits = 4;
+constexpr std::size_t channelWord[5] = {0, 5, 7, 9, 11};
+constexpr std::size_t rainLowWord = 7;
+constexpr std::size_t rainHighWord = 9;
+constexpr unsigned char emptyMarker = 0xFF;
+} // namespace memoryRecord
+
+// Decodes the records of one memory in order: the seconds of a record depend on the records
+// before it.
+class RecordDecoder {
+public:
+    RecordDecoder(const LoggerParameters &parameters, std::string_view rainFactor);
+
+    // The next record. An empty record, or one of the wrong length, gives an entry with
+    // nothing in it.
+    Reading decode(std::string_view record);
+    // A reading so far lay outside the logger's own limits on a channel that checks them.
+    bool limitCrossed() const { return limitCrossed_; }
+
+private:
+    std::string secondsFor(const std::string &minute);
+    void decodeValues(std::string_view record, Reading &reading);
+    std::string checkedValue(std::string_view record, int channel, int decimals);
+
+    const LoggerParameters &parameters_;
+    double rainFactor_;
+    std::size_t recordLength_;
+    std::array<double, 5> highLimit_{};
+    std::array<double, 5> lowLimit_{};
+    std::string previousMinute_;
+    int previousSeconds_ = 0;
+    bool first_ = true;
+    bool limitCrossed_ = false;
+};
+
+// The records to fetch: the memory pointer less one, none when it is 0 or 1.
+std::size_t recordCountOf(std::string_view memoryPointer);
+
+// The request for records 1..count: "L", then both numbers as four upper-case hex digits.
+std::string memoryRequest(std::size_t count);
+
+class Readings {
+public:
+    explicit Readings(Station &station) : station_(station), serial_(station) {}
+
+    // Fetches and decodes the whole memory; transferComplete tells whether it all arrived.
+    void transferMemory();
+    // Decodes the RecordBuffer into the ReadingTable (the second half of the transfer).
+    void processMemory();
+
+private:
+    bool requestRecords(std::size_t count);
+    bool receiveRecords(std::size_t count);
+    bool receiveRecord(std::size_t recordLength, std::string &record);
+
+    Station &station_;
+    Serial serial_;
+};
+
+} // namespace vantrell

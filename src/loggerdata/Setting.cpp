@@ -1,0 +1,52 @@
+// Erase and clock commands.
+#include "loggerdata/Setting.h"
+
+#include "general/Clock.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+
+namespace vantrell {
+
+namespace {
+constexpr const char *erasingMemory = "Erasing memory...";
+constexpr const char *eraseSkipped = "Erasing memory...skipped, the data are not saved";
+constexpr const char *eraseCommand = "e0001";
+constexpr const char *clockCommandLead = "h";
+
+std::string twoDigits(int value) {
+    return zeroPad(value, 2);
+}
+} // namespace
+
+std::string clockCommand(const LocalDateTime &now) {
+    return clockCommandLead + twoDigits(now.year % 100) + "-" + twoDigits(now.month) + "-" +
+           twoDigits(now.day) + " " + twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" +
+           twoDigits(now.second);
+}
+
+void Setting::eraseLoggerMemory() {
+    if (!station_.data.transferComplete || !station_.data.dataFileWritten) {
+        station_.progress().report(eraseSkipped);
+        return;
+    }
+    station_.progress().report(erasingMemory);
+    serial_.pause1s();
+    station_.link.command = eraseCommand;
+    serial_.exchangeLogger();
+    serial_.pause100ms();
+}
+
+void Setting::setLoggerClock() {
+    const LocalDateTime now = station_.clock().localNow();
+    LinkState &link = station_.link;
+    link.loggerDate =
+        twoDigits(now.day) + "-" + twoDigits(now.month) + "-" + twoDigits(now.year % 100);
+    link.loggerTime =
+        twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" + twoDigits(now.second);
+    link.command = clockCommand(now);
+    // The logger does not answer a clock command.
+    link.handshakeOk = 0;
+    serial_.exchangeLogger();
+}
+
+} // namespace vantrell

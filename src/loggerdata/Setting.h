@@ -1,0 +1,33 @@
+// The two commands that change the logger itself: erasing its memory once the data are safe on
+// disk, and setting its clock to the PC's when the two disagree. Both go through the
+// acknowledged command exchange.
+#pragma once
+
+#include "config/Station.h"
+#include "link/Serial.h"
+
+#include <string>
+
+namespace vantrell {
+
+struct LocalDateTime;
+
+// "hYY-MM-DD HH:MM:SS" for the moment `now`.
+std::string clockCommand(const LocalDateTime &now);
+
+class Setting {
+public:
+    explicit Setting(Station &station) : station_(station), serial_(station) {}
+
+    // Erases the logger memory, but only when the last transfer was complete and its data file
+    // written in full; otherwise the records would be lost.
+    void eraseLoggerMemory();
+    // Sets the logger clock to the PC's and records that time as the logger's.
+    void setLoggerClock();
+
+private:
+    Station &station_;
+    Serial serial_;
+};
+
+} // namespace vantrell
