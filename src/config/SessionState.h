@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 namespace vantrell {
 
@@ -13,6 +14,8 @@ struct SessionState {
     std::array<int, 9> mncFlags{}; // present switch modules, 1..8
     int networkNumber = 0;
     int sectionNumber = 0;
+    std::string dialNumber;            // the connection text of the device being read
+    int connectionAttempt = 0;         // 1..3 within one session
     int dailyMarkIndex = 1; // 1, 3, 5, 7: the done mark is at this position + 1
 };
 

@@ -28,4 +28,11 @@ bool DeviceRecord::isFree() const {
     return c.empty() || (c == localConnection && valInt(fields[field::active]) == 0);
 }
 
+std::string scheduleTimeText(const ScheduleTimes &times, int time) {
+    if (time < 1 || time > scheduleTimeCount || trim(times[time]).empty())
+        return {};
+    const long long hour = valInt(times[time]);
+    return hour >= 0 && hour <= 23 ? zeroPad(hour, 2) + ":00" : std::string();
+}
+
 } // namespace vantrell

@@ -85,6 +85,9 @@ struct DailyMarks {
     const std::string &at(int position, int slot) const { return marks.at(position).at(slot); }
 };
 
+// The text of schedule time `time` (1..4) as its list shows it ("08:00"); empty when not set.
+std::string scheduleTimeText(const ScheduleTimes &times, int time);
+
 using ReportSentMarks = std::array<std::string, scheduleTimeCount + 1>;
 
 namespace setup {
