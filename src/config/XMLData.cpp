@@ -17,13 +17,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Everything the file holds is kept for the save, apart from line-end translation: the file's
-// own line ends come back as they were.
+// Everything the file holds is kept for the save: comments, blanks and line ends between and
+// around the elements included. Reading it as a fragment keeps what lies outside the root too,
+// so that the checks below can refuse text there instead of losing it.
 constexpr unsigned parseOptions = pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
                                   pugi::parse_comments | pugi::parse_cdata | pugi::parse_escapes |
-                                  pugi::parse_wconv_attribute | pugi::parse_ws_pcdata;
+                                  pugi::parse_wconv_attribute | pugi::parse_ws_pcdata |
+                                  pugi::parse_fragment;
 // One form for an empty value, whatever the file had: <v></v>.
-constexpr unsigned formatOptions = pugi::format_raw | pugi::format_no_empty_element_tags;
+constexpr unsigned formatOptions =
+    pugi::format_raw | pugi::format_no_empty_element_tags | pugi::format_no_declaration;
 
 constexpr const char *placeAttribute = "place";
 constexpr const char *addedValueName = "value";
@@ -86,50 +89,8 @@ Encoding detectEncoding(std::string_view bytes) {
     return {};
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// The layout between the top-level nodes is not part of pugixml's tree, so it is taken from
-// the bytes (wide encodings: their zero bytes left out) and written back as it was.
-void takeTopLevelLayout(std::string_view bytes, std::string &separator, std::string &trailing) {
-    std::string text;
-    std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(text),
-                 [](char c) { return c != '\0'; });
-    separator.clear();
-    trailing.clear();
-    auto at = text.find("?>");
-    if (at != std::string::npos)
-        for (at += 2; at < text.size() && isBlank(text[at]); ++at)
-            separator += text[at];
-    auto end = text.size();
-    while (end > 0 && isBlank(text[end - 1]))
-        --end;
-    trailing = text.substr(end);
-}
-
-// Blanks written between nodes, in the file's encoding.
-std::string encodeBlanks(std::string_view blanks, pugi::xml_encoding encoding) {
-    std::string out;
-    for (char c : blanks) {
-        switch (encoding) {
-        case pugi::encoding_utf16_le:
-            out += {c, '\0'};
-            break;
-        case pugi::encoding_utf16_be:
-            out += {'\0', c};
-            break;
-        case pugi::encoding_utf32_le:
-            out += {c, '\0', '\0', '\0'};
-            break;
-        case pugi::encoding_utf32_be:
-            out += {'\0', '\0', '\0', c};
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+bool isBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 class StringWriter final : public pugi::xml_writer {
@@ -155,6 +116,12 @@ std::optional<int> parsePlace(std::string_view text) {
     if (text.empty() || ec != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+}
+
+// Markup comes first, after blanks (and the zero bytes of a wide encoding).
+bool startsLikeXml(std::string_view bytes) {
+    const auto first = bytes.find_first_not_of(std::string_view(" \t\r\n\0", 5));
+    return first == std::string_view::npos || bytes[first] == '<';
 }
 
 bool isText(pugi::xml_node node) {
@@ -215,10 +182,11 @@ ConfigError XMLData::load() {
 
     Encoding encoding = detectEncoding(bytes);
     encoding_ = encoding.encoding;
-    byteOrderMark_ = std::move(encoding.byteOrderMark);
-    takeTopLevelLayout(bytes, separator_, trailing_);
+    byteOrderMark_ = !encoding.byteOrderMark.empty();
 
     records_.clear();
+    if (!startsLikeXml(std::string_view(bytes).substr(encoding.byteOrderMark.size())))
+        return fileError(FileProblem::notXml, file_, "is not an XML document");
     const pugi::xml_parse_result parsed =
         document_.load_buffer(bytes.data(), bytes.size(), parseOptions, encoding_);
     if (parsed.status == pugi::status_no_document_element)
@@ -227,10 +195,40 @@ ConfigError XMLData::load() {
         return fileError(FileProblem::notXml, file_,
                          std::string("is not a well-formed XML document (") + parsed.description() +
                              " at byte " + std::to_string(parsed.offset) + ")");
-    if (document_.first_child().type() != pugi::node_declaration)
+    if (ConfigError error = checkTopLevel())
+        return error;
+    return readRecords();
+}
+
+// A declaration, then exactly one root element; around them only blanks, comments and
+// processing instructions.
+ConfigError XMLData::checkTopLevel() {
+    int roots = 0;
+    bool declarationFirst = false;
+    bool seenMarkup = false;
+    for (pugi::xml_node node : document_.children()) {
+        if (isText(node)) {
+            if (!isBlank(node.value()))
+                return fileError(FileProblem::notXml, file_,
+                                 "is not a well-formed XML document (text outside the root "
+                                 "element)");
+            continue;
+        }
+        if (!seenMarkup)
+            declarationFirst = node.type() == pugi::node_declaration;
+        seenMarkup = true;
+        if (node.type() == pugi::node_element)
+            ++roots;
+    }
+    if (roots == 0)
+        return fileError(FileProblem::noRoot, file_, "there is no root element");
+    if (roots > 1)
+        return fileError(FileProblem::notXml, file_,
+                         "is not a well-formed XML document (more than one root element)");
+    if (!declarationFirst)
         return fileError(FileProblem::noDeclaration, file_,
                          "the XML declaration is missing before the root element");
-    return readRecords();
+    return {};
 }
 
 ConfigError XMLData::readRecords() {
@@ -290,16 +288,10 @@ XmlRecord *XMLData::firstRecord(int place) {
 }
 
 ConfigError XMLData::save() const {
-    std::string out = byteOrderMark_;
+    std::string out;
     StringWriter writer(out);
-    bool first = true;
-    for (pugi::xml_node node : document_.children()) {
-        if (!first)
-            out += encodeBlanks(separator_, encoding_);
-        node.print(writer, "", formatOptions, encoding_);
-        first = false;
-    }
-    out += encodeBlanks(trailing_, encoding_);
+    document_.save(writer, "", formatOptions | (byteOrderMark_ ? pugi::format_write_bom : 0u),
+                   encoding_);
     const auto ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
     return replaceFile(file_, out, layout_.ownerOnly ? std::optional(ownerOnly) : std::nullopt);
 }

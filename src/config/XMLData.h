@@ -61,6 +61,7 @@ public:
     XmlRecord *firstRecord(int place);
 
 private:
+    ConfigError checkTopLevel();
     ConfigError readRecords();
     ConfigError checkRecord(const XmlRecord &record, std::size_t number, pugi::xml_attribute place);
     ConfigError checkValueCount(const XmlRecord &record, const std::string &which);
@@ -69,9 +70,7 @@ private:
     RecordLayout layout_;
     pugi::xml_document document_;
     pugi::xml_encoding encoding_ = pugi::encoding_utf8;
-    std::string byteOrderMark_;
-    std::string separator_; // between the declaration and the root, as the file had it
-    std::string trailing_;  // after the root
+    bool byteOrderMark_ = false;
     std::vector<XmlRecord> records_;
 };
 

@@ -1,0 +1,216 @@
+#include "config/XMLData.h"
+
+#include "TempFolder.h"
+#include "config/ConfigError.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace vantrell {
+namespace {
+
+using test::readBytes;
+using test::TempFolder;
+using test::writeBytes;
+
+const RecordLayout deviceLike{std::pair{0, 50}, std::size_t{45}, false};
+const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+std::string values(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i)
+        text += "<v>" + std::to_string(i) + "</v>";
+    return text;
+}
+
+TEST(XMLData, DamagedFilesAreRefusedWholeAndLeftAsTheyWere) {
+    const struct {
+        const char *legend;
+        std::optional<std::string> file; // none: no file at all
+        FileProblem problem;
+        const char *words; // part of the message
+    } cases[] = {
+        {"missing file", std::nullopt, FileProblem::missing, "missing"},
+        {"empty file", "", FileProblem::empty, "empty"},
+        {"blanks only", "  \n\n", FileProblem::noRoot, "no root"},
+        {"declaration only", declaration, FileProblem::noRoot, "no root"},
+        {"truncated in a value", declaration + "<root>\n<r place=\"1\"><v>1</v><v>locl0",
+         FileProblem::notXml, "well-formed"},
+        {"not XML at all", "Com;No.\r 0 ;0   ", FileProblem::notXml, "not an XML document"},
+        {"text after the root", declaration + "<root></root>\nleft over", FileProblem::notXml,
+         "outside the root"},
+        {"root without declaration", "<root><r place=\"1\"/></root>", FileProblem::noDeclaration,
+         "declaration"},
+        {"record without place", declaration + "<root><r place=\"1\"/><r/></root>",
+         FileProblem::noPlace, "record 2 has no \"place\""},
+        {"place not a number", declaration + "<root><r place=\"1a\"/></root>",
+         FileProblem::badPlace, "\"1a\""},
+        {"place beyond the table", declaration + "<root><r place=\"51\"/></root>",
+         FileProblem::placeOutOfRange, "place 51, outside 0-50"},
+        {"negative place", declaration + "<root><r place=\"-1\"/></root>",
+         FileProblem::placeOutOfRange, "place -1"},
+        {"too many values", declaration + "<root><r place=\"3\">" + values(46) + "</r></root>",
+         FileProblem::tooManyValues, "46 values, more than 45"},
+    };
+    for (const auto &c : cases) {
+        TempFolder folder;
+        const auto file = folder / "prop.xml";
+        if (c.file)
+            writeBytes(file, *c.file);
+
+        XMLData document(file, deviceLike);
+        const ConfigError loaded = document.load();
+        EXPECT_EQ(loaded.problem, c.problem) << c.legend;
+        EXPECT_EQ(describe(loaded).rfind(file.string() + ": ", 0), 0u) << c.legend;
+        EXPECT_NE(describe(loaded).find(c.words), std::string::npos)
+            << c.legend << ": " << describe(loaded);
+        EXPECT_TRUE(document.records().empty()) << c.legend;
+
+        const ConfigError written = rewriteRecords(file, deviceLike, [](XMLData &d) {
+            for (XmlRecord &r : d.records())
+                r.setValue(0, "changed");
+        });
+        EXPECT_EQ(written.problem, c.problem) << c.legend;
+        EXPECT_NE(describe(written).find("not saved"), std::string::npos) << c.legend;
+        EXPECT_EQ(std::filesystem::exists(file), c.file.has_value()) << c.legend;
+        if (c.file) {
+            EXPECT_EQ(readBytes(file), *c.file) << c.legend;
+        }
+    }
+}
+
+TEST(XMLData, OnlyTheValueWrittenChangesItsBytes) {
+    const struct {
+        const char *legend;
+        std::string before;
+        std::string after; // value 1 of place 1 set to "new"
+    } cases[] = {
+        {"tabs and line feeds",
+         declaration + "<root>\n\t<r place=\"1\">\n\t\t<v>0</v>\n\t\t<v>old</v>\n\t</r>\n</root>\n",
+         declaration +
+             "<root>\n\t<r place=\"1\">\n\t\t<v>0</v>\n\t\t<v>new</v>\n\t</r>\n</root>\n"},
+        {"carriage returns of a Windows installation",
+         "<?xml version=\"1.0\"?>\r\n<root>\r\n<r "
+         "place=\"1\"><v>0</v><v>old</v></r>\r\n</root>\r\n",
+         "<?xml version=\"1.0\"?>\r\n<root>\r\n<r "
+         "place=\"1\"><v>0</v><v>new</v></r>\r\n</root>\r\n"},
+        {"comments, other attributes and escaped text kept",
+         declaration + "<!-- top -->\n<root a=\"b\">\n<!-- c -->\n<r id=\"k\" place=\"1\"><v>a "
+                       "&amp; b &lt; c</v><v>old</v></r>\n</root>",
+         declaration + "<!-- top -->\n<root a=\"b\">\n<!-- c -->\n<r id=\"k\" place=\"1\"><v>a "
+                       "&amp; b &lt; c</v><v>new</v></r>\n</root>"},
+        {"empty value becomes filled",
+         declaration + "<root><r place=\"1\"><v></v><v></v></r></root>",
+         declaration + "<root><r place=\"1\"><v></v><v>new</v></r></root>"},
+        {"byte order mark kept",
+         "\xEF\xBB\xBF" + declaration + "<root><r place=\"1\"><v>0</v><v>old</v></r></root>\n",
+         "\xEF\xBB\xBF" + declaration + "<root><r place=\"1\"><v>0</v><v>new</v></r></root>\n"},
+        {"Latin-1 file stays Latin-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<root><r place=\"1\"><v>25\xB0"
+         "C</v><v>old</v></r></root>\n",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<root><r place=\"1\"><v>25\xB0"
+         "C</v><v>new</v></r></root>\n"},
+        {"later duplicate untouched",
+         declaration + "<root><r place=\"1\"><v></v><v>old</v></r><r "
+                       "place=\"1\"><v>0</v><v>old</v></r></root>",
+         declaration + "<root><r place=\"1\"><v></v><v>new</v></r><r "
+                       "place=\"1\"><v>0</v><v>old</v></r></root>"},
+        {"short record gets the missing value, indented like its last one",
+         declaration + "<root>\n\t<r place=\"1\">\n\t\t<v>0</v>\n\t</r>\n</root>\n",
+         declaration +
+             "<root>\n\t<r place=\"1\">\n\t\t<v>0</v>\n\t\t<v>new</v>\n\t</r>\n</root>\n"},
+        {"record without values", declaration + "<root><r place=\"1\"></r></root>",
+         declaration + "<root><r place=\"1\"><value></value><value>new</value></r></root>"},
+    };
+    for (const auto &c : cases) {
+        TempFolder folder;
+        const auto file = folder / "f.xml";
+        writeBytes(file, c.before);
+        XMLData untouched(file, deviceLike);
+        ASSERT_FALSE(untouched.load()) << c.legend;
+        ASSERT_FALSE(untouched.save()) << c.legend;
+        EXPECT_EQ(readBytes(file), c.before) << c.legend << ": load and save changed the file";
+
+        XMLData document(file, deviceLike);
+        ASSERT_FALSE(document.load()) << c.legend;
+        document.firstRecord(1)->setValue(1, "new");
+        ASSERT_FALSE(document.save()) << c.legend;
+        EXPECT_EQ(readBytes(file), c.after) << c.legend;
+    }
+}
+
+TEST(XMLData, Latin1TextReadsAsUtf8) {
+    TempFolder folder;
+    writeBytes(folder / "f.xml",
+               "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><root><r place=\"2\"><v>\xB5"
+               "E</v></r></root>");
+    XMLData document(folder / "f.xml", deviceLike);
+    ASSERT_FALSE(document.load());
+    EXPECT_EQ(document.firstRecord(2)->value(0), "\xC2\xB5"
+                                                 "E");
+    EXPECT_EQ(document.firstRecord(2)->value(5), "");
+}
+
+TEST(XMLData, WideFilesAreWrittenBackWide) {
+    const auto wide = [](const std::string &ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii)
+            out += {c, '\0'};
+        return out;
+    };
+    const std::string body = "\n<root>\r\n<r place=\"4\"><v>old</v></r>\r\n</root>\r\n";
+    TempFolder folder;
+    writeBytes(folder / "f.xml", wide("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + body));
+    XMLData document(folder / "f.xml", deviceLike);
+    ASSERT_FALSE(document.load());
+    document.firstRecord(4)->setValue(0, "new");
+    ASSERT_FALSE(document.save());
+    EXPECT_EQ(readBytes(folder / "f.xml"),
+              wide("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<root>\r\n<r "
+                   "place=\"4\"><v>new</v></r>\r\n</root>\r\n"));
+}
+
+// A full disk shows as a write that stops part way; the file size limit gives the same.
+TEST(XMLData, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
+    TempFolder folder;
+    const auto file = folder / "f.xml";
+    std::string records;
+    for (int place = 1; place <= 50; ++place)
+        records += "<r place=\"" + std::to_string(place) + "\">" + values(35) + "</r>\n";
+    const std::string before = declaration + "<root>\n" + records + "</root>\n";
+    writeBytes(file, before);
+    XMLData document(file, deviceLike);
+    ASSERT_FALSE(document.load());
+    document.firstRecord(7)->setValue(0, "changed");
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ConfigError error = document.save();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(error.problem, FileProblem::cannotWrite);
+    EXPECT_NE(describe(error).find("could not be saved"), std::string::npos);
+    EXPECT_EQ(readBytes(file), before);
+    EXPECT_EQ(test::entryCount(folder.path()), 1u);
+}
+
+TEST(XMLData, OwnerOnlyFilesLoseOtherReaders) {
+    TempFolder folder;
+    const auto file = folder / "prop.xml";
+    writeBytes(file, declaration + "<root><r place=\"1\"><v>0</v></r></root>");
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    XMLData document(file, RecordLayout{std::pair{0, 50}, std::nullopt, true});
+    ASSERT_FALSE(document.load());
+    ASSERT_FALSE(document.save());
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600));
+}
+
+} // namespace
+} // namespace vantrell
