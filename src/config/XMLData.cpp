@@ -135,6 +135,8 @@ std::string XmlRecord::value(std::size_t k) const {
 }
 
 void XmlRecord::setValue(std::size_t k, std::string_view text) {
+    if (k >= values_.size() && text.empty())
+        return; // a missing value already reads as empty
     while (values_.size() <= k) {
         if (values_.empty()) {
             values_.push_back(node_.append_child(addedValueName));

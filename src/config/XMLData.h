@@ -35,7 +35,8 @@ public:
     std::size_t valueCount() const { return values_.size(); }
     // The text of value k; empty beyond the last value.
     std::string value(std::size_t k) const;
-    // A short record gets the missing value elements (empty), so a mark written into it is kept.
+    // A short record gets the missing value elements, so that a text written into it is kept;
+    // an empty text needs none.
     void setValue(std::size_t k, std::string_view text);
 
 private:
