@@ -103,6 +103,8 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
         break;
     case 5: {
         reading.values[1] = checkedValue(record, 1, 1);
+        if (parameters_.channels[2].enabled != 1)
+            break;
         const unsigned long long counter =
             unsignedWordAt(record, memoryRecord::rainHighWord) * 65536ull +
             unsignedWordAt(record, memoryRecord::rainLowWord);
@@ -114,8 +116,11 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
     }
 }
 
+// A channel the logger does not sample has no readings, whatever its memory cells hold.
 std::string RecordDecoder::checkedValue(std::string_view record, int channel, int decimals) {
     const ChannelParameters &ch = parameters_.channels[channel];
+    if (ch.enabled != 1)
+        return {};
     std::string text =
         formatReading(wordAt(record, memoryRecord::channelWord[channel]), ch, decimals);
     if (ch.limitAlarm == 1) {

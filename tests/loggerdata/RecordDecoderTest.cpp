@@ -34,6 +34,7 @@ LoggerParameters plainLogger(int model, int samplingCode = 5) {
     p.loggerModel = model;
     p.samplingCode = samplingCode;
     for (int c = 1; c <= 4; ++c) {
+        p.channels[c].enabled = 1;
         p.channels[c].gain = 0.1;
         p.channels[c].offset = 0;
         p.channels[c].decimals = 1;
@@ -145,6 +146,18 @@ TEST(RecordDecoder, ChannelValuesFollowTheModel) {
         const auto r = decodeAll(plainLogger(c.model), {c.record}).front();
         for (int ch = 1; ch <= 4; ++ch)
             EXPECT_EQ(r.values[ch], c.values[ch - 1]) << c.legend << ", channel " << ch;
+    }
+}
+
+TEST(RecordDecoder, ChannelsNotSampledHaveNoValues) {
+    for (int model : {1, 3, 4, 5}) {
+        LoggerParameters p = plainLogger(model);
+        p.channels[2].enabled = 0;
+        const auto r = decodeAll(p, {model == 3 || model == 5 ? longRecord({0x8001, 0x8001})
+                                                              : shortRecord(0, 0x80, 1)})
+                           .front();
+        EXPECT_NE(r.values[1], "") << "model " << model;
+        EXPECT_EQ(r.values[2], "") << "model " << model;
     }
 }
 

@@ -1,0 +1,88 @@
+// The data file of a logger: fixed 62-byte records of 8-bit Windows-1252 text, each a line
+// ended by a carriage return and padded with blanks (no line feed). Two header records (names,
+// units), record 3 never written, data from record 4 on. In saving mode 0 every session makes
+// a new file named after the logger and the moment; in saving mode 1 all sessions append to one
+// file named after the serial number, continuing its running numbers. The read-back loads a
+// whole file into the ReadingTable for the acceleration alarm.
+#pragma once
+
+#include "config/Station.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrell {
+
+struct LocalDateTime;
+
+// A data record, positions 1-based (the read-back sees every line after the first shifted one
+// place right, behind the previous record's padding blank):
+//   1      8 9       17 18         29 30     37 38     45 46     53 54     61 62
+//   00001  ; 03-02-26 ; 09:05:00    ; +0023.5 ; +0012.0 ;         ;         CR blank
+// The rain logger's 15-character rain text takes 38-52 in place of channels 2 and 3.
+namespace dataRecord {
+inline constexpr std::size_t length = 62;
+struct Column {
+    std::size_t position;
+    std::size_t width;
+};
+inline constexpr Column runningNumber{1, 7};
+inline constexpr Column date{9, 8};
+inline constexpr Column time{18, 11}; // the time and three blanks
+inline constexpr std::array<Column, 5> value{{{0, 0}, {30, 7}, {38, 7}, {46, 7}, {54, 7}}};
+inline constexpr Column rain{38, 15};
+// The records before the first data record: names, units, and one never written.
+inline constexpr std::uint64_t headerRecords = 3;
+} // namespace dataRecord
+
+// "KV12_0905_030226.dat" (new file per session) or "KV12345678.dat" (one file, appended).
+std::string dataFileName(std::string_view serial, bool appendMode, const LocalDateTime &now);
+// A name that stays inside its folder: not empty, no separator, not "." or "..".
+bool isPlainFileName(std::string_view name);
+
+// The two header records, 62 bytes each.
+std::string namesRecord(const LoggerParameters &parameters);
+std::string unitsRecord(const LoggerParameters &parameters);
+// Five digits and two blanks; a larger number fills the seven places.
+std::string runningNumberText(std::uint64_t number);
+// Value texts that are empty or not numbers become blanks of their column's width.
+void blankNonNumeric(Reading &reading, int loggerModel);
+// One data line, without its carriage return.
+std::string dataLine(std::uint64_t runningNumber, const Reading &reading, int loggerModel);
+// A line as a full record: carriage return, blank padding.
+std::string asRecord(std::string_view line);
+
+// What the read-back takes from a data file.
+struct DataFileContents {
+    bool hasUnits = false;
+    std::array<std::string, 5> units{}; // channels 1..4
+    std::vector<Reading> readings;      // every line after the units line
+};
+DataFileContents parseDataFile(std::string_view bytes);
+
+class DataFile {
+public:
+    explicit DataFile(Station &station) : station_(station) {}
+
+    // Runs the memory transfer of the session's logger and writes its data file.
+    void writeDataFile();
+    // Loads the file the last writeDataFile produced into the ReadingTable.
+    void readBackDataFile();
+
+    // The two steps around the transfer. prepareDataPath sets dataFilePath from the session's
+    // device and logger (empty when the name is refused); saveReadings writes the ReadingTable
+    // there.
+    void prepareDataPath();
+    void saveReadings();
+
+private:
+    void saveFailed(const std::string &reason);
+
+    Station &station_;
+};
+
+} // namespace vantrell
