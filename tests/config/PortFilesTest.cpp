@@ -1,0 +1,63 @@
+#include "config/PortFiles.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrell {
+namespace {
+
+TEST(PortFiles, TheSixteenBytesOfAChoice) {
+    const struct {
+        const char *legend;
+        int position;
+        std::string bytes;
+    } cases[] = {
+        {"port 1", 0, std::string("Com;No.\r 0 ;0   ")},
+        {"port 3", 2, std::string("Com;No.\r 2 ;2   ")},
+        {"port 12", 11, std::string("Com;No.\r 11 ;11 ")},
+        {"port 100 still fits", 99, std::string("Com;No.\r 99 ;99 ")},
+        {"port 101: second copy cut", 100, std::string("Com;No.\r 100 ;10")},
+        {"port 255: second copy cut to two digits", 254, std::string("Com;No.\r 254 ;25")},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(portFileBytes(c.position), c.bytes) << c.legend;
+        EXPECT_EQ(portFileBytes(c.position).size(), 16u) << c.legend;
+    }
+}
+
+TEST(PortFiles, EveryStoredChoiceLoadsBack) {
+    test::TempFolder folder;
+    for (int p = 0; p < portListSize; ++p) {
+        ASSERT_FALSE(storePortChoice(folder / "port.crs", p));
+        EXPECT_EQ(loadPortChoice(folder / "port.crs"), p);
+    }
+    EXPECT_EQ(test::entryCount(folder.path()), 1u);
+}
+
+TEST(PortFiles, LoadingReadsFieldsInPairs) {
+    const struct {
+        const char *legend;
+        std::optional<std::string> bytes;
+        std::optional<int> position;
+    } cases[] = {
+        {"no file", std::nullopt, std::nullopt},
+        {"empty file", std::string(), std::nullopt},
+        {"record 1 only", std::string("Com;No.\r"), std::nullopt},
+        {"record 2 blank", std::string("Com;No.\r        "), std::nullopt},
+        {"line feeds of an edited file", std::string("Com;No.\r\n 4 ;4\r\n"), 4},
+        {"comma-separated", std::string("Com;No., 7 ;7"), 7},
+        {"no digits", std::string("Com;No.\r abc    "), std::nullopt},
+        {"beyond the list", std::string("Com;No.\r 255 ;25"), std::nullopt},
+        {"a later pair wins", std::string("Com;No.\r 1 ;1   \rCom;No.\r 9 ;9   "), 9},
+    };
+    for (const auto &c : cases) {
+        test::TempFolder folder;
+        if (c.bytes)
+            test::writeBytes(folder / "MDMport.crs", *c.bytes);
+        EXPECT_EQ(loadPortChoice(folder / "MDMport.crs"), c.position) << c.legend;
+    }
+}
+
+} // namespace
+} // namespace vantrell
