@@ -15,13 +15,24 @@ PortError LoggingSerialPort::open(int portNumber) {
     return error;
 }
 
+namespace {
+constexpr std::size_t bytesPerLine = 32;
+}
+
+void LoggingSerialPort::close() {
+    flushReceived();
+    inner_.close();
+}
+
 void LoggingSerialPort::discardInput() {
+    flushReceived();
     if (showBytes_ && inner_.bytesWaiting() > 0)
         log_("<= discarded " + std::to_string(inner_.bytesWaiting()) + " bytes");
     inner_.discardInput();
 }
 
 bool LoggingSerialPort::write(std::string_view bytes) {
+    flushReceived();
     dump("=>", bytes);
     const bool ok = inner_.write(bytes);
     if (!ok)
@@ -31,8 +42,17 @@ bool LoggingSerialPort::write(std::string_view bytes) {
 
 std::string LoggingSerialPort::read(std::size_t maxBytes) {
     std::string bytes = inner_.read(maxBytes);
-    dump("<=", bytes);
+    if (showBytes_) {
+        received_ += bytes;
+        if (received_.size() >= bytesPerLine)
+            flushReceived();
+    }
     return bytes;
+}
+
+void LoggingSerialPort::flushReceived() {
+    dump("<=", received_);
+    received_.clear();
 }
 
 void LoggingSerialPort::dump(const char *direction, std::string_view bytes) {

@@ -18,7 +18,7 @@ public:
         : inner_(inner), log_(std::move(log)), showBytes_(showBytes) {}
 
     PortError open(int portNumber) override;
-    void close() override { inner_.close(); }
+    void close() override;
     bool isOpen() const override { return inner_.isOpen(); }
     std::size_t bytesWaiting() override { return inner_.bytesWaiting(); }
     void discardInput() override;
@@ -28,11 +28,14 @@ public:
 
 private:
     void dump(const char *direction, std::string_view bytes);
+    // Answers arrive a byte at a time; they are logged a line at a time.
+    void flushReceived();
 
     SerialPort &inner_;
     Log log_;
     bool showBytes_;
     bool failing_ = false;
+    std::string received_;
 };
 
 } // namespace vantrell
