@@ -1,0 +1,134 @@
+// Text descriptions of a station read into the loggers and switch they describe.
+#include "sim/SimStation.h"
+
+#include "SimBench.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace vantrell::sim {
+namespace {
+
+using testing::bytes;
+using testing::SimBench;
+
+const LocalDateTime now{2026, 2, 3, 9, 5, 0};
+
+TEST(LoggerSpec, KeysSetTheDescription) {
+    struct Row {
+        const char *spec;
+        std::function<void(const LoggerPlan &)> check;
+    };
+    const Row rows[] = {
+        {"serial=KV12345678,model=3,records=200,interval=600,offset=-30,position=4",
+         [](const LoggerPlan &p) {
+             EXPECT_EQ(p.description.serial, "KV12345678");
+             EXPECT_EQ(p.description.modelByte, 3);
+             EXPECT_EQ(p.description.memory.size(), 200u);
+             EXPECT_EQ(p.description.memory.back().time, (LocalDateTime{2026, 2, 3, 8, 55, 0}))
+                 << "the last record one interval before now";
+             EXPECT_EQ(p.description.clockOffsetSeconds, -30);
+             EXPECT_EQ(p.description.samplingCode, 5);
+             EXPECT_EQ(p.position, 4);
+         }},
+        {"records=3,interval=20,start=2026-01-31T23:59:50",
+         [](const LoggerPlan &p) {
+             EXPECT_EQ(p.description.samplingCode, 1) << "20-second interval";
+             EXPECT_EQ(p.description.memory[1].time, (LocalDateTime{2026, 2, 1, 0, 0, 10}));
+         }},
+        {"interval=10,sampling=7",
+         [](const LoggerPlan &p) {
+             EXPECT_EQ(p.description.samplingCode, 7) << "an explicit code wins";
+         }},
+        {"ch2=34:Hum:A:2:0:100,enabled=1100,alarms=0100,high2=80,low2=-5.5",
+         [](const LoggerPlan &p) {
+             const auto &c = p.description.channels[1];
+             EXPECT_EQ(c.unitIndex, 34);
+             EXPECT_EQ(c.name, "Hum");
+             EXPECT_EQ(c.rangeCode, 'A');
+             EXPECT_EQ(c.decimals, '2');
+             EXPECT_EQ(c.scaleEnd, "100");
+             EXPECT_TRUE(c.limitAlarm);
+             EXPECT_FALSE(p.description.channels[2].enabled);
+             EXPECT_EQ(c.highLimit, ChannelValue::engineering(80));
+             EXPECT_EQ(c.lowLimit, ChannelValue::engineering(-5.5));
+         }},
+        {"wake=],rain=0.5,fault=wrongWake:2,fault=noise,seed=9",
+         [](const LoggerPlan &p) {
+             EXPECT_EQ(p.description.wakeAnswer, ']');
+             EXPECT_EQ(p.description.rainFactor, "0.5");
+             EXPECT_EQ(p.description.faults,
+                       (std::vector<Fault>{{FaultKind::wrongWake, 2}, {FaultKind::noise, 1}}));
+             EXPECT_EQ(p.description.noiseSeed, 9u);
+         }},
+    };
+    for (const auto &row : rows) {
+        const auto result = parseLoggerSpec(row.spec, now);
+        ASSERT_TRUE(result.plan) << row.spec << ": " << result.error;
+        SCOPED_TRACE(row.spec);
+        row.check(*result.plan);
+    }
+}
+
+TEST(LoggerSpec, RefusesWhatItCannotBuild) {
+    const char *rows[] = {
+        "serial=KV123",           // not ten characters
+        "model=256",              // not a byte
+        "position=9",             // only eight positions
+        "records=-1",             // negative count
+        "interval=0",             // records at one instant
+        "start=2045-01-01T00:00", // the record cannot hold the year
+        "wake=x",                 // not a wake-up answer
+        "enabled=11",             // four channels
+        "ch5=0:T:1:1:0:1",        // no channel 5
+        "ch1=0:Toolong:1:1:0:1",  // names have five characters
+        "fault=silentSwitch",     // not a logger fault
+        "colour=red",             // unknown key
+        "serial",                 // no value
+    };
+    for (const char *spec : rows) {
+        const auto result = parseLoggerSpec(spec, now);
+        EXPECT_FALSE(result.plan) << spec;
+        EXPECT_FALSE(result.error.empty()) << spec;
+    }
+}
+
+TEST(StationPlan, PositionsAreGivenOutAndChecked) {
+    auto plan = [](bool withSwitch, std::vector<int> positions) {
+        StationPlan p;
+        p.withSwitch = withSwitch;
+        for (int position : positions)
+            p.loggers.push_back({position, {}});
+        return p;
+    };
+    StationPlan mixed = plan(true, {0, 1, 0});
+    EXPECT_EQ(completePlan(mixed), "");
+    EXPECT_EQ(mixed.loggers[0].position, 2);
+    EXPECT_EQ(mixed.loggers[2].position, 3);
+
+    StationPlan none = plan(true, {});
+    StationPlan twoWithoutSwitch = plan(false, {1, 2});
+    StationPlan twice = plan(true, {3, 3});
+    StationPlan nine = plan(true, {0, 0, 0, 0, 0, 0, 0, 0, 0});
+    for (StationPlan *bad : {&none, &twoWithoutSwitch, &twice, &nine})
+        EXPECT_NE(completePlan(*bad), "");
+}
+
+TEST(SimStation, FaultsReachTheLoggersOrTheSwitch) {
+    SimBench bench;
+    StationPlan plan;
+    plan.withSwitch = true;
+    plan.loggers = {{1, {}}, {2, {}}};
+    plan.faults = {{FaultKind::emptyModuleStatus}, {FaultKind::wrongWake, 1}};
+    ASSERT_EQ(completePlan(plan), "");
+    SimStation station(bench.world, plan);
+    bench.attach(station.front());
+    EXPECT_EQ(bench.ask(bytes({0x82}) + "B00\r"), "!\r");
+    EXPECT_EQ(bench.ask(bytes({0x81, 0x83, 0x8E, 0x8E})), "*?");
+    EXPECT_EQ(bench.ask(bytes({0x81, 0x84, 0x8E})), "*");
+    EXPECT_EQ(station.loggerAt(2)->count(LoggerEvent::Kind::wrongWake), 1);
+}
+
+} // namespace
+} // namespace vantrell::sim
