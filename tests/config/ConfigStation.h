@@ -1,8 +1,6 @@
-// A Station over a configuration folder of its own, in virtual time, for the tests of the
-// stored files.
+// A Station over a configuration folder of its own (removed afterwards), in virtual time, and
+// the file helpers the tests of the stored files share.
 #pragma once
-
-#include "TempFolder.h"
 
 #include "config/Station.h"
 #include "general/Dialogs.h"
@@ -10,7 +8,71 @@
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace vantrell::test {
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() /
+                ("vantrell-config-" + std::to_string(random()) + std::to_string(random()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+
+    const std::filesystem::path &path() const { return path_; }
+    std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string readBytes(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void writeBytes(const std::filesystem::path &file, const std::string &bytes) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// Names in a folder, to see that a failed save left no temporary file behind.
+inline std::size_t entryCount(const std::filesystem::path &folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(folder))
+        ++n;
+    return n;
+}
+
+// Records as (place, values); the file has one record a line, <r place="p"><v>..</v>...</r>.
+using Records = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+inline std::string positionalFile(const Records &records) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n";
+    for (const auto &[place, values] : records) {
+        text += "<r place=\"" + place + "\">";
+        for (const std::string &v : values)
+            text += "<v>" + v + "</v>";
+        text += "</r>\n";
+    }
+    return text + "</root>\n";
+}
 
 struct ConfigStation {
     explicit ConfigStation(LocalDateTime now = {2026, 2, 3, 9, 5, 0}) : world(now) {}
@@ -29,18 +91,5 @@ struct ConfigStation {
     RecordingDialogs dialogs;
     Station station{{world.clock(), pump, port, progress, dialogs}, folder.path()};
 };
-
-// A positional file: the declaration, a root and the given records, one per line.
-inline std::string positionalFile(const std::string &records) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n" + records + "</root>\n";
-}
-
-// A record with the given place and values, as <r place="p"><v>..</v>...</r>.
-inline std::string record(const std::string &place, std::initializer_list<std::string> values) {
-    std::string text = "<r place=\"" + place + "\">";
-    for (const std::string &v : values)
-        text += "<v>" + v + "</v>";
-    return text + "</r>\n";
-}
 
 } // namespace vantrell::test

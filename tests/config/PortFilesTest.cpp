@@ -1,6 +1,6 @@
 #include "config/PortFiles.h"
 
-#include "TempFolder.h"
+#include "ConfigStation.h"
 
 #include <gtest/gtest.h>
 

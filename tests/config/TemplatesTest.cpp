@@ -21,16 +21,6 @@ std::map<std::string, std::string> templateBytes() {
     return bytes;
 }
 
-TEST(Templates, EveryFileOfTheConfigurationIsThere) {
-    const auto bytes = templateBytes();
-    for (const char *name :
-         {"prop.xml", "timeutils.xml", "dlytmtble.xml", "schtitbl.xml", "schrprt.xml",
-          "DeviceSetup/dvcsetup1.xml", "DeviceSetup/dvcsetup10.xml", "DeviceSetup/dvcsetupdflt.xml",
-          "phonebook.xml", "comports.xml", "settings.xml", "port.crs", "MDMport.crs"})
-        EXPECT_EQ(bytes.count(name), 1u) << name;
-    EXPECT_EQ(bytes.size(), 21u); // the ten files above and the other nine setup files
-}
-
 TEST(Templates, InstallingNeverReplacesAnOperatorsFile) {
     test::ConfigStation s;
     s.write("schtitbl.xml", "hand-edited");

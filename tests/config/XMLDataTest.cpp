@@ -1,6 +1,6 @@
 #include "config/XMLData.h"
 
-#include "TempFolder.h"
+#include "ConfigStation.h"
 #include "config/ConfigError.h"
 
 #include <gtest/gtest.h>
@@ -199,17 +199,6 @@ TEST(XMLData, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_NE(describe(error).find("could not be saved"), std::string::npos);
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(test::entryCount(folder.path()), 1u);
-}
-
-TEST(XMLData, OwnerOnlyFilesLoseOtherReaders) {
-    TempFolder folder;
-    const auto file = folder / "prop.xml";
-    writeBytes(file, declaration + "<root><r place=\"1\"><v>0</v></r></root>");
-    std::filesystem::permissions(file, std::filesystem::perms(0644));
-    XMLData document(file, RecordLayout{std::pair{0, 50}, std::nullopt, true});
-    ASSERT_FALSE(document.load());
-    ASSERT_FALSE(document.save());
-    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600));
 }
 
 } // namespace
