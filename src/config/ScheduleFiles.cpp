@@ -31,6 +31,14 @@ std::size_t position(int p) {
     return static_cast<std::size_t>(p);
 }
 
+// Marks are one character; one that takes several bytes in UTF-8 is kept whole.
+std::string firstCharacter(const std::string &text) {
+    std::size_t length = text.empty() ? 0 : 1;
+    while (length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+        ++length;
+    return text.substr(0, length);
+}
+
 } // namespace
 
 std::string dayText(int year, int month, int day) {
@@ -65,7 +73,7 @@ ConfigError DailyMarksFile::loadDailyMarks() {
                            for (const XmlRecord &record : document.records())
                                for (std::size_t p = 0; p < record.valueCount(); ++p)
                                    station_.dailyMarks.at(static_cast<int>(p) + 1, record.place()) =
-                                       record.value(p).substr(0, 1);
+                                       firstCharacter(record.value(p));
                        });
 }
 
@@ -108,8 +116,8 @@ ConfigError ScheduleDayFile::readFirst(int place, std::string &text) {
                        });
 }
 
-template <typename Change> ConfigError ScheduleDayFile::change(Change change) {
-    return rewriteRecords(fileIn(station_, files::scheduleTimeTable), timeTableLayout, change);
+template <typename Edit> ConfigError ScheduleDayFile::rewrite(Edit edit) {
+    return rewriteRecords(fileIn(station_, files::scheduleTimeTable), timeTableLayout, edit);
 }
 
 ConfigError ScheduleDayFile::readScheduleDay(std::string &day) {
@@ -117,7 +125,7 @@ ConfigError ScheduleDayFile::readScheduleDay(std::string &day) {
 }
 
 ConfigError ScheduleDayFile::writeScheduleDay(std::string_view day) {
-    return change([day](XMLData &document) {
+    return rewrite([day](XMLData &document) {
         if (XmlRecord *record = document.firstRecord(dayPlace))
             record->setValue(0, day);
     });
@@ -128,7 +136,7 @@ ConfigError ScheduleDayFile::readSlotMark(int time, std::string &mark) {
 }
 
 ConfigError ScheduleDayFile::markSlotDone(int time) {
-    return change([time](XMLData &document) {
+    return rewrite([time](XMLData &document) {
         for (XmlRecord &record : document.records())
             if (record.place() == time)
                 record.setValue(0, setMark);
@@ -136,7 +144,7 @@ ConfigError ScheduleDayFile::markSlotDone(int time) {
 }
 
 ConfigError ScheduleDayFile::clearSlotMarks() {
-    return change([](XMLData &document) {
+    return rewrite([](XMLData &document) {
         for (XmlRecord &record : document.records())
             if (record.place() != dayPlace)
                 record.setValue(0, "");
@@ -149,7 +157,7 @@ ConfigError ScheduleDayFile::startNextDay() {
     const year_month_day tomorrow{sys_days{year{now.year} / now.month / now.day} + days{1}};
     const std::string tomorrowText = dayText(int(tomorrow.year()), int(unsigned(tomorrow.month())),
                                              int(unsigned(tomorrow.day())));
-    return change([&](XMLData &document) {
+    return rewrite([&](XMLData &document) {
         for (XmlRecord &record : document.records())
             record.setValue(0, record.place() == dayPlace ? tomorrowText : "");
     });

@@ -13,7 +13,6 @@
 namespace vantrell {
 
 class Station;
-class XmlRecord;
 
 // timeutils.xml: one record, values 0..3 the list index of schedule times 1..4.
 class ScheduleTimesFile {
@@ -61,7 +60,7 @@ public:
 
 private:
     ConfigError readFirst(int place, std::string &text);
-    template <typename Change> ConfigError change(Change change);
+    template <typename Edit> ConfigError rewrite(Edit edit);
 
     Station &station_;
 };

@@ -52,6 +52,8 @@ public:
     ReportSentMarks reportSentMarks{};
     ChannelSetup channelSetup{};
     SmsPhonebook phonebook{};
+    int linePortNumber = 1;  // the serial line's port, as chosen in the port list
+    int modemPortNumber = 1; // the SMS modem's port
     int selectedDevice = 1;
     int cycleDevice = 1;
     // The setup file chosen last, relative to the configuration folder ("/DeviceSetup/...").

@@ -165,6 +165,7 @@ void XmlRecord::setValue(std::size_t k, std::string_view text) {
 XMLData::XMLData(fs::path file, RecordLayout layout) : file_(std::move(file)), layout_(layout) {}
 
 ConfigError XMLData::load() {
+    loaded_ = false;
     std::error_code ec;
     const fs::file_status status = fs::status(file_, ec);
     if (!fs::exists(status))
@@ -199,7 +200,10 @@ ConfigError XMLData::load() {
                              " at byte " + std::to_string(parsed.offset) + ")");
     if (ConfigError error = checkTopLevel())
         return error;
-    return readRecords();
+    if (ConfigError error = readRecords())
+        return error;
+    loaded_ = true;
+    return {};
 }
 
 // A declaration, then exactly one root element; around them only blanks, comments and
@@ -290,6 +294,9 @@ XmlRecord *XMLData::firstRecord(int place) {
 }
 
 ConfigError XMLData::save() const {
+    // Saving what a failed load left behind would replace the file with a part of it.
+    if (!loaded_)
+        return fileError(FileProblem::cannotWrite, file_, "was not loaded, so it is not saved");
     std::string out;
     StringWriter writer(out);
     document_.save(writer, "", formatOptions | (byteOrderMark_ ? pugi::format_write_bom : 0u),

@@ -72,6 +72,7 @@ private:
     pugi::xml_document document_;
     pugi::xml_encoding encoding_ = pugi::encoding_utf8;
     bool byteOrderMark_ = false;
+    bool loaded_ = false;
     std::vector<XmlRecord> records_;
 };
 

@@ -16,7 +16,8 @@ TEST(ScheduleFiles, LoadsTakeTheValuesAsTheFilesHoldThem) {
     test::ConfigStation s;
     s.write("timeutils.xml", positionalFile({{"1", {"1", "2", "3", "4"}},
                                              {"1", {"7", "", "13", "-1"}}})); // the last counts
-    s.write("dlytmtble.xml", positionalFile({{"1", {"X", "", "Xtra", "C"}}, {"2", {"X", "P"}}}));
+    s.write("dlytmtble.xml",
+            positionalFile({{"1", {"X", "", "Xtra", "C"}}, {"2", {"X", "\xC3\x89t\xC3\xA9"}}}));
     s.write("schrprt.xml", positionalFile({{"1", {"", "X"}}, {"2", {"X"}}, {"4", {}}}));
     s.write("schtitbl.xml", positionalFile({{"2", {"X"}}}));
     s.station.dailyMarks.at(8, 2) = "kept";
@@ -33,8 +34,8 @@ TEST(ScheduleFiles, LoadsTakeTheValuesAsTheFilesHoldThem) {
     EXPECT_EQ(s.station.scheduleTimes, (ScheduleTimes{"", "7", "-1", "13", "-1"}));
     const DailyMarks &m = s.station.dailyMarks;
     EXPECT_EQ(m.at(1, 1) + m.at(2, 1) + m.at(3, 1) + m.at(4, 1), "XXC"); // first characters
-    EXPECT_EQ(m.at(2, 2), "P");
-    EXPECT_EQ(m.at(8, 2), "kept"); // beyond a short record
+    EXPECT_EQ(m.at(2, 2), "\xC3\x89");                                   // a character, not a byte
+    EXPECT_EQ(m.at(8, 2), "kept");                                       // beyond a short record
     EXPECT_EQ(s.station.reportSentMarks, (ReportSentMarks{"", "X", "X", "", "kept"}));
     EXPECT_EQ(day, "kept"); // no record with place 0
     EXPECT_EQ(mark, "X");

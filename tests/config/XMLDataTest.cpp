@@ -67,6 +67,7 @@ TEST(XMLData, DamagedFilesAreRefusedWholeAndLeftAsTheyWere) {
         EXPECT_NE(describe(loaded).find(c.words), std::string::npos)
             << c.legend << ": " << describe(loaded);
         EXPECT_TRUE(document.records().empty()) << c.legend;
+        EXPECT_TRUE(document.save().failed()) << c.legend;
 
         const ConfigError written = rewriteRecords(file, deviceLike, [](XMLData &d) {
             for (XmlRecord &r : d.records())
