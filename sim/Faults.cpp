@@ -19,6 +19,16 @@ const std::vector<FaultInfo> &allFaults() {
         {FaultKind::silentSwitch, "silentSwitch", 0, true, "the line switch answers nothing"},
         {FaultKind::emptyModuleStatus, "emptyModuleStatus", 0, true,
          "the switch answers the module status request with a bare CR"},
+        {FaultKind::modemSilent, "modemSilent", 0, false, "the modem answers nothing"},
+        {FaultKind::modemStopsAfter, "modemStopsAfter", 1, false,
+         "the modem answers the first n commands, then nothing"},
+        {FaultKind::modemBusy, "modemBusy", 0, false, "the modem answers the dial with BUSY"},
+        {FaultKind::modemNoCarrier, "modemNoCarrier", 0, false,
+         "the modem answers the dial with NO CARRIER"},
+        {FaultKind::modemNoDialAnswer, "modemNoDialAnswer", 0, false,
+         "the modem says nothing after the dial"},
+        {FaultKind::modemInitError, "modemInitError", 0, false,
+         "the modem answers its initialisation strings with ERROR"},
     };
     return faults;
 }
@@ -36,6 +46,20 @@ std::string_view faultName(FaultKind kind) {
 
 bool isSwitchFault(FaultKind kind) {
     return infoOf(kind).forSwitch;
+}
+
+bool isModemFault(FaultKind kind) {
+    switch (kind) {
+    case FaultKind::modemSilent:
+    case FaultKind::modemStopsAfter:
+    case FaultKind::modemBusy:
+    case FaultKind::modemNoCarrier:
+    case FaultKind::modemNoDialAnswer:
+    case FaultKind::modemInitError:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::optional<Fault> parseFault(std::string_view text) {

@@ -19,6 +19,12 @@ enum class FaultKind {
     garbledRecord,     // record k goes out one byte short
     silentSwitch,      // the line switch answers nothing at all
     emptyModuleStatus, // the switch answers its status request with a bare CR
+    modemSilent,       // the modem answers nothing at all
+    modemStopsAfter,   // the modem answers the first n commands, then nothing
+    modemBusy,         // the dialled number is busy
+    modemNoCarrier,    // the call is not answered: NO CARRIER
+    modemNoDialAnswer, // the modem says nothing after the dial command
+    modemInitError,    // the modem answers its initialisation strings with ERROR
 };
 
 struct Fault {
@@ -40,6 +46,7 @@ const std::vector<FaultInfo> &allFaults();
 
 std::string_view faultName(FaultKind kind);
 bool isSwitchFault(FaultKind kind);
+bool isModemFault(FaultKind kind);
 // "NAME" or "NAME:n" (n a whole number >= 0); nothing for an unknown name or a bad count.
 std::optional<Fault> parseFault(std::string_view text);
 std::string describe(const Fault &fault);

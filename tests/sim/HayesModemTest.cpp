@@ -1,0 +1,177 @@
+// The modem: its answers in command mode, the outcomes of a dial, the data mode in between and
+// the escape that only silence around "+++" makes.
+#include "sim/HayesModem.h"
+
+#include "SimBench.h"
+
+#include <gtest/gtest.h>
+
+namespace vantrell::sim {
+namespace {
+
+using namespace modemAnswers;
+using testing::SimBench;
+
+// The far end of the call: keeps what it hears and says what a test tells it to.
+class FarEnd final : public Device {
+public:
+    void receive(unsigned char byte) override { heard += static_cast<char>(byte); }
+    void say(std::string_view bytes) const { answer(bytes); }
+    std::string heard;
+};
+
+struct ModemBench : SimBench {
+    explicit ModemBench(std::vector<Fault> faults = {}) : modem(world, far, std::move(faults)) {
+        attach(modem);
+    }
+    // Echo off, dial, and wait for the call to be answered.
+    std::string dialAndWait(std::string_view command = "ATDT0211234567\r") {
+        ask("ATE0\r");
+        return ask(command, modem.dialDelay + 1.0);
+    }
+    // Writes each part after its pause; returns everything that came back meanwhile.
+    std::string script(const std::vector<std::pair<double, std::string>> &steps) {
+        std::string answers;
+        for (const auto &[pause, bytes] : steps) {
+            world.runFor(pause);
+            answers += port.read(0);
+            EXPECT_TRUE(port.write(bytes));
+        }
+        world.runFor(2 * modem.guardTime);
+        return answers + port.read(0);
+    }
+
+    FarEnd far;
+    HayesModem modem;
+};
+
+TEST(HayesModem, AnswersCommandsAsAHayesModemDoes) {
+    struct Row {
+        const char *legend;
+        std::vector<Fault> faults;
+        std::vector<std::string> commands;
+        std::string expected;
+    };
+    const std::string s = std::string(ok);
+    const Row rows[] = {
+        {"echo on: the command comes back, then OK", {}, {"AT\r"}, "AT\r" + s},
+        {"ATE0 turns the echo off", {}, {"ATE0\r", "AT\r"}, "ATE0\r" + s + s},
+        {"AT&F brings it back", {}, {"ATE0\r", "AT&F\r", "AT\r"}, "ATE0\r" + s + s + "AT\r" + s},
+        {"initialisation strings",
+         {},
+         {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"},
+         "ATE0\r" + s + s + s + s},
+        {"initialisation refused",
+         {{FaultKind::modemInitError}},
+         {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"},
+         "ATE0\r" + s + std::string(error) + std::string(error) + std::string(error)},
+        {"any other command", {}, {"ATE0\r", "ATS0=0\r"}, "ATE0\r" + s + s},
+        {"a stray line feed before AT", {}, {"ATE0\r", "\nATH0\r"}, "ATE0\r" + s + s},
+        {"no AT, no command", {}, {"ATE0\r", "hello\r"}, "ATE0\r" + s},
+        {"silent modem", {{FaultKind::modemSilent}}, {"AT\r"}, ""},
+        {"falls silent after one command",
+         {{FaultKind::modemStopsAfter, 1}},
+         {"AT\r", "ATE0\r"},
+         "AT\r" + s},
+    };
+    for (const auto &row : rows) {
+        ModemBench b(row.faults);
+        std::string answers;
+        for (const auto &command : row.commands)
+            answers += b.ask(command);
+        EXPECT_EQ(answers, row.expected) << row.legend;
+    }
+}
+
+TEST(HayesModem, DialOutcomes) {
+    struct Row {
+        const char *legend;
+        std::vector<Fault> faults;
+        const char *command;
+        std::string_view expected;
+        bool connected;
+    };
+    const Row rows[] = {
+        {"answered", {}, "ATDT0211234567\r", connect, true},
+        {"tone dial in lower case", {}, "atdt0211234567\r", connect, true},
+        {"busy", {{FaultKind::modemBusy}}, "ATDT0211234567\r", busy, false},
+        {"no carrier", {{FaultKind::modemNoCarrier}}, "ATDT0211234567\r", noCarrier, false},
+        {"no answer at all", {{FaultKind::modemNoDialAnswer}}, "ATDT0211234567\r", "", false},
+    };
+    for (const auto &row : rows) {
+        ModemBench b(row.faults);
+        b.ask("ATE0\r");
+        EXPECT_EQ(b.ask(row.command, b.modem.dialDelay - 0.5), "") << row.legend;
+        EXPECT_EQ(b.ask("", 1.0), row.expected) << row.legend;
+        EXPECT_EQ(b.modem.connected(), row.connected) << row.legend;
+        EXPECT_EQ(b.modem.dialledNumber(), "0211234567") << row.legend;
+    }
+}
+
+TEST(HayesModem, AKeyWhileDiallingEndsTheAttempt) {
+    ModemBench b({{FaultKind::modemNoDialAnswer}});
+    b.ask("ATE0\r");
+    b.ask("ATDT123\r", 5.0);
+    EXPECT_EQ(b.ask("+"), noCarrier);
+    EXPECT_EQ(b.modem.count(ModemEvent::Kind::dialAborted), 1);
+    EXPECT_EQ(b.ask("AT\r"), ok) << "back in command mode";
+}
+
+TEST(HayesModem, ConnectedBytesPassBothWays) {
+    ModemBench b;
+    ASSERT_EQ(b.dialAndWait(), connect);
+    EXPECT_EQ(b.ask("\x8E"), "") << "no echo in data mode";
+    EXPECT_EQ(b.far.heard, "\x8E");
+    b.far.say("?");
+    EXPECT_EQ(b.ask(""), "?");
+}
+
+TEST(HayesModem, EscapeNeedsSilenceAroundThePluses) {
+    struct Row {
+        const char *legend;
+        std::vector<std::pair<double, std::string>> steps;
+        bool escaped;
+    };
+    const Row rows[] = {
+        {"guard time, +++, guard time", {{1.2, "+"}, {0.1, "+"}, {0.1, "+"}}, true},
+        {"+++ in one burst", {{1.2, "+++"}}, true},
+        {"too soon after data", {{1.2, "x"}, {0.2, "+"}, {0.1, "+"}, {0.1, "+"}}, false},
+        {"pluses too far apart", {{1.2, "+"}, {1.1, "+"}, {0.1, "+"}}, false},
+        {"a byte right after", {{1.2, "+++"}, {0.5, "x"}}, false},
+        {"four pluses", {{1.2, "++++"}}, false},
+    };
+    for (const auto &row : rows) {
+        ModemBench b;
+        ASSERT_EQ(b.dialAndWait(), connect) << row.legend;
+        b.far.heard.clear();
+        const std::string answers = b.script(row.steps);
+        EXPECT_EQ(answers, row.escaped ? std::string(ok) : "") << row.legend;
+        EXPECT_EQ(b.modem.inDataMode(), !row.escaped) << row.legend;
+        EXPECT_TRUE(b.modem.connected()) << row.legend;
+        EXPECT_NE(b.far.heard.find("+++"), std::string::npos) << "pluses are data until escaped";
+    }
+}
+
+TEST(HayesModem, HangingUpCutsTheFarEndOff) {
+    ModemBench b;
+    ASSERT_EQ(b.dialAndWait(), connect);
+    ASSERT_EQ(b.script({{1.2, "+++"}}), ok);
+    b.far.heard.clear();
+    EXPECT_EQ(b.ask("ATH0\r"), ok);
+    EXPECT_FALSE(b.modem.connected());
+    EXPECT_EQ(b.far.heard, "") << "commands do not reach the far end";
+    b.far.say("?");
+    EXPECT_EQ(b.ask("", 1.0), "");
+    const std::vector<ModemEvent::Kind> kinds = {
+        ModemEvent::Kind::heard,     ModemEvent::Kind::heard,   ModemEvent::Kind::dialled,
+        ModemEvent::Kind::connected, ModemEvent::Kind::escaped, ModemEvent::Kind::heard,
+        ModemEvent::Kind::hungUp};
+    std::vector<ModemEvent::Kind> logged;
+    for (const auto &e : b.modem.log())
+        logged.push_back(e.kind);
+    EXPECT_EQ(logged, kinds);
+    EXPECT_EQ(b.modem.log()[1].detail, "ATDT0211234567");
+}
+
+} // namespace
+} // namespace vantrell::sim
