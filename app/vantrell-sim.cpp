@@ -29,7 +29,7 @@ constexpr int exitUsage = 2;
 
 void printHelp() {
     std::cout
-        << "usage: vantrell-sim [--link PATH] [--switch] --logger SPEC [--logger SPEC]...\n"
+        << "usage: vantrell-sim [--link PATH] [--switch] --logger KEYS [--logger KEYS]...\n"
            "                    [--fault NAME[:n]]... [--verbose]\n"
            "\n"
            "Simulates a measuring station on a pseudo-terminal: one logger on the line, or a\n"
@@ -39,13 +39,13 @@ void printHelp() {
            "\n"
            "  --link PATH     also make a symbolic link PATH to the device (removed at exit)\n"
            "  --switch        put a line switch in front of the loggers\n"
-           "  --logger SPEC   one logger, described by comma-separated key=value pairs\n"
+           "  --logger KEYS   one logger, described by comma-separated key=value pairs\n"
            "  --fault NAME[:n]  a fault for every logger, or for the switch\n"
            "  --verbose       log on stderr every byte heard and answered (hex), and every\n"
            "                  logger and switch event\n"
            "\n"
            "Logger keys (defaults in brackets):\n"
-        << loggerSpecHelp() << "\nFaults (n as given, or the default shown):\n";
+        << loggerKeysHelp() << "\nFaults (n as given, or the default shown):\n";
     for (const auto &info : allFaults()) {
         std::string name(info.name);
         if (info.defaultCount > 0)
@@ -83,7 +83,7 @@ std::string readOptions(int argc, char **argv, const LocalDateTime &now, Options
         } else if (arg == "--link" && hasValue) {
             options.link = argv[++i];
         } else if (arg == "--logger" && hasValue) {
-            auto result = parseLoggerSpec(argv[++i], now);
+            auto result = readLoggerText(argv[++i], now);
             if (!result.plan)
                 return "--logger " + std::string(argv[i]) + ": " + result.error;
             options.plan.loggers.push_back(std::move(*result.plan));

@@ -216,11 +216,11 @@ unsigned char samplingFor(long long interval) {
 
 } // namespace
 
-std::string_view loggerSpecHelp() {
+std::string_view loggerKeysHelp() {
     return help;
 }
 
-LoggerPlanResult parseLoggerSpec(std::string_view text, const LocalDateTime &now) {
+LoggerPlanResult readLoggerText(std::string_view text, const LocalDateTime &now) {
     LoggerPlan plan;
     Pending pending;
     for (const auto pair : split(text, ',')) {

@@ -27,11 +27,11 @@ struct LoggerPlanResult {
     std::string error;
 };
 
-// Reads one logger description of comma-separated key=value pairs (see loggerSpecHelp()).
+// Reads one logger description of comma-separated key=value pairs (see loggerKeysHelp()).
 // `now` places the memory so that its last record lies one interval before it.
-[[nodiscard]] LoggerPlanResult parseLoggerSpec(std::string_view text, const LocalDateTime &now);
-// The keys parseLoggerSpec() knows, one per line, for --help.
-std::string_view loggerSpecHelp();
+[[nodiscard]] LoggerPlanResult readLoggerText(std::string_view text, const LocalDateTime &now);
+// The keys readLoggerText() knows, one per line, for --help.
+std::string_view loggerKeysHelp();
 
 struct StationPlan {
     bool withSwitch = false;

@@ -15,9 +15,9 @@ using testing::SimBench;
 
 const LocalDateTime now{2026, 2, 3, 9, 5, 0};
 
-TEST(LoggerSpec, KeysSetTheDescription) {
+TEST(LoggerText, KeysSetTheDescription) {
     struct Row {
-        const char *spec;
+        const char *text;
         std::function<void(const LoggerPlan &)> check;
     };
     const Row rows[] = {
@@ -64,14 +64,14 @@ TEST(LoggerSpec, KeysSetTheDescription) {
          }},
     };
     for (const auto &row : rows) {
-        const auto result = parseLoggerSpec(row.spec, now);
-        ASSERT_TRUE(result.plan) << row.spec << ": " << result.error;
-        SCOPED_TRACE(row.spec);
+        const auto result = readLoggerText(row.text, now);
+        ASSERT_TRUE(result.plan) << row.text << ": " << result.error;
+        SCOPED_TRACE(row.text);
         row.check(*result.plan);
     }
 }
 
-TEST(LoggerSpec, RefusesWhatItCannotBuild) {
+TEST(LoggerText, RefusesWhatItCannotBuild) {
     const char *rows[] = {
         "serial=KV123",           // not ten characters
         "model=256",              // not a byte
@@ -87,10 +87,10 @@ TEST(LoggerSpec, RefusesWhatItCannotBuild) {
         "colour=red",             // unknown key
         "serial",                 // no value
     };
-    for (const char *spec : rows) {
-        const auto result = parseLoggerSpec(spec, now);
-        EXPECT_FALSE(result.plan) << spec;
-        EXPECT_FALSE(result.error.empty()) << spec;
+    for (const char *text : rows) {
+        const auto result = readLoggerText(text, now);
+        EXPECT_FALSE(result.plan) << text;
+        EXPECT_FALSE(result.error.empty()) << text;
     }
 }
 
