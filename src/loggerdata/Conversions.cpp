@@ -280,7 +280,10 @@ std::string formatRain(double amount, int decimals) {
 }
 
 bool isNumericText(std::string_view text) {
-    const std::string t = trim(text);
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return false;
+    const std::string_view t = text.substr(first, text.find_last_not_of(' ') - first + 1);
     std::size_t i = 0;
     if (i < t.size() && (t[i] == '+' || t[i] == '-'))
         ++i;

@@ -8,7 +8,9 @@
 #include "loggerdata/Conversions.h"
 #include "loggerdata/Readings.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -45,6 +47,13 @@ bool isRainColumn(int loggerModel, int channel) {
     return loggerModel == 5 && channel == 2;
 }
 
+// Text cut to `width` or padded with blanks, appended in place.
+void appendFitted(std::string &out, std::string_view text, std::size_t width) {
+    out.append(text.substr(0, width));
+    if (text.size() < width)
+        out.append(width - text.size(), ' ');
+}
+
 std::string headerRecord(const char *lead, const LoggerParameters &p,
                          const std::string ChannelParameters::*text) {
     std::string line = lead;
@@ -52,27 +61,49 @@ std::string headerRecord(const char *lead, const LoggerParameters &p,
         if (c > 1)
             line += separator;
         const ChannelParameters &ch = p.channels[c];
-        line += fitRight(ch.enabled == 1 ? utf8ToWindows1252(ch.*text) : std::string(),
-                         dataRecord::value[c].width);
+        appendFitted(line, ch.enabled == 1 ? utf8ToWindows1252(ch.*text) : std::string(),
+                     dataRecord::value[c].width);
     }
     return asRecord(line);
 }
 
-std::string readField(std::string_view line, dataRecord::Column column, std::size_t width) {
-    // Behind the previous record's padding blank every column sits one place to the right.
-    return windows1252ToUtf8(mid(line, column.position + 1, width));
+std::string_view trimmedView(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-Reading readingFromLine(std::string_view line) {
-    Reading r;
-    r.date = readField(line, dataRecord::date, dataRecord::date.width);
-    r.time = trim(readField(line, dataRecord::time, dataRecord::time.width));
+bool isAscii(std::string_view bytes) {
+    unsigned char any = 0;
+    for (char c : bytes)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+// A line of plain ASCII, the usual case, needs no conversion field by field.
+void assignText(std::string &out, std::string_view bytes, bool ascii) {
+    if (ascii)
+        out.assign(bytes);
+    else
+        out = windows1252ToUtf8(bytes);
+}
+
+std::string_view fieldOf(std::string_view line, dataRecord::Column column) {
+    // Behind the previous record's padding blank every column sits one place to the right.
+    return mid(line, column.position + 1, column.width);
+}
+
+void readLine(std::string_view line, Reading &r, bool ascii) {
+    assignText(r.date, fieldOf(line, dataRecord::date), ascii);
+    assignText(r.time, trimmedView(fieldOf(line, dataRecord::time)), ascii);
     for (int c = 1; c <= 4; ++c) {
-        r.values[c] = readField(line, dataRecord::value[c], dataRecord::value[c].width);
-        if (trim(r.values[c]) == ";")
+        const std::string_view value = fieldOf(line, dataRecord::value[c]);
+        if (trimmedView(value) == ";")
             r.values[c].clear();
+        else
+            assignText(r.values[c], value, ascii);
     }
-    return r;
 }
 
 bool readWholeFile(const std::string &path, std::string &bytes) {
@@ -142,12 +173,15 @@ std::string unitsRecord(const LoggerParameters &parameters) {
 // Beyond 99999 the number takes the blanks' places; beyond seven digits only its last seven
 // are kept, so the record never grows.
 std::string runningNumberText(std::uint64_t number) {
-    const auto width = dataRecord::runningNumber.width;
-    if (number < 100'000)
-        return fitRight(zeroPad(static_cast<long long>(number), runningDigits), width);
-    if (number < runningColumnLimit)
-        return fitRight(std::to_string(number), width);
-    return zeroPad(static_cast<long long>(number % runningColumnLimit), int(width));
+    const std::size_t width = dataRecord::runningNumber.width;
+    const std::size_t minimumDigits = number < runningColumnLimit ? runningDigits : width;
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number % runningColumnLimit).ptr;
+    const auto count = static_cast<std::size_t>(end - digits);
+    std::string text(count < minimumDigits ? minimumDigits - count : 0, '0');
+    text.append(digits, count);
+    text.resize(width, ' ');
+    return text;
 }
 
 void blankNonNumeric(Reading &reading, int loggerModel) {
@@ -164,36 +198,51 @@ std::string dataLine(std::uint64_t runningNumber, const Reading &reading, int lo
     line.reserve(dataRecord::length);
     line += runningNumberText(runningNumber);
     line += separator;
-    line += fitRight(reading.date, dataRecord::date.width);
+    appendFitted(line, reading.date, dataRecord::date.width);
     line += separator;
     // An empty record has no time at all: its line is eight characters shorter.
     if (!reading.time.empty())
-        line += fitRight(reading.time, dataRecord::date.width);
+        appendFitted(line, reading.time, dataRecord::date.width);
     line += timeGap;
     line += separator;
-    line += fitRight(reading.values[1], dataRecord::value[1].width);
+    appendFitted(line, reading.values[1], dataRecord::value[1].width);
     line += separator;
     if (loggerModel == 5) {
-        line += fitRight(reading.values[2], dataRecord::rain.width);
+        appendFitted(line, reading.values[2], dataRecord::rain.width);
     } else {
-        line += fitRight(reading.values[2], dataRecord::value[2].width);
+        appendFitted(line, reading.values[2], dataRecord::value[2].width);
         line += separator;
-        line += fitRight(reading.values[3], dataRecord::value[3].width);
+        appendFitted(line, reading.values[3], dataRecord::value[3].width);
     }
     line += separator;
-    line += fitRight(reading.values[4], dataRecord::value[4].width);
+    appendFitted(line, reading.values[4], dataRecord::value[4].width);
     return line;
 }
 
+void appendRecord(std::string &out, std::string_view line) {
+    const std::size_t start = out.size();
+    out.append(line.substr(0, dataRecord::length - 2));
+    out += '\r';
+    out.resize(start + dataRecord::length, ' ');
+}
+
 std::string asRecord(std::string_view line) {
-    std::string record(line.substr(0, dataRecord::length - 2));
-    record += '\r';
-    record.resize(dataRecord::length, ' ');
+    std::string record;
+    appendRecord(record, line);
     return record;
 }
 
 DataFileContents parseDataFile(std::string_view bytes) {
     DataFileContents out;
+    parseDataFile(bytes, out);
+    return out;
+}
+
+void parseDataFile(std::string_view bytes, DataFileContents &out) {
+    // Every line but the last ends at a carriage return.
+    const auto mostLines =
+        static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r')) + 1;
+    out.readings.resize(mostLines > 2 ? mostLines - 2 : 0);
     std::size_t lineNumber = 0;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
@@ -203,18 +252,16 @@ DataFileContents parseDataFile(std::string_view bytes) {
         if (pos < bytes.size() && bytes[pos] == '\n')
             ++pos;
         ++lineNumber;
-        if (lineNumber == 1)
-            continue;
+        const bool ascii = isAscii(line);
         if (lineNumber == 2) {
-            out.hasUnits = true;
             for (int c = 1; c <= 4; ++c)
-                out.units[c] =
-                    trim(readField(line, dataRecord::value[c], dataRecord::value[c].width));
-            continue;
+                assignText(out.units[c], trimmedView(fieldOf(line, dataRecord::value[c])), ascii);
+        } else if (lineNumber > 2) {
+            readLine(line, out.readings[lineNumber - 3], ascii);
         }
-        out.readings.push_back(readingFromLine(line));
     }
-    return out;
+    out.hasUnits = lineNumber >= 2;
+    out.readings.resize(lineNumber > 2 ? lineNumber - 2 : 0);
 }
 
 void DataFile::writeDataFile() {
@@ -290,7 +337,7 @@ void DataFile::saveReadings() {
         station_.progress().report(savingBlock + number);
         blankNonNumeric(reading, model);
         const std::string line = dataLine(k + numberBase, reading, model);
-        bytes += asRecord(line);
+        appendRecord(bytes, line);
         if (append)
             station_.progress().report(savingBlock + number + " " +
                                        windows1252ToUtf8(mid(line, 1, shownLineLead)));
@@ -328,11 +375,14 @@ void DataFile::readBackDataFile() {
         station_.progress().report(cannotRead + path);
         return;
     }
-    DataFileContents contents = parseDataFile(bytes);
+    // The table's storage is reused: a long history is read back every session.
+    DataFileContents contents;
+    contents.readings.swap(data.readingTable);
+    parseDataFile(bytes, contents);
+    contents.readings.swap(data.readingTable);
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
             station_.logger.channels[c].unitText = contents.units[c];
-    data.readingTable = std::move(contents.readings);
     data.readBackCount = static_cast<int>(data.readingTable.size());
     station_.progress().report(closingDataFile + path);
     station_.wait(1.0);

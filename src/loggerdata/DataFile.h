@@ -55,6 +55,7 @@ void blankNonNumeric(Reading &reading, int loggerModel);
 std::string dataLine(std::uint64_t runningNumber, const Reading &reading, int loggerModel);
 // A line as a full record: carriage return, blank padding.
 std::string asRecord(std::string_view line);
+void appendRecord(std::string &out, std::string_view line);
 
 // What the read-back takes from a data file.
 struct DataFileContents {
@@ -63,6 +64,8 @@ struct DataFileContents {
     std::vector<Reading> readings;      // every line after the units line
 };
 DataFileContents parseDataFile(std::string_view bytes);
+// The same into `out`, reusing the storage of its readings.
+void parseDataFile(std::string_view bytes, DataFileContents &out);
 
 class DataFile {
 public:

@@ -6,6 +6,9 @@
 #include "general/Text.h"
 #include "loggerdata/Conversions.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace vantrell {
 
 namespace {
@@ -40,12 +43,41 @@ unsigned long long unsignedWordAt(std::string_view record, std::size_t position)
     return byteAt(record, position) * 256ull + byteAt(record, position + 1);
 }
 
+// Two-digit texts are built by hand: a full memory holds tens of thousands of records.
+void appendHex2(std::string &out, unsigned value) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    out += digits[(value >> 4) & 0xF];
+    out += digits[value & 0xF];
+}
+
+void appendDecimal(std::string &out, unsigned value, int minimumDigits) {
+    char buffer[16];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    out.append(std::size_t(std::max<std::ptrdiff_t>(minimumDigits - (end - buffer), 0)), '0');
+    out.append(buffer, end);
+}
+
 std::string dateOf(std::string_view record) {
     const unsigned dayByte = byteAt(record, memoryRecord::dayAndYearTens);
     const unsigned monthByte = byteAt(record, memoryRecord::monthAndYearUnits);
-    const std::string date = hex2(dayByte & 0x3F) + "-" + zeroPad(monthByte & 0x0F, 2) + "-" +
-                             std::to_string(dayByte >> 6) + std::to_string(monthByte >> 4);
-    return fitRight(date, 8);
+    std::string date;
+    appendHex2(date, dayByte & 0x3F);
+    date += '-';
+    appendDecimal(date, monthByte & 0x0F, 2);
+    date += '-';
+    appendDecimal(date, dayByte >> 6, 1);
+    appendDecimal(date, monthByte >> 4, 1);
+    date.resize(8, ' ');
+    return date;
+}
+
+// The numeric value of a value text as the limit check reads it ("-------" is 0).
+double numericValue(std::string_view text) {
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double value = 0.0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc() ? value : 0.0;
 }
 
 } // namespace
@@ -61,30 +93,32 @@ RecordDecoder::RecordDecoder(const LoggerParameters &parameters, std::string_vie
 
 Reading RecordDecoder::decode(std::string_view record) {
     Reading reading;
-    const std::string minute =
-        record.empty() ? std::string() : hex2(byteAt(record, memoryRecord::minute));
-    const bool empty = record.size() != recordLength_ || minute == hex2(memoryRecord::emptyMarker);
-    if (empty) {
+    const int minute = record.empty() ? noMinute : int(byteAt(record, memoryRecord::minute));
+    if (record.size() != recordLength_ || minute == memoryRecord::emptyMarker) {
         previousMinute_ = minute;
         previousSeconds_ = 0;
         first_ = false;
         return reading;
     }
-    reading.time =
-        hex2(byteAt(record, memoryRecord::hour)) + ":" + minute + ":" + secondsFor(minute);
+    reading.time.reserve(8);
+    appendHex2(reading.time, byteAt(record, memoryRecord::hour));
+    reading.time += ':';
+    appendHex2(reading.time, unsigned(minute));
+    reading.time += ':';
+    appendDecimal(reading.time, secondsFor(minute), 2);
     reading.date = dateOf(record);
     decodeValues(record, reading);
     return reading;
 }
 
-std::string RecordDecoder::secondsFor(const std::string &minute) {
+unsigned RecordDecoder::secondsFor(int minute) {
     int seconds = 0;
     if (parameters_.samplingCode < fastSamplingCodes && !first_ && minute == previousMinute_)
         seconds = previousSeconds_ + secondsStepPerCode * (parameters_.samplingCode + 1);
     previousMinute_ = minute;
     previousSeconds_ = seconds;
     first_ = false;
-    return zeroPad(seconds, 2);
+    return unsigned(seconds);
 }
 
 void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
@@ -124,7 +158,7 @@ std::string RecordDecoder::checkedValue(std::string_view record, int channel, in
     std::string text =
         formatReading(wordAt(record, memoryRecord::channelWord[channel]), ch, decimals);
     if (ch.limitAlarm == 1) {
-        const double value = val(text);
+        const double value = numericValue(text);
         if (value > highLimit_[channel] || value < lowLimit_[channel])
             limitCrossed_ = true;
     }
@@ -139,7 +173,10 @@ std::size_t recordCountOf(std::string_view memoryPointer) {
 }
 
 std::string memoryRequest(std::size_t count) {
-    return "L" + hexDigits(1, 4) + hexDigits(count, 4);
+    std::string request = "L";
+    request += hexDigits(1, 4);
+    request += hexDigits(count, 4);
+    return request;
 }
 
 void Readings::transferMemory() {

@@ -43,7 +43,7 @@ public:
     bool limitCrossed() const { return limitCrossed_; }
 
 private:
-    std::string secondsFor(const std::string &minute);
+    unsigned secondsFor(int minute);
     void decodeValues(std::string_view record, Reading &reading);
     std::string checkedValue(std::string_view record, int channel, int decimals);
 
@@ -52,7 +52,8 @@ private:
     std::size_t recordLength_;
     std::array<double, 5> highLimit_{};
     std::array<double, 5> lowLimit_{};
-    std::string previousMinute_;
+    static constexpr int noMinute = -1;
+    int previousMinute_ = noMinute;
     int previousSeconds_ = 0;
     bool first_ = true;
     bool limitCrossed_ = false;

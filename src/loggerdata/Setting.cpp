@@ -5,6 +5,8 @@
 #include "general/Progress.h"
 #include "general/Text.h"
 
+#include <utility>
+
 namespace vantrell {
 
 namespace {
@@ -19,9 +21,17 @@ std::string twoDigits(int value) {
 } // namespace
 
 std::string clockCommand(const LocalDateTime &now) {
-    return clockCommandLead + twoDigits(now.year % 100) + "-" + twoDigits(now.month) + "-" +
-           twoDigits(now.day) + " " + twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" +
-           twoDigits(now.second);
+    std::string command = clockCommandLead;
+    for (const auto &[separator, value] : {std::pair{"", now.year % 100},
+                                           {"-", now.month},
+                                           {"-", now.day},
+                                           {" ", now.hour},
+                                           {":", now.minute},
+                                           {":", now.second}}) {
+        command += separator;
+        command += twoDigits(value);
+    }
+    return command;
 }
 
 void Setting::eraseLoggerMemory() {

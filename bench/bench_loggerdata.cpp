@@ -1,0 +1,136 @@
+// How much of a session the station's own work costs next to the line: decoding and writing a
+// full memory, reading back a long history file, and a full transfer over the simulated line
+// (which takes about 290 s of virtual time).
+#include "config/Station.h"
+#include "general/Dialogs.h"
+#include "general/Progress.h"
+#include "link/Serial.h"
+#include "loggerdata/Conversions.h"
+#include "loggerdata/DataFile.h"
+#include "loggerdata/Readings.h"
+#include "sim/Logger.h"
+#include "sim/LoggerEncoding.h"
+#include "sim/SimPort.h"
+#include "sim/World.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace vantrell {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NullProgress final : public ProgressSink {
+public:
+    void show(ProgressLine, std::string_view) override {}
+};
+
+sim::LoggerDescription fullLogger(std::size_t records) {
+    sim::LoggerDescription d;
+    d.serial = "KV12345678";
+    d.modelByte = 3;
+    d.memory = sim::makeMemory(records, {2026, 1, 20, 8, 0, 0}, 600);
+    for (auto &channel : d.channels)
+        channel.limitAlarm = true;
+    return d;
+}
+
+struct Bench {
+    explicit Bench(const char *name) : folder(fs::temp_directory_path() / name) {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        station.cycleRecord().serialNumber(1) = "KV12345678";
+        station.cycleRecord()[field::dataDirectory] = folder.string();
+    }
+    ~Bench() { fs::remove_all(folder); }
+
+    void decodeParameters(const sim::LoggerDescription &d) {
+        const auto decoded = decodeParameterBlock(sim::encodeParameterBlock(d));
+        station.logger = decoded->parameters;
+        station.rainFactor = decoded->rainFactor.value_or("");
+    }
+
+    fs::path folder;
+    sim::World world{};
+    sim::VirtualEventPump pump{world};
+    sim::SimPort port{world};
+    NullProgress progress;
+    RecordingDialogs dialogs;
+    Station station{{world.clock(), pump, port, progress, dialogs}, folder};
+};
+
+void processAndWriteFullMemory(benchmark::State &state) {
+    Bench b("vantrell-bench-write");
+    const sim::LoggerDescription d = fullLogger(16400);
+    b.decodeParameters(d);
+    std::vector<std::string> memory;
+    for (const auto &record : d.memory)
+        memory.push_back(sim::encodeRecord(record, d));
+    DataFile file(b.station);
+    Readings readings(b.station);
+    file.prepareDataPath();
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(b.station.data.dataFilePath);
+        b.station.data.recordBuffer = memory;
+        state.ResumeTiming();
+        readings.processMemory();
+        file.saveReadings();
+    }
+    if (!b.station.data.dataFileWritten)
+        state.SkipWithError("the data file was not written");
+}
+BENCHMARK(processAndWriteFullMemory)->Unit(benchmark::kMillisecond);
+
+void readBackLongHistory(benchmark::State &state) {
+    Bench b("vantrell-bench-readback");
+    b.station.cycleRecord()[field::savingMode] = std::string("1");
+    b.decodeParameters(fullLogger(1));
+    DataFile file(b.station);
+    file.prepareDataPath();
+    {
+        std::ofstream out(b.station.data.dataFilePath, std::ios::binary);
+        out << namesRecord(b.station.logger) << unitsRecord(b.station.logger)
+            << std::string(62, '\0');
+        Reading r;
+        r.date = "03-02-26";
+        r.time = "09:05:00";
+        r.values = {"", "+0023.5", "-012.40", "+00001.", "+0.1234"};
+        for (std::uint64_t k = 1; k <= 100000; ++k)
+            out << asRecord(dataLine(k, r, 3));
+    }
+    for (auto _ : state)
+        file.readBackDataFile();
+    if (b.station.data.readBackCount != 100001)
+        state.SkipWithError("the read-back did not see every record");
+}
+BENCHMARK(readBackLongHistory)->Unit(benchmark::kMillisecond);
+
+// The whole transfer in virtual time: real time spent per 290 s of line time.
+void transferOverTheVirtualLine(benchmark::State &state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto b = std::make_unique<Bench>("vantrell-bench-transfer");
+        const sim::LoggerDescription d = fullLogger(16400);
+        b->decodeParameters(d);
+        sim::Logger logger(b->world, d);
+        b->port.attach(logger);
+        Serial(b->station).wakeLogger();
+        state.ResumeTiming();
+        Readings(b->station).transferMemory();
+        state.PauseTiming();
+        if (!b->station.data.transferComplete)
+            state.SkipWithError("the transfer did not complete");
+        b.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(transferOverTheVirtualLine)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace vantrell
+
+BENCHMARK_MAIN();
