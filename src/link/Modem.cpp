@@ -1,0 +1,372 @@
+#include "link/Modem.h"
+
+#include "config/Tables.h"
+#include "general/Clock.h"
+#include "general/Dialogs.h"
+#include "general/Progress.h"
+#include "general/SerialPort.h"
+#include "general/Text.h"
+#include "link/Connect.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace vantrell {
+
+namespace {
+constexpr int checkTries = 2;
+// How long the check listens for the answer to "AT"; more than four characters are enough.
+constexpr double checkAnswerWindow = 1.5;
+constexpr std::size_t checkAnswerLength = 5;
+// "ATE0" must be answered before the seconds counter passes this, counted from before the
+// one-second settling pause.
+constexpr int echoOffLimit = 4;
+constexpr std::size_t echoOffAnswerLength = 6;
+// Every initialisation string goes out once the counter is above this.
+constexpr int initSpacing = 1;
+// A modem answers an initialisation string within milliseconds; five seconds allows for a slow
+// one that reloads its profile, and a modem silent that long is not going to answer.
+constexpr double initAnswerLimit = 5.0;
+// With echo off the answer is CR LF "OK" CR LF.
+constexpr std::size_t initAnswerLength = 6;
+constexpr std::size_t initOkAt = 3;
+// The modem gets this long (counter above) after the last initialisation string.
+constexpr int settleBeforeDial = 2;
+// After the dial command the port is closed for this long, then reopened empty.
+constexpr double afterDialPause = 1.0;
+// Dialling, ringing and the carrier handshake must be over by then.
+constexpr int dialLimit = 70;
+constexpr int connectSettle = 1;
+constexpr double connectPause = 1.0;
+// A modem sends a result code as one burst; a line quiet for this long (about 48 characters at
+// 9600 baud) has finished its answer.
+constexpr double answerTailGap = 0.05;
+// No modem answer comes near this; a line that keeps talking is not a modem answering.
+constexpr std::size_t maxModemAnswer = 256;
+// A Hayes modem takes "+++" as an escape only with its guard time (register S12, 1 second by
+// default) of silence before the first "+" and after the last, and with the three characters
+// less than the guard time apart. 1.5 seconds of silence before clears a guard time set a
+// little longer than the default; 0.1 second between the characters stays well inside it.
+// The silence after is the wait for the answer below, which is longer than the guard time.
+constexpr double escapeGuard = 1.5;
+constexpr double escapeCharacterGap = 0.1;
+constexpr std::size_t escapeAnswerLength = 2;
+constexpr double escapeAnswerLimit = 3.0;
+constexpr double hangUpAnswerLimit = 1.0;
+// Room for the modem to act on one command and send its result before the next one arrives:
+// a modem that is still answering drops what it hears meanwhile.
+constexpr double commandGap = 0.5;
+
+constexpr std::string_view connectCode = "CONNECT";
+constexpr std::size_t dialAnswerLength = 16;
+constexpr std::size_t connectSearchLength = 5;
+// The result codes with which a modem ends a dial attempt.
+constexpr std::array<std::string_view, 7> finalDialCodes = {
+    "OK", "ERROR", "BUSY", "NO CARRIER", "NO DIALTONE", "NO DIAL TONE", "NO ANSWER"};
+// Answers to the escape that say the modem is listening for commands.
+constexpr std::array<std::string_view, 3> escapeAnswers = {"OK", "NO CARRIER", "BUSY"};
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+// True when a line of `answer` that has already ended is a result code that ends a dial.
+bool holdsFinalDialCode(std::string_view answer) {
+    std::size_t start = 0;
+    for (std::size_t end = answer.find_first_of("\r\n"); end != std::string_view::npos;
+         start = end + 1, end = answer.find_first_of("\r\n", start)) {
+        const std::string_view line = answer.substr(start, end - start);
+        if (line.starts_with(connectCode) ||
+            std::find(finalDialCodes.begin(), finalDialCodes.end(), line) != finalDialCodes.end())
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+// The modem's result code starts after its line ends, so "CONNECT" is looked for from the
+// first "C" among the first five characters.
+DialVerdict judgeDialAnswer(std::string_view answer) {
+    if (answer.size() < dialAnswerLength && !holdsFinalDialCode(answer))
+        return DialVerdict::waiting;
+    const std::size_t c = answer.substr(0, connectSearchLength).find('C');
+    const std::size_t from = c == std::string_view::npos ? connectSearchLength : c;
+    const bool connected = from < answer.size() && answer.substr(from).starts_with(connectCode);
+    return connected ? DialVerdict::connected : DialVerdict::notConnected;
+}
+
+void Modem::show(const std::string &text) {
+    station_.progress().report(text);
+}
+
+bool Modem::send(std::string_view bytes) {
+    return station_.port().isOpen() && serial_.write(bytes);
+}
+
+std::string Modem::takeWaiting() {
+    SerialPort &port = station_.port();
+    return port.isOpen() ? port.read(0) : std::string();
+}
+
+std::string Modem::collect(std::size_t count, double limit) {
+    const Deadline deadline(station_.clock(), limit);
+    std::string got;
+    while (got.size() < count && serial_.waitForData(deadline.remaining()))
+        got += takeWaiting();
+    while (!got.empty() && got.size() < maxModemAnswer && serial_.waitForData(answerTailGap))
+        got += takeWaiting();
+    return got;
+}
+
+void Modem::resetSecondsCounter() {
+    counterStart_ = station_.clock().monotonicSeconds();
+}
+
+int Modem::secondsCounter() const {
+    return int(std::floor(station_.clock().monotonicSeconds() - counterStart_));
+}
+
+double Modem::secondsToNextCount() const {
+    return counterStart_ + secondsCounter() + 1 - station_.clock().monotonicSeconds();
+}
+
+void Modem::waitUntilCounterAbove(int seconds) {
+    const double left = counterStart_ + seconds + 1 - station_.clock().monotonicSeconds();
+    if (left > 0)
+        station_.wait(left);
+}
+
+void Modem::checkModem() {
+    if (!serial_.reopen()) {
+        failCheck(station_.link.portError);
+        return;
+    }
+    station_.port().discardInput();
+    for (int attempt = 1; attempt <= checkTries; ++attempt) {
+        const Attention attention = tryAttention();
+        if (attention == Attention::answered) {
+            modemAnswer_.clear();
+            dialStation();
+            return;
+        }
+        if (attention == Attention::portFailed) {
+            failCheck(PortError::ioError);
+            return;
+        }
+        if (!station_.port().isOpen() && !serial_.reopen()) {
+            failCheck(station_.link.portError);
+            return;
+        }
+        if (!send(modemCommand::factorySettings)) {
+            failCheck(PortError::ioError);
+            return;
+        }
+    }
+    serial_.closePort();
+    station_.session.stepFailed = true;
+    station_.recordStatus(status::modem);
+}
+
+// A modem with echo on may not have sent its "OK" yet: the echo alone shows it is there.
+Modem::Attention Modem::tryAttention() {
+    if (!send(modemCommand::attention))
+        return Attention::portFailed;
+    modemAnswer_ = collect(checkAnswerLength, checkAnswerWindow);
+    return contains(modemAnswer_, "OK") || contains(modemAnswer_, "AT") ? Attention::answered
+                                                                        : Attention::silent;
+}
+
+// A port that does not exist is something the operator must fix, so it is shown; a port in use
+// is most likely the station's own, still held, and needs no message.
+void Modem::failCheck(PortError error) {
+    serial_.closePort();
+    if (error == PortError::noSuchPort)
+        station_.dialogs().message(text::modemErrorTitle, describe(error));
+    station_.link.remoteLinkUp = false;
+    station_.session.stepFailed = true;
+    station_.recordStatus(status::modem);
+}
+
+void Modem::dialStation() {
+    if (!serial_.reopen()) {
+        failDial(station_.link.portError);
+        return;
+    }
+    show(text::modemInitializing);
+    show("");
+    resetSecondsCounter();
+    waitUntilCounterAbove(0);
+    if (!prepareModem())
+        return;
+    resetSecondsCounter();
+    show(std::string(text::initializingPrefix) + " 4 of 4");
+    waitUntilCounterAbove(settleBeforeDial);
+    if (!dialNumber())
+        return;
+    std::string answer;
+    if (awaitDialAnswer(answer) == DialVerdict::connected)
+        callConnected(answer);
+    else
+        callFailed();
+}
+
+// Echo off, then the initialisation strings. A modem that does not answer "ATE0" is not going
+// to dial: the attempt ends here with "M".
+bool Modem::prepareModem() {
+    if (!send(modemCommand::echoOff)) {
+        failDial(PortError::ioError);
+        return false;
+    }
+    const double echoOffWindow =
+        counterStart_ + echoOffLimit + 1 - station_.clock().monotonicSeconds();
+    if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength) {
+        endDial(status::modem);
+        return false;
+    }
+    int step = 1;
+    for (std::string_view init : modemCommand::initStrings) {
+        show(std::string(text::initializingPrefix) + " " + std::to_string(step++) + " of 4");
+        sendInitString(init);
+    }
+    return true;
+}
+
+void Modem::sendInitString(std::string_view text) {
+    if (text.empty())
+        return;
+    resetSecondsCounter();
+    waitUntilCounterAbove(initSpacing);
+    const bool sent = send(std::string(text) + code::carriageReturn);
+    const std::string answer = sent ? collect(initAnswerLength, initAnswerLimit) : std::string();
+    if (mid(answer, initOkAt, 2) != "OK") {
+        station_.session.stepFailed = true;
+        station_.recordStatus(status::modem);
+    }
+}
+
+// The port is closed while the modem dials, so that it opens again with nothing in it.
+bool Modem::dialNumber() {
+    const std::string dial =
+        std::string(modemCommand::dialPrefix) + station_.session.dialNumber + code::carriageReturn;
+    if (!send(dial)) {
+        failDial(PortError::ioError);
+        return false;
+    }
+    serial_.closePort();
+    station_.wait(afterDialPause);
+    if (!serial_.reopen()) {
+        failDial(station_.link.portError);
+        return false;
+    }
+    resetSecondsCounter();
+    (void)takeWaiting();
+    return true;
+}
+
+// Waits for the modem's verdict; a result code that ends the dial is taken at once (with the
+// rest of its line), and silence ends the attempt after the dial limit.
+DialVerdict Modem::awaitDialAnswer(std::string &answer) {
+    std::string shown;
+    for (;;) {
+        answer += takeWaiting();
+        if (judgeDialAnswer(answer) != DialVerdict::waiting) {
+            while (answer.size() < maxModemAnswer && serial_.waitForData(answerTailGap))
+                answer += takeWaiting();
+            return judgeDialAnswer(answer);
+        }
+        (void)serial_.waitForData(secondsToNextCount());
+        showDialProgress(shown);
+        if (secondsCounter() > dialLimit)
+            return DialVerdict::notConnected;
+    }
+}
+
+void Modem::showDialProgress(std::string &shown) {
+    const SessionState &session = station_.session;
+    const std::string progress =
+        text::dialingNumber + session.dialNumber + "\r\n" + text::dialElapsed +
+        std::to_string(secondsCounter()) + text::dialSeconds + "\r\n" + text::dialScheduled +
+        scheduleTimeText(station_.scheduleTimes, session.dailyMarkIndex / 2 + 1) + text::dialTrial +
+        std::to_string(session.connectionAttempt);
+    if (progress != shown)
+        show(progress);
+    shown = progress;
+}
+
+void Modem::callConnected(const std::string &answer) {
+    station_.session.stepFailed = false;
+    station_.link.remoteLinkUp = true;
+    show(text::modemPrefix + answer);
+    resetSecondsCounter();
+    station_.wait(connectPause);
+    waitUntilCounterAbove(connectSettle);
+    resetSecondsCounter();
+}
+
+void Modem::callFailed() {
+    station_.session.stepFailed = true;
+    station_.recordStatus(status::connection);
+    station_.link.remoteLinkUp = false;
+    serial_.closePort();
+    show(text::modemDisconnected);
+    hangUpModem();
+}
+
+void Modem::failDial(PortError error) {
+    if (error == PortError::portBusy) {
+        station_.dialogs().message(text::modemErrorTitle, text::modemInUse);
+        endDial(status::modem);
+        return;
+    }
+    endDial(status::connection);
+}
+
+void Modem::endDial(const char *letter) {
+    serial_.closePort();
+    station_.link.remoteLinkUp = false;
+    station_.session.stepFailed = true;
+    station_.recordStatus(letter);
+}
+
+// Port errors are of no interest here: every operation that fails is skipped, and the port is
+// left closed whatever happened.
+void Modem::hangUpModem() {
+    SerialPort &port = station_.port();
+    show(text::modemDisconnecting);
+    if (!port.isOpen())
+        (void)port.open(station_.link.portNumber);
+    escapeToCommandMode();
+    modemAnswer_ = collect(escapeAnswerLength, escapeAnswerLimit);
+    const bool answered =
+        std::any_of(escapeAnswers.begin(), escapeAnswers.end(),
+                    [this](std::string_view a) { return contains(modemAnswer_, a); });
+    if (answered)
+        (void)send(modemCommand::hangUpAcknowledged);
+    show(text::modemDisconnected);
+    station_.link.remoteLinkUp = false;
+    (void)send(modemCommand::hangUp);
+    if (!modemAnswer_.empty())
+        (void)takeWaiting();
+    else
+        (void)serial_.waitForData(hangUpAnswerLimit);
+    (void)send(modemCommand::factorySettings);
+    station_.wait(commandGap);
+    (void)send(modemCommand::hangUp);
+    station_.wait(commandGap);
+    (void)send(modemCommand::factorySettings);
+    show(text::modemDisconnected);
+    serial_.closePort();
+}
+
+void Modem::escapeToCommandMode() {
+    const std::string plus(1, modemCommand::escapeCharacter);
+    station_.wait(escapeGuard);
+    (void)send(plus);
+    station_.wait(escapeCharacterGap);
+    (void)send(plus);
+    station_.wait(escapeCharacterGap);
+    (void)send(plus);
+}
+
+} // namespace vantrell

@@ -1,0 +1,90 @@
+// The dial-up modem in front of a remote station: check that it answers, prepare it, dial the
+// station's number, decide from the modem's answer whether the call is up, and hang up. The
+// steps keep the port open from the check to the end of the dial-up and report through
+// stepFailed, remoteLinkUp and the status letters "M" (the modem) and "C" (the call).
+#pragma once
+
+#include "config/Station.h"
+#include "link/Serial.h"
+
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+namespace text {
+inline constexpr const char *modemInitializing = "Modem Initialazing...";
+inline constexpr const char *initializingPrefix = "Initialazing modem ...";
+inline constexpr const char *dialingNumber = "Dialing number... ";
+inline constexpr const char *dialElapsed = "Elapsed time:  ";
+inline constexpr const char *dialSeconds = " seconds.";
+inline constexpr const char *dialScheduled = "Scheduled: ";
+inline constexpr const char *dialTrial = "    Trial no.: ";
+inline constexpr const char *modemPrefix = "Modem ";
+inline constexpr const char *modemDisconnecting = "Modem Disconnecting...";
+inline constexpr const char *modemDisconnected = "Modem Disconnected";
+inline constexpr const char *modemErrorTitle = "Modem error";
+inline constexpr const char *modemInUse = "Modem already in use";
+} // namespace text
+
+namespace modemCommand {
+inline constexpr std::string_view attention = "AT\r";
+inline constexpr std::string_view factorySettings = "AT&F\r";
+inline constexpr std::string_view echoOff = "ATE0\r";
+inline constexpr std::string_view initStrings[] = {"AT&DO&K0", "ATX1", "AT&R1"};
+inline constexpr std::string_view dialPrefix = "atdt";
+inline constexpr char escapeCharacter = '+';
+inline constexpr std::string_view hangUpAcknowledged = "ATH0\r\n";
+inline constexpr std::string_view hangUp = "ATH0\r";
+} // namespace modemCommand
+
+// What the modem's answer to the dial says so far.
+enum class DialVerdict {
+    waiting,      // too short to judge, and no result code has ended yet
+    connected,    // "CONNECT" where the modem puts its result code
+    notConnected, // anything else that is long enough, or a result code that ended
+};
+[[nodiscard]] DialVerdict judgeDialAnswer(std::string_view answer);
+
+class Modem {
+public:
+    explicit Modem(Station &station) : station_(station), serial_(station) {}
+
+    void checkModem();
+    void dialStation();
+    void sendInitString(std::string_view text);
+    void hangUpModem();
+
+private:
+    enum class Attention { answered, silent, portFailed };
+
+    Attention tryAttention();
+    void failCheck(PortError error);
+    bool prepareModem();
+    bool dialNumber();
+    DialVerdict awaitDialAnswer(std::string &answer);
+    void showDialProgress(std::string &shown);
+    void callConnected(const std::string &answer);
+    void callFailed();
+    void failDial(PortError error);
+    void endDial(const char *letter);
+    void escapeToCommandMode();
+
+    void show(const std::string &text);
+    bool send(std::string_view bytes);
+    std::string takeWaiting();
+    // Collects what the modem sends until `count` bytes have come or `limit` seconds have
+    // passed, then the rest of the answer that is still arriving.
+    std::string collect(std::size_t count, double limit);
+    void resetSecondsCounter();
+    int secondsCounter() const;
+    double secondsToNextCount() const;
+    void waitUntilCounterAbove(int seconds);
+
+    Station &station_;
+    Serial serial_;
+    std::string modemAnswer_;
+    double counterStart_ = 0.0;
+};
+
+} // namespace vantrell

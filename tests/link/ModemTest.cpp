@@ -1,0 +1,311 @@
+// The modem steps against a simulated Hayes modem with a logger behind it, in virtual time:
+// what goes on the line, the letters and flags left behind, and how long each outcome takes.
+#include "link/Modem.h"
+
+#include "StationBench.h"
+#include "link/Connect.h"
+#include "sim/HayesModem.h"
+#include "sim/Logger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vantrell {
+namespace {
+
+using testing::StationBench;
+
+const std::string preparation = "AT\rATE0\rAT&DO&K0\rATX1\rAT&R1\r";
+const std::string dialCommand = "atdt0211234567\r";
+const std::string answeredHangUp = "+++ATH0\r\nATH0\rAT&F\rATH0\rAT&F\r";
+const std::string unansweredHangUp = "+++ATH0\rAT&F\rATH0\rAT&F\r";
+
+struct ModemBench : StationBench {
+    explicit ModemBench(std::vector<sim::Fault> faults = {})
+        : logger(world, sim::LoggerDescription{}), modem(world, logger, std::move(faults)) {
+        port.attach(modem);
+        station.cycleDevice = 1;
+        station.session.dialNumber = "0211234567";
+        station.session.connectionAttempt = 2;
+        station.session.dailyMarkIndex = 3; // the second schedule time
+        station.scheduleTimes = {"", "6", "8", "12", "18"};
+    }
+    bool sentContains(const std::string &part) const {
+        return port.sentBytes().find(part) != std::string::npos;
+    }
+
+    sim::Logger logger;
+    sim::HayesModem modem;
+    Modem steps{station};
+};
+
+TEST(Modem, DialAnswersAreJudgedWhereTheModemPutsThem) {
+    const struct {
+        const char *legend;
+        std::string answer;
+        DialVerdict expected;
+    } cases[] = {
+        {"connect with its speed", "\r\nCONNECT 9600\r\n", DialVerdict::connected},
+        {"connect without a speed, ended", "\r\nCONNECT\r\n", DialVerdict::connected},
+        {"connect still arriving", "\r\nCONNECT 96", DialVerdict::waiting},
+        {"busy", "\r\nBUSY\r\n", DialVerdict::notConnected},
+        {"no carrier", "\r\nNO CARRIER\r\n", DialVerdict::notConnected},
+        {"no dial tone", "\r\nNO DIALTONE\r\n", DialVerdict::notConnected},
+        {"error", "\r\nERROR\r\n", DialVerdict::notConnected},
+        {"no carrier still arriving", "\r\nNO CARR", DialVerdict::waiting},
+        {"nothing yet", "", DialVerdict::waiting},
+        {"connect at the start of a long answer", "CONNECT 9600/ARQ", DialVerdict::connected},
+        {"connect too far in for a long answer", "garbage!CONNECT 9600\r\n",
+         DialVerdict::notConnected},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(judgeDialAnswer(c.answer), c.expected) << c.legend;
+}
+
+TEST(Modem, ACallIsPreparedDialledAndConnected) {
+    ModemBench b;
+    b.steps.checkModem();
+    EXPECT_FALSE(b.station.session.stepFailed);
+    EXPECT_TRUE(b.station.link.remoteLinkUp);
+    EXPECT_EQ(b.station.currentStatus(), "");
+    EXPECT_EQ(b.port.sentBytes(), preparation + dialCommand);
+    EXPECT_TRUE(b.port.isOpen()) << "the call keeps the port";
+    EXPECT_TRUE(b.modem.connected());
+    EXPECT_EQ(b.modem.dialledNumber(), "0211234567");
+
+    const std::vector<std::string> texts = b.progress.texts(ProgressLine::report);
+    const std::vector<std::string> preparing = {
+        "Modem Initialazing...",         "",
+        "Initialazing modem ... 1 of 4", "Initialazing modem ... 2 of 4",
+        "Initialazing modem ... 3 of 4", "Initialazing modem ... 4 of 4"};
+    ASSERT_GT(texts.size(), preparing.size());
+    EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 6), preparing);
+    const std::string dialing = "Dialing number... 0211234567\r\nElapsed time:  ";
+    const std::string scheduled = " seconds.\r\nScheduled: 08:00    Trial no.: 2";
+    EXPECT_EQ(texts[6], dialing + "1" + scheduled);
+    EXPECT_TRUE(b.progress.contains(dialing + "14" + scheduled));
+    EXPECT_EQ(texts.back(), "Modem \r\nCONNECT 9600\r\n");
+}
+
+TEST(Modem, CheckAndDialOutcomes) {
+    const struct {
+        const char *legend;
+        std::vector<sim::Fault> faults;
+        const char *letter;
+        bool stepFailed;
+        bool linkUp;
+        std::string sentStart; // what the line carries first
+        bool hangsUp;
+        double minSeconds, maxSeconds; // the whole check, in virtual time
+    } cases[] = {
+        {"silent modem: two tries with a reset between, then M",
+         {{sim::FaultKind::modemSilent}},
+         "M",
+         true,
+         false,
+         "AT\rAT&F\rAT\rAT&F\r",
+         false,
+         3.0,
+         3.1},
+        {"no answer to echo off: M, nothing dialled",
+         {{sim::FaultKind::modemStopsAfter, 1}},
+         "M",
+         true,
+         false,
+         "AT\rATE0\r",
+         false,
+         5.0,
+         5.1},
+        {"initialisation refused: M, but the call is made and clears stepFailed",
+         {{sim::FaultKind::modemInitError}},
+         "M",
+         false,
+         true,
+         preparation + dialCommand,
+         false,
+         20.0,
+         30.0},
+        {"busy: C as soon as the modem says so",
+         {{sim::FaultKind::modemBusy}},
+         "C",
+         true,
+         false,
+         preparation + dialCommand,
+         true,
+         20.0,
+         35.0},
+        {"no carrier: C as soon as the modem says so",
+         {{sim::FaultKind::modemNoCarrier}},
+         "C",
+         true,
+         false,
+         preparation + dialCommand,
+         true,
+         20.0,
+         35.0},
+        {"silence after the dial: C after 70 seconds",
+         {{sim::FaultKind::modemNoDialAnswer}},
+         "C",
+         true,
+         false,
+         preparation + dialCommand,
+         true,
+         8.0 + 70.0,
+         95.0},
+    };
+    for (const auto &c : cases) {
+        ModemBench b(c.faults);
+        b.station.session.stepFailed = !c.stepFailed;
+        b.steps.checkModem();
+        EXPECT_EQ(b.station.currentStatus(), c.letter) << c.legend;
+        EXPECT_EQ(b.station.session.stepFailed, c.stepFailed) << c.legend;
+        EXPECT_EQ(b.station.link.remoteLinkUp, c.linkUp) << c.legend;
+        EXPECT_EQ(b.port.sentBytes().substr(0, c.sentStart.size()), c.sentStart) << c.legend;
+        EXPECT_EQ(b.sentContains("+++"), c.hangsUp) << c.legend;
+        EXPECT_EQ(b.port.isOpen(), c.linkUp) << c.legend;
+        EXPECT_EQ(b.modem.connected(), c.linkUp) << c.legend;
+        EXPECT_GE(b.now(), c.minSeconds) << c.legend;
+        EXPECT_LE(b.now(), c.maxSeconds) << c.legend;
+        EXPECT_TRUE(b.dialogs.shown().empty()) << c.legend;
+    }
+}
+
+TEST(Modem, AnEchoAloneShowsTheModemIsThere) {
+    ModemBench b;
+    b.modem.resultDelay = 2.0; // the "OK" comes long after the echo
+    b.steps.checkModem();
+    EXPECT_EQ(b.port.sentBytes().substr(0, 8), "AT\rATE0\r") << "one try was enough";
+    EXPECT_TRUE(b.station.link.remoteLinkUp);
+}
+
+TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
+    const struct {
+        const char *legend;
+        int portNumber;
+        double busyAt; // negative: never
+        double unplugAt;
+        const char *letter;
+        std::vector<std::string> message; // title and text, or nothing
+    } cases[] = {
+        {"port in use at the check: M, no message", 1, 0.0, -1, "M", {}},
+        {"no such port: M and the port's own description",
+         2,
+         -1,
+         -1,
+         "M",
+         {"Modem error", describe(PortError::noSuchPort)}},
+        {"port taken during the dial-up", 1, 0.5, -1, "M", {"Modem error", "Modem already in use"}},
+        {"adapter pulled during the dial-up: C", 1, -1, 0.5, "C", {}},
+    };
+    for (const auto &c : cases) {
+        ModemBench b;
+        b.station.link.portNumber = c.portNumber;
+        if (c.busyAt == 0.0)
+            b.port.setBusy(true);
+        else if (c.busyAt > 0)
+            b.world.at(c.busyAt, [&b] { b.port.setBusy(true); });
+        if (c.unplugAt > 0)
+            b.world.at(c.unplugAt, [&b] { b.port.unplug(); });
+        b.steps.checkModem();
+        EXPECT_EQ(b.station.currentStatus(), c.letter) << c.legend;
+        EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
+        EXPECT_FALSE(b.station.link.remoteLinkUp) << c.legend;
+        EXPECT_FALSE(b.port.isOpen()) << c.legend;
+        std::vector<std::string> shown;
+        for (const auto &m : b.dialogs.shown())
+            shown.insert(shown.end(), {m.title, m.text});
+        EXPECT_EQ(shown, c.message) << c.legend;
+    }
+}
+
+TEST(Modem, TheLoggerBehindTheCallAnswersWithinTheRemoteWakeLimit) {
+    const struct {
+        const char *legend;
+        bool keepLinkFlag;
+        int expectedOk;
+    } cases[] = {
+        {"link up: five seconds cover a four-second round trip", true, 1},
+        {"flag cleared: three seconds do not", false, 0},
+    };
+    for (const auto &c : cases) {
+        ModemBench b;
+        b.modem.lineDelay = 2.0;
+        b.steps.checkModem();
+        ASSERT_TRUE(b.station.link.remoteLinkUp) << c.legend;
+        b.station.link.remoteLinkUp = c.keepLinkFlag;
+        Serial serial(b.station);
+        serial.wakeLogger();
+        EXPECT_EQ(b.station.link.handshakeOk, c.expectedOk) << c.legend;
+        EXPECT_TRUE(b.logger.awake()) << c.legend;
+    }
+}
+
+TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
+    const struct {
+        const char *legend;
+        std::vector<sim::Fault> faults;
+        bool call;
+        std::string expected;
+    } cases[] = {
+        {"call up: the escape is answered", {}, true, answeredHangUp},
+        {"silent modem: no answer to the escape",
+         {{sim::FaultKind::modemSilent}},
+         false,
+         unansweredHangUp},
+    };
+    for (const auto &c : cases) {
+        ModemBench b(c.faults);
+        if (c.call)
+            b.steps.checkModem();
+        ASSERT_EQ(b.station.link.remoteLinkUp, c.call) << c.legend;
+        b.station.link.remoteLinkUp = true;
+        b.port.close(); // the logger steps leave it closed
+        const double start = b.now();
+        b.steps.hangUpModem();
+        EXPECT_EQ(b.port.sentBytesSince(start), c.expected) << c.legend;
+        EXPECT_FALSE(b.station.link.remoteLinkUp) << c.legend;
+        EXPECT_FALSE(b.port.isOpen()) << c.legend;
+        EXPECT_FALSE(b.modem.connected()) << c.legend;
+        EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::hungUp), c.call ? 1 : 0) << c.legend;
+        EXPECT_TRUE(b.progress.contains("Modem Disconnecting...")) << c.legend;
+        EXPECT_EQ(b.progress.texts(ProgressLine::report).back(), "Modem Disconnected") << c.legend;
+    }
+}
+
+// A standard modem (guard time 1 s) must see silence around "+++"; the pauses give it that.
+TEST(Modem, TheEscapeIsFramedBySilence) {
+    ModemBench b;
+    b.steps.checkModem();
+    b.port.clearTraffic();
+    const double start = b.now();
+    b.steps.hangUpModem();
+    std::vector<double> sentAt;
+    for (const auto &t : b.port.traffic())
+        if (t.direction == sim::Direction::toDevice)
+            sentAt.push_back(t.time);
+    ASSERT_GT(sentAt.size(), 4u);
+    EXPECT_GE(sentAt[0] - start, b.modem.guardTime) << "silence before the first +";
+    EXPECT_GE(sentAt[3] - sentAt[2], b.modem.guardTime) << "silence after the last +";
+    EXPECT_LT(sentAt[1] - sentAt[0], b.modem.guardTime);
+    EXPECT_LT(sentAt[2] - sentAt[1], b.modem.guardTime);
+    EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::escaped), 1);
+}
+
+TEST(Modem, ConnectHangsUpAModemStationThroughTheModem) {
+    ModemBench b;
+    b.station.devices[1][field::connection] = "0211234567";
+    b.station.devices[1][field::useSwitch] = "0";
+    b.steps.checkModem();
+    struct NoSteps final : LoggerSteps {
+        void decodeParameters() override {}
+        void setLoggerClock() override {}
+    } none;
+    Connect connect(b.station, none);
+    connect.disconnectAll();
+    EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::hungUp), 1);
+    EXPECT_FALSE(b.station.link.remoteLinkUp);
+}
+
+} // namespace
+} // namespace vantrell
