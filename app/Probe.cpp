@@ -10,12 +10,11 @@ namespace vantrell {
 
 namespace {
 
-// The probe changes nothing in the logger and there is no modem to hang up.
+// The probe changes nothing in the logger.
 class NoSteps final : public LoggerSteps {
 public:
     void decodeParameters() override {}
     void setLoggerClock() override {}
-    void hangUpModem() override {}
 };
 
 void printParameters(const Station &station, std::ostream &out) {

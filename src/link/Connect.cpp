@@ -108,7 +108,7 @@ bool Connect::loggerClockIsOff() const {
 void Connect::giveUpLogger(double firstWait, double secondWait, const char *letter) {
     disconnectLogger();
     station_.wait(firstWait);
-    steps_.hangUpModem();
+    modem_.hangUpModem();
     station_.wait(secondWait);
     station_.session.communicating = false;
     station_.session.sessionRunning = false;
@@ -223,7 +223,7 @@ void Connect::disconnectAll() {
         disconnectSwitch();
     station_.wait(2);
     if (station_.cycleRecord().connectionKind() == ConnectionKind::modem)
-        steps_.hangUpModem();
+        modem_.hangUpModem();
     station_.wait(2);
 }
 

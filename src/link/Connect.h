@@ -5,20 +5,20 @@
 #pragma once
 
 #include "config/Station.h"
+#include "link/Modem.h"
 #include "link/Serial.h"
 
 #include <string>
 
 namespace vantrell {
 
-// The steps Connect needs from the layers above it: reading the parameter block, setting the
-// logger clock and hanging up the modem. The reading session wires them.
+// The steps Connect needs from the layers above it: reading the parameter block and setting the
+// logger clock. The reading session wires them.
 class LoggerSteps {
 public:
     virtual ~LoggerSteps() = default;
     virtual void decodeParameters() = 0;
     virtual void setLoggerClock() = 0;
-    virtual void hangUpModem() = 0;
 };
 
 namespace text {
@@ -53,7 +53,7 @@ inline constexpr const char *parametersUnreadable = "L";
 class Connect {
 public:
     Connect(Station &station, LoggerSteps &steps)
-        : station_(station), steps_(steps), serial_(station) {}
+        : station_(station), steps_(steps), serial_(station), modem_(station) {}
 
     void connectLogger();
     void disconnectLogger();
@@ -77,6 +77,7 @@ private:
     Station &station_;
     LoggerSteps &steps_;
     Serial serial_;
+    Modem modem_;
 };
 
 } // namespace vantrell
