@@ -117,15 +117,6 @@ TEST(HayesModem, AKeyWhileDiallingEndsTheAttempt) {
     EXPECT_EQ(b.ask("AT\r"), ok) << "back in command mode";
 }
 
-TEST(HayesModem, ConnectedBytesPassBothWays) {
-    ModemBench b;
-    ASSERT_EQ(b.dialAndWait(), connect);
-    EXPECT_EQ(b.ask("\x8E"), "") << "no echo in data mode";
-    EXPECT_EQ(b.far.heard, "\x8E");
-    b.far.say("?");
-    EXPECT_EQ(b.ask(""), "?");
-}
-
 TEST(HayesModem, EscapeNeedsSilenceAroundThePluses) {
     struct Row {
         const char *legend;
