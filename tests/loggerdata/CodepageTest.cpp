@@ -5,53 +5,35 @@
 namespace vantrell {
 namespace {
 
-TEST(Codepage, UnitsTakeOneByteEachInTheFile) {
+TEST(Codepage, OneByteACharacterInTheFile) {
     const struct {
         const char *legend;
-        std::string utf8;
-        std::string bytes;
+        std::string utf8, bytes;
+        bool roundTrip;
     } cases[] = {
-        {"degree sign", "°C",
+        {"units with a degree and a micro sign", "°C µE",
          "\xB0"
-         "C"},
-        {"micro sign", "µE",
-         "\xB5"
-         "E"},
-        {"plain ASCII unchanged", "W/m2", "W/m2"},
-        {"euro sign lives in the 0x80 row", "€", "\x80"},
-        {"typographic quote", "‘", "\x91"},
-        {"accented letter", "Pié", "Pi\xE9"},
+         "C \xB5"
+         "E",
+         true},
+        {"the euro sign lives in the 0x80 row", "€‘", "\x80\x91", true},
+        {"a character outside the code page", "a→b", "a?b", false},
+        {"a broken sequence, byte by byte",
+         "a\x80"
+         "b\xC2",
+         "a?b?", false},
+        {"an overlong encoding", "\xE0\x80\xAF", "???", false},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(utf8ToWindows1252(c.utf8), c.bytes) << c.legend;
-        EXPECT_EQ(windows1252ToUtf8(c.bytes), c.utf8) << c.legend;
+        if (c.roundTrip) {
+            EXPECT_EQ(windows1252ToUtf8(c.bytes), c.utf8) << c.legend;
+        }
     }
-}
-
-TEST(Codepage, EveryByteSurvivesARoundTrip) {
     std::string all;
     for (int b = 0; b < 256; ++b)
         all += static_cast<char>(b);
-    EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(all)), all);
-}
-
-TEST(Codepage, TextTheCodePageCannotHoldBecomesQuestionMarks) {
-    const struct {
-        const char *legend;
-        std::string utf8;
-        std::string bytes;
-    } cases[] = {
-        {"arrow outside the code page", "a→b", "a?b"},
-        {"four-byte character", "x\xF0\x9F\x98\x80", "x?"},
-        {"lone continuation byte",
-         "a\x80"
-         "b",
-         "a?b"},
-        {"sequence cut at the end", "ab\xC2", "ab?"},
-        {"overlong encoding", "\xE0\x80\xAF", "???"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(utf8ToWindows1252(c.utf8), c.bytes) << c.legend;
+    EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(all)), all) << "every byte survives";
 }
 
 } // namespace

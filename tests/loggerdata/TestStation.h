@@ -1,5 +1,4 @@
-// A Station on a simulated line in virtual time, with its own scratch folder, for the logger
-// data tests.
+// A Station on a simulated line in virtual time, with its own scratch folder as data folder.
 #pragma once
 
 #include "config/Station.h"
@@ -13,22 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 
 namespace vantrell::testing {
-
-inline std::filesystem::path scratchFolder() {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name =
-        std::string("vantrell-loggerdata-") + info->test_suite_name() + "-" + info->name();
-    for (char &c : name)
-        if (c == '/')
-            c = '_';
-    const auto dir = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
 
 inline std::string fileBytes(const std::filesystem::path &path) {
     std::ifstream in(path, std::ios::binary);
@@ -36,14 +21,13 @@ inline std::string fileBytes(const std::filesystem::path &path) {
 }
 
 inline void writeBytes(const std::filesystem::path &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 struct TestStation {
     TestStation() {
-        station.cycleDevice = 1;
-        station.session.loggerIndex = 1;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
         station.cycleRecord().serialNumber(1) = "KV12345678";
         station.cycleRecord()[field::dataDirectory] = folder.string();
         station.cycleRecord()[field::savingMode] = "0";
@@ -55,7 +39,10 @@ struct TestStation {
     sim::SimPort port{world};
     RecordingProgress progress;
     RecordingDialogs dialogs;
-    std::filesystem::path folder = scratchFolder();
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("vantrell-loggerdata-" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     Station station{{world.clock(), pump, port, progress, dialogs}, folder};
 };
 
