@@ -71,8 +71,32 @@ std::string dateOf(std::string_view record) {
     return date;
 }
 
-// The numeric value of a value text as the limit check reads it ("-------" is 0).
+// The numeric value of a value text as the limit check reads it ("-------" is 0). Fixed texts
+// ("+0023.5") are read digit by digit; only the exponent form needs the general parser.
 double numericValue(std::string_view text) {
+    static constexpr double scale[] = {1, 10, 100, 1000, 10000};
+    std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    const bool negative = i == 1 && text[0] == '-';
+    long long digits = 0;
+    int decimals = -1;
+    bool any = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + (c - '0');
+            any = true;
+            if (decimals >= 0)
+                ++decimals;
+        } else if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (i == text.size() && any && decimals <= maxDecimals) {
+        const double value = double(digits) / scale[std::max(decimals, 0)];
+        return negative ? -value : value;
+    }
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     double value = 0.0;
