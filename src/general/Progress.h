@@ -17,6 +17,10 @@ class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
     virtual void show(ProgressLine line, std::string_view text) = 0;
+    // The progress window appears when a session or a report starts and goes when it ends;
+    // sinks without a window ignore both.
+    virtual void openWindow() {}
+    virtual void closeWindow() {}
 
     void service(std::string_view text) { show(ProgressLine::service, text); }
     void report(std::string_view text) { show(ProgressLine::report, text); }

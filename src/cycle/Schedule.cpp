@@ -1,0 +1,223 @@
+#include "cycle/Schedule.h"
+
+#include "config/ConfigError.h"
+#include "config/ScheduleFiles.h"
+#include "general/Clock.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+
+#include <optional>
+
+namespace vantrell {
+
+namespace {
+
+std::optional<LocalDateTime> parseDay(std::string_view text) {
+    const std::string t = trim(text);
+    if (t.size() != 10 || t[2] != '/' || t[5] != '/')
+        return std::nullopt;
+    const LocalDateTime day{int(valInt(mid(t, 7, 4))), int(valInt(mid(t, 4, 2))),
+                            int(valInt(mid(t, 1, 2)))};
+    if (day.month < 1 || day.month > 12 || day.day < 1 || day.day > 31)
+        return std::nullopt;
+    return day;
+}
+
+long long daysBetween(const LocalDateTime &from, const LocalDateTime &to) {
+    const LocalDateTime a{from.year, from.month, from.day};
+    const LocalDateTime b{to.year, to.month, to.day};
+    return (b.toLocalSeconds() - a.toLocalSeconds()).count() / 86400;
+}
+
+int minutesOfDay(const LocalDateTime &t) {
+    return t.hour * 60 + t.minute;
+}
+
+} // namespace
+
+std::string dayText(const LocalDateTime &day) {
+    return zeroPad(day.day, 2) + "/" + zeroPad(day.month, 2) + "/" + zeroPad(day.year, 4);
+}
+
+void Schedule::report(const ConfigError &error) {
+    if (error.failed())
+        station_.progress().report(describe(error));
+}
+
+bool Schedule::scheduleOff() const {
+    for (int s = 1; s <= scheduleTimeCount; ++s)
+        if (valInt(station_.scheduleTimes[s]) != -1)
+            return false;
+    return true;
+}
+
+void Schedule::tick() {
+    if (scheduleOff())
+        return;
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        if (station_.devices[slot].flag(field::active)) {
+            runCycleStep();
+            return;
+        }
+}
+
+// A tick that arrives while a session waits finds it running and leaves it alone. Every wait
+// in a session is bounded, so a session always ends and no watchdog has to end it.
+void Schedule::runCycleStep() {
+    if (station_.session.sessionRunning)
+        return;
+    if (!checkDay())
+        return;
+    if (runSlots())
+        closeDay();
+}
+
+// False when the tick ends here: a stale day was reset, or today's work is already finished.
+bool Schedule::checkDay() {
+    const LocalDateTime now = station_.clock().localNow();
+    ScheduleDayFile dayFile(station_);
+    std::string stored;
+    report(dayFile.readScheduleDay(stored));
+    if (trim(stored).empty()) {
+        report(dayFile.writeScheduleDay(dayText(now)));
+        return true;
+    }
+    const auto day = parseDay(stored);
+    const long long d = day ? daysBetween(now, *day) : -1;
+    if (d == 0)
+        return true;
+    if (d == 1) {
+        countDownToTomorrow();
+        return false;
+    }
+    DailyMarksFile marks(station_);
+    report(dayFile.writeScheduleDay(dayText(now)));
+    report(dayFile.clearSlotMarks());
+    report(marks.clearDoneMarks());
+    report(marks.loadDailyMarks());
+    return false;
+}
+
+void Schedule::countDownToTomorrow() {
+    const std::string first = scheduleTimeText(station_.scheduleTimes, 1);
+    const int target = first.empty() ? 0 : int(valInt(first)) * 60;
+    const int m = 24 * 60 - minutesOfDay(station_.clock().localNow()) + target;
+    hoursToNext_ = m / 60;
+    minutesToNext_ = m % 60;
+}
+
+// True when all four times are done (the day can close); false when the tick ended early.
+bool Schedule::runSlots() {
+    ScheduleDayFile dayFile(station_);
+    station_.session.dailyMarkIndex = 1;
+    for (int currentSlot = 1; currentSlot <= scheduleTimeCount; ++currentSlot) {
+        std::string slotMark;
+        report(dayFile.readSlotMark(currentSlot, slotMark));
+        if (trim(slotMark) == status::done)
+            continue;
+        if (scheduleTimeText(station_.scheduleTimes, currentSlot).empty()) {
+            report(dayFile.markSlotDone(currentSlot));
+            continue;
+        }
+        if (!slotDue(currentSlot))
+            return false;
+        for (int time = 1; time <= scheduleTimeCount; ++time) {
+            station_.session.dailyMarkIndex = 2 * time - 1;
+            if (runTime(time) == TimeOutcome::deviceDue) {
+                if (!scheduleTimeText(station_.scheduleTimes, currentSlot).empty() &&
+                    slotDue(currentSlot)) {
+                    SessionState &session = station_.session;
+                    session.connectionAttempt = 0;
+                    session.dialNumber = station_.cycleRecord().connection();
+                    session_.readDevice();
+                }
+                return false;
+            }
+        }
+        station_.session.dailyMarkIndex = 2 * scheduleTimeCount + 1;
+    }
+    return true;
+}
+
+// Marks done every device time `time` does not concern; stops at the first device due.
+Schedule::TimeOutcome Schedule::runTime(int time) {
+    const int scheduled = 2 * time - 1;
+    DailyMarksFile marks(station_);
+    for (int slot = 1; slot <= maxDevices; ++slot) {
+        station_.cycleDevice = slot;
+        if (station_.devices[slot].flag(field::active) &&
+            station_.dailyMarks.at(scheduled, slot) == status::done) {
+            if (trim(station_.dailyMarks.at(scheduled + 1, slot)).empty())
+                return TimeOutcome::deviceDue;
+            continue;
+        }
+        // Written once: the file already holds a mark that is set.
+        std::string &done = station_.dailyMarks.at(scheduled + 1, slot);
+        if (done == status::done)
+            continue;
+        done = status::done;
+        report(marks.writeDailyMark(slot, scheduled));
+    }
+    finishTime(time);
+    return TimeOutcome::finished;
+}
+
+void Schedule::finishTime(int time) {
+    report(ScheduleDayFile(station_).markSlotDone(time));
+    const DeviceRecord &first = station_.devices[1];
+    if (!scheduleTimeText(station_.scheduleTimes, time).empty() &&
+        !trim(first[field::reportAddress]).empty() && first.flag(field::reportEnabled))
+        sendReportOnce(time);
+}
+
+void Schedule::sendReportOnce(int time) {
+    ReportMarksFile reportMarks(station_);
+    report(reportMarks.loadReportMarks());
+    if (!station_.reportSentMarks[time].empty())
+        return;
+    ProgressSink &progress = station_.progress();
+    progress.openWindow();
+    station_.wait(1);
+    forwarding_.sendRunReport();
+    report(reportMarks.markReportSent(time));
+    station_.reportSentMarks[time] = status::done;
+    progress.report("");
+    progress.closeWindow();
+}
+
+void Schedule::closeDay() {
+    DailyMarksFile marks(station_);
+    report(marks.clearDoneMarks());
+    report(ScheduleDayFile(station_).startNextDay());
+    report(ReportMarksFile(station_).clearReportMarks());
+    report(marks.writeScheduledMarks(station_.selectedDevice));
+    report(marks.loadDailyMarks());
+}
+
+bool Schedule::slotDue(int currentSlot) {
+    const int dailyMarkIndex = station_.session.dailyMarkIndex;
+    const int time = currentSlot == dailyMarkIndex ? currentSlot : dailyMarkIndex / 2 + 1;
+    const std::string chosen = scheduleTimeText(station_.scheduleTimes, time);
+    if (chosen.empty())
+        return false;
+    const int m = int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow());
+    if (m <= 0)
+        return true;
+    hoursToNext_ = m / 60;
+    minutesToNext_ = m % 60;
+    return false;
+}
+
+std::string Schedule::tooltipText() const {
+    if (station_.session.communicating)
+        return text::communicating;
+    if (scheduleOff())
+        return text::offline;
+    const LocalDateTime now = station_.clock().localNow();
+    const std::string when = dayText(now) + " " + zeroPad(now.hour, 2) + ":" +
+                             zeroPad(now.minute, 2) + ":" + zeroPad(now.second, 2);
+    return "Vantrell " + when + "\rNext connection in " + std::to_string(hoursToNext_) + " Hours " +
+           std::to_string(minutesToNext_) + " Minutes";
+}
+
+} // namespace vantrell

@@ -1,0 +1,62 @@
+// The unattended cycle: on every tick, find the day's first schedule time not yet done, test
+// whether its hour has come, and read the first device due at it — at most one device a tick.
+// Devices not concerned are marked done at once, a finished time is marked and reported, and
+// a finished day rolls over to tomorrow. The day's progress lives in the marks files, so a
+// restart continues where the files say.
+#pragma once
+
+#include "config/Station.h"
+#include "cycle/Session.h"
+#include "forwarding/Forwarding.h"
+
+#include <string>
+
+namespace vantrell {
+
+namespace text {
+inline constexpr const char *communicating = "Comunicating... ";
+inline constexpr const char *offline = "Vantrell offline";
+} // namespace text
+
+class Schedule {
+public:
+    Schedule(Station &station, Session &session, Forwarding &forwarding)
+        : station_(station), session_(session), forwarding_(forwarding) {}
+
+    // One tick of the cycle timer: a step of the cycle when any time is set and any device active.
+    void tick();
+    void runCycleStep();
+
+    bool scheduleOff() const;
+    int hoursToNext() const { return hoursToNext_; }
+    int minutesToNext() const { return minutesToNext_; }
+    // The notification-area tooltip for the station's present state.
+    std::string tooltipText() const;
+
+    // Whether schedule time `currentSlot` (or the one of dailyMarkIndex) has come; sets the
+    // countdown when it has not.
+    bool slotDue(int currentSlot);
+
+private:
+    enum class TimeOutcome { deviceDue, finished };
+
+    bool checkDay();
+    void countDownToTomorrow();
+    bool runSlots();
+    TimeOutcome runTime(int time);
+    void finishTime(int time);
+    void sendReportOnce(int time);
+    void closeDay();
+    void report(const struct ConfigError &error);
+
+    Station &station_;
+    Session &session_;
+    Forwarding &forwarding_;
+    int hoursToNext_ = 0;
+    int minutesToNext_ = 0;
+};
+
+// Today as the marks files write a day: dd/mm/yyyy.
+std::string dayText(const LocalDateTime &day);
+
+} // namespace vantrell

@@ -1,0 +1,287 @@
+#include "cycle/Session.h"
+
+#include "config/ScheduleFiles.h"
+#include "config/SetupFiles.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+
+namespace vantrell {
+
+namespace {
+constexpr int maxConnectionAttempts = 3;
+constexpr int maxSwitchPasses = 3;
+constexpr int switchSettleSeconds = 5;
+} // namespace
+
+Session::Session(Station &station, Forwarding &forwarding)
+    : station_(station), forwarding_(forwarding), conversions_(station), setting_(station),
+      dataFile_(station), modem_(station), connect_(station, *this) {}
+
+bool Session::isRemote() const {
+    return station_.devices.at(station_.cycleDevice).connectionKind() == ConnectionKind::modem;
+}
+
+void Session::readDevice() {
+    start();
+    for (;;) {
+        if (stopRequested()) {
+            abandon();
+            return;
+        }
+        if (!connectStation()) {
+            if (station_.session.connectionAttempt > maxConnectionAttempts) {
+                giveUpAttempts();
+                return;
+            }
+            continue;
+        }
+        if (!passSwitchStage()) {
+            giveUpSwitch();
+            return;
+        }
+        switch (readLoggers()) {
+        case Outcome::allRead:
+            endNormally();
+            return;
+        case Outcome::stopSession:
+            if (stopRequested())
+                abandon();
+            else
+                endAfterLoggerFault();
+            return;
+        case Outcome::retryConnection:
+            connect_.disconnectAll();
+            break;
+        }
+    }
+}
+
+void Session::start() {
+    ProgressSink &progress = station_.progress();
+    progress.openWindow();
+    progress.report(std::string(text::preparingConnection) + " " +
+                    std::to_string(station_.cycleDevice));
+    station_.wait(1);
+    station_.wait(1);
+    SessionState &session = station_.session;
+    session.stepFailed = false;
+    station_.data.loggerLimitAlarm = false;
+    session.sessionRunning = true;
+    session.communicating = true;
+    session.connectionAttempt = 0;
+    session.switchAttempt = 0;
+}
+
+// One connection attempt up to the switch stage; false when the attempt failed (or was the
+// one too many).
+bool Session::connectStation() {
+    SessionState &session = station_.session;
+    // Each attempt starts afresh: the failed logger step that ended the previous attempt is
+    // not a failure of this attempt's switch stage.
+    session.stepFailed = false;
+    station_.link.portNumber = station_.linePortNumber;
+    ++session.connectionAttempt;
+    station_.progress().service(text::connectionAttempt +
+                                std::to_string(session.connectionAttempt));
+    if (session.connectionAttempt > maxConnectionAttempts)
+        return false;
+    const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
+    if (device.connectionKind() == ConnectionKind::local)
+        return true;
+    if (device.connectionKind() == ConnectionKind::modem) {
+        modem_.checkModem();
+        if (session.stepFailed)
+            return false;
+        for (int i = 1; i <= maxLoggers; ++i)
+            session.mncFlags[i] = 0;
+    }
+    session.networkNumber = device.networkNumber();
+    session.sectionNumber = device.sectionNumber();
+    connect_.selectNetworkSection();
+    return true;
+}
+
+// The switch stage; its passes count over the whole session. False after the last pass.
+bool Session::passSwitchStage() {
+    SessionState &session = station_.session;
+    ProgressSink &progress = station_.progress();
+    for (;;) {
+        ++session.switchAttempt;
+        const std::string attemptText =
+            text::connectionAttempt + std::to_string(session.switchAttempt);
+        progress.service(attemptText);
+        if (session.switchAttempt > maxSwitchPasses)
+            return false;
+        if (station_.cycleRecord().flag(field::useSwitch)) {
+            connect_.connectSwitch();
+            progress.service(attemptText);
+            for (int i = 1; i <= switchSettleSeconds; ++i) {
+                progress.report(std::string(text::switchConnected) + " " + std::to_string(i));
+                station_.wait(1);
+            }
+        } else {
+            // A station without a switch has one logger.
+            session.mncFlags.fill(0);
+            session.mncFlags[1] = 1;
+        }
+        if (!session.stepFailed)
+            return true;
+        progress.service(text::connectionFailed);
+        connect_.disconnectSwitch();
+        station_.wait(1);
+        station_.wait(3);
+        if (isRemote())
+            modem_.hangUpModem();
+    }
+}
+
+Session::Outcome Session::readLoggers() {
+    SessionState &session = station_.session;
+    for (session.loggerIndex = 1; session.loggerIndex <= maxLoggers; ++session.loggerIndex) {
+        if (stopRequested())
+            return Outcome::stopSession;
+        reconnectSwitch();
+        if (session.mncFlags[session.loggerIndex] != 1)
+            continue;
+        const Outcome outcome = readLogger();
+        if (outcome != Outcome::allRead)
+            return outcome;
+    }
+    return Outcome::allRead;
+}
+
+// Every position starts from a released and freshly woken switch, whatever the station.
+void Session::reconnectSwitch() {
+    station_.progress().service(text::disconnectingSwitch);
+    connect_.disconnectSwitch();
+    station_.wait(0.1);
+    station_.wait(0.1);
+    connect_.connectSwitch();
+    station_.progress().service(text::connectingToSwitch);
+}
+
+Session::Outcome Session::readLogger() {
+    SessionState &session = station_.session;
+    if (station_.cycleRecord().flag(field::useSwitch))
+        connect_.selectLogger();
+    connect_.connectLogger();
+    if (session.stepFailed) {
+        station_.progress().service(text::connectionFailed);
+        const std::string mark = station_.currentStatus();
+        if (mark == status::serialMismatch || mark == status::parametersUnreadable)
+            return Outcome::stopSession;
+        return Outcome::retryConnection;
+    }
+    station_.data.transferComplete = true;
+    station_.progress().service(text::transferToFile);
+    dataFile_.writeDataFile();
+    checkAndErase();
+    releaseLogger();
+    dataFile_.readBackDataFile();
+    station_.progress().service(text::alarmAcc);
+    forwarding_.checkAccelerationAlarms();
+    if (station_.cycleRecord().flag(field::alarmEnabled) && station_.data.loggerLimitAlarm) {
+        station_.progress().report(text::forwardingHardwareAlarm);
+        station_.wait(1);
+        forwarding_.sendLimitAlarm();
+    }
+    // A memory that did not reach its file in full is read again: nothing was erased.
+    if (!station_.data.transferComplete || !station_.data.dataFileWritten)
+        return Outcome::retryConnection;
+    forwardDataFile();
+    return Outcome::allRead;
+}
+
+void Session::checkAndErase() {
+    ChannelSetupFile setup(station_);
+    setup.chooseSetupFile(station_.cycleDevice);
+    if (const ConfigError error = setup.loadChannelSetup(); error.failed())
+        station_.progress().report(describe(error));
+    station_.progress().service(text::alarmAbsolute);
+    forwarding_.checkAbsoluteAlarms();
+    if (station_.cycleRecord().flag(field::eraseMemory))
+        setting_.eraseLoggerMemory();
+}
+
+void Session::releaseLogger() {
+    station_.progress().service(text::disconnectingKv);
+    connect_.disconnectLogger();
+    station_.progress().service(text::disconnectingSwitch);
+    connect_.disconnectSwitch();
+    station_.wait(3);
+}
+
+void Session::forwardDataFile() {
+    station_.progress().service("");
+    station_.wait(1.5);
+    const DeviceRecord &device = station_.cycleRecord();
+    if (!device.flag(field::forwardEnabled))
+        return;
+    if (valInt(device[field::forwardKind]) == 0) {
+        forwarding_.sendDataMail();
+    } else if (valInt(device[field::forwardKind]) == 1) {
+        forwarding_.sendDataFtp();
+        station_.wait(1);
+    }
+}
+
+void Session::endNormally() {
+    station_.recordStatus(status::done);
+    writeDailyMark();
+    if (station_.cycleRecord().flag(field::useSwitch))
+        connect_.disconnectSwitch();
+    station_.wait(2);
+    if (isRemote())
+        modem_.hangUpModem();
+    station_.wait(2);
+    finish();
+}
+
+void Session::giveUpAttempts() {
+    writeDailyMark();
+    finish();
+}
+
+void Session::giveUpSwitch() {
+    writeDailyMark();
+    station_.wait(4);
+    if (isRemote())
+        modem_.hangUpModem();
+    station_.wait(1);
+    finish();
+}
+
+// connectLogger has already released the logger and hung up the line.
+void Session::endAfterLoggerFault() {
+    writeDailyMark();
+    finish();
+}
+
+// The program is ending: leave the station as a finished session would (logger and switch
+// released, line hung up), and the mark as it is, so an unfinished device stays due.
+void Session::abandon() {
+    station_.progress().report(text::sessionStopped);
+    connect_.disconnectLogger();
+    if (station_.cycleRecord().flag(field::useSwitch))
+        connect_.disconnectSwitch();
+    if (isRemote() || station_.link.remoteLinkUp)
+        modem_.hangUpModem();
+    writeDailyMark();
+    finish();
+}
+
+void Session::writeDailyMark() {
+    DailyMarksFile marks(station_);
+    if (const ConfigError error =
+            marks.writeDailyMark(station_.cycleDevice, station_.session.dailyMarkIndex);
+        error.failed())
+        station_.progress().report(describe(error));
+}
+
+void Session::finish() {
+    station_.session.sessionRunning = false;
+    station_.session.communicating = false;
+    station_.progress().closeWindow();
+}
+
+} // namespace vantrell

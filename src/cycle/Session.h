@@ -1,0 +1,74 @@
+// The reading session of one device: open the connection (dial a remote station, route a
+// network and section), pass the switch stage, then walk the logger positions 1..8 — identify
+// each present logger, transfer its memory into its data file, check alarms, erase, release,
+// read the file back and forward it — and leave a status letter in the device's done mark at
+// every end. Connection attempts, switch passes and parameter reads are all bounded, so a
+// session always ends.
+#pragma once
+
+#include "config/Station.h"
+#include "forwarding/Forwarding.h"
+#include "link/Connect.h"
+#include "link/Modem.h"
+#include "loggerdata/Conversions.h"
+#include "loggerdata/DataFile.h"
+#include "loggerdata/Setting.h"
+
+namespace vantrell {
+
+namespace text {
+inline constexpr const char *preparingConnection = "Preparing Connection to Device: ";
+inline constexpr const char *connectionAttempt = "Connection Attempt ";
+inline constexpr const char *connectionFailed = "Connection Failed ";
+inline constexpr const char *disconnectingSwitch = "Disconnecting Switch ";
+inline constexpr const char *connectingToSwitch = "Connecting to Switch ";
+inline constexpr const char *transferToFile = "Transfer to file ";
+inline constexpr const char *alarmAbsolute = "Alarm Absolute ";
+inline constexpr const char *disconnectingKv = "Disconnecting KV ";
+inline constexpr const char *alarmAcc = "Alarm Acc ";
+inline constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
+inline constexpr const char *sessionStopped = "Session stopped: the program is ending";
+} // namespace text
+
+class Session final : private LoggerSteps {
+public:
+    Session(Station &station, Forwarding &forwarding);
+
+    // Reads device CycleDevice for the schedule time of dailyMarkIndex.
+    void readDevice();
+
+private:
+    enum class Outcome { allRead, retryConnection, stopSession };
+
+    void decodeParameters() override { conversions_.decodeParameters(); }
+    void setLoggerClock() override { setting_.setLoggerClock(); }
+
+    void start();
+    bool connectStation();
+    bool passSwitchStage();
+    Outcome readLoggers();
+    Outcome readLogger();
+    void reconnectSwitch();
+    void checkAndErase();
+    void releaseLogger();
+    void forwardDataFile();
+    void endNormally();
+    void giveUpAttempts();
+    void giveUpSwitch();
+    void endAfterLoggerFault();
+    void abandon();
+    void writeDailyMark();
+    void finish();
+    bool isRemote() const;
+    bool stopRequested() const { return station_.session.stopRequested; }
+
+    Station &station_;
+    Forwarding &forwarding_;
+    Conversions conversions_;
+    Setting setting_;
+    DataFile dataFile_;
+    Modem modem_;
+    Connect connect_;
+};
+
+} // namespace vantrell

@@ -1,0 +1,87 @@
+// A whole station in virtual time over an installed configuration folder: the simulated line,
+// the reading session and the cycle, with forwarding recorded instead of delivered.
+#pragma once
+
+#include "StationBench.h"
+#include "TempFolder.h"
+#include "config/DeviceFile.h"
+#include "config/ScheduleFiles.h"
+#include "config/Templates.h"
+#include "cycle/Schedule.h"
+#include "cycle/Session.h"
+#include "sim/LineSwitch.h"
+#include "sim/Logger.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantrell::testing {
+
+class RecordingForwarding final : public Forwarding {
+public:
+    void checkAbsoluteAlarms() override { calls.push_back("absolute"); }
+    void checkAccelerationAlarms() override { calls.push_back("acceleration"); }
+    void sendLimitAlarm() override { calls.push_back("limit"); }
+    void sendDataMail() override { calls.push_back("mail"); }
+    void sendDataFtp() override { calls.push_back("ftp"); }
+    void sendRunReport() override {
+        calls.push_back("report " + std::to_string(station->session.dailyMarkIndex));
+    }
+
+    Station *station = nullptr;
+    std::vector<std::string> calls;
+};
+
+struct ConfigFolder {
+    TempFolder folder;
+};
+
+struct CycleBench : ConfigFolder, StationBench {
+    explicit CycleBench(LocalDateTime start = {2026, 2, 3, 9, 5, 0})
+        : StationBench(start, folder.path()) {
+        EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
+        forwarding.station = &station;
+        station.cycleDevice = 1;
+    }
+
+    // Device `slot` as an active local station with the given loggers' serial numbers.
+    DeviceRecord &configure(int slot, const std::string &connection,
+                            std::vector<std::string> serials, bool useSwitch) {
+        DeviceRecord &d = station.devices[slot];
+        d[field::active] = "1";
+        d[field::connection] = connection;
+        d[field::useSwitch] = useSwitch ? "1" : "0";
+        d[field::dataDirectory] = (folder.path() / "data").string();
+        d[field::savingMode] = "1";
+        for (std::size_t k = 0; k < serials.size(); ++k)
+            d.serialNumber(int(k) + 1) = serials[k];
+        std::filesystem::create_directories(folder.path() / "data");
+        return d;
+    }
+
+    sim::Logger &addLogger(sim::LoggerDescription description) {
+        loggers.push_back(std::make_unique<sim::Logger>(world, std::move(description)));
+        return *loggers.back();
+    }
+
+    std::string mark(int slot, int time) const { return station.dailyMarks.at(2 * time, slot); }
+
+    RecordingForwarding forwarding;
+    Session session{station, forwarding};
+    Schedule schedule{station, session, forwarding};
+    std::vector<std::unique_ptr<sim::Logger>> loggers;
+};
+
+inline sim::LoggerDescription loggerWith(const std::string &serial, std::size_t records,
+                                         std::vector<sim::Fault> faults = {}) {
+    sim::LoggerDescription d;
+    d.serial = serial;
+    d.memory = sim::makeMemory(records, {2026, 2, 2, 0, 0, 0}, 600);
+    d.faults = std::move(faults);
+    return d;
+}
+
+} // namespace vantrell::testing

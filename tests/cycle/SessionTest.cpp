@@ -1,0 +1,120 @@
+#include "CycleBench.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace vantrell {
+namespace {
+
+using testing::CycleBench;
+using testing::loggerWith;
+
+int recordTransfers(const sim::Logger &logger) {
+    return logger.count(sim::LoggerEvent::Kind::recordsSent) +
+           logger.count(sim::LoggerEvent::Kind::transferCut);
+}
+
+std::string dailyMarksFile(const CycleBench &b) {
+    std::ifstream in(b.folder.path() / "dlytmtble.xml");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(Session, LocalStationWithoutSwitchEndsWithX) {
+    CycleBench b;
+    b.configure(1, "locl0000", {"KV00000001"}, false);
+    auto &logger = b.addLogger(loggerWith("KV00000001", 20));
+    b.port.attach(logger);
+    b.session.readDevice();
+    EXPECT_EQ(b.mark(1, 1), "X");
+    EXPECT_TRUE(b.progress.contains("Switch Connecting...")); // tried, and failed: "S" first
+    EXPECT_EQ(recordTransfers(logger), 1);
+    EXPECT_TRUE(std::filesystem::exists(b.folder.path() / "data" / "KV00000001.dat"));
+    EXPECT_FALSE(b.station.session.sessionRunning);
+    EXPECT_NE(dailyMarksFile(b).find("X"), std::string::npos);
+    const std::vector<std::string> expected = {"absolute", "acceleration"};
+    EXPECT_EQ(b.forwarding.calls, expected);
+}
+
+TEST(Session, EndingsAndLetters) {
+    const struct {
+        const char *legend;
+        std::vector<sim::Fault> faults;
+        std::string configuredSerial;
+        const char *expectedMark;
+        int expectedWakeAttempts; // connection attempts that reached the logger
+    } cases[] = {
+        {"silent logger: three attempts, G1, mark keeps S",
+         {{sim::FaultKind::silent, 0}},
+         "KV00000001",
+         "S",
+         3},
+        {"wrong serial stops at once", {}, "KV00000009", "P", 1},
+        {"parameter block never comes: L",
+         {{sim::FaultKind::emptyParameters, 0}},
+         "KV00000001",
+         "L",
+         1},
+    };
+    for (const auto &c : cases) {
+        CycleBench b;
+        b.configure(1, "locl0000", {c.configuredSerial}, false);
+        auto &logger = b.addLogger(loggerWith("KV00000001", 5, c.faults));
+        b.port.attach(logger);
+        b.session.readDevice();
+        EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
+        EXPECT_EQ(recordTransfers(logger), 0) << c.legend;
+        EXPECT_FALSE(b.station.session.sessionRunning) << c.legend;
+        const auto attempts = b.progress.texts(ProgressLine::report);
+        EXPECT_EQ(std::count(attempts.begin(), attempts.end(), "Korvane Connecting..."),
+                  c.expectedWakeAttempts * (c.expectedMark == std::string("L") ? 2 : 1))
+            << c.legend;
+    }
+}
+
+struct SwitchedStation : CycleBench {
+    SwitchedStation(std::vector<sim::Fault> secondLoggerFaults) : line(world) {
+        configure(1, "netw0102", {"KV00000001", "KV00000002"}, true);
+        line.place(1, addLogger(loggerWith("KV00000001", 10)));
+        line.place(2, addLogger(loggerWith("KV00000002", 10, std::move(secondLoggerFaults))));
+        port.attach(line);
+    }
+    sim::LineSwitch line;
+};
+
+TEST(Session, SwitchedStationReadsEveryPresentLogger) {
+    SwitchedStation b({});
+    b.session.readDevice();
+    EXPECT_EQ(b.mark(1, 1), "X");
+    EXPECT_EQ(recordTransfers(*b.loggers[0]), 1);
+    EXPECT_EQ(recordTransfers(*b.loggers[1]), 1);
+    EXPECT_EQ(b.line.routedNetwork(), 1);
+    EXPECT_EQ(b.line.routedSection(), 2);
+}
+
+TEST(Session, IncompleteTransferAtPositionTwoReadsOneAndTwoAgain) {
+    SwitchedStation b({{sim::FaultKind::stopsAfterRecord, 4}});
+    b.session.readDevice();
+    EXPECT_EQ(recordTransfers(*b.loggers[0]), 3);
+    EXPECT_EQ(recordTransfers(*b.loggers[1]), 3);
+    EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::erased), 0);
+    EXPECT_EQ(b.mark(1, 1), ""); // no step wrote a letter: the device stays due
+    EXPECT_FALSE(std::filesystem::exists(b.folder.path() / "data" / "KV00000002.dat"));
+}
+
+TEST(Session, AStopRequestAbandonsTheSessionSafely) {
+    CycleBench b;
+    b.configure(1, "locl0000", {"KV00000001"}, false);
+    auto &logger = b.addLogger(loggerWith("KV00000001", 5));
+    b.port.attach(logger);
+    b.station.session.stopRequested = true;
+    b.session.readDevice();
+    EXPECT_EQ(b.mark(1, 1), "");
+    EXPECT_EQ(recordTransfers(logger), 0);
+    EXPECT_FALSE(b.station.session.sessionRunning);
+    EXPECT_TRUE(b.progress.contains("Session stopped: the program is ending"));
+}
+
+} // namespace
+} // namespace vantrell
