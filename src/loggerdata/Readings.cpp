@@ -241,6 +241,12 @@ bool Readings::receiveRecords(std::size_t count) {
     buffer.reserve(count);
     for (std::size_t k = 1; k <= count; ++k) {
         station_.progress().report(transferringBlock + std::to_string(k));
+        // The program is ending: nothing is erased after an incomplete transfer, so the
+        // records stay in the logger for the next session.
+        if (station_.session.stopRequested) {
+            station_.progress().report(transferStopped + std::to_string(k));
+            return false;
+        }
         std::string record;
         if (!receiveRecord(recordLength, record)) {
             const bool garbled = record.size() > recordLength;
