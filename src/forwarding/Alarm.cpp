@@ -1,0 +1,298 @@
+#include "forwarding/Alarm.h"
+
+#include "forwarding/MailDelivery.h"
+#include "general/Codepage.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+#include "loggerdata/Conversions.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+namespace vantrell {
+
+namespace {
+
+// A data file's third record is never written: read back, it shows as zero bytes in place of
+// a reading. It is not a reading and must not count as 0 against the real ones.
+bool neverWritten(const std::string &value) {
+    return value.find('\0') != std::string::npos;
+}
+
+std::string withBlank(long long number) {
+    std::string text(1, ' ');
+    text += std::to_string(number);
+    return text;
+}
+
+constexpr int fastDigits = 15; // every integer of 15 digits is exact in a double
+constexpr std::array<double, fastDigits + 1> powersOfTen{
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+} // namespace
+
+// An exact integer divided by an exact power of ten is rounded once, by the division, which is
+// exactly the value strtod gives; texts that do not fit (more digits, an exponent) take val().
+double readingValue(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (digits == fastDigits)
+                return val(text);
+            mantissa = mantissa * 10 + std::uint64_t(c - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return 0.0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E'))
+        return val(text);
+    const double value = static_cast<double>(mantissa) / powersOfTen[std::size_t(decimals)];
+    return negative ? -value : value;
+}
+
+EntryRange accelerationWindow(int historyLength, double windowEntries) {
+    const int last = historyLength - 1;
+    if (!(windowEntries > 0))
+        return {historyLength, last};
+    const int first = windowEntries > historyLength
+                          ? 1
+                          : historyLength - static_cast<int>(std::llround(windowEntries));
+    return {std::max(first, 1), last};
+}
+
+std::string limitAlarmText(const DeviceRecord &device, const std::string &serial) {
+    switch (device.connectionKind()) {
+    case ConnectionKind::local:
+        return text::alarmInDevice + serial;
+    case ConnectionKind::network:
+        return text::alarmInNetwork + std::to_string(device.networkNumber()) +
+               text::alarmInSection + std::to_string(device.sectionNumber()) +
+               text::alarmInTheDevice + serial;
+    case ConnectionKind::modem:
+        break;
+    }
+    return text::alarmByTel + device.connection() + text::alarmFromDevice + serial;
+}
+
+std::string smsLineText(std::string_view text) {
+    std::string bytes = utf8ToWindows1252(text);
+    std::erase_if(bytes, [](char c) {
+        return c == '\r' || c == '\n' || c == sms::endOfMessage || c == sms::escape;
+    });
+    return bytes;
+}
+
+int Alarm::setupChannel(int channel) const {
+    return 4 * station_.session.loggerIndex - 4 + channel;
+}
+
+std::string Alarm::channelText(int channel) const {
+    return text::checkingAlarmChannel + withBlank(channel) + text::channelEllipsis;
+}
+
+// A limit counts by its numeric value, 0 when it has none; one that is not a plain number is
+// still used that way, but the operator is told.
+double Alarm::limit(int channel, int field, const char *name) {
+    const std::string &value = station_.channelSetup.at(channel, field);
+    if (!isNumericText(value))
+        station_.progress().report("Alarm setup of channel " + std::to_string(channel) + ": " +
+                                   name + " \"" + value + "\" is not a number; taken as " +
+                                   std::to_string(valInt(value)));
+    return val(value);
+}
+
+// Only what this transfer decoded is checked: a transfer that never started (its data file
+// was refused) leaves the previous logger's readings in the table.
+void Alarm::checkAbsoluteAlarms() {
+    ProgressSink &progress = station_.progress();
+    progress.report(text::checkingAlarmAbsolute);
+    alarmSent_.fill(false);
+    const std::vector<Reading> &table = station_.data.readingTable;
+    const std::size_t records = station_.data.dataFilePath.empty() ? 0 : table.size();
+    for (int ch = 1; ch <= 4; ++ch) {
+        const int c = setupChannel(ch);
+        const std::string chText = channelText(ch);
+        progress.report(chText);
+        if (valInt(station_.channelSetup.at(c, setup::absAlarmOn)) != 1)
+            continue;
+        const double minimum = limit(c, setup::absMinimum, "minimum");
+        const double maximum = limit(c, setup::absMaximum, "maximum");
+        for (std::size_t k = 1; k <= records; ++k) {
+            progress.report(chText + text::absoluteBlock + withBlank(static_cast<long long>(k)));
+            if (alarmSent_[ch])
+                continue;
+            const double v = readingValue(table[k - 1].values[ch]);
+            if (v < minimum || v > maximum) {
+                broadcast(station_.channelSetup.at(c, setup::absMessage) + text::alarmChannel +
+                          std::to_string(ch));
+                alarmSent_[ch] = true;
+            }
+        }
+    }
+}
+
+// Two readings in the window differ by more than the delta exactly when the highest and the
+// lowest do, so one pass over the window decides what comparing every pair would.
+void Alarm::checkAccelerationAlarms() {
+    ProgressSink &progress = station_.progress();
+    progress.report(text::checkingAlarmAcceleration);
+    station_.wait(1);
+    alarmSent_.fill(false);
+    const LoggerData &data = station_.data;
+    // A file this session did not write holds an earlier session's readings, or none at all.
+    if (!data.dataFileWritten) {
+        progress.report("Acceleration alarms not checked: no data file was written");
+        return;
+    }
+    const int history = std::min(data.readBackCount, static_cast<int>(data.readingTable.size()));
+    const int firstChannel = setupChannel(1);
+    for (int ch = 1; ch <= 4; ++ch) {
+        const int c = setupChannel(ch);
+        const double entries = val(station_.channelSetup.at(firstChannel, setup::readingsPerDay)) *
+                               val(station_.channelSetup.at(c, setup::accelDays));
+        const EntryRange window = accelerationWindow(history, entries);
+        const std::string chText = channelText(ch);
+        progress.report(chText);
+        if (valInt(station_.channelSetup.at(c, setup::accelAlarmOn)) != 1)
+            continue;
+        progress.report(chText + text::accelerationActive);
+        limit(firstChannel, setup::readingsPerDay, "readings per day");
+        limit(c, setup::accelDays, "days");
+        const double delta = limit(c, setup::accelDelta, "delta");
+        if (windowExceeds(ch, window, delta)) {
+            broadcast(station_.channelSetup.at(c, setup::accelMessage) + text::alarmChannel +
+                      std::to_string(ch));
+            alarmSent_[ch] = true;
+        }
+    }
+}
+
+// Newest entry first, as far back as the window reaches, stopping at the first entry that
+// widens the spread beyond the delta.
+bool Alarm::windowExceeds(int channel, EntryRange window, double delta) {
+    const std::vector<Reading> &table = station_.data.readingTable;
+    std::string blockText = channelText(channel) + text::accelerationBlock + " ";
+    const std::size_t numberAt = blockText.size();
+    bool any = false;
+    double lowest = 0.0;
+    double highest = 0.0;
+    for (int j = window.last; j >= window.first; --j) {
+        // One text rewritten in place: a long history must not cost an allocation per entry.
+        blockText.resize(numberAt);
+        blockText += std::to_string(j);
+        station_.progress().report(blockText);
+        const std::string &value = table[static_cast<std::size_t>(j - 1)].values[channel];
+        if (neverWritten(value))
+            continue;
+        const double v = readingValue(value);
+        lowest = any ? std::min(lowest, v) : v;
+        highest = any ? std::max(highest, v) : v;
+        any = true;
+        if (std::fabs(highest - lowest) > delta)
+            return true;
+    }
+    return false;
+}
+
+void Alarm::sendLimitAlarm() {
+    const DeviceRecord &device = station_.cycleRecord();
+    const std::string message =
+        limitAlarmText(device, device.serialNumber(station_.session.loggerIndex));
+    if (valInt(device[field::alarmNotifyKind]) == 0)
+        mailLimitAlarm(message);
+    else
+        sendSms(device[field::alarmAddress], message);
+}
+
+void Alarm::mailLimitAlarm(const std::string &message) {
+    station_.progress().report(text::sendingAlarmToMail);
+    const std::unique_ptr<MailSession> mail = mail_();
+    mail->setServer(station_.settings.smtpHost);
+    mail->setUsername("");
+    mail->setPassword("");
+    mail->setPopServer("");
+    mail->setMailFrom(station_.settings.alarmMailFrom);
+    mail->setSendTo(station_.cycleRecord()[field::alarmAddress]);
+    mail->setMessageSubject(text::alarmSubject);
+    mail->setMessageText(message);
+    deliverMail(station_, *mail);
+}
+
+void Alarm::broadcast(const std::string &message) {
+    int sent = 0;
+    for (int p = 1; p <= phonebookSize; ++p) {
+        const std::string &number = station_.phonebook[p];
+        if (number.empty())
+            continue;
+        if (!startsWith(number, "+")) {
+            if (!trim(number).empty())
+                station_.progress().report("Phone-book entry " + std::to_string(p) + " \"" +
+                                           number + "\" does not begin with \"+\"; skipped");
+            continue;
+        }
+        sendSms(number, message);
+        ++sent;
+        for (int i = 0; i < sms::phonebookPauses; ++i)
+            station_.wait(1);
+    }
+    if (sent == 0)
+        station_.progress().report(notSentText("Alarm \"" + message + "\"", "the phone book",
+                                               "no phone-book number begins with \"+\""));
+}
+
+// No answer of the modem is read: the steps are paced by one-second pauses.
+void Alarm::sendSms(const std::string &number, const std::string &message) {
+    const std::string lineNumber = smsLineText(number);
+    const std::string lineMessage = smsLineText(message);
+    ProgressSink &progress = station_.progress();
+    const std::string whom = "\"" + number + "\"";
+    if (trim(lineNumber).empty()) {
+        progress.report(notSentText("SMS", whom, "no number"));
+        return;
+    }
+    if (lineNumber.size() != utf8ToWindows1252(number).size() ||
+        lineMessage.size() != utf8ToWindows1252(message).size())
+        progress.report("SMS to " + whom + ": line breaks and control characters removed");
+    if (smsPort_.isOpen())
+        smsPort_.close();
+    if (const PortError error = smsPort_.open(station_.modemPortNumber); error != PortError::none) {
+        progress.report(notSentText("SMS", whom,
+                                    "port " + std::to_string(station_.modemPortNumber) + ": " +
+                                        describe(error)));
+        return;
+    }
+    const bool written = writeSms(sms::textMode) &&
+                         writeSms(std::string(sms::sendTo) + "\"" + lineNumber + "\"\r") &&
+                         writeSms(lineMessage + sms::endOfMessage);
+    if (smsPort_.isOpen())
+        smsPort_.close();
+    if (!written)
+        progress.report(notSentText("SMS", whom, "the modem port took no bytes"));
+}
+
+bool Alarm::writeSms(const std::string &bytes) {
+    if (!smsPort_.write(bytes))
+        return false;
+    station_.wait(1);
+    return true;
+}
+
+} // namespace vantrell

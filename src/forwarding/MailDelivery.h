@@ -1,0 +1,15 @@
+// The one way the roles hand a finished mail over: send it, and when it does not go out, say to
+// whom and why on the progress line. Nothing else depends on the outcome.
+#pragma once
+
+#include "config/Station.h"
+#include "forwarding/MailSession.h"
+
+namespace vantrell {
+
+void deliverMail(Station &station, MailSession &mail);
+
+// The progress line of a delivery that failed: "<what> to <whom> not sent: <reason>".
+std::string notSentText(std::string_view what, std::string_view whom, std::string_view reason);
+
+} // namespace vantrell

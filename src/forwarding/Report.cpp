@@ -1,0 +1,83 @@
+#include "forwarding/Report.h"
+
+#include "forwarding/MailDelivery.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+#include "link/Connect.h"
+
+#include <array>
+#include <utility>
+
+namespace vantrell {
+
+namespace {
+
+constexpr std::array<std::pair<const char *, const char *>, 7> statusTexts{{
+    {status::done, " done succesfully"},
+    {status::modem, " modem not ready or line in use"},
+    {status::connection, " remote modem not ready"},
+    {status::serialMismatch, " serial number incorrect"},
+    {status::switchSilent, " switch not ready"},
+    {status::switchStatusEmpty, " switch not set"},
+    {status::parametersUnreadable, " not comunicating"},
+}};
+
+bool isDoneMarkIndex(int index) {
+    return index >= 1 && index < 2 * scheduleTimeCount && index % 2 == 1;
+}
+
+} // namespace
+
+std::string statusReportText(std::string_view letter) {
+    for (const auto &[mark, text] : statusTexts)
+        if (letter == mark)
+            return text;
+    return {};
+}
+
+void Report::sendRunReport() {
+    ProgressSink &progress = station_.progress();
+    const std::string &address = station_.devices[1][field::reportAddress];
+    progress.report(text::sendingReportTo + address + text::reportEllipsis);
+    const int index = station_.session.dailyMarkIndex;
+    if (!isDoneMarkIndex(index)) {
+        progress.report(
+            notSentText("Report", "\"" + address + "\"",
+                        "no schedule time has done-mark index " + std::to_string(index)));
+        return;
+    }
+    const int time = index / 2 + 1;
+    const std::unique_ptr<MailSession> mail = mail_();
+    mail->setServer(station_.settings.smtpHost);
+    mail->setUsername("");
+    mail->setPassword("");
+    mail->setPopServer("");
+    mail->setMailFrom(station_.settings.reportMailFrom);
+    mail->setSendTo(address);
+    mail->setMessageSubject(text::reportSubject + scheduleTimeText(station_.scheduleTimes, time));
+    mail->setMessageText(text::reportHeading);
+    appendDeviceLines(*mail, time);
+    mail->setMessageText(mail->messageText() + text::reportEnd);
+    deliverMail(station_, *mail);
+}
+
+// Every device due at the time counts, even one whose session left no known letter, so that
+// the "no devices" line never hides a device that was due.
+void Report::appendDeviceLines(MailSession &mail, int time) {
+    const int doneMark = station_.session.dailyMarkIndex + 1;
+    int due = 0;
+    for (int d = 1; d <= maxDevices; ++d) {
+        const DeviceRecord &device = station_.devices[d];
+        if (!device.flag(field::active) || !device.scheduledAt(time))
+            continue;
+        ++due;
+        const std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
+        if (!line.empty())
+            mail.setMessageText(mail.messageText() + text::reportDevice + std::to_string(d) + line +
+                                text::reportLineEnd);
+    }
+    if (due == 0)
+        mail.setMessageText(mail.messageText() + text::reportNoDevices);
+}
+
+} // namespace vantrell

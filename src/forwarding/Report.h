@@ -1,0 +1,40 @@
+// The mail that closes a schedule time: one line per device that was due at it, saying how its
+// session ended, to the station's report address.
+#pragma once
+
+#include "config/Station.h"
+#include "forwarding/MailSession.h"
+
+#include <string>
+
+namespace vantrell {
+
+namespace text {
+inline constexpr const char *sendingReportTo = "Sending report to ";
+inline constexpr const char *reportEllipsis = "...";
+inline constexpr const char *reportSubject = "Report of scheduled time ";
+inline constexpr const char *reportHeading = "This is a report for all devices:\r\n";
+inline constexpr const char *reportDevice = "Device no.";
+inline constexpr const char *reportNoDevices = "No selected devices for this time\r\n";
+inline constexpr const char *reportEnd = "End report.";
+inline constexpr const char *reportLineEnd = "\r\n";
+} // namespace text
+
+// What a session status letter says after the device number; empty for any other mark.
+std::string statusReportText(std::string_view letter);
+
+class Report {
+public:
+    Report(Station &station, MailSessionFactory mail) : station_(station), mail_(std::move(mail)) {}
+
+    // For the schedule time whose done mark is at dailyMarkIndex + 1.
+    void sendRunReport();
+
+private:
+    void appendDeviceLines(MailSession &mail, int time);
+
+    Station &station_;
+    MailSessionFactory mail_;
+};
+
+} // namespace vantrell

@@ -1,0 +1,49 @@
+// The station's forwarding as the reading session and the cycle see it, put together from the
+// three roles and the outside services they need: a mail session and an FTP session per
+// delivery, and the SMS modem's port (a port of its own, so an alarm never disturbs the line
+// a session holds). Sender addresses and the default SMTP host are the station's settings.
+#pragma once
+
+#include "config/Station.h"
+#include "forwarding/Alarm.h"
+#include "forwarding/Forward.h"
+#include "forwarding/Forwarding.h"
+#include "forwarding/FtpSession.h"
+#include "forwarding/MailSession.h"
+#include "forwarding/Report.h"
+#include "general/SerialPort.h"
+
+namespace vantrell {
+
+struct ForwardingServices {
+    MailSessionFactory mail;
+    FtpSessionFactory ftp;
+    SerialPort &smsPort;
+};
+
+class StationForwarding final : public Forwarding {
+public:
+    StationForwarding(Station &station, ForwardingServices services);
+
+    void checkAbsoluteAlarms() override { alarm_.checkAbsoluteAlarms(); }
+    void checkAccelerationAlarms() override { alarm_.checkAccelerationAlarms(); }
+    void sendLimitAlarm() override { alarm_.sendLimitAlarm(); }
+    void sendDataMail() override { forward_.sendDataMail(); }
+    void sendDataFtp() override;
+    void sendRunReport() override { report_.sendRunReport(); }
+
+    Alarm &alarm() { return alarm_; }
+
+private:
+    Station &station_;
+    Forward forward_;
+    Alarm alarm_;
+    Report report_;
+};
+
+// The sessions that deliver for real: libcurl SMTP and FTP. `idle` runs while a mail is on its
+// way (the program's event loop); it may be empty.
+MailSessionFactory curlMailSessions(std::function<void()> idle = {});
+FtpSessionFactory curlFtpSessions();
+
+} // namespace vantrell

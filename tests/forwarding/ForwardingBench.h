@@ -1,0 +1,114 @@
+// A station in virtual time with its forwarding wired to stand-ins: mail and FTP sessions that
+// record what they were given (and can be told to fail or to run long), and a simulated GSM
+// modem on a second port for the SMS.
+#pragma once
+
+#include "StationBench.h"
+#include "forwarding/StationForwarding.h"
+#include "sim/GsmModem.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantrell::testing {
+
+class FakeMailSession final : public MailSession {
+public:
+    FakeMailSession(std::vector<MailMessage> &sent, std::string failure)
+        : sent_(sent), failure_(std::move(failure)) {}
+    Delivery sendEmail() override {
+        sent_.push_back(message());
+        return failure_.empty() ? Delivery::done() : Delivery::failed(failure_);
+    }
+
+private:
+    std::vector<MailMessage> &sent_;
+    std::string failure_;
+};
+
+// How a command of the fake FTP session behaves: how long it runs and how it ends.
+struct FtpBehaviour {
+    double seconds = 0.5;
+    std::string failure;
+};
+
+struct FtpCall {
+    double time;
+    std::string command;
+};
+
+class FakeFtpSession final : public FtpSession {
+public:
+    FakeFtpSession(sim::World &world, std::vector<FtpCall> &calls, FtpLogin &loginUsed,
+                   const std::map<std::string, FtpBehaviour> &behaviour)
+        : world_(world), calls_(calls), loginUsed_(loginUsed), behaviour_(behaviour) {}
+
+    Delivery execute(std::string_view command) override {
+        calls_.push_back({world_.now(), std::string(command)});
+        loginUsed_ = login();
+        if (stillExecuting())
+            return Delivery::failed("still running");
+        const std::string verb(command.substr(0, command.find(' ')));
+        const auto found = behaviour_.find(verb);
+        const FtpBehaviour b = found == behaviour_.end() ? FtpBehaviour{} : found->second;
+        busyUntil_ = world_.now() + b.seconds;
+        last_ = b.failure;
+        return Delivery::done();
+    }
+    bool stillExecuting() override { return world_.now() < busyUntil_; }
+    Delivery lastResult() const override {
+        return last_.empty() ? Delivery::done() : Delivery::failed(last_);
+    }
+    void cancel() override {
+        calls_.push_back({world_.now(), "cancel"});
+        busyUntil_ = 0;
+    }
+
+private:
+    sim::World &world_;
+    std::vector<FtpCall> &calls_;
+    FtpLogin &loginUsed_;
+    const std::map<std::string, FtpBehaviour> &behaviour_;
+    double busyUntil_ = 0;
+    std::string last_;
+};
+
+inline constexpr int smsPortNumber = 3;
+
+struct ForwardingBench : StationBench {
+    ForwardingBench() {
+        smsPort.attach(modem);
+        station.modemPortNumber = smsPortNumber;
+        station.cycleDevice = 7;
+        station.session.loggerIndex = 1;
+        station.devices[7].serialNumber(1) = "KV12345678";
+        station.devices[7][field::connection] = "locl0000";
+    }
+
+    std::vector<std::string> reports() const { return progress.texts(ProgressLine::report); }
+    std::vector<std::string> commands() const {
+        std::vector<std::string> out;
+        for (const FtpCall &c : ftpCalls)
+            out.push_back(c.command);
+        return out;
+    }
+
+    sim::SimPort smsPort{world, smsPortNumber};
+    sim::GsmModem modem{world};
+    std::vector<MailMessage> mails;
+    std::string mailFailure;
+    std::vector<FtpCall> ftpCalls;
+    std::map<std::string, FtpBehaviour> ftpBehaviour;
+    FtpLogin ftpLogin;
+    StationForwarding forwarding{
+        station,
+        {[this] { return std::make_unique<FakeMailSession>(mails, mailFailure); },
+         [this] {
+             return std::make_unique<FakeFtpSession>(world, ftpCalls, ftpLogin, ftpBehaviour);
+         },
+         smsPort}};
+};
+
+} // namespace vantrell::testing
