@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace vantrell {
 
@@ -112,11 +113,14 @@ std::string Alarm::channelText(int channel) const {
 // still used that way, but the operator is told.
 double Alarm::limit(int channel, int field, const char *name) {
     const std::string &value = station_.channelSetup.at(channel, field);
-    if (!isNumericText(value))
+    const double number = val(value);
+    if (!isNumericText(value)) {
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "%g", number);
         station_.progress().report("Alarm setup of channel " + std::to_string(channel) + ": " +
-                                   name + " \"" + value + "\" is not a number; taken as " +
-                                   std::to_string(valInt(value)));
-    return val(value);
+                                   name + " \"" + value + "\" is not a number; taken as " + shown);
+    }
+    return number;
 }
 
 // Only what this transfer decoded is checked: a transfer that never started (its data file
@@ -166,18 +170,15 @@ void Alarm::checkAccelerationAlarms() {
     const int firstChannel = setupChannel(1);
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
-        const double entries = val(station_.channelSetup.at(firstChannel, setup::readingsPerDay)) *
-                               val(station_.channelSetup.at(c, setup::accelDays));
-        const EntryRange window = accelerationWindow(history, entries);
         const std::string chText = channelText(ch);
         progress.report(chText);
         if (valInt(station_.channelSetup.at(c, setup::accelAlarmOn)) != 1)
             continue;
         progress.report(chText + text::accelerationActive);
-        limit(firstChannel, setup::readingsPerDay, "readings per day");
-        limit(c, setup::accelDays, "days");
+        const double entries = limit(firstChannel, setup::readingsPerDay, "readings per day") *
+                               limit(c, setup::accelDays, "days");
         const double delta = limit(c, setup::accelDelta, "delta");
-        if (windowExceeds(ch, window, delta)) {
+        if (windowExceeds(ch, accelerationWindow(history, entries), delta)) {
             broadcast(station_.channelSetup.at(c, setup::accelMessage) + text::alarmChannel +
                       std::to_string(ch));
             alarmSent_[ch] = true;

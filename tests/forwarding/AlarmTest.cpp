@@ -48,6 +48,7 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
         std::string minimum, maximum;
         std::vector<std::string> channel2;
         std::size_t smsExpected;
+        std::string logged = {}; // a progress line the check must show
     } cases[] = {
         {"record 8 above 50, record 9 too: one alarm",
          "0",
@@ -57,7 +58,12 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
          1},
         {"a blank reading counts as 0, below a minimum of 5", "5", "50", {"+0010.0", "       "}, 1},
         {"the limits themselves are in range", "0", "50", {"+0050.0", "+0000.0"}, 0},
-        {"limits that are not numbers count as 0", "low", "high", {"+0001.0"}, 1},
+        {"limits that are not numbers count as 0, and say so",
+         "low",
+         "high",
+         {"+0001.0"},
+         1,
+         "Alarm setup of channel 2: maximum \"high\" is not a number; taken as 0"},
     };
     for (const auto &c : cases) {
         ForwardingBench b;
