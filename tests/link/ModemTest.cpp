@@ -86,73 +86,34 @@ TEST(Modem, ACallIsPreparedDialledAndConnected) {
 }
 
 TEST(Modem, CheckAndDialOutcomes) {
+    using sim::FaultKind;
+    const std::string checkedTwice = "AT\rAT&F\rAT\rAT&F\r";
+    const std::string echoOffOnly = "AT\rATE0\r";
+    const std::string dialled = preparation + dialCommand;
     const struct {
         const char *legend;
-        std::vector<sim::Fault> faults;
+        FaultKind fault;
+        int count;
         const char *letter;
-        bool stepFailed;
-        bool linkUp;
-        std::string sentStart; // what the line carries first
-        bool hangsUp;
+        bool stepFailed, linkUp, hangsUp;
+        std::string sentStart;         // what the line carries first
         double minSeconds, maxSeconds; // the whole check, in virtual time
     } cases[] = {
-        {"silent modem: two tries with a reset between, then M",
-         {{sim::FaultKind::modemSilent}},
-         "M",
-         true,
-         false,
-         "AT\rAT&F\rAT\rAT&F\r",
-         false,
-         3.0,
-         3.1},
-        {"no answer to echo off: M, nothing dialled",
-         {{sim::FaultKind::modemStopsAfter, 1}},
-         "M",
-         true,
-         false,
-         "AT\rATE0\r",
-         false,
-         5.0,
-         5.1},
+        {"silent modem: two tries with a reset between, then M", FaultKind::modemSilent, 0, "M",
+         true, false, false, checkedTwice, 3.0, 3.1},
+        {"no answer to echo off: M, nothing dialled", FaultKind::modemStopsAfter, 1, "M", true,
+         false, false, echoOffOnly, 5.0, 5.1},
         {"initialisation refused: M, but the call is made and clears stepFailed",
-         {{sim::FaultKind::modemInitError}},
-         "M",
-         false,
-         true,
-         preparation + dialCommand,
-         false,
-         20.0,
-         30.0},
-        {"busy: C as soon as the modem says so",
-         {{sim::FaultKind::modemBusy}},
-         "C",
-         true,
-         false,
-         preparation + dialCommand,
-         true,
-         20.0,
-         35.0},
-        {"no carrier: C as soon as the modem says so",
-         {{sim::FaultKind::modemNoCarrier}},
-         "C",
-         true,
-         false,
-         preparation + dialCommand,
-         true,
-         20.0,
-         35.0},
-        {"silence after the dial: C after 70 seconds",
-         {{sim::FaultKind::modemNoDialAnswer}},
-         "C",
-         true,
-         false,
-         preparation + dialCommand,
-         true,
-         8.0 + 70.0,
-         95.0},
+         FaultKind::modemInitError, 0, "M", false, true, false, dialled, 20.0, 30.0},
+        {"busy: C as soon as the modem says so", FaultKind::modemBusy, 0, "C", true, false, true,
+         dialled, 20.0, 35.0},
+        {"no carrier: C as soon as the modem says so", FaultKind::modemNoCarrier, 0, "C", true,
+         false, true, dialled, 20.0, 35.0},
+        {"silence after the dial: C after 70 seconds", FaultKind::modemNoDialAnswer, 0, "C", true,
+         false, true, dialled, 8.0 + 70.0, 95.0},
     };
     for (const auto &c : cases) {
-        ModemBench b(c.faults);
+        ModemBench b({{c.fault, c.count}});
         b.station.session.stepFailed = !c.stepFailed;
         b.steps.checkModem();
         EXPECT_EQ(b.station.currentStatus(), c.letter) << c.legend;
@@ -177,23 +138,19 @@ TEST(Modem, AnEchoAloneShowsTheModemIsThere) {
 }
 
 TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
+    const std::string noSuchPort = describe(PortError::noSuchPort);
     const struct {
         const char *legend;
         int portNumber;
-        double busyAt; // negative: never
-        double unplugAt;
+        double busyAt, unplugAt; // negative: never
         const char *letter;
-        std::vector<std::string> message; // title and text, or nothing
+        std::string message; // title and text of the message box, or nothing
     } cases[] = {
-        {"port in use at the check: M, no message", 1, 0.0, -1, "M", {}},
-        {"no such port: M and the port's own description",
-         2,
-         -1,
-         -1,
-         "M",
-         {"Modem error", describe(PortError::noSuchPort)}},
-        {"port taken during the dial-up", 1, 0.5, -1, "M", {"Modem error", "Modem already in use"}},
-        {"adapter pulled during the dial-up: C", 1, -1, 0.5, "C", {}},
+        {"port in use at the check: M, no message", 1, 0.0, -1, "M", ""},
+        {"no such port: M and the port's own description", 2, -1, -1, "M",
+         "Modem error: " + noSuchPort},
+        {"port taken during the dial-up", 1, 0.5, -1, "M", "Modem error: Modem already in use"},
+        {"adapter pulled during the dial-up: C", 1, -1, 0.5, "C", ""},
     };
     for (const auto &c : cases) {
         ModemBench b;
@@ -209,9 +166,9 @@ TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
         EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
         EXPECT_FALSE(b.station.link.remoteLinkUp) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
-        std::vector<std::string> shown;
+        std::string shown;
         for (const auto &m : b.dialogs.shown())
-            shown.insert(shown.end(), {m.title, m.text});
+            shown += m.title + ": " + m.text;
         EXPECT_EQ(shown, c.message) << c.legend;
     }
 }
@@ -247,7 +204,7 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
     } cases[] = {
         {"call up: the escape is answered", {}, true, answeredHangUp},
         {"silent modem: no answer to the escape",
-         {{sim::FaultKind::modemSilent}},
+         {{sim::FaultKind::modemSilent, 0}},
          false,
          unansweredHangUp},
     };
