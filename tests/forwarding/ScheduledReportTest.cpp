@@ -2,7 +2,7 @@
 // station's real mail going to a real SMTP server.
 #include "ServerProcess.h"
 #include "StationBench.h"
-#include "TestFolder.h"
+#include "TempFolder.h"
 #include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/Templates.h"
@@ -18,14 +18,14 @@ namespace {
 using testing::contents;
 
 struct ConfigFolder {
-    testing::TestFolder folder;
+    testing::TempFolder folder;
 };
 
 // One local logger scheduled at 06:00 whose file is forwarded by mail, the report switched on,
 // and the clock at 05:58.
 struct MorningStation : ConfigFolder, testing::StationBench {
-    MorningStation() : StationBench({2026, 2, 3, 5, 58, 0}, folder.path) {
-        EXPECT_TRUE(installTemplates(folder.path).failures.empty());
+    MorningStation() : StationBench({2026, 2, 3, 5, 58, 0}, folder.path()) {
+        EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         station.settings.smtpHost = sink.address();
         station.scheduleTimes = {"", "6", "-1", "-1", "-1"};
         DeviceRecord &d = station.devices[1];
@@ -33,7 +33,7 @@ struct MorningStation : ConfigFolder, testing::StationBench {
         d[field::connection] = "locl0000";
         d.serialNumber(1) = "KV00000001";
         d[field::scheduleSlot1] = "1";
-        d[field::dataDirectory] = folder.path.string();
+        d[field::dataDirectory] = folder.path().string();
         d[field::savingMode] = "0";
         d[field::forwardEnabled] = "1";
         d[field::forwardKind] = "0";
@@ -63,7 +63,7 @@ struct MorningStation : ConfigFolder, testing::StationBench {
         return d;
     }
 
-    testing::ServerProcess sink{"smtp_sink.py", {(folder.path / "mail").string()}};
+    testing::ServerProcess sink{"smtp_sink.py", {(folder.path() / "mail").string()}};
     sim::Logger logger{world, loggerDescription()};
     sim::SimPort smsPort{world, 3};
     StationForwarding forwarding{station, {curlMailSessions(), curlFtpSessions(), smsPort}};
@@ -81,7 +81,7 @@ TEST(ScheduledRun, EndsWithTheReportMailReceived) {
     }
     ASSERT_FALSE(m.station.reportSentMarks[1].empty());
     const auto mail = [&](int k, const char *part) {
-        return contents(m.folder.path / "mail" / std::to_string(k) / part);
+        return contents(m.folder.path() / "mail" / std::to_string(k) / part);
     };
     EXPECT_EQ(mail(1, "subject"), "Data from device KV00000001");
     EXPECT_EQ(mail(2, "subject"), "Report of scheduled time 06:00");

@@ -1,6 +1,6 @@
 // One of the test servers of tests/servers run as a child process: it binds a free port on
 // 127.0.0.1 and prints it; the test waits (bounded) for that line and ends the server with
-// the test.
+// the test. Deliveries are then compared with the files the server wrote.
 #pragma once
 
 #include <poll.h>
@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,5 +95,15 @@ private:
     int output_ = -1;
     int port_ = 0;
 };
+
+// What a server left in its folder, or what it is to be given, byte for byte.
+inline std::string contents(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void write(const std::filesystem::path &file, const std::string &bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
 } // namespace vantrell::testing

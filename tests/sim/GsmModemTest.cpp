@@ -58,22 +58,5 @@ TEST(GsmModem, TakesTextModeMessagesAsARealOneDoes) {
     }
 }
 
-TEST(GsmModem, AnswersAtLineSpeedAfterTheNetworkTookTheMessage) {
-    SimBench b;
-    GsmModem modem(b.world);
-    b.attach(modem);
-    b.ask("ATE0\rAT+CMGF=1\rAT+CMGS=\"+4911\"\r");
-    const double sent = b.world.now();
-    ASSERT_TRUE(b.port.write("x\x1A"));
-    b.world.runFor(10);
-    double last = 0;
-    for (const TrafficByte &t : b.port.traffic())
-        if (t.direction == Direction::toStation)
-            last = t.time;
-    const std::string reference = "\r\n+CMGS: 1\r\nOK\r\n";
-    // Two bytes out, the network's two seconds, then the answer a byte time per byte.
-    EXPECT_NEAR(last - sent, double(2 + reference.size()) * byteTime + modem.sendDelay, 1e-9);
-}
-
 } // namespace
 } // namespace vantrell::sim
