@@ -163,20 +163,9 @@ TEST(AccelerationAlarm, AgreesWithComparingEveryPair) {
 }
 
 TEST(ReadingValue, TheSameNumberAsValForEveryText) {
-    Texts texts{"+0023.5",
-                "-0000.1",
-                "  +12.",
-                ".5",
-                "-.25",
-                "",
-                "       ",
-                "-------",
-                "+",
-                "12abc",
-                "1.5E3",
-                "1e400",
-                "1234567890123456789",
-                "--5"};
+    // A list of texts as in the tables above; "_" is a blank value text.
+    Texts texts = entries("+0023.5,-0000.1,  +12.,.5,-.25,,_,-------,+,12abc,1.5E3,1e400,"
+                          "1234567890123456789,--5");
     std::mt19937 random(7);
     for (int i = 0; i < 2000; ++i) {
         const double v = double(random() % 2000001) / std::pow(10.0, double(random() % 12));
@@ -213,19 +202,10 @@ TEST(Sms, NumbersAndTextsGoOnTheLineOnlyAsText) {
         std::string number, text, expected;
     } cases[] = {
         {"a carriage return and character 26 cannot start a second message", "+4911",
-         "Hi\r\x1A"
-         "AT+CMGS=\"+999\"\rspam",
-         "+4911 HiAT+CMGS=\"+999\"spam"},
-        {"character 27 cannot abandon the message", "+4911",
-         "a\x1B"
-         "b",
-         "+4911 ab"},
+         "Hi\r\032AT+CMGS=\"+999\"\rspam", "+4911 HiAT+CMGS=\"+999\"spam"},
+        {"character 27 cannot abandon the message", "+4911", "a\033b", "+4911 ab"},
         {"line breaks inside the number are removed", "+49\r\n11", "x", "+4911 x"},
-        {"UTF-8 goes out as 8-bit text", "+4911",
-         "25 \xC2\xB0"
-         "C",
-         "+4911 25 \xB0"
-         "C"},
+        {"UTF-8 goes out as 8-bit text", "+4911", "25 \302\260C", "+4911 25 \260C"},
     };
     for (const auto &c : cases) {
         AlarmBench b;

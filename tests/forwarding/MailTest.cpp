@@ -77,9 +77,7 @@ TEST(MailHeaders, DateMessageIdAndSafeValues) {
     EXPECT_EQ(messageId("abc", "broken"), "<abc@localhost>");
     EXPECT_NE(uniqueToken(), uniqueToken());
     EXPECT_EQ(headerValue("Data from device KV1\r\nBcc: x@y"), "Data from device KV1  Bcc: x@y");
-    EXPECT_EQ(headerValue("25 \xC2\xB0"
-                          "C"),
-              "=?UTF-8?B?MjUgwrBD?=");
+    EXPECT_EQ(headerValue("25 \302\260C"), "=?UTF-8?B?MjUgwrBD?=");
 }
 
 TEST(FtpCommand, TheFourCommandsAndNothingElse) {
