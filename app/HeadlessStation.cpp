@@ -1,10 +1,34 @@
 #include "HeadlessStation.h"
 
 #include "config/ComPorts.h"
+#include "config/ScheduleFiles.h"
+#include "config/Startup.h"
+#include "forwarding/CurlFtpSession.h"
+#include "forwarding/CurlMailSession.h"
+#include "general/Text.h"
 
-#include <unistd.h>
+#include <csignal>
 
 namespace vantrell {
+
+namespace {
+// The cycle timer of the station: one step every ten seconds.
+constexpr double cycleInterval = 10.0;
+
+std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir) {
+    return [configDir](int number) { return portDevicePath(configDir, number); };
+}
+} // namespace
+
+std::atomic<bool> stopSignal{false};
+
+void stopOnTerminationSignals() {
+    struct sigaction action {};
+    action.sa_handler = [](int) { stopSignal = true; };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
 
 std::filesystem::path programFolder() {
     std::error_code error;
@@ -12,10 +36,90 @@ std::filesystem::path programFolder() {
     return error ? std::filesystem::current_path() : exe.parent_path();
 }
 
+void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
+    if (stopSignal && station_ != nullptr)
+        station_->session.stopRequested = true;
+    inner_.yield(port, until);
+}
+
 HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo)
-    : realPort_([configDir](int number) { return portDevicePath(configDir, number); }),
-      port_(
-          realPort_, [this](const std::string &line) { progress_.log("line", line); }, logIo),
-      station_({clock_, pump_, port_, progress_, dialogs_}, configDir) {}
+    : linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
+      loggedLine_(
+          linePort_, [this](const std::string &line) { progress_.log("line", line); }, logIo),
+      loggedSms_(
+          smsPort_, [this](const std::string &line) { progress_.log("sms", line); }, logIo),
+      station_({clock_, pump_, loggedLine_, progress_, dialogs_}, configDir),
+      forwarding_(station_, {[] { return std::make_unique<CurlMailSession>(); },
+                             [] { return std::make_unique<CurlFtpSession>(); }, loggedSms_}) {
+    self_ = &station_;
+}
+
+bool HeadlessStation::loadConfiguration() {
+    auto problems = vantrell::loadConfiguration(station_);
+    const auto more = refreshScheduledMarks(station_);
+    problems.insert(problems.end(), more.begin(), more.end());
+    for (const auto &problem : problems)
+        progress_.log("config", describe(problem));
+    return problems.size() < 8;
+}
+
+void HeadlessStation::runCycle() {
+    progress_.log("station", "running; the line is port " +
+                                 std::to_string(station_.linePortNumber) + ", SMS on port " +
+                                 std::to_string(station_.modemPortNumber));
+    while (!stopSignal) {
+        schedule_.tick();
+        const Deadline next(clock_, cycleInterval);
+        while (!next.expired() && !stopSignal)
+            pump_.yield(nullptr, next.end());
+    }
+    progress_.log("station", "stopped");
+}
+
+std::string HeadlessStation::readDevice(int slot, int time) {
+    SessionState &session = station_.session;
+    station_.cycleDevice = slot;
+    session.dailyMarkIndex = 2 * time - 1;
+    session.connectionAttempt = 0;
+    session.dialNumber = station_.cycleRecord().connection();
+    session_.readDevice();
+    return trim(station_.currentStatus());
+}
+
+void HeadlessStation::printStatus(std::ostream &out) {
+    out << "schedule times:";
+    for (int s = 1; s <= scheduleTimeCount; ++s) {
+        const std::string t = scheduleTimeText(station_.scheduleTimes, s);
+        out << "  " << s << " " << (t.empty() ? "not set" : t);
+    }
+    ScheduleDayFile dayFile(station_);
+    std::string day;
+    (void)dayFile.readScheduleDay(day);
+    out << "\nschedule day: " << (day.empty() ? "not set" : day) << "\ntimes done:";
+    for (int s = 1; s <= scheduleTimeCount; ++s) {
+        std::string mark;
+        (void)dayFile.readSlotMark(s, mark);
+        out << "  " << s << " " << (trim(mark).empty() ? "-" : trim(mark));
+    }
+    out << "\ndevices:\n";
+    for (int slot = 1; slot <= maxDevices; ++slot) {
+        const DeviceRecord &d = station_.devices[slot];
+        if (d.isFree())
+            continue;
+        out << "  " << slot << "  " << d.connection() << "  \"" << d[field::description] << "\"  "
+            << (d.flag(field::active) ? "active" : "inactive") << "  marks:";
+        for (int s = 1; s <= scheduleTimeCount; ++s) {
+            const std::string &done = station_.dailyMarks.at(2 * s, slot);
+            out << "  " << s << (d.scheduledAt(s) ? "* " : "  ") << (done.empty() ? "-" : done);
+        }
+        out << "\n";
+    }
+    schedule_.previewCountdown();
+    std::string tooltip = schedule_.tooltipText();
+    for (char &c : tooltip)
+        if (c == '\r')
+            c = '\n';
+    out << "(* scheduled at that time)\n" << tooltip << "\n";
+}
 
 } // namespace vantrell

@@ -1,9 +1,12 @@
 // The station without a screen, wired to the real world: the system clock, a blocking event
-// pump, the termios port (numbers mapped through comports.xml), progress and messages as log
-// lines on standard output.
+// pump that notices a stop request, the termios ports (numbers mapped through comports.xml),
+// real mail and FTP, progress and messages as log lines on standard output.
 #pragma once
 
 #include "config/Station.h"
+#include "cycle/Schedule.h"
+#include "cycle/Session.h"
+#include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "general/Dialogs.h"
 #include "general/EventPump.h"
@@ -11,6 +14,7 @@
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
 
+#include <atomic>
 #include <filesystem>
 #include <iostream>
 
@@ -19,6 +23,10 @@ namespace vantrell {
 // The folder of the running program: where the configuration lives unless told otherwise.
 std::filesystem::path programFolder();
 
+// Set from a signal handler; every wait of the station notices it within a fraction of a second.
+extern std::atomic<bool> stopSignal;
+void stopOnTerminationSignals();
+
 class HeadlessStation {
 public:
     HeadlessStation(const std::filesystem::path &configDir, bool logIo);
@@ -26,14 +34,39 @@ public:
     Station &station() { return station_; }
     LoggingProgress &log() { return progress_; }
 
+    // Loads the configuration; false (after logging why) when nothing usable was found.
+    bool loadConfiguration();
+    // The scheduled cycle until a stop is requested.
+    void runCycle();
+    // One reading session of `slot` as for schedule time `time`; returns the letter left.
+    std::string readDevice(int slot, int time);
+    void printStatus(std::ostream &out);
+
 private:
+    // Passes the stop signal on to the running session.
+    class StoppablePump final : public EventPump {
+    public:
+        StoppablePump(const Clock &clock, Station *&station) : inner_(clock), station_(station) {}
+        void yield(SerialPort *port, double until) override;
+
+    private:
+        BlockingEventPump inner_;
+        Station *&station_;
+    };
+
+    Station *self_ = nullptr;
     SystemClock clock_;
-    BlockingEventPump pump_{clock_};
-    PosixSerialPort realPort_;
+    StoppablePump pump_{clock_, self_};
     LoggingProgress progress_{std::cout, clock_};
-    LoggingSerialPort port_;
+    PosixSerialPort linePort_;
+    PosixSerialPort smsPort_;
+    LoggingSerialPort loggedLine_;
+    LoggingSerialPort loggedSms_;
     LoggingDialogs dialogs_{std::cout};
     Station station_;
+    StationForwarding forwarding_;
+    Session session_{station_, forwarding_};
+    Schedule schedule_{station_, session_, forwarding_};
 };
 
 } // namespace vantrell

@@ -20,6 +20,16 @@ The unattended communication station for data loggers, without a screen.
 Commands:
   init                Installs the configuration templates into the configuration folder.
                       Files that exist are never overwritten.
+  run                 Runs the scheduled cycle until SIGTERM or SIGINT, which end it cleanly:
+                      a running session is abandoned safely (logger and switch released,
+                      modem hung up, marks written). Exit 0.
+  read DEVICE [--slot S]
+                      Reads device DEVICE (1..50) now, as for schedule time S (1..4, default
+                      1), and writes its done mark. The last line is "status: <letter>"
+                      ("status: none" when no letter was written). Exit 0 for "X", 1 for any
+                      other outcome.
+  status              Shows the schedule times, the schedule day, every configured device with
+                      its marks, and the countdown to the next connection.
   probe [--port N] [--switch] [--logger K]
                       Wakes logger K (default 1) on port N (default 1), through the line
                       switch when --switch is given, reads its clock and parameter block and
@@ -30,6 +40,8 @@ Options:
                       Port N is the device named by comports.xml there (default /dev/ttyS<N-1>).
   --log-io            Logs every byte sent and received, in hex.
   --help              Shows this text.
+
+Every progress text of the station is a timestamped line on standard output.
 
 Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration error.
 )";
@@ -83,6 +95,67 @@ int runInit(const Options &options) {
     return result.failures.empty() ? EXIT_SUCCESS : 2;
 }
 
+int runCycle(const Options &options) {
+    if (!options.arguments.empty()) {
+        std::cerr << "run: unexpected '" << options.arguments.front() << "'\n";
+        return 2;
+    }
+    HeadlessStation headless(options.configDir, options.logIo);
+    if (!headless.loadConfiguration())
+        return 2;
+    stopOnTerminationSignals();
+    headless.runCycle();
+    return EXIT_SUCCESS;
+}
+
+int runRead(const Options &options) {
+    const auto &args = options.arguments;
+    std::optional<int> device;
+    int time = 1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--slot" && i + 1 < args.size()) {
+            const auto s = wholeNumber(args[++i], 1, scheduleTimeCount);
+            if (!s) {
+                std::cerr << "read: the schedule time is 1, 2, 3 or 4\n";
+                return 2;
+            }
+            time = *s;
+        } else if (!device) {
+            device = wholeNumber(args[i], 1, maxDevices);
+            if (!device) {
+                std::cerr << "read: the device is a number from 1 to 50\n";
+                return 2;
+            }
+        } else {
+            std::cerr << "read: unexpected '" << args[i] << "'\n";
+            return 2;
+        }
+    }
+    if (!device) {
+        std::cerr << "read: which device?\n" << usage;
+        return 2;
+    }
+    HeadlessStation headless(options.configDir, options.logIo);
+    if (!headless.loadConfiguration())
+        return 2;
+    if (headless.station().devices[*device].isFree()) {
+        std::cerr << "read: device " << *device << " is not configured\n";
+        return 2;
+    }
+    stopOnTerminationSignals();
+    const std::string letter = headless.readDevice(*device, time);
+    std::cout << "status: " << (letter.empty() ? "none" : letter) << std::endl;
+    return letter == "X" ? EXIT_SUCCESS : 1;
+}
+
+int runStatus(const Options &options) {
+    HeadlessStation headless(options.configDir, false);
+    if (!headless.loadConfiguration())
+        return 2;
+    headless.printStatus(std::cout);
+    return EXIT_SUCCESS;
+}
+
 int runProbe(const Options &options) {
     ProbeRequest request;
     const auto &args = options.arguments;
@@ -118,6 +191,12 @@ int main(int argc, char **argv) {
         return runInit(*options);
     if (options->command == "probe")
         return runProbe(*options);
+    if (options->command == "run")
+        return runCycle(*options);
+    if (options->command == "read")
+        return runRead(*options);
+    if (options->command == "status")
+        return runStatus(*options);
     std::cerr << "unknown command '" << options->command << "'\n" << usage;
     return 2;
 }

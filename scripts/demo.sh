@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The station's main job against a simulated station: a line switch with two loggers of
-# different models on a pseudo-terminal, reached through the real serial port code.
+# different models on a pseudo-terminal, device 1 configured on it, schedule time 1 at the
+# current hour; `vantrelld run` reads the station as the schedule says, then the data files are
+# shown.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,27 +12,54 @@ cmake --build --preset release -j2 --target vantrelld vantrell-sim
 bin=build/release/app
 
 demo="$(mktemp -d /tmp/vantrell-demo.XXXXXX)"
-sim_pid=""
+pids=()
 cleanup() {
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-    true
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
 }
 trap cleanup EXIT
 
 echo "== Configuration folder: $demo"
 "$bin/vantrelld" --config-dir "$demo" init >/dev/null
-sed -i "s|<device>/dev/ttyS0</device>|<device>$demo/line</device>|" "$demo/comports.xml"
+mkdir -p "$demo/data"
+/usr/bin/python3 scripts/demo-configure.py "$demo" "$demo/line"
 
 echo "== Simulated station: a line switch with a model 3 logger at 1 and a model 5 logger at 3"
 "$bin/vantrell-sim" --link "$demo/line" --switch \
     --logger serial=KV12345678,model=3,records=200,interval=600,position=1 \
     --logger serial=KV87654321,model=5,records=50,offset=1200,position=3 \
     >"$demo/sim.log" 2>&1 &
-sim_pid=$!
+pids+=($!)
 for _ in $(seq 50); do [ -e "$demo/line" ] && break; sleep 0.1; done
 
-for logger in 1 3; do
-    echo
-    echo "== Logger $logger"
-    "$bin/vantrelld" --config-dir "$demo" probe --switch --logger "$logger"
+"$bin/vantrelld" --config-dir "$demo" status
+echo
+echo "== vantrelld run (stops once schedule time 1 is done)"
+"$bin/vantrelld" --config-dir "$demo" run | grep --line-buffered -v " block no. " &
+pids+=($!)
+
+# Schedule time 1 is done when its slot mark is set, or when the day has been closed (the
+# schedule day has moved on to tomorrow).
+today="$(date +%d/%m/%Y)"
+time1_done() {
+    grep -q '<run>X</run>' "$demo/schtitbl.xml" && return 0
+    local day
+    day="$(sed -n 's:.*<date>\(.*\)</date>.*:\1:p' "$demo/schtitbl.xml")"
+    [ -n "$day" ] && [ "$day" != "$today" ]
+}
+deadline=$((SECONDS + 240))
+until time1_done; do
+    if ((SECONDS > deadline)); then echo "The station did not finish in time." >&2; exit 1; fi
+    sleep 2
+done
+pkill -TERM -f "vantrelld --config-dir $demo run" || true
+sleep 1
+
+echo
+echo "== Data files in $demo/data"
+for file in "$demo"/data/*.dat; do
+    echo "-- $file ($(stat -c %s "$file") bytes)"
+    # Records end in a carriage return and are padded to 62 bytes; record 3 is left empty.
+    head -c $((62 * 6)) "$file" | tr -d '\000' | tr '\r' '\n' | iconv -f WINDOWS-1252 -t UTF-8 |
+        sed -n '1,5p'
 done

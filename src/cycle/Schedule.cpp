@@ -6,6 +6,7 @@
 #include "general/Progress.h"
 #include "general/Text.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace vantrell {
@@ -192,6 +193,30 @@ void Schedule::closeDay() {
     report(ReportMarksFile(station_).clearReportMarks());
     report(marks.writeScheduledMarks(station_.selectedDevice));
     report(marks.loadDailyMarks());
+}
+
+void Schedule::previewCountdown() {
+    ScheduleDayFile dayFile(station_);
+    std::string stored;
+    (void)dayFile.readScheduleDay(stored);
+    const auto day = parseDay(stored);
+    if (day && daysBetween(station_.clock().localNow(), *day) == 1) {
+        countDownToTomorrow();
+        return;
+    }
+    for (int time = 1; time <= scheduleTimeCount; ++time) {
+        std::string slotMark;
+        (void)dayFile.readSlotMark(time, slotMark);
+        const std::string chosen = scheduleTimeText(station_.scheduleTimes, time);
+        if (trim(slotMark) == status::done || chosen.empty())
+            continue;
+        const int m = std::max(
+            0, int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow()));
+        hoursToNext_ = m / 60;
+        minutesToNext_ = m % 60;
+        return;
+    }
+    countDownToTomorrow();
 }
 
 bool Schedule::slotDue(int currentSlot) {

@@ -28,6 +28,8 @@ public:
     void runCycleStep();
 
     bool scheduleOff() const;
+    // Sets the countdown as the cycle would, without reading or marking anything.
+    void previewCountdown();
     int hoursToNext() const { return hoursToNext_; }
     int minutesToNext() const { return minutesToNext_; }
     // The notification-area tooltip for the station's present state.
