@@ -1,4 +1,5 @@
 #include "CycleBench.h"
+#include "sim/HayesModem.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,50 @@ TEST(Session, IncompleteTransferAtPositionTwoReadsOneAndTwoAgain) {
     EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::erased), 0);
     EXPECT_EQ(b.mark(1, 1), ""); // no step wrote a letter: the device stays due
     EXPECT_FALSE(std::filesystem::exists(b.folder.path() / "data" / "KV00000002.dat"));
+}
+
+// A remote station: a modem in front of a line switch with one logger at position 1. The
+// number's characters 5 to 8 (0102) are also its network and section.
+struct RemoteStation : CycleBench {
+    explicit RemoteStation(std::vector<sim::Fault> modemFaults)
+        : line(world), modem(world, line, std::move(modemFaults)) {
+        configure(1, "0211010255", {"KV00000001"}, true);
+        line.place(1, addLogger(loggerWith("KV00000001", 10)));
+        port.attach(modem);
+        station.session.dialNumber = "0211010255";
+    }
+    sim::LineSwitch line;
+    sim::HayesModem modem;
+};
+
+TEST(Session, RemoteStationsAndTheirModemLetters) {
+    const struct {
+        const char *legend;
+        std::vector<sim::Fault> faults;
+        const char *expectedMark;
+        int expectedTransfers;
+        double maxSeconds; // a final modem answer ends the wait at once
+    } cases[] = {
+        {"connected: read, hung up", {}, "X", 1, 600},
+        {"modem silent", {{sim::FaultKind::modemSilent, 0}}, "M", 0, 200},
+        {"busy", {{sim::FaultKind::modemBusy, 0}}, "C", 0, 300},
+        {"no carrier", {{sim::FaultKind::modemNoCarrier, 0}}, "C", 0, 300},
+        {"no answer to the dial", {{sim::FaultKind::modemNoDialAnswer, 0}}, "C", 0, 600},
+    };
+    for (const auto &c : cases) {
+        RemoteStation b(c.faults);
+        b.session.readDevice();
+        EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
+        EXPECT_EQ(recordTransfers(*b.loggers[0]), c.expectedTransfers) << c.legend;
+        EXPECT_LT(b.now(), c.maxSeconds) << c.legend;
+        EXPECT_FALSE(b.modem.connected()) << c.legend;
+        EXPECT_FALSE(b.station.link.remoteLinkUp) << c.legend;
+        if (c.expectedTransfers > 0) {
+            EXPECT_EQ(b.modem.dialledNumber(), "0211010255") << c.legend;
+            EXPECT_EQ(b.line.routedNetwork(), 1) << c.legend;
+            EXPECT_EQ(b.line.routedSection(), 2) << c.legend;
+        }
+    }
 }
 
 TEST(Session, AStopRequestAbandonsTheSessionSafely) {
