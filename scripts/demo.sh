@@ -21,12 +21,20 @@ trap cleanup EXIT
 
 echo "== Configuration folder: $demo"
 "$bin/vantrelld" --config-dir "$demo" init >/dev/null
-mkdir -p "$demo/data"
-/usr/bin/python3 scripts/demo-configure.py "$demo" "$demo/line"
+mkdir -p "$demo/data" "$demo/mail"
 
-echo "== Simulated station: a line switch with a model 3 logger at 1 and a model 5 logger at 3"
+echo "== A local mail server receives the data files, alarms and run reports"
+/usr/bin/python3 tests/servers/smtp_sink.py "$demo/mail/inbox" >"$demo/mail/port" 2>"$demo/mail/log" &
+pids+=($!)
+for _ in $(seq 100); do grep -q PORT "$demo/mail/port" 2>/dev/null && break; sleep 0.1; done
+smtp="127.0.0.1:$(awk '/PORT/ {print $2}' "$demo/mail/port")"
+echo "   listening on $smtp"
+/usr/bin/python3 scripts/demo-configure.py "$demo" "$demo/line" "$smtp"
+
+echo "== Simulated station: a line switch with a model 3 logger at 1 (its channel 1 crosses its"
+echo "   own high limit) and a model 5 rain logger at 3 whose clock is 20 minutes fast"
 "$bin/vantrell-sim" --link "$demo/line" --switch \
-    --logger serial=KV12345678,model=3,records=200,interval=600,position=1 \
+    --logger serial=KV12345678,model=3,records=200,interval=600,position=1,alarms=1000,high1=5.05 \
     --logger serial=KV87654321,model=5,records=50,offset=1200,position=3 \
     >"$demo/sim.log" 2>&1 &
 pids+=($!)
@@ -62,4 +70,14 @@ for file in "$demo"/data/*.dat; do
     # Records end in a carriage return and are padded to 62 bytes; record 3 is left empty.
     head -c $((62 * 6)) "$file" | tr -d '\000' | tr '\r' '\n' | iconv -f WINDOWS-1252 -t UTF-8 |
         sed -n '1,5p'
+done
+
+echo
+echo "== Mail received by the local server"
+for message in $(ls "$demo/mail/inbox" 2>/dev/null | sort -n); do
+    m="$demo/mail/inbox/$message"
+    echo "-- $(cat "$m/from") -> $(cat "$m/to"): $(cat "$m/subject")"
+    [ -n "$(ls "$m/attachments")" ] && echo "   attachment: $(ls "$m/attachments")"
+    [ -f "$m/body" ] && sed 's/\r$//; s/^/   | /' "$m/body" | head -12
+    echo
 done

@@ -6,7 +6,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev libcurl4-openssl-dev
-    python3-aiosmtpd python3-pyftpdlib
+    python3-aiosmtpd python3-pyftpdlib time
 )
 
 missing=()

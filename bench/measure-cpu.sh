@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# CPU time of vantrelld: idle between schedule times, and during a real-time reading session
+# against vantrell-sim. Waiting must block, not spin: targets are under 0.5 % of one core idle
+# and under 2 % of the wall time during a session.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset release >/dev/null
+cmake --build --preset release -j2 --target vantrelld vantrell-sim >/dev/null
+bin=build/release/app
+idle_seconds="${1:-60}"
+
+folder="$(mktemp -d /tmp/vantrell-cpu.XXXXXX)"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$folder"
+}
+trap cleanup EXIT
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+
+"$bin/vantrelld" --config-dir "$folder" init >/dev/null
+mkdir -p "$folder/data"
+/usr/bin/python3 scripts/demo-configure.py "$folder" "$folder/line"
+# Schedule time 1 two hours from now: the cycle only counts down.
+sed -i "s|<time1>[0-9]*</time1>|<time1>$(( ($(date +%-H) + 2) % 24 ))</time1>|" "$folder/timeutils.xml"
+
+"$bin/vantrell-sim" --link "$folder/line" --switch \
+    --logger serial=KV12345678,model=3,records=2000,interval=600,position=1 \
+    --logger serial=KV87654321,model=5,records=500,position=3 >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -e "$folder/line" ] && break; sleep 0.1; done
+
+"$bin/vantrelld" --config-dir "$folder" run >/dev/null &
+run=$!
+pids+=($run)
+sleep 2
+start=$(ticks $run)
+sleep "$idle_seconds"
+used=$(( $(ticks $run) - start ))
+kill $run
+awk -v t="$used" -v hz="$hz" -v s="$idle_seconds" \
+    'BEGIN { printf "idle between schedule times: %.3f s CPU in %d s = %.3f %% of one core\n", t/hz, s, 100*t/hz/s }'
+
+began=$SECONDS
+/usr/bin/time -f "%U %S" -o "$folder/time" "$bin/vantrelld" --config-dir "$folder" read 1 >/dev/null || true
+wall=$((SECONDS - began))
+read -r user sys <"$folder/time"
+awk -v u="$user" -v s="$sys" -v w="$wall" \
+    'BEGIN { printf "reading session (2 loggers, 2 500 records): %.2f s CPU in %d s = %.2f %% of the wall time\n", u+s, w, 100*(u+s)/w }'
