@@ -65,7 +65,7 @@ bool isNumeric(std::string_view text) {
 
 void CheckingData::refuse(const char *text) {
     station_.validationOk = false;
-    station_.dialogs().message(dataErrorTitle, text, DialogButtons::ok);
+    station_.dialogs().message(dataErrorTitle, text, DialogButtons::ok, DialogIcon::exclamation);
 }
 
 void CheckingData::checkPhoneNumber(std::string_view phone) {

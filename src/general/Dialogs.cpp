@@ -11,8 +11,8 @@ static DialogAnswer defaultAnswer(DialogButtons buttons) {
 }
 
 DialogAnswer RecordingDialogs::message(std::string_view title, std::string_view text,
-                                       DialogButtons buttons) {
-    shown_.push_back({std::string(title), std::string(text)});
+                                       DialogButtons buttons, DialogIcon icon) {
+    shown_.push_back({std::string(title), std::string(text), icon});
     if (!next_.empty()) {
         const DialogAnswer a = next_.front();
         next_.pop_front();
@@ -22,7 +22,7 @@ DialogAnswer RecordingDialogs::message(std::string_view title, std::string_view 
 }
 
 DialogAnswer LoggingDialogs::message(std::string_view title, std::string_view text,
-                                     DialogButtons buttons) {
+                                     DialogButtons buttons, DialogIcon) {
     out_ << "[message] " << title << ": " << text << std::endl;
     return defaultAnswer(buttons);
 }

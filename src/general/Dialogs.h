@@ -12,12 +12,14 @@ namespace vantrell {
 
 enum class DialogButtons { ok, okCancel, yesNo, yesNoCancel };
 enum class DialogAnswer { ok, cancel, yes, no };
+enum class DialogIcon { information, exclamation, critical, question };
 
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual DialogAnswer message(std::string_view title, std::string_view text,
-                                 DialogButtons buttons = DialogButtons::ok) = 0;
+                                 DialogButtons buttons = DialogButtons::ok,
+                                 DialogIcon icon = DialogIcon::information) = 0;
 };
 
 class RecordingDialogs final : public Dialogs {
@@ -25,10 +27,11 @@ public:
     struct Shown {
         std::string title;
         std::string text;
+        DialogIcon icon;
     };
 
-    DialogAnswer message(std::string_view title, std::string_view text,
-                         DialogButtons buttons) override;
+    DialogAnswer message(std::string_view title, std::string_view text, DialogButtons buttons,
+                         DialogIcon icon) override;
     void setNextAnswer(DialogAnswer answer) { next_.push_back(answer); }
     const std::vector<Shown> &shown() const { return shown_; }
     void clear() { shown_.clear(); }
@@ -43,8 +46,8 @@ private:
 class LoggingDialogs final : public Dialogs {
 public:
     explicit LoggingDialogs(std::ostream &out) : out_(out) {}
-    DialogAnswer message(std::string_view title, std::string_view text,
-                         DialogButtons buttons) override;
+    DialogAnswer message(std::string_view title, std::string_view text, DialogButtons buttons,
+                         DialogIcon icon) override;
 
 private:
     std::ostream &out_;
