@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libpugixml-dev libcurl4-openssl-dev
+    libpugixml-dev libcurl4-openssl-dev qt6-base-dev libgl-dev
     python3-aiosmtpd python3-pyftpdlib time
 )
 

@@ -1,0 +1,12 @@
+// The window tests run on Qt's offscreen platform: no display is needed, and every widget
+// exists and reacts as on a screen.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
