@@ -61,7 +61,8 @@ TEST(RecordDecoder, TimeAndDateTexts) {
          {" ", " ", " ", " "}},
     };
     for (const auto &c : cases) {
-        RecordDecoder decoder(twoChannels(c.samplingCode), "");
+        const LoggerParameters parameters = twoChannels(c.samplingCode);
+        RecordDecoder decoder(parameters, "");
         for (std::size_t i = 0; i < c.records.size(); ++i) {
             const Reading r = decoder.decode(c.records[i]);
             EXPECT_EQ(r.date + " " + r.time, c.stamps[i]) << c.legend << ", record " << i + 1;
