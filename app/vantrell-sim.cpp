@@ -2,12 +2,14 @@
 // station program against loggers that behave (or misbehave) exactly as described.
 #include "general/Clock.h"
 #include "general/Text.h"
+#include "sim/HayesModem.h"
 #include "sim/PtyHost.h"
 #include "sim/SimStation.h"
 
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +31,8 @@ constexpr int exitUsage = 2;
 
 void printHelp() {
     std::cout
-        << "usage: vantrell-sim [--link PATH] [--switch] --logger KEYS [--logger KEYS]...\n"
+        << "usage: vantrell-sim [--link PATH] [--modem] [--switch] --logger KEYS [--logger "
+           "KEYS]...\n"
            "                    [--fault NAME[:n]]... [--verbose]\n"
            "\n"
            "Simulates a measuring station on a pseudo-terminal: one logger on the line, or a\n"
@@ -39,6 +42,9 @@ void printHelp() {
            "\n"
            "  --link PATH     also make a symbolic link PATH to the device (removed at exit)\n"
            "  --switch        put a line switch in front of the loggers\n"
+           "  --modem         reach the station through a Hayes modem (AT commands, atdt...,\n"
+           "                  CONNECT 9600 after a few seconds of dialling, +++ and ATH0);\n"
+           "                  the modem faults below apply to it\n"
            "  --logger KEYS   one logger, described by comma-separated key=value pairs\n"
            "  --fault NAME[:n]  a fault for every logger, or for the switch\n"
            "  --verbose       log on stderr every byte heard and answered (hex), and every\n"
@@ -62,6 +68,7 @@ void printHelp() {
 
 struct Options {
     StationPlan plan;
+    bool modem = false;
     std::string link;
     bool verbose = false;
     bool help = false;
@@ -78,6 +85,8 @@ std::string readOptions(int argc, char **argv, const LocalDateTime &now, Options
         }
         if (arg == "--switch") {
             options.plan.withSwitch = true;
+        } else if (arg == "--modem") {
+            options.modem = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--link" && hasValue) {
@@ -152,7 +161,19 @@ int main(int argc, char **argv) {
 
     World world(now);
     SimStation station(world, options.plan);
-    PtyHost host(world, station.front());
+    std::unique_ptr<HayesModem> modem;
+    if (options.modem) {
+        std::vector<Fault> modemFaults;
+        for (const Fault &fault : options.plan.faults)
+            if (isModemFault(fault.kind))
+                modemFaults.push_back(fault);
+        modem = std::make_unique<HayesModem>(world, station.front(), modemFaults);
+        // A call is answered after a short ring, so that demos do not wait.
+        modem->dialDelay = 3.0;
+        if (options.verbose)
+            modem->onEvent([](const ModemEvent &event) { logLine("modem: " + describe(event)); });
+    }
+    PtyHost host(world, modem ? static_cast<Device &>(*modem) : station.front());
     if (const auto failed = host.open(); !failed.empty()) {
         std::cerr << "vantrell-sim: " << failed << "\n";
         return exitFailure;
