@@ -42,6 +42,7 @@ constexpr double connectPause = 1.0;
 // A modem sends a result code as one burst; a line quiet for this long (about 48 characters at
 // 9600 baud) has finished its answer.
 constexpr double answerTailGap = 0.05;
+constexpr double shortestWait = 0.001;
 // No modem answer comes near this; a line that keeps talking is not a modem answering.
 constexpr std::size_t maxModemAnswer = 256;
 // A Hayes modem takes "+++" as an escape only with its guard time (register S12, 1 second by
@@ -127,8 +128,11 @@ int Modem::secondsCounter() const {
     return int(std::floor(station_.clock().monotonicSeconds() - counterStart_));
 }
 
+// Never nothing: where rounding puts the clock a hair short of the next second, the wait must
+// still move it on.
 double Modem::secondsToNextCount() const {
-    return counterStart_ + secondsCounter() + 1 - station_.clock().monotonicSeconds();
+    const double left = counterStart_ + secondsCounter() + 1 - station_.clock().monotonicSeconds();
+    return std::max(left, shortestWait);
 }
 
 void Modem::waitUntilCounterAbove(int seconds) {

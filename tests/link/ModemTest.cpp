@@ -111,6 +111,8 @@ TEST(Modem, CheckAndDialOutcomes) {
          false, true, dialled, 20.0, 35.0},
         {"silence after the dial: C after 70 seconds", FaultKind::modemNoDialAnswer, 0, "C", true,
          false, true, dialled, 8.0 + 70.0, 95.0},
+        {"silent from the first init string: each waits 5 s (M), the dial 70 s (C)",
+         FaultKind::modemStopsAfter, 2, "C", true, false, true, dialled, 3 * 5.0 + 78.0, 110.0},
     };
     for (const auto &c : cases) {
         ModemBench b({{c.fault, c.count}});
