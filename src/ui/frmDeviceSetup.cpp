@@ -1,0 +1,350 @@
+#include "ui/frmDeviceSetup.h"
+
+#include "config/Station.h"
+#include "general/Dialogs.h"
+#include "general/Text.h"
+#include "ui/BoxInputCheck.h"
+#include "ui/frmPhonebook.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <optional>
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *caption = "Device Setup";
+constexpr const char *serialCaption = "Device no.:";
+constexpr const char *loggerCaption = "Korvane no.:";
+constexpr const char *recordCaption = "Record number";
+constexpr const char *intervalFrameCaption = " Interval ";
+constexpr const char *intervalCaption = "Insert the no. of readings per day";
+constexpr const char *accelCaption = "Alarm Acceleration";
+constexpr const char *deltaCaption = "Delta";
+constexpr const char *daysCaption = "Time (Days)";
+constexpr const char *decimalCaption = "D.P.";
+constexpr const char *messageCaption = "Message";
+constexpr const char *absCaption = "Alarm Absolute";
+constexpr const char *minimumCaption = "Minimum";
+constexpr const char *maximumCaption = "Maximum";
+constexpr const char *phonesTip = "Phonebook";
+constexpr const char *exitTip = "Exit";
+constexpr int decimalPlaces = 5; // the list offers "0" ... "5"
+
+constexpr const char *dataErrorTitle = "Data error";
+constexpr const char *cannotOpenText = "The device setup cannot be opened.\n";
+constexpr const char *cannotSaveText = "The device setup was not saved.\n";
+constexpr const char *leaveQuestion = "\nClose the window without saving the setup?";
+constexpr const char *notSavedNote = "\nThe setup of this logger is as it was before.";
+
+// Limits, deltas and days are numbers; the messages go out as SMS, which hold 160 characters,
+// with "; Channel NN" appended.
+constexpr int numberLength = 15;
+constexpr int messageLength = 140;
+
+QString qtext(const std::string &text) {
+    return QString::fromStdString(text);
+}
+
+std::string channelName(std::size_t i) {
+    return "CH" + std::to_string(i + 1);
+}
+
+std::string checkText(const QCheckBox *box) {
+    return box->isChecked() ? "1" : "0";
+}
+
+// The memory is put back as well, so the message must not say that the change was kept.
+std::string notSavedText(ConfigError error) {
+    error.changeKept = false;
+    return cannotSaveText + describe(error);
+}
+
+// A session's alarm check reads ChannelSetup and the setup file name between its own waits, and
+// this window may open or close inside one of them: the session must find both as it left them.
+// A save that did not reach the file leaves the memory as it was, too.
+class SetupMemory {
+public:
+    explicit SetupMemory(Station &station)
+        : station_(station), channels_(station.channelSetup), fileName_(station.setupFileName) {}
+    void restoreUnless(bool kept) {
+        if (kept && !station_.session.sessionRunning)
+            return;
+        station_.channelSetup = channels_;
+        station_.setupFileName = fileName_;
+    }
+
+private:
+    Station &station_;
+    ChannelSetup channels_;
+    std::string fileName_;
+};
+
+template <typename Control> Control *named(Control *control, const QString &name) {
+    control->setObjectName(name);
+    return control;
+}
+
+QString arrayName(const char *name, std::size_t i) {
+    return QString("%1_%2").arg(name).arg(i + 1);
+}
+
+} // namespace
+
+struct frmDeviceSetup::Refusal {
+    std::string title;
+    std::string text;
+};
+
+frmDeviceSetup::frmDeviceSetup(Station &station, QWidget *parent)
+    : QDialog(parent), station_(station) {
+    setObjectName("frmDeviceSetup");
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(buildHeader());
+    layout->addWidget(buildInterval());
+    auto *columns = new QHBoxLayout;
+    for (std::size_t i = 0; i < channels_.size(); ++i)
+        columns->addWidget(buildChannel(i));
+    layout->addLayout(columns);
+    layout->addLayout(buildButtons());
+}
+
+QLayout *frmDeviceSetup::buildHeader() {
+    auto *header = new QHBoxLayout;
+    lblSerialNo_ = named(new QLabel(this), "lblSerialNo");
+    lblMN_ = named(new QLabel(this), "lblMN");
+    lblSelRow_ = named(new QLabel(this), "lblSelRow");
+    header->addWidget(named(new QLabel(serialCaption, this), "lblTitle"));
+    header->addWidget(lblSerialNo_);
+    header->addSpacing(20);
+    header->addWidget(named(new QLabel(loggerCaption, this), "Label1"));
+    header->addWidget(lblMN_);
+    header->addSpacing(20);
+    header->addWidget(named(new QLabel(recordCaption, this), "Label5"));
+    header->addWidget(lblSelRow_);
+    header->addStretch();
+    return header;
+}
+
+QWidget *frmDeviceSetup::buildInterval() {
+    auto *frame = named(new QGroupBox(intervalFrameCaption, this), "FrameInterval");
+    auto *row = new QHBoxLayout(frame);
+    txtInterval_ = named(new QLineEdit(frame), "txtInterval");
+    auto *label = named(new QLabel(intervalCaption, frame), "lblInterval");
+    label->setBuddy(txtInterval_);
+    row->addWidget(label);
+    row->addWidget(txtInterval_);
+    row->addStretch();
+    return frame;
+}
+
+QWidget *frmDeviceSetup::buildChannel(std::size_t i) {
+    auto *frame =
+        named(new QGroupBox(qtext(" " + channelName(i)), this), arrayName("FrameChannel", i));
+    auto *grid = new QGridLayout(frame);
+    ChannelControls &c = channels_.at(i);
+    int row = 0;
+    const auto addBox = [&](const char *name, const char *label) {
+        QLineEdit *box = named(new QLineEdit(frame), arrayName(name, i));
+        grid->addWidget(new QLabel(label, frame), row, 0);
+        grid->addWidget(box, row++, 1);
+        return box;
+    };
+    c.chkAlarm1 = named(new QCheckBox(accelCaption, frame), arrayName("chkAlarm1", i));
+    grid->addWidget(c.chkAlarm1, row++, 0, 1, 2);
+    c.txtDisplacement = addBox("txtDisplacement", deltaCaption);
+    c.txtHours = addBox("txtHours", daysCaption);
+    c.cmbDP = named(new QComboBox(frame), arrayName("cmbDP", i));
+    for (int places = 0; places <= decimalPlaces; ++places)
+        c.cmbDP->addItem(QString::number(places));
+    grid->addWidget(new QLabel(decimalCaption, frame), row, 0);
+    grid->addWidget(c.cmbDP, row++, 1);
+    c.txtMessage1 = addBox("txtMessage1", messageCaption);
+    c.chkAlarm2 = named(new QCheckBox(absCaption, frame), arrayName("chkAlarm2", i));
+    grid->addWidget(c.chkAlarm2, row++, 0, 1, 2);
+    c.txtMin = addBox("txtMin", minimumCaption);
+    c.txtMax = addBox("txtMax", maximumCaption);
+    c.txtMessage2 = addBox("txtMessage2", messageCaption);
+    return frame;
+}
+
+QLayout *frmDeviceSetup::buildButtons() {
+    auto *cmdPhones = named(new QPushButton(this), "cmdPhones");
+    cmdPhones->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    cmdPhones->setToolTip(phonesTip);
+    cmdPhones->setAutoDefault(false);
+    connect(cmdPhones, &QPushButton::clicked, this, &frmDeviceSetup::phonesClicked);
+    auto *cmdExit = named(new QPushButton(this), "cmdExit");
+    cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    cmdExit->setToolTip(exitTip);
+    cmdExit->setAutoDefault(false);
+    connect(cmdExit, &QPushButton::clicked, this, &frmDeviceSetup::exitClicked);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdPhones);
+    buttons->addStretch();
+    buttons->addWidget(cmdExit);
+    return buttons;
+}
+
+void frmDeviceSetup::openLogger(const std::string &serialNumber, int record, int logger) {
+    record_ = record;
+    logger_ = logger;
+    lblSerialNo_->setText(qtext(serialNumber));
+    lblMN_->setText(QString::number(logger));
+    lblSelRow_->setText(QString::number(record));
+    if (!loadSetup()) {
+        stored_ = true; // nothing was shown, so there is nothing to write back
+        close();
+        return;
+    }
+    show();
+}
+
+bool frmDeviceSetup::loadSetup() {
+    SetupMemory before(station_);
+    ChannelSetupFile file(station_);
+    file.chooseSetupFile(record_);
+    setupFileName_ = station_.setupFileName;
+    const ConfigError error = file.loadChannelSetup();
+    if (!error.failed())
+        showSetup(loggerSetup(station_.channelSetup, logger_));
+    before.restoreUnless(!error.failed());
+    if (error.failed())
+        station_.dialogs().message(caption, cannotOpenText + describe(error), DialogButtons::ok,
+                                   DialogIcon::critical);
+    return !error.failed();
+}
+
+void frmDeviceSetup::showSetup(const LoggerSetup &shown) {
+    txtInterval_->setText(qtext(shown.readingsPerDay));
+    for (std::size_t i = 0; i < channels_.size(); ++i) {
+        ChannelControls &c = channels_.at(i);
+        const auto &column = shown.columns.at(i);
+        c.chkAlarm1->setChecked(val(column.at(setup::accelAlarmOn)) == 1);
+        c.txtDisplacement->setText(qtext(column.at(setup::accelDelta)));
+        c.txtHours->setText(qtext(column.at(setup::accelDays)));
+        c.loadedDecimalPoint = column.at(setup::decimalPoint);
+        c.cmbDP->setCurrentIndex(c.cmbDP->findText(qtext(trim(c.loadedDecimalPoint))));
+        c.txtMessage1->setText(qtext(column.at(setup::accelMessage)));
+        c.chkAlarm2->setChecked(val(column.at(setup::absAlarmOn)) == 1);
+        c.txtMin->setText(qtext(column.at(setup::absMinimum)));
+        c.txtMax->setText(qtext(column.at(setup::absMaximum)));
+        c.txtMessage2->setText(qtext(column.at(setup::absMessage)));
+    }
+}
+
+// A decimal-point text the list cannot show is written back as it was read.
+LoggerSetup frmDeviceSetup::shownSetup() const {
+    LoggerSetup shown;
+    shown.readingsPerDay = txtInterval_->text().toStdString();
+    for (std::size_t i = 0; i < channels_.size(); ++i) {
+        const ChannelControls &c = channels_.at(i);
+        auto &column = shown.columns.at(i);
+        column.at(setup::accelAlarmOn) = checkText(c.chkAlarm1);
+        column.at(setup::accelDelta) = c.txtDisplacement->text().toStdString();
+        column.at(setup::accelDays) = c.txtHours->text().toStdString();
+        column.at(setup::decimalPoint) = c.cmbDP->currentIndex() >= 0
+                                             ? std::to_string(c.cmbDP->currentIndex())
+                                             : c.loadedDecimalPoint;
+        column.at(setup::accelMessage) = c.txtMessage1->text().toStdString();
+        column.at(setup::absAlarmOn) = checkText(c.chkAlarm2);
+        column.at(setup::absMinimum) = c.txtMin->text().toStdString();
+        column.at(setup::absMaximum) = c.txtMax->text().toStdString();
+        column.at(setup::absMessage) = c.txtMessage2->text().toStdString();
+    }
+    return shown;
+}
+
+std::optional<std::string> frmDeviceSetup::inputProblem() const {
+    if (auto problem = boxProblem(txtInterval_->text(), intervalCaption, numberLength))
+        return problem;
+    for (std::size_t i = 0; i < channels_.size(); ++i) {
+        const ChannelControls &c = channels_.at(i);
+        const std::string ch = channelName(i) + " ";
+        const std::pair<const QLineEdit *, std::pair<std::string, int>> boxes[] = {
+            {c.txtDisplacement, {ch + deltaCaption, numberLength}},
+            {c.txtHours, {ch + daysCaption, numberLength}},
+            {c.txtMessage1, {ch + accelCaption + " " + messageCaption, messageLength}},
+            {c.txtMin, {ch + minimumCaption, numberLength}},
+            {c.txtMax, {ch + maximumCaption, numberLength}},
+            {c.txtMessage2, {ch + absCaption + " " + messageCaption, messageLength}},
+        };
+        for (const auto &[box, rule] : boxes)
+            if (auto problem = boxProblem(box->text(), rule.first, rule.second))
+                return problem;
+    }
+    return std::nullopt;
+}
+
+// The file is the one chosen at opening: a session or another setup window may have chosen
+// another station's file since.
+std::optional<frmDeviceSetup::Refusal> frmDeviceSetup::storeSetup() {
+    if (auto problem = inputProblem())
+        return Refusal{dataErrorTitle, *problem};
+    SetupMemory before(station_);
+    station_.setupFileName = setupFileName_;
+    const ConfigError error = ChannelSetupFile(station_).saveLoggerSetup(logger_, shownSetup());
+    before.restoreUnless(!error.failed());
+    if (error.failed())
+        return Refusal{caption, notSavedText(error)};
+    return std::nullopt;
+}
+
+// Every close stores. When storing is refused the operator may keep the window and correct it;
+// a close the program asks for (it is ending) is never held up.
+bool frmDeviceSetup::storeOrLeave(bool operatorAsked) {
+    const std::optional<Refusal> refusal = storeSetup();
+    if (!refusal)
+        return true;
+    if (!operatorAsked) {
+        station_.dialogs().message(refusal->title, refusal->text + notSavedNote, DialogButtons::ok,
+                                   DialogIcon::exclamation);
+        return true;
+    }
+    return station_.dialogs().message(refusal->title, refusal->text + leaveQuestion,
+                                      DialogButtons::yesNo,
+                                      DialogIcon::exclamation) == DialogAnswer::yes;
+}
+
+void frmDeviceSetup::closeEvent(QCloseEvent *event) {
+    if (!stored_ && !storeOrLeave(event->spontaneous())) {
+        event->ignore();
+        return;
+    }
+    stored_ = true;
+    if (phonebook_ != nullptr)
+        phonebook_->close();
+    event->accept();
+}
+
+void frmDeviceSetup::exitClicked() {
+    if (!storeOrLeave(true))
+        return;
+    stored_ = true;
+    close();
+}
+
+void frmDeviceSetup::phonesClicked() {
+    if (phonebook_ != nullptr) {
+        phonebook_->raise();
+        phonebook_->activateWindow();
+        return;
+    }
+    phonebook_ = new frmPhonebook(station_, this);
+    phonebook_->openPhonebook();
+}
+
+} // namespace vantrell

@@ -1,0 +1,82 @@
+// The alarm setup of one logger: readings per day and, per channel, the acceleration and the
+// absolute alarm with their limits and messages. It opens on the logger handed over by the
+// properties dialog, and every close writes the four channels back to the station's setup file.
+#pragma once
+
+#include "config/SetupFiles.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLayout;
+class QLineEdit;
+
+namespace vantrell {
+
+class Station;
+class frmPhonebook;
+
+class frmDeviceSetup : public QDialog {
+    Q_OBJECT
+
+public:
+    frmDeviceSetup(Station &station, QWidget *parent);
+
+    // Loads the setup of logger `logger` (1..8) of record `record` and shows the window; when the
+    // file cannot be read the operator is told and the window closes.
+    void openLogger(const std::string &serialNumber, int record, int logger);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct ChannelControls {
+        QCheckBox *chkAlarm1 = nullptr;
+        QLineEdit *txtDisplacement = nullptr;
+        QLineEdit *txtHours = nullptr;
+        QComboBox *cmbDP = nullptr;
+        QLineEdit *txtMessage1 = nullptr;
+        QCheckBox *chkAlarm2 = nullptr;
+        QLineEdit *txtMin = nullptr;
+        QLineEdit *txtMax = nullptr;
+        QLineEdit *txtMessage2 = nullptr;
+        std::string loadedDecimalPoint; // kept when the list cannot show it
+    };
+
+    struct Refusal;
+
+    QLayout *buildHeader();
+    QWidget *buildInterval();
+    QWidget *buildChannel(std::size_t i);
+    QLayout *buildButtons();
+    bool loadSetup();
+    void showSetup(const LoggerSetup &shown);
+    LoggerSetup shownSetup() const;
+    std::optional<std::string> inputProblem() const;
+    std::optional<Refusal> storeSetup();
+    bool storeOrLeave(bool operatorAsked);
+    void exitClicked();
+    void phonesClicked();
+
+    Station &station_;
+    int record_ = 0;
+    int logger_ = 0;
+    std::string setupFileName_; // chosen at opening
+    bool stored_ = false;
+    QLabel *lblSerialNo_ = nullptr;
+    QLabel *lblMN_ = nullptr;
+    QLabel *lblSelRow_ = nullptr;
+    QLineEdit *txtInterval_ = nullptr;
+    std::array<ChannelControls, channelsPerLogger> channels_{};
+    QPointer<frmPhonebook> phonebook_;
+};
+
+} // namespace vantrell
