@@ -2,6 +2,7 @@
 // the file helpers the tests of the stored files share.
 #pragma once
 
+#include "TempFolder.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Progress.h"
@@ -10,7 +11,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -18,27 +18,7 @@
 
 namespace vantrell::test {
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("vantrell-config-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-
-    const std::filesystem::path &path() const { return path_; }
-    std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempFolder = testing::TempFolder;
 
 inline std::string readBytes(const std::filesystem::path &file) {
     std::ifstream in(file, std::ios::binary);
