@@ -1,7 +1,6 @@
 #include "sim/GsmModem.h"
 
-#include <algorithm>
-#include <cctype>
+#include "general/Text.h"
 
 namespace vantrell::sim {
 
@@ -15,12 +14,6 @@ constexpr std::size_t maxMessageLength = 160;
 constexpr unsigned char sendMessage = 26;
 constexpr unsigned char abandonMessage = 27;
 
-std::string upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
-}
 } // namespace
 
 void GsmModem::receive(unsigned char byte) {
@@ -45,12 +38,12 @@ void GsmModem::hearCommandByte(unsigned char byte) {
 
 // Anything before "AT" (a stray character, a cut command) is not part of the command.
 void GsmModem::runCommand(const std::string &line) {
-    const std::size_t at = upper(line).find("AT");
+    const std::size_t at = toUpper(line).find("AT");
     if (at == std::string::npos)
         return;
     commands_.push_back(line.substr(at));
     const std::string command = line.substr(at + 2);
-    const std::string c = upper(command);
+    const std::string c = toUpper(command);
     if (c.empty()) {
         later(resultDelay, std::string(ok));
     } else if (c == "E0" || c == "E1") {

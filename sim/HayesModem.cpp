@@ -1,7 +1,8 @@
 #include "sim/HayesModem.h"
 
+#include "general/Text.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace vantrell::sim {
 
@@ -15,12 +16,6 @@ constexpr int escapeLength = 3;
 // The strings a station sends to prepare the modem; the init error fault refuses them.
 constexpr std::string_view initCommands[] = {"&DO&K0", "X1", "&R1"};
 
-std::string upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
-}
 } // namespace
 
 std::string describe(const ModemEvent &event) {
@@ -96,13 +91,13 @@ void HayesModem::hearCommandByte(unsigned char byte) {
 
 // Anything before "AT" (a stray line feed, a cut command) is not part of the command.
 void HayesModem::runCommand(const std::string &line) {
-    const std::size_t at = upper(line).find("AT");
+    const std::size_t at = toUpper(line).find("AT");
     if (at == std::string::npos)
         return;
     ++commandsHeard_;
     note(ModemEvent::Kind::heard, line.substr(at));
     const std::string command = line.substr(at + 2);
-    const std::string c = upper(command);
+    const std::string c = toUpper(command);
     if (c.starts_with("D")) {
         const std::size_t digitsAt = c.starts_with("DT") || c.starts_with("DP") ? 2 : 1;
         dial(command.substr(digitsAt));

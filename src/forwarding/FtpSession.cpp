@@ -2,26 +2,12 @@
 
 #include "general/Text.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace vantrell {
-
-namespace {
-
-std::string upper(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return out;
-}
-
-} // namespace
 
 std::optional<FtpCommand> parseFtpCommand(std::string_view text) {
     const std::string command = trim(text);
     const std::size_t blank = command.find(' ');
-    const std::string verb = upper(command.substr(0, blank));
+    const std::string verb = toUpper(command.substr(0, blank));
     const std::string arguments = blank == std::string::npos ? "" : trim(command.substr(blank));
     if (verb == "DIR" && arguments.empty())
         return FtpCommand{FtpCommand::Kind::dir, {}, {}};

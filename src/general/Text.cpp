@@ -93,4 +93,12 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+std::string toUpper(std::string_view text) {
+    std::string out(text);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
 } // namespace vantrell

@@ -31,4 +31,7 @@ std::string fitRight(std::string_view text, std::size_t width);
 
 bool startsWith(std::string_view text, std::string_view prefix);
 
+// ASCII letters in upper case; every other byte as it is.
+std::string toUpper(std::string_view text);
+
 } // namespace vantrell
