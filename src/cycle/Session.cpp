@@ -57,6 +57,7 @@ void Session::readDevice() {
 }
 
 void Session::start() {
+    markBefore_ = station_.currentStatus();
     ProgressSink &progress = station_.progress();
     progress.openWindow();
     progress.report(std::string(text::preparingConnection) + " " +
@@ -258,9 +259,12 @@ void Session::endAfterLoggerFault() {
 }
 
 // The program is ending: leave the station as a finished session would (logger and switch
-// released, line hung up), and the mark as it is, so an unfinished device stays due.
+// released, line hung up), and the mark as it was before, so an unfinished device stays due —
+// a letter a step left on the way (a switch that did not answer at one position) is no verdict
+// on a session that did not end.
 void Session::abandon() {
     station_.progress().report(text::sessionStopped);
+    station_.recordStatus(markBefore_);
     connect_.disconnectLogger();
     if (station_.cycleRecord().flag(field::useSwitch))
         connect_.disconnectSwitch();

@@ -69,6 +69,7 @@ private:
     DataFile dataFile_;
     Modem modem_;
     Connect connect_;
+    std::string markBefore_;
 };
 
 } // namespace vantrell

@@ -148,17 +148,45 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
     }
 }
 
-TEST(Session, AStopRequestAbandonsTheSessionSafely) {
-    CycleBench b;
-    b.configure(1, "locl0000", {"KV00000001"}, false);
-    auto &logger = b.addLogger(loggerWith("KV00000001", 5));
-    b.port.attach(logger);
-    b.station.session.stopRequested = true;
-    b.session.readDevice();
-    EXPECT_EQ(b.mark(1, 1), "");
-    EXPECT_EQ(recordTransfers(logger), 0);
-    EXPECT_FALSE(b.station.session.sessionRunning);
-    EXPECT_TRUE(b.progress.contains("Session stopped: the program is ending"));
+// Trouble from outside the protocol: the program ending at any moment, the adapter pulled out,
+// odd connection texts. Every case ends, leaves the line released, and never erases or saves
+// what was not read in full.
+TEST(Session, TroubleFromOutsideEndsTheSessionSafely) {
+    const struct {
+        const char *legend;
+        const char *connection;
+        double stopAt;   // the program is asked to end (seconds; < 0: never)
+        double unplugAt; // the adapter is pulled out (seconds; < 0: never)
+        const char *expectedMark;
+        bool expectedFile;
+    } cases[] = {
+        {"stop before anything", "locl0000", 0, -1, "", false},
+        {"stop during the switch stage", "locl0000", 8, -1, "", false},
+        {"stop during the transfer", "locl0000", 65, -1, "", false},
+        {"adapter pulled out mid-session", "locl0000", -1, 30, "S", false},
+        {"empty connection text: nothing answers the modem check", "", -1, -1, "M", false},
+        {"odd connection text", "netw??", -1, -1, "X", true},
+    };
+    for (const auto &c : cases) {
+        CycleBench b;
+        b.configure(1, c.connection, {"KV00000001"}, false);
+        b.station.devices[1][field::eraseMemory] = "1";
+        auto &logger = b.addLogger(loggerWith("KV00000001", 3000));
+        b.port.attach(logger);
+        if (c.stopAt >= 0)
+            b.world.at(c.stopAt, [&b] { b.station.session.stopRequested = true; });
+        if (c.unplugAt >= 0)
+            b.world.at(c.unplugAt, [&b] { b.port.unplug(); });
+        b.session.readDevice();
+        EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
+        EXPECT_EQ(std::filesystem::exists(b.folder.path() / "data" / "KV00000001.dat"),
+                  c.expectedFile)
+            << c.legend;
+        EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased), c.expectedFile ? 1 : 0) << c.legend;
+        EXPECT_FALSE(b.station.session.sessionRunning) << c.legend;
+        EXPECT_FALSE(b.port.isOpen()) << c.legend;
+        EXPECT_LT(b.now(), 900.0) << c.legend;
+    }
 }
 
 } // namespace
