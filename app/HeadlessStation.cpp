@@ -1,6 +1,7 @@
 #include "HeadlessStation.h"
 
 #include "config/ComPorts.h"
+#include "config/ConfigFiles.h"
 #include "config/ScheduleFiles.h"
 #include "config/Startup.h"
 #include "forwarding/CurlFtpSession.h"
@@ -55,12 +56,18 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
 }
 
 bool HeadlessStation::loadConfiguration() {
+    const auto devices = station_.configDir() / files::deviceProperties;
+    if (!std::filesystem::exists(devices)) {
+        progress_.log("config", "no device table in " + station_.configDir().string() +
+                                    ": run 'vantrelld init' there first");
+        return false;
+    }
     auto problems = vantrell::loadConfiguration(station_);
     const auto more = refreshScheduledMarks(station_);
     problems.insert(problems.end(), more.begin(), more.end());
     for (const auto &problem : problems)
         progress_.log("config", describe(problem));
-    return problems.size() < 8;
+    return true;
 }
 
 void HeadlessStation::runCycle() {
