@@ -1,20 +1,801 @@
 #include "ui/frmProperties.h"
 
+#include "config/CheckingData.h"
+#include "config/DeviceFile.h"
+#include "config/ScheduleFiles.h"
 #include "config/Station.h"
+#include "general/Dialogs.h"
+#include "general/Text.h"
+#include "ui/BoxInputCheck.h"
 #include "ui/PhoneListView.h"
+#include "ui/frmDeviceSetup.h"
+#include "ui/frmPath.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
 
 namespace vantrell {
 
 namespace {
+
 constexpr const char *caption = "Properties";
+constexpr const char *dataErrorTitle = "Data error";
+constexpr const char *updateTitle = "Phone list update";
+constexpr const char *noScheduleText = "Select at least one scheduled time";
+constexpr const char *ftpMissingText = "FTP address or root missing";
+constexpr const char *rootIncorrectText = "Root directory address incorrect";
+constexpr const char *mailIncorrectText = "Mail address incorrect";
+constexpr const char *deleteQuestion = "Are you sure you want to delete this record?";
+constexpr const char *notSavedText = "The record could not be saved; nothing was changed.\n";
+constexpr const char *marksNotSavedText =
+    "The record was saved, but its schedule marks could not be written.\n";
+constexpr const char *defaultRootDirectory = "/ForwardData";
+constexpr const char *ftpHostPrefix = "ftp.";
+constexpr const char *notAvailableText = "This section is not available ";
+constexpr const char *newFileText =
+    "Saving data each time creating a new file in format xxxxddmmyy.txt";
+constexpr const char *existingFileText = "Saving data to an already existing file";
+
+constexpr std::array deviceTypes = {"ZU-MAR", "KORVANE", "OBREL"};
+constexpr int networkCount = 4;
+constexpr int sectionCount = 15;
+constexpr int phoneLimit = 20;
+constexpr int serialLimit = 10;
+constexpr int descriptionLimit = 50;
+constexpr int noLimit = std::numeric_limits<int>::max();
+
+QString indexed(const char *name, int index) {
+    return QString("%1_%2").arg(name).arg(index);
+}
+
+template <typename Widget> Widget *named(const QString &name, Widget *widget) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel *label(const QString &name, const QString &text) {
+    return named(name, new QLabel(text));
+}
+QCheckBox *check(const QString &name, const QString &text) {
+    return named(name, new QCheckBox(text));
+}
+QRadioButton *option(const QString &name, const QString &text) {
+    return named(name, new QRadioButton(text));
+}
+QGroupBox *frame(const QString &name, const QString &title) {
+    return named(name, new QGroupBox(title));
+}
+QLineEdit *textBox(const QString &name) {
+    return named(name, new QLineEdit);
+}
+QToolButton *pictureButton(const QString &name, QStyle::StandardPixmap picture, const QString &tip,
+                           QWidget *owner) {
+    auto *button = named(name, new QToolButton);
+    button->setIcon(owner->style()->standardIcon(picture));
+    button->setIconSize(QSize(32, 32));
+    button->setToolTip(tip);
+    return button;
+}
+
+QButtonGroup *optionGroup(QWidget *owner, std::initializer_list<QRadioButton *> options) {
+    auto *group = new QButtonGroup(owner);
+    for (QRadioButton *o : options)
+        group->addButton(o);
+    return group;
+}
+
+// An option pair with neither option chosen: Qt keeps one chosen in an exclusive group.
+void clearOptions(QButtonGroup *group) {
+    group->setExclusive(false);
+    for (QAbstractButton *button : group->buttons())
+        button->setChecked(false);
+    group->setExclusive(true);
+}
+
+QString qText(const std::string &text) {
+    return QString::fromStdString(text);
+}
+std::string stdText(const QString &text) {
+    return text.toStdString();
+}
+std::string flagText(const QAbstractButton *box) {
+    return box->isChecked() ? "1" : "0";
+}
+bool isSet(const std::string &value) {
+    return valInt(value) != 0;
+}
+
+// A stored list position, or the first entry where the text is not one of the list's positions.
+void choose(QComboBox *list, const std::string &position) {
+    const long long p = valInt(position);
+    list->setCurrentIndex(p >= 0 && p < list->count() ? int(p) : 0);
+}
+
+void fill(QComboBox *list, const QStringList &items) {
+    list->clear();
+    list->addItems(items);
+}
+
+QStringList twoDigitNumbers(int count) {
+    QStringList numbers;
+    for (int k = 1; k <= count; ++k)
+        numbers << qText(zeroPad(k, 2));
+    return numbers;
+}
+
 } // namespace
 
 frmProperties::frmProperties(Station &station, PhoneListView &list, QWidget *parent)
     : QDialog(parent), station_(station), list_(list) {
     setObjectName("frmProperties");
     setWindowTitle(caption);
+    buildControls();
+    connectReactions();
+    connectCommands();
+    loadRecord();
 }
 
-void frmProperties::loadRecord() {}
+void frmProperties::buildControls() {
+    auto *left = new QVBoxLayout;
+    left->addWidget(buildTop());
+    left->addWidget(buildCommunication());
+    left->addWidget(buildDevice());
+    left->addWidget(buildSerials());
+    left->addStretch();
+    auto *right = new QVBoxLayout;
+    right->addWidget(buildDescription());
+    right->addWidget(buildSchedules());
+    right->addWidget(buildSaving());
+    right->addWidget(buildForward());
+    right->addWidget(buildAlarm());
+    right->addStretch();
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    auto *whole = new QVBoxLayout(this);
+    whole->addLayout(columns);
+    whole->addWidget(buildCommands());
+}
+
+QWidget *frmProperties::buildTop() {
+    auto *top = new QWidget;
+    auto *row = new QHBoxLayout(top);
+    row->setContentsMargins(0, 0, 0, 0);
+    chkActive_ = check("chkActive", "Active");
+    lblSelRow_ = label("lblSelRow", {});
+    cmdPrevious_ = named("cmdPrevious", new QToolButton);
+    cmdPrevious_->setText("<");
+    cmdNext_ = named("cmdNext", new QToolButton);
+    cmdNext_->setText(">");
+    row->addWidget(chkActive_);
+    row->addStretch();
+    row->addWidget(label("Label5", "Record number"));
+    row->addWidget(lblSelRow_);
+    row->addWidget(cmdPrevious_);
+    row->addWidget(cmdNext_);
+    return top;
+}
+
+QWidget *frmProperties::buildCommunication() {
+    auto *communication = frame("FrameCommunication", " Communication ");
+    auto *type = frame("FrameType", " Type ");
+    optCommType_ = {option(indexed("optCommType", 0), "Local "),
+                    option(indexed("optCommType", 1), "Remote")};
+    auto *typeRow = new QHBoxLayout(type);
+    typeRow->addWidget(optCommType_[0]);
+    typeRow->addWidget(optCommType_[1]);
+    optionGroup(this, {optCommType_[0], optCommType_[1]});
+
+    frameComm_[0] = frame(indexed("FrameComm", 0), {});
+    chkNetwork_ = check("chkNetwork", {});
+    cmbNetwork_ = named("cmbNetwork", new QComboBox);
+    cmbSection_ = named("cmbSection", new QComboBox);
+    auto *local = new QGridLayout(frameComm_[0]);
+    local->addWidget(chkNetwork_, 0, 0);
+    local->addWidget(label("lblNetwork", "Network"), 0, 1);
+    local->addWidget(label(indexed("lblNet", 0), "Network"), 1, 0);
+    local->addWidget(cmbNetwork_, 1, 1);
+    local->addWidget(label(indexed("lblNet", 1), "Section"), 2, 0);
+    local->addWidget(cmbSection_, 2, 1);
+
+    frameComm_[1] = frame(indexed("FrameComm", 1), {});
+    txtPhone_ = textBox("txtPhone");
+    chkOutLine_ = check("chkOutLine", {});
+    cmbOutline_ = named("cmbOutline", new QComboBox);
+    auto *modem = new QGridLayout(frameComm_[1]);
+    modem->addWidget(label("lblPhone", "Phone no.:"), 0, 0);
+    modem->addWidget(txtPhone_, 0, 1, 1, 2);
+    modem->addWidget(chkOutLine_, 1, 0);
+    modem->addWidget(label("lblOut", "Outside line"), 1, 1);
+    modem->addWidget(cmbOutline_, 1, 2);
+
+    auto *layout = new QVBoxLayout(communication);
+    layout->addWidget(type);
+    auto *kinds = new QHBoxLayout;
+    kinds->addWidget(frameComm_[0]);
+    kinds->addWidget(frameComm_[1]);
+    layout->addLayout(kinds);
+    return communication;
+}
+
+QWidget *frmProperties::buildDevice() {
+    auto *device = frame("FrameDevice", " Device ");
+    cmbDevice_ = named("cmbDevice", new QComboBox);
+    chkSwitch_ = check("chkSwitch", "Switch");
+    auto *row = new QHBoxLayout(device);
+    row->addWidget(cmbDevice_);
+    row->addWidget(chkSwitch_);
+    return device;
+}
+
+QWidget *frmProperties::buildSerials() {
+    auto *serials = frame("FrameSerial", " Serial no. ");
+    auto *grid = new QGridLayout(serials);
+    for (int k = 1; k <= maxLoggers; ++k) {
+        lblSN_[k] = label(indexed("lblSN", k), QString("Serial No.%1 :").arg(k));
+        txtSN_[k] = textBox(indexed("txtSN", k));
+        cmdSetup_[k] = named(indexed("cmdSetup", k), new QPushButton("Setup"));
+        grid->addWidget(lblSN_[k], k, 0);
+        grid->addWidget(txtSN_[k], k, 1);
+        grid->addWidget(cmdSetup_[k], k, 2);
+        if (k > 1) {
+            lblSN_[k]->setEnabled(false);
+            txtSN_[k]->setEnabled(false);
+        }
+    }
+    return serials;
+}
+
+QWidget *frmProperties::buildDescription() {
+    auto *description = frame("FrameDescription", " Description ");
+    txtDescription_ = textBox("txtDescription");
+    auto *row = new QHBoxLayout(description);
+    row->addWidget(label("lblDescription", "Description:"));
+    row->addWidget(txtDescription_);
+    return description;
+}
+
+QWidget *frmProperties::buildSchedules() {
+    auto *schedules = frame("FrameSchedules", " Schedules ");
+    auto *grid = new QGridLayout(schedules);
+    const std::array names = {"Daily", "Weekly", "Monthly"};
+    auto *kinds = new QButtonGroup(this);
+    for (int k = 0; k < 3; ++k) {
+        QRadioButton *kind = option(indexed("optSchedules", k), names[std::size_t(k)]);
+        kind->setEnabled(k == 0);
+        kind->setChecked(k == 0);
+        kinds->addButton(kind);
+        grid->addWidget(kind, 0, k);
+    }
+    for (int i = 0; i < scheduleTimeCount; ++i) {
+        chkTime_[std::size_t(i)] = check(indexed("chkTime", i), {});
+        lblTime_[std::size_t(i)] = label(indexed("lblTime", i), {});
+        auto *slot = new QHBoxLayout;
+        slot->addWidget(chkTime_[std::size_t(i)]);
+        slot->addWidget(lblTime_[std::size_t(i)]);
+        grid->addLayout(slot, 1 + i / 2, i % 2);
+    }
+    return schedules;
+}
+
+QWidget *frmProperties::buildSaving() {
+    auto *saving = new QWidget;
+    auto *row = new QHBoxLayout(saving);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *file = frame("FrameSaving", " Saving File ");
+    optSaving_ = {option(indexed("optSaving", 0), "New"),
+                  option(indexed("optSaving", 1), "Existing")};
+    optionGroup(this, {optSaving_[0], optSaving_[1]});
+    optSaving_[0]->setChecked(true);
+    auto *grid = new QGridLayout(file);
+    grid->addWidget(optSaving_[0], 0, 0);
+    grid->addWidget(label("lblSavingNew", newFileText), 0, 1);
+    grid->addWidget(optSaving_[1], 1, 0);
+    grid->addWidget(label("lblSavingExisting", existingFileText), 1, 1);
+    grid->addWidget(named("cmdPath", new QPushButton("Browse")), 2, 0);
+    row->addWidget(file);
+
+    auto *options = new QVBoxLayout;
+    auto *time = frame("FrameTime", {});
+    chkFixTime_ = check("chkFixTime", "Fix Device clock");
+    (new QVBoxLayout(time))->addWidget(chkFixTime_);
+    frameMemory_ = frame("FrameMemory", {});
+    chkMemory_ = check("chkMemory", "Memory reset");
+    (new QVBoxLayout(frameMemory_))->addWidget(chkMemory_);
+    options->addWidget(time);
+    options->addWidget(frameMemory_);
+    row->addLayout(options);
+    return saving;
+}
+
+QWidget *frmProperties::buildForward() {
+    auto *forward = frame("FrameForward", " Forward ");
+    chkForward_ = check("chkForward", "Send data forward");
+
+    auto *settings = new QWidget;
+    auto *details = new QVBoxLayout(settings);
+    details->setContentsMargins(0, 0, 0, 0);
+    optFdType_ = {option(indexed("optFdType", 0), "Mail"), option(indexed("optFdType", 1), "FTP")};
+    fdTypeGroup_ = optionGroup(this, {optFdType_[0], optFdType_[1]});
+    auto *types = new QHBoxLayout;
+    types->addWidget(optFdType_[0]);
+    types->addWidget(optFdType_[1]);
+    details->addLayout(types);
+
+    frameMail_ = frame("FrameMail", " Mail Properties");
+    txtSMTPServer_ = textBox("txtSMTPServer");
+    txtMail_ = textBox("txtMail");
+    auto *mail = new QGridLayout(frameMail_);
+    mail->addWidget(label("lblSMTPServer", "Server :"), 0, 0);
+    mail->addWidget(txtSMTPServer_, 0, 1);
+    mail->addWidget(label("lblMail", "Mail to :"), 1, 0);
+    mail->addWidget(txtMail_, 1, 1);
+    details->addWidget(frameMail_);
+
+    frameFtp_ = frame("FrameFTP", " FTP Properties ");
+    txtAddress_ = textBox("txtAddress");
+    txtAddress_->setPlaceholderText(qText(station_.settings.ftpHost));
+    txtUser_ = textBox("txtUser");
+    txtPass_ = textBox("txtPass");
+    txtPass_->setEchoMode(QLineEdit::Password);
+    txtDirectory_ = textBox("txtDirectory");
+    txtDirectory_->setPlaceholderText(defaultRootDirectory);
+    auto *ftp = new QGridLayout(frameFtp_);
+    const std::array<std::pair<int, const char *>, 4> captions = {
+        {{0, "Host Name :"}, {2, "Username :"}, {1, "Password :"}, {3, "Root Directory :"}}};
+    const std::array<QLineEdit *, 4> boxes = {txtAddress_, txtUser_, txtPass_, txtDirectory_};
+    for (std::size_t r = 0; r < boxes.size(); ++r) {
+        ftp->addWidget(label(indexed("Label1", captions[r].first), captions[r].second), int(r), 0);
+        ftp->addWidget(boxes[r], int(r), 1);
+    }
+    details->addWidget(frameFtp_);
+    frameMail_->hide();
+    frameFtp_->hide();
+
+    // The cover lies over the settings in the same place and hides them while forwarding is off.
+    frameForwardTop_ = frame("FrameForwardTop", " Forward ");
+    frameForwardTop_->setAutoFillBackground(true);
+    auto *cover = new QVBoxLayout(frameForwardTop_);
+    cover->addWidget(label(indexed("Label3", 0), notAvailableText), 0, Qt::AlignCenter);
+    cover->addWidget(label(indexed("Label3", 1), notAvailableText), 0, Qt::AlignCenter);
+    auto *stack = new QGridLayout;
+    stack->addWidget(settings, 0, 0);
+    stack->addWidget(frameForwardTop_, 0, 0);
+    frameForwardTop_->raise();
+
+    auto *layout = new QVBoxLayout(forward);
+    layout->addWidget(chkForward_);
+    layout->addLayout(stack);
+    return forward;
+}
+
+QWidget *frmProperties::buildAlarm() {
+    auto *alarm = frame("FrameAlarm", "     Alarm based on hardware device limits ");
+    chkAlarm_ = check("chkAlarm", {});
+    optAlarm_ = {option(indexed("optAlarm", 0), "Mail"), option(indexed("optAlarm", 1), "SMS")};
+    optionGroup(this, {optAlarm_[0], optAlarm_[1]});
+    txtAlarm_ = textBox("txtAlarm");
+    auto *grid = new QGridLayout(alarm);
+    grid->addWidget(chkAlarm_, 0, 0);
+    grid->addWidget(optAlarm_[0], 0, 1);
+    grid->addWidget(optAlarm_[1], 0, 2);
+    grid->addWidget(label("lblAlarm", "Insert address:"), 1, 0);
+    grid->addWidget(txtAlarm_, 1, 1, 1, 2);
+    return alarm;
+}
+
+QWidget *frmProperties::buildCommands() {
+    auto *commands = new QWidget;
+    auto *row = new QHBoxLayout(commands);
+    row->addStretch();
+    row->addWidget(pictureButton("cmdAdd", QStyle::SP_DialogSaveButton, "Insert record", this));
+    row->addWidget(
+        pictureButton("cmdDel", QStyle::SP_TrashIcon, "Delete record from phone list", this));
+    row->addWidget(pictureButton("cmdExit", QStyle::SP_DialogCloseButton, "Exit", this));
+    return commands;
+}
+
+void frmProperties::connectReactions() {
+    connect(optCommType_[0], &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            chooseLocal();
+    });
+    connect(optCommType_[1], &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            chooseRemote();
+    });
+    connect(chkNetwork_, &QCheckBox::toggled, this, &frmProperties::networkToggled);
+    connect(chkSwitch_, &QCheckBox::toggled, this, &frmProperties::switchToggled);
+    connect(chkForward_, &QCheckBox::toggled, this, &frmProperties::forwardToggled);
+    for (QRadioButton *type : optFdType_)
+        connect(type, &QRadioButton::toggled, this, &frmProperties::forwardTypeChosen);
+    for (QRadioButton *mode : optSaving_)
+        connect(mode, &QRadioButton::clicked, this, &frmProperties::savingChosen);
+}
+
+void frmProperties::connectCommands() {
+    connect(cmdPrevious_, &QToolButton::clicked, this, [this] { page(-1); });
+    connect(cmdNext_, &QToolButton::clicked, this, [this] { page(+1); });
+    connect(findChild<QToolButton *>("cmdAdd"), &QToolButton::clicked, this,
+            &frmProperties::insertRecord);
+    connect(findChild<QToolButton *>("cmdDel"), &QToolButton::clicked, this,
+            &frmProperties::deleteRecord);
+    connect(findChild<QToolButton *>("cmdExit"), &QToolButton::clicked, this,
+            &frmProperties::close);
+    connect(findChild<QPushButton *>("cmdPath"), &QPushButton::clicked, this,
+            &frmProperties::openFolderPicker);
+    for (int k = 1; k <= maxLoggers; ++k)
+        connect(cmdSetup_[k], &QPushButton::clicked, this, [this, k] { openSetup(k); });
+}
+
+// --- reactions: the enabled and visible states follow the values ---
+
+void frmProperties::chooseLocal() {
+    frameComm_[0]->setEnabled(true);
+    frameComm_[1]->setEnabled(false);
+    chkNetwork_->setEnabled(true);
+    cmbNetwork_->setEnabled(chkNetwork_->isChecked());
+    cmbSection_->setEnabled(chkNetwork_->isChecked());
+}
+
+void frmProperties::chooseRemote() {
+    frameComm_[0]->setEnabled(false);
+    frameComm_[1]->setEnabled(true);
+    chkNetwork_->setChecked(false);
+    chkNetwork_->setEnabled(false);
+    cmbNetwork_->setCurrentIndex(0);
+    cmbSection_->setCurrentIndex(0);
+}
+
+void frmProperties::networkToggled(bool ticked) {
+    cmbNetwork_->setEnabled(ticked);
+    cmbSection_->setEnabled(ticked);
+    cmbNetwork_->setCurrentIndex(0);
+    cmbSection_->setCurrentIndex(0);
+}
+
+void frmProperties::switchToggled(bool ticked) {
+    for (int k = 2; k <= maxLoggers; ++k) {
+        lblSN_[k]->setEnabled(ticked);
+        txtSN_[k]->setEnabled(ticked);
+    }
+}
+
+void frmProperties::forwardToggled(bool ticked) {
+    frameForwardTop_->setVisible(!ticked);
+    if (!ticked) {
+        clearOptions(fdTypeGroup_);
+        frameMail_->hide();
+        frameFtp_->hide();
+    }
+}
+
+void frmProperties::forwardTypeChosen() {
+    if (optFdType_[0]->isChecked() || optFdType_[1]->isChecked()) {
+        frameMail_->setVisible(optFdType_[0]->isChecked());
+        frameFtp_->setVisible(optFdType_[1]->isChecked());
+    }
+}
+
+void frmProperties::savingChosen() {
+    const bool existing = optSaving_[1]->isChecked();
+    frameMemory_->setEnabled(!existing);
+    chkMemory_->setChecked(existing);
+}
+
+// --- record <-> controls ---
+
+void frmProperties::fillLists() {
+    fill(cmbDevice_, {deviceTypes[0], deviceTypes[1], deviceTypes[2]});
+    fill(cmbNetwork_, twoDigitNumbers(networkCount));
+    fill(cmbSection_, twoDigitNumbers(sectionCount));
+    QStringList outside{" "};
+    for (int digit = 0; digit <= 9; ++digit)
+        outside << QString::number(digit);
+    fill(cmbOutline_, outside);
+    optCommType_[0]->setChecked(true);
+    cmbNetwork_->setCurrentIndex(0);
+    cmbSection_->setCurrentIndex(0);
+}
+
+void frmProperties::loadRecord() {
+    record_ = std::clamp(station_.selectedDevice, 1, maxDevices);
+    station_.selectedDevice = record_;
+    const DeviceRecord &record = station_.devices.at(record_);
+    lblSelRow_->setText(QString::number(record_));
+    fillLists();
+    for (int i = 0; i < scheduleTimeCount; ++i) {
+        const QString time = qText(scheduleTimeText(station_.scheduleTimes, i + 1));
+        lblTime_[std::size_t(i)]->setText(time);
+        chkTime_[std::size_t(i)]->setEnabled(!time.isEmpty());
+    }
+    chkActive_->setChecked(isSet(record[field::active]));
+    txtPhone_->setText(qText(record.connection()));
+    loadCommunication(record);
+    chkOutLine_->setChecked(isSet(record[field::outsideLine]));
+    choose(cmbOutline_, record[field::outsideLineIndex]);
+    for (int k = 1; k <= maxLoggers; ++k)
+        txtSN_[k]->setText(qText(record.serialNumber(k)));
+    choose(cmbDevice_, record[field::deviceType]);
+    txtDescription_->setText(qText(record[field::description]));
+    for (int i = 0; i < scheduleTimeCount; ++i)
+        chkTime_[std::size_t(i)]->setChecked(isSet(record[field::scheduleSlot1 + i]));
+    optSaving_[isSet(record[field::savingMode]) ? 1 : 0]->setChecked(true);
+    savingChosen();
+    loadForward(record);
+    chkMemory_->setChecked(isSet(record[field::eraseMemory]));
+    chkFixTime_->setChecked(isSet(record[field::setClock]));
+    chkSwitch_->setChecked(isSet(record[field::useSwitch]));
+    txtDirectory_->setText(qText(record[field::ftpRootDirectory]));
+    chkAlarm_->setChecked(isSet(record[field::alarmEnabled]));
+    optAlarm_[isSet(record[field::alarmNotifyKind]) ? 1 : 0]->setChecked(true);
+    txtAlarm_->setText(qText(record[field::alarmAddress]));
+    txtSMTPServer_->setText(qText(record[field::smtpServer]));
+}
+
+void frmProperties::loadCommunication(const DeviceRecord &record) {
+    switch (record.connectionKind()) {
+    case ConnectionKind::local:
+        chooseLocal();
+        chkNetwork_->setChecked(false);
+        break;
+    case ConnectionKind::network:
+        chooseLocal();
+        chkNetwork_->setChecked(true);
+        cmbNetwork_->setCurrentIndex(
+            std::clamp(record.networkNumber() - 1, 0, cmbNetwork_->count() - 1));
+        cmbSection_->setCurrentIndex(
+            std::clamp(record.sectionNumber() - 1, 0, cmbSection_->count() - 1));
+        break;
+    case ConnectionKind::modem:
+        optCommType_[1]->setChecked(true);
+        break;
+    }
+}
+
+// Every forwarding box takes the record's own value, so paging never carries one device's host,
+// user or password over into the next one.
+void frmProperties::loadForward(const DeviceRecord &record) {
+    const bool forward = isSet(record[field::forwardEnabled]);
+    const bool ftp = isSet(record[field::forwardKind]);
+    chkForward_->setChecked(forward);
+    forwardToggled(forward);
+    if (forward) {
+        optFdType_[ftp ? 1 : 0]->setChecked(true);
+        forwardTypeChosen();
+    }
+    txtAddress_->setText(ftp ? qText(record[field::forwardAddress]) : QString());
+    txtMail_->setText(ftp ? QString() : qText(record[field::forwardAddress]));
+    txtUser_->setText(qText(record[field::forwardUser]));
+    txtPass_->setText(qText(record[field::forwardPassword]));
+}
+
+void frmProperties::storeInto(DeviceRecord &record) const {
+    record[field::active] = flagText(chkActive_);
+    record[field::connection] = stdText(txtPhone_->text());
+    record[field::outsideLine] = flagText(chkOutLine_);
+    record[field::outsideLineIndex] = std::to_string(cmbOutline_->currentIndex());
+    for (int k = 1; k <= maxLoggers; ++k)
+        record.serialNumber(k) = stdText(txtSN_[k]->text());
+    record[field::deviceType] = std::to_string(cmbDevice_->currentIndex());
+    record[field::description] = stdText(txtDescription_->text());
+    for (int i = 0; i < scheduleTimeCount; ++i)
+        record[field::scheduleSlot1 + i] = flagText(chkTime_[std::size_t(i)]);
+    record[field::savingMode] = optSaving_[0]->isChecked() ? "0" : "1";
+    record[field::forwardEnabled] = flagText(chkForward_);
+    const bool mail = optFdType_[0]->isChecked();
+    record[field::forwardKind] = mail ? "0" : "1";
+    record[field::forwardAddress] = stdText(mail ? txtMail_->text() : txtAddress_->text());
+    record[field::forwardUser] = stdText(txtUser_->text());
+    record[field::forwardPassword] = stdText(txtPass_->text());
+    record[field::eraseMemory] = flagText(chkMemory_);
+    record[field::setClock] = flagText(chkFixTime_);
+    record[field::useSwitch] = flagText(chkSwitch_);
+    record[field::ftpRootDirectory] = stdText(txtDirectory_->text());
+    record[field::alarmEnabled] = flagText(chkAlarm_);
+    record[field::alarmNotifyKind] = optAlarm_[0]->isChecked() ? "0" : "1";
+    record[field::alarmAddress] = stdText(txtAlarm_->text());
+    record[field::smtpServer] = stdText(txtSMTPServer_->text());
+}
+
+// --- "Insert record" ---
+
+bool frmProperties::refuse(const QString &text) {
+    station_.dialogs().message(dataErrorTitle, stdText(text), DialogButtons::ok,
+                               DialogIcon::exclamation);
+    return false;
+}
+
+bool frmProperties::checkTexts() {
+    struct Box {
+        const QLineEdit *box;
+        const char *name;
+        int limit;
+    };
+    const std::array boxes = {
+        Box{txtPhone_, "Phone no.", phoneLimit},
+        Box{txtSN_[1], "Serial No.1", serialLimit},
+        Box{txtSN_[2], "Serial No.2", serialLimit},
+        Box{txtSN_[3], "Serial No.3", serialLimit},
+        Box{txtSN_[4], "Serial No.4", serialLimit},
+        Box{txtSN_[5], "Serial No.5", serialLimit},
+        Box{txtSN_[6], "Serial No.6", serialLimit},
+        Box{txtSN_[7], "Serial No.7", serialLimit},
+        Box{txtSN_[8], "Serial No.8", serialLimit},
+        Box{txtDescription_, "Description", descriptionLimit},
+        Box{txtSMTPServer_, "Server", noLimit},
+        Box{txtMail_, "Mail to", noLimit},
+        Box{txtAddress_, "Host Name", noLimit},
+        Box{txtUser_, "Username", noLimit},
+        Box{txtPass_, "Password", noLimit},
+        Box{txtDirectory_, "Root Directory", noLimit},
+        Box{txtAlarm_, "Insert address", noLimit},
+    };
+    for (const Box &box : boxes)
+        if (const auto problem = boxProblem(box.box->text(), box.name, box.limit))
+            return refuse(qText(*problem));
+    return true;
+}
+
+// The phone field carries the communication type; false when the save must stop here.
+bool frmProperties::codeCommunication() {
+    if (optCommType_[0]->isChecked()) {
+        txtPhone_->setText(chkNetwork_->isChecked() ? networkPrefix + cmbNetwork_->currentText() +
+                                                          cmbSection_->currentText()
+                                                    : QString(localConnection));
+        return true;
+    }
+    if (trim(stdText(txtPhone_->text())).empty()) {
+        txtPhone_->clear();
+        return false;
+    }
+    CheckingData(station_).checkPhoneNumber(stdText(txtPhone_->text()));
+    return station_.validationOk;
+}
+
+bool frmProperties::checkForward() {
+    if (optFdType_[1]->isChecked()) {
+        for (QLineEdit *box : {txtAddress_, txtDirectory_})
+            if (box->text().contains('\\'))
+                box->setText(box->text().replace('\\', '/'));
+        const QString host = txtAddress_->text();
+        const QString directory = txtDirectory_->text();
+        if (host.trimmed().isEmpty() || directory.trimmed().isEmpty() ||
+            !host.startsWith(ftpHostPrefix))
+            return refuse(ftpMissingText);
+        if (!directory.startsWith('/'))
+            return refuse(rootIncorrectText);
+    } else if (optFdType_[0]->isChecked()) {
+        if (!txtMail_->text().contains('@') || !txtMail_->text().contains('.'))
+            return refuse(mailIncorrectText);
+    }
+    return true;
+}
+
+bool frmProperties::checkInput() {
+    if (!checkTexts() || !codeCommunication())
+        return false;
+    std::array<std::string, maxLoggers> serials;
+    for (int k = 1; k <= maxLoggers; ++k)
+        serials[std::size_t(k - 1)] = stdText(txtSN_[k]->text());
+    CheckingData(station_).checkSerialNumbers(serials);
+    if (!station_.validationOk)
+        return false;
+    const bool anyTime = std::any_of(chkTime_.begin(), chkTime_.end(),
+                                     [](const QCheckBox *box) { return box->isChecked(); });
+    if (chkActive_->isChecked() && !anyTime)
+        return refuse(noScheduleText);
+    return !chkForward_->isChecked() || checkForward();
+}
+
+// A new device goes into the lowest free row so the list keeps no gaps. An existing device
+// stays where it is: moved, it would leave its old record behind and be read twice.
+int frmProperties::targetSlot() {
+    if (!station_.devices.at(record_).isFree())
+        return record_;
+    const std::optional<int> free = list_.findFreeRow();
+    return free && *free < record_ ? *free : record_;
+}
+
+void frmProperties::insertRecord() {
+    if (checkInput())
+        storeRecord(targetSlot());
+}
+
+bool frmProperties::storeRecord(int slot) {
+    const DeviceRecord before = station_.devices.at(slot);
+    const int selectedBefore = station_.selectedDevice;
+    storeInto(station_.devices.at(slot));
+    station_.selectedDevice = slot;
+    if (const ConfigError error = DeviceFile(station_).saveDevice()) {
+        station_.devices.at(slot) = before;
+        station_.selectedDevice = selectedBefore;
+        station_.dialogs().message(updateTitle, notSavedText + describe(error), DialogButtons::ok,
+                                   DialogIcon::exclamation);
+        return false;
+    }
+    record_ = slot;
+    lblSelRow_->setText(QString::number(slot));
+    list_.refreshGrid();
+    DailyMarksFile marks(station_);
+    ConfigError error = marks.writeScheduledMarks(slot);
+    if (!error)
+        error = marks.loadDailyMarks();
+    if (error)
+        station_.dialogs().message(updateTitle, marksNotSavedText + describe(error),
+                                   DialogButtons::ok, DialogIcon::exclamation);
+    return true;
+}
+
+// --- "Delete record from phone list" ---
+
+void frmProperties::clearForDelete() {
+    for (QCheckBox *box :
+         {chkActive_, chkSwitch_, chkOutLine_, chkForward_, chkFixTime_, chkMemory_})
+        box->setChecked(false);
+    for (QCheckBox *box : chkTime_)
+        box->setChecked(false);
+    for (int k = 1; k <= maxLoggers; ++k)
+        txtSN_[k]->clear();
+    for (QLineEdit *box : {txtPhone_, txtDescription_, txtAddress_, txtMail_, txtPass_, txtUser_,
+                           txtDirectory_, txtSMTPServer_})
+        box->clear();
+    cmbOutline_->setCurrentIndex(0);
+    optSaving_[0]->setChecked(true);
+    savingChosen();
+    clearOptions(fdTypeGroup_);
+}
+
+void frmProperties::deleteRecord() {
+    if (station_.dialogs().message(updateTitle, deleteQuestion, DialogButtons::yesNo,
+                                   DialogIcon::question) != DialogAnswer::yes)
+        return;
+    clearForDelete();
+    DeviceRecord &record = station_.devices.at(record_);
+    const std::string folder = record[field::dataDirectory];
+    record[field::dataDirectory].clear();
+    if (!storeRecord(record_)) {
+        station_.devices.at(record_)[field::dataDirectory] = folder;
+        loadRecord();
+    }
+}
+
+// --- navigation and the dialogs it opens ---
+
+void frmProperties::page(int step) {
+    const int next = record_ + step;
+    if (next < 1 || next > maxDevices)
+        return;
+    station_.selectedDevice = next;
+    loadRecord();
+}
+
+void frmProperties::openSetup(int logger) {
+    auto *setup = new frmDeviceSetup(station_, this);
+    setup->openLogger(stdText(txtSN_[logger]->text()), record_, logger);
+}
+
+void frmProperties::openFolderPicker() {
+    station_.selectedDevice = record_;
+    if (auto *open = findChild<frmPath *>("frmPath"))
+        open->close();
+    auto *picker = new frmPath(station_, this);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    picker->show();
+}
 
 } // namespace vantrell

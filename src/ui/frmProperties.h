@@ -31,6 +31,7 @@ public:
 
     // Shows record `station.selectedDevice` (0 counts as 1).
     void loadRecord();
+    int record() const { return record_; }
 
 private:
     void buildControls();
@@ -45,6 +46,7 @@ private:
     QWidget *buildAlarm();
     QWidget *buildCommands();
     void connectReactions();
+    void connectCommands();
 
     void fillLists();
     void loadCommunication(const DeviceRecord &record);
@@ -60,9 +62,11 @@ private:
     void savingChosen();
 
     bool codeCommunication();
+    bool checkTexts();
     bool checkInput();
     bool checkForward();
-    bool refuse(const char *text);
+    bool refuse(const QString &text);
+    int targetSlot();
     void insertRecord();
     void deleteRecord();
     void clearForDelete();
@@ -75,6 +79,9 @@ private:
 
     Station &station_;
     PhoneListView &list_;
+    // The record on show. The phone list may select another row while the dialog is open; what
+    // the operator edits still goes back into the record it came from.
+    int record_ = 1;
 
     QCheckBox *chkActive_ = nullptr;
     QLabel *lblSelRow_ = nullptr;

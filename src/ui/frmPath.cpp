@@ -1,0 +1,164 @@
+#include "ui/frmPath.h"
+
+#include "config/DeviceFile.h"
+#include "config/Station.h"
+#include "general/Dialogs.h"
+#include "general/Text.h"
+#include "ui/newfolder.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *caption = "Select path";
+constexpr const char *notSavedText = "The folder could not be saved; nothing was changed.\n";
+
+QString nativePath(const QString &path) {
+    return QDir::toNativeSeparators(QDir::cleanPath(path));
+}
+
+// The root of the platform that holds `folder` (the longest one that is a prefix of it).
+QString rootOf(const QString &folder) {
+    QString best = QDir::rootPath();
+    for (const QFileInfo &drive : QDir::drives()) {
+        const QString root = drive.absoluteFilePath();
+        if (folder.startsWith(root, Qt::CaseInsensitive) && root.size() > best.size())
+            best = root;
+    }
+    return best;
+}
+
+} // namespace
+
+frmPath::frmPath(Station &station, QWidget *parent)
+    : QDialog(parent), station_(station),
+      record_(std::clamp(station.selectedDevice, 1, maxDevices)) {
+    setObjectName("frmPath");
+    setWindowTitle(caption);
+    buildControls();
+    restart();
+}
+
+void frmPath::buildControls() {
+    drive1_ = new QComboBox;
+    drive1_->setObjectName("Drive1");
+    for (const QFileInfo &drive : QDir::drives())
+        drive1_->addItem(nativePath(drive.absoluteFilePath()), drive.absoluteFilePath());
+
+    model_ = new QFileSystemModel(this);
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    dir1_ = new QTreeView;
+    dir1_->setObjectName("Dir1");
+    dir1_->setModel(model_);
+    for (int column = 1; column < model_->columnCount(); ++column)
+        dir1_->hideColumn(column);
+    dir1_->header()->hide();
+
+    lblPath_ = new QLabel;
+    lblPath_->setObjectName("lblPath");
+    auto *save = new QPushButton("Save");
+    save->setObjectName("btnsave");
+    auto *make = new QPushButton("New");
+    make->setObjectName("btnmkdir");
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(make);
+    buttons->addWidget(save);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(drive1_);
+    layout->addWidget(dir1_, 1);
+    layout->addWidget(lblPath_);
+    layout->addLayout(buttons);
+    resize(360, 420);
+
+    connect(drive1_, &QComboBox::activated, this, &frmPath::driveChosen);
+    connect(dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    chooseFolder(model_->filePath(current));
+            });
+    connect(save, &QPushButton::clicked, this, &frmPath::saveClicked);
+    connect(make, &QPushButton::clicked, this, &frmPath::newClicked);
+}
+
+// The stored folder when it is still there; otherwise the nearest folder above it that is, and
+// the home folder when nothing is stored or nothing of it is left.
+QString frmPath::startFolder() const {
+    const std::string stored = trim(station_.devices.at(record_)[field::dataDirectory]);
+    if (stored.empty())
+        return QDir::homePath();
+    QDir folder(QDir::fromNativeSeparators(QString::fromStdString(stored)));
+    while (!folder.exists())
+        if (!folder.cdUp())
+            return QDir::homePath();
+    return folder.absolutePath();
+}
+
+void frmPath::restart() {
+    const QString start = startFolder();
+    showRoot(rootOf(start));
+    chooseFolder(start);
+    const QModelIndex shown = model_->index(start);
+    dir1_->setCurrentIndex(shown);
+    dir1_->scrollTo(shown);
+}
+
+void frmPath::showRoot(const QString &root) {
+    root_ = root;
+    drive1_->setCurrentIndex(std::max(0, drive1_->findData(root)));
+    model_->setRootPath(root);
+    dir1_->setRootIndex(model_->index(root));
+}
+
+void frmPath::chooseFolder(const QString &folder) {
+    folder_ = nativePath(folder);
+    lblPath_->setText(folder_);
+}
+
+// A root that cannot be read (a drive without a medium) leaves everything as it was.
+void frmPath::driveChosen(int index) {
+    const QString root = drive1_->itemData(index).toString();
+    if (!QDir(root).isReadable()) {
+        drive1_->setCurrentIndex(std::max(0, drive1_->findData(root_)));
+        return;
+    }
+    showRoot(root);
+    chooseFolder(root);
+}
+
+void frmPath::saveClicked() {
+    std::string &path = station_.devices.at(record_)[field::dataDirectory];
+    const std::string before = path;
+    path = folder_.toStdString();
+    station_.selectedDevice = record_;
+    if (const ConfigError error = DeviceFile(station_).saveDataFolder()) {
+        path = before;
+        station_.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
+                                   DialogIcon::exclamation);
+        return;
+    }
+    close();
+}
+
+void frmPath::newClicked() {
+    auto *dialog = new newfolder(station_, folder_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &newfolder::created, this, &frmPath::restart);
+    dialog->show();
+}
+
+} // namespace vantrell
