@@ -27,8 +27,8 @@ constexpr const char *cannotSaveText = "The phone book was not saved.\n";
 // International numbers have at most 15 digits; the rest leaves room for "+" and blanks.
 constexpr int phoneLength = 20;
 
-std::string phoneLabel(int entry) {
-    return "Phone no " + std::to_string(entry) + ":";
+std::string phoneName(int entry) {
+    return "Phone no " + std::to_string(entry);
 }
 
 QString qtext(const std::string &text) {
@@ -52,7 +52,7 @@ frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent),
     frame->setObjectName("Frame1");
     auto *grid = new QGridLayout(frame);
     for (int entry = 1; entry <= phonebookSize; ++entry) {
-        auto *label = new QLabel(qtext(phoneLabel(entry)), frame);
+        auto *label = new QLabel(qtext(phoneName(entry) + ":"), frame);
         label->setObjectName(QString("lblPhone_%1").arg(entry));
         QLineEdit *box = new QLineEdit(frame);
         box->setObjectName(QString("txtPhone_%1").arg(entry));
@@ -93,7 +93,7 @@ void frmPhonebook::openPhonebook() {
 bool frmPhonebook::inputAccepted() const {
     for (int entry = 1; entry <= phonebookSize; ++entry) {
         const QLineEdit *box = txtPhone_.at(static_cast<std::size_t>(entry - 1));
-        if (const auto problem = boxProblem(box->text(), phoneLabel(entry), phoneLength)) {
+        if (const auto problem = boxProblem(box->text(), phoneName(entry), phoneLength)) {
             station_.dialogs().message(dataErrorTitle, *problem, DialogButtons::ok,
                                        DialogIcon::exclamation);
             return false;

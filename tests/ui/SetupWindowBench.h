@@ -1,0 +1,77 @@
+// What the tests of the setup and phone book windows share: a station over a fresh
+// configuration folder with the templates installed, the window system's close box, and a disk
+// that takes no more bytes.
+#pragma once
+
+#include "config/Templates.h"
+#include "support/StationBench.h"
+#include "support/TempFolder.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QWidget>
+#include <QtTest/qtestspontaneevent.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+
+namespace vantrell::testing {
+
+struct SetupWindowBench {
+    SetupWindowBench() { EXPECT_TRUE(installTemplates(folder.path()).failures.empty()); }
+
+    std::filesystem::path file(const std::string &name) const { return folder.path() / name; }
+    static std::string bytesOf(const std::filesystem::path &file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    TempFolder folder;
+    StationBench bench{{2026, 2, 3, 9, 5, 0}, folder.path()};
+    Station &station = bench.station;
+};
+
+// The close box of the title bar: a close the operator asked for. A window that accepts it
+// closes as after any other close.
+inline void clickCloseBox(QWidget *window) {
+    QCloseEvent event;
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    // sendEvent() would mark the event as the program's own.
+    QCoreApplication::instance()->notify(window, &event);
+    if (event.isAccepted())
+        window->close();
+}
+
+// Windows that delete themselves on close are gone after this.
+inline void deleteClosedWindows() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// While it lives, no file grows past a few bytes: every save fails as on a full or read-only
+// disk, also for a test run by root, whom file permissions do not stop.
+class FullDisk {
+public:
+    FullDisk() {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit tiny = saved_;
+        tiny.rlim_cur = 16;
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FullDisk() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FullDisk(const FullDisk &) = delete;
+    FullDisk &operator=(const FullDisk &) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+} // namespace vantrell::testing
