@@ -3,12 +3,15 @@
 // that takes no more bytes.
 #pragma once
 
+#include "config/SetupFiles.h"
 #include "config/Templates.h"
 #include "support/StationBench.h"
 #include "support/TempFolder.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QWidget>
 #include <QtTest/qtestspontaneevent.h>
 
@@ -17,6 +20,7 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sys/resource.h>
 
 namespace vantrell::testing {
