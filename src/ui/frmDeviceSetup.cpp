@@ -40,7 +40,8 @@ constexpr const char *minimumCaption = "Minimum";
 constexpr const char *maximumCaption = "Maximum";
 constexpr const char *phonesTip = "Phonebook";
 constexpr const char *exitTip = "Exit";
-constexpr int decimalPlaces = 5; // the list offers "0" ... "5"
+constexpr int decimalPlaces = 5;  // the list offers "0" ... "5"
+constexpr int intervalWidth = 80; // pixels: a count of a few digits
 
 constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *cannotOpenText = "The device setup cannot be opened.\n";
@@ -143,6 +144,7 @@ QWidget *frmDeviceSetup::buildInterval() {
     auto *frame = named(new QGroupBox(intervalFrameCaption, this), "FrameInterval");
     auto *row = new QHBoxLayout(frame);
     txtInterval_ = named(new QLineEdit(frame), "txtInterval");
+    txtInterval_->setMaximumWidth(intervalWidth);
     auto *label = named(new QLabel(intervalCaption, frame), "lblInterval");
     label->setBuddy(txtInterval_);
     row->addWidget(label);
