@@ -154,9 +154,17 @@ void Connect::connectSwitch() {
 // An answer too short to carry the module digits, or with something else there, says no more
 // about the station than an empty one: the switch is not usable and the flags stay as they are.
 bool Connect::decodeModuleFlags() {
-    const std::string &reply = station_.link.reply;
-    if (reply.size() < lowModulesAt)
+    const std::optional<unsigned> modules = decodeModuleDigits(station_.link.reply);
+    if (!modules)
         return false;
+    for (int module = 1; module <= 8; ++module)
+        station_.session.mncFlags[module] = (*modules >> (module - 1)) & 1;
+    return true;
+}
+
+std::optional<unsigned> decodeModuleDigits(std::string_view reply) {
+    if (reply.size() < lowModulesAt)
+        return std::nullopt;
     const auto digit = [](char c) -> int {
         if (c >= '0' && c <= '9')
             return c - '0';
@@ -167,12 +175,8 @@ bool Connect::decodeModuleFlags() {
     const int high = digit(reply[highModulesAt - 1]);
     const int low = digit(reply[lowModulesAt - 1]);
     if (high < 0 || low < 0)
-        return false;
-    for (int bit = 0; bit < 4; ++bit) {
-        station_.session.mncFlags[1 + bit] = (low >> bit) & 1;
-        station_.session.mncFlags[5 + bit] = (high >> bit) & 1;
-    }
-    return true;
+        return std::nullopt;
+    return unsigned(high * 16 + low);
 }
 
 void Connect::disconnectSwitch() {

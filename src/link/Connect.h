@@ -8,7 +8,9 @@
 #include "link/Modem.h"
 #include "link/Serial.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vantrell {
 
@@ -49,6 +51,11 @@ inline constexpr const char *switchSilent = "S";
 inline constexpr const char *switchStatusEmpty = "T";
 inline constexpr const char *parametersUnreadable = "L";
 } // namespace status
+
+// The modules a switch's status answer reports present, one bit each (bit 0 module 1 ... bit 7
+// module 8); nothing when the answer is too short to carry the two digits or has something else
+// there.
+[[nodiscard]] std::optional<unsigned> decodeModuleDigits(std::string_view reply);
 
 class Connect {
 public:
