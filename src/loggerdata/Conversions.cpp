@@ -333,7 +333,8 @@ void computeScaling(LoggerParameters &p) {
 }
 
 std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
-    if (reply.size() < parameterBlockLength || trim(reply).empty())
+    // Whatever the line added after the block says nothing about the block itself.
+    if (reply.size() < parameterBlockLength || trim(reply.substr(0, parameterBlockLength)).empty())
         return std::nullopt;
     DecodedParameters out;
     LoggerParameters &p = out.parameters;

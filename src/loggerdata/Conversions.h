@@ -69,7 +69,8 @@ struct DecodedParameters {
 // Length of a complete parameter block.
 inline constexpr std::size_t parameterBlockLength = 151;
 
-// Decodes a parameter block answer; nothing when it is blank or shorter than a full block.
+// Decodes a parameter block answer; nothing when it is shorter than a full block or the block
+// is blank.
 std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply);
 
 class Conversions {

@@ -27,6 +27,7 @@ constexpr double recordSilenceLimit = 5.0;
 // Sampling codes 0, 1, 2 are 10, 20 and 30 seconds: several records share a minute.
 constexpr int fastSamplingCodes = 3;
 constexpr int secondsStepPerCode = 10;
+constexpr int secondsPerMinute = 60;
 // The request addresses records with four hex digits.
 constexpr std::size_t maxRequestable = 0xFFFF;
 
@@ -137,8 +138,13 @@ Reading RecordDecoder::decode(std::string_view record) {
 
 unsigned RecordDecoder::secondsFor(int minute) {
     int seconds = 0;
-    if (parameters_.samplingCode < fastSamplingCodes && !first_ && minute == previousMinute_)
-        seconds = previousSeconds_ + secondsStepPerCode * (parameters_.samplingCode + 1);
+    if (parameters_.samplingCode < fastSamplingCodes && !first_ && minute == previousMinute_) {
+        // A memory that repeats a minute more often than the minute has samplings (a clock set
+        // back, a record stored twice) stays on the minute's last one instead of counting past
+        // the minute and out of the two-digit time.
+        const int step = secondsStepPerCode * (parameters_.samplingCode + 1);
+        seconds = std::min(previousSeconds_ + step, secondsPerMinute - step);
+    }
     previousMinute_ = minute;
     previousSeconds_ = seconds;
     first_ = false;

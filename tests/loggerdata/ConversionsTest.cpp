@@ -138,6 +138,20 @@ TEST(Conversions, ParameterBlockDecodes) {
     EXPECT_EQ(summary(p.channels[4]), "10 bar|Pres | 9 -1 +58.880 +58.880") << "decimals 7";
 }
 
+TEST(Conversions, AnswersThatAreNoParameterBlock) {
+    const struct {
+        const char *legend;
+        std::string reply;
+    } cases[] = {
+        {"no answer", ""},
+        {"one character short", fourChannels().bytes.substr(0, 150)},
+        {"a blank block", std::string(151, ' ')},
+        {"a blank block with noise after it", std::string(151, ' ') + "KV12345678"},
+    };
+    for (const auto &c : cases)
+        EXPECT_FALSE(decodeParameterBlock(c.reply)) << c.legend;
+}
+
 TEST(Conversions, ParameterBlockAtItsEdges) {
     using Check = std::function<bool(const LoggerParameters &)>;
     const struct {
