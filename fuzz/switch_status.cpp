@@ -1,0 +1,105 @@
+// The switch's status answer: as a pure decoding (the module digits where the switch puts them,
+// or nothing), and through the whole switch connection on a simulated line, where the answer
+// to "B00" is the input and the module flags or the failure must follow from it alone.
+#include "FuzzStation.h"
+
+#include "link/Connect.h"
+
+#include <optional>
+
+namespace {
+
+using namespace vantrell;
+using fuzz::require;
+
+constexpr std::size_t highDigitAt = 43;
+constexpr std::size_t lowDigitAt = 44;
+constexpr char wakeSwitchCode = char(0x91);
+constexpr char switchAttentionCode = char(0x82);
+constexpr std::string_view statusCommand = "B00\r";
+// Shorter than the most the exchange keeps of an answer, so that the whole status always
+// arrives in one exchange.
+constexpr std::size_t longestStatus = 1000;
+
+std::optional<unsigned> hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return unsigned(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return unsigned(c - 'A' + 10);
+    return std::nullopt;
+}
+
+void checkPureDecoding(std::string_view reply) {
+    const std::optional<unsigned> modules = decodeModuleDigits(reply);
+    if (reply.size() < lowDigitAt) {
+        require(!modules, "a short answer reports no modules");
+        return;
+    }
+    const auto high = hexDigit(reply[highDigitAt - 1]);
+    const auto low = hexDigit(reply[lowDigitAt - 1]);
+    require(modules.has_value() == (high && low), "modules come from two hex digits only");
+    if (modules)
+        require(*modules == *high * 16 + *low, "the digits give the modules");
+}
+
+// A switch that wakes, gives its attention and answers the status command with `status`.
+class StatusSwitch final : public sim::Device {
+public:
+    explicit StatusSwitch(std::string status) : status_(std::move(status)) {}
+
+    void receive(unsigned char byte) override {
+        const char c = char(byte);
+        if (c == wakeSwitchCode) {
+            answer("@");
+        } else if (c == switchAttentionCode) {
+            heard_.clear();
+            answer("!");
+        } else {
+            heard_ += c;
+            if (heard_ == statusCommand)
+                answer(status_ + "\r");
+        }
+    }
+
+private:
+    std::string status_;
+    std::string heard_;
+};
+
+class NoLoggerSteps final : public LoggerSteps {
+public:
+    void decodeParameters() override {}
+    void setLoggerClock() override {}
+};
+
+void checkSwitchConnection(std::string_view status) {
+    fuzz::FuzzStation bench;
+    StatusSwitch device{std::string(status)};
+    bench.port.attach(device);
+    NoLoggerSteps steps;
+    Connect connect(bench.station, steps);
+    const std::array<int, 9> before = bench.station.session.mncFlags;
+    connect.connectSwitch();
+
+    const std::string_view kept = status.substr(0, status.find('\r'));
+    const std::optional<unsigned> modules = decodeModuleDigits(kept);
+    const SessionState &session = bench.station.session;
+    require(session.stepFailed == !modules, "the switch is usable exactly when it reports modules");
+    require(!bench.port.isOpen(), "the port is left closed");
+    if (!modules) {
+        require(session.mncFlags == before, "a failed status read leaves the flags alone");
+        return;
+    }
+    for (int module = 1; module <= 8; ++module)
+        require(session.mncFlags[module] == int((*modules >> (module - 1)) & 1),
+                "each module flag is its bit");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::string_view reply = fuzz::asText(data, size);
+    checkPureDecoding(reply);
+    checkSwitchConnection(reply.substr(0, longestStatus));
+    return 0;
+}
