@@ -101,11 +101,15 @@ QString frmPath::startFolder() const {
     const std::string stored = trim(station_.devices.at(record_)[field::dataDirectory]);
     if (stored.empty())
         return QDir::homePath();
-    QDir folder(QDir::fromNativeSeparators(QString::fromStdString(stored)));
-    while (!folder.exists())
-        if (!folder.cdUp())
+    QString folder = QDir::cleanPath(
+        QFileInfo(QDir::fromNativeSeparators(QString::fromStdString(stored))).absoluteFilePath());
+    while (!QFileInfo(folder).isDir()) {
+        const QString above = QFileInfo(folder).path();
+        if (above == folder)
             return QDir::homePath();
-    return folder.absolutePath();
+        folder = above;
+    }
+    return folder;
 }
 
 void frmPath::restart() {

@@ -70,8 +70,13 @@ template <typename Widget> Widget *named(const QString &name, Widget *widget) {
 QLabel *label(const QString &name, const QString &text) {
     return named(name, new QLabel(text));
 }
+// A box without a caption of its own (its label stands beside it) is only as wide as its mark,
+// so a click beside the mark does not count as a click on it.
 QCheckBox *check(const QString &name, const QString &text) {
-    return named(name, new QCheckBox(text));
+    auto *box = named(name, new QCheckBox(text));
+    if (text.isEmpty())
+        box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    return box;
 }
 QRadioButton *option(const QString &name, const QString &text) {
     return named(name, new QRadioButton(text));

@@ -1,0 +1,169 @@
+// The folder picker and the new-folder dialog over real folders of a temporary tree.
+#include "ui/frmPath.h"
+#include "ui/newfolder.h"
+
+#include "config/DeviceFile.h"
+#include "config/Templates.h"
+#include "support/StationBench.h"
+#include "support/TempFolder.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+namespace vantrell::testing {
+namespace {
+
+QString native(const std::filesystem::path &path) {
+    return QDir::toNativeSeparators(QString::fromStdString(path.string()));
+}
+
+struct FolderBench {
+    FolderBench() {
+        EXPECT_TRUE(installTemplates(config.path()).failures.empty());
+        EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
+        std::filesystem::create_directories(data.path() / "existing");
+        station.selectedDevice = 2;
+    }
+
+    std::unique_ptr<frmPath> openPicker(const std::string &savingPath) {
+        station.devices.at(2)[field::dataDirectory] = savingPath;
+        auto picker = std::make_unique<frmPath>(station, nullptr);
+        picker->show();
+        return picker;
+    }
+    QString shownPath(const frmPath &picker) const {
+        return picker.findChild<QLabel *>("lblPath")->text();
+    }
+
+    TempFolder config;
+    TempFolder data;
+    StationBench bench{{2026, 2, 3, 9, 5, 0}, config.path()};
+    Station &station = bench.station;
+};
+
+TEST(FolderPicker, StartsInTheSavingPathOrTheNearestFolderThatIsLeftOrHome) {
+    struct Case {
+        const char *legend;
+        std::string savingPath;
+        QString shown;
+    };
+    FolderBench b;
+    const std::filesystem::path existing = b.data.path() / "existing";
+    for (const Case &c : {
+             Case{"no saving path: the home folder", "",
+                  QDir::toNativeSeparators(QDir::homePath())},
+             Case{"blanks only: the home folder", "   ",
+                  QDir::toNativeSeparators(QDir::homePath())},
+             Case{"a folder that exists", existing.string(), native(existing)},
+             Case{"a folder gone since: the nearest one left",
+                  (existing / "gone" / "deeper").string(), native(existing)},
+         }) {
+        auto picker = b.openPicker(c.savingPath);
+        EXPECT_EQ(b.shownPath(*picker), c.shown) << c.legend;
+        EXPECT_GE(picker->findChild<QComboBox *>("Drive1")->count(), 1) << c.legend;
+    }
+}
+
+TEST(FolderPicker, SaveStoresTheChosenFolderAsTheRecordsSavingPath) {
+    FolderBench b;
+    auto picker = b.openPicker("");
+    auto *tree = picker->findChild<QTreeView *>("Dir1");
+    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+    const std::filesystem::path chosen = b.data.path() / "existing";
+    tree->setCurrentIndex(model->index(QString::fromStdString(chosen.string())));
+    ASSERT_EQ(b.shownPath(*picker), native(chosen));
+
+    QTest::mouseClick(picker->findChild<QPushButton *>("btnsave"), Qt::LeftButton);
+
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], chosen.string());
+    StationBench next({2026, 2, 3, 9, 5, 0}, b.config.path());
+    EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
+    EXPECT_EQ(next.station.devices.at(2)[field::dataDirectory], chosen.string());
+    EXPECT_TRUE(b.bench.dialogs.shown().empty());
+}
+
+TEST(FolderPicker, ASaveThatFailsKeepsTheOldPathAndThePickerOpen) {
+    FolderBench b;
+    auto picker = b.openPicker("/srv/old");
+    std::filesystem::remove(b.config.path() / "prop.xml");
+
+    QTest::mouseClick(picker->findChild<QPushButton *>("btnsave"), Qt::LeftButton);
+
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], "/srv/old");
+    ASSERT_EQ(b.bench.dialogs.shown().size(), 1u);
+    EXPECT_EQ(b.bench.dialogs.shown()[0].title, "Select path");
+}
+
+TEST(NewFolder, RefusesMissingAndUnusableNamesAndCreatesTheRest) {
+    struct Case {
+        const char *legend;
+        QString name;
+        const char *message; // nullptr: created
+        const char *created;
+    };
+    for (const Case &c : {
+             Case{"blanks only", "   ", "Folder name missing", nullptr},
+             Case{"empty", "", "Folder name missing", nullptr},
+             Case{"a folder that exists", "existing", "Folder name is not valid", nullptr},
+             Case{"a path, not a name", "a/b", "Folder name is not valid", nullptr},
+             Case{"the parent itself", "..", "Folder name is not valid", nullptr},
+             Case{"a pasted line break", "in\nbox", "Folder name is not valid", nullptr},
+             Case{"a new name, blanks around it dropped", "  fresh ", nullptr, "fresh"},
+         }) {
+        FolderBench b;
+        newfolder dialog(b.station, native(b.data.path()), nullptr);
+        dialog.show();
+        QSignalSpy created(&dialog, &newfolder::created);
+        EXPECT_EQ(dialog.findChild<QLabel *>("Label2")->text(), native(b.data.path()));
+        EXPECT_EQ(dialog.findChild<QLineEdit *>("Text1")->text(), "New Folder");
+        dialog.findChild<QLineEdit *>("Text1")->setText(c.name);
+
+        QTest::mouseClick(dialog.findChild<QPushButton *>("btnok"), Qt::LeftButton);
+
+        if (c.message) {
+            ASSERT_EQ(b.bench.dialogs.shown().size(), 1u) << c.legend;
+            EXPECT_EQ(b.bench.dialogs.shown()[0].title, "New Folder") << c.legend;
+            EXPECT_EQ(b.bench.dialogs.shown()[0].text, c.message) << c.legend;
+            EXPECT_EQ(b.bench.dialogs.shown()[0].icon, DialogIcon::exclamation) << c.legend;
+            EXPECT_TRUE(dialog.isVisible()) << c.legend;
+            EXPECT_EQ(created.count(), 0) << c.legend;
+        } else {
+            EXPECT_TRUE(b.bench.dialogs.shown().empty()) << c.legend;
+            EXPECT_TRUE(std::filesystem::is_directory(b.data.path() / c.created)) << c.legend;
+            EXPECT_FALSE(dialog.isVisible()) << c.legend;
+            EXPECT_EQ(created.count(), 1) << c.legend;
+        }
+    }
+}
+
+TEST(NewFolder, ACreatedFolderTakesThePickerBackToItsStart) {
+    FolderBench b;
+    auto picker = b.openPicker("");
+    const QString start = b.shownPath(*picker);
+    auto *tree = picker->findChild<QTreeView *>("Dir1");
+    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+    tree->setCurrentIndex(model->index(QString::fromStdString(b.data.path().string())));
+
+    QTest::mouseClick(picker->findChild<QPushButton *>("btnmkdir"), Qt::LeftButton);
+    auto *dialog = picker->findChild<newfolder *>("newfolder");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QLabel *>("Label2")->text(), native(b.data.path()));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("btnok"), Qt::LeftButton);
+
+    EXPECT_TRUE(std::filesystem::is_directory(b.data.path() / "New Folder"));
+    EXPECT_EQ(b.shownPath(*picker), start);
+}
+
+} // namespace
+} // namespace vantrell::testing
