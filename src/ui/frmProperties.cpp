@@ -14,16 +14,12 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <limits>
@@ -43,12 +39,7 @@ constexpr const char *deleteQuestion = "Are you sure you want to delete this rec
 constexpr const char *notSavedText = "The record could not be saved; nothing was changed.\n";
 constexpr const char *marksNotSavedText =
     "The record was saved, but its schedule marks could not be written.\n";
-constexpr const char *defaultRootDirectory = "/ForwardData";
 constexpr const char *ftpHostPrefix = "ftp.";
-constexpr const char *notAvailableText = "This section is not available ";
-constexpr const char *newFileText =
-    "Saving data each time creating a new file in format xxxxddmmyy.txt";
-constexpr const char *existingFileText = "Saving data to an already existing file";
 
 constexpr std::array deviceTypes = {"ZU-MAR", "KORVANE", "OBREL"};
 constexpr int networkCount = 4;
@@ -57,51 +48,6 @@ constexpr int phoneLimit = 20;
 constexpr int serialLimit = 10;
 constexpr int descriptionLimit = 50;
 constexpr int noLimit = std::numeric_limits<int>::max();
-
-QString indexed(const char *name, int index) {
-    return QString("%1_%2").arg(name).arg(index);
-}
-
-template <typename Widget> Widget *named(const QString &name, Widget *widget) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QLabel *label(const QString &name, const QString &text) {
-    return named(name, new QLabel(text));
-}
-// A box without a caption of its own (its label stands beside it) is only as wide as its mark,
-// so a click beside the mark does not count as a click on it.
-QCheckBox *check(const QString &name, const QString &text) {
-    auto *box = named(name, new QCheckBox(text));
-    if (text.isEmpty())
-        box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    return box;
-}
-QRadioButton *option(const QString &name, const QString &text) {
-    return named(name, new QRadioButton(text));
-}
-QGroupBox *frame(const QString &name, const QString &title) {
-    return named(name, new QGroupBox(title));
-}
-QLineEdit *textBox(const QString &name) {
-    return named(name, new QLineEdit);
-}
-QToolButton *pictureButton(const QString &name, QStyle::StandardPixmap picture, const QString &tip,
-                           QWidget *owner) {
-    auto *button = named(name, new QToolButton);
-    button->setIcon(owner->style()->standardIcon(picture));
-    button->setIconSize(QSize(32, 32));
-    button->setToolTip(tip);
-    return button;
-}
-
-QButtonGroup *optionGroup(QWidget *owner, std::initializer_list<QRadioButton *> options) {
-    auto *group = new QButtonGroup(owner);
-    for (QRadioButton *o : options)
-        group->addButton(o);
-    return group;
-}
 
 // An option pair with neither option chosen: Qt keeps one chosen in an exclusive group.
 void clearOptions(QButtonGroup *group) {
@@ -152,266 +98,6 @@ frmProperties::frmProperties(Station &station, PhoneListView &list, QWidget *par
     connectReactions();
     connectCommands();
     loadRecord();
-}
-
-void frmProperties::buildControls() {
-    auto *left = new QVBoxLayout;
-    left->addWidget(buildTop());
-    left->addWidget(buildCommunication());
-    left->addWidget(buildDevice());
-    left->addWidget(buildSerials());
-    left->addStretch();
-    auto *right = new QVBoxLayout;
-    right->addWidget(buildDescription());
-    right->addWidget(buildSchedules());
-    right->addWidget(buildSaving());
-    right->addWidget(buildForward());
-    right->addWidget(buildAlarm());
-    right->addStretch();
-    auto *columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
-    auto *whole = new QVBoxLayout(this);
-    whole->addLayout(columns);
-    whole->addWidget(buildCommands());
-}
-
-QWidget *frmProperties::buildTop() {
-    auto *top = new QWidget;
-    auto *row = new QHBoxLayout(top);
-    row->setContentsMargins(0, 0, 0, 0);
-    chkActive_ = check("chkActive", "Active");
-    lblSelRow_ = label("lblSelRow", {});
-    cmdPrevious_ = named("cmdPrevious", new QToolButton);
-    cmdPrevious_->setText("<");
-    cmdNext_ = named("cmdNext", new QToolButton);
-    cmdNext_->setText(">");
-    row->addWidget(chkActive_);
-    row->addStretch();
-    row->addWidget(label("Label5", "Record number"));
-    row->addWidget(lblSelRow_);
-    row->addWidget(cmdPrevious_);
-    row->addWidget(cmdNext_);
-    return top;
-}
-
-QWidget *frmProperties::buildCommunication() {
-    auto *communication = frame("FrameCommunication", " Communication ");
-    auto *type = frame("FrameType", " Type ");
-    optCommType_ = {option(indexed("optCommType", 0), "Local "),
-                    option(indexed("optCommType", 1), "Remote")};
-    auto *typeRow = new QHBoxLayout(type);
-    typeRow->addWidget(optCommType_[0]);
-    typeRow->addWidget(optCommType_[1]);
-    optionGroup(this, {optCommType_[0], optCommType_[1]});
-
-    frameComm_[0] = frame(indexed("FrameComm", 0), {});
-    chkNetwork_ = check("chkNetwork", {});
-    cmbNetwork_ = named("cmbNetwork", new QComboBox);
-    cmbSection_ = named("cmbSection", new QComboBox);
-    auto *local = new QGridLayout(frameComm_[0]);
-    local->addWidget(chkNetwork_, 0, 0);
-    local->addWidget(label("lblNetwork", "Network"), 0, 1);
-    local->addWidget(label(indexed("lblNet", 0), "Network"), 1, 0);
-    local->addWidget(cmbNetwork_, 1, 1);
-    local->addWidget(label(indexed("lblNet", 1), "Section"), 2, 0);
-    local->addWidget(cmbSection_, 2, 1);
-
-    frameComm_[1] = frame(indexed("FrameComm", 1), {});
-    txtPhone_ = textBox("txtPhone");
-    chkOutLine_ = check("chkOutLine", {});
-    cmbOutline_ = named("cmbOutline", new QComboBox);
-    auto *modem = new QGridLayout(frameComm_[1]);
-    modem->addWidget(label("lblPhone", "Phone no.:"), 0, 0);
-    modem->addWidget(txtPhone_, 0, 1, 1, 2);
-    modem->addWidget(chkOutLine_, 1, 0);
-    modem->addWidget(label("lblOut", "Outside line"), 1, 1);
-    modem->addWidget(cmbOutline_, 1, 2);
-
-    auto *layout = new QVBoxLayout(communication);
-    layout->addWidget(type);
-    auto *kinds = new QHBoxLayout;
-    kinds->addWidget(frameComm_[0]);
-    kinds->addWidget(frameComm_[1]);
-    layout->addLayout(kinds);
-    return communication;
-}
-
-QWidget *frmProperties::buildDevice() {
-    auto *device = frame("FrameDevice", " Device ");
-    cmbDevice_ = named("cmbDevice", new QComboBox);
-    chkSwitch_ = check("chkSwitch", "Switch");
-    auto *row = new QHBoxLayout(device);
-    row->addWidget(cmbDevice_);
-    row->addWidget(chkSwitch_);
-    return device;
-}
-
-QWidget *frmProperties::buildSerials() {
-    auto *serials = frame("FrameSerial", " Serial no. ");
-    auto *grid = new QGridLayout(serials);
-    for (int k = 1; k <= maxLoggers; ++k) {
-        lblSN_[k] = label(indexed("lblSN", k), QString("Serial No.%1 :").arg(k));
-        txtSN_[k] = textBox(indexed("txtSN", k));
-        cmdSetup_[k] = named(indexed("cmdSetup", k), new QPushButton("Setup"));
-        grid->addWidget(lblSN_[k], k, 0);
-        grid->addWidget(txtSN_[k], k, 1);
-        grid->addWidget(cmdSetup_[k], k, 2);
-        if (k > 1) {
-            lblSN_[k]->setEnabled(false);
-            txtSN_[k]->setEnabled(false);
-        }
-    }
-    return serials;
-}
-
-QWidget *frmProperties::buildDescription() {
-    auto *description = frame("FrameDescription", " Description ");
-    txtDescription_ = textBox("txtDescription");
-    auto *row = new QHBoxLayout(description);
-    row->addWidget(label("lblDescription", "Description:"));
-    row->addWidget(txtDescription_);
-    return description;
-}
-
-QWidget *frmProperties::buildSchedules() {
-    auto *schedules = frame("FrameSchedules", " Schedules ");
-    auto *grid = new QGridLayout(schedules);
-    const std::array names = {"Daily", "Weekly", "Monthly"};
-    auto *kinds = new QButtonGroup(this);
-    for (int k = 0; k < 3; ++k) {
-        QRadioButton *kind = option(indexed("optSchedules", k), names[std::size_t(k)]);
-        kind->setEnabled(k == 0);
-        kind->setChecked(k == 0);
-        kinds->addButton(kind);
-        grid->addWidget(kind, 0, k);
-    }
-    for (int i = 0; i < scheduleTimeCount; ++i) {
-        chkTime_[std::size_t(i)] = check(indexed("chkTime", i), {});
-        lblTime_[std::size_t(i)] = label(indexed("lblTime", i), {});
-        auto *slot = new QHBoxLayout;
-        slot->addWidget(chkTime_[std::size_t(i)]);
-        slot->addWidget(lblTime_[std::size_t(i)]);
-        grid->addLayout(slot, 1 + i / 2, i % 2);
-    }
-    return schedules;
-}
-
-QWidget *frmProperties::buildSaving() {
-    auto *saving = new QWidget;
-    auto *row = new QHBoxLayout(saving);
-    row->setContentsMargins(0, 0, 0, 0);
-    auto *file = frame("FrameSaving", " Saving File ");
-    optSaving_ = {option(indexed("optSaving", 0), "New"),
-                  option(indexed("optSaving", 1), "Existing")};
-    optionGroup(this, {optSaving_[0], optSaving_[1]});
-    optSaving_[0]->setChecked(true);
-    auto *grid = new QGridLayout(file);
-    grid->addWidget(optSaving_[0], 0, 0);
-    grid->addWidget(label("lblSavingNew", newFileText), 0, 1);
-    grid->addWidget(optSaving_[1], 1, 0);
-    grid->addWidget(label("lblSavingExisting", existingFileText), 1, 1);
-    grid->addWidget(named("cmdPath", new QPushButton("Browse")), 2, 0);
-    row->addWidget(file);
-
-    auto *options = new QVBoxLayout;
-    auto *time = frame("FrameTime", {});
-    chkFixTime_ = check("chkFixTime", "Fix Device clock");
-    (new QVBoxLayout(time))->addWidget(chkFixTime_);
-    frameMemory_ = frame("FrameMemory", {});
-    chkMemory_ = check("chkMemory", "Memory reset");
-    (new QVBoxLayout(frameMemory_))->addWidget(chkMemory_);
-    options->addWidget(time);
-    options->addWidget(frameMemory_);
-    row->addLayout(options);
-    return saving;
-}
-
-QWidget *frmProperties::buildForward() {
-    auto *forward = frame("FrameForward", " Forward ");
-    chkForward_ = check("chkForward", "Send data forward");
-
-    auto *settings = new QWidget;
-    auto *details = new QVBoxLayout(settings);
-    details->setContentsMargins(0, 0, 0, 0);
-    optFdType_ = {option(indexed("optFdType", 0), "Mail"), option(indexed("optFdType", 1), "FTP")};
-    fdTypeGroup_ = optionGroup(this, {optFdType_[0], optFdType_[1]});
-    auto *types = new QHBoxLayout;
-    types->addWidget(optFdType_[0]);
-    types->addWidget(optFdType_[1]);
-    details->addLayout(types);
-
-    frameMail_ = frame("FrameMail", " Mail Properties");
-    txtSMTPServer_ = textBox("txtSMTPServer");
-    txtMail_ = textBox("txtMail");
-    auto *mail = new QGridLayout(frameMail_);
-    mail->addWidget(label("lblSMTPServer", "Server :"), 0, 0);
-    mail->addWidget(txtSMTPServer_, 0, 1);
-    mail->addWidget(label("lblMail", "Mail to :"), 1, 0);
-    mail->addWidget(txtMail_, 1, 1);
-    details->addWidget(frameMail_);
-
-    frameFtp_ = frame("FrameFTP", " FTP Properties ");
-    txtAddress_ = textBox("txtAddress");
-    txtAddress_->setPlaceholderText(qText(station_.settings.ftpHost));
-    txtUser_ = textBox("txtUser");
-    txtPass_ = textBox("txtPass");
-    txtPass_->setEchoMode(QLineEdit::Password);
-    txtDirectory_ = textBox("txtDirectory");
-    txtDirectory_->setPlaceholderText(defaultRootDirectory);
-    auto *ftp = new QGridLayout(frameFtp_);
-    const std::array<std::pair<int, const char *>, 4> captions = {
-        {{0, "Host Name :"}, {2, "Username :"}, {1, "Password :"}, {3, "Root Directory :"}}};
-    const std::array<QLineEdit *, 4> boxes = {txtAddress_, txtUser_, txtPass_, txtDirectory_};
-    for (std::size_t r = 0; r < boxes.size(); ++r) {
-        ftp->addWidget(label(indexed("Label1", captions[r].first), captions[r].second), int(r), 0);
-        ftp->addWidget(boxes[r], int(r), 1);
-    }
-    details->addWidget(frameFtp_);
-    frameMail_->hide();
-    frameFtp_->hide();
-
-    // The cover lies over the settings in the same place and hides them while forwarding is off.
-    frameForwardTop_ = frame("FrameForwardTop", " Forward ");
-    frameForwardTop_->setAutoFillBackground(true);
-    auto *cover = new QVBoxLayout(frameForwardTop_);
-    cover->addWidget(label(indexed("Label3", 0), notAvailableText), 0, Qt::AlignCenter);
-    cover->addWidget(label(indexed("Label3", 1), notAvailableText), 0, Qt::AlignCenter);
-    auto *stack = new QGridLayout;
-    stack->addWidget(settings, 0, 0);
-    stack->addWidget(frameForwardTop_, 0, 0);
-    frameForwardTop_->raise();
-
-    auto *layout = new QVBoxLayout(forward);
-    layout->addWidget(chkForward_);
-    layout->addLayout(stack);
-    return forward;
-}
-
-QWidget *frmProperties::buildAlarm() {
-    auto *alarm = frame("FrameAlarm", "     Alarm based on hardware device limits ");
-    chkAlarm_ = check("chkAlarm", {});
-    optAlarm_ = {option(indexed("optAlarm", 0), "Mail"), option(indexed("optAlarm", 1), "SMS")};
-    optionGroup(this, {optAlarm_[0], optAlarm_[1]});
-    txtAlarm_ = textBox("txtAlarm");
-    auto *grid = new QGridLayout(alarm);
-    grid->addWidget(chkAlarm_, 0, 0);
-    grid->addWidget(optAlarm_[0], 0, 1);
-    grid->addWidget(optAlarm_[1], 0, 2);
-    grid->addWidget(label("lblAlarm", "Insert address:"), 1, 0);
-    grid->addWidget(txtAlarm_, 1, 1, 1, 2);
-    return alarm;
-}
-
-QWidget *frmProperties::buildCommands() {
-    auto *commands = new QWidget;
-    auto *row = new QHBoxLayout(commands);
-    row->addStretch();
-    row->addWidget(pictureButton("cmdAdd", QStyle::SP_DialogSaveButton, "Insert record", this));
-    row->addWidget(
-        pictureButton("cmdDel", QStyle::SP_TrashIcon, "Delete record from phone list", this));
-    row->addWidget(pictureButton("cmdExit", QStyle::SP_DialogCloseButton, "Exit", this));
-    return commands;
 }
 
 void frmProperties::connectReactions() {
