@@ -8,6 +8,7 @@
 #include "support/StationBench.h"
 #include "support/TempFolder.h"
 #include "ui/PhoneListView.h"
+#include "ui/SetupWindowBench.h"
 #include "ui/frmPath.h"
 
 #include <QCheckBox>
@@ -410,19 +411,30 @@ TEST(Properties, ForwardingBoxesShowTheRecordOnShowNotThePreviousOne) {
 }
 
 TEST(Properties, ASaveThatFailsKeepsTableListAndFileAsTheyWere) {
-    PropertiesBench b;
-    b.open(1);
-    b.fillValidDevice();
-    std::filesystem::remove(b.folder.path() / "prop.xml");
+    for (const bool diskFull : {false, true}) {
+        SCOPED_TRACE(diskFull ? "a disk that takes no more bytes" : "prop.xml gone");
+        PropertiesBench b;
+        b.open(1);
+        b.fillValidDevice();
+        const std::string before = b.propBytes();
+        {
+            std::optional<FullDisk> disk;
+            if (diskFull)
+                disk.emplace();
+            else
+                std::filesystem::remove(b.folder.path() / "prop.xml");
+            b.click("cmdAdd");
+        }
 
-    b.click("cmdAdd");
-
-    ASSERT_EQ(b.messages().size(), 1u);
-    EXPECT_TRUE(b.messages()[0].starts_with("Phone list update: The record could not be saved"));
-    EXPECT_TRUE(b.station.devices.at(1).isFree());
-    EXPECT_EQ(b.list.refreshes, 0);
-    EXPECT_FALSE(std::filesystem::exists(b.folder.path() / "prop.xml"));
-    EXPECT_TRUE(b.dialog->isVisible());
+        ASSERT_EQ(b.messages().size(), 1u);
+        EXPECT_TRUE(
+            b.messages()[0].starts_with("Phone list update: The record could not be saved"));
+        EXPECT_TRUE(b.station.devices.at(1).isFree());
+        EXPECT_EQ(b.list.refreshes, 0);
+        EXPECT_TRUE(diskFull ? b.propBytes() == before
+                             : !std::filesystem::exists(b.folder.path() / "prop.xml"));
+        EXPECT_TRUE(b.dialog->isVisible());
+    }
 }
 
 TEST(Properties, BrowseOpensTheFolderPickerForTheRecordOnShow) {
