@@ -9,20 +9,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <source_location>
 #include <string>
 #include <string_view>
 
 namespace vantrell::fuzz {
 
-// Stops the run with the broken property named; libFuzzer and the replay driver both report an
-// abort as a failing input.
-inline void require(bool holds, std::string_view property,
-                    std::source_location where = std::source_location::current()) {
+// Stops the run with the broken property named (each names its own); libFuzzer and the replay
+// driver both report an abort as a failing input.
+inline void require(bool holds, std::string_view property) {
     if (holds)
         return;
-    std::fprintf(stderr, "%s:%u: property broken: %.*s\n", where.file_name(),
-                 unsigned(where.line()), int(property.size()), property.data());
+    std::fprintf(stderr, "property broken: %.*s\n", int(property.size()), property.data());
     std::abort();
 }
 

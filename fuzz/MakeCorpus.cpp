@@ -111,16 +111,6 @@ void switchStatusSeeds() {
     seed("switch_status", "early-cr", "0000\r" + filler + "11");
 }
 
-void dialAnswerSeeds() {
-    seed("dial_answer", "connect", "\r\nCONNECT 9600\r\n");
-    seed("dial_answer", "connect-bare", "CONNECT");
-    seed("dial_answer", "busy", "\r\nBUSY\r\n");
-    seed("dial_answer", "no-carrier", "\r\nNO CARRIER\r\n");
-    seed("dial_answer", "no-dialtone", "\r\nNO DIALTONE\r\n");
-    seed("dial_answer", "ok", "OK\r\n");
-    seed("dial_answer", "echo-then-connect", "atdt5551234\r\r\nCONNECT 2400\r\n");
-}
-
 // A script answer: a delay code, a length code, the bytes (lengths as the scripted device reads
 // them: under 4 as they are, longer ones in steps of 4).
 std::string scripted(const std::string &bytes, unsigned char delayCode = 5) {
@@ -139,6 +129,28 @@ std::string silentFor(std::size_t bytesHeard) {
     for (std::size_t i = 0; i < bytesHeard; ++i)
         out += scripted("");
     return out;
+}
+
+// A whole dial-up: the number, then the modem's answers to each byte the station sends (the
+// answer to a command on its first byte, the call's result three seconds after the dial).
+std::string dialUp(const std::string &result) {
+    const std::string number = "5551234";
+    const std::string ok = "\r\nOK\r\n";
+    const auto command = [&](std::size_t length) { return scripted(ok) + silentFor(length - 1); };
+    return char(number.size()) + number + command(3) + command(5) + command(9) + command(5) +
+           command(6) + scripted(result, 222) + silentFor(4 + number.size());
+}
+
+void dialAnswerSeeds() {
+    seed("dial_answer", "connect", "\r\nCONNECT 9600\r\n");
+    seed("dial_answer", "connect-bare", "CONNECT");
+    seed("dial_answer", "busy", "\r\nBUSY\r\n");
+    seed("dial_answer", "no-carrier", "\r\nNO CARRIER\r\n");
+    seed("dial_answer", "no-dialtone", "\r\nNO DIALTONE\r\n");
+    seed("dial_answer", "ok", "OK\r\n");
+    seed("dial_answer", "echo-then-connect", "atdt5551234\r\r\nCONNECT 2400\r\n");
+    seed("dial_answer", "dial-up-connects", dialUp("\r\nCONNECT 9600\r\n"));
+    seed("dial_answer", "dial-up-busy", dialUp("\r\nBUSY\r\n"));
 }
 
 void serialPrimitiveSeeds() {

@@ -1,7 +1,8 @@
 // The modem's answer to the dial, judged as it grows byte by byte the way the dial loop sees it:
 // never a read past its end, never "waiting" once it is long enough to judge, and "connected"
-// only where the modem puts its result code.
-#include "FuzzSupport.h"
+// only where the modem puts its result code. Then the whole check and dial-up against a modem
+// that answers anything at any time: it ends, and a call is up only with the port open.
+#include "FuzzStation.h"
 
 #include "link/Modem.h"
 
@@ -19,6 +20,9 @@ constexpr std::size_t resultCodeSearch = 5;
 constexpr std::string_view connectCode = "CONNECT";
 // The dial loop stops collecting well before this; longer answers add nothing.
 constexpr std::size_t longestGrowth = 300;
+// Two attention checks, echo off, three initialisation strings, the 70-second dial limit and
+// the pauses between them come to well under this.
+constexpr double longestDialUp = 200.0;
 
 void checkVerdict(std::string_view answer) {
     const DialVerdict verdict = judgeDialAnswer(answer);
@@ -29,6 +33,19 @@ void checkVerdict(std::string_view answer) {
         require(at != std::string_view::npos && at <= resultCodeSearch,
                 "connected only with CONNECT where the result code starts");
     }
+}
+
+void checkDialUp(const std::uint8_t *data, std::size_t size) {
+    fuzz::FuzzInput in(data, size);
+    fuzz::FuzzStation bench;
+    bench.station.session.dialNumber = in.takeText(12);
+    fuzz::ScriptedDevice modem(bench.world, in);
+    bench.port.attach(modem);
+    Modem(bench.station).checkModem();
+    require(bench.now() <= longestDialUp, "the check and dial-up end");
+    if (bench.station.link.remoteLinkUp)
+        require(bench.port.isOpen() && !bench.station.session.stepFailed,
+                "a call is up only on an open port");
 }
 
 } // namespace
@@ -42,5 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::copy_n(answer.data(), n, prefix.get());
         checkVerdict(std::string_view(prefix.get(), n));
     }
+    checkDialUp(data, size);
     return 0;
 }
