@@ -1,0 +1,51 @@
+// The progress window: it rises in the bottom-right corner when a session or a report starts,
+// shows the session's phase and detail, and sinks away by itself after a close request. It never
+// takes the focus and never blocks. While a memory is transferred and saved it also shows how
+// far the transfer has come, block k of N.
+#pragma once
+
+#include "config/Station.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QWidget>
+
+namespace vantrell {
+
+class frmComunication final : public QWidget {
+    Q_OBJECT
+public:
+    frmComunication(Station &station, QWidget *parent = nullptr);
+
+    // Rises from below the screen's bottom edge.
+    void openWindow();
+    // Sinks away when fully up; a request while rising closes at once, one while sinking waits.
+    void requestClose();
+
+    void showService(const QString &text);
+    void showReport(const QString &text);
+    // Block `block` of `count`; a count of 0 hides the bar.
+    void showBlocks(int block, int count);
+
+    bool shownFlag() const { return shown_; }
+    bool rising() const { return timerLoad_->isActive(); }
+    bool sinking() const { return timerUnload_->isActive(); }
+
+public slots:
+    void onTimerLoad();
+    void onTimerUnload();
+
+private:
+    QRect screenArea() const;
+
+    Station &station_;
+    QLabel *lblService_ = nullptr;
+    QLabel *lblReport_ = nullptr;
+    QProgressBar *barBlocks_ = nullptr;
+    QTimer *timerLoad_ = nullptr;
+    QTimer *timerUnload_ = nullptr;
+    bool shown_ = false;
+};
+
+} // namespace vantrell

@@ -1,0 +1,134 @@
+// The progress window as a session drives it through the station's progress texts, with its
+// slide timers ticked by hand so nothing waits for real.
+#include "StationBench.h"
+
+#include "ui/WindowProgress.h"
+#include "ui/frmComunication.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+namespace vantrell {
+namespace {
+
+TEST(ProgressWindow, CountingTextsCarryTheirBlock) {
+    struct Row {
+        const char *legend;
+        const char *text;
+        std::optional<int> block;
+    };
+    const Row rows[] = {
+        {"transfer", "Trasferring from device block no. 12", 12},
+        {"processing", "Processing block no. 1", 1},
+        {"saving while appending, with the line after it", "Saving block no. 5 00005  ; 02-02-26",
+         5},
+        {"an alarm check counts without the mark", "Checking Alarm CH 1...block 5", std::nullopt},
+        {"a counting text cut before its number", "Processing block no. ", std::nullopt},
+        {"a phase text", "Connection Attempt 1", std::nullopt},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(countedBlock(row.text), row.block) << row.legend;
+}
+
+struct ProgressBench : testing::StationBench {
+    ProgressBench() : windowStation({world.clock(), pump, port, sink, dialogs}, ".") {
+        sink.attach(window, windowStation);
+    }
+    template <typename T> T *find(const char *name) { return window.findChild<T *>(name); }
+    QString text(const char *label) { return find<QLabel>(label)->text(); }
+    QProgressBar *bar() { return find<QProgressBar>("barBlocks"); }
+    void rise() {
+        for (int tick = 0; tick < 100 && window.rising(); ++tick)
+            window.onTimerLoad();
+    }
+    void sinkAway() {
+        for (int tick = 0; tick < 100 && window.sinking(); ++tick)
+            window.onTimerUnload();
+    }
+
+    WindowProgress sink;
+    Station windowStation;
+    frmComunication window{windowStation};
+};
+
+TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
+    ProgressBench b;
+    ProgressSink &progress = b.sink;
+    b.windowStation.logger.memoryPointer = "00401";
+    EXPECT_EQ(b.text("lblTitle"), "Vantrell");
+
+    struct Row {
+        const char *legend;
+        ProgressLine line;
+        const char *text;
+        const char *service;
+        const char *report;
+        int barValue; // -1: no bar
+    };
+    const Row rows[] = {
+        {"a phase", ProgressLine::service, "Connection Attempt 1", "Connection Attempt 1", "", -1},
+        {"a detail", ProgressLine::report, "Waking logger...", "Connection Attempt 1",
+         "Waking logger...", -1},
+        {"a block of the transfer", ProgressLine::report, "Trasferring from device block no. 120",
+         "Connection Attempt 1", "Trasferring from device block no. 120", 120},
+        {"a new phase keeps the bar", ProgressLine::service, "Transfer to file ",
+         "Transfer to file ", "Trasferring from device block no. 120", 120},
+        {"a saved block", ProgressLine::report, "Saving block no. 400", "Transfer to file ",
+         "Saving block no. 400", 400},
+        {"a detail without a block hides the bar", ProgressLine::report, "closing data file...",
+         "Transfer to file ", "closing data file...", -1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        progress.show(row.line, row.text);
+        EXPECT_EQ(b.text("lblService"), row.service);
+        EXPECT_EQ(b.text("lblReport"), row.report);
+        EXPECT_EQ(!b.bar()->isHidden(), row.barValue >= 0);
+        if (row.barValue >= 0) {
+            EXPECT_EQ(b.bar()->maximum(), 400);
+            EXPECT_EQ(b.bar()->value(), row.barValue);
+        }
+    }
+}
+
+TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
+    ProgressBench b;
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    b.sink.openWindow();
+    EXPECT_TRUE(b.window.isVisible());
+    EXPECT_FALSE(b.window.shownFlag());
+    EXPECT_EQ(b.window.geometry().top(), area.bottom() + 1);
+    b.rise();
+    EXPECT_TRUE(b.window.shownFlag());
+    EXPECT_EQ(b.window.geometry().bottomRight(), area.bottomRight());
+
+    b.sink.closeWindow();
+    EXPECT_TRUE(b.window.isVisible()) << "the texts stay readable until it has sunk";
+    EXPECT_TRUE(b.window.sinking());
+    b.window.onTimerUnload();
+    const int top = b.window.y();
+    b.sink.closeWindow();
+    EXPECT_EQ(b.window.y(), top) << "a second request while sinking changes nothing";
+    b.sinkAway();
+    EXPECT_FALSE(b.window.isVisible());
+    EXPECT_FALSE(b.window.shownFlag());
+}
+
+TEST(ProgressWindow, ACloseRequestWhileRisingClosesAtOnce) {
+    ProgressBench b;
+    b.sink.openWindow();
+    b.window.onTimerLoad();
+    b.sink.closeWindow();
+    EXPECT_FALSE(b.window.isVisible());
+    EXPECT_FALSE(b.window.rising());
+    b.sink.openWindow();
+    b.rise();
+    EXPECT_TRUE(b.window.shownFlag());
+}
+
+} // namespace
+} // namespace vantrell
