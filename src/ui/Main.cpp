@@ -1,0 +1,436 @@
+#include "ui/Main.h"
+
+#include "config/ComPorts.h"
+#include "config/ConfigFiles.h"
+#include "config/PortFiles.h"
+#include "config/ScheduleFiles.h"
+#include "config/Startup.h"
+#include "general/Dialogs.h"
+#include "general/SerialPort.h"
+#include "general/Text.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *windowCaption = "Vantrell - Automatic communication system";
+constexpr const char *schedulesCaption = " Schedules ";
+constexpr const char *setTimesCaption = "Set Times";
+constexpr const char *resetTimeCaption = "Reset timetable";
+constexpr const char *resetDayCaption = "Reset Daily Schedule ";
+constexpr const char *reportCaption = "       Report ";
+constexpr const char *mailCaption = "Mail:";
+constexpr const char *comCaption = "Select a com port";
+constexpr const char *modemCaption = "Modem";
+constexpr const char *exitTip = "Exit";
+constexpr const char *saveTip = "Save";
+constexpr const char *quitCaption = "Exit";
+
+constexpr const char *listFullTitle = " Dial-up memory ";
+constexpr const char *listFullText = "ATTENTION: Auto dialig number list is full \r\n"
+                                     "    Delete a number to store a new one     ";
+constexpr const char *portTitle = "Serial port";
+constexpr const char *portInvalid = "The port is not valid";
+constexpr const char *configurationTitle = "Configuration";
+constexpr const char *noTrayTitle = "Vantrell";
+constexpr const char *noTrayText =
+    "This desktop has no notification area: Vantrell stays open in this window, and the "
+    "countdown to the next connection is shown at its foot.";
+
+// The units a logger may report, in the order the hidden list has always held them.
+constexpr const char *scaleUnits[] = {
+    "°C", "°F",   "µE",  "µS",  "A",  "atm", "bar", "cm",   "deg", "E",   "gr",  "imp", "K",
+    "Kg", "Km/h", "KN",  "KPa", "m",  "m/s", "mA",  "mbar", "mm",  "mm2", "MPa", "mS",  "mV",
+    "N",  "NPa",  "ntu", "ohm", "Pa", "PH",  "ppm", "rad",  "RH",  "S",   "Ton", "V",   "W/m2"};
+
+// The cycle steps every ten seconds; the tray turns its picture twice a second.
+constexpr int trayInterval = 500;
+constexpr int cycleInterval = 10'000;
+// The report address box; longer texts are not addresses anyone types.
+constexpr int reportAddressLimit = 128;
+
+QString qtext(const std::string &s) {
+    return QString::fromStdString(s);
+}
+
+QString hourText(int hour) {
+    return QString("%1:00").arg(hour, 2, 10, QChar('0'));
+}
+
+// Pasted text may carry line breaks or tabs; none of them belongs in a stored address.
+void dropControlCharacters(QLineEdit *box) {
+    QString text = box->text();
+    const auto removed =
+        text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    if (removed.size() != box->text().size())
+        box->setText(removed);
+}
+
+} // namespace
+
+Main::Main(Station &station, Schedule &schedule, QWidget *parent)
+    : QMainWindow(parent), station_(station), schedule_(schedule),
+      quit_([] { QCoreApplication::quit(); }),
+      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }), tray_(this) {
+    setObjectName("Main");
+    setWindowTitle(windowCaption);
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    auto *layout = new QVBoxLayout(central);
+    auto *top = new QHBoxLayout;
+    layout->addLayout(top);
+
+    auto *left = new QVBoxLayout;
+    top->addLayout(left);
+    buildSchedules(central);
+    left->addWidget(central->findChild<QGroupBox *>("FrameSchedules"));
+    buildReport(central);
+    left->addWidget(central->findChild<QGroupBox *>("FrameReport"));
+    buildPorts(central);
+    left->addWidget(central->findChild<QWidget *>("FramePorts"));
+    left->addStretch();
+
+    grid_ = new TelGrid(central);
+    grid_->setMinimumWidth(480);
+    top->addWidget(grid_, 1);
+    connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { rowClicked(row); });
+    connect(grid_, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { rowDoubleClicked(row); });
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    auto *cmdExit = new QToolButton(central);
+    cmdExit->setObjectName("cmdExit");
+    cmdExit->setToolTip(exitTip);
+    cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    cmdExit->setIconSize(QSize(24, 24));
+    connect(cmdExit, &QToolButton::clicked, this, &Main::hideToTray);
+    bottom->addWidget(cmdExit);
+    layout->addLayout(bottom);
+
+    buildHidden(central);
+    buildStatusBar();
+
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName("Timer1");
+    timer1_->setInterval(trayInterval);
+    connect(timer1_, &QTimer::timeout, this, &Main::onTimer1);
+    timer2_ = new QTimer(this);
+    timer2_->setObjectName("Timer2");
+    timer2_->setInterval(cycleInterval);
+    connect(timer2_, &QTimer::timeout, this, &Main::onTimer2);
+
+    connect(&tray_, &TrayIcon::openRequested, this, &Main::openWindow);
+    connect(&tray_, &TrayIcon::exitRequested, this, &Main::requestExit);
+    connect(this, &Main::propertiesRequested, this, &Main::openProperties);
+}
+
+void Main::buildSchedules(QWidget *parent) {
+    auto *frame = new QGroupBox(schedulesCaption, parent);
+    frame->setObjectName("FrameSchedules");
+    auto *grid = new QGridLayout(frame);
+    for (int k = 0; k < scheduleTimeCount; ++k) {
+        auto *list = new QComboBox(frame);
+        list->setObjectName(QString("cmbTime_%1").arg(k));
+        for (int h = 0; h < 24; ++h)
+            list->addItem(hourText(h));
+        list->setCurrentIndex(-1);
+        connect(list, &QComboBox::currentIndexChanged, this, [this, k] { timeChosen(k); });
+        grid->addWidget(list, 0, k);
+        cmbTime_[std::size_t(k)] = list;
+    }
+    const std::pair<const char *, const char *> buttons[] = {{"cmdSETPROG", setTimesCaption},
+                                                             {"cmdResetTime", resetTimeCaption},
+                                                             {"cmdRSTDAY", resetDayCaption}};
+    auto *row = new QHBoxLayout;
+    for (const auto &[name, caption] : buttons) {
+        auto *button = new QPushButton(caption, frame);
+        button->setObjectName(name);
+        row->addWidget(button);
+    }
+    grid->addLayout(row, 1, 0, 1, scheduleTimeCount);
+    connect(frame->findChild<QPushButton *>("cmdSETPROG"), &QPushButton::clicked, this,
+            &Main::setTimes);
+    connect(frame->findChild<QPushButton *>("cmdResetTime"), &QPushButton::clicked, this,
+            &Main::resetTimetable);
+    connect(frame->findChild<QPushButton *>("cmdRSTDAY"), &QPushButton::clicked, this,
+            &Main::resetDailySchedule);
+}
+
+void Main::buildReport(QWidget *parent) {
+    auto *frame = new QGroupBox(reportCaption, parent);
+    frame->setObjectName("FrameReport");
+    auto *row = new QHBoxLayout(frame);
+    chkReport_ = new QCheckBox(frame);
+    chkReport_->setObjectName("chkReport");
+    auto *label = new QLabel(mailCaption, frame);
+    label->setObjectName("lblMailto");
+    txtReport_ = new QLineEdit(frame);
+    txtReport_->setObjectName("txtReport");
+    txtReport_->setMaxLength(reportAddressLimit);
+    connect(txtReport_, &QLineEdit::textEdited, this,
+            [this] { dropControlCharacters(txtReport_); });
+    auto *cmdSave = new QToolButton(frame);
+    cmdSave->setObjectName("cmdSave");
+    cmdSave->setToolTip(saveTip);
+    cmdSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    connect(cmdSave, &QToolButton::clicked, this, &Main::saveReport);
+    row->addWidget(chkReport_);
+    row->addWidget(label);
+    row->addWidget(txtReport_, 1);
+    row->addWidget(cmdSave);
+}
+
+void Main::buildPorts(QWidget *parent) {
+    auto *frame = new QWidget(parent);
+    frame->setObjectName("FramePorts");
+    auto *grid = new QGridLayout(frame);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto addList = [&](int row, const char *labelName, const char *caption, const char *listName,
+                       const char *deviceName, QComboBox *&list, QLabel *&device) {
+        auto *label = new QLabel(caption, frame);
+        label->setObjectName(labelName);
+        list = new QComboBox(frame);
+        list->setObjectName(listName);
+        for (int n = 1; n <= portListSize; ++n)
+            list->addItem(QString("Com %1").arg(n));
+        device = new QLabel(frame);
+        device->setObjectName(deviceName);
+        device->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(list, row, 1);
+        grid->addWidget(device, row, 2);
+    };
+    addList(0, "lblCom", comCaption, "cmbPort", "lblComDevice", cmbPort_, lblComDevice_);
+    addList(1, "Label1", modemCaption, "cmbModemPort", "lblModemDevice", cmbModemPort_,
+            lblModemDevice_);
+    grid->setColumnStretch(2, 1);
+    connect(cmbPort_, &QComboBox::currentIndexChanged, this,
+            [this] { portChosen(cmbPort_, false); });
+    connect(cmbModemPort_, &QComboBox::currentIndexChanged, this,
+            [this] { portChosen(cmbModemPort_, true); });
+}
+
+void Main::buildHidden(QWidget *parent) {
+    auto *units = new QComboBox(parent);
+    units->setObjectName("cmbScaleUnit");
+    for (const char *unit : scaleUnits)
+        units->addItem(QString::fromUtf8(unit));
+    units->hide();
+    auto *pluv = new QLineEdit(parent);
+    pluv->setObjectName("txtConverPluv");
+    pluv->hide();
+}
+
+void Main::buildStatusBar() {
+    lblCountdown_ = new QLabel(this);
+    lblCountdown_->setObjectName("lblCountdown");
+    statusBar()->setObjectName("statusBar");
+    statusBar()->addWidget(lblCountdown_, 1);
+    cmdQuit_ = new QPushButton(quitCaption, this);
+    cmdQuit_->setObjectName("cmdQuit");
+    connect(cmdQuit_, &QPushButton::clicked, this, &Main::requestExit);
+    statusBar()->addPermanentWidget(cmdQuit_);
+    statusBar()->hide();
+}
+
+void Main::load() {
+    loading_ = true;
+    trayShown_ = trayAvailable_();
+    if (trayShown_)
+        tray_.showIcon();
+    reportProblems(loadConfiguration(station_));
+    showScheduleTimes();
+    refreshGrid();
+    station_.selectedDevice = 1;
+    const DeviceRecord &first = station_.devices[1];
+    chkReport_->setChecked(first.flag(field::reportEnabled));
+    txtReport_->setText(qtext(first[field::reportAddress]));
+    showPorts();
+    loading_ = false;
+    schedule_.previewCountdown();
+    checkPorts();
+    if (!trayShown_) {
+        station_.dialogs().message(noTrayTitle, noTrayText);
+        statusBar()->show();
+        showCountdown();
+        openWindow();
+    }
+}
+
+void Main::startTimers() {
+    timer1_->start();
+    timer2_->start();
+}
+
+void Main::showScheduleTimes() {
+    const bool wasLoading = loading_;
+    loading_ = true;
+    for (int k = 0; k < scheduleTimeCount; ++k) {
+        const long long hour = valInt(station_.scheduleTimes[std::size_t(k + 1)]);
+        cmbTime_[std::size_t(k)]->setCurrentIndex(hour >= 0 && hour < 24 ? int(hour) : -1);
+    }
+    loading_ = wasLoading;
+}
+
+void Main::showPorts() {
+    const bool wasLoading = loading_;
+    loading_ = true;
+    cmbPort_->setCurrentIndex(std::clamp(station_.linePortNumber, 1, portListSize) - 1);
+    cmbModemPort_->setCurrentIndex(std::clamp(station_.modemPortNumber, 1, portListSize) - 1);
+    lblComDevice_->setText(qtext(portDevicePath(station_.configDir(), station_.linePortNumber)));
+    lblModemDevice_->setText(qtext(portDevicePath(station_.configDir(), station_.modemPortNumber)));
+    loading_ = wasLoading;
+}
+
+// The ports are opened for every exchange, not held; a port that cannot be opened now is worth
+// one message at start, and the station keeps running so the operator can choose another.
+void Main::checkPorts() {
+    bool valid = true;
+    auto tryPort = [&valid](SerialPort &port, int number) {
+        if (port.isOpen())
+            return;
+        if (port.open(number) != PortError::none)
+            valid = false;
+        port.close();
+    };
+    tryPort(station_.port(), station_.linePortNumber);
+    if (smsPort_ != nullptr)
+        tryPort(*smsPort_, station_.modemPortNumber);
+    if (!valid)
+        station_.dialogs().message(portTitle, portInvalid, DialogButtons::ok, DialogIcon::critical);
+}
+
+void Main::reportProblems(const std::vector<ConfigError> &problems) {
+    if (problems.empty())
+        return;
+    std::string text;
+    for (const auto &problem : problems)
+        text += describe(problem) + "\n";
+    text.pop_back();
+    station_.dialogs().message(configurationTitle, text, DialogButtons::ok,
+                               DialogIcon::exclamation);
+}
+
+bool Main::report(const ConfigError &error) {
+    if (!error.failed())
+        return true;
+    reportProblems({error});
+    return false;
+}
+
+std::optional<int> Main::findFreeRow() {
+    for (int record = 1; record <= maxDevices; ++record)
+        if (grid_->rowFree(record))
+            return record;
+    station_.dialogs().message(listFullTitle, listFullText, DialogButtons::ok,
+                               DialogIcon::exclamation);
+    return std::nullopt;
+}
+
+void Main::refreshGrid() {
+    grid_->showAll(station_.devices);
+}
+
+void Main::rowClicked(int row) {
+    station_.selectedDevice = row + 1;
+}
+
+void Main::rowDoubleClicked(int row) {
+    rowClicked(row);
+    emit propertiesRequested(station_.selectedDevice);
+}
+
+void Main::openProperties() {
+    delete properties_;
+    properties_ = nullptr;
+}
+
+void Main::onTimer1() {
+    if (exitPending_ && !inCycle_ && !station_.session.sessionRunning) {
+        finishExit();
+        return;
+    }
+    const std::string tip = schedule_.tooltipText();
+    tray_.refresh(station_.session.communicating, tip);
+    if (!trayShown_)
+        showCountdown();
+}
+
+void Main::showCountdown() {
+    QString tip = qtext(schedule_.tooltipText());
+    tip.replace('\r', "   ");
+    lblCountdown_->setText(tip);
+}
+
+// A session waits with the window alive, so this timer fires again inside it; the flag keeps
+// that inner tick from starting a second cycle step (a report, a day roll-over) under the first.
+void Main::onTimer2() {
+    if (inCycle_ || exitPending_)
+        return;
+    inCycle_ = true;
+    schedule_.tick();
+    if (!station_.session.sessionRunning)
+        schedule_.previewCountdown();
+    inCycle_ = false;
+    if (exitPending_)
+        finishExit();
+}
+
+void Main::openWindow() {
+    show();
+    raise();
+    activateWindow();
+}
+
+// A session on the line is first ended as on a stop signal: logger and switch released, modem
+// hung up, the done mark written. The cycle step returns once it has, and Exit goes on there.
+void Main::requestExit() {
+    if (exitPending_)
+        return;
+    exitPending_ = true;
+    if (inCycle_ || station_.session.sessionRunning) {
+        station_.session.stopRequested = true;
+        return;
+    }
+    finishExit();
+}
+
+void Main::finishExit() {
+    tray_.removeIcon();
+    quit_();
+}
+
+// Only a close the operator or the window manager asked for hides the window; the closes that
+// the application's quit sends to every window must go through, or the quit never finishes.
+void Main::closeEvent(QCloseEvent *event) {
+    if (!event->spontaneous() || exitPending_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (trayShown_)
+        hideToTray();
+    else
+        showMinimized();
+}
+
+void Main::hideToTray() {
+    DailyMarksFile marks(station_);
+    report(marks.writeScheduledMarks(station_.selectedDevice));
+    if (trayShown_)
+        hide();
+    else
+        showMinimized();
+}
+
+} // namespace vantrell

@@ -1,0 +1,121 @@
+// The operator's console and the station's heart: the four schedule times, the report address,
+// the two ports and the phone list, and the timers that drive the cycle and the tray icon. The
+// window is never closed while the program runs: the close box and cmdExit only hide it, and
+// only the tray menu's Exit ends the program, after any running session has ended cleanly.
+#pragma once
+
+#include "config/Station.h"
+#include "cycle/Schedule.h"
+#include "ui/PhoneListView.h"
+#include "ui/TelGrid.h"
+#include "ui/TrayIcon.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace vantrell {
+
+class SerialPort;
+struct ConfigError;
+
+class Main final : public QMainWindow, public PhoneListView {
+    Q_OBJECT
+public:
+    Main(Station &station, Schedule &schedule, QWidget *parent = nullptr);
+
+    // The SMS modem's port, checked at start-up beside the line's port.
+    void setSmsPort(SerialPort &port) { smsPort_ = &port; }
+    // How the program ends once Exit is through (the application's quit by default).
+    void setQuit(std::function<void()> quit) { quit_ = std::move(quit); }
+    // Whether the desktop has a notification area (asked of the platform by default).
+    void setTrayCheck(std::function<bool()> check) { trayAvailable_ = std::move(check); }
+
+    // The start-up load: icon, configuration, lists, ports; the window stays hidden unless the
+    // desktop has no notification area.
+    void load();
+    void startTimers();
+
+    std::optional<int> findFreeRow() override;
+    void refreshGrid() override;
+
+    TrayIcon &tray() { return tray_; }
+    bool trayShown() const { return trayShown_; }
+    bool exitPending() const { return exitPending_; }
+
+public slots:
+    void onTimer1();
+    void onTimer2();
+    void openWindow();
+    void requestExit();
+
+signals:
+    // The phone list's double click: record `record` is to be edited.
+    void propertiesRequested(int record);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildSchedules(QWidget *parent);
+    void buildReport(QWidget *parent);
+    void buildPorts(QWidget *parent);
+    void buildHidden(QWidget *parent);
+    void buildStatusBar();
+
+    void showScheduleTimes();
+    void showPorts();
+    void checkPorts();
+    void reportProblems(const std::vector<ConfigError> &problems);
+    bool report(const ConfigError &error);
+
+    void timeChosen(int list);
+    bool timesInOrder() const;
+    void resetTimetable();
+    void setTimes();
+    void resetDailySchedule();
+    void saveReport();
+    void portChosen(QComboBox *list, bool modem);
+    void rowClicked(int row);
+    void rowDoubleClicked(int row);
+    void openProperties();
+    void hideToTray();
+    void finishExit();
+    void showCountdown();
+
+    Station &station_;
+    Schedule &schedule_;
+    SerialPort *smsPort_ = nullptr;
+    std::function<void()> quit_;
+    std::function<bool()> trayAvailable_;
+    TrayIcon tray_;
+    bool trayShown_ = false;
+    bool loading_ = false;
+    bool inCycle_ = false;
+    bool exitPending_ = false;
+
+    std::array<QComboBox *, scheduleTimeCount> cmbTime_{};
+    QCheckBox *chkReport_ = nullptr;
+    QLineEdit *txtReport_ = nullptr;
+    QComboBox *cmbPort_ = nullptr;
+    QComboBox *cmbModemPort_ = nullptr;
+    QLabel *lblComDevice_ = nullptr;
+    QLabel *lblModemDevice_ = nullptr;
+    TelGrid *grid_ = nullptr;
+    QLabel *lblCountdown_ = nullptr;
+    QPushButton *cmdQuit_ = nullptr;
+    QTimer *timer1_ = nullptr;
+    QTimer *timer2_ = nullptr;
+    QWidget *properties_ = nullptr;
+};
+
+} // namespace vantrell

@@ -1,0 +1,27 @@
+// The phone list: one row per device record (row n shows record n), with the active mark, the
+// connection text and the description. A row is free when its connection column is blank.
+#pragma once
+
+#include "config/Tables.h"
+
+#include <QTableWidget>
+
+namespace vantrell {
+
+class TelGrid final : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit TelGrid(QWidget *parent = nullptr);
+
+    // Record n (1..50) into row n.
+    void showRecord(const DeviceTable &devices, int record);
+    void showAll(const DeviceTable &devices);
+    QString cell(int record, int column) const;
+    bool rowFree(int record) const { return cell(record, phoneColumn).trimmed().isEmpty(); }
+
+    static constexpr int markColumn = 0;
+    static constexpr int phoneColumn = 1;
+    static constexpr int descriptionColumn = 2;
+};
+
+} // namespace vantrell

@@ -1,0 +1,401 @@
+// The main window driven as the operator drives it: by object name, with the message boxes
+// answered and read through the recording dialogs, in virtual time.
+#include "cycle/CycleBench.h"
+
+#include "config/ConfigFiles.h"
+#include "config/PortFiles.h"
+#include "general/Text.h"
+#include "ui/Main.h"
+#include "ui/Preloader.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSpontaneKeyEvent>
+#include <QTest>
+
+#include <fstream>
+
+namespace vantrell {
+namespace {
+
+using testing::CycleBench;
+
+struct MainBench : CycleBench {
+    explicit MainBench(std::array<int, 4> times = {-1, -1, -1, -1}, bool tray = true) {
+        for (int s = 1; s <= 4; ++s) {
+            station.scheduleTimes[std::size_t(s)] = std::to_string(times[std::size_t(s - 1)]);
+            EXPECT_FALSE(ScheduleTimesFile(station).saveScheduleTime(s - 1).failed());
+        }
+        main.setTrayCheck([tray] { return tray; });
+        main.setQuit([this] { ++quits; });
+    }
+
+    template <typename T> T *find(const char *name) {
+        T *child = main.findChild<T *>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QComboBox *time(int k) { return find<QComboBox>(("cmbTime_" + std::to_string(k)).c_str()); }
+    std::array<int, 4> lists() {
+        return {time(0)->currentIndex(), time(1)->currentIndex(), time(2)->currentIndex(),
+                time(3)->currentIndex()};
+    }
+    std::string fileBytes(const char *name) const {
+        std::ifstream in(folder.path() / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // A close the window manager sends, as when the operator clicks the close box.
+    bool closeBoxAccepted() {
+        QCloseEvent event;
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        // sendEvent would clear the flag; notify delivers the event as it stands.
+        QApplication::instance()->notify(&main, &event);
+        return event.isAccepted();
+    }
+
+    Main main{station, schedule};
+    int quits = 0;
+};
+
+TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
+    struct Row {
+        const char *legend;
+        std::array<int, 4> stored;
+        int list;
+        int hour;
+        bool refused;
+    };
+    const Row rows[] = {
+        {"08:00 in the second list while the first is empty", {-1, -1, -1, -1}, 1, 8, true},
+        {"12:00 after 06:00", {6, -1, -1, -1}, 1, 12, false},
+        {"06:00 after 12:00", {12, -1, -1, -1}, 1, 6, true},
+        {"the same time twice", {6, -1, -1, -1}, 1, 6, true},
+        {"a first time under a later one", {6, 12, -1, -1}, 0, 13, true},
+        {"the fourth time after three", {1, 2, 3, -1}, 3, 23, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b(row.stored);
+        b.main.load();
+        b.dialogs.clear();
+        b.time(row.list)->setCurrentIndex(row.hour);
+
+        std::array<int, 4> expected = row.stored;
+        if (!row.refused)
+            expected[std::size_t(row.list)] = row.hour;
+        EXPECT_EQ(b.lists(), expected);
+        ASSERT_EQ(b.dialogs.shown().size(), row.refused ? 1u : 0u);
+        if (row.refused) {
+            EXPECT_EQ(b.dialogs.shown()[0].title, "Setting error");
+            EXPECT_EQ(b.dialogs.shown()[0].text,
+                      "Schedule times must be different and sequential...");
+            EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::information);
+        }
+        b.station.scheduleTimes = {};
+        ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
+        EXPECT_EQ(valInt(b.station.scheduleTimes[std::size_t(row.list + 1)]),
+                  expected[std::size_t(row.list)]);
+    }
+}
+
+TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
+    MainBench b({6, 12, 18, -1});
+    b.main.load();
+    b.main.onTimer1();
+    EXPECT_NE(b.main.tray().toolTip(), "Vantrell offline");
+    b.dialogs.clear();
+
+    QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton);
+
+    EXPECT_EQ(b.lists(), (std::array<int, 4>{-1, -1, -1, -1}));
+    EXPECT_TRUE(b.dialogs.shown().empty());
+    b.main.onTimer1();
+    EXPECT_EQ(b.main.tray().toolTip(), "Vantrell offline");
+    b.station.scheduleTimes = {};
+    ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
+    for (int s = 1; s <= 4; ++s)
+        EXPECT_EQ(b.station.scheduleTimes[std::size_t(s)], "-1");
+}
+
+TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
+    struct Row {
+        const char *legend;
+        bool ticked;
+        const char *typed;
+        bool refused;
+        const char *stored;
+    };
+    const Row rows[] = {
+        {"at sign without a dot", true, "ops@example", true, ""},
+        {"dot without an at sign", true, "ops.example.org", true, ""},
+        {"blanks only", true, "   ", true, ""},
+        {"a valid address is stored trimmed", true, "  ops@example.org ", false, "ops@example.org"},
+        {"with the report off any text is stored", false, "not an address", false,
+         "not an address"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b;
+        b.main.load();
+        b.dialogs.clear();
+        b.find<QCheckBox>("chkReport")->setChecked(row.ticked);
+        b.find<QLineEdit>("txtReport")->setText(row.typed);
+        QTest::mouseClick(b.find<QToolButton>("cmdSave"), Qt::LeftButton);
+
+        ASSERT_EQ(b.dialogs.shown().size(), row.refused ? 1u : 0u);
+        if (row.refused) {
+            EXPECT_EQ(b.dialogs.shown()[0].title, "Data error");
+            EXPECT_EQ(b.dialogs.shown()[0].text, "Invalid e-mail address inserted");
+        }
+        ASSERT_FALSE(DeviceFile(b.station).loadDeviceTable().failed());
+        for (int slot : {1, 50}) {
+            EXPECT_EQ(b.station.devices[std::size_t(slot)][field::reportAddress], row.stored);
+            EXPECT_EQ(b.station.devices[std::size_t(slot)].flag(field::reportEnabled),
+                      !row.refused && row.ticked);
+        }
+    }
+}
+
+TEST(MainWindow, PastedLineBreaksNeverReachTheReportAddress) {
+    MainBench b;
+    b.main.load();
+    QLineEdit *box = b.find<QLineEdit>("txtReport");
+    box->setFocus();
+    QTest::keyClicks(box, "ops@exa");
+    box->insert("mple\r\n.org\t");
+    emit box->textEdited(box->text());
+    EXPECT_EQ(box->text(), "ops@example.org");
+}
+
+TEST(MainWindow, TrayMenuAndIconEvents) {
+    MainBench b;
+    b.main.load();
+    std::vector<std::pair<QString, QString>> items;
+    for (const QAction *action : b.main.tray().menu().actions())
+        items.emplace_back(action->objectName(), action->isSeparator() ? "-" : action->text());
+    const std::vector<std::pair<QString, QString>> expected = {
+        {"mnuOpen", "Open Vantrell"}, {"separator", "-"}, {"mnuExit", "Exit"}};
+    EXPECT_EQ(items, expected);
+    EXPECT_FALSE(b.main.isVisible());
+
+    struct Row {
+        const char *legend;
+        QSystemTrayIcon::ActivationReason reason;
+        bool windowShown;
+        bool menuShown;
+    };
+    const Row rows[] = {
+        {"a single left click does nothing", QSystemTrayIcon::Trigger, false, false},
+        {"the right button's release opens the menu", QSystemTrayIcon::Context, false, true},
+        {"a double click shows the window", QSystemTrayIcon::DoubleClick, true, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        b.main.hide();
+        b.main.tray().activate(row.reason);
+        EXPECT_EQ(b.main.isVisible(), row.windowShown);
+        EXPECT_EQ(b.main.tray().menu().isVisible(), row.menuShown);
+        b.main.tray().menu().hide();
+    }
+}
+
+TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
+    MainBench b;
+    b.main.load();
+    ASSERT_TRUE(b.main.trayShown());
+
+    struct Row {
+        const char *legend;
+        std::function<void(MainBench &)> act;
+        bool visible;
+        int quits;
+    };
+    const Row rows[] = {
+        {"the close box hides", [](MainBench &m) { EXPECT_FALSE(m.closeBoxAccepted()); }, false, 0},
+        {"cmdExit hides",
+         [](MainBench &m) { QTest::mouseClick(m.find<QToolButton>("cmdExit"), Qt::LeftButton); },
+         false, 0},
+        {"the close that quitting sends goes through", [](MainBench &m) { m.main.close(); }, false,
+         0},
+        {"Open Vantrell shows the window",
+         [](MainBench &m) { m.main.tray().openAction()->trigger(); }, true, 0},
+        {"Exit ends the program", [](MainBench &m) { m.main.tray().exitAction()->trigger(); }, true,
+         1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        b.main.show();
+        row.act(b);
+        EXPECT_EQ(b.main.isVisible(), row.visible);
+        EXPECT_EQ(b.quits, row.quits);
+    }
+    EXPECT_FALSE(b.main.tray().visible());
+}
+
+// Exit arrives while a device is being read (here from inside the session, as a click would
+// through the window's event processing): the session ends as on a stop signal, leaves the
+// device due, and only then does the program end.
+TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
+    struct ExitingForwarding final : Forwarding {
+        void checkAbsoluteAlarms() override { exit(); }
+        void checkAccelerationAlarms() override {}
+        void sendLimitAlarm() override {}
+        void sendDataMail() override {}
+        void sendDataFtp() override {}
+        void sendRunReport() override {}
+        std::function<void()> exit;
+    };
+    MainBench b({9, -1, -1, -1});
+    DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
+    d[field::scheduleSlot1] = "1";
+    ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
+    sim::Logger &logger = b.addLogger(testing::loggerWith("KV00000001", 5));
+    b.port.attach(logger);
+    ExitingForwarding forwarding;
+    Session session{b.station, forwarding};
+    Schedule schedule{b.station, session, forwarding};
+    Main main{b.station, schedule};
+    int quits = 0;
+    int quitsDuringSession = -1;
+    main.setTrayCheck([] { return true; });
+    main.setQuit([&] { ++quits; });
+    forwarding.exit = [&] {
+        main.tray().exitAction()->trigger();
+        quitsDuringSession = quits;
+    };
+    main.load();
+
+    main.onTimer2();
+
+    EXPECT_EQ(quitsDuringSession, 0);
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(b.progress.contains(text::sessionStopped));
+    EXPECT_FALSE(b.station.session.sessionRunning);
+    EXPECT_EQ(b.mark(1, 1), "");
+    EXPECT_FALSE(main.tray().visible());
+}
+
+TEST(MainWindow, PortListsStoreTheChoiceAndShowTheDevice) {
+    struct Row {
+        const char *legend;
+        const char *list;
+        const char *deviceLabel;
+        const char *file;
+        int position;
+        const char *device;
+    };
+    const Row rows[] = {
+        {"line on Com 3, a port of the map", "cmbPort", "lblComDevice", files::portChoice, 2,
+         "/dev/ttyS2"},
+        {"modem on Com 12, beyond the map", "cmbModemPort", "lblModemDevice",
+         files::modemPortChoice, 11, "/dev/ttyS11"},
+        {"line on Com 255", "cmbPort", "lblComDevice", files::portChoice, 254, "/dev/ttyS254"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b;
+        b.main.load();
+        EXPECT_EQ(b.find<QComboBox>(row.list)->count(), 255);
+        EXPECT_EQ(b.find<QComboBox>(row.list)->itemText(0), "Com 1");
+        EXPECT_EQ(b.find<QLabel>(row.deviceLabel)->text(), "/dev/ttyS0");
+
+        b.find<QComboBox>(row.list)->setCurrentIndex(row.position);
+
+        EXPECT_EQ(b.fileBytes(row.file), portFileBytes(row.position));
+        EXPECT_EQ(b.find<QLabel>(row.deviceLabel)->text(), row.device);
+        const bool modem = std::string(row.list) == "cmbModemPort";
+        EXPECT_EQ(modem ? b.station.modemPortNumber : b.station.linePortNumber, row.position + 1);
+    }
+}
+
+TEST(MainWindow, APortThatCannotBeOpenedIsReportedOnceAndTheProgramRuns) {
+    MainBench b({6, -1, -1, -1});
+    ASSERT_FALSE(storePortChoice(b.folder.path() / files::portChoice, 1).failed());
+    b.main.load();
+    ASSERT_EQ(b.dialogs.shown().size(), 1u);
+    EXPECT_EQ(b.dialogs.shown()[0].title, "Serial port");
+    EXPECT_EQ(b.dialogs.shown()[0].text, "The port is not valid");
+    EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::critical);
+    EXPECT_EQ(b.find<QComboBox>("cmbPort")->currentIndex(), 1);
+    EXPECT_EQ(b.time(0)->currentIndex(), 6);
+    EXPECT_EQ(b.quits, 0);
+}
+
+TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
+    MainBench b({23, -1, -1, -1}, false);
+    b.main.load();
+    ASSERT_EQ(b.dialogs.shown().size(), 1u);
+    EXPECT_TRUE(b.main.isVisible());
+    b.main.onTimer1();
+    EXPECT_TRUE(b.find<QLabel>("lblCountdown")->text().contains("Next connection in 13 Hours"))
+        << b.find<QLabel>("lblCountdown")->text().toStdString();
+    b.main.onTimer1();
+    EXPECT_EQ(b.dialogs.shown().size(), 1u);
+    // Nothing to hide into: the close box leaves the window reachable.
+    EXPECT_FALSE(b.closeBoxAccepted());
+    EXPECT_TRUE(b.main.isVisible());
+    QTest::mouseClick(b.find<QPushButton>("cmdQuit"), Qt::LeftButton);
+    EXPECT_EQ(b.quits, 1);
+}
+
+TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
+    MainBench b;
+    b.configure(1, "0231555", {"KV00000001"}, false)[field::description] = "Dam";
+    b.configure(3, "netw0211", {"KV00000001"}, false)[field::active] = "0";
+    for (int slot : {1, 3}) {
+        b.station.selectedDevice = slot;
+        ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
+    }
+    b.main.load();
+    auto *grid = b.find<TelGrid>("TelGrid");
+    EXPECT_EQ(grid->cell(1, 0), "X");
+    EXPECT_EQ(grid->cell(1, 1), "0231555");
+    EXPECT_EQ(grid->cell(1, 2), "Dam");
+    EXPECT_EQ(grid->cell(3, 0), "");
+    EXPECT_EQ(grid->cell(3, 1), "netw0211");
+    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Phone no.");
+    EXPECT_EQ(b.main.findFreeRow(), 2);
+
+    QSignalSpy opened(&b.main, &Main::propertiesRequested);
+    b.main.show();
+    const QRect cell = grid->visualItemRect(grid->item(2, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0][0].toInt(), 3);
+    EXPECT_EQ(b.station.selectedDevice, 3);
+
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        b.station.devices[std::size_t(slot)][field::connection] = "0231555";
+    b.main.refreshGrid();
+    b.dialogs.clear();
+    EXPECT_EQ(b.main.findFreeRow(), std::nullopt);
+    ASSERT_EQ(b.dialogs.shown().size(), 1u);
+    EXPECT_EQ(b.dialogs.shown()[0].title, " Dial-up memory ");
+    EXPECT_EQ(b.dialogs.shown()[0].text, "ATTENTION: Auto dialig number list is full \r\n"
+                                         "    Delete a number to store a new one     ");
+}
+
+TEST(Splash, FourTicksThenTheMainWindow) {
+    MainBench b;
+    Preloader splash(b.station);
+    QSignalSpy loaded(&splash, &Preloader::loadMain);
+    auto *label = splash.findChild<QLabel *>("Label1");
+    EXPECT_EQ(label->text(), "Loading ...");
+    const std::pair<int, const char *> ticks[] = {
+        {300, "Loading... Components"}, {600, "Loading... Times"}, {900, "Loading... Numbers"}};
+    for (const auto &[interval, text] : ticks) {
+        EXPECT_EQ(splash.interval(), interval);
+        splash.onTimer1();
+        EXPECT_EQ(label->text(), text);
+        EXPECT_EQ(loaded.size(), 0);
+    }
+    EXPECT_EQ(splash.interval(), 1200);
+    splash.onTimer1();
+    EXPECT_EQ(loaded.size(), 1);
+    EXPECT_EQ(Preloader::versionText(4, 0, 0), "4.00");
+}
+
+} // namespace
+} // namespace vantrell
