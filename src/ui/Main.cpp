@@ -8,6 +8,7 @@
 #include "general/Dialogs.h"
 #include "general/SerialPort.h"
 #include "general/Text.h"
+#include "ui/frmProperties.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -350,9 +351,15 @@ void Main::rowDoubleClicked(int row) {
     emit propertiesRequested(station_.selectedDevice);
 }
 
+// One dialog at a time, owned by this window and not modal: a double click on another row
+// closes the open one and opens the dialog afresh on the new record.
 void Main::openProperties() {
-    delete properties_;
-    properties_ = nullptr;
+    if (properties_ != nullptr)
+        properties_->close();
+    auto *dialog = new frmProperties(station_, *this, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    properties_ = dialog;
+    dialog->show();
 }
 
 void Main::onTimer1() {

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -51,6 +52,8 @@ public:
     TrayIcon &tray() { return tray_; }
     bool trayShown() const { return trayShown_; }
     bool exitPending() const { return exitPending_; }
+    // The device properties dialog the phone list opened last, while it is open.
+    QWidget *propertiesDialog() const { return properties_; }
 
 public slots:
     void onTimer1();
@@ -115,7 +118,7 @@ private:
     QPushButton *cmdQuit_ = nullptr;
     QTimer *timer1_ = nullptr;
     QTimer *timer2_ = nullptr;
-    QWidget *properties_ = nullptr;
+    QPointer<QWidget> properties_;
 };
 
 } // namespace vantrell

@@ -365,6 +365,10 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0][0].toInt(), 3);
     EXPECT_EQ(b.station.selectedDevice, 3);
+    ASSERT_NE(b.main.propertiesDialog(), nullptr);
+    EXPECT_TRUE(b.main.propertiesDialog()->isVisible());
+    EXPECT_EQ(b.main.propertiesDialog()->objectName(), "frmProperties");
+    b.main.propertiesDialog()->close();
 
     for (int slot = 1; slot <= maxDevices; ++slot)
         b.station.devices[std::size_t(slot)][field::connection] = "0231555";
