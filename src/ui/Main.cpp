@@ -401,9 +401,10 @@ void Main::openWindow() {
 
 // A session on the line is first ended as on a stop signal: logger and switch released, modem
 // hung up, the done mark written. The cycle step returns once it has, and Exit goes on there.
+// A request that comes again once nothing runs quits again: a message box that opened after
+// the first quit (one of the start-up messages) has its own event loop, which that quit
+// never reached.
 void Main::requestExit() {
-    if (exitPending_)
-        return;
     exitPending_ = true;
     if (inCycle_ || station_.session.sessionRunning) {
         station_.session.stopRequested = true;

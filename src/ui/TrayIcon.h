@@ -23,6 +23,8 @@ public:
     void showIcon() { icon_.show(); }
     void removeIcon() { icon_.hide(); }
     bool visible() const { return icon_.isVisible(); }
+    // Where the icon sits on the screen (empty where the platform does not say).
+    QRect geometry() const { return icon_.geometry(); }
 
     // One tick of the tray timer: the next animation frame while communicating, else the idle
     // picture; the tooltip in both cases.

@@ -1,0 +1,51 @@
+#include "ui/GuiStation.h"
+
+#include "config/ComPorts.h"
+#include "config/Templates.h"
+
+#include <QCoreApplication>
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *configurationTitle = "Configuration";
+
+std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir) {
+    return [configDir](int number) { return portDevicePath(configDir, number); };
+}
+
+} // namespace
+
+GuiStation::GuiStation(const std::filesystem::path &configDir)
+    : linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
+      station_({clock_, pump_, linePort_, progress_, dialogs_}, configDir),
+      forwarding_(station_,
+                  // A mail on its way keeps the windows alive as every other wait does.
+                  {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
+                   smsPort_}) {
+    progress_.attach(window_, station_);
+    dialogs_.setParent(&main_);
+    main_.setSmsPort(smsPort_);
+}
+
+void GuiStation::start() {
+    installMissingFiles();
+    main_.load();
+    main_.startTimers();
+}
+
+// A first start in an empty folder finds the templates in place; a folder that cannot be
+// written is said once, and the program goes on with what it can read.
+void GuiStation::installMissingFiles() {
+    const TemplateInstall install = installTemplates(station_.configDir());
+    if (install.failures.empty())
+        return;
+    std::string text;
+    for (const auto &failure : install.failures)
+        text += describe(failure) + "\n";
+    text.pop_back();
+    dialogs_.message(configurationTitle, text, DialogButtons::ok, DialogIcon::exclamation);
+}
+
+} // namespace vantrell

@@ -1,0 +1,54 @@
+// The desktop program's station, wired to the real world: the system clock, waits that keep
+// the windows alive, the termios ports (numbers mapped through comports.xml), message boxes,
+// the progress window, real mail and FTP, the reading session and the cycle its main window
+// drives.
+#pragma once
+
+#include "config/Station.h"
+#include "cycle/Schedule.h"
+#include "cycle/Session.h"
+#include "forwarding/StationForwarding.h"
+#include "general/Clock.h"
+#include "link/PosixSerialPort.h"
+#include "ui/GuiEventPump.h"
+#include "ui/Main.h"
+#include "ui/QtDialogs.h"
+#include "ui/WindowProgress.h"
+#include "ui/frmComunication.h"
+
+#include <filesystem>
+
+namespace vantrell {
+
+class GuiStation {
+public:
+    explicit GuiStation(const std::filesystem::path &configDir);
+    GuiStation(const GuiStation &) = delete;
+    GuiStation &operator=(const GuiStation &) = delete;
+
+    // Puts any missing configuration file in place (never over one that exists), loads the
+    // main window hidden with its tray icon, and starts its timers.
+    void start();
+
+    Station &station() { return station_; }
+    Main &main() { return main_; }
+    frmComunication &progressWindow() { return window_; }
+
+private:
+    void installMissingFiles();
+
+    SystemClock clock_;
+    GuiEventPump pump_{clock_};
+    PosixSerialPort linePort_;
+    PosixSerialPort smsPort_;
+    QtDialogs dialogs_;
+    WindowProgress progress_;
+    Station station_;
+    frmComunication window_{station_, nullptr};
+    StationForwarding forwarding_;
+    Session session_{station_, forwarding_};
+    Schedule schedule_{station_, session_, forwarding_};
+    Main main_{station_, schedule_};
+};
+
+} // namespace vantrell
