@@ -8,6 +8,7 @@
 #include "ui/frmPhonebook.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdlib>
@@ -86,8 +87,12 @@ void showWindow(GuiStation &gui, const std::string &window) {
     } else if (window == "progress") {
         showProgressSample(gui);
     } else if (window == "menu") {
+        // An embedded tray icon may not know where it sits; the menu then opens in the corner
+        // where the notification area usually is.
         const QRect icon = main.tray().geometry();
-        main.tray().menu().popup(icon.isValid() ? icon.center() : QPoint(0, 0));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        main.tray().menu().popup(icon.isValid() && !icon.topLeft().isNull() ? icon.center()
+                                                                            : screen.bottomRight());
     }
 }
 

@@ -101,7 +101,7 @@ Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     left->addStretch();
 
     grid_ = new TelGrid(central);
-    grid_->setMinimumWidth(480);
+    grid_->setMinimumSize(480, 420);
     top->addWidget(grid_, 1);
     connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { rowClicked(row); });
     connect(grid_, &QTableWidget::cellDoubleClicked, this,

@@ -88,8 +88,8 @@ void Preloader::onTimer1() {
             return;
         }
     if (interval == lastInterval) {
-        emit loadMain();
         close();
+        emit loadMain();
     }
 }
 

@@ -12,21 +12,22 @@ constexpr const char *openText = "Open Vantrell";
 constexpr const char *exitText = "Exit";
 constexpr const char *menuTitle = "Menu";
 
-constexpr int side = 32;
+// Drawn at each size a tray, a window or the splash may ask for, so none is scaled up.
+constexpr int sides[] = {16, 22, 32, 48, 96};
 const QColor dishColour(24, 74, 140);
 const QColor signalColour(255, 170, 0);
 
-QPixmap basePicture() {
+QPixmap basePicture(int side) {
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(dishColour);
-    p.drawRoundedRect(QRectF(1, 1, side - 2, side - 2), 6, 6);
+    p.drawRoundedRect(QRectF(0, 0, side, side), side / 5.0, side / 5.0);
     QFont font = p.font();
     font.setBold(true);
-    font.setPixelSize(22);
+    font.setPixelSize(side * 2 / 3);
     p.setFont(font);
     p.setPen(Qt::white);
     p.drawText(QRect(0, 0, side, side), Qt::AlignCenter, "V");
@@ -39,18 +40,26 @@ constexpr int sixteenths = 16;
 } // namespace
 
 QIcon idleTrayPicture() {
-    return QIcon(basePicture());
+    QIcon icon;
+    for (int side : sides)
+        icon.addPixmap(basePicture(side));
+    return icon;
 }
 
 QIcon communicatingTrayPicture(int frame) {
-    QPixmap pixmap = basePicture();
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(signalColour, 4, Qt::SolidLine, Qt::RoundCap);
-    p.setPen(pen);
-    const int start = 90 - frame * (360 / communicatingFrames);
-    p.drawArc(QRectF(4, 4, side - 8, side - 8), start * sixteenths, -100 * sixteenths);
-    return QIcon(pixmap);
+    QIcon icon;
+    for (int side : sides) {
+        QPixmap pixmap = basePicture(side);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const double width = side / 8.0;
+        p.setPen(QPen(signalColour, width, Qt::SolidLine, Qt::RoundCap));
+        const int start = 90 - frame * (360 / communicatingFrames);
+        p.drawArc(QRectF(width, width, side - 2 * width, side - 2 * width), start * sixteenths,
+                  -100 * sixteenths);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 TrayIcon::TrayIcon(QObject *parent) : QObject(parent), icon_(this) {

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Screenshots of the desktop program for review: vantrell runs under a virtual X server with
+# a notification area (trayer), once per window, over a demo configuration whose line is a
+# simulated station, and each screen is saved as a PNG in a folder printed at the end.
+#
+#   scripts/screenshots.sh            builds vantrell (release) first
+#   VANTRELL_BIN=DIR scripts/...      takes vantrell, vantrelld and vantrell-sim from DIR
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+for pair in Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils trayer:trayer import:imagemagick; do
+    command -v "${pair%%:*}" >/dev/null || missing+=("${pair#*:}")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+if [ -n "${VANTRELL_BIN:-}" ]; then
+    bin="$VANTRELL_BIN"
+else
+    scripts/install-deps.sh
+    cmake --preset release >/dev/null
+    cmake --build --preset release -j2 --target vantrell vantrelld vantrell-sim
+    bin=build/release/app
+fi
+
+out="$(mktemp -d /tmp/vantrell-screens.XXXXXX)"
+config="$out/config"
+mkdir -p "$config/data"
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# The demo station, with its schedule time an hour ahead so that no reading starts while the
+# screens are taken.
+"$bin/vantrelld" --config-dir "$config" init >/dev/null
+/usr/bin/python3 scripts/demo-configure.py "$config" "$config/line" 127.0.0.1:25
+/usr/bin/python3 - "$config" <<'PY'
+import sys, time, xml.etree.ElementTree as ET
+path = f"{sys.argv[1]}/timeutils.xml"
+tree = ET.parse(path)
+list(tree.getroot().find("./*"))[0].text = str((time.localtime().tm_hour + 1) % 24)
+tree.write(path, encoding="UTF-8", xml_declaration=True)
+PY
+"$bin/vantrell-sim" --link "$config/line" --switch \
+    --logger serial=KV12345678,model=3,records=200,position=1 >"$out/sim.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -e "$config/line" ] && break; sleep 0.1; done
+
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+trayer --edge bottom --align right --widthtype request --height 32 --tint 0xc0c0c0 \
+    --transparent true --alpha 0 >"$out/trayer.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+# The splash is taken while it shows; every other window once the station has started.
+for window in splash main properties setup phonebook progress path menu; do
+    "$bin/vantrell" --config-dir "$config" --show "$window" >"$out/$window.log" 2>&1 &
+    pid=$!
+    # The setup window reads its file with the station's pauses (three seconds).
+    case "$window" in
+        splash) sleep 1.5 ;;
+        setup) sleep 8 ;;
+        *) sleep 5 ;;
+    esac
+    import -window root "$out/$window.png"
+    kill -TERM "$pid"
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "vantrell did not end on SIGTERM while showing $window" >&2
+        kill -KILL "$pid"
+    fi
+    wait "$pid" 2>/dev/null || true
+done
+
+echo "Screenshots in $out:"
+ls "$out"/*.png
