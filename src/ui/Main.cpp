@@ -379,8 +379,9 @@ void Main::showCountdown() {
     lblCountdown_->setText(tip);
 }
 
-// A session waits with the window alive, so this timer fires again inside it; the flag keeps
-// that inner tick from starting a second cycle step (a report, a day roll-over) under the first.
+// A cycle step waits with the window alive, so this timer fires again inside it; the step's
+// own marks already keep that inner tick from repeating its work, and the flag keeps it from
+// starting anything at all under the running step.
 void Main::onTimer2() {
     if (inCycle_ || exitPending_)
         return;

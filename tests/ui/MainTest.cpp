@@ -276,6 +276,29 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     EXPECT_FALSE(main.tray().visible());
 }
 
+TEST(MainWindow, ASettingTheDiskRefusesIsReportedAndUndone) {
+    MainBench b({6, -1, -1, -1});
+    b.main.load();
+    b.dialogs.clear();
+    // A folder where the device file should be: it can be neither read nor replaced.
+    std::filesystem::remove(b.folder.path() / files::deviceProperties);
+    std::filesystem::create_directory(b.folder.path() / files::deviceProperties);
+    std::filesystem::remove(b.folder.path() / files::scheduleTimes);
+    std::filesystem::create_directory(b.folder.path() / files::scheduleTimes);
+
+    b.find<QCheckBox>("chkReport")->setChecked(true);
+    b.find<QLineEdit>("txtReport")->setText("ops@example.org");
+    QTest::mouseClick(b.find<QToolButton>("cmdSave"), Qt::LeftButton);
+    b.time(1)->setCurrentIndex(12);
+
+    ASSERT_EQ(b.dialogs.shown().size(), 2u);
+    for (const auto &shown : b.dialogs.shown())
+        EXPECT_EQ(shown.title, "Configuration");
+    EXPECT_EQ(b.station.devices[1][field::reportAddress], "");
+    EXPECT_EQ(b.station.scheduleTimes[2], "-1");
+    EXPECT_EQ(b.time(1)->currentIndex(), -1);
+}
+
 TEST(MainWindow, PortListsStoreTheChoiceAndShowTheDevice) {
     struct Row {
         const char *legend;
