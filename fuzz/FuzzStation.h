@@ -4,12 +4,9 @@
 #pragma once
 
 #include "FuzzSupport.h"
+#include "StationBench.h"
 
-#include "config/Station.h"
-#include "general/Dialogs.h"
-#include "general/Progress.h"
 #include "sim/Device.h"
-#include "sim/SimPort.h"
 #include "sim/World.h"
 
 #include <deque>
@@ -17,19 +14,8 @@
 
 namespace vantrell::fuzz {
 
-struct FuzzStation {
-    explicit FuzzStation(std::filesystem::path configDir = ".")
-        : station({world.clock(), pump, port, progress, dialogs}, std::move(configDir)) {}
-
-    sim::World world;
-    sim::VirtualEventPump pump{world};
-    sim::SimPort port{world, 1};
-    RecordingProgress progress;
-    RecordingDialogs dialogs;
-    Station station;
-
-    double now() const { return world.now(); }
-};
+// The tests' Station on a simulated line in virtual time.
+using FuzzStation = testing::StationBench;
 
 // Each byte the device hears uses up the next answer of its script: a delay, then some bytes
 // (often none). Once the script is spent the device is silent.

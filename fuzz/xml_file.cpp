@@ -133,7 +133,7 @@ void checkTableLoaders(std::string_view bytes) {
     for (const fs::path &file : written)
         writeFile(file, bytes);
 
-    fuzz::FuzzStation bench(dir);
+    fuzz::FuzzStation bench(LocalDateTime{2026, 2, 3, 9, 5, 0}, dir);
     Station &station = bench.station;
     (void)DeviceFile(station).loadDeviceTable();
     (void)SettingsFile(station).loadSettings();
