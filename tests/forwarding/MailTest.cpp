@@ -121,11 +121,23 @@ TEST(FtpCommand, TheFourCommandsAndNothingElse) {
     };
     EXPECT_EQ(parsed("DIR"), "0||");
     EXPECT_EQ(parsed("CD /Forward Data"), "1|/Forward Data|");
-    EXPECT_EQ(parsed("PUT /my data/KV12.dat ./KV12.dat"), "2|/my data/KV12.dat|./KV12.dat");
+    EXPECT_EQ(parsed("PUT /data/KV12.dat ./KV12.dat"), "2|/data/KV12.dat|./KV12.dat");
     EXPECT_EQ(parsed("close"), "3||");
     EXPECT_EQ(parsed("CD "), "refused");
     EXPECT_EQ(parsed("PUT /data/KV12.dat"), "refused");
     EXPECT_EQ(parsed("DELE x"), "refused");
+    EXPECT_EQ(parsed("PUT /my data/KV12.dat ./KV12.dat"), "refused");
+    EXPECT_EQ(parsed("PUT \"/data/KV12.dat ./KV12.dat"), "refused");
+    // Both names come back whole, whatever they hold.
+    for (const std::string name : {"KV12 0905 030226.dat", "KV\"12\\ x\".dat", "x", " KV12.dat "}) {
+        const std::string local = "/my data/" + name;
+        const std::string remote = "./" + name;
+        EXPECT_EQ(parsed(("PUT " + ftpArgument(local) + " " + ftpArgument(remote)).c_str()),
+                  "2|" + local + "|" + remote)
+            << name;
+    }
+    EXPECT_EQ(ftpArgument("/data/KV12_0905_030226.dat"), "/data/KV12_0905_030226.dat");
+    EXPECT_EQ(ftpArgument("./KV12 x.dat"), "\"./KV12 x.dat\"");
     // A leading "/" starts from the server's root, the rest from the log-in folder.
     EXPECT_EQ(ftpFolderPath("", "/a/b c"), "/%2Fa/b%20c");
     EXPECT_EQ(ftpFolderPath("/%2Fa", "b"), "/%2Fa/b");

@@ -201,5 +201,19 @@ TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
     }
 }
 
+TEST(RealFtp, AnyLegalFileNameIsUploadedUnderItsName) {
+    FtpBench b;
+    ASSERT_NE(b.server.port(), 0);
+    fs::create_directories(b.root.path() / "ForwardData");
+    for (const char *name : {"KV12 0905 030226.dat", "KV \"12\" \\x.dat", "K\xC3\xBCvette 1.dat"}) {
+        b.station.data.dataFilePath = (b.local.path() / name).string();
+        write(b.station.data.dataFilePath, sampleDataFile());
+        b.real.sendDataFtp();
+        const fs::path uploaded = b.root.path() / "ForwardData" / name;
+        EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none", sampleDataFile()) << name;
+        EXPECT_EQ(b.reports().back(), "sending data to FTP address...") << name;
+    }
+}
+
 } // namespace
 } // namespace vantrell
