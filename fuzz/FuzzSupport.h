@@ -3,12 +3,15 @@
 // that stops the run loudly when a property that must always hold does not.
 #pragma once
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -84,5 +87,30 @@ private:
 inline std::string_view asText(const std::uint8_t *data, std::size_t size) {
     return {reinterpret_cast<const char *>(data), size};
 }
+
+// One folder for the whole run, in memory where the machine has one, for targets whose inputs
+// must be files on disk; `subfolder` is made inside it. Keep one in a function-local static.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::filesystem::path &subfolder = {}) {
+        namespace fs = std::filesystem;
+        const fs::path memory = "/dev/shm";
+        std::error_code ec;
+        const fs::path base =
+            access(memory.c_str(), W_OK) == 0 ? memory : fs::temp_directory_path(ec);
+        path_ = base / ("vantrell-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(path_ / subfolder);
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    const std::filesystem::path &path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 } // namespace vantrell::fuzz

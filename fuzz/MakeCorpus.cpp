@@ -1,7 +1,8 @@
 // Writes the seed corpus of every fuzz target: well-formed answers and files as the station
 // meets them (made by the simulator's own encoders and taken from the configuration templates),
-// plus a few of the damaged forms the decoders must refuse. The fuzzers start from these and the
-// replay driver mutates them, so each seed is small and shows one shape.
+// plus a few of the damaged forms the decoders must refuse, and configured texts, usual and
+// hostile. The fuzzers start from these and the replay driver mutates them, so each seed is
+// small and shows one shape.
 //
 // Usage: fuzz_make_corpus CORPUS_DIR TEMPLATES_DIR
 #include "sim/LoggerEncoding.h"
@@ -214,6 +215,67 @@ void xmlFileSeeds(const fs::path &templates) {
          anyLayout + std::string("\xFF\xFE<\0?\0x\0m\0l\0?\0>\0<\0r\0/\0>\0", 22));
 }
 
+// The configured texts as the target takes them: a flags byte, then each text behind its length.
+struct ConfiguredTexts {
+    bool limitBySms = true;
+    std::vector<std::string> phonebook; // up to ten entries; the rest are empty
+    std::string message, alarmAddress, connection, serial, forwardAddress, dataMailFrom,
+        reportAddress, fileName;
+
+    std::string bytes() const {
+        std::string out(1, char(limitBySms ? 1 : 0));
+        const auto text = [&out](const std::string &t) { out += char(t.size()) + t; };
+        for (std::size_t p = 0; p < 10; ++p)
+            text(p < phonebook.size() ? phonebook[p] : "");
+        for (const std::string *t : {&message, &alarmAddress, &connection, &serial, &forwardAddress,
+                                     &dataMailFrom, &reportAddress, &fileName})
+            text(*t);
+        return out;
+    }
+};
+
+void configuredTextSeeds() {
+    const ConfiguredTexts usual{true,
+                                {"+4911", "0301234567", "+49 30 1234-56"},
+                                "Level; Channel 2",
+                                "+4922",
+                                "netw0302",
+                                "KV12345678",
+                                "data@example.org",
+                                "vantrell-data@example.org",
+                                "ops@example.org",
+                                "KV12_0905_030226.dat"};
+    seed("configured_texts", "usual", usual.bytes());
+    ConfiguredTexts byMail = usual;
+    byMail.limitBySms = false;
+    byMail.alarmAddress = "alarm@example.org";
+    byMail.connection = "0301234567";
+    byMail.fileName = "KV12 0905 030226.dat";
+    seed("configured_texts", "by-mail", byMail.bytes());
+    const ConfiguredTexts hostile{true,
+                                  {"+3912345\",129;D112;", "+49\r\n11", "+4911\a", "+\x1A"},
+                                  "Hi\r\032AT+CMGS=\"+999\"\r\033spam\a\177",
+                                  "+4922\";D112;",
+                                  "locl0000",
+                                  "KV1\nBcc:x@y.org",
+                                  "a@b.org\r\nBcc: x@y.org",
+                                  "x@y.org\r\nBcc: z@w.org",
+                                  "ops@example.org>\r\nRCPT TO:<x@y.org>",
+                                  "KV1\r\nBcc:x.dat"};
+    seed("configured_texts", "hostile", hostile.bytes());
+    const ConfiguredTexts hostileByMail{false,
+                                        {"+4911\xC2\x85", "+49 (30) 1234"},
+                                        "25 \302\260C\302\233[31m",
+                                        "alarm@example.org\n",
+                                        "0301234567",
+                                        "KV1\302\205Bcc",
+                                        "data@example.org",
+                                        "d@example.org",
+                                        "ops@example.org",
+                                        "K\xC3\xBCvette \"1\";x=2.dat"};
+    seed("configured_texts", "hostile-by-mail", hostileByMail.bytes());
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -228,5 +290,6 @@ int main(int argc, char **argv) {
     dialAnswerSeeds();
     serialPrimitiveSeeds();
     xmlFileSeeds(argv[2]);
+    configuredTextSeeds();
     return 0;
 }

@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz-clang"
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"parameter_block memory_records switch_status dial_answer serial_primitives xml_file"}
+targets=${*:-"parameter_block memory_records switch_status dial_answer serial_primitives xml_file configured_texts"}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DVANTRELL_FUZZ=ON -DBUILD_TESTING=OFF -DVANTRELL_BENCH=OFF >/dev/null

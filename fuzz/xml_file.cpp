@@ -15,7 +15,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,30 +24,9 @@ using fuzz::FuzzInput;
 using fuzz::require;
 namespace fs = std::filesystem;
 
-// One folder for the whole run, in memory where the machine has one: every input is written
-// to disk at least once.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const fs::path memory = "/dev/shm";
-        std::error_code ec;
-        const fs::path base =
-            access(memory.c_str(), W_OK) == 0 ? memory : fs::temp_directory_path(ec);
-        path_ = base / ("vantrell-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(path_ / files::setupFolder);
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path &path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-const ScratchFolder &scratch() {
-    static const ScratchFolder folder;
+// With the setup folder the table loaders expect in it.
+const fuzz::ScratchFolder &scratch() {
+    static const fuzz::ScratchFolder folder(files::setupFolder);
     return folder;
 }
 

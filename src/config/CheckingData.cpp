@@ -31,10 +31,12 @@ std::size_t skipDigits(std::string_view text, std::size_t &at) {
 }
 
 // "XXXX", "DE", "MMYY": a number, one of the model codes, a number. The parts are cut from the
-// text as typed, so a leading blank shifts the model code out of place.
+// text as typed, so a leading blank shifts the model code out of place. What follows the tenth
+// character is not examined, except that no control character may be anywhere: the serial
+// becomes part of data-file names and mail subjects, where a line break would split them.
 bool serialLayoutOk(std::string_view serial) {
     const std::string_view modelCode = mid(serial, 5, 2);
-    return isNumeric(mid(serial, 1, 4)) &&
+    return !hasControlCharacter(serial) && isNumeric(mid(serial, 1, 4)) &&
            std::find(modelCodes.begin(), modelCodes.end(), modelCode) != modelCodes.end() &&
            isNumeric(mid(serial, 7, 4));
 }

@@ -23,7 +23,8 @@ public:
 
     // The phone box as typed, untrimmed.
     void checkPhoneNumber(std::string_view phone);
-    // Boxes txtSN 1..8: at least one filled, and each filled one laid out as "XXXXDEMMYY".
+    // Boxes txtSN 1..8: at least one filled, and each filled one laid out as "XXXXDEMMYY",
+    // without a control character anywhere.
     void checkSerialNumbers(const std::array<std::string, maxLoggers> &serials);
 
 private:

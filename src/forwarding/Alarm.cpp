@@ -93,12 +93,34 @@ std::string limitAlarmText(const DeviceRecord &device, const std::string &serial
     return text::alarmByTel + device.connection() + text::alarmFromDevice + serial;
 }
 
+namespace {
+constexpr const char *notATelephoneNumber =
+    "not a telephone number (digits with an optional leading \"+\")";
+} // namespace
+
+std::optional<std::string> smsNumber(std::string_view text) {
+    const std::string given = trim(text);
+    std::string number;
+    std::string_view digits = given;
+    if (startsWith(digits, "+")) {
+        number += '+';
+        digits.remove_prefix(1);
+    }
+    for (const char c : digits) {
+        if (c >= '0' && c <= '9')
+            number += c;
+        else if (c != ' ' && c != '.' && c != '-')
+            return std::nullopt;
+    }
+    if (number.empty() || number == "+")
+        return std::nullopt;
+    return number;
+}
+
+// Control characters go before the code page does: the five bytes it leaves unassigned are
+// control characters in UTF-8, and so cannot come out of it.
 std::string smsLineText(std::string_view text) {
-    std::string bytes = utf8ToWindows1252(text);
-    std::erase_if(bytes, [](char c) {
-        return c == '\r' || c == '\n' || c == sms::endOfMessage || c == sms::escape;
-    });
-    return bytes;
+    return utf8ToWindows1252(withoutControlCharacters(text));
 }
 
 int Alarm::setupChannel(int channel) const {
@@ -243,10 +265,14 @@ void Alarm::broadcast(const std::string &message) {
         const std::string &number = station_.phonebook[p];
         if (number.empty())
             continue;
+        const std::string entry = "Phone-book entry " + std::to_string(p) + " \"" + number + "\"";
         if (!startsWith(number, "+")) {
             if (!trim(number).empty())
-                station_.progress().report("Phone-book entry " + std::to_string(p) + " \"" +
-                                           number + "\" does not begin with \"+\"; skipped");
+                station_.progress().report(entry + " does not begin with \"+\"; skipped");
+            continue;
+        }
+        if (!smsNumber(number)) {
+            station_.progress().report(entry + " is " + notATelephoneNumber + "; skipped");
             continue;
         }
         sendSms(number, message);
@@ -255,23 +281,27 @@ void Alarm::broadcast(const std::string &message) {
             station_.wait(1);
     }
     if (sent == 0)
-        station_.progress().report(notSentText("Alarm \"" + message + "\"", "the phone book",
-                                               "no phone-book number begins with \"+\""));
+        station_.progress().report(
+            notSentText("Alarm \"" + message + "\"", "the phone book",
+                        "no phone-book entry is a telephone number beginning with \"+\""));
 }
 
 // No answer of the modem is read: the steps are paced by one-second pauses.
 void Alarm::sendSms(const std::string &number, const std::string &message) {
-    const std::string lineNumber = smsLineText(number);
-    const std::string lineMessage = smsLineText(message);
     ProgressSink &progress = station_.progress();
     const std::string whom = "\"" + number + "\"";
-    if (trim(lineNumber).empty()) {
+    if (trim(number).empty()) {
         progress.report(notSentText("SMS", whom, "no number"));
         return;
     }
-    if (lineNumber.size() != utf8ToWindows1252(number).size() ||
-        lineMessage.size() != utf8ToWindows1252(message).size())
-        progress.report("SMS to " + whom + ": line breaks and control characters removed");
+    const std::optional<std::string> lineNumber = smsNumber(number);
+    if (!lineNumber) {
+        progress.report(notSentText("SMS", whom, notATelephoneNumber));
+        return;
+    }
+    const std::string lineMessage = smsLineText(message);
+    if (hasControlCharacter(message))
+        progress.report("SMS to " + whom + ": control characters removed from the text");
     if (smsPort_.isOpen())
         smsPort_.close();
     if (const PortError error = smsPort_.open(station_.modemPortNumber); error != PortError::none) {
@@ -281,7 +311,7 @@ void Alarm::sendSms(const std::string &number, const std::string &message) {
         return;
     }
     const bool written = writeSms(sms::textMode) &&
-                         writeSms(std::string(sms::sendTo) + "\"" + lineNumber + "\"\r") &&
+                         writeSms(std::string(sms::sendTo) + "\"" + *lineNumber + "\"\r") &&
                          writeSms(lineMessage + sms::endOfMessage);
     if (smsPort_.isOpen())
         smsPort_.close();

@@ -11,6 +11,7 @@
 #include "general/SerialPort.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,7 +40,6 @@ namespace sms {
 inline constexpr const char *textMode = "AT+CMGF=1\r";
 inline constexpr const char *sendTo = "AT+CMGS=";
 inline constexpr char endOfMessage = 26;
-inline constexpr char escape = 27;
 constexpr int phonebookPauses = 20; // one-second pauses after each SMS of a broadcast
 } // namespace sms
 
@@ -61,8 +61,13 @@ double readingValue(std::string_view text);
 // The limit alarm's text, after the kind of connection of the device.
 std::string limitAlarmText(const DeviceRecord &device, const std::string &serial);
 
-// A number or a message as it may go on the modem line: 8-bit, without carriage returns,
-// line feeds, and the characters that end (26) or abandon (27) a message.
+// A telephone number as it goes between the quotes of "AT+CMGS=": digits, optionally after a
+// "+"; blanks, dots and dashes among them are dropped. Anything else (a quote, a semicolon, a
+// letter) could close the number and append a command, and is refused with nullopt.
+std::optional<std::string> smsNumber(std::string_view text);
+
+// A message as it goes on the modem line: 8-bit, without a single control character, so that
+// nothing in it can end (26), abandon (27) or break it, or reach the modem as a command.
 std::string smsLineText(std::string_view text);
 
 class Alarm {
@@ -74,7 +79,8 @@ public:
     void checkAccelerationAlarms();
     void sendLimitAlarm();
     void sendSms(const std::string &number, const std::string &message);
-    // To every phone-book number that begins with "+", twenty seconds apart.
+    // To every phone-book entry that begins with "+" and is a telephone number, twenty seconds
+    // apart.
     void broadcast(const std::string &message);
 
 private:

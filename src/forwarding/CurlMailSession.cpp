@@ -5,6 +5,7 @@
 #include "forwarding/ServerText.h"
 #include "general/Text.h"
 
+#include <filesystem>
 #include <memory>
 
 namespace vantrell {
@@ -32,13 +33,10 @@ void append(SList &list, const std::string &line) {
     }
 }
 
-SList headerLines(const MailMessage &message, const std::string &from, const std::string &to) {
+SList headerLines(const MailMessage &message) {
     SList headers;
-    append(headers, "Date: " + mailDateNow());
-    append(headers, "Message-ID: " + messageId(uniqueToken(), from));
-    append(headers, "From: <" + from + ">");
-    append(headers, "To: <" + to + ">");
-    append(headers, "Subject: " + headerValue(message.subject));
+    for (const std::string &line : mailHeaderLines(message, mailDateNow(), uniqueToken()))
+        append(headers, line);
     return headers;
 }
 
@@ -55,6 +53,14 @@ Mime mimeBody(CURL *curl, const MailMessage &message) {
         curl_mime_filedata(file, path.c_str());
         curl_mime_type(file, "application/octet-stream");
         curl_mime_encoder(file, "base64");
+        // libcurl would quote the name as it is, line breaks and all; this header takes the
+        // place of its own.
+        curl_mime_filename(file, nullptr);
+        SList disposition;
+        append(disposition,
+               "Content-Disposition: " +
+                   attachmentDisposition(std::filesystem::path(path).filename().string()));
+        curl_mime_headers(file, disposition.release(), 1);
     }
     return mime;
 }
@@ -86,7 +92,7 @@ Delivery CurlMailSession::sendEmail() {
     curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits_.connect.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(limits_.delivery.count()));
-    const SList headers = headerLines(m, from, to);
+    const SList headers = headerLines(m);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     const Mime mime = mimeBody(curl, m);
     curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime.get());

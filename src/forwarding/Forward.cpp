@@ -38,7 +38,7 @@ void Forward::sendDataFtp(const std::string &localPath, const std::string &remot
     ftp->setPassword(device[field::forwardPassword]);
     runCommands(*ftp, {{ftpCommand::dir, 2},
                        {ftpCommand::cd + device[field::ftpRootDirectory], 1},
-                       {ftpCommand::put + localPath + " " + remote, 1}});
+                       {ftpCommand::put + ftpArgument(localPath) + " " + ftpArgument(remote), 1}});
     static_cast<void>(ftp->execute(ftpCommand::close));
     ftp->cancel();
 }

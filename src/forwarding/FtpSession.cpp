@@ -2,7 +2,52 @@
 
 #include "general/Text.h"
 
+#include <algorithm>
+
 namespace vantrell {
+
+namespace {
+
+// The next argument of `rest`, which is left after it and the blanks that follow; nullopt when
+// a quoted argument has no closing quote or runs straight into more text.
+std::optional<std::string> takeArgument(std::string_view &rest) {
+    std::string argument;
+    std::size_t at = 0;
+    if (startsWith(rest, "\"")) {
+        for (at = 1; at < rest.size() && rest[at] != '"'; ++at) {
+            if (rest[at] == '\\' && at + 1 < rest.size())
+                ++at;
+            argument += rest[at];
+        }
+        if (at == rest.size())
+            return std::nullopt;
+        ++at;
+        if (at < rest.size() && rest[at] != ' ')
+            return std::nullopt;
+    } else {
+        at = std::min(rest.find(' '), rest.size());
+        argument = rest.substr(0, at);
+    }
+    rest.remove_prefix(at);
+    while (startsWith(rest, " "))
+        rest.remove_prefix(1);
+    return argument;
+}
+
+} // namespace
+
+std::string ftpArgument(std::string_view name) {
+    if (!name.empty() && name.find_first_of(" \"") == std::string_view::npos)
+        return std::string(name);
+    std::string quoted(1, '"');
+    for (const char c : name) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
 
 std::optional<FtpCommand> parseFtpCommand(std::string_view text) {
     const std::string command = trim(text);
@@ -16,14 +61,12 @@ std::optional<FtpCommand> parseFtpCommand(std::string_view text) {
     if (verb == "CD" && !arguments.empty())
         return FtpCommand{FtpCommand::Kind::cd, arguments, {}};
     if (verb == "PUT") {
-        const std::size_t split = arguments.rfind(' ');
-        if (split == std::string::npos)
+        std::string_view rest = arguments;
+        std::optional<std::string> local = takeArgument(rest);
+        std::optional<std::string> remote = takeArgument(rest);
+        if (!local || !remote || local->empty() || remote->empty() || !rest.empty())
             return std::nullopt;
-        std::string local = trim(arguments.substr(0, split));
-        std::string remote = arguments.substr(split + 1);
-        if (local.empty() || remote.empty())
-            return std::nullopt;
-        return FtpCommand{FtpCommand::Kind::put, std::move(local), std::move(remote)};
+        return FtpCommand{FtpCommand::Kind::put, std::move(*local), std::move(*remote)};
     }
     return std::nullopt;
 }

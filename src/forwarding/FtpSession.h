@@ -31,9 +31,14 @@ struct FtpCommand {
     std::string second; // PUT: the remote name
 };
 // "DIR", "CD /ForwardData", "PUT /data/KV12.dat ./KV12.dat", "CLOSE" (any case); nullopt for
-// anything else. The PUT arguments are split at the last blank, since a local path may hold
-// blanks and the remote name never does.
+// anything else. CD takes the rest of the text as its folder; PUT takes exactly two names, each
+// written as ftpArgument writes it.
 std::optional<FtpCommand> parseFtpCommand(std::string_view text);
+
+// A file name as a PUT argument: as it is, unless it is empty or holds a blank or a double
+// quote; then in double quotes, with a backslash before each double quote and backslash in it.
+// So both names of a PUT are found again whatever they hold, and ordinary names read as before.
+std::string ftpArgument(std::string_view name);
 
 class FtpSession {
 public:

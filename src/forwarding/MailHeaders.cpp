@@ -1,5 +1,7 @@
 #include "forwarding/MailHeaders.h"
 
+#include "general/Text.h"
+
 #include <unistd.h>
 
 #include <array>
@@ -25,6 +27,14 @@ bool isPlainAscii(std::string_view text) {
             return false;
     }
     return true;
+}
+
+// The characters a parameter value of RFC 2231 carries as they are; every other byte is
+// written "%XX".
+bool isAttributeCharacter(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
+           std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
 }
 
 // Cuts UTF-8 text into pieces of at most `limit` bytes without splitting a character.
@@ -87,10 +97,7 @@ std::string uniqueToken() {
 }
 
 std::string headerValue(std::string_view text) {
-    std::string line;
-    line.reserve(text.size());
-    for (const char c : text)
-        line += (c == '\r' || c == '\n') ? ' ' : c;
+    const std::string line = withoutControlCharacters(text, " ");
     if (isPlainAscii(line))
         return line;
     std::string out;
@@ -103,6 +110,36 @@ std::string headerValue(std::string_view text) {
         rest.remove_prefix(cut);
     }
     return out;
+}
+
+std::vector<std::string> mailHeaderLines(const MailMessage &message, std::string_view date,
+                                         std::string_view unique) {
+    const std::string from = trim(message.mailFrom);
+    return {"Date: " + std::string(date), "Message-ID: " + messageId(unique, from),
+            "From: <" + from + ">", "To: <" + trim(message.sendTo) + ">",
+            "Subject: " + headerValue(message.subject)};
+}
+
+// A file name is at most 255 bytes, so even percent-encoded whole it stays well within the
+// 998 characters a header line may have, and needs no continuation lines.
+std::string attachmentDisposition(std::string_view fileName) {
+    const bool plain =
+        isPlainAscii(fileName) && fileName.find_first_of("\"\\") == std::string_view::npos;
+    if (plain)
+        return "attachment; filename=\"" + std::string(fileName) + "\"";
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string value = "attachment; filename*=UTF-8''";
+    for (const char c : fileName) {
+        if (isAttributeCharacter(c)) {
+            value += c;
+        } else {
+            const auto u = static_cast<unsigned char>(c);
+            value += '%';
+            value += hex[u >> 4];
+            value += hex[u & 15];
+        }
+    }
+    return value;
 }
 
 std::string base64(std::string_view bytes) {

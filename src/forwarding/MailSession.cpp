@@ -14,7 +14,11 @@ std::string quoted(const std::string &text) {
     return "\"" + text + "\"";
 }
 
+// The name becomes a header parameter; it is encoded there, but a client would show the
+// control character again once it decoded it.
 std::string attachmentProblem(const std::string &path) {
+    if (hasControlCharacter(std::filesystem::path(path).filename().string()))
+        return "attachment " + quoted(path) + " has a control character in its name";
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
         return "attachment " + quoted(path) + " does not exist";

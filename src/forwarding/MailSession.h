@@ -58,8 +58,8 @@ using MailSessionFactory = std::function<std::unique_ptr<MailSession>()>;
 inline constexpr int smtpPort = 25;
 
 // What is wrong with a message before any server is asked: a server text that is not a host,
-// a sender or recipient that is not one address, an attachment that cannot be read. Empty when
-// nothing is.
+// a sender or recipient that is not one address, an attachment that cannot be read or whose
+// name holds a control character. Empty when nothing is.
 std::string messageProblem(const MailMessage &message);
 
 } // namespace vantrell

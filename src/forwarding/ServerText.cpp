@@ -92,9 +92,8 @@ bool isMailAddress(std::string_view text) {
     if (at == std::string_view::npos || at == 0 || at + 1 == text.size() ||
         text.find('@', at + 1) != std::string_view::npos)
         return false;
-    return std::none_of(text.begin(), text.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u <= ' ' || u == 0x7F || c == '<' || c == '>' || c == ',' || c == ';' || c == '"';
+    return !hasControlCharacter(text) && std::none_of(text.begin(), text.end(), [](char c) {
+        return c == ' ' || c == '<' || c == '>' || c == ',' || c == ';' || c == '"';
     });
 }
 

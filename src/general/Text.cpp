@@ -7,6 +7,24 @@
 
 namespace vantrell {
 
+namespace {
+
+// The bytes of the control character that starts at `at`, 0 when none does. U+0080..U+009F
+// are two bytes in UTF-8, 0xC2 and 0x80..0x9F.
+std::size_t controlLength(std::string_view text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c < 0x20 || c == 0x7F)
+        return 1;
+    if (c == 0xC2 && at + 1 < text.size()) {
+        const auto next = static_cast<unsigned char>(text[at + 1]);
+        if (next >= 0x80 && next <= 0x9F)
+            return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
 double val(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -98,6 +116,27 @@ std::string toUpper(std::string_view text) {
     for (char &c : out)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+bool hasControlCharacter(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (controlLength(text, i) != 0)
+            return true;
+    return false;
+}
+
+std::string withoutControlCharacters(std::string_view text, std::string_view replacement) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t length = controlLength(text, i); length != 0) {
+            out += replacement;
+            i += length;
+        } else {
+            out += text[i++];
+        }
+    }
     return out;
 }
 

@@ -34,4 +34,11 @@ bool startsWith(std::string_view text, std::string_view prefix);
 // ASCII letters in upper case; every other byte as it is.
 std::string toUpper(std::string_view text);
 
+// Control characters of UTF-8 text: those below a blank, DEL, and U+0080..U+009F. None of them
+// belongs in a text that reaches the modem, a mail header or a file name: there they end a
+// line, a command or a message, or steer a terminal.
+bool hasControlCharacter(std::string_view text);
+// The text with each control character replaced by `replacement` (removed when it is empty).
+std::string withoutControlCharacters(std::string_view text, std::string_view replacement = {});
+
 } // namespace vantrell

@@ -179,40 +179,62 @@ TEST(ReadingValue, TheSameNumberAsValForEveryText) {
 
 TEST(SmsBroadcast, GoesToEveryNumberBeginningWithPlusTwentySecondsApart) {
     AlarmBench b;
-    b.station.phonebook = {"", "+4911", "0301234567", "", "   ", "+4922", "", "", "", "", ""};
+    b.station.phonebook = {
+        "", "+4911", "0301234567", "+3912345\",129;D112;", "   ", "+49 22-3.4", "", "", "", "", ""};
     b.forwarding.alarm().broadcast("Level; Channel 2");
-    EXPECT_EQ(b.smsTexts(), (Texts{"+4911 Level; Channel 2", "+4922 Level; Channel 2"}));
+    EXPECT_EQ(b.smsTexts(), (Texts{"+4911 Level; Channel 2", "+492234 Level; Channel 2"}));
     ASSERT_EQ(b.modem.messages().size(), 2u);
     EXPECT_GE(b.modem.messages()[1].time - b.modem.messages()[0].time, 20.0);
     EXPECT_EQ(b.smsPort.sentBytes(), "AT+CMGF=1\rAT+CMGS=\"+4911\"\rLevel; Channel 2\x1A"
-                                     "AT+CMGF=1\rAT+CMGS=\"+4922\"\rLevel; Channel 2\x1A");
+                                     "AT+CMGF=1\rAT+CMGS=\"+492234\"\rLevel; Channel 2\x1A");
     EXPECT_TRUE(b.progress.contains(
         "Phone-book entry 2 \"0301234567\" does not begin with \"+\"; skipped"));
+    EXPECT_TRUE(b.progress.contains("Phone-book entry 3 \"+3912345\",129;D112;\" is not a "
+                                    "telephone number (digits with an optional leading \"+\"); "
+                                    "skipped"));
 
     b.station.phonebook.fill("   ");
+    b.station.phonebook[1] = "+49;";
     b.forwarding.alarm().broadcast("Level; Channel 2");
     EXPECT_EQ(b.modem.messages().size(), 2u);
     EXPECT_EQ(b.reports().back(), "Alarm \"Level; Channel 2\" to the phone book not sent: no "
-                                  "phone-book number begins with \"+\"");
+                                  "phone-book entry is a telephone number beginning with \"+\"");
 }
 
 TEST(Sms, NumbersAndTextsGoOnTheLineOnlyAsText) {
+    const char *refused = "not a telephone number (digits with an optional leading \"+\")";
     const struct {
         const char *legend;
-        std::string number, text, expected;
+        std::string number, text;
+        std::string expected; // number and text as the modem took them; empty: nothing sent
+        std::string logged;   // the end of the last progress line
     } cases[] = {
         {"a carriage return and character 26 cannot start a second message", "+4911",
-         "Hi\r\032AT+CMGS=\"+999\"\rspam", "+4911 HiAT+CMGS=\"+999\"spam"},
-        {"character 27 cannot abandon the message", "+4911", "a\033b", "+4911 ab"},
-        {"line breaks inside the number are removed", "+49\r\n11", "x", "+4911 x"},
-        {"UTF-8 goes out as 8-bit text", "+4911", "25 \302\260C", "+4911 25 \260C"},
+         "Hi\r\032AT+CMGS=\"+999\"\rspam", "+4911 HiAT+CMGS=\"+999\"spam",
+         "control characters removed from the text"},
+        {"character 27 cannot abandon the message", "+4911", "a\033b", "+4911 ab",
+         "control characters removed from the text"},
+        {"bell, delete and U+0085 go too", "+4911", "a\a\177b\302\205c", "+4911 abc",
+         "control characters removed from the text"},
+        {"UTF-8 goes out as 8-bit text", "+4911", "25 \302\260C", "+4911 25 \260C", ""},
+        {"blanks, dots and dashes in a number are dropped", " +49 30.12-34 ", "x", "+49301234 x",
+         ""},
+        {"an alarm address need not begin with +", "0301234567", "x", "0301234567 x", ""},
+        {"a quote and a dial command after the number", "+3912345\",129;D112;", "x", "", refused},
+        {"a line break inside the number", "+49\r\n11", "x", "", refused},
+        {"a + that is not the first", "49+11", "x", "", refused},
+        {"no digit", "+ -", "x", "", refused},
     };
     for (const auto &c : cases) {
         AlarmBench b;
         b.forwarding.alarm().sendSms(c.number, c.text);
-        EXPECT_EQ(b.smsTexts(), Texts{c.expected}) << c.legend;
+        EXPECT_EQ(b.smsTexts(), c.expected.empty() ? Texts{} : Texts{c.expected}) << c.legend;
+        EXPECT_TRUE(!c.expected.empty() || b.smsPort.sentBytes().empty()) << c.legend;
         EXPECT_EQ(b.modem.abandoned(), 0) << c.legend;
         EXPECT_FALSE(b.smsPort.isOpen()) << c.legend;
+        const Texts reports = b.reports();
+        EXPECT_TRUE(c.logged.empty() ? reports.empty() : reports.back().ends_with(c.logged))
+            << c.legend << ": " << (reports.empty() ? "" : reports.back());
     }
 }
 

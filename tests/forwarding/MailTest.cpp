@@ -42,6 +42,7 @@ TEST(MailAddress, OneAddressWithoutAnythingThatEndsACommand) {
         {"a line break would start another command", "a@example.org\r\nRCPT TO:<x@y>", false},
         {"an angle bracket would end the path", "a@example.org>", false},
         {"nothing before the @, or two of them", "@a@example.org", false},
+        {"U+0085 (next line) is a control character too", "a@example.org\xC2\x85", false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(isMailAddress(c.text), c.valid) << c.legend;
@@ -58,6 +59,9 @@ TEST(MailMessage, ProblemsFoundBeforeAnyServerIsAsked) {
          "recipient \"b c@y.org\" is not a mail address"},
         {"an attachment that vanished", "localhost", "b@y.org", "/no/such/file.dat",
          "attachment \"/no/such/file.dat\" does not exist"},
+        {"an attachment name that would split its header", "localhost", "b@y.org",
+         "/data/KV1\nBcc:x.dat",
+         "attachment \"/data/KV1\nBcc:x.dat\" has a control character in its name"},
     };
     for (const auto &c : cases) {
         MailMessage m;
@@ -77,7 +81,37 @@ TEST(MailHeaders, DateMessageIdAndSafeValues) {
     EXPECT_EQ(messageId("abc", "broken"), "<abc@localhost>");
     EXPECT_NE(uniqueToken(), uniqueToken());
     EXPECT_EQ(headerValue("Data from device KV1\r\nBcc: x@y"), "Data from device KV1  Bcc: x@y");
+    EXPECT_EQ(headerValue("KV1\a\t\177-2"), "KV1   -2");
     EXPECT_EQ(headerValue("25 \302\260C"), "=?UTF-8?B?MjUgwrBD?=");
+    EXPECT_EQ(headerValue("25 \302\260C\xC2\x85"), "=?UTF-8?B?MjUgwrBDIA==?=");
+    MailMessage m;
+    m.mailFrom = " a@x.org ";
+    m.sendTo = "b@y.org";
+    m.subject = "Data from device KV1\nBcc: c@z.org";
+    EXPECT_EQ(
+        mailHeaderLines(m, "Tue, 03 Feb 2026 09:05:00 +0100", "abc"),
+        (std::vector<std::string>{"Date: Tue, 03 Feb 2026 09:05:00 +0100",
+                                  "Message-ID: <abc@x.org>", "From: <a@x.org>", "To: <b@y.org>",
+                                  "Subject: Data from device KV1 Bcc: c@z.org"}));
+}
+
+TEST(MailHeaders, AttachmentNamesAsMailClientsReadThem) {
+    const struct {
+        const char *legend, *name, *disposition;
+    } cases[] = {
+        {"a data file's name, quoted", "KV12_0905_030226.dat",
+         "attachment; filename=\"KV12_0905_030226.dat\""},
+        {"blanks fit in the quotes", "KV12 0905.dat", "attachment; filename=\"KV12 0905.dat\""},
+        {"a quote would end the quoted name", "KV\"12.dat",
+         "attachment; filename*=UTF-8''KV%2212.dat"},
+        {"so would a backslash escape", "KV\\12.dat", "attachment; filename*=UTF-8''KV%5C12.dat"},
+        {"non-ASCII goes as UTF-8", "K\xC3\xBCvette 1.dat",
+         "attachment; filename*=UTF-8''K%C3%BCvette%201.dat"},
+        {"a line break never reaches the header", "KV1\r\nBcc:x.dat",
+         "attachment; filename*=UTF-8''KV1%0D%0ABcc%3Ax.dat"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(attachmentDisposition(c.name), c.disposition) << c.legend;
 }
 
 TEST(FtpCommand, TheFourCommandsAndNothingElse) {
@@ -87,11 +121,23 @@ TEST(FtpCommand, TheFourCommandsAndNothingElse) {
     };
     EXPECT_EQ(parsed("DIR"), "0||");
     EXPECT_EQ(parsed("CD /Forward Data"), "1|/Forward Data|");
-    EXPECT_EQ(parsed("PUT /my data/KV12.dat ./KV12.dat"), "2|/my data/KV12.dat|./KV12.dat");
+    EXPECT_EQ(parsed("PUT /data/KV12.dat ./KV12.dat"), "2|/data/KV12.dat|./KV12.dat");
     EXPECT_EQ(parsed("close"), "3||");
     EXPECT_EQ(parsed("CD "), "refused");
     EXPECT_EQ(parsed("PUT /data/KV12.dat"), "refused");
     EXPECT_EQ(parsed("DELE x"), "refused");
+    EXPECT_EQ(parsed("PUT /my data/KV12.dat ./KV12.dat"), "refused");
+    EXPECT_EQ(parsed("PUT \"/data/KV12.dat ./KV12.dat"), "refused");
+    // Both names come back whole, whatever they hold.
+    for (const std::string name : {"KV12 0905 030226.dat", "KV\"12\\ x\".dat", "x", " KV12.dat "}) {
+        const std::string local = "/my data/" + name;
+        const std::string remote = "./" + name;
+        EXPECT_EQ(parsed(("PUT " + ftpArgument(local) + " " + ftpArgument(remote)).c_str()),
+                  "2|" + local + "|" + remote)
+            << name;
+    }
+    EXPECT_EQ(ftpArgument("/data/KV12_0905_030226.dat"), "/data/KV12_0905_030226.dat");
+    EXPECT_EQ(ftpArgument("./KV12 x.dat"), "\"./KV12 x.dat\"");
     // A leading "/" starts from the server's root, the rest from the log-in folder.
     EXPECT_EQ(ftpFolderPath("", "/a/b c"), "/%2Fa/b%20c");
     EXPECT_EQ(ftpFolderPath("/%2Fa", "b"), "/%2Fa/b");

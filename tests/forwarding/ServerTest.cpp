@@ -68,6 +68,38 @@ TEST(RealMail, DataMailWithItsFileByteForByte) {
     EXPECT_NE(raw.find("\r\nMessage-ID: <"), std::string::npos);
 }
 
+// Names as the mail clients read them back (the sink decodes like one), and a serial that
+// tries to add a header stays inside the subject.
+TEST(RealMail, AttachmentNamesAndSubjectsArriveAsSent) {
+    const struct {
+        const char *legend, *name, *serial, *subject;
+    } cases[] = {
+        {"blanks in the name", "KV12 0905 030226.dat", "KV12345678", "Data from device KV12345678"},
+        {"non-ASCII, quotes and a semicolon", "K\xC3\xBCvette \"1\";x=2.dat", "KV12345678",
+         "Data from device KV12345678"},
+        {"a line break in the serial", "KV12_0905_030226.dat", "KV1\r\nBcc: x@example.org",
+         "Data from device KV1  Bcc: x@example.org"},
+    };
+    RealBench b;
+    ASSERT_NE(b.sink.port(), 0);
+    DeviceRecord &d = b.station.devices[7];
+    d[field::smtpServer] = b.sink.address();
+    d[field::forwardAddress] = "data@example.org";
+    int k = 0;
+    for (const auto &c : cases) {
+        const fs::path file = b.folder.path() / c.name;
+        write(file, sampleDataFile());
+        b.station.data.dataFilePath = file.string();
+        d.serialNumber(1) = c.serial;
+        b.real.sendDataMail();
+        ASSERT_EQ(b.mailsReceived(), ++k) << c.legend << ": " << b.reports().back();
+        EXPECT_EQ(contents(b.mail(k, std::string("attachments/") + c.name)), sampleDataFile())
+            << c.legend;
+        EXPECT_EQ(contents(b.mail(k, "subject")), c.subject) << c.legend;
+        EXPECT_EQ(contents(b.mail(k, "to")), "data@example.org") << c.legend;
+    }
+}
+
 TEST(RealMail, LimitAlarmAndRunReportByteForByte) {
     RealBench b;
     ASSERT_NE(b.sink.port(), 0);
@@ -166,6 +198,20 @@ TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
             << c.legend;
         EXPECT_TRUE(b.reports().back().ends_with(c.lastLine))
             << c.legend << ": " << b.reports().back();
+    }
+}
+
+TEST(RealFtp, AnyLegalFileNameIsUploadedUnderItsName) {
+    FtpBench b;
+    ASSERT_NE(b.server.port(), 0);
+    fs::create_directories(b.root.path() / "ForwardData");
+    for (const char *name : {"KV12 0905 030226.dat", "KV \"12\" \\x.dat", "K\xC3\xBCvette 1.dat"}) {
+        b.station.data.dataFilePath = (b.local.path() / name).string();
+        write(b.station.data.dataFilePath, sampleDataFile());
+        b.real.sendDataFtp();
+        const fs::path uploaded = b.root.path() / "ForwardData" / name;
+        EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none", sampleDataFile()) << name;
+        EXPECT_EQ(b.reports().back(), "sending data to FTP address...") << name;
     }
 }
 

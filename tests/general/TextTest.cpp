@@ -52,5 +52,24 @@ TEST(Text, FixedDigitFormatting) {
     EXPECT_EQ(valInt("2.6"), 3);
 }
 
+TEST(Text, ControlCharactersAreFoundAndReplacedWhole) {
+    const struct {
+        const char *legend;
+        std::string text, removed, blanked;
+    } cases[] = {
+        {"a serial as typed", "1234KV0125", "1234KV0125", "1234KV0125"},
+        {"a line break would start a header", "KV1\nBcc:x", "KV1Bcc:x", "KV1 Bcc:x"},
+        {"bell, tab and delete", "a\ab\tc\x7F", "abc", "a b c "},
+        {"U+0085 (next line) goes with both its bytes", "a\xC2\x85z", "az", "a z"},
+        {"printable UTF-8 stays", "25 \302\260C", "25 \302\260C", "25 \302\260C"},
+        {"a lead byte at the end is no control character", "a\xC2", "a\xC2", "a\xC2"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(hasControlCharacter(c.text), c.removed != c.text) << c.legend;
+        EXPECT_EQ(withoutControlCharacters(c.text), c.removed) << c.legend;
+        EXPECT_EQ(withoutControlCharacters(c.text, " "), c.blanked) << c.legend;
+    }
+}
+
 } // namespace
 } // namespace vantrell
