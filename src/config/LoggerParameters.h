@@ -48,7 +48,9 @@ struct LoggerData {
     bool transferComplete = false;
     bool loggerLimitAlarm = false;
     int readBackCount = 0;
-    std::string dataFilePath; // the file the last writeDataFile produced
+    // The file the last writeDataFile wrote in full, which may carry a numbered name; empty when
+    // it wrote none, so that no later step reads, checks or forwards a file of someone else.
+    std::string dataFilePath;
     bool dataFileWritten = false;
 };
 

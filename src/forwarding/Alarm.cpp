@@ -123,14 +123,13 @@ double Alarm::limit(int channel, int field, const char *name) {
     return number;
 }
 
-// Only what this transfer decoded is checked: a transfer that never started (its data file
-// was refused) leaves the previous logger's readings in the table.
+// The table holds what this transfer decoded: nothing when none ran.
 void Alarm::checkAbsoluteAlarms() {
     ProgressSink &progress = station_.progress();
     progress.report(text::checkingAlarmAbsolute);
     alarmSent_.fill(false);
     const std::vector<Reading> &table = station_.data.readingTable;
-    const std::size_t records = station_.data.dataFilePath.empty() ? 0 : table.size();
+    const std::size_t records = table.size();
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
         const std::string chText = channelText(ch);
