@@ -92,6 +92,7 @@ std::string_view fieldOf(std::string_view line, dataRecord::Column column) {
 }
 
 void readLine(std::string_view line, Reading &r, bool ascii) {
+    r.fullValues = {};
     assignText(r.date, fieldOf(line, dataRecord::date), ascii);
     assignText(r.time, trimmedView(fieldOf(line, dataRecord::time)), ascii);
     for (int c = 1; c <= 4; ++c) {
@@ -100,6 +101,39 @@ void readLine(std::string_view line, Reading &r, bool ascii) {
             r.values[c].clear();
         else
             assignText(r.values[c], value, ascii);
+    }
+}
+
+// A value of this transfer whose text lost digits in its column ("+12346." for 12345.8).
+struct WideValue {
+    std::size_t record; // 0-based, in the transfer
+    int channel;
+    std::string text;
+    double value;
+};
+
+std::vector<WideValue> wideValues(const std::vector<Reading> &transfer) {
+    std::vector<WideValue> wide;
+    for (std::size_t k = 0; k < transfer.size(); ++k)
+        for (int c = 1; c <= 4; ++c) {
+            const Reading &r = transfer[k];
+            if (r.fullValues[c] && *r.fullValues[c] != readingValue(r.values[c]))
+                wide.push_back({k, c, r.values[c], *r.fullValues[c]});
+        }
+    return wide;
+}
+
+// The transfer's records are the last lines of the file it wrote, before the line of the last
+// record's padding; a value goes back only to the text it was written as.
+void restoreWideValues(std::vector<Reading> &history, std::size_t transferred,
+                       const std::vector<WideValue> &wide) {
+    if (history.size() <= transferred)
+        return;
+    const std::size_t first = history.size() - 1 - transferred;
+    for (const WideValue &w : wide) {
+        Reading &r = history[first + w.record];
+        if (r.values[w.channel] == w.text)
+            r.fullValues[w.channel] = w.value;
     }
 }
 
@@ -364,11 +398,16 @@ void DataFile::readBackDataFile() {
         station_.progress().report(cannotRead + path + ": " + error);
         return;
     }
+    // The table still holds the transfer that wrote the file: its readings at full precision
+    // outlive the file's columns.
+    const std::size_t transferred = data.readingTable.size();
+    const std::vector<WideValue> wide = wideValues(data.readingTable);
     // The table's storage is reused: a long history is read back every session.
     DataFileContents contents;
     contents.readings.swap(data.readingTable);
     parseDataFile(bytes, contents);
     contents.readings.swap(data.readingTable);
+    restoreWideValues(data.readingTable, transferred, wide);
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
             station_.logger.channels[c].unitText = contents.units[c];

@@ -2,6 +2,7 @@
 
 #include "TestStation.h"
 #include "general/Clock.h"
+#include "loggerdata/Conversions.h"
 #include "loggerdata/DataFileIo.h"
 
 #include <gtest/gtest.h>
@@ -330,6 +331,29 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
         EXPECT_EQ(t.progress.texts(ProgressLine::report).back(),
                   path.empty() ? c.text : "data file cannot be read..." + path + c.text)
             << c.legend;
+    }
+}
+
+// 14999.6 and 14999.8 at one decimal are both "+15000." in the file.
+TEST(DataFile, ReadBackKeepsThisTransfersReadingsAtFullPrecision) {
+    testing::TestStation t;
+    t.station.cycleRecord()[field::savingMode] = "1";
+    const auto wide = [](double value) {
+        Reading r = fullReading();
+        r.values[2] = formatValue(value, 1, valueWidth);
+        r.fullValues[2] = fullPrecisionValue(value, 1);
+        return r;
+    };
+    saveTransferred(t, {wide(14999.6), wide(14999.8)});
+    saveTransferred(t, {wide(14999.8), wide(14999.6)});
+    DataFile(t.station).readBackDataFile();
+    const std::vector<Reading> &table = t.station.data.readingTable;
+    ASSERT_EQ(table.size(), 5u); // record 3 with the first record, 3 more, the padding line
+    const double compared[] = {15000.0, 14999.8, 14999.6};
+    for (std::size_t j = 1; j <= 3; ++j) {
+        EXPECT_EQ(table[j].values[2], "+15000.") << j;
+        EXPECT_EQ(comparedValue(table[j], 2), compared[j - 1])
+            << "entry " << j << (j == 1 ? ": an earlier session's text is all there is" : "");
     }
 }
 
