@@ -71,14 +71,14 @@ void processAndWriteFullMemory(benchmark::State &state) {
         memory.push_back(sim::encodeRecord(record, d));
     DataFile file(b.station);
     Readings readings(b.station);
-    file.prepareDataPath();
+    const std::string path = file.prepareDataPath();
     for (auto _ : state) {
         state.PauseTiming();
-        fs::remove(b.station.data.dataFilePath);
+        fs::remove(path);
         b.station.data.recordBuffer = memory;
         state.ResumeTiming();
         readings.processMemory();
-        file.saveReadings();
+        file.saveReadings(path);
     }
     if (!b.station.data.dataFileWritten)
         state.SkipWithError("the data file was not written");
@@ -90,7 +90,7 @@ void readBackLongHistory(benchmark::State &state) {
     b.station.cycleRecord()[field::savingMode] = std::string("1");
     b.decodeParameters(fullLogger(1));
     DataFile file(b.station);
-    file.prepareDataPath();
+    b.station.data.dataFilePath = file.prepareDataPath();
     {
         std::ofstream out(b.station.data.dataFilePath, std::ios::binary);
         out << namesRecord(b.station.logger) << unitsRecord(b.station.logger)

@@ -40,8 +40,8 @@ Memory builtParameters(FuzzInput &in) {
         ch.decimals = in.takeInt(-6, 9);
         ch.gain = in.takeDouble();
         ch.offset = in.takeDouble();
-        ch.highLimit = in.takeText(12);
-        ch.lowLimit = in.takeText(12);
+        ch.highLimitValue = in.takeDouble();
+        ch.lowLimitValue = in.takeDouble();
     }
     m.rainFactor = in.takeText(16);
     return m;

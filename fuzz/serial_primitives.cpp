@@ -54,11 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     bench.port.attach(device);
     Serial serial(bench.station);
 
-    const auto exchange = [&](void (Serial::*step)()) {
+    const auto exchange = [&](bool (Serial::*step)()) {
         return [&, step](Serial &s) {
             link.command = command;
             link.handshakeOk = handshakeBeforeExchange ? 1 : 0;
-            (s.*step)();
+            static_cast<void>((s.*step)());
         };
     };
     const Primitive primitives[] = {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct ChannelParameters {
     std::string scaleEnd;
     std::string highLimit;
     std::string lowLimit;
+    // The same limits with every digit: the logger-limit check compares these, as a text too
+    // wide for its column loses decimals.
+    double highLimitValue = 0.0;
+    double lowLimitValue = 0.0;
     double gain = 0.0;
     double offset = 0.0;
 };
@@ -34,11 +39,15 @@ struct LoggerParameters {
     bool parameterReadFailed = false;
 };
 
-// One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4).
+// One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4). Beside each
+// text the decoder keeps the reading with every digit ("+12346." at one decimal stands for
+// 12345.8): the alarms compare that. A text read back from a file has no such value, unless it
+// is one this session's transfer wrote.
 struct Reading {
     std::string date;
     std::string time;
     std::array<std::string, 5> values{};
+    std::array<std::optional<double>, 5> fullValues{};
 };
 
 // Both grow with the memory being read: a logger may hold any number of records.
@@ -48,7 +57,9 @@ struct LoggerData {
     bool transferComplete = false;
     bool loggerLimitAlarm = false;
     int readBackCount = 0;
-    std::string dataFilePath; // the file the last writeDataFile produced
+    // The file the last writeDataFile wrote in full, which may carry a numbered name; empty when
+    // it wrote none, so that no later step reads, checks or forwards a file of someone else.
+    std::string dataFilePath;
     bool dataFileWritten = false;
 };
 

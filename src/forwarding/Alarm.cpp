@@ -7,9 +7,7 @@
 #include "loggerdata/Conversions.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 
 namespace vantrell {
@@ -28,46 +26,7 @@ std::string withBlank(long long number) {
     return text;
 }
 
-constexpr int fastDigits = 15; // every integer of 15 digits is exact in a double
-constexpr std::array<double, fastDigits + 1> powersOfTen{
-    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
 } // namespace
-
-// An exact integer divided by an exact power of ten is rounded once, by the division, which is
-// exactly the value strtod gives; texts that do not fit (more digits, an exponent) take val().
-double readingValue(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    const bool negative = i < text.size() && text[i] == '-';
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int decimals = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            if (digits == fastDigits)
-                return val(text);
-            mantissa = mantissa * 10 + std::uint64_t(c - '0');
-            ++digits;
-            decimals += point ? 1 : 0;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0)
-        return 0.0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E'))
-        return val(text);
-    const double value = static_cast<double>(mantissa) / powersOfTen[std::size_t(decimals)];
-    return negative ? -value : value;
-}
 
 EntryRange accelerationWindow(int historyLength, double windowEntries) {
     const int last = historyLength - 1;
@@ -145,14 +104,14 @@ double Alarm::limit(int channel, int field, const char *name) {
     return number;
 }
 
-// Only what this transfer decoded is checked: a transfer that never started (its data file
-// was refused) leaves the previous logger's readings in the table.
+// The table holds what this transfer decoded (nothing when none ran), with every reading at
+// full precision.
 void Alarm::checkAbsoluteAlarms() {
     ProgressSink &progress = station_.progress();
     progress.report(text::checkingAlarmAbsolute);
     alarmSent_.fill(false);
     const std::vector<Reading> &table = station_.data.readingTable;
-    const std::size_t records = station_.data.dataFilePath.empty() ? 0 : table.size();
+    const std::size_t records = table.size();
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
         const std::string chText = channelText(ch);
@@ -165,7 +124,7 @@ void Alarm::checkAbsoluteAlarms() {
             progress.report(chText + text::absoluteBlock + withBlank(static_cast<long long>(k)));
             if (alarmSent_[ch])
                 continue;
-            const double v = readingValue(table[k - 1].values[ch]);
+            const double v = comparedValue(table[k - 1], ch);
             if (v < minimum || v > maximum) {
                 broadcast(station_.channelSetup.at(c, setup::absMessage) + text::alarmChannel +
                           std::to_string(ch));
@@ -222,10 +181,10 @@ bool Alarm::windowExceeds(int channel, EntryRange window, double delta) {
         blockText.resize(numberAt);
         blockText += std::to_string(j);
         station_.progress().report(blockText);
-        const std::string &value = table[static_cast<std::size_t>(j - 1)].values[channel];
-        if (neverWritten(value))
+        const Reading &reading = table[static_cast<std::size_t>(j - 1)];
+        if (neverWritten(reading.values[channel]))
             continue;
-        const double v = readingValue(value);
+        const double v = comparedValue(reading, channel);
         lowest = any ? std::min(lowest, v) : v;
         highest = any ? std::max(highest, v) : v;
         any = true;

@@ -54,10 +54,6 @@ struct EntryRange {
 // entries (W 0 or less) compares nothing.
 EntryRange accelerationWindow(int historyLength, double windowEntries);
 
-// The numeric value of a reading text, as val() gives it, without its cost for the texts a
-// logger writes ("+0023.5"): a long history is read four times per check.
-double readingValue(std::string_view text);
-
 // The limit alarm's text, after the kind of connection of the device.
 std::string limitAlarmText(const DeviceRecord &device, const std::string &serial);
 

@@ -88,14 +88,15 @@ void Serial::wake(char wakeCode, double limit, std::string_view answers, bool cr
     closePort();
 }
 
-void Serial::exchangeLogger() {
-    exchange(code::loggerAttention);
+bool Serial::exchangeLogger() {
+    return exchange(code::loggerAttention);
 }
-void Serial::exchangeSwitch() {
-    exchange(code::switchAttention);
+bool Serial::exchangeSwitch() {
+    return exchange(code::switchAttention);
 }
 
-void Serial::exchange(char attention) {
+bool Serial::exchange(char attention) {
+    bool taken = false;
     for (int attempt = 0; attempt < exchangeAttempts; ++attempt) {
         link_.reply.clear();
         link_.replyComplete = "0";
@@ -106,6 +107,7 @@ void Serial::exchange(char attention) {
         station_.port().discardInput();
         if (!write(link_.command + code::carriageReturn))
             continue;
+        taken = true;
         if (link_.handshakeOk == 0) {
             link_.replyComplete = "1";
             break;
@@ -123,6 +125,7 @@ void Serial::exchange(char attention) {
             break;
     }
     closePort();
+    return taken;
 }
 
 void Serial::readParameterBlock() {

@@ -32,8 +32,10 @@ public:
     void sendOnly();
     void wakeLogger();
     void wakeSwitch();
-    void exchangeLogger();
-    void exchangeSwitch();
+    // True when the device took the command: it answered an attention byte with "!" and the
+    // command went out in full (whatever it answered then).
+    bool exchangeLogger();
+    bool exchangeSwitch();
     void readParameterBlock();
     void readClock();
     void flushInput();
@@ -55,7 +57,7 @@ public:
 
 private:
     void wake(char wakeCode, double limit, std::string_view answers, bool crOnGiveUp);
-    void exchange(char attention);
+    bool exchange(char attention);
     void fixedRequest(char request, std::size_t minimumLength);
 
     Station &station_;

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -149,23 +150,32 @@ void decodeLimits(std::string_view reply, LoggerParameters &p) {
         ChannelParameters &ch = p.channels[c];
         const int decimals = isAnalog(p.loggerModel) ? ch.decimals : 1;
         const std::size_t at = block::limits.position + (c - 1) * block::limitPairLength;
-        ch.highLimit =
-            formatReading(decodeRawWord(byteAt(reply, at), byteAt(reply, at + 1)), ch, decimals);
-        ch.lowLimit = formatReading(decodeRawWord(byteAt(reply, at + 2), byteAt(reply, at + 3)), ch,
-                                    decimals);
+        const int high = decodeRawWord(byteAt(reply, at), byteAt(reply, at + 1));
+        const int low = decodeRawWord(byteAt(reply, at + 2), byteAt(reply, at + 3));
+        ch.highLimit = formatReading(high, ch, decimals);
+        ch.lowLimit = formatReading(low, ch, decimals);
+        ch.highLimitValue = readingNumber(high, ch, decimals);
+        ch.lowLimitValue = readingNumber(low, ch, decimals);
     }
 }
 
-// Digits of |value| rounded half away from zero at `decimals`. A reading times a gain lands a
-// hair beside the half it stands for (23.5 comes out as 23.499999999999996), so a fraction that
-// close to one half counts as one half.
-std::string roundedDigits(double magnitude, int decimals) {
-    static constexpr std::array<double, maxDecimals + 1> scale = {1, 10, 100, 1000, 10000};
-    const double scaled = magnitude * scale[decimals];
+constexpr std::array<double, maxDecimals + 1> decimalScale = {1, 10, 100, 1000, 10000};
+
+// |value| times 10^decimals, rounded half away from zero to a whole number. A reading times a
+// gain lands a hair beside the half it stands for (23.5 comes out as 23.499999999999996), so a
+// fraction that close to one half counts as one half.
+double roundedScaled(double magnitude, int decimals) {
+    const double scaled = magnitude * decimalScale[decimals];
     double whole = std::floor(scaled);
     const double tolerance = std::max(1e-9, scaled * 4e-15);
     if (scaled - whole >= 0.5 - tolerance)
         whole += 1;
+    return whole;
+}
+
+// Digits of |value| rounded at `decimals`.
+std::string roundedDigits(double magnitude, int decimals) {
+    const double whole = roundedScaled(magnitude, decimals);
     char buffer[400];
     if (whole < 9e18) {
         const auto end =
@@ -277,6 +287,67 @@ std::string formatReading(long long raw, const ChannelParameters &channel, int d
 
 std::string formatRain(double amount, int decimals) {
     return formatValue(amount, decimals, rainWidth);
+}
+
+// Rounded as fixedText rounds, and divided as readingValue divides: for a text that fits, both
+// give the same double.
+double fullPrecisionValue(double value, int decimals) {
+    if (!std::isfinite(value))
+        return 0.0;
+    decimals = std::clamp(decimals, 0, maxDecimals);
+    const double magnitude = roundedScaled(std::fabs(value), decimals) / decimalScale[decimals];
+    return value < 0 ? -magnitude : magnitude;
+}
+
+double readingNumber(long long raw, const ChannelParameters &channel, int decimals) {
+    if (raw > rawWindow || raw < -rawWindow)
+        return 0.0;
+    if (decimals < 0 || decimals > maxDecimals)
+        decimals = maxDecimals;
+    return fullPrecisionValue(static_cast<double>(raw) * channel.gain + channel.offset, decimals);
+}
+
+// An exact integer divided by an exact power of ten is rounded once, by the division, which is
+// exactly the value strtod gives; texts that do not fit (more digits, an exponent) take val().
+double readingValue(std::string_view text) {
+    constexpr int fastDigits = 15; // every integer of 15 digits is exact in a double
+    static constexpr std::array<double, fastDigits + 1> powersOfTen{
+        1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (digits == fastDigits)
+                return val(text);
+            mantissa = mantissa * 10 + std::uint64_t(c - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return 0.0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E'))
+        return val(text);
+    const double value = static_cast<double>(mantissa) / powersOfTen[std::size_t(decimals)];
+    return negative ? -value : value;
+}
+
+double comparedValue(const Reading &reading, int channel) {
+    const std::optional<double> &full = reading.fullValues[std::size_t(channel)];
+    return full ? *full : readingValue(reading.values[std::size_t(channel)]);
 }
 
 bool isNumericText(std::string_view text) {

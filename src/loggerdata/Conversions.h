@@ -53,6 +53,22 @@ std::string formatReading(long long raw, const ChannelParameters &channel, int d
 // The rain amount as a 15-character text.
 std::string formatRain(double amount, int decimals);
 
+// The number a value text of `value` stands for, with every digit its column may have had to
+// drop: `value` rounded at `decimals` exactly as the text rounds it (12345.75 at one decimal is
+// the text "+12346." and the number 12345.8). For a text that fits its column this is the
+// text's own numeric value. 0 for a value that is not finite, as for "-------".
+double fullPrecisionValue(double value, int decimals);
+// The reading of raw `raw` at full precision; 0 outside the raw window, as its text
+// MISSING_READING counts.
+double readingNumber(long long raw, const ChannelParameters &channel, int decimals);
+
+// The numeric value of a value text, as val() gives it, without its cost for the texts a logger
+// writes ("+0023.5"): a long history is read several times per session.
+double readingValue(std::string_view text);
+// The value the alarms compare on `channel`: the reading at full precision where the decoder
+// left it, else the numeric value of its text.
+double comparedValue(const Reading &reading, int channel);
+
 // Text that reads as a number ("+0023.5", "+00023.", "+1.2E9"); "-------" and blanks do not.
 bool isNumericText(std::string_view text);
 

@@ -6,15 +6,11 @@
 #include "general/Progress.h"
 #include "general/Text.h"
 #include "loggerdata/Conversions.h"
+#include "loggerdata/DataFileIo.h"
 #include "loggerdata/Readings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace vantrell {
 
@@ -28,10 +24,11 @@ constexpr const char *openingDataFile = "opening data file...";
 constexpr const char *closingDataFile = "closing data file...";
 constexpr const char *notSaved = " not saved: ";
 constexpr const char *nameRefused = "Data file name refused (not a plain file name): ";
+constexpr const char *serialRefused =
+    "Data file name refused (control characters in the serial number of logger ";
 constexpr const char *nothingSaved = "...nothing saved";
 constexpr const char *cannotRead = "data file cannot be read...";
-constexpr const char *folderMissing = "the data folder does not exist";
-constexpr const char *alreadyExists = "a file of that name exists already";
+constexpr const char *nothingToReadBack = "no data file to read back: none was written";
 
 constexpr const char *namesLead = "00000  ;  DATE  ;    TIME   ;";
 constexpr const char *unitsLead = "00000  ;        ;           ;";
@@ -95,6 +92,7 @@ std::string_view fieldOf(std::string_view line, dataRecord::Column column) {
 }
 
 void readLine(std::string_view line, Reading &r, bool ascii) {
+    r.fullValues = {};
     assignText(r.date, fieldOf(line, dataRecord::date), ascii);
     assignText(r.time, trimmedView(fieldOf(line, dataRecord::time)), ascii);
     for (int c = 1; c <= 4; ++c) {
@@ -106,46 +104,37 @@ void readLine(std::string_view line, Reading &r, bool ascii) {
     }
 }
 
-bool readWholeFile(const std::string &path, std::string &bytes) {
-    std::error_code ec;
-    if (path.empty() || !fs::is_regular_file(path, ec))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    const auto size = fs::file_size(path, ec);
-    if (ec)
-        return false;
-    bytes.resize(size);
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return !in.bad();
+// A value of this transfer whose text lost digits in its column ("+12346." for 12345.8).
+struct WideValue {
+    std::size_t record; // 0-based, in the transfer
+    int channel;
+    std::string text;
+    double value;
+};
+
+std::vector<WideValue> wideValues(const std::vector<Reading> &transfer) {
+    std::vector<WideValue> wide;
+    for (std::size_t k = 0; k < transfer.size(); ++k)
+        for (int c = 1; c <= 4; ++c) {
+            const Reading &r = transfer[k];
+            if (r.fullValues[c] && *r.fullValues[c] != readingValue(r.values[c]))
+                wide.push_back({k, c, r.values[c], *r.fullValues[c]});
+        }
+    return wide;
 }
 
-// Writes `bytes` at `offset`; a failed write leaves the file as it was before (an appended
-// file is cut back to its old length, a new file is removed). Returns what went wrong, or
-// nothing.
-std::string writeAt(const fs::path &path, bool existed, std::uintmax_t oldLength,
-                    std::uint64_t offset, std::string_view bytes) {
-    std::FILE *file = std::fopen(path.c_str(), existed ? "r+b" : "wb");
-    if (file == nullptr)
-        return std::strerror(errno);
-    bool ok = fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-              std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-              std::fflush(file) == 0;
-    int error = ok ? 0 : errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
+// The transfer's records are the last lines of the file it wrote, before the line of the last
+// record's padding; a value goes back only to the text it was written as.
+void restoreWideValues(std::vector<Reading> &history, std::size_t transferred,
+                       const std::vector<WideValue> &wide) {
+    if (history.size() <= transferred)
+        return;
+    const std::size_t first = history.size() - 1 - transferred;
+    for (const WideValue &w : wide) {
+        Reading &r = history[first + w.record];
+        if (r.values[w.channel] == w.text)
+            r.fullValues[w.channel] = w.value;
     }
-    if (ok)
-        return {};
-    std::error_code ec;
-    if (existed)
-        fs::resize_file(path, oldLength, ec);
-    else
-        fs::remove(path, ec);
-    return error != 0 ? std::strerror(error) : "write failed";
 }
 
 } // namespace
@@ -159,7 +148,21 @@ std::string dataFileName(std::string_view serial, bool appendMode, const LocalDa
 
 bool isPlainFileName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+           name.find_first_of("/\\") == std::string_view::npos && !hasControlCharacter(name);
+}
+
+bool hasControlCharacter(std::string_view text) {
+    constexpr unsigned char utf8C1Lead = 0xC2;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
+            return true;
+        if (c == utf8C1Lead && i + 1 < text.size() &&
+            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+            return true;
+    }
+    return false;
 }
 
 std::string namesRecord(const LoggerParameters &parameters) {
@@ -268,56 +271,70 @@ void DataFile::writeDataFile() {
     LoggerData &data = station_.data;
     data.loggerLimitAlarm = false;
     data.dataFileWritten = false;
-    prepareDataPath();
-    if (data.dataFilePath.empty()) {
-        data.transferComplete = false;
+    data.dataFilePath.clear();
+    const std::string path = prepareDataPath();
+    if (path.empty()) {
+        // No transfer: what the table holds is the previous logger's.
+        data.recordBuffer.clear();
+        data.readingTable.clear();
         return;
     }
     Readings(station_).transferMemory();
     if (data.transferComplete)
-        saveReadings();
+        saveReadings(path);
 }
 
-// A blank data folder means the program's own folder, which is the configuration folder.
-void DataFile::prepareDataPath() {
-    station_.data.dataFilePath.clear();
-    DeviceRecord &device = station_.cycleRecord();
+// A blank data folder means the program's own folder, which is the configuration folder; so
+// does the start of a relative one, whatever folder the program was started from.
+std::filesystem::path DataFile::dataFolder(DeviceRecord &device) const {
+    std::error_code ec;
+    const fs::path configFolder = fs::absolute(station_.configDir(), ec);
     std::string &folder = device[field::dataDirectory];
     if (trim(folder).empty())
-        folder = station_.configDir().string();
-    const std::string name =
-        dataFileName(device.serialNumber(station_.session.loggerIndex),
-                     device.flag(field::savingMode), station_.clock().localNow());
-    if (!isPlainFileName(name)) {
-        station_.progress().report(nameRefused + name + nothingSaved);
-        return;
-    }
-    station_.data.dataFilePath = (fs::path(folder) / name).string();
+        folder = (ec ? station_.configDir() : configFolder).string();
+    const fs::path path = folder;
+    return path.is_relative() ? (ec ? station_.configDir() : configFolder) / path : path;
 }
 
-void DataFile::saveReadings() {
+std::string DataFile::prepareDataPath() {
+    DeviceRecord &device = station_.cycleRecord();
+    const fs::path folder = dataFolder(device);
+    const int logger = station_.session.loggerIndex;
+    const std::string serial = device.serialNumber(logger);
+    // The name must not carry a line break or an escape into a log, a mail or an FTP command.
+    if (hasControlCharacter(serial)) {
+        station_.progress().report(serialRefused + std::to_string(logger) + ")" + nothingSaved);
+        return {};
+    }
+    const std::string name =
+        dataFileName(serial, device.flag(field::savingMode), station_.clock().localNow());
+    if (!isPlainFileName(name)) {
+        station_.progress().report(nameRefused + name + nothingSaved);
+        return {};
+    }
+    return (folder / name).string();
+}
+
+void DataFile::saveReadings(const std::string &path) {
     LoggerData &data = station_.data;
-    const fs::path path = data.dataFilePath;
     const bool append = station_.cycleRecord().flag(field::savingMode);
     const int model = station_.logger.loggerModel;
     data.dataFileWritten = false;
+    data.dataFilePath.clear();
 
-    std::error_code ec;
-    if (!fs::is_directory(path.parent_path(), ec)) {
-        saveFailed(folderMissing);
+    const fs::path intended = path;
+    DataFileWriter file;
+    if (std::string error = file.openFolder(intended.parent_path()); !error.empty()) {
+        saveFailed(path, error);
         return;
     }
-    const bool existed = fs::exists(path, ec);
-    const std::uintmax_t length = existed ? fs::file_size(path, ec) : 0;
-    if (ec) {
-        saveFailed(ec.message());
+    const std::string name = intended.filename().string();
+    if (std::string error = append ? file.openForAppend(name) : file.createNew(name);
+        !error.empty()) {
+        saveFailed(file.path().string(), error);
         return;
     }
-    // A new-file name met again (two sessions in one minute) must not overwrite the first.
-    if (!append && length > 0) {
-        saveFailed(alreadyExists);
-        return;
-    }
+    const std::uint64_t length = file.length();
 
     std::string bytes;
     bytes.reserve((data.readingTable.size() + dataRecord::headerRecords) * dataRecord::length);
@@ -344,42 +361,53 @@ void DataFile::saveReadings() {
     }
 
     const std::uint64_t offset = length == 0 ? 0 : base * dataRecord::length;
-    const std::string error = writeAt(path, existed, length, offset, bytes);
-    if (!error.empty()) {
-        saveFailed(error);
+    if (std::string error = file.write(offset, bytes); !error.empty()) {
+        saveFailed(file.path().string(), error);
         return;
     }
+    data.dataFilePath = file.path().string();
     data.dataFileWritten = true;
     station_.progress().report(data.dataFilePath + savedSuccessfully);
     station_.wait(1.0);
 }
 
-// The memory was read but is not on disk: nothing that depends on a complete transfer (erase,
-// forwarding) may go on.
-void DataFile::saveFailed(const std::string &reason) {
+// The memory was read but is not on disk: nothing that depends on a written file (erase,
+// read-back, acceleration alarms, forwarding) may go on, and no path is left for them.
+void DataFile::saveFailed(const std::string &path, const std::string &reason) {
     station_.data.dataFileWritten = false;
-    station_.data.transferComplete = false;
-    station_.progress().report(station_.data.dataFilePath + notSaved + reason);
+    station_.data.dataFilePath.clear();
+    station_.progress().report(path + notSaved + reason);
 }
 
 void DataFile::readBackDataFile() {
     LoggerData &data = station_.data;
     const std::string path = data.dataFilePath;
+    if (path.empty()) {
+        data.readingTable.clear();
+        data.readBackCount = 0;
+        station_.progress().report(nothingToReadBack);
+        return;
+    }
     station_.progress().report(openingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
     std::string bytes;
-    if (!readWholeFile(path, bytes)) {
+    if (const std::string error = readDataFile(path, bytes); !error.empty()) {
         data.readingTable.clear();
         data.readBackCount = 0;
-        station_.progress().report(cannotRead + path);
+        station_.progress().report(cannotRead + path + ": " + error);
         return;
     }
+    // The table still holds the transfer that wrote the file: its readings at full precision
+    // outlive the file's columns.
+    const std::size_t transferred = data.readingTable.size();
+    const std::vector<WideValue> wide = wideValues(data.readingTable);
     // The table's storage is reused: a long history is read back every session.
     DataFileContents contents;
     contents.readings.swap(data.readingTable);
     parseDataFile(bytes, contents);
     contents.readings.swap(data.readingTable);
+    restoreWideValues(data.readingTable, transferred, wide);
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
             station_.logger.channels[c].unitText = contents.units[c];

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,10 +40,14 @@ inline constexpr Column rain{38, 15};
 inline constexpr std::uint64_t headerRecords = 3;
 } // namespace dataRecord
 
-// "KV12_0905_030226.dat" (new file per session) or "KV12345678.dat" (one file, appended).
+// "KV12_0905_030226.dat" (new file per session) or "KV12345678.dat" (one file, appended). A new
+// file whose name is taken gets a numbered one ("KV12_0905_030226_2.dat", DataFileIo.h).
 std::string dataFileName(std::string_view serial, bool appendMode, const LocalDateTime &now);
-// A name that stays inside its folder: not empty, no separator, not "." or "..".
+// A name that stays inside its folder and means what it shows: not empty, no separator, not "."
+// or "..", no control character.
 bool isPlainFileName(std::string_view name);
+// A line break, an escape or any other control character (C0, DEL, and C1 as UTF-8).
+bool hasControlCharacter(std::string_view text);
 
 // The two header records, 62 bytes each.
 std::string namesRecord(const LoggerParameters &parameters);
@@ -67,23 +72,28 @@ DataFileContents parseDataFile(std::string_view bytes);
 // The same into `out`, reusing the storage of its readings.
 void parseDataFile(std::string_view bytes, DataFileContents &out);
 
+// After writeDataFile: dataFileWritten says whether the transfer is in its file, and
+// dataFilePath names that file (empty when none was written). transferComplete tells only about
+// the transfer: a write that fails leaves it as it was, and a refused name, which runs no
+// transfer, leaves it as the session set it and the ReadingTable empty.
 class DataFile {
 public:
     explicit DataFile(Station &station) : station_(station) {}
 
     // Runs the memory transfer of the session's logger and writes its data file.
     void writeDataFile();
-    // Loads the file the last writeDataFile produced into the ReadingTable.
+    // Loads the file the last writeDataFile wrote into the ReadingTable.
     void readBackDataFile();
 
-    // The two steps around the transfer. prepareDataPath sets dataFilePath from the session's
-    // device and logger (empty when the name is refused); saveReadings writes the ReadingTable
-    // there.
-    void prepareDataPath();
-    void saveReadings();
+    // The two steps around the transfer. prepareDataPath gives the path meant for the session's
+    // device and logger, empty when the name is refused (and says why); saveReadings writes the
+    // ReadingTable there, or under a numbered name when a new file's name is taken.
+    std::string prepareDataPath();
+    void saveReadings(const std::string &path);
 
 private:
-    void saveFailed(const std::string &reason);
+    std::filesystem::path dataFolder(DeviceRecord &device) const;
+    void saveFailed(const std::string &path, const std::string &reason);
 
     Station &station_;
 };

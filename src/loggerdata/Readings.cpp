@@ -28,6 +28,7 @@ constexpr double recordSilenceLimit = 5.0;
 constexpr int fastSamplingCodes = 3;
 constexpr int secondsStepPerCode = 10;
 constexpr int secondsPerMinute = 60;
+constexpr int rainDecimals = 1;
 // The request addresses records with four hex digits.
 constexpr std::size_t maxRequestable = 0xFFFF;
 
@@ -72,49 +73,11 @@ std::string dateOf(std::string_view record) {
     return date;
 }
 
-// The numeric value of a value text as the limit check reads it ("-------" is 0). Fixed texts
-// ("+0023.5") are read digit by digit; only the exponent form needs the general parser.
-double numericValue(std::string_view text) {
-    static constexpr double scale[] = {1, 10, 100, 1000, 10000};
-    std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-    const bool negative = i == 1 && text[0] == '-';
-    long long digits = 0;
-    int decimals = -1;
-    bool any = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
-            digits = digits * 10 + (c - '0');
-            any = true;
-            if (decimals >= 0)
-                ++decimals;
-        } else if (c == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            break;
-        }
-    }
-    if (i == text.size() && any && decimals <= maxDecimals) {
-        const double value = double(digits) / scale[std::max(decimals, 0)];
-        return negative ? -value : value;
-    }
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    double value = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() ? value : 0.0;
-}
-
 } // namespace
 
 RecordDecoder::RecordDecoder(const LoggerParameters &parameters, std::string_view rainFactor)
     : parameters_(parameters), rainFactor_(val(rainFactor)),
-      recordLength_(recordLengthOf(parameters.loggerModel)) {
-    for (int c = 1; c <= 4; ++c) {
-        highLimit_[c] = val(parameters.channels[c].highLimit);
-        lowLimit_[c] = val(parameters.channels[c].lowLimit);
-    }
-}
+      recordLength_(recordLengthOf(parameters.loggerModel)) {}
 
 Reading RecordDecoder::decode(std::string_view record) {
     Reading reading;
@@ -154,25 +117,27 @@ unsigned RecordDecoder::secondsFor(int minute) {
 void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
     switch (parameters_.loggerModel) {
     case 3:
-        reading.values[3] = checkedValue(record, 3, parameters_.channels[3].decimals);
-        reading.values[4] = checkedValue(record, 4, parameters_.channels[4].decimals);
+        decodeChannel(record, 3, parameters_.channels[3].decimals, reading);
+        decodeChannel(record, 4, parameters_.channels[4].decimals, reading);
         [[fallthrough]];
     case 1:
-        reading.values[1] = checkedValue(record, 1, parameters_.channels[1].decimals);
-        reading.values[2] = checkedValue(record, 2, parameters_.channels[2].decimals);
+        decodeChannel(record, 1, parameters_.channels[1].decimals, reading);
+        decodeChannel(record, 2, parameters_.channels[2].decimals, reading);
         break;
     case 4:
-        reading.values[1] = checkedValue(record, 1, 1);
-        reading.values[2] = checkedValue(record, 2, 1);
+        decodeChannel(record, 1, 1, reading);
+        decodeChannel(record, 2, 1, reading);
         break;
     case 5: {
-        reading.values[1] = checkedValue(record, 1, 1);
+        decodeChannel(record, 1, 1, reading);
         if (parameters_.channels[2].enabled != 1)
             break;
         const unsigned long long counter =
             unsignedWordAt(record, memoryRecord::rainHighWord) * 65536ull +
             unsignedWordAt(record, memoryRecord::rainLowWord);
-        reading.values[2] = formatRain(static_cast<double>(counter) * rainFactor_, 1);
+        const double amount = static_cast<double>(counter) * rainFactor_;
+        reading.values[2] = formatRain(amount, rainDecimals);
+        reading.fullValues[2] = fullPrecisionValue(amount, rainDecimals);
         break;
     }
     default:
@@ -180,19 +145,19 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
     }
 }
 
-// A channel the logger does not sample has no readings, whatever its memory cells hold.
-std::string RecordDecoder::checkedValue(std::string_view record, int channel, int decimals) {
+// A channel the logger does not sample has no readings, whatever its memory cells hold. The
+// limits are compared at full precision: a text too wide for its column has lost decimals.
+void RecordDecoder::decodeChannel(std::string_view record, int channel, int decimals,
+                                  Reading &reading) {
     const ChannelParameters &ch = parameters_.channels[channel];
     if (ch.enabled != 1)
-        return {};
-    std::string text =
-        formatReading(wordAt(record, memoryRecord::channelWord[channel]), ch, decimals);
-    if (ch.limitAlarm == 1) {
-        const double value = numericValue(text);
-        if (value > highLimit_[channel] || value < lowLimit_[channel])
-            limitCrossed_ = true;
-    }
-    return text;
+        return;
+    const int raw = wordAt(record, memoryRecord::channelWord[channel]);
+    const double value = readingNumber(raw, ch, decimals);
+    reading.values[channel] = formatReading(raw, ch, decimals);
+    reading.fullValues[channel] = value;
+    if (ch.limitAlarm == 1 && (value > ch.highLimitValue || value < ch.lowLimitValue))
+        limitCrossed_ = true;
 }
 
 std::size_t recordCountOf(std::string_view memoryPointer) {

@@ -7,7 +7,6 @@
 #include "config/Station.h"
 #include "link/Serial.h"
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -45,13 +44,11 @@ public:
 private:
     unsigned secondsFor(int minute);
     void decodeValues(std::string_view record, Reading &reading);
-    std::string checkedValue(std::string_view record, int channel, int decimals);
+    void decodeChannel(std::string_view record, int channel, int decimals, Reading &reading);
 
     const LoggerParameters &parameters_;
     double rainFactor_;
     std::size_t recordLength_;
-    std::array<double, 5> highLimit_{};
-    std::array<double, 5> lowLimit_{};
     static constexpr int noMinute = -1;
     int previousMinute_ = noMinute;
     int previousSeconds_ = 0;

@@ -12,6 +12,8 @@ namespace vantrell {
 namespace {
 constexpr const char *erasingMemory = "Erasing memory...";
 constexpr const char *eraseSkipped = "Erasing memory...skipped, the data are not saved";
+constexpr const char *eraseNotDone =
+    "Erasing memory...not done, the logger did not take the command";
 constexpr const char *eraseCommand = "e0001";
 constexpr const char *clockCommandLead = "h";
 
@@ -34,16 +36,21 @@ std::string clockCommand(const LocalDateTime &now) {
     return command;
 }
 
-void Setting::eraseLoggerMemory() {
+// The logger's answer to the command itself is not examined: that it answered the attention
+// byte and received the whole command is all the line tells.
+bool Setting::eraseLoggerMemory() {
     if (!station_.data.transferComplete || !station_.data.dataFileWritten) {
         station_.progress().report(eraseSkipped);
-        return;
+        return false;
     }
     station_.progress().report(erasingMemory);
     serial_.pause1s();
     station_.link.command = eraseCommand;
-    serial_.exchangeLogger();
+    const bool taken = serial_.exchangeLogger();
+    if (!taken)
+        station_.progress().report(eraseNotDone);
     serial_.pause100ms();
+    return taken;
 }
 
 void Setting::setLoggerClock() {

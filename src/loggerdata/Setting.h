@@ -20,8 +20,9 @@ public:
     explicit Setting(Station &station) : station_(station), serial_(station) {}
 
     // Erases the logger memory, but only when the last transfer was complete and its data file
-    // written in full; otherwise the records would be lost.
-    void eraseLoggerMemory();
+    // written in full; otherwise the records would be lost. True when the logger took the
+    // command; anything else is said as not done.
+    bool eraseLoggerMemory();
     // Sets the logger clock to the PC's and records that time as the logger's.
     void setLoggerClock();
 

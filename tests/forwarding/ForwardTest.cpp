@@ -1,6 +1,10 @@
 #include "ForwardingBench.h"
+#include "cycle/CycleBench.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace vantrell {
 namespace {
@@ -91,6 +95,67 @@ TEST(DataUpload, CommandsInOrderEachAfterThePreviousEnded) {
                       b.ftpLogin.userName + " " + b.ftpLogin.password,
                   "ftp.example.org:21 logger secret")
             << c.legend;
+    }
+}
+
+// Two loggers behind a line switch whose serial numbers begin alike, read in the same minute,
+// a new file per session, each file forwarded.
+struct TwinLoggers : testing::CycleBench {
+    explicit TwinLoggers(const std::string &forwardKind) : line(world) {
+        DeviceRecord &d = configure(1, "netw0102", {"KV12000001", "KV12000002"}, true);
+        d[field::savingMode] = "0";
+        d[field::forwardEnabled] = "1";
+        d[field::forwardKind] = forwardKind;
+        d[field::forwardAddress] = forwardKind == "0" ? "data@example.org" : "ftp.example.org";
+        d[field::ftpRootDirectory] = "/ForwardData";
+        line.place(1, addLogger(testing::loggerWith("KV12000001", 10)));
+        line.place(2, addLogger(testing::loggerWith("KV12000002", 12)));
+        port.attach(line);
+    }
+
+    // The files the mails carried and the uploads sent, in order.
+    std::vector<std::string> forwarded() const {
+        std::vector<std::string> out;
+        for (const MailMessage &m : mails)
+            out.insert(out.end(), m.attachments.begin(), m.attachments.end());
+        for (const testing::FtpCall &c : ftpCalls)
+            if (c.command.starts_with("PUT "))
+                out.push_back(c.command.substr(4, c.command.find(" ./") - 4));
+        return out;
+    }
+
+    sim::LineSwitch line;
+    std::vector<MailMessage> mails;
+    std::vector<testing::FtpCall> ftpCalls;
+    FtpLogin ftpLogin;
+    std::map<std::string, testing::FtpBehaviour> ftpBehaviour;
+    sim::SimPort smsPort{world, testing::smsPortNumber};
+    StationForwarding delivery{
+        station,
+        {[this] { return std::make_unique<testing::FakeMailSession>(mails, ""); },
+         [this] {
+             return std::make_unique<testing::FakeFtpSession>(world, ftpCalls, ftpLogin,
+                                                              ftpBehaviour);
+         },
+         smsPort}};
+    Session reading{station, delivery};
+};
+
+TEST(DataForwarding, EachLoggerSendsTheFileItsOwnDataWentTo) {
+    for (const std::string kind : {"0", "1"}) {
+        TwinLoggers b(kind);
+        b.reading.readDevice();
+        EXPECT_EQ(b.mark(1, 1), "X") << kind;
+        const std::filesystem::path data = b.folder.path() / "data";
+        const std::string first = (data / "KV12_0905_030226.dat").string();
+        const std::string second = (data / "KV12_0905_030226_2.dat").string();
+        EXPECT_EQ(b.forwarded(), (std::vector<std::string>{first, second})) << kind;
+        EXPECT_EQ(std::filesystem::file_size(first), (3 + 10) * 62u) << kind;
+        EXPECT_EQ(std::filesystem::file_size(second), (3 + 12) * 62u) << kind;
+        const auto reports = b.progress.texts(ProgressLine::report);
+        EXPECT_EQ(std::count(reports.begin(), reports.end(), "opening data file..." + second), 1)
+            << kind << ": logger 2's alarms read logger 2's file";
+        EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::recordsSent), 1) << kind;
     }
 }
 

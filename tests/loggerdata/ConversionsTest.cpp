@@ -1,10 +1,14 @@
 #include "loggerdata/Conversions.h"
 
 #include "ParameterBlock.h"
+#include "general/Text.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <functional>
+#include <random>
 
 namespace vantrell {
 namespace {
@@ -50,6 +54,7 @@ TEST(Conversions, EveryRangeCodeMapsItsRawSpanOntoTheScale) {
     }
 }
 
+// The text keeps its width; the number the alarms compare keeps every digit the text drops.
 TEST(Conversions, ValueTextsNeverLeaveTheirWidth) {
     const struct {
         const char *legend;
@@ -57,23 +62,68 @@ TEST(Conversions, ValueTextsNeverLeaveTheirWidth) {
         int decimals;
         std::size_t width;
         const char *text;
+        double full;
     } cases[] = {
-        {"no decimals keeps the point", 23, 0, 7, "+00023."},
-        {"negative, two decimals", -12.4, 2, 7, "-012.40"},
-        {"half rounds away from zero", -0.25, 1, 7, "-0000.3"},
-        {"a product a hair below the half", 235 * 0.1, 0, 7, "+00024."},
-        {"four decimals", 0.12345, 4, 7, "+0.1235"},
-        {"negative rounding to zero is +0", -0.04, 1, 7, "+0000.0"},
-        {"same at four decimals", -0.00004, 4, 7, "+0.0000"},
-        {"too wide: decimals give way", -12345.6, 1, 7, "-12346."},
-        {"rounding up into a new digit", 999.995, 2, 7, "+1000.0"},
-        {"too wide for the point", 123456.7, 1, 7, "+123457"},
-        {"too wide for any fixed text", 1234567, 1, 7, "+1.23E6"},
-        {"rain text", 123.4, 1, 15, "+000000000123.4"},
-        {"full rain counter at a large factor", 4294967295.0 * 1000, 1, 15, "+4294967295000."},
+        {"no decimals keeps the point", 23, 0, 7, "+00023.", 23},
+        {"negative, two decimals", -12.4, 2, 7, "-012.40", -12.4},
+        {"half rounds away from zero", -0.25, 1, 7, "-0000.3", -0.3},
+        {"a product a hair below the half", 235 * 0.1, 0, 7, "+00024.", 24},
+        {"four decimals", 0.12345, 4, 7, "+0.1235", 0.1235},
+        {"negative rounding to zero is +0", -0.04, 1, 7, "+0000.0", 0},
+        {"same at four decimals", -0.00004, 4, 7, "+0.0000", 0},
+        {"too wide: decimals give way", -12345.6, 1, 7, "-12346.", -12345.6},
+        {"rounding up into a new digit", 999.995, 2, 7, "+1000.0", 1000},
+        {"too wide for the point", 123456.7, 1, 7, "+123457", 123456.7},
+        {"too wide for any fixed text", 1234567, 1, 7, "+1.23E6", 1234567},
+        {"rain text", 123.4, 1, 15, "+000000000123.4", 123.4},
+        {"full rain counter at a large factor", 4294967295.0 * 1000, 1, 15, "+4294967295000.",
+         4294967295000},
+        {"not a number", std::nan(""), 1, 7, "-------", 0},
     };
-    for (const auto &c : cases)
+    for (const auto &c : cases) {
         EXPECT_EQ(formatValue(c.value, c.decimals, c.width), c.text) << c.legend;
+        EXPECT_EQ(fullPrecisionValue(c.value, c.decimals), c.full) << c.legend;
+    }
+}
+
+// Where the text holds every digit the alarms compare exactly what they compared before.
+TEST(Conversions, FullPrecisionIsTheTextsOwnNumberWhereTheTextFits) {
+    std::mt19937 random(16);
+    for (int i = 0; i < 20000; ++i) {
+        const int decimals = int(random() % 5);
+        const double value = (double(random() % 4000001) - 2000000.0) / 997.0;
+        const std::string text = formatValue(value, decimals, valueWidth);
+        if (text.size() - text.find('.') - 1 != std::size_t(decimals))
+            continue; // the text had to drop digits
+        ASSERT_EQ(fullPrecisionValue(value, decimals), readingValue(text))
+            << value << " at " << decimals << ": " << text;
+    }
+}
+
+TEST(Conversions, ReadingValueIsValForEveryText) {
+    std::vector<std::string> texts = {"+0023.5",
+                                      "-0000.1",
+                                      "  +12.",
+                                      ".5",
+                                      "-.25",
+                                      "",
+                                      "       ",
+                                      "-------",
+                                      "+",
+                                      "12abc",
+                                      "1.5E3",
+                                      "1e400",
+                                      "1234567890123456789",
+                                      "--5"};
+    std::mt19937 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        const double v = double(random() % 2000001) / std::pow(10.0, double(random() % 12));
+        char text[40];
+        std::snprintf(text, sizeof text, "%+.*f", int(random() % 13), random() % 2 ? v : -v);
+        texts.emplace_back(text);
+    }
+    for (const std::string &t : texts)
+        EXPECT_EQ(readingValue(t), val(t)) << "\"" << t << "\"";
 }
 
 TEST(Conversions, ReadingsOutsideTheRawWindowAreMissing) {
@@ -184,6 +234,13 @@ TEST(Conversions, ParameterBlockAtItsEdges) {
          }},
         {"blank name on channel 3", fourChannels().channel(3, "000     "),
          [](auto &p) { return p.channels[3].name == "Ch. 3"; }},
+        {"limits too wide for their column keep every digit beside their texts",
+         fourChannels().channel(1, "000Temp 1113499.833499.8"),
+         [](auto &p) {
+             const ChannelParameters &ch = p.channels[1];
+             return ch.highLimit + ch.lowLimit == "+14500.+12500." &&
+                    ch.highLimitValue == 14499.8 && ch.lowLimitValue == 12499.8;
+         }},
     };
     for (const auto &c : cases) {
         const auto decoded = decodeParameterBlock(c.block.bytes);

@@ -2,12 +2,16 @@
 
 #include "TestStation.h"
 #include "general/Clock.h"
+#include "loggerdata/Conversions.h"
+#include "loggerdata/DataFileIo.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <functional>
+#include <map>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace vantrell {
 namespace {
@@ -16,9 +20,20 @@ namespace fs = std::filesystem;
 
 TEST(DataFile, NamesStayPlainInsideTheFolder) {
     EXPECT_EQ(dataFileName("KV1", false, {2000, 12, 31, 23, 59, 59}), "KV1_2359_311200.dat");
-    const std::pair<const char *, bool> names[] = {
-        {"KV12345678.dat", true}, {"..dat", true}, {"../x.dat", false}, {"a\\b.dat", false},
-        {"/etc/x.dat", false},    {"..", false},   {"", false}};
+    EXPECT_EQ(numberedName("KV12_0905_030226.dat", 2), "KV12_0905_030226_2.dat");
+    const std::pair<const char *, bool> names[] = {{"KV12345678.dat", true},
+                                                   {"..dat", true},
+                                                   {"../x.dat", false},
+                                                   {"a\\b.dat", false},
+                                                   {"/etc/x.dat", false},
+                                                   {"..", false},
+                                                   {"", false},
+                                                   {"KV1\nBcc.dat", false},
+                                                   {"KV1\x7f.dat", false},
+                                                   {"KV1\xc2\x85.dat", false},
+                                                   {"25\xc2\xb0"
+                                                    "C.dat",
+                                                    true}};
     for (auto [name, plain] : names)
         EXPECT_EQ(isPlainFileName(name), plain) << '"' << name << '"';
 }
@@ -106,16 +121,19 @@ TEST(DataFile, ReadBackSplitsLinesAtCarriageReturns) {
 }
 
 // Readings as the transfer leaves them, then the writer's steps.
-std::string saveTransferred(testing::TestStation &t, std::size_t count) {
+std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> &readings) {
     t.station.logger.channels[1].enabled = 1;
-    t.station.data.readingTable.assign(count, fullReading());
+    t.station.data.readingTable = readings;
     t.station.data.transferComplete = true;
     DataFile file(t.station);
-    file.prepareDataPath();
-    if (!t.station.data.dataFilePath.empty())
-        file.saveReadings();
+    if (const std::string path = file.prepareDataPath(); !path.empty())
+        file.saveReadings(path);
     const auto texts = t.progress.texts(ProgressLine::report);
     return texts.empty() ? "" : texts.back();
+}
+
+std::string saveTransferred(testing::TestStation &t, std::size_t count) {
+    return saveTransferred(t, std::vector<Reading>(count, fullReading()));
 }
 
 // The file-size limit stands in for a full disk: the write fails part way.
@@ -132,42 +150,111 @@ std::string saveWithFullDisk(testing::TestStation &t) {
     return text;
 }
 
+// Every regular file under `folder` with its bytes; links are not followed.
+std::map<fs::path, std::string> regularFiles(const fs::path &folder) {
+    std::map<fs::path, std::string> files;
+    for (const auto &entry : fs::recursive_directory_iterator(folder))
+        if (fs::is_regular_file(entry.symlink_status()))
+            files[entry.path()] = testing::fileBytes(entry.path());
+    return files;
+}
+
 TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
+    const auto dataFolder = [](const char *name) {
+        return [name](testing::TestStation &t) {
+            t.station.cycleRecord()[field::dataDirectory] += std::string("/") + name;
+        };
+    };
     const struct {
         const char *legend;
         const char *savingMode;
         std::function<void(testing::TestStation &)> setUp;
         bool fullDisk;
-        const char *fileName;
-        std::string text; // after the path
+        const char *fileName; // as the progress line names it
+        std::string text;     // after the path
     } cases[] = {
-        {"data folder missing", "1",
-         [](auto &t) { t.station.cycleRecord()[field::dataDirectory] += "/gone"; }, false, "gone",
+        {"data folder missing", "1", dataFolder("gone"), false, "gone/KV12345678.dat",
          " not saved: the data folder does not exist"},
+        {"data folder a link to itself", "1",
+         [&](auto &t) {
+             fs::create_directory_symlink(t.folder / "loop", t.folder / "loop");
+             dataFolder("loop")(t);
+         },
+         false, "loop/KV12345678.dat",
+         " not saved: the data folder cannot be opened: Too many levels of symbolic links"},
+        {"data folder a file", "0",
+         [&](auto &t) {
+             testing::writeBytes(t.folder / "plain", "x");
+             dataFolder("plain")(t);
+         },
+         false, "plain/KV12_0905_030226.dat",
+         " not saved: the data folder cannot be opened: Not a directory"},
         {"a folder where the file should be", "1",
          [](auto &t) { fs::create_directory(t.folder / "KV12345678.dat"); }, false,
          "KV12345678.dat", " not saved: Is a directory"},
-        {"a new-file name met again", "0",
-         [](auto &t) { testing::writeBytes(t.folder / "KV12_0905_030226.dat", "earlier"); }, false,
-         "KV12_0905_030226.dat", " not saved: a file of that name exists already"},
+        {"a link to a foreign file where the file should be", "1",
+         [](auto &t) {
+             testing::writeBytes(t.folder / "foreign.txt", "somebody else's");
+             fs::create_symlink(t.folder / "foreign.txt", t.folder / "KV12345678.dat");
+         },
+         false, "KV12345678.dat",
+         " not saved: a symbolic link has that name, and data files are never written through "
+         "links"},
+        {"a pipe where the file should be", "1",
+         [](auto &t) { ASSERT_EQ(mkfifo((t.folder / "KV12345678.dat").c_str(), 0600), 0); }, false,
+         "KV12345678.dat", " not saved: something that is not a regular file has that name"},
+        {"a new file's name and all its numbered names taken", "0",
+         [](auto &t) {
+             for (int n = 1; n <= 99; ++n)
+                 testing::writeBytes(t.folder / numberedName("KV12_0905_030226.dat", n), "x");
+         },
+         false, "KV12_0905_030226.dat",
+         " not saved: that name and its numbered names up to _99 are all taken"},
         {"disk full while appending", "1", [](auto &t) { saveTransferred(t, 10); }, true,
          "KV12345678.dat", " not saved: File too large"},
+        {"disk full in a new file: the file goes", "0", [](auto &) {}, true, "KV12_0905_030226.dat",
+         " not saved: File too large"},
     };
     for (const auto &c : cases) {
         testing::TestStation t;
         t.station.cycleRecord()[field::savingMode] = c.savingMode;
         c.setUp(t);
-        const fs::path file = t.folder / c.fileName;
-        const std::string before = fs::is_regular_file(file) ? testing::fileBytes(file) : "";
+        const auto before = regularFiles(t.folder);
         t.progress.clear();
         const std::string text = c.fullDisk ? saveWithFullDisk(t) : saveTransferred(t, 10);
+        EXPECT_EQ(text, (t.folder / c.fileName).string() + c.text) << c.legend;
         EXPECT_FALSE(t.station.data.dataFileWritten) << c.legend;
-        EXPECT_FALSE(t.station.data.transferComplete) << c.legend;
-        EXPECT_EQ(text, t.station.data.dataFilePath + c.text) << c.legend;
-        if (fs::is_regular_file(file)) {
-            EXPECT_EQ(testing::fileBytes(file), before) << c.legend;
-        }
+        EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend << ": no path for later steps";
+        EXPECT_TRUE(t.station.data.transferComplete) << c.legend << ": the transfer was whole";
+        EXPECT_EQ(regularFiles(t.folder), before) << c.legend;
     }
+}
+
+// Two loggers whose serial numbers begin alike, read in the same minute, with a link planted
+// under the name the second would take next.
+TEST(DataFile, ANewFileNeverTakesANameSomebodyHas) {
+    testing::TestStation t;
+    DeviceRecord &device = t.station.cycleRecord();
+    device.serialNumber(2) = "KV12999999";
+    testing::writeBytes(t.folder / "foreign.txt", "somebody else's");
+    fs::create_symlink(t.folder / "foreign.txt", t.folder / "KV12_0905_030226_2.dat");
+    Reading second = fullReading();
+    second.values[1] = "+0099.9";
+
+    t.station.session.loggerIndex = 1;
+    saveTransferred(t, 3);
+    const std::string first = t.station.data.dataFilePath;
+    t.station.session.loggerIndex = 2;
+    EXPECT_EQ(saveTransferred(t, {3, second}),
+              (t.folder / "KV12_0905_030226_3.dat").string() + " saved succesfully...");
+
+    EXPECT_EQ(first, (t.folder / "KV12_0905_030226.dat").string());
+    EXPECT_EQ(testing::fileBytes(t.folder / "foreign.txt"), "somebody else's");
+    EXPECT_EQ(testing::fileBytes(first).substr(4 * 62 + 29, 7), "+0023.5") << "logger 1's data";
+    DataFile(t.station).readBackDataFile();
+    EXPECT_TRUE(t.progress.contains("opening data file..." + t.station.data.dataFilePath));
+    ASSERT_EQ(t.station.data.readingTable.size(), 4u);
+    EXPECT_EQ(t.station.data.readingTable[1].values[1], "+0099.9") << "logger 2's data read back";
 }
 
 TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
@@ -178,27 +265,96 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
     EXPECT_EQ(t.station.cycleRecord()[field::dataDirectory], t.folder.string())
         << "a blank data folder is the program's folder";
 
-    t.station.cycleRecord().serialNumber(1) = "../KV1";
-    t.station.logger.memoryPointer = "00011";
-    t.port.clearTraffic();
-    DataFile(t.station).writeDataFile();
-    EXPECT_EQ(
-        t.progress.texts(ProgressLine::report).back(),
-        "Data file name refused (not a plain file name): ../K_0905_030226.dat...nothing saved");
-    EXPECT_FALSE(t.station.data.transferComplete);
-    EXPECT_EQ(t.port.sentBytes(), "") << "no transfer for a file that cannot be written";
+    fs::create_directory(t.folder / "data");
+    t.station.cycleRecord()[field::dataDirectory] = "data";
+    saveTransferred(t, 1);
+    EXPECT_EQ(t.station.data.dataFilePath, (t.folder / "data" / "KV12_0905_030226.dat").string())
+        << "a relative data folder lies in the configuration folder, not the working folder";
+    EXPECT_NE(fs::current_path(), t.folder);
+
+    const struct {
+        const char *legend;
+        const char *serial;
+        std::string refusal;
+    } refused[] = {
+        {"a separator", "../KV1",
+         "Data file name refused (not a plain file name): ../K_0905_030226.dat...nothing saved"},
+        {"a line break and a header", "KV1\nBcc:x",
+         "Data file name refused (control characters in the serial number of logger 1)...nothing "
+         "saved"},
+        {"an escape", "KV\x1b[2J",
+         "Data file name refused (control characters in the serial number of logger 1)...nothing "
+         "saved"},
+    };
+    for (const auto &c : refused) {
+        t.station.cycleRecord().serialNumber(1) = c.serial;
+        t.station.logger.memoryPointer = "00011";
+        t.station.data.readingTable.assign(2, fullReading());
+        t.station.data.transferComplete = true;
+        t.port.clearTraffic();
+        DataFile(t.station).writeDataFile();
+        EXPECT_EQ(t.progress.texts(ProgressLine::report).back(), c.refusal) << c.legend;
+        EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
+        EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend << ": nothing of this logger";
+        EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend;
+        EXPECT_FALSE(t.station.data.dataFileWritten) << c.legend;
+    }
 }
 
-TEST(DataFile, ReadBackOfAMissingFileLeavesNothingBehind) {
+TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
+    const struct {
+        const char *legend;
+        std::function<std::string(const fs::path &)> path;
+        std::string text; // after the path
+    } cases[] = {
+        {"no file written", [](auto &) { return std::string(); },
+         "no data file to read back: none was written"},
+        {"file gone", [](auto &folder) { return (folder / "gone.dat").string(); },
+         ": No such file or directory"},
+        {"file replaced by a link",
+         [](auto &folder) {
+             testing::writeBytes(folder / "foreign.dat", "somebody else's");
+             fs::create_symlink(folder / "foreign.dat", folder / "link.dat");
+             return (folder / "link.dat").string();
+         },
+         ": it is a symbolic link, and data files are never read through links"},
+    };
+    for (const auto &c : cases) {
+        testing::TestStation t;
+        const std::string path = c.path(t.folder);
+        t.station.data.dataFilePath = path;
+        t.station.data.readingTable.resize(5);
+        t.station.data.readBackCount = 5;
+        DataFile(t.station).readBackDataFile();
+        EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend;
+        EXPECT_EQ(t.station.data.readBackCount, 0) << c.legend;
+        EXPECT_EQ(t.progress.texts(ProgressLine::report).back(),
+                  path.empty() ? c.text : "data file cannot be read..." + path + c.text)
+            << c.legend;
+    }
+}
+
+// 14999.6 and 14999.8 at one decimal are both "+15000." in the file.
+TEST(DataFile, ReadBackKeepsThisTransfersReadingsAtFullPrecision) {
     testing::TestStation t;
-    t.station.data.dataFilePath = (t.folder / "gone.dat").string();
-    t.station.data.readingTable.resize(5);
-    t.station.data.readBackCount = 5;
+    t.station.cycleRecord()[field::savingMode] = "1";
+    const auto wide = [](double value) {
+        Reading r = fullReading();
+        r.values[2] = formatValue(value, 1, valueWidth);
+        r.fullValues[2] = fullPrecisionValue(value, 1);
+        return r;
+    };
+    saveTransferred(t, {wide(14999.6), wide(14999.8)});
+    saveTransferred(t, {wide(14999.8), wide(14999.6)});
     DataFile(t.station).readBackDataFile();
-    EXPECT_TRUE(t.station.data.readingTable.empty());
-    EXPECT_EQ(t.station.data.readBackCount, 0);
-    EXPECT_EQ(t.progress.texts(ProgressLine::report).back(),
-              "data file cannot be read..." + t.station.data.dataFilePath);
+    const std::vector<Reading> &table = t.station.data.readingTable;
+    ASSERT_EQ(table.size(), 5u); // record 3 with the first record, 3 more, the padding line
+    const double compared[] = {15000.0, 14999.8, 14999.6};
+    for (std::size_t j = 1; j <= 3; ++j) {
+        EXPECT_EQ(table[j].values[2], "+15000.") << j;
+        EXPECT_EQ(comparedValue(table[j], 2), compared[j - 1])
+            << "entry " << j << (j == 1 ? ": an earlier session's text is all there is" : "");
+    }
 }
 
 } // namespace

@@ -64,11 +64,11 @@ struct Session : testing::TestStation {
     // What writeDataFile does once the records have arrived.
     void save(const char *memory) {
         DataFile file(station);
-        file.prepareDataPath();
+        const std::string path = file.prepareDataPath();
         station.data.recordBuffer = linesOf(memory);
         Readings(station).processMemory();
         station.data.transferComplete = true;
-        file.saveReadings();
+        file.saveReadings(path);
         EXPECT_TRUE(station.data.dataFileWritten) << memory;
     }
 };

@@ -77,30 +77,36 @@ TEST(RecordDecoder, TimeAndDateTexts) {
     }
 }
 
+// The limits as the parameter block gives them: at full precision beside their texts.
 TEST(RecordDecoder, LoggerLimitsAreCheckedOnAlarmedChannelsOnly) {
+    constexpr int positive = 0x8000;
     const struct {
         const char *legend;
         int limitAlarm;
-        const char *low;
+        double offset, high, low;
         int word;
         bool crossed;
     } cases[] = {
-        {"inside", 1, "+0010.0", 0x8000 | 200, false},
-        {"on the high limit", 1, "+0010.0", 0x8000 | 300, false},
-        {"above the high limit", 1, "+0010.0", 0x8000 | 301, true},
-        {"below the low limit", 1, "+0010.0", 0x8000 | 99, true},
-        {"missing reading counts as 0, below a positive low limit", 1, "+0010.0", 20001, true},
-        {"missing reading, low limit below 0", 1, "-0010.0", 20001, false},
-        {"channel without limit alarm", 0, "+0010.0", 0x8000 | 301, false},
+        {"inside", 1, 0, 30, 10, positive | 200, false},
+        {"on the high limit", 1, 0, 30, 10, positive | 300, false},
+        {"above the high limit", 1, 0, 30, 10, positive | 301, true},
+        {"below the low limit", 1, 0, 30, 10, positive | 99, true},
+        {"missing reading counts as 0, below a positive low limit", 1, 0, 30, 10, 20001, true},
+        {"missing reading, low limit below 0", 1, 0, 30, -10, 20001, false},
+        {"channel without limit alarm", 0, 0, 30, 10, positive | 301, false},
+        // Both show as "+15000." in a seven-character column.
+        {"14999.8 above a high limit of 14999.6", 1, 13499.8, 14999.6, 0, positive | 15000, true},
+        {"14999.6 on a high limit of 14999.6", 1, 13499.6, 14999.6, 0, positive | 15000, false},
     };
     for (const auto &c : cases) {
         LoggerParameters p = twoChannels();
         p.channels[2].limitAlarm = c.limitAlarm;
-        p.channels[2].highLimit = "+0030.0";
-        p.channels[2].lowLimit = c.low;
+        p.channels[2].offset = c.offset;
+        p.channels[2].highLimitValue = c.high;
+        p.channels[2].lowLimitValue = c.low;
         RecordDecoder decoder(p, "");
-        (void)decoder.decode(record(0, 0x09, 0x83, 0x62, c.word));
-        EXPECT_EQ(decoder.limitCrossed(), c.crossed) << c.legend;
+        const Reading r = decoder.decode(record(0, 0x09, 0x83, 0x62, c.word));
+        EXPECT_EQ(decoder.limitCrossed(), c.crossed) << c.legend << " (" << r.values[2] << ")";
     }
 }
 

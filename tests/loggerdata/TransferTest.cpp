@@ -128,36 +128,81 @@ TEST(Transfer, AFailedParameterReadChangesNothingElse) {
     }
 }
 
-// The memory is erased only when every record is in the data file.
+// The memory is erased only when every record is in the data file, and the erase counts as
+// done only when the logger took the command.
 TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
+    const auto putToSleep = [](LineBench &b) {
+        b.station.link.command = std::string(1, char(sim::loggerCodes::sleep));
+        Serial(b.station).sendOnly();
+        b.world.runFor(1.0);
+    };
     const struct {
         const char *legend;
         Change fault;
         const char *dataFolder;
+        std::function<void(LineBench &)> beforeErase;
         bool written;
+        std::string sent;
+        bool erased;
+        const char *lastText;
     } cases[] = {
-        {"complete transfer", {}, "", true},
-        {"interrupted transfer", withFault(FaultKind::stopsAfterRecord, 3), "", false},
-        {"data folder missing", {}, "/gone", false},
+        {"complete transfer",
+         {},
+         "",
+         {},
+         true,
+         "\x80"
+         "e0001\r",
+         true,
+         "Erasing memory..."},
+        {"interrupted transfer",
+         withFault(FaultKind::stopsAfterRecord, 3),
+         "",
+         {},
+         false,
+         "",
+         false,
+         "Erasing memory...skipped, the data are not saved"},
+        {"data folder missing",
+         {},
+         "/gone",
+         {},
+         false,
+         "",
+         false,
+         "Erasing memory...skipped, the data are not saved"},
+        {"logger asleep: no \"!\" to either attention byte",
+         {},
+         "",
+         putToSleep,
+         true,
+         "\x80\x80",
+         false,
+         "Erasing memory...not done, the logger did not take the command"},
+        {"port gone",
+         {},
+         "",
+         [](LineBench &b) { b.port.unplug(); },
+         true,
+         "",
+         false,
+         "Erasing memory...not done, the logger did not take the command"},
     };
     for (const auto &c : cases) {
         LineBench b(3, 10, c.fault);
         b.station.cycleRecord()[field::dataDirectory] += c.dataFolder;
         DataFile(b.station).writeDataFile();
+        const std::string path = b.station.data.dataFilePath;
+        if (c.beforeErase)
+            c.beforeErase(b);
         const double start = b.world.now();
-        Setting(b.station).eraseLoggerMemory();
+        EXPECT_EQ(Setting(b.station).eraseLoggerMemory(), c.erased) << c.legend;
         b.world.runFor(1.0);
-        const std::string &path = b.station.data.dataFilePath;
-        EXPECT_EQ(std::filesystem::exists(path), c.written) << c.legend;
+        EXPECT_EQ(!path.empty() && std::filesystem::exists(path), c.written) << c.legend;
         EXPECT_EQ(b.progress.contains(path + " saved succesfully..."), c.written) << c.legend;
-        EXPECT_EQ(b.port.sentBytesSince(start), c.written ? "\x80"
-                                                            "e0001\r"
-                                                          : "")
-            << c.legend;
-        EXPECT_EQ(b.logger.description().memory.size(), c.written ? 0u : 10u) << c.legend;
-        EXPECT_EQ(b.lastReport(), c.written ? "Erasing memory..."
-                                            : "Erasing memory...skipped, the data are not saved")
-            << c.legend;
+        EXPECT_EQ(b.port.sentBytesSince(start), c.sent) << c.legend;
+        EXPECT_EQ(b.logger.description().memory.size(), c.erased ? 0u : 10u) << c.legend;
+        EXPECT_EQ(b.lastReport(), c.lastText) << c.legend;
     }
 }
 
