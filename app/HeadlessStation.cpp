@@ -2,6 +2,7 @@
 
 #include "config/ComPorts.h"
 #include "config/ConfigFiles.h"
+#include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/Startup.h"
 #include "forwarding/CurlFtpSession.h"
@@ -34,7 +35,7 @@ void stopOnTerminationSignals() {
 std::filesystem::path programFolder() {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path() : exe.parent_path();
+    return error ? std::filesystem::path(".") : exe.parent_path();
 }
 
 void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
@@ -55,18 +56,37 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
     self_ = &station_;
 }
 
-bool HeadlessStation::loadConfiguration() {
-    const auto devices = station_.configDir() / files::deviceProperties;
-    if (!std::filesystem::exists(devices)) {
+bool HeadlessStation::deviceTableUsable() {
+    const ConfigError error = DeviceFile(station_).loadDeviceTable();
+    if (error.problem == FileProblem::missing)
         progress_.log("config", "no device table in " + station_.configDir().string() +
                                     ": run 'vantrelld init' there first");
-        return false;
-    }
-    auto problems = vantrell::loadConfiguration(station_);
-    const auto more = refreshScheduledMarks(station_);
-    problems.insert(problems.end(), more.begin(), more.end());
+    else if (error.failed())
+        progress_.log("config", describe(error) + "; the station cannot work without it");
+    return !error.failed();
+}
+
+void HeadlessStation::logProblems(const std::vector<ConfigError> &problems) {
     for (const auto &problem : problems)
         progress_.log("config", describe(problem));
+}
+
+bool HeadlessStation::loadConfiguration() {
+    if (!deviceTableUsable())
+        return false;
+    if (const ConfigError error = checkWritable(station_.configDir())) {
+        progress_.log("config", describe(error));
+        return false;
+    }
+    logProblems(vantrell::loadConfiguration(station_));
+    logProblems(refreshScheduledMarks(station_));
+    return true;
+}
+
+bool HeadlessStation::readConfiguration() {
+    if (!deviceTableUsable())
+        return false;
+    logProblems(vantrell::readConfiguration(station_));
     return true;
 }
 
@@ -74,6 +94,13 @@ void HeadlessStation::runCycle() {
     progress_.log("station", "running; the line is port " +
                                  std::to_string(station_.linePortNumber) + ", SMS on port " +
                                  std::to_string(station_.modemPortNumber));
+    bool anyActive = false;
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        anyActive = anyActive || station_.devices[slot].flag(field::active);
+    if (!anyActive)
+        progress_.log("station", "no device is active in " +
+                                     (station_.configDir() / files::deviceProperties).string() +
+                                     ": nothing will be read");
     while (!stopSignal) {
         schedule_.tick();
         const Deadline next(clock_, cycleInterval);
@@ -102,22 +129,24 @@ void HeadlessStation::printStatus(std::ostream &out) {
     ScheduleDayFile dayFile(station_);
     std::string day;
     (void)dayFile.readScheduleDay(day);
-    out << "\nschedule day: " << (day.empty() ? "not set" : day) << "\ntimes done:";
+    out << "\nschedule day: " << (day.empty() ? "not set" : printable(day)) << "\ntimes done:";
     for (int s = 1; s <= scheduleTimeCount; ++s) {
         std::string mark;
         (void)dayFile.readSlotMark(s, mark);
-        out << "  " << s << " " << (trim(mark).empty() ? "-" : trim(mark));
+        out << "  " << s << " " << (trim(mark).empty() ? "-" : printable(trim(mark)));
     }
     out << "\ndevices:\n";
     for (int slot = 1; slot <= maxDevices; ++slot) {
         const DeviceRecord &d = station_.devices[slot];
         if (d.isFree())
             continue;
-        out << "  " << slot << "  " << d.connection() << "  \"" << d[field::description] << "\"  "
+        out << "  " << slot << "  " << printable(d.connection()) << "  \""
+            << printable(d[field::description]) << "\"  "
             << (d.flag(field::active) ? "active" : "inactive") << "  marks:";
         for (int s = 1; s <= scheduleTimeCount; ++s) {
             const std::string &done = station_.dailyMarks.at(2 * s, slot);
-            out << "  " << s << (d.scheduledAt(s) ? "* " : "  ") << (done.empty() ? "-" : done);
+            out << "  " << s << (d.scheduledAt(s) ? "* " : "  ")
+                << (done.empty() ? "-" : printable(done));
         }
         out << "\n";
     }

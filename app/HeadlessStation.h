@@ -34,15 +34,24 @@ public:
     Station &station() { return station_; }
     LoggingProgress &log() { return progress_; }
 
-    // Loads the configuration; false (after logging why) when nothing usable was found.
+    // Loads the configuration for reading loggers; false (after logging why) when the station
+    // cannot work with it: no usable device table, or a folder it may not write in. Nothing is
+    // written before the device table is known to be good.
     bool loadConfiguration();
+    // Loads it for a look only: false without a usable device table; nothing is written.
+    bool readConfiguration();
     // The scheduled cycle until a stop is requested.
     void runCycle();
     // One reading session of `slot` as for schedule time `time`; returns the letter left.
     std::string readDevice(int slot, int time);
+    // Texts from the files are shown only where printable: a terminal takes control
+    // characters as commands.
     void printStatus(std::ostream &out);
 
 private:
+    bool deviceTableUsable();
+    void logProblems(const std::vector<ConfigError> &problems);
+
     // Passes the stop signal on to the running session.
     class StoppablePump final : public EventPump {
     public:

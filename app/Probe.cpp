@@ -1,6 +1,7 @@
 #include "Probe.h"
 
 #include "general/Progress.h"
+#include "general/SerialPort.h"
 #include "general/Text.h"
 #include "link/Connect.h"
 #include "link/Serial.h"
@@ -32,9 +33,7 @@ void printParameters(const Station &station, std::ostream &out) {
     }
 }
 
-} // namespace
-
-bool probeLogger(Station &station, const ProbeRequest &request, std::ostream &out) {
+bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &out) {
     NoSteps steps;
     Connect connect(station, steps);
     Serial serial(station);
@@ -70,6 +69,20 @@ bool probeLogger(Station &station, const ProbeRequest &request, std::ostream &ou
     connect.disconnectLogger();
     if (request.throughSwitch)
         connect.disconnectSwitch();
+    return identified;
+}
+
+} // namespace
+
+// The line is held for the whole probe, as for a reading session.
+bool probeLogger(Station &station, const ProbeRequest &request, std::ostream &out) {
+    SerialPort &port = station.port();
+    if (const PortError error = port.hold(request.portNumber); error != PortError::none) {
+        out << printable(describe(port, request.portNumber, error)) << "\n";
+        return false;
+    }
+    const bool identified = probeHeldLine(station, request, out);
+    port.release();
     return identified;
 }
 

@@ -1,6 +1,8 @@
 // vantrell: the desktop program. A splash, then the station lives in the notification area,
 // with its main window, dialogs and progress window.
+#include "FolderLock.h"
 #include "HeadlessStation.h"
+#include "general/Progress.h"
 #include "ui/GuiStation.h"
 #include "ui/Preloader.h"
 #include "ui/frmDeviceSetup.h"
@@ -8,6 +10,7 @@
 #include "ui/frmPhonebook.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -34,6 +37,9 @@ Options:
 
 SIGTERM and SIGINT end the program as the menu's Exit does: a running session is first
 ended cleanly (logger and switch released, modem hung up, marks written).
+
+The program holds its configuration folder for as long as it runs; another station program
+on the same folder is refused, and so is this one while another holds it (exit code 2).
 )";
 
 // Also understood, for screenshots and reviews: --show WINDOW opens that window once the
@@ -110,6 +116,17 @@ int main(int argc, char **argv) {
         return QApplication::arguments().contains("--help") ? EXIT_SUCCESS : 2;
     }
 
+    // A first start makes its folder; the lock then says whatever else is wrong with it.
+    std::error_code ignored;
+    std::filesystem::create_directories(options->configDir, ignored);
+    FolderLock lock;
+    if (const std::string refused = lock.take(options->configDir, commandLineOf(argc, argv));
+        !refused.empty()) {
+        std::cerr << printable(refused) << "\n";
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QString::fromStdString(refused));
+        return 2;
+    }
     GuiStation gui(options->configDir);
     stopOnTerminationSignals();
     QTimer stopWatch;

@@ -1,4 +1,5 @@
 // vantrelld: the station without a screen, for servers and for commissioning.
+#include "FolderLock.h"
 #include "HeadlessStation.h"
 #include "Probe.h"
 #include "config/Templates.h"
@@ -29,7 +30,8 @@ Commands:
                       ("status: none" when no letter was written). Exit 0 for "X", 1 for any
                       other outcome.
   status              Shows the schedule times, the schedule day, every configured device with
-                      its marks, and the countdown to the next connection.
+                      its marks, and the countdown to the next connection. It only reads: it
+                      runs beside a station that is running on the same folder.
   probe [--port N] [--switch] [--logger K]
                       Wakes logger K (default 1) on port N (default 1), through the line
                       switch when --switch is given, reads its clock and parameter block and
@@ -43,7 +45,13 @@ Options:
 
 Every progress text of the station is a timestamped line on standard output.
 
-Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration error.
+run, read and probe hold the configuration folder for as long as they run (the file
+vantrell.lock there names the holder): a second one on the same folder is refused. A
+session holds its line's device, and an SMS its modem's device, against every other program.
+
+Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration
+error, found before anything was read: an unusable device table (prop.xml), a configuration
+folder that cannot be written, or one held by another program.
 )";
 
 struct Options {
@@ -51,10 +59,12 @@ struct Options {
     bool logIo = false;
     std::string command;
     std::vector<std::string> arguments;
+    std::string commandLine; // as started, for the folder lock
 };
 
 std::optional<Options> parseOptions(int argc, char **argv) {
     Options options;
+    options.commandLine = commandLineOf(argc, argv);
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--config-dir" && i + 1 < argc)
@@ -84,6 +94,14 @@ std::optional<int> wholeNumber(const std::string &text, int low, int high) {
     return std::nullopt;
 }
 
+// False (after saying who has it) when another program holds the folder.
+bool takeFolder(FolderLock &lock, const Options &options) {
+    const std::string refused = lock.take(options.configDir, options.commandLine);
+    if (!refused.empty())
+        std::cerr << printable(refused) << "\n";
+    return refused.empty();
+}
+
 int runInit(const Options &options) {
     const TemplateInstall result = installTemplates(options.configDir);
     for (const auto &name : result.written)
@@ -100,6 +118,9 @@ int runCycle(const Options &options) {
         std::cerr << "run: unexpected '" << options.arguments.front() << "'\n";
         return 2;
     }
+    FolderLock lock;
+    if (!takeFolder(lock, options))
+        return 2;
     HeadlessStation headless(options.configDir, options.logIo);
     if (!headless.loadConfiguration())
         return 2;
@@ -135,6 +156,9 @@ int runRead(const Options &options) {
         std::cerr << "read: which device?\n" << usage;
         return 2;
     }
+    FolderLock lock;
+    if (!takeFolder(lock, options))
+        return 2;
     HeadlessStation headless(options.configDir, options.logIo);
     if (!headless.loadConfiguration())
         return 2;
@@ -150,7 +174,7 @@ int runRead(const Options &options) {
 
 int runStatus(const Options &options) {
     HeadlessStation headless(options.configDir, false);
-    if (!headless.loadConfiguration())
+    if (!headless.readConfiguration())
         return 2;
     headless.printStatus(std::cout);
     return EXIT_SUCCESS;
@@ -174,6 +198,9 @@ int runProbe(const Options &options) {
         (args[i] == "--port" ? request.portNumber : request.logger) = *n;
         ++i;
     }
+    FolderLock lock;
+    if (!takeFolder(lock, options))
+        return 2;
     HeadlessStation headless(options.configDir, options.logIo);
     return probeLogger(headless.station(), request, std::cout) ? EXIT_SUCCESS : 1;
 }

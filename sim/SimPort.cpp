@@ -15,11 +15,15 @@ void SimPort::attach(Device &device) {
     device.attachUpstream([this](std::string_view bytes) { toStation_.send(bytes); });
 }
 
-PortError SimPort::open(int portNumber) {
+PortError SimPort::hold(int portNumber) {
     if (portNumber != portNumber_ || unplugged_)
         return PortError::noSuchPort;
-    if (busy_)
-        return PortError::portBusy;
+    return busy_ ? PortError::portBusy : PortError::none;
+}
+
+PortError SimPort::open(int portNumber) {
+    if (const PortError error = hold(portNumber); error != PortError::none)
+        return error;
     if (!open_)
         ++openCount_;
     open_ = true;

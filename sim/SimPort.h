@@ -31,6 +31,10 @@ public:
     PortError open(int portNumber) override;
     void close() override;
     bool isOpen() const override { return open_; }
+    // Nothing outside the test shares the line; holding it only fails as opening it would.
+    PortError hold(int portNumber) override;
+    void release() override {}
+    std::string deviceName(int) const override { return "simulated line"; }
     std::size_t bytesWaiting() override { return received_.size(); }
     void discardInput() override { received_.clear(); }
     bool write(std::string_view bytes) override;

@@ -4,6 +4,8 @@
 #include "general/Text.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -61,10 +63,15 @@ std::string portFileBytes(int position) {
     return headerRecord + fitRight(" " + p + " ;" + p, recordLength);
 }
 
-std::optional<int> loadPortChoice(const std::filesystem::path &file) {
+std::optional<int> loadPortChoice(const std::filesystem::path &file, ConfigError *problem) {
     std::ifstream in(file, std::ios::binary);
-    if (!in)
+    if (!in) {
+        const int error = errno;
+        if (problem != nullptr && error != ENOENT)
+            *problem = fileError(FileProblem::unreadable, file,
+                                 std::string("cannot be read (") + std::strerror(error) + ")");
         return std::nullopt;
+    }
     std::ostringstream content;
     content << in.rdbuf();
     const std::vector<std::string> fields = fieldsOf(content.str());

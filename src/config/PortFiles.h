@@ -17,7 +17,9 @@ constexpr int portListSize = 255; // "Com 1" ... "Com 255"
 std::string portFileBytes(int position);
 
 // The list position the file chooses; none when the file is missing or chooses nothing valid.
-std::optional<int> loadPortChoice(const std::filesystem::path &file);
+// `problem`, when given, receives why a file that is there could not be read.
+std::optional<int> loadPortChoice(const std::filesystem::path &file,
+                                  ConfigError *problem = nullptr);
 ConfigError storePortChoice(const std::filesystem::path &file, int position);
 
 } // namespace vantrell

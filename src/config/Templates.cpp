@@ -3,6 +3,8 @@
 #include "config/AtomicFile.h"
 #include "config/ConfigFiles.h"
 
+#include <set>
+
 namespace vantrell {
 namespace fs = std::filesystem;
 
@@ -20,11 +22,15 @@ fs::perms modeOf(std::string_view name) {
 
 TemplateInstall installTemplates(const fs::path &configDir) {
     TemplateInstall result;
+    std::set<fs::path> failedFolders; // said once, not once per file in them
     for (const TemplateFile &file : templateFiles()) {
         const fs::path target = configDir / fs::path(file.name);
+        if (failedFolders.count(target.parent_path()) > 0)
+            continue;
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
         if (ec) {
+            failedFolders.insert(target.parent_path());
             result.failures.push_back(
                 fileError(FileProblem::cannotWrite, target.parent_path(),
                           "the folder cannot be made (" + ec.message() + ")"));

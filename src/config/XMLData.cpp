@@ -168,12 +168,18 @@ ConfigError XMLData::load() {
     loaded_ = false;
     std::error_code ec;
     const fs::file_status status = fs::status(file_, ec);
-    if (!fs::exists(status))
+    if (status.type() == fs::file_type::not_found)
         return fileError(FileProblem::missing, file_, "the file is missing");
+    // A folder on the way that may not be searched, or a loop of symbolic links.
+    if (ec)
+        return fileError(FileProblem::unreadable, file_, "cannot be read (" + ec.message() + ")");
     if (fs::is_directory(status))
         return fileError(FileProblem::unreadable, file_, "is a folder, not a file");
 
     std::ifstream in(file_, std::ios::binary);
+    if (!in)
+        return fileError(FileProblem::unreadable, file_,
+                         std::string("cannot be read (") + std::strerror(errno) + ")");
     std::ostringstream content;
     content << in.rdbuf();
     if (!in.good() && !in.eof())

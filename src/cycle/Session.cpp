@@ -86,6 +86,14 @@ bool Session::connectStation() {
                                 std::to_string(session.connectionAttempt));
     if (session.connectionAttempt > maxConnectionAttempts)
         return false;
+    // The line stays this program's until the session ends, so that another station sharing
+    // the device never puts its bytes between two of ours: held elsewhere, it is a port in use.
+    const int line = station_.link.portNumber;
+    if (const PortError error = station_.port().hold(line); error == PortError::portBusy) {
+        station_.progress().report(describe(station_.port(), line, error));
+        station_.recordStatus(status::modem);
+        return false;
+    }
     const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
     if (device.connectionKind() == ConnectionKind::local)
         return true;
@@ -283,6 +291,7 @@ void Session::writeDailyMark() {
 }
 
 void Session::finish() {
+    station_.port().release();
     station_.session.sessionRunning = false;
     station_.session.communicating = false;
     station_.progress().closeWindow();

@@ -264,9 +264,8 @@ void Alarm::sendSms(const std::string &number, const std::string &message) {
     if (smsPort_.isOpen())
         smsPort_.close();
     if (const PortError error = smsPort_.open(station_.modemPortNumber); error != PortError::none) {
-        progress.report(notSentText("SMS", whom,
-                                    "port " + std::to_string(station_.modemPortNumber) + ": " +
-                                        describe(error)));
+        progress.report(
+            notSentText("SMS", whom, describe(smsPort_, station_.modemPortNumber, error)));
         return;
     }
     const bool written = writeSms(sms::textMode) &&

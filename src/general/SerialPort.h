@@ -11,12 +11,12 @@ namespace vantrell {
 
 enum class PortError {
     none,
-    noSuchPort, // the number maps to no device, or the device does not exist
-    portBusy,   // the device exists but is in use
-    ioError,    // anything else the platform reports
+    noSuchPort,   // the number maps to no device, or the device does not exist
+    portBusy,     // the device exists but another program holds it
+    notSerial,    // the device is there but is no terminal (a file, /dev/null)
+    accessDenied, // the program may not open the device
+    ioError,      // anything else the platform reports
 };
-
-[[nodiscard]] std::string describe(PortError error);
 
 class SerialPort {
 public:
@@ -26,6 +26,15 @@ public:
     [[nodiscard]] virtual PortError open(int portNumber) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // Keeps the device of port `portNumber` to this program from now until release(), across
+    // every close and open in between: a reading session opens the port for each step, and no
+    // other program's bytes may come between two of them. Holding again moves the hold.
+    [[nodiscard]] virtual PortError hold(int portNumber) = 0;
+    virtual void release() = 0;
+
+    // The device port `portNumber` stands for, as the operator configured it.
+    virtual std::string deviceName(int portNumber) const = 0;
 
     virtual std::size_t bytesWaiting() = 0;
     virtual void discardInput() = 0;
@@ -38,5 +47,11 @@ public:
     // time return at once and let the event pump move the clock.
     virtual void waitReadable(double maxSeconds) = 0;
 };
+
+// How every message names a port: "port 1 (/dev/ttyS0)".
+[[nodiscard]] std::string portName(const SerialPort &port, int portNumber);
+// The one form of every port error, wherever it is shown: "port 1 (/dev/null): not a serial
+// device".
+[[nodiscard]] std::string describe(const SerialPort &port, int portNumber, PortError error);
 
 } // namespace vantrell

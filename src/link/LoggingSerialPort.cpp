@@ -6,11 +6,10 @@ namespace vantrell {
 
 PortError LoggingSerialPort::open(int portNumber) {
     const PortError error = inner_.open(portNumber);
-    const std::string port = "port " + std::to_string(portNumber) + ": ";
     if (error != PortError::none && !failing_)
-        log_(port + describe(error));
+        log_(describe(inner_, portNumber, error));
     else if (error == PortError::none && failing_)
-        log_(port + "open again");
+        log_(portName(inner_, portNumber) + ": open again");
     failing_ = error != PortError::none;
     return error;
 }

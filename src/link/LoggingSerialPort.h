@@ -20,6 +20,9 @@ public:
     PortError open(int portNumber) override;
     void close() override;
     bool isOpen() const override { return inner_.isOpen(); }
+    PortError hold(int portNumber) override { return inner_.hold(portNumber); }
+    void release() override { inner_.release(); }
+    std::string deviceName(int portNumber) const override { return inner_.deviceName(portNumber); }
     std::size_t bytesWaiting() override { return inner_.bytesWaiting(); }
     void discardInput() override;
     bool write(std::string_view bytes) override;

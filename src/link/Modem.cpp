@@ -186,7 +186,8 @@ Modem::Attention Modem::tryAttention() {
 void Modem::failCheck(PortError error) {
     serial_.closePort();
     if (error == PortError::noSuchPort)
-        station_.dialogs().message(text::modemErrorTitle, describe(error));
+        station_.dialogs().message(text::modemErrorTitle,
+                                   describe(station_.port(), station_.link.portNumber, error));
     station_.link.remoteLinkUp = false;
     station_.session.stepFailed = true;
     station_.recordStatus(status::modem);

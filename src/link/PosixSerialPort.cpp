@@ -3,9 +3,12 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -16,20 +19,97 @@ namespace {
 // A write that cannot get its bytes out in this time means the device has gone.
 constexpr int writeLimitMs = 5000;
 
+using DeviceId = std::pair<dev_t, ino_t>;
+
 PortError errorFromErrno(int error) {
     switch (error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
     case ENOTDIR:
-    case ENOTTY:
         return PortError::noSuchPort;
+    case ENOTTY:
+    case EISDIR:
+        return PortError::notSerial;
+    case EACCES:
+    case EPERM:
+        return PortError::accessDenied;
     case EBUSY:
     case EWOULDBLOCK:
         return PortError::portBusy;
     default:
         return PortError::ioError;
     }
+}
+
+// An flock belongs to an open file, not to a process: the line and the SMS modem of one
+// program (both port 1 unless told otherwise) would shut each other out, and a session that
+// holds its line would shut out its own steps. So the program locks a device once, here, and
+// counts its users; the lock goes with the last of them.
+class DeviceLocks {
+public:
+    // One more user of the device open as `fd`; the first locks it against other programs.
+    PortError acquire(int fd, DeviceId &id) {
+        struct stat about {};
+        if (::fstat(fd, &about) != 0)
+            return errorFromErrno(errno);
+        id = {about.st_dev, about.st_ino};
+        const std::lock_guard guard(mutex_);
+        if (const auto held = held_.find(id); held != held_.end()) {
+            ++held->second.users;
+            return PortError::none;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            return errorFromErrno(errno);
+        // The lock lives on a copy of the descriptor, so that it outlasts the port's own.
+        const int keeper = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (keeper < 0) {
+            const int error = errno;
+            ::flock(fd, LOCK_UN);
+            return errorFromErrno(error);
+        }
+        held_[id] = {keeper, 1};
+        return PortError::none;
+    }
+
+    void releaseOne(const DeviceId &id) {
+        const std::lock_guard guard(mutex_);
+        const auto held = held_.find(id);
+        if (held == held_.end() || --held->second.users > 0)
+            return;
+        ::close(held->second.keeper);
+        held_.erase(held);
+    }
+
+private:
+    struct Held {
+        int keeper;
+        int users;
+    };
+    std::mutex mutex_;
+    std::map<DeviceId, Held> held_;
+};
+
+DeviceLocks &deviceLocks() {
+    static DeviceLocks locks;
+    return locks;
+}
+
+// The device opened without becoming its controlling terminal, and refused unless it is a
+// terminal; -1 with the reason otherwise.
+int openTerminal(const std::filesystem::path &device, PortError &error) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errorFromErrno(errno);
+        return -1;
+    }
+    if (!::isatty(fd)) {
+        ::close(fd);
+        error = PortError::notSerial;
+        return -1;
+    }
+    error = PortError::none;
+    return fd;
 }
 
 bool configureRaw(int fd) {
@@ -48,26 +128,33 @@ bool configureRaw(int fd) {
 }
 } // namespace
 
+PosixSerialPort::~PosixSerialPort() {
+    close();
+    release();
+}
+
 PortError PosixSerialPort::open(int portNumber) {
     close();
     device_ = deviceFor_(portNumber);
-    const int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    PortError error = PortError::none;
+    const int fd = openTerminal(device_, error);
     if (fd < 0)
-        return errorFromErrno(errno);
-    // Another program holding the same device is a busy port, as on any serial driver.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
+        return error;
+    DeviceId id;
+    if (error = deviceLocks().acquire(fd, id); error != PortError::none) {
         ::close(fd);
-        return error == EWOULDBLOCK ? PortError::portBusy : errorFromErrno(error);
+        return error;
     }
     if (!configureRaw(fd)) {
-        const int error = errno;
+        error = errorFromErrno(errno);
         ::close(fd);
-        return errorFromErrno(error);
+        deviceLocks().releaseOne(id);
+        return error;
     }
     // A port that was closed heard nothing: drop what the driver kept meanwhile.
     tcflush(fd, TCIFLUSH);
     fd_ = fd;
+    opened_ = id;
     return PortError::none;
 }
 
@@ -76,6 +163,34 @@ void PosixSerialPort::close() {
         return;
     ::close(fd_);
     fd_ = -1;
+    deviceLocks().releaseOne(*opened_);
+    opened_.reset();
+}
+
+// The new hold is taken before the old one goes, so that a device held again is never free.
+PortError PosixSerialPort::hold(int portNumber) {
+    PortError error = PortError::none;
+    const int fd = openTerminal(deviceFor_(portNumber), error);
+    if (fd < 0)
+        return error;
+    DeviceId id;
+    error = deviceLocks().acquire(fd, id);
+    ::close(fd);
+    if (error != PortError::none)
+        return error;
+    release();
+    held_ = id;
+    return PortError::none;
+}
+
+void PosixSerialPort::release() {
+    if (held_)
+        deviceLocks().releaseOne(*held_);
+    held_.reset();
+}
+
+std::string PosixSerialPort::deviceName(int portNumber) const {
+    return deviceFor_(portNumber).string();
 }
 
 std::size_t PosixSerialPort::bytesWaiting() {

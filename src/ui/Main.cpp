@@ -296,19 +296,20 @@ void Main::showPorts() {
 // The ports are opened for every exchange, not held; a port that cannot be opened now is worth
 // one message at start, and the station keeps running so the operator can choose another.
 void Main::checkPorts() {
-    bool valid = true;
-    auto tryPort = [&valid](SerialPort &port, int number) {
+    std::string problems;
+    auto tryPort = [&problems](SerialPort &port, int number) {
         if (port.isOpen())
             return;
-        if (port.open(number) != PortError::none)
-            valid = false;
+        if (const PortError error = port.open(number); error != PortError::none)
+            problems += "\n" + describe(port, number, error);
         port.close();
     };
     tryPort(station_.port(), station_.linePortNumber);
     if (smsPort_ != nullptr)
         tryPort(*smsPort_, station_.modemPortNumber);
-    if (!valid)
-        station_.dialogs().message(portTitle, portInvalid, DialogButtons::ok, DialogIcon::critical);
+    if (!problems.empty())
+        station_.dialogs().message(portTitle, portInvalid + problems, DialogButtons::ok,
+                                   DialogIcon::critical);
 }
 
 void Main::reportProblems(const std::vector<ConfigError> &problems) {

@@ -1,6 +1,7 @@
 // Every operation on a hand-damaged file: one message naming the file, nothing written.
 #include "ConfigStation.h"
 #include "config/DeviceFile.h"
+#include "config/PortFiles.h"
 #include "config/ScheduleFiles.h"
 #include "config/SettingsFile.h"
 #include "config/SetupFiles.h"
@@ -62,6 +63,24 @@ TEST(DamagedFiles, EveryOperationRefusesAndLeavesTheFile) {
         EXPECT_EQ(s.read(c.file), c.bytes) << c.legend;
         EXPECT_EQ(test::entryCount(s.folder.path()), 1u) << c.legend;
     }
+}
+
+// A loop of symbolic links, or a folder that may not be searched, is a file that cannot be read,
+// not a missing one: the operator must see what stands in the way.
+TEST(DamagedFiles, AFileBehindALoopOfLinksCannotBeRead) {
+    test::ConfigStation s;
+    for (const char *name : {"prop.xml", "port.crs"})
+        std::filesystem::create_symlink(s.file(name), s.file(name));
+    const std::string cannotRead = ": cannot be read (Too many levels of symbolic links)";
+    const ConfigError table = DeviceFile(s.station).loadDeviceTable();
+    EXPECT_EQ(table.problem, FileProblem::unreadable);
+    EXPECT_EQ(describe(table), s.file("prop.xml").string() + cannotRead);
+    ConfigError choice;
+    EXPECT_EQ(loadPortChoice(s.file("port.crs"), &choice), std::nullopt);
+    EXPECT_EQ(describe(choice), s.file("port.crs").string() + cannotRead);
+    ConfigError none;
+    EXPECT_EQ(loadPortChoice(s.file("MDMport.crs"), &none), std::nullopt);
+    EXPECT_FALSE(none.failed()) << "a missing port file only leaves the list without a choice";
 }
 
 } // namespace

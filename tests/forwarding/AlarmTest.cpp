@@ -238,7 +238,7 @@ TEST(Sms, APortInUseIsALogLineAndNoStatus) {
     b.forwarding.alarm().sendSms("+4911", "x");
     EXPECT_TRUE(b.modem.messages().empty());
     EXPECT_EQ(b.reports().back(),
-              "SMS to \"+4911\" not sent: port 3: " + describe(PortError::portBusy));
+              "SMS to \"+4911\" not sent: port 3 (simulated line): in use by another program");
     EXPECT_EQ(b.station.currentStatus(), "X");
 }
 

@@ -1,10 +1,12 @@
-// A program of the project started by a test: its standard output is read line by line, and it
-// is stopped (SIGTERM, then SIGKILL) when the test is done with it.
+// A program of the project started by a test: its standard output (with its standard error when
+// asked) is read line by line, and it is stopped (SIGTERM, then SIGKILL) when the test is done
+// with it.
 #pragma once
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <grp.h>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
@@ -17,23 +19,26 @@ extern char **environ;
 
 namespace vantrell::testing {
 
+// How a program is started besides its arguments.
+struct Launch {
+    bool withErrors = false;   // its standard error is read with its standard output
+    std::optional<uid_t> user; // run as this user (the test must be root to ask)
+};
+
 class ChildProcess {
 public:
-    explicit ChildProcess(std::vector<std::string> args) {
+    explicit ChildProcess(std::vector<std::string> args, Launch launch = {}) {
         int out[2];
         if (pipe(out) != 0)
             return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
         std::vector<char *> argv;
         for (auto &a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        if (launch.user)
+            pid_ = forkAs(*launch.user, argv, out, launch.withErrors);
+        else
+            pid_ = spawn(argv, out, launch.withErrors);
         close(out[1]);
         out_ = out[0];
     }
@@ -46,6 +51,7 @@ public:
     ChildProcess &operator=(const ChildProcess &) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     // The next line of output, or nothing when none came within `seconds` (or the output ended).
     std::optional<std::string> readLine(double seconds) {
@@ -104,6 +110,34 @@ public:
     }
 
 private:
+    static pid_t spawn(std::vector<char *> &argv, const int out[2], bool withErrors) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        if (withErrors)
+            posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    // posix_spawn cannot change the user; only async-signal-safe calls after the fork.
+    static pid_t forkAs(uid_t user, std::vector<char *> &argv, const int out[2], bool withErrors) {
+        const pid_t pid = fork();
+        if (pid != 0)
+            return pid;
+        dup2(out[1], STDOUT_FILENO);
+        if (withErrors)
+            dup2(out[1], STDERR_FILENO);
+        close(out[0]);
+        if (setgroups(0, nullptr) == 0 && setgid(user) == 0 && setuid(user) == 0)
+            execve(argv[0], argv.data(), environ);
+        _exit(127);
+    }
+
     pid_t pid_ = -1;
     int out_ = -1;
     std::string buffer_;

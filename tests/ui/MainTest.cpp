@@ -338,7 +338,8 @@ TEST(MainWindow, APortThatCannotBeOpenedIsReportedOnceAndTheProgramRuns) {
     b.main.load();
     ASSERT_EQ(b.dialogs.shown().size(), 1u);
     EXPECT_EQ(b.dialogs.shown()[0].title, "Serial port");
-    EXPECT_EQ(b.dialogs.shown()[0].text, "The port is not valid");
+    EXPECT_EQ(b.dialogs.shown()[0].text,
+              "The port is not valid\nport 2 (simulated line): no such device");
     EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::critical);
     EXPECT_EQ(b.find<QComboBox>("cmbPort")->currentIndex(), 1);
     EXPECT_EQ(b.time(0)->currentIndex(), 6);

@@ -1,0 +1,223 @@
+// One station per configuration folder, and clear refusals before the cycle starts: the built
+// programs on real folders, with a second program, a damaged or forbidden folder, and a line
+// another program holds.
+#include "Programs.h"
+#include "config/ConfigStation.h"
+#include "sim/Logger.h"
+#include "sim/PtyHost.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace vantrell {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ChildProcess;
+using testing::Launch;
+using testing::TempFolder;
+using testing::vantrelld;
+
+struct Outcome {
+    std::optional<int> exit;
+    std::string output; // standard output and standard error
+};
+
+Outcome runToEnd(const std::vector<std::string> &line, std::optional<uid_t> user = {}) {
+    ChildProcess program(line, Launch{true, user});
+    std::string output;
+    while (const auto text = program.readLine(30))
+        output += *text + "\n";
+    const auto exit = program.wait(10);
+    return {exit, output + program.unread()};
+}
+
+std::string joined(const std::vector<std::string> &line) {
+    std::string text;
+    for (const auto &word : line)
+        text += (text.empty() ? "" : " ") + word;
+    return text;
+}
+
+// File modes do not bind root: a test running as root runs the program as nobody, to whom it
+// first gives the folder.
+std::optional<uid_t> userBoundByModes(const fs::path &folder) {
+    if (geteuid() != 0)
+        return std::nullopt;
+    constexpr uid_t nobody = 65534;
+    for (const auto &entry : fs::recursive_directory_iterator(folder))
+        EXPECT_EQ(lchown(entry.path().c_str(), nobody, nobody), 0);
+    EXPECT_EQ(lchown(folder.c_str(), nobody, nobody), 0);
+    return nobody;
+}
+
+std::map<std::string, std::string> contentsOf(const fs::path &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().string()] = test::readBytes(entry.path());
+    return files;
+}
+
+TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
+    using Prepare = void (*)(const fs::path &);
+    const Prepare loopOfLinks = [](const fs::path &dir) {
+        fs::create_symlink(dir.string() + "-b", dir);
+        fs::create_symlink(dir, dir.string() + "-b");
+    };
+    const Prepare emptyTable = [](const fs::path &dir) {
+        testing::initFolder(dir);
+        test::writeBytes(dir / "prop.xml", "");
+    };
+    const Prepare damagedTable = [](const fs::path &dir) {
+        testing::initFolder(dir);
+        test::writeBytes(dir / "prop.xml", test::readBytes(dir / "prop.xml").substr(0, 200));
+    };
+    const Prepare lockFileThere = [](const fs::path &dir) {
+        testing::initFolder(dir);
+        test::writeBytes(dir / "vantrell.lock", "");
+    };
+    // "{dir}" is the folder.
+    const std::string loop = "Too many levels of symbolic links", denied = "Permission denied";
+    const std::string unreadable = "{dir}/prop.xml: cannot be read (";
+    const std::string cannotLock =
+        "the configuration folder {dir} cannot be locked: {dir}/vantrell.lock: ";
+    const std::string emptyText = "{dir}/prop.xml: the file is empty; the station cannot work";
+    const std::string readOnly = "{dir}: the configuration folder cannot be written (" + denied;
+    const std::optional<fs::perms> noSearch = fs::perms::none, noWrite = fs::perms(0555);
+    const struct {
+        const char *legend;
+        Prepare prepare;
+        std::vector<std::string> command;
+        std::string expected;
+        std::optional<fs::perms> mode = {}; // of the folder, for a user bound by it
+    } cases[] = {
+        {"a loop of links: status", loopOfLinks, {"status"}, unreadable + loop},
+        {"a loop of links: run", loopOfLinks, {"run"}, cannotLock + loop},
+        {"a loop of links: read", loopOfLinks, {"read", "1"}, cannotLock + loop},
+        {"a loop of links: probe", loopOfLinks, {"probe"}, cannotLock + loop},
+        {"an empty device table: run", emptyTable, {"run"}, emptyText},
+        {"an empty device table: read names the file", emptyTable, {"read", "3"}, emptyText},
+        {"a damaged device table", damagedTable, {"run"}, "{dir}/prop.xml: is not a well-formed"},
+        {"a folder not to search: status", emptyTable, {"status"}, unreadable + denied, noSearch},
+        {"a folder not to search: run", emptyTable, {"run"}, cannotLock + denied, noSearch},
+        {"a read-only folder: run", lockFileThere, {"run"}, readOnly, noWrite},
+        {"a read-only folder: read", lockFileThere, {"read", "1"}, readOnly, noWrite},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        const fs::path dir = folder / "config";
+        c.prepare(dir);
+        std::optional<uid_t> user;
+        if (c.mode) {
+            user = userBoundByModes(dir);
+            fs::permissions(dir, *c.mode);
+        }
+        const Outcome outcome = runToEnd(vantrelld(dir, c.command), user);
+        if (c.mode)
+            fs::permissions(dir, fs::perms(0755));
+        EXPECT_EQ(outcome.exit, 2) << outcome.output;
+        std::string expected = c.expected;
+        for (auto at = expected.find("{dir}"); at != std::string::npos; at = expected.find("{dir}"))
+            expected.replace(at, 5, dir.string());
+        EXPECT_NE(outcome.output.find(expected), std::string::npos) << outcome.output;
+    }
+}
+
+TEST(StationFolder, OneProgramReadsThroughAFolderAtATimeAndStatusOnlyLooks) {
+    TempFolder folder;
+    const fs::path config = folder.path();
+    testing::initFolder(config);
+    const auto runLine = vantrelld(config, {"run"});
+    ChildProcess run(runLine, Launch{true, {}});
+    const std::string idle =
+        "no device is active in " + (config / "prop.xml").string() + ": nothing will be read";
+    std::string said;
+    while (const auto line = run.readLine(10)) {
+        said += *line + "\n";
+        if (line->find(idle) != std::string::npos)
+            break;
+    }
+    ASSERT_NE(said.find(idle), std::string::npos) << said;
+    const auto before = contentsOf(config);
+
+    const std::string holder = "the configuration folder " + config.string() +
+                               " is in use by process " + std::to_string(run.pid()) + " (" +
+                               joined(runLine) + ")";
+    for (const auto &command :
+         std::vector<std::vector<std::string>>{{"run"}, {"read", "1"}, {"probe", "--port", "2"}}) {
+        const Outcome refused = runToEnd(vantrelld(config, command));
+        EXPECT_EQ(refused.exit, 2) << command[0];
+        EXPECT_NE(refused.output.find(holder), std::string::npos) << refused.output;
+    }
+    const Outcome status = runToEnd(vantrelld(config, {"status"}));
+    EXPECT_EQ(status.exit, 0) << status.output;
+    EXPECT_EQ(contentsOf(config), before);
+
+    ASSERT_EQ(kill(run.pid(), SIGTERM), 0);
+    EXPECT_EQ(run.wait(10), 0);
+    said += run.unread();
+    EXPECT_EQ(said.find(idle), said.rfind(idle)) << "said once: " << said;
+    const Outcome after = runToEnd(vantrelld(config, {"read", "1"}));
+    EXPECT_NE(after.output.find("read: device 1 is not configured"), std::string::npos)
+        << "the folder is free again: " << after.output;
+}
+
+TEST(StationFolder, StatusWritesNothingAndShowsControlCharactersEscaped) {
+    TempFolder folder;
+    const fs::path config = folder.path();
+    testing::initFolder(config);
+    testing::editDevice(config, 4, [](DeviceRecord &d) {
+        d[field::active] = "1";
+        d[field::connection] = "locl0000";
+        d[field::description] = "\x1b]0;owned\x07\x1b[2J\r\nfake";
+        d[field::scheduleSlot1] = "1"; // the marks file does not say so yet
+    });
+    const auto before = contentsOf(config);
+    const auto marksTime = fs::last_write_time(config / "dlytmtble.xml");
+
+    const Outcome status = runToEnd(vantrelld(config, {"status"}));
+    EXPECT_EQ(status.exit, 0) << status.output;
+    EXPECT_NE(status.output.find("  4  locl0000  \"<1B>]0;owned<07><1B>[2J<0D><0A>fake\"  active"),
+              std::string::npos)
+        << status.output;
+    EXPECT_EQ(status.output.find_first_of("\x1b\x07\r"), std::string::npos);
+    EXPECT_EQ(contentsOf(config), before);
+    EXPECT_EQ(fs::last_write_time(config / "dlytmtble.xml"), marksTime);
+}
+
+TEST(StationFolder, ASessionWhoseLineAnotherProgramHoldsFailsItsAttemptsWithM) {
+    sim::World world;
+    sim::Logger logger(world, {});
+    sim::PtyHost line(world, logger);
+    ASSERT_EQ(line.open(), "");
+    TempFolder folder;
+    const fs::path config = folder.path();
+    testing::initFolder(config);
+    fs::create_directories(config / "data");
+    testing::editDevice(config, 1, [&](DeviceRecord &d) {
+        d[field::active] = "1";
+        d[field::connection] = "locl0000";
+        d.serialNumber(1) = "KV00000001";
+        d[field::dataDirectory] = (config / "data").string();
+    });
+    testing::mapPortOne(config, line.slavePath());
+    const int other = ::open(line.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+
+    const Outcome read = runToEnd(vantrelld(config, {"read", "1"}));
+    ::close(other);
+    EXPECT_EQ(read.exit, 1);
+    EXPECT_NE(read.output.find("port 1 (" + line.slavePath() + "): in use by another program"),
+              std::string::npos)
+        << read.output;
+    EXPECT_TRUE(read.output.ends_with("status: M\n")) << read.output;
+}
+
+} // namespace
+} // namespace vantrell
