@@ -151,20 +151,6 @@ bool isPlainFileName(std::string_view name) {
            name.find_first_of("/\\") == std::string_view::npos && !hasControlCharacter(name);
 }
 
-bool hasControlCharacter(std::string_view text) {
-    constexpr unsigned char utf8C1Lead = 0xC2;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F)
-            return true;
-        if (c == utf8C1Lead && i + 1 < text.size() &&
-            static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-            static_cast<unsigned char>(text[i + 1]) <= 0x9F)
-            return true;
-    }
-    return false;
-}
-
 std::string namesRecord(const LoggerParameters &parameters) {
     return headerRecord(namesLead, parameters, &ChannelParameters::name);
 }

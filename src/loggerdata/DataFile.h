@@ -46,8 +46,6 @@ std::string dataFileName(std::string_view serial, bool appendMode, const LocalDa
 // A name that stays inside its folder and means what it shows: not empty, no separator, not "."
 // or "..", no control character.
 bool isPlainFileName(std::string_view name);
-// A line break, an escape or any other control character (C0, DEL, and C1 as UTF-8).
-bool hasControlCharacter(std::string_view text);
 
 // The two header records, 62 bytes each.
 std::string namesRecord(const LoggerParameters &parameters);
