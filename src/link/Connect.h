@@ -53,8 +53,7 @@ inline constexpr const char *parametersUnreadable = "L";
 } // namespace status
 
 // The modules a switch's status answer reports present, one bit each (bit 0 module 1 ... bit 7
-// module 8); nothing when the answer is too short to carry the two digits or has something else
-// there.
+// module 8); nothing when the answer is too short to carry the two digits.
 [[nodiscard]] std::optional<unsigned> decodeModuleDigits(std::string_view reply);
 
 class Connect {
