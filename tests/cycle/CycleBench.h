@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +100,12 @@ struct CycleBench : ConfigFolder, StationBench {
     }
 
     std::string mark(int slot, int time) const { return station.dailyMarks.at(2 * time, slot); }
+
+    // A file of the configuration folder, whole.
+    std::string file(const char *name) const {
+        std::ifstream in(folder.path() / name);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
 
     RecordingForwarding forwarding;
     Session session{station, forwarding};

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <fstream>
 
 #include <sys/resource.h>
 
@@ -45,11 +44,6 @@ struct DayBench : CycleBench {
         if (slot % 7 == 0 || !scheduledAt(slot, time))
             return "X";
         return slot % 5 == 0 ? "P" : "X";
-    }
-
-    std::string file(const char *name) const {
-        std::ifstream in(folder.path() / name);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     sim::Logger *logger = nullptr;

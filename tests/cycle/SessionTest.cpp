@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 namespace vantrell {
 namespace {
@@ -15,11 +14,6 @@ using testing::loggerWith;
 int recordTransfers(const sim::Logger &logger) {
     return logger.count(sim::LoggerEvent::Kind::recordsSent) +
            logger.count(sim::LoggerEvent::Kind::transferCut);
-}
-
-std::string dailyMarksFile(const CycleBench &b) {
-    std::ifstream in(b.folder.path() / "dlytmtble.xml");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(Session, LocalStationWithoutSwitchEndsWithX) {
@@ -33,7 +27,7 @@ TEST(Session, LocalStationWithoutSwitchEndsWithX) {
     EXPECT_EQ(recordTransfers(logger), 1);
     EXPECT_TRUE(std::filesystem::exists(b.folder.path() / "data" / "KV00000001.dat"));
     EXPECT_FALSE(b.station.session.sessionRunning);
-    EXPECT_NE(dailyMarksFile(b).find("X"), std::string::npos);
+    EXPECT_NE(b.file("dlytmtble.xml").find("X"), std::string::npos);
     const std::vector<std::string> expected = {"absolute", "acceleration"};
     EXPECT_EQ(b.forwarding.calls, expected);
 }
@@ -144,8 +138,9 @@ TEST(Session, ALoggerThatFailsEveryAttemptLeavesTheLetterOfItsLastFailure) {
             b.port.attach(logger);
         b.session.readDevice();
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
-        EXPECT_NE(dailyMarksFile(b).find("<done1>" + std::string(c.expectedMark) + "</done1>"),
-                  std::string::npos)
+        EXPECT_NE(
+            b.file("dlytmtble.xml").find("<done1>" + std::string(c.expectedMark) + "</done1>"),
+            std::string::npos)
             << c.legend;
         EXPECT_EQ(recordTransfers(logger), c.expectedTransfers) << c.legend;
         EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased), 0) << c.legend;
