@@ -1,6 +1,7 @@
 // The switch's status answer: as a pure decoding (the module digits where the switch puts them,
-// or nothing), and through the whole switch connection on a simulated line, where the answer
-// to "B00" is the input and the module flags or the failure must follow from it alone.
+// or nothing for an answer too short), and through the whole switch connection on a simulated
+// line, where the answer to "B00" is the input and the module flags or the failure must follow
+// from it alone.
 #include "FuzzStation.h"
 
 #include "link/Connect.h"
@@ -21,25 +22,28 @@ constexpr std::string_view statusCommand = "B00\r";
 // arrives in one exchange.
 constexpr std::size_t longestStatus = 1000;
 
+// A hexadecimal digit of either case; nothing for any other character.
 std::optional<unsigned> hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return unsigned(c - '0');
     if (c >= 'A' && c <= 'F')
         return unsigned(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f')
+        return unsigned(c - 'a' + 10);
     return std::nullopt;
 }
 
 void checkPureDecoding(std::string_view reply) {
     const std::optional<unsigned> modules = decodeModuleDigits(reply);
-    if (reply.size() < lowDigitAt) {
-        require(!modules, "a short answer reports no modules");
+    require(modules.has_value() == (reply.size() >= lowDigitAt),
+            "exactly an answer long enough reports modules");
+    if (!modules)
         return;
-    }
+    require(*modules <= 0xFF, "eight modules at most");
     const auto high = hexDigit(reply[highDigitAt - 1]);
     const auto low = hexDigit(reply[lowDigitAt - 1]);
-    require(modules.has_value() == (high && low), "modules come from two hex digits only");
-    if (modules)
-        require(*modules == *high * 16 + *low, "the digits give the modules");
+    if (high && low)
+        require(*modules == *high * 16 + *low, "hexadecimal digits give the modules");
 }
 
 // A switch that wakes, gives its attention and answers the status command with `status`.

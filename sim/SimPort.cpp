@@ -37,7 +37,7 @@ void SimPort::close() {
 }
 
 bool SimPort::write(std::string_view bytes) {
-    if (!open_ || unplugged_)
+    if (!open_ || unplugged_ || writesFail_)
         return false;
     for (unsigned char b : bytes)
         traffic_.push_back({world_.now(), Direction::toDevice, b});

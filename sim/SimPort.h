@@ -41,9 +41,11 @@ public:
     std::string read(std::size_t maxBytes) override;
     void waitReadable(double) override {}
 
-    // Fault knobs: another program holds the port; the adapter is pulled out.
+    // Fault knobs: another program holds the port; the adapter is pulled out; the driver
+    // reports an error on every write while the port stays open.
     void setBusy(bool busy) { busy_ = busy; }
     void unplug();
+    void setWritesFail(bool fail) { writesFail_ = fail; }
 
     const std::vector<TrafficByte> &traffic() const { return traffic_; }
     // Every byte the station sent, in order, as one string.
@@ -66,6 +68,7 @@ private:
     bool open_ = false;
     bool busy_ = false;
     bool unplugged_ = false;
+    bool writesFail_ = false;
     int openCount_ = 0;
 };
 

@@ -13,6 +13,8 @@ namespace vantrell {
 
 namespace {
 
+constexpr long long secondsPerDay = 24 * 3600;
+
 std::optional<LocalDateTime> parseDay(std::string_view text) {
     const std::string t = trim(text);
     if (t.size() != 10 || t[2] != '/' || t[5] != '/')
@@ -27,11 +29,16 @@ std::optional<LocalDateTime> parseDay(std::string_view text) {
 long long daysBetween(const LocalDateTime &from, const LocalDateTime &to) {
     const LocalDateTime a{from.year, from.month, from.day};
     const LocalDateTime b{to.year, to.month, to.day};
-    return (b.toLocalSeconds() - a.toLocalSeconds()).count() / 86400;
+    return (b.toLocalSeconds() - a.toLocalSeconds()).count() / secondsPerDay;
 }
 
 int minutesOfDay(const LocalDateTime &t) {
     return t.hour * 60 + t.minute;
+}
+
+// What the cycle meant to write, kept where the save failed; nothing where the file holds it.
+std::optional<std::string> keptIfUnsaved(const ConfigError &error, std::string meant) {
+    return error.failed() ? std::optional(std::move(meant)) : std::nullopt;
 }
 
 } // namespace
@@ -40,9 +47,19 @@ std::string dayText(const LocalDateTime &day) {
     return zeroPad(day.day, 2) + "/" + zeroPad(day.month, 2) + "/" + zeroPad(day.year, 4);
 }
 
+// A folder that turned read-only fails every save alike: the first failure of each schedule
+// time is logged, and the others would only repeat it.
 void Schedule::report(const ConfigError &error) {
-    if (error.failed())
-        station_.progress().report(describe(error));
+    if (!error.failed())
+        return;
+    const std::string today = dayText(station_.clock().localNow());
+    if (today != failureDay_) {
+        failureDay_ = today;
+        failureLoggedAt_.clear();
+    }
+    if (!failureLoggedAt_.insert(station_.session.dailyMarkIndex).second)
+        return;
+    station_.progress().report(describe(error));
 }
 
 bool Schedule::scheduleOff() const {
@@ -76,11 +93,9 @@ void Schedule::runCycleStep() {
 // False when the tick ends here: a stale day was reset, or today's work is already finished.
 bool Schedule::checkDay() {
     const LocalDateTime now = station_.clock().localNow();
-    ScheduleDayFile dayFile(station_);
-    std::string stored;
-    report(dayFile.readScheduleDay(stored));
+    const std::string stored = scheduleDay();
     if (trim(stored).empty()) {
-        report(dayFile.writeScheduleDay(dayText(now)));
+        storeScheduleDay(dayText(now));
         return true;
     }
     const auto day = parseDay(stored);
@@ -91,11 +106,11 @@ bool Schedule::checkDay() {
         countDownToTomorrow();
         return false;
     }
-    DailyMarksFile marks(station_);
-    report(dayFile.writeScheduleDay(dayText(now)));
-    report(dayFile.clearSlotMarks());
-    report(marks.clearDoneMarks());
-    report(marks.loadDailyMarks());
+    storeScheduleDay(dayText(now));
+    clearSlotMarks();
+    if (clearDoneMarks())
+        report(DailyMarksFile(station_).loadDailyMarks());
+    clearReportMarks();
     return false;
 }
 
@@ -109,15 +124,12 @@ void Schedule::countDownToTomorrow() {
 
 // True when all four times are done (the day can close); false when the tick ended early.
 bool Schedule::runSlots() {
-    ScheduleDayFile dayFile(station_);
     station_.session.dailyMarkIndex = 1;
     for (int currentSlot = 1; currentSlot <= scheduleTimeCount; ++currentSlot) {
-        std::string slotMark;
-        report(dayFile.readSlotMark(currentSlot, slotMark));
-        if (trim(slotMark) == status::done)
+        if (trim(slotMark(currentSlot)) == status::done)
             continue;
         if (scheduleTimeText(station_.scheduleTimes, currentSlot).empty()) {
-            report(dayFile.markSlotDone(currentSlot));
+            markSlotDone(currentSlot);
             continue;
         }
         if (!slotDue(currentSlot))
@@ -163,8 +175,11 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
     return TimeOutcome::finished;
 }
 
+// Every tick passes the times already finished on its way to the one in progress; a mark that is
+// set is not written again.
 void Schedule::finishTime(int time) {
-    report(ScheduleDayFile(station_).markSlotDone(time));
+    if (trim(slotMark(time)) != status::done)
+        markSlotDone(time);
     const DeviceRecord &first = station_.devices[1];
     if (!scheduleTimeText(station_.scheduleTimes, time).empty() &&
         !trim(first[field::reportAddress]).empty() && first.flag(field::reportEnabled))
@@ -172,27 +187,100 @@ void Schedule::finishTime(int time) {
 }
 
 void Schedule::sendReportOnce(int time) {
-    ReportMarksFile reportMarks(station_);
-    report(reportMarks.loadReportMarks());
-    if (!station_.reportSentMarks[time].empty())
+    if (!reportMark(time).empty())
         return;
     ProgressSink &progress = station_.progress();
     progress.openWindow();
     station_.wait(1);
     forwarding_.sendRunReport();
-    report(reportMarks.markReportSent(time));
-    station_.reportSentMarks[time] = status::done;
+    markReportSent(time);
     progress.report("");
     progress.closeWindow();
 }
 
 void Schedule::closeDay() {
+    const bool doneMarksCleared = clearDoneMarks();
+    startNextDay();
+    clearReportMarks();
     DailyMarksFile marks(station_);
-    report(marks.clearDoneMarks());
-    report(ScheduleDayFile(station_).startNextDay());
-    report(ReportMarksFile(station_).clearReportMarks());
     report(marks.writeScheduledMarks(station_.selectedDevice));
-    report(marks.loadDailyMarks());
+    if (doneMarksCleared)
+        report(marks.loadDailyMarks());
+}
+
+std::string Schedule::scheduleDay() {
+    if (unsaved_.day)
+        return *unsaved_.day;
+    std::string day;
+    report(ScheduleDayFile(station_).readScheduleDay(day));
+    return day;
+}
+
+void Schedule::storeScheduleDay(const std::string &day) {
+    const ConfigError error = ScheduleDayFile(station_).writeScheduleDay(day);
+    report(error);
+    unsaved_.day = keptIfUnsaved(error, day);
+}
+
+std::string Schedule::slotMark(int time) {
+    if (const auto &unsaved = unsaved_.slotMarks[time])
+        return *unsaved;
+    std::string mark;
+    report(ScheduleDayFile(station_).readSlotMark(time, mark));
+    return mark;
+}
+
+void Schedule::markSlotDone(int time) {
+    const ConfigError error = ScheduleDayFile(station_).markSlotDone(time);
+    report(error);
+    unsaved_.slotMarks[time] = keptIfUnsaved(error, status::done);
+}
+
+std::string Schedule::reportMark(int time) {
+    if (const auto &unsaved = unsaved_.reportMarks[time])
+        return *unsaved;
+    report(ReportMarksFile(station_).loadReportMarks());
+    return station_.reportSentMarks[time];
+}
+
+void Schedule::markReportSent(int time) {
+    const ConfigError error = ReportMarksFile(station_).markReportSent(time);
+    report(error);
+    unsaved_.reportMarks[time] = keptIfUnsaved(error, status::done);
+    station_.reportSentMarks[time] = status::done;
+}
+
+void Schedule::clearSlotMarks() {
+    const ConfigError error = ScheduleDayFile(station_).clearSlotMarks();
+    report(error);
+    unsaved_.slotMarks.fill(keptIfUnsaved(error, ""));
+}
+
+void Schedule::startNextDay() {
+    const ConfigError error = ScheduleDayFile(station_).startNextDay();
+    report(error);
+    const LocalDateTime tomorrow = station_.clock().localNow().plusSeconds(secondsPerDay);
+    unsaved_.day = keptIfUnsaved(error, dayText(tomorrow));
+    unsaved_.slotMarks.fill(keptIfUnsaved(error, ""));
+}
+
+// A new day begins with no device done. The marks are cleared in memory too: where the file
+// cannot be cleared, reloading it would bring back the marks of the day before. True when the
+// file was cleared.
+bool Schedule::clearDoneMarks() {
+    const ConfigError error = DailyMarksFile(station_).clearDoneMarks();
+    report(error);
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        for (int time = 1; time <= scheduleTimeCount; ++time)
+            station_.dailyMarks.at(2 * time, slot).clear();
+    return !error.failed();
+}
+
+// A report sent on another day must not silence today's report of the same time.
+void Schedule::clearReportMarks() {
+    const ConfigError error = ReportMarksFile(station_).clearReportMarks();
+    report(error);
+    unsaved_.reportMarks.fill(keptIfUnsaved(error, ""));
 }
 
 void Schedule::previewCountdown() {

@@ -9,6 +9,9 @@
 #include "cycle/Session.h"
 #include "forwarding/Forwarding.h"
 
+#include <array>
+#include <optional>
+#include <set>
 #include <string>
 
 namespace vantrell {
@@ -49,6 +52,17 @@ private:
     void finishTime(int time);
     void sendReportOnce(int time);
     void closeDay();
+
+    std::string scheduleDay();
+    void storeScheduleDay(const std::string &day);
+    std::string slotMark(int time);
+    void markSlotDone(int time);
+    std::string reportMark(int time);
+    void markReportSent(int time);
+    void clearSlotMarks();
+    void startNextDay();
+    bool clearDoneMarks();
+    void clearReportMarks();
     void report(const struct ConfigError &error);
 
     Station &station_;
@@ -56,6 +70,18 @@ private:
     Forwarding &forwarding_;
     int hoursToNext_ = 0;
     int minutesToNext_ = 0;
+    // What the cycle could not save (a folder that turned read-only) stands in for the file
+    // until a save of it succeeds: otherwise the cycle would send a report again on every tick,
+    // reset a new day on every tick and never start it, or close the old one again and again.
+    struct Unsaved {
+        std::optional<std::string> day;
+        std::array<std::optional<std::string>, scheduleTimeCount + 1> slotMarks{};
+        std::array<std::optional<std::string>, scheduleTimeCount + 1> reportMarks{};
+    };
+    Unsaved unsaved_;
+    // The day, and its schedule times (by dailyMarkIndex), whose first file failure was logged.
+    std::string failureDay_;
+    std::set<int> failureLoggedAt_;
 };
 
 // Today as the marks files write a day: dd/mm/yyyy.

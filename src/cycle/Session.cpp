@@ -4,6 +4,7 @@
 #include "config/SetupFiles.h"
 #include "general/Progress.h"
 #include "general/Text.h"
+#include "loggerdata/Readings.h"
 
 namespace vantrell {
 
@@ -23,6 +24,7 @@ bool Session::isRemote() const {
 
 void Session::readDevice() {
     start();
+    Outcome lastAttempt = Outcome::notConnected;
     for (;;) {
         if (stopRequested()) {
             abandon();
@@ -30,16 +32,18 @@ void Session::readDevice() {
         }
         if (!connectStation()) {
             if (station_.session.connectionAttempt > maxConnectionAttempts) {
-                giveUpAttempts();
+                giveUpAttempts(lastAttempt);
                 return;
             }
+            lastAttempt = Outcome::notConnected;
             continue;
         }
         if (!passSwitchStage()) {
             giveUpSwitch();
             return;
         }
-        switch (readLoggers()) {
+        lastAttempt = readLoggers();
+        switch (lastAttempt) {
         case Outcome::allRead:
             endNormally();
             return;
@@ -49,7 +53,7 @@ void Session::readDevice() {
             else
                 endAfterLoggerFault();
             return;
-        case Outcome::retryConnection:
+        default:
             connect_.disconnectAll();
             break;
         }
@@ -179,10 +183,12 @@ Session::Outcome Session::readLogger() {
         const std::string mark = station_.currentStatus();
         if (mark == status::serialMismatch || mark == status::parametersUnreadable)
             return Outcome::stopSession;
-        return Outcome::retryConnection;
+        return Outcome::loggerSilent;
     }
     station_.data.transferComplete = true;
     station_.progress().service(text::transferToFile);
+    // Emptied first, so that the records counted afterwards are this logger's.
+    station_.data.recordBuffer.clear();
     dataFile_.writeDataFile();
     checkAndErase();
     releaseLogger();
@@ -196,9 +202,18 @@ Session::Outcome Session::readLogger() {
     }
     // A memory that did not reach its file in full is read again: nothing was erased.
     if (!station_.data.transferComplete || !station_.data.dataFileWritten)
-        return Outcome::retryConnection;
+        return whyMemoryNotSaved();
     forwardDataFile();
     return Outcome::allRead;
+}
+
+// The writer clears transferComplete also when it cannot save the records, so an incomplete
+// transfer is told apart by the records received against those the logger holds.
+Session::Outcome Session::whyMemoryNotSaved() const {
+    const LoggerData &data = station_.data;
+    const bool allReceived =
+        data.recordBuffer.size() == recordCountOf(station_.logger.memoryPointer);
+    return allReceived ? Outcome::dataNotSaved : Outcome::transferIncomplete;
 }
 
 void Session::checkAndErase() {
@@ -246,9 +261,26 @@ void Session::endNormally() {
     finish();
 }
 
-void Session::giveUpAttempts() {
+void Session::giveUpAttempts(Outcome lastAttempt) {
+    station_.recordStatus(letterAfterLastAttempt(lastAttempt, station_.currentStatus()));
     writeDailyMark();
     finish();
+}
+
+// Records read but not saved, or not read in full, say so whatever a step wrote on the way (a
+// switchless station's probe of a switch leaves "S"). A logger that never answered gets a
+// letter only where no step left one; an attempt whose modem step failed keeps that letter.
+std::string Session::letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark) {
+    switch (lastAttempt) {
+    case Outcome::dataNotSaved:
+        return status::dataNotSaved;
+    case Outcome::transferIncomplete:
+        return status::transferIncomplete;
+    case Outcome::loggerSilent:
+        return trim(mark).empty() ? status::loggerSilent : mark;
+    default:
+        return mark;
+    }
 }
 
 void Session::giveUpSwitch() {

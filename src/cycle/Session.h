@@ -3,7 +3,8 @@
 // each present logger, transfer its memory into its data file, check alarms, erase, release,
 // read the file back and forward it — and leave a status letter in the device's done mark at
 // every end. Connection attempts, switch passes and parameter reads are all bounded, so a
-// session always ends.
+// session always ends, and one that ends after its last attempt always leaves a letter: an
+// empty mark would make the schedule read the device again on every tick.
 #pragma once
 
 #include "config/Station.h"
@@ -38,7 +39,18 @@ public:
     void readDevice();
 
 private:
-    enum class Outcome { allRead, retryConnection, stopSession };
+    // How a connection attempt ended. The three failures of a present logger lead to the next
+    // attempt; notConnected is an attempt whose modem step failed (and left its letter).
+    enum class Outcome {
+        allRead,
+        notConnected,
+        loggerSilent,
+        transferIncomplete,
+        dataNotSaved,
+        stopSession,
+    };
+
+    static std::string letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark);
 
     void decodeParameters() override { conversions_.decodeParameters(); }
     void setLoggerClock() override { setting_.setLoggerClock(); }
@@ -48,12 +60,13 @@ private:
     bool passSwitchStage();
     Outcome readLoggers();
     Outcome readLogger();
+    Outcome whyMemoryNotSaved() const;
     void reconnectSwitch();
     void checkAndErase();
     void releaseLogger();
     void forwardDataFile();
     void endNormally();
-    void giveUpAttempts();
+    void giveUpAttempts(Outcome lastAttempt);
     void giveUpSwitch();
     void endAfterLoggerFault();
     void abandon();

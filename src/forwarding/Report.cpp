@@ -12,7 +12,7 @@ namespace vantrell {
 
 namespace {
 
-constexpr std::array<std::pair<const char *, const char *>, 7> statusTexts{{
+constexpr std::array<std::pair<const char *, const char *>, 10> statusTexts{{
     {status::done, " done succesfully"},
     {status::modem, " modem not ready or line in use"},
     {status::connection, " remote modem not ready"},
@@ -20,6 +20,9 @@ constexpr std::array<std::pair<const char *, const char *>, 7> statusTexts{{
     {status::switchSilent, " switch not ready"},
     {status::switchStatusEmpty, " switch not set"},
     {status::parametersUnreadable, " not comunicating"},
+    {status::dataNotSaved, " data not saved"},
+    {status::transferIncomplete, " transfer incomplete"},
+    {status::loggerSilent, " logger not answering"},
 }};
 
 bool isDoneMarkIndex(int index) {

@@ -151,8 +151,8 @@ void Connect::connectSwitch() {
     show(text::switchConnected);
 }
 
-// An answer too short to carry the module digits, or with something else there, says no more
-// about the station than an empty one: the switch is not usable and the flags stay as they are.
+// An answer too short to carry the module digits says no more about the station than an empty
+// one: the switch is not usable and the flags stay as they are.
 bool Connect::decodeModuleFlags() {
     const std::optional<unsigned> modules = decodeModuleDigits(station_.link.reply);
     if (!modules)
@@ -162,21 +162,16 @@ bool Connect::decodeModuleFlags() {
     return true;
 }
 
+// Any character is a digit by its code (above 58: code - 55, else code - 48), of which only bits
+// 0..3 count: a lower-case "f" (102 - 55 = 0x2F) gives the same modules as "F".
 std::optional<unsigned> decodeModuleDigits(std::string_view reply) {
     if (reply.size() < lowModulesAt)
         return std::nullopt;
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
+    const auto digit = [](char c) {
+        const int code = static_cast<unsigned char>(c);
+        return static_cast<unsigned>(code > 58 ? code - 55 : code - 48) & 0xFu;
     };
-    const int high = digit(reply[highModulesAt - 1]);
-    const int low = digit(reply[lowModulesAt - 1]);
-    if (high < 0 || low < 0)
-        return std::nullopt;
-    return unsigned(high * 16 + low);
+    return digit(reply[highModulesAt - 1]) << 4 | digit(reply[lowModulesAt - 1]);
 }
 
 void Connect::disconnectSwitch() {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,10 +30,12 @@ public:
     void sendDataFtp() override { calls.push_back("ftp"); }
     void sendRunReport() override {
         calls.push_back("report " + std::to_string(station->session.dailyMarkIndex));
+        reportedMarks.push_back(station->dailyMarks);
     }
 
     Station *station = nullptr;
     std::vector<std::string> calls;
+    std::vector<DailyMarks> reportedMarks; // as each report found them
 };
 
 struct ConfigFolder {
@@ -62,12 +65,47 @@ struct CycleBench : ConfigFolder, StationBench {
         return d;
     }
 
+    // Writes the schedule times, every device with its scheduled marks and the report settings,
+    // as the windows would, and loads the day's marks.
+    void saveConfiguration() {
+        ScheduleTimesFile times(station);
+        for (int i = 0; i < scheduleTimeCount; ++i)
+            EXPECT_FALSE(times.saveScheduleTime(i).failed());
+        DailyMarksFile marks(station);
+        for (int slot = 1; slot <= maxDevices; ++slot) {
+            station.selectedDevice = slot;
+            EXPECT_FALSE(DeviceFile(station).saveDevice().failed());
+            EXPECT_FALSE(marks.writeScheduledMarks(slot).failed());
+        }
+        EXPECT_FALSE(DeviceFile(station).saveReportSettings().failed());
+        station.selectedDevice = 1;
+        EXPECT_FALSE(marks.loadDailyMarks().failed());
+    }
+
+    // Ticks every ten seconds until the local time reaches `hour`:`minute` of `day`.
+    void runUntil(int hour, int minute, int day = 3) {
+        for (;;) {
+            const LocalDateTime now = world.clock().localNow();
+            if (now.day > day ||
+                (now.day == day && now.hour * 60 + now.minute >= hour * 60 + minute))
+                return;
+            schedule.tick();
+            world.runFor(10);
+        }
+    }
+
     sim::Logger &addLogger(sim::LoggerDescription description) {
         loggers.push_back(std::make_unique<sim::Logger>(world, std::move(description)));
         return *loggers.back();
     }
 
     std::string mark(int slot, int time) const { return station.dailyMarks.at(2 * time, slot); }
+
+    // A file of the configuration folder, whole.
+    std::string file(const char *name) const {
+        std::ifstream in(folder.path() / name);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
 
     RecordingForwarding forwarding;
     Session session{station, forwarding};

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace vantrell {
 namespace {
@@ -32,47 +35,15 @@ struct DayBench : CycleBench {
         station.devices[1][field::reportAddress] = "ops@example.org";
         logger = &addLogger(loggerWith("KV00000001", 3));
         port.attach(*logger);
-        saveEverything();
+        saveConfiguration();
     }
 
     static bool scheduledAt(int slot, int time) { return (slot + time) % 3 != 0; }
-
-    void saveEverything() {
-        ScheduleTimesFile times(station);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_FALSE(times.saveScheduleTime(i).failed());
-        DailyMarksFile marks(station);
-        for (int slot = 1; slot <= maxDevices; ++slot) {
-            station.selectedDevice = slot;
-            EXPECT_FALSE(DeviceFile(station).saveDevice().failed());
-            EXPECT_FALSE(marks.writeScheduledMarks(slot).failed());
-        }
-        EXPECT_FALSE(DeviceFile(station).saveReportSettings().failed());
-        station.selectedDevice = 1;
-        EXPECT_FALSE(marks.loadDailyMarks().failed());
-    }
-
-    // Ticks every ten seconds until the local time reaches `hour`:`minute`.
-    void runUntil(int hour, int minute, int day = 3) {
-        for (;;) {
-            const LocalDateTime now = world.clock().localNow();
-            if (now.day > day ||
-                (now.day == day && now.hour * 60 + now.minute >= hour * 60 + minute))
-                return;
-            schedule.tick();
-            world.runFor(10);
-        }
-    }
 
     std::string expectedMark(int slot, int time) const {
         if (slot % 7 == 0 || !scheduledAt(slot, time))
             return "X";
         return slot % 5 == 0 ? "P" : "X";
-    }
-
-    std::string file(const char *name) const {
-        std::ifstream in(folder.path() / name);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     sim::Logger *logger = nullptr;
@@ -148,14 +119,86 @@ TEST(Schedule, ARestartInTheMiddleOfTheDayResumesWhereTheFilesSay) {
 
 TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
     DayBench b;
-    b.runUntil(7, 0);
+    b.runUntil(11, 0);
+    ASSERT_EQ(b.forwarding.calls.back(), "report 1");
     b.world.clock().setLocalTime({2026, 2, 6, 7, 0, 0});
     b.schedule.tick(); // resets and ends
     EXPECT_NE(b.file("schtitbl.xml").find("06/02/2026"), std::string::npos);
+    EXPECT_EQ(b.file("schrprt.xml").find(">X<"), std::string::npos)
+        << "a report sent on the stale day must not silence today's";
     EXPECT_EQ(b.mark(1, 1), "");
     const int before = readings(*b.logger);
     b.schedule.tick(); // time 1 of the new day is due at once
     EXPECT_EQ(readings(*b.logger), before + 1);
+    b.runUntil(11, 0, 6);
+    EXPECT_EQ(std::count(b.forwarding.calls.begin(), b.forwarding.calls.end(), "report 1"), 2);
+}
+
+// While it lives no file can be written, as in a folder that turned read-only, and for root
+// too: the largest file the process may write is empty. Reading goes on.
+class SavesFail {
+public:
+    SavesFail() {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit none = saved_;
+        none.rlim_cur = 0;
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~SavesFail() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    SavesFail(const SavesFail &) = delete;
+    SavesFail &operator=(const SavesFail &) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+int dueAt(int time) {
+    int n = 0;
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        n += slot % 7 != 0 && DayBench::scheduledAt(slot, time);
+    return n;
+}
+
+TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
+    DayBench b;
+    b.runUntil(11, 0); // time 1 read and reported
+    const std::size_t from = b.progress.entries().size();
+    const auto reportsBefore = std::ssize(b.forwarding.calls);
+    {
+        SavesFail readOnly;
+        b.runUntil(9, 0, 4); // times 2 to 4, the close of the day, time 1 of the next
+    }
+    int failures = 0;
+    int sessions = 0;
+    for (std::size_t k = from; k < b.progress.entries().size(); ++k) {
+        const std::string &text = b.progress.entries()[k].text;
+        failures += text.find(": could not be saved (") != std::string::npos;
+        sessions += text.starts_with("Preparing Connection to Device: ");
+    }
+    // One session for each device due at each time, not one for each tick.
+    EXPECT_EQ(sessions, dueAt(2) + dueAt(3) + dueAt(4) + dueAt(1));
+    // Each session says that its own mark was not saved; the cycle says it once for each time it
+    // worked on (times 2 to 4, the close of the day, times 1 and 2 of the next day), where a line
+    // on every tick would be thousands.
+    EXPECT_LE(failures, sessions + 6);
+    const std::vector<std::string> reports = {"report 3", "report 5", "report 7", "report 1"};
+    std::vector<std::string> sent;
+    std::copy_if(b.forwarding.calls.begin() + reportsBefore, b.forwarding.calls.end(),
+                 std::back_inserter(sent),
+                 [](const std::string &c) { return c.starts_with("report"); });
+    EXPECT_EQ(sent, reports) << "every time reported once, the next day too";
+    const DailyMarks &last = b.forwarding.reportedMarks.back();
+    for (int slot = 1; slot <= maxDevices; ++slot) {
+        if (slot % 7 != 0 && DayBench::scheduledAt(slot, 1)) {
+            EXPECT_EQ(last.at(2, slot), slot % 5 == 0 ? "P" : "W") << "slot " << slot;
+        }
+    }
+    EXPECT_EQ(b.logger->count(sim::LoggerEvent::Kind::erased), 0);
 }
 
 TEST(Schedule, SlotDueFollowsTheIndexRule) {

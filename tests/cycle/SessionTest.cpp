@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 namespace vantrell {
 namespace {
@@ -15,11 +14,6 @@ using testing::loggerWith;
 int recordTransfers(const sim::Logger &logger) {
     return logger.count(sim::LoggerEvent::Kind::recordsSent) +
            logger.count(sim::LoggerEvent::Kind::transferCut);
-}
-
-std::string dailyMarksFile(const CycleBench &b) {
-    std::ifstream in(b.folder.path() / "dlytmtble.xml");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(Session, LocalStationWithoutSwitchEndsWithX) {
@@ -33,7 +27,7 @@ TEST(Session, LocalStationWithoutSwitchEndsWithX) {
     EXPECT_EQ(recordTransfers(logger), 1);
     EXPECT_TRUE(std::filesystem::exists(b.folder.path() / "data" / "KV00000001.dat"));
     EXPECT_FALSE(b.station.session.sessionRunning);
-    EXPECT_NE(dailyMarksFile(b).find("X"), std::string::npos);
+    EXPECT_NE(b.file("dlytmtble.xml").find("X"), std::string::npos);
     const std::vector<std::string> expected = {"absolute", "acceleration"};
     EXPECT_EQ(b.forwarding.calls, expected);
 }
@@ -100,8 +94,58 @@ TEST(Session, IncompleteTransferAtPositionTwoReadsOneAndTwoAgain) {
     EXPECT_EQ(recordTransfers(*b.loggers[0]), 3);
     EXPECT_EQ(recordTransfers(*b.loggers[1]), 3);
     EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::erased), 0);
-    EXPECT_EQ(b.mark(1, 1), ""); // no step wrote a letter: the device stays due
+    EXPECT_EQ(b.mark(1, 1), "I");
     EXPECT_FALSE(std::filesystem::exists(b.folder.path() / "data" / "KV00000002.dat"));
+}
+
+// Every connection attempt fails the same way at a present logger; after the third the letter
+// says why, so the device is done for the time. Nothing read is ever erased unless saved.
+TEST(Session, ALoggerThatFailsEveryAttemptLeavesTheLetterOfItsLastFailure) {
+    const struct {
+        const char *legend;
+        bool useSwitch;
+        std::vector<sim::Fault> faults;
+        bool dataFolderMissing;
+        const char *expectedMark;
+        int expectedTransfers;
+    } cases[] = {
+        {"data folder missing: W replaces the switch probe's S", false, {}, true, "W", 3},
+        {"transfer cut every time: I",
+         false,
+         {{sim::FaultKind::stopsAfterRecord, 2}},
+         false,
+         "I",
+         3},
+        {"silent logger behind a switch, no step left a letter: N",
+         true,
+         {{sim::FaultKind::silent, 0}},
+         false,
+         "N",
+         0},
+    };
+    for (const auto &c : cases) {
+        CycleBench b;
+        DeviceRecord &d = b.configure(1, "netw0102", {"KV00000001"}, c.useSwitch);
+        d[field::eraseMemory] = "1";
+        if (c.dataFolderMissing)
+            d[field::dataDirectory] = (b.folder.path() / "missing").string();
+        sim::LineSwitch line(b.world);
+        auto &logger = b.addLogger(loggerWith("KV00000001", 10, c.faults));
+        line.place(1, logger);
+        if (c.useSwitch)
+            b.port.attach(line);
+        else
+            b.port.attach(logger);
+        b.session.readDevice();
+        EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
+        EXPECT_NE(
+            b.file("dlytmtble.xml").find("<done1>" + std::string(c.expectedMark) + "</done1>"),
+            std::string::npos)
+            << c.legend;
+        EXPECT_EQ(recordTransfers(logger), c.expectedTransfers) << c.legend;
+        EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased), 0) << c.legend;
+        EXPECT_FALSE(b.station.session.sessionRunning) << c.legend;
+    }
 }
 
 // A remote station: a modem in front of a line switch with one logger at position 1. The

@@ -40,6 +40,10 @@ TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
          heading + "Device no.1 modem not ready or line in use\r\nDevice no.2 remote modem not "
                    "ready\r\nDevice no.3 switch not ready\r\nDevice no.4 switch not set\r\n"
                    "End report."},
+        {"the letters of a session that used up its attempts",
+         {{1, true, true, "W"}, {2, true, true, "I"}, {3, true, true, "N"}},
+         heading + "Device no.1 data not saved\r\nDevice no.2 transfer incomplete\r\n"
+                   "Device no.3 logger not answering\r\nEnd report."},
     };
     for (const auto &c : cases) {
         ForwardingBench b;

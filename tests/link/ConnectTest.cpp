@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace vantrell {
 namespace {
@@ -180,6 +181,24 @@ TEST(Connect, SwitchReportsItsModules) {
     EXPECT_FALSE(b.station.session.stepFailed);
     EXPECT_EQ(b.station.session.mncFlags, (std::array<int, 9>{0, 1, 1, 1, 1, 1, 1, 0, 0}));
     EXPECT_TRUE(b.progress.contains("Switch Connected"));
+}
+
+TEST(Connect, ModuleDigitsAreTakenByTheirCharacterCodes) {
+    const std::string filler(42, '0');
+    const struct {
+        const char *legend;
+        std::string reply;
+        std::optional<unsigned> expected;
+    } cases[] = {
+        {"upper-case digits", filler + "3F", 0x3Fu},
+        {"lower case means the same", filler + "3f", 0x3Fu},
+        {"a colon is ten by its code", filler + "0:", 0x0Au},
+        {"G is sixteen: bits 0..3 are empty", filler + "G1", 0x01u},
+        {"one character short: no modules, the switch is not set", filler + "3", std::nullopt},
+        {"longer answers keep the digits at 43 and 44", filler + "81\r\n", 0x81u},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(decodeModuleDigits(c.reply), c.expected) << c.legend;
 }
 
 TEST(Connect, SwitchFailuresLeaveTheirLetters) {

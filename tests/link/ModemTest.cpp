@@ -145,14 +145,18 @@ TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
         const char *legend;
         int portNumber;
         double busyAt, unplugAt; // negative: never
+        bool writesFail;
         const char *letter;
         std::string message; // title and text of the message box, or nothing
     } cases[] = {
-        {"port in use at the check: M, no message", 1, 0.0, -1, "M", ""},
-        {"no such port: M and the port's own description", 2, -1, -1, "M",
+        {"port in use at the check: M, no message", 1, 0.0, -1, false, "M", ""},
+        {"no such port: M and the port's own description", 2, -1, -1, false, "M",
          "Modem error: " + noSuchPort},
-        {"port taken during the dial-up", 1, 0.5, -1, "M", "Modem error: Modem already in use"},
-        {"adapter pulled during the dial-up: C", 1, -1, 0.5, "C", ""},
+        // Without a letter the device would stay due and be tried again on every tick.
+        {"any other port error at the check: M all the same, no message", 1, -1, -1, true, "M", ""},
+        {"port taken during the dial-up", 1, 0.5, -1, false, "M",
+         "Modem error: Modem already in use"},
+        {"adapter pulled during the dial-up: C", 1, -1, 0.5, false, "C", ""},
     };
     for (const auto &c : cases) {
         ModemBench b;
@@ -163,6 +167,7 @@ TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
             b.world.at(c.busyAt, [&b] { b.port.setBusy(true); });
         if (c.unplugAt > 0)
             b.world.at(c.unplugAt, [&b] { b.port.unplug(); });
+        b.port.setWritesFail(c.writesFail);
         b.steps.checkModem();
         EXPECT_EQ(b.station.currentStatus(), c.letter) << c.legend;
         EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
