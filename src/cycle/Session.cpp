@@ -4,7 +4,6 @@
 #include "config/SetupFiles.h"
 #include "general/Progress.h"
 #include "general/Text.h"
-#include "loggerdata/Readings.h"
 
 namespace vantrell {
 
@@ -187,8 +186,6 @@ Session::Outcome Session::readLogger() {
     }
     station_.data.transferComplete = true;
     station_.progress().service(text::transferToFile);
-    // Emptied first, so that the records counted afterwards are this logger's.
-    station_.data.recordBuffer.clear();
     dataFile_.writeDataFile();
     checkAndErase();
     releaseLogger();
@@ -207,13 +204,10 @@ Session::Outcome Session::readLogger() {
     return Outcome::allRead;
 }
 
-// The writer clears transferComplete also when it cannot save the records, so an incomplete
-// transfer is told apart by the records received against those the logger holds.
+// transferComplete says only whether the memory arrived in full; dataFileWritten whether it
+// reached its file (a refused name runs no transfer and leaves transferComplete set).
 Session::Outcome Session::whyMemoryNotSaved() const {
-    const LoggerData &data = station_.data;
-    const bool allReceived =
-        data.recordBuffer.size() == recordCountOf(station_.logger.memoryPointer);
-    return allReceived ? Outcome::dataNotSaved : Outcome::transferIncomplete;
+    return station_.data.transferComplete ? Outcome::dataNotSaved : Outcome::transferIncomplete;
 }
 
 void Session::checkAndErase() {
