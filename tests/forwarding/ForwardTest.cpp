@@ -48,41 +48,26 @@ TEST(DataUpload, CommandsInOrderEachAfterThePreviousEnded) {
     const std::string put = "PUT /data/KV12_0905_030226.dat ./KV12_0905_030226.dat";
     const struct {
         const char *legend;
-        const char *verb; // the command that behaves as told
-        testing::FtpBehaviour behaviour;
+        const char *verb;    // the command that behaves as told
+        double seconds;      // how long that command takes
+        const char *failure; // its error, or "" when it succeeds
         bool uploads;
         std::string logged; // the end of the last progress line
         double atMost;      // seconds the upload may take
     } cases[] = {
-        {"a quick server: the four commands in order",
-         "DIR",
-         {0.5, ""},
-         true,
-         "sending data to FTP address...",
-         10},
-        {"a listing of 10 s delays the CD instead of ending the upload",
-         "DIR",
-         {10.0, ""},
-         true,
-         "sending data to FTP address...",
-         20},
-        {"a CD that fails ends the upload before the PUT",
-         "CD",
-         {0.5, "CD /ForwardData: 550"},
-         false,
-         "FTP host \"ftp.example.org\" not sent: CD /ForwardData: 550",
-         10},
-        {"a PUT that never ends is abandoned within the bound",
-         "PUT",
-         {1e9, ""},
-         true,
-         "not sent: no end of the command within 330 s",
-         400},
+        {"a quick server: the four commands in order", "DIR", 0.5, "", true,
+         "sending data to FTP address...", 10},
+        {"a listing of 10 s delays the CD instead of ending the upload", "DIR", 10.0, "", true,
+         "sending data to FTP address...", 20},
+        {"a CD that fails ends the upload before the PUT", "CD", 0.5, "CD /ForwardData: 550", false,
+         "FTP host \"ftp.example.org\" not sent: CD /ForwardData: 550", 10},
+        {"a PUT that never ends is abandoned within the bound", "PUT", 1e9, "", true,
+         "not sent: no end of the command within 330 s", 400},
     };
     for (const auto &c : cases) {
         ForwardingBench b;
         forwardingDevice(b, "1");
-        b.ftpBehaviour[c.verb] = c.behaviour;
+        b.ftpBehaviour[c.verb] = testing::FtpBehaviour{c.seconds, c.failure};
         b.forwarding.sendDataFtp();
         std::vector<std::string> expected{"DIR", "CD /ForwardData", put, "CLOSE", "cancel"};
         if (!c.uploads)
