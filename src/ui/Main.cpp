@@ -8,7 +8,7 @@
 #include "general/Dialogs.h"
 #include "general/SerialPort.h"
 #include "general/Text.h"
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -121,14 +121,14 @@ Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     buildHidden(central);
     buildStatusBar();
 
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName("Timer1");
-    timer1_->setInterval(trayInterval);
-    connect(timer1_, &QTimer::timeout, this, &Main::onTimer1);
-    timer2_ = new QTimer(this);
-    timer2_->setObjectName("Timer2");
-    timer2_->setInterval(cycleInterval);
-    connect(timer2_, &QTimer::timeout, this, &Main::onTimer2);
+    trayTimer_ = new QTimer(this);
+    trayTimer_->setObjectName("Timer1");
+    trayTimer_->setInterval(trayInterval);
+    connect(trayTimer_, &QTimer::timeout, this, &Main::trayTick);
+    cycleTimer_ = new QTimer(this);
+    cycleTimer_->setObjectName("Timer2");
+    cycleTimer_->setInterval(cycleInterval);
+    connect(cycleTimer_, &QTimer::timeout, this, &Main::cycleTick);
 
     connect(&tray_, &TrayIcon::openRequested, this, &Main::openWindow);
     connect(&tray_, &TrayIcon::exitRequested, this, &Main::requestExit);
@@ -269,8 +269,8 @@ void Main::load() {
 }
 
 void Main::startTimers() {
-    timer1_->start();
-    timer2_->start();
+    trayTimer_->start();
+    cycleTimer_->start();
 }
 
 void Main::showScheduleTimes() {
@@ -356,13 +356,13 @@ void Main::rowDoubleClicked(int row) {
 void Main::openProperties() {
     if (properties_ != nullptr)
         properties_->close();
-    auto *dialog = new frmProperties(station_, *this, this);
+    auto *dialog = new PropertiesDialog(station_, *this, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     properties_ = dialog;
     dialog->show();
 }
 
-void Main::onTimer1() {
+void Main::trayTick() {
     if (exitPending_ && !inCycle_ && !station_.session.sessionRunning) {
         finishExit();
         return;
@@ -382,7 +382,7 @@ void Main::showCountdown() {
 // A cycle step waits with the window alive, so this timer fires again inside it; the step's
 // own marks already keep that inner tick from repeating its work, and the flag keeps it from
 // starting anything at all under the running step.
-void Main::onTimer2() {
+void Main::cycleTick() {
     if (inCycle_ || exitPending_)
         return;
     inCycle_ = true;

@@ -56,8 +56,8 @@ public:
     QWidget *propertiesDialog() const { return properties_; }
 
 public slots:
-    void onTimer1();
-    void onTimer2();
+    void trayTick();
+    void cycleTick();
     void openWindow();
     void requestExit();
 
@@ -116,8 +116,8 @@ private:
     TelGrid *grid_ = nullptr;
     QLabel *lblCountdown_ = nullptr;
     QPushButton *cmdQuit_ = nullptr;
-    QTimer *timer1_ = nullptr;
-    QTimer *timer2_ = nullptr;
+    QTimer *trayTimer_ = nullptr;
+    QTimer *cycleTimer_ = nullptr;
     QPointer<QWidget> properties_;
 };
 

@@ -1,6 +1,6 @@
 // The controls of the device properties dialog and where they sit: every control a child named
 // as the operator's manuals name it, grouped in the frames the operator knows.
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
 #include "config/Station.h"
 #include "config/Tables.h"
@@ -75,7 +75,7 @@ QButtonGroup *optionGroup(QWidget *owner, std::initializer_list<QRadioButton *> 
 
 } // namespace
 
-void frmProperties::buildControls() {
+void PropertiesDialog::buildControls() {
     auto *left = new QVBoxLayout;
     left->addWidget(buildTop());
     left->addWidget(buildCommunication());
@@ -97,7 +97,7 @@ void frmProperties::buildControls() {
     whole->addWidget(buildCommands());
 }
 
-QWidget *frmProperties::buildTop() {
+QWidget *PropertiesDialog::buildTop() {
     auto *top = new QWidget;
     auto *row = new QHBoxLayout(top);
     row->setContentsMargins(0, 0, 0, 0);
@@ -116,7 +116,7 @@ QWidget *frmProperties::buildTop() {
     return top;
 }
 
-QWidget *frmProperties::buildCommunication() {
+QWidget *PropertiesDialog::buildCommunication() {
     auto *communication = frame("FrameCommunication", " Communication ");
     auto *type = frame("FrameType", " Type ");
     optCommType_ = {option(indexed("optCommType", 0), "Local "),
@@ -158,7 +158,7 @@ QWidget *frmProperties::buildCommunication() {
     return communication;
 }
 
-QWidget *frmProperties::buildDevice() {
+QWidget *PropertiesDialog::buildDevice() {
     auto *device = frame("FrameDevice", " Device ");
     cmbDevice_ = named("cmbDevice", new QComboBox);
     chkSwitch_ = check("chkSwitch", "Switch");
@@ -168,7 +168,7 @@ QWidget *frmProperties::buildDevice() {
     return device;
 }
 
-QWidget *frmProperties::buildSerials() {
+QWidget *PropertiesDialog::buildSerials() {
     auto *serials = frame("FrameSerial", " Serial no. ");
     auto *grid = new QGridLayout(serials);
     for (int k = 1; k <= maxLoggers; ++k) {
@@ -186,7 +186,7 @@ QWidget *frmProperties::buildSerials() {
     return serials;
 }
 
-QWidget *frmProperties::buildDescription() {
+QWidget *PropertiesDialog::buildDescription() {
     auto *description = frame("FrameDescription", " Description ");
     txtDescription_ = textBox("txtDescription");
     auto *row = new QHBoxLayout(description);
@@ -195,7 +195,7 @@ QWidget *frmProperties::buildDescription() {
     return description;
 }
 
-QWidget *frmProperties::buildSchedules() {
+QWidget *PropertiesDialog::buildSchedules() {
     auto *schedules = frame("FrameSchedules", " Schedules ");
     auto *grid = new QGridLayout(schedules);
     const std::array names = {"Daily", "Weekly", "Monthly"};
@@ -218,7 +218,7 @@ QWidget *frmProperties::buildSchedules() {
     return schedules;
 }
 
-QWidget *frmProperties::buildSaving() {
+QWidget *PropertiesDialog::buildSaving() {
     auto *saving = new QWidget;
     auto *row = new QHBoxLayout(saving);
     row->setContentsMargins(0, 0, 0, 0);
@@ -248,7 +248,7 @@ QWidget *frmProperties::buildSaving() {
     return saving;
 }
 
-QWidget *frmProperties::buildForward() {
+QWidget *PropertiesDialog::buildForward() {
     auto *forward = frame("FrameForward", " Forward ");
     chkForward_ = check("chkForward", "Send data forward");
 
@@ -309,7 +309,7 @@ QWidget *frmProperties::buildForward() {
     return forward;
 }
 
-QWidget *frmProperties::buildAlarm() {
+QWidget *PropertiesDialog::buildAlarm() {
     auto *alarm = frame("FrameAlarm", "     Alarm based on hardware device limits ");
     chkAlarm_ = check("chkAlarm", {});
     optAlarm_ = {option(indexed("optAlarm", 0), "Mail"), option(indexed("optAlarm", 1), "SMS")};
@@ -324,7 +324,7 @@ QWidget *frmProperties::buildAlarm() {
     return alarm;
 }
 
-QWidget *frmProperties::buildCommands() {
+QWidget *PropertiesDialog::buildCommands() {
     auto *commands = new QWidget;
     auto *row = new QHBoxLayout(commands);
     row->addStretch();

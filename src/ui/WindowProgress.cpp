@@ -1,7 +1,7 @@
 #include "ui/WindowProgress.h"
 
 #include "loggerdata/Readings.h"
-#include "ui/frmComunication.h"
+#include "ui/ProgressWindow.h"
 
 #include <charconv>
 
@@ -24,7 +24,7 @@ std::optional<int> countedBlock(std::string_view text) {
     return block;
 }
 
-void WindowProgress::attach(frmComunication &window, const Station &station) {
+void WindowProgress::attach(ProgressWindow &window, const Station &station) {
     window_ = &window;
     station_ = &station;
 }

@@ -6,7 +6,6 @@
 #include "config/PortFiles.h"
 #include "general/Text.h"
 #include "ui/Main.h"
-#include "ui/Preloader.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -102,7 +101,7 @@ TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
 TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
     MainBench b({6, 12, 18, -1});
     b.main.load();
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_NE(b.main.tray().toolTip(), "Vantrell offline");
     b.dialogs.clear();
 
@@ -110,7 +109,7 @@ TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
 
     EXPECT_EQ(b.lists(), (std::array<int, 4>{-1, -1, -1, -1}));
     EXPECT_TRUE(b.dialogs.shown().empty());
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_EQ(b.main.tray().toolTip(), "Vantrell offline");
     b.station.scheduleTimes = {};
     ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
@@ -266,7 +265,7 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     };
     main.load();
 
-    main.onTimer2();
+    main.cycleTick();
 
     EXPECT_EQ(quitsDuringSession, 0);
     EXPECT_EQ(quits, 1);
@@ -350,10 +349,10 @@ TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
     b.main.load();
     ASSERT_EQ(b.dialogs.shown().size(), 1u);
     EXPECT_TRUE(b.main.isVisible());
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_TRUE(b.find<QLabel>("lblCountdown")->text().contains("Next connection in 13 Hours"))
         << b.find<QLabel>("lblCountdown")->text().toStdString();
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_EQ(b.dialogs.shown().size(), 1u);
     // Nothing to hide into: the close box leaves the window reachable.
     EXPECT_FALSE(b.closeBoxAccepted());
@@ -402,26 +401,6 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     EXPECT_EQ(b.dialogs.shown()[0].title, " Dial-up memory ");
     EXPECT_EQ(b.dialogs.shown()[0].text, "ATTENTION: Auto dialig number list is full \r\n"
                                          "    Delete a number to store a new one     ");
-}
-
-TEST(Splash, FourTicksThenTheMainWindow) {
-    MainBench b;
-    Preloader splash(b.station);
-    QSignalSpy loaded(&splash, &Preloader::loadMain);
-    auto *label = splash.findChild<QLabel *>("Label1");
-    EXPECT_EQ(label->text(), "Loading ...");
-    const std::pair<int, const char *> ticks[] = {
-        {300, "Loading... Components"}, {600, "Loading... Times"}, {900, "Loading... Numbers"}};
-    for (const auto &[interval, text] : ticks) {
-        EXPECT_EQ(splash.interval(), interval);
-        splash.onTimer1();
-        EXPECT_EQ(label->text(), text);
-        EXPECT_EQ(loaded.size(), 0);
-    }
-    EXPECT_EQ(splash.interval(), 1200);
-    splash.onTimer1();
-    EXPECT_EQ(loaded.size(), 1);
-    EXPECT_EQ(Preloader::versionText(4, 0, 0), "4.00");
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // slide timers ticked by hand so nothing waits for real.
 #include "StationBench.h"
 
+#include "ui/ProgressWindow.h"
 #include "ui/WindowProgress.h"
-#include "ui/frmComunication.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -43,16 +43,16 @@ struct ProgressBench : testing::StationBench {
     QProgressBar *bar() { return find<QProgressBar>("barBlocks"); }
     void rise() {
         for (int tick = 0; tick < 100 && window.rising(); ++tick)
-            window.onTimerLoad();
+            window.riseStep();
     }
     void sinkAway() {
         for (int tick = 0; tick < 100 && window.sinking(); ++tick)
-            window.onTimerUnload();
+            window.sinkStep();
     }
 
     WindowProgress sink;
     Station windowStation;
-    frmComunication window{windowStation};
+    ProgressWindow window{windowStation};
 };
 
 TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
@@ -109,7 +109,7 @@ TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
     b.sink.closeWindow();
     EXPECT_TRUE(b.window.isVisible()) << "the texts stay readable until it has sunk";
     EXPECT_TRUE(b.window.sinking());
-    b.window.onTimerUnload();
+    b.window.sinkStep();
     const int top = b.window.y();
     b.sink.closeWindow();
     EXPECT_EQ(b.window.y(), top) << "a second request while sinking changes nothing";
@@ -121,7 +121,7 @@ TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
 TEST(ProgressWindow, ACloseRequestWhileRisingClosesAtOnce) {
     ProgressBench b;
     b.sink.openWindow();
-    b.window.onTimerLoad();
+    b.window.riseStep();
     b.sink.closeWindow();
     EXPECT_FALSE(b.window.isVisible());
     EXPECT_FALSE(b.window.rising());

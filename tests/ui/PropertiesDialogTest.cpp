@@ -1,15 +1,15 @@
 // The device properties dialog driven as the operator drives it: by the controls' names, with
 // the message boxes recorded. What counts is what reaches the table, prop.xml and the phone list.
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
 #include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/Templates.h"
 #include "support/StationBench.h"
 #include "support/TempFolder.h"
+#include "ui/FolderPicker.h"
 #include "ui/PhoneListView.h"
 #include "ui/SetupWindowBench.h"
-#include "ui/frmPath.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -68,9 +68,9 @@ struct PropertiesBench {
         EXPECT_FALSE(DeviceFile(station).saveDevice().failed());
     }
 
-    frmProperties &open(int record) {
+    PropertiesDialog &open(int record) {
         station.selectedDevice = record;
-        dialog = std::make_unique<frmProperties>(station, list, nullptr);
+        dialog = std::make_unique<PropertiesDialog>(station, list, nullptr);
         dialog->show();
         return *dialog;
     }
@@ -117,7 +117,7 @@ struct PropertiesBench {
     StationBench bench{{2026, 2, 3, 9, 5, 0}, folder.path()};
     Station &station = bench.station;
     RecordedPhoneList list{station};
-    std::unique_ptr<frmProperties> dialog;
+    std::unique_ptr<PropertiesDialog> dialog;
 };
 
 using Edit = std::function<void(PropertiesBench &)>;
@@ -444,7 +444,7 @@ TEST(Properties, BrowseOpensTheFolderPickerForTheRecordOnShow) {
 
     b.click("cmdPath");
 
-    ASSERT_NE(b.dialog->findChild<frmPath *>("frmPath"), nullptr);
+    ASSERT_NE(b.dialog->findChild<FolderPicker *>("frmPath"), nullptr);
     EXPECT_EQ(b.station.selectedDevice, 4);
 }
 

@@ -13,10 +13,10 @@
 
 namespace vantrell {
 
-class frmComunication final : public QWidget {
+class ProgressWindow final : public QWidget {
     Q_OBJECT
 public:
-    frmComunication(Station &station, QWidget *parent = nullptr);
+    ProgressWindow(Station &station, QWidget *parent = nullptr);
 
     // Rises from below the screen's bottom edge.
     void openWindow();
@@ -29,12 +29,12 @@ public:
     void showBlocks(int block, int count);
 
     bool shownFlag() const { return shown_; }
-    bool rising() const { return timerLoad_->isActive(); }
-    bool sinking() const { return timerUnload_->isActive(); }
+    bool rising() const { return riseTimer_->isActive(); }
+    bool sinking() const { return sinkTimer_->isActive(); }
 
 public slots:
-    void onTimerLoad();
-    void onTimerUnload();
+    void riseStep();
+    void sinkStep();
 
 private:
     QRect screenArea() const;
@@ -43,8 +43,8 @@ private:
     QLabel *lblService_ = nullptr;
     QLabel *lblReport_ = nullptr;
     QProgressBar *barBlocks_ = nullptr;
-    QTimer *timerLoad_ = nullptr;
-    QTimer *timerUnload_ = nullptr;
+    QTimer *riseTimer_ = nullptr;
+    QTimer *sinkTimer_ = nullptr;
     bool shown_ = false;
 };
 

@@ -1,10 +1,10 @@
 // The device setup window: it shows the four channels of the logger it was opened on, writes
 // them all back on every close into the file chosen at opening, refuses what must not reach the
 // file, and never disturbs the channel table of a session that is running.
-#include "ui/frmDeviceSetup.h"
+#include "ui/DeviceSetupWindow.h"
 
 #include "SetupWindowBench.h"
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,7 +63,7 @@ std::string shownField(QWidget *dialog, int f, std::size_t i) {
     return dialog->findChild<QLineEdit *>(name)->text().toStdString();
 }
 
-struct SetupDialogTest : ::testing::Test {
+struct DeviceSetupWindowTest : ::testing::Test {
     void SetUp() override {
         putSample();
         s.station.channelSetup = {};
@@ -74,8 +74,8 @@ struct SetupDialogTest : ::testing::Test {
         file.chooseSetupFile(record);
         ASSERT_FALSE(file.saveLoggerSetup(logger, sample()).failed());
     }
-    QPointer<frmDeviceSetup> open() {
-        auto *dialog = new frmDeviceSetup(s.station, nullptr);
+    QPointer<DeviceSetupWindow> open() {
+        auto *dialog = new DeviceSetupWindow(s.station, nullptr);
         dialog->openLogger("1234KV0125", record, logger);
         return dialog;
     }
@@ -95,8 +95,8 @@ struct SetupDialogTest : ::testing::Test {
     SetupWindowBench s;
 };
 
-TEST_F(SetupDialogTest, OpeningShowsTheFourChannelsOfTheLogger) {
-    QPointer<frmDeviceSetup> dialog = open();
+TEST_F(DeviceSetupWindowTest, OpeningShowsTheFourChannelsOfTheLogger) {
+    QPointer<DeviceSetupWindow> dialog = open();
     ASSERT_TRUE(dialog && dialog->isVisible());
     EXPECT_EQ(dialog->findChild<QLabel *>("lblSerialNo")->text(), "1234KV0125");
     EXPECT_EQ(dialog->findChild<QLabel *>("lblMN")->text(), "3");
@@ -113,23 +113,23 @@ TEST_F(SetupDialogTest, OpeningShowsTheFourChannelsOfTheLogger) {
     clickCloseBox(dialog);
 }
 
-TEST_F(SetupDialogTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
+TEST_F(DeviceSetupWindowTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
     struct Row {
         const char *legend;
-        void (*closeIt)(frmDeviceSetup *);
+        void (*closeIt)(DeviceSetupWindow *);
     };
     const Row rows[] = {
-        {"close box", [](frmDeviceSetup *d) { clickCloseBox(d); }},
+        {"close box", [](DeviceSetupWindow *d) { clickCloseBox(d); }},
         {"exit button",
-         [](frmDeviceSetup *d) {
+         [](DeviceSetupWindow *d) {
              QTest::mouseClick(d->findChild<QPushButton *>("cmdExit"), Qt::LeftButton);
          }},
-        {"the program closing its windows", [](frmDeviceSetup *d) { d->close(); }},
+        {"the program closing its windows", [](DeviceSetupWindow *d) { d->close(); }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         putSample();
-        QPointer<frmDeviceSetup> dialog = open();
+        QPointer<DeviceSetupWindow> dialog = open();
         QLineEdit *minimum = dialog->findChild<QLineEdit *>("txtMin_2");
         minimum->clear();
         QTest::keyClicks(minimum, "-45");
@@ -148,7 +148,7 @@ TEST_F(SetupDialogTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
 
 // The operator may keep the window to correct it, or leave it; a close the program asks for
 // never waits. Either way file and memory stay as they were.
-TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
+TEST_F(DeviceSetupWindowTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
     struct Row {
         const char *legend;
         const char *box;
@@ -181,7 +181,7 @@ TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         s.bench.dialogs.clear();
-        QPointer<frmDeviceSetup> dialog = open();
+        QPointer<DeviceSetupWindow> dialog = open();
         const ChannelSetup loaded = s.station.channelSetup;
         QLineEdit *box = dialog->findChild<QLineEdit *>(row.box);
         box->clear();
@@ -218,7 +218,7 @@ TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
 }
 
 // A session may read another station while the window is open, or be running when it opens.
-TEST_F(SetupDialogTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone) {
+TEST_F(DeviceSetupWindowTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone) {
     struct Row {
         const char *legend;
         bool sessionRunning;
@@ -236,7 +236,7 @@ TEST_F(SetupDialogTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone)
         s.station.setupFileName = "/DeviceSetup/dvcsetup5.xml";
         s.station.channelSetup.at(9, setup::absMinimum) = "session's";
         const ChannelSetup sessions = s.station.channelSetup;
-        QPointer<frmDeviceSetup> dialog = open();
+        QPointer<DeviceSetupWindow> dialog = open();
         if (row.sessionRunning) {
             EXPECT_EQ(s.station.channelSetup.values, sessions.values);
         }
@@ -252,9 +252,9 @@ TEST_F(SetupDialogTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone)
     }
 }
 
-TEST_F(SetupDialogTest, AMissingSetupFileIsReportedAndTheWindowDoesNotOpen) {
+TEST_F(DeviceSetupWindowTest, AMissingSetupFileIsReportedAndTheWindowDoesNotOpen) {
     std::filesystem::remove(s.file(setupFile));
-    QPointer<frmDeviceSetup> dialog = open();
+    QPointer<DeviceSetupWindow> dialog = open();
     deleteClosedWindows();
     EXPECT_TRUE(dialog.isNull());
     ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);
@@ -262,14 +262,14 @@ TEST_F(SetupDialogTest, AMissingSetupFileIsReportedAndTheWindowDoesNotOpen) {
     EXPECT_FALSE(std::filesystem::exists(s.file(setupFile))) << "no file is made up";
 }
 
-TEST_F(SetupDialogTest, ThePhoneButtonOpensOnePhoneBookThatClosesWithTheWindow) {
-    QPointer<frmDeviceSetup> dialog = open();
+TEST_F(DeviceSetupWindowTest, ThePhoneButtonOpensOnePhoneBookThatClosesWithTheWindow) {
+    QPointer<DeviceSetupWindow> dialog = open();
     auto *phones = dialog->findChild<QPushButton *>("cmdPhones");
     QTest::mouseClick(phones, Qt::LeftButton);
     QTest::mouseClick(phones, Qt::LeftButton);
-    const auto books = dialog->findChildren<frmPhonebook *>();
+    const auto books = dialog->findChildren<PhoneBookWindow *>();
     ASSERT_EQ(books.size(), 1);
-    QPointer<frmPhonebook> book = books.front();
+    QPointer<PhoneBookWindow> book = books.front();
     EXPECT_TRUE(book->isVisible() && book->isWindow() && !book->isModal());
     clickCloseBox(dialog);
     deleteClosedWindows();

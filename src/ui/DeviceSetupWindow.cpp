@@ -1,10 +1,10 @@
-#include "ui/frmDeviceSetup.h"
+#include "ui/DeviceSetupWindow.h"
 
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/BoxInputCheck.h"
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -103,12 +103,12 @@ QString arrayName(const char *name, std::size_t i) {
 
 } // namespace
 
-struct frmDeviceSetup::Refusal {
+struct DeviceSetupWindow::Refusal {
     std::string title;
     std::string text;
 };
 
-frmDeviceSetup::frmDeviceSetup(Station &station, QWidget *parent)
+DeviceSetupWindow::DeviceSetupWindow(Station &station, QWidget *parent)
     : QDialog(parent), station_(station) {
     setObjectName("frmDeviceSetup");
     setWindowTitle(caption);
@@ -123,7 +123,7 @@ frmDeviceSetup::frmDeviceSetup(Station &station, QWidget *parent)
     layout->addLayout(buildButtons());
 }
 
-QLayout *frmDeviceSetup::buildHeader() {
+QLayout *DeviceSetupWindow::buildHeader() {
     auto *header = new QHBoxLayout;
     lblSerialNo_ = named(new QLabel(this), "lblSerialNo");
     lblMN_ = named(new QLabel(this), "lblMN");
@@ -140,7 +140,7 @@ QLayout *frmDeviceSetup::buildHeader() {
     return header;
 }
 
-QWidget *frmDeviceSetup::buildInterval() {
+QWidget *DeviceSetupWindow::buildInterval() {
     auto *frame = named(new QGroupBox(intervalFrameCaption, this), "FrameInterval");
     auto *row = new QHBoxLayout(frame);
     txtInterval_ = named(new QLineEdit(frame), "txtInterval");
@@ -153,7 +153,7 @@ QWidget *frmDeviceSetup::buildInterval() {
     return frame;
 }
 
-QWidget *frmDeviceSetup::buildChannel(std::size_t i) {
+QWidget *DeviceSetupWindow::buildChannel(std::size_t i) {
     auto *frame =
         named(new QGroupBox(qtext(" " + channelName(i)), this), arrayName("FrameChannel", i));
     auto *grid = new QGridLayout(frame);
@@ -183,17 +183,17 @@ QWidget *frmDeviceSetup::buildChannel(std::size_t i) {
     return frame;
 }
 
-QLayout *frmDeviceSetup::buildButtons() {
+QLayout *DeviceSetupWindow::buildButtons() {
     auto *cmdPhones = named(new QPushButton(this), "cmdPhones");
     cmdPhones->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     cmdPhones->setToolTip(phonesTip);
     cmdPhones->setAutoDefault(false);
-    connect(cmdPhones, &QPushButton::clicked, this, &frmDeviceSetup::phonesClicked);
+    connect(cmdPhones, &QPushButton::clicked, this, &DeviceSetupWindow::phonesClicked);
     auto *cmdExit = named(new QPushButton(this), "cmdExit");
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
-    connect(cmdExit, &QPushButton::clicked, this, &frmDeviceSetup::exitClicked);
+    connect(cmdExit, &QPushButton::clicked, this, &DeviceSetupWindow::exitClicked);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdPhones);
     buttons->addStretch();
@@ -201,7 +201,7 @@ QLayout *frmDeviceSetup::buildButtons() {
     return buttons;
 }
 
-void frmDeviceSetup::openLogger(const std::string &serialNumber, int record, int logger) {
+void DeviceSetupWindow::openLogger(const std::string &serialNumber, int record, int logger) {
     record_ = record;
     logger_ = logger;
     lblSerialNo_->setText(qtext(serialNumber));
@@ -215,7 +215,7 @@ void frmDeviceSetup::openLogger(const std::string &serialNumber, int record, int
     show();
 }
 
-bool frmDeviceSetup::loadSetup() {
+bool DeviceSetupWindow::loadSetup() {
     SetupMemory before(station_);
     ChannelSetupFile file(station_);
     file.chooseSetupFile(record_);
@@ -230,7 +230,7 @@ bool frmDeviceSetup::loadSetup() {
     return !error.failed();
 }
 
-void frmDeviceSetup::showSetup(const LoggerSetup &shown) {
+void DeviceSetupWindow::showSetup(const LoggerSetup &shown) {
     txtInterval_->setText(qtext(shown.readingsPerDay));
     for (std::size_t i = 0; i < channels_.size(); ++i) {
         ChannelControls &c = channels_.at(i);
@@ -249,7 +249,7 @@ void frmDeviceSetup::showSetup(const LoggerSetup &shown) {
 }
 
 // A decimal-point text the list cannot show is written back as it was read.
-LoggerSetup frmDeviceSetup::shownSetup() const {
+LoggerSetup DeviceSetupWindow::shownSetup() const {
     LoggerSetup shown;
     shown.readingsPerDay = txtInterval_->text().toStdString();
     for (std::size_t i = 0; i < channels_.size(); ++i) {
@@ -270,7 +270,7 @@ LoggerSetup frmDeviceSetup::shownSetup() const {
     return shown;
 }
 
-std::optional<std::string> frmDeviceSetup::inputProblem() const {
+std::optional<std::string> DeviceSetupWindow::inputProblem() const {
     if (auto problem = boxProblem(txtInterval_->text(), intervalCaption, numberLength))
         return problem;
     for (std::size_t i = 0; i < channels_.size(); ++i) {
@@ -293,7 +293,7 @@ std::optional<std::string> frmDeviceSetup::inputProblem() const {
 
 // The file is the one chosen at opening: a session or another setup window may have chosen
 // another station's file since.
-std::optional<frmDeviceSetup::Refusal> frmDeviceSetup::storeSetup() {
+std::optional<DeviceSetupWindow::Refusal> DeviceSetupWindow::storeSetup() {
     if (auto problem = inputProblem())
         return Refusal{dataErrorTitle, *problem};
     SetupMemory before(station_);
@@ -307,7 +307,7 @@ std::optional<frmDeviceSetup::Refusal> frmDeviceSetup::storeSetup() {
 
 // Every close stores. When storing is refused the operator may keep the window and correct it;
 // a close the program asks for (it is ending) is never held up.
-bool frmDeviceSetup::storeOrLeave(bool operatorAsked) {
+bool DeviceSetupWindow::storeOrLeave(bool operatorAsked) {
     const std::optional<Refusal> refusal = storeSetup();
     if (!refusal)
         return true;
@@ -321,7 +321,7 @@ bool frmDeviceSetup::storeOrLeave(bool operatorAsked) {
                                       DialogIcon::exclamation) == DialogAnswer::yes;
 }
 
-void frmDeviceSetup::closeEvent(QCloseEvent *event) {
+void DeviceSetupWindow::closeEvent(QCloseEvent *event) {
     if (!stored_ && !storeOrLeave(event->spontaneous())) {
         event->ignore();
         return;
@@ -332,20 +332,20 @@ void frmDeviceSetup::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
-void frmDeviceSetup::exitClicked() {
+void DeviceSetupWindow::exitClicked() {
     if (!storeOrLeave(true))
         return;
     stored_ = true;
     close();
 }
 
-void frmDeviceSetup::phonesClicked() {
+void DeviceSetupWindow::phonesClicked() {
     if (phonebook_ != nullptr) {
         phonebook_->raise();
         phonebook_->activateWindow();
         return;
     }
-    phonebook_ = new frmPhonebook(station_, this);
+    phonebook_ = new PhoneBookWindow(station_, this);
     phonebook_->openPhonebook();
 }
 

@@ -23,11 +23,11 @@ class Station;
 class PhoneListView;
 struct DeviceRecord;
 
-class frmProperties : public QDialog {
+class PropertiesDialog : public QDialog {
     Q_OBJECT
 
 public:
-    frmProperties(Station &station, PhoneListView &list, QWidget *parent);
+    PropertiesDialog(Station &station, PhoneListView &list, QWidget *parent);
 
     // Shows record `station.selectedDevice` (0 counts as 1).
     void loadRecord();

@@ -22,13 +22,13 @@ class QLineEdit;
 namespace vantrell {
 
 class Station;
-class frmPhonebook;
+class PhoneBookWindow;
 
-class frmDeviceSetup : public QDialog {
+class DeviceSetupWindow : public QDialog {
     Q_OBJECT
 
 public:
-    frmDeviceSetup(Station &station, QWidget *parent);
+    DeviceSetupWindow(Station &station, QWidget *parent);
 
     // Loads the setup of logger `logger` (1..8) of record `record` and shows the window; when the
     // file cannot be read the operator is told and the window closes.
@@ -76,7 +76,7 @@ private:
     QLabel *lblSelRow_ = nullptr;
     QLineEdit *txtInterval_ = nullptr;
     std::array<ChannelControls, channelsPerLogger> channels_{};
-    QPointer<frmPhonebook> phonebook_;
+    QPointer<PhoneBookWindow> phonebook_;
 };
 
 } // namespace vantrell

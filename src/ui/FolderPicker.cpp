@@ -1,10 +1,10 @@
-#include "ui/frmPath.h"
+#include "ui/FolderPicker.h"
 
 #include "config/DeviceFile.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
-#include "ui/newfolder.h"
+#include "ui/NewFolderDialog.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -43,7 +43,7 @@ QString rootOf(const QString &folder) {
 
 } // namespace
 
-frmPath::frmPath(Station &station, QWidget *parent)
+FolderPicker::FolderPicker(Station &station, QWidget *parent)
     : QDialog(parent), station_(station),
       record_(std::clamp(station.selectedDevice, 1, maxDevices)) {
     setObjectName("frmPath");
@@ -52,7 +52,7 @@ frmPath::frmPath(Station &station, QWidget *parent)
     restart();
 }
 
-void frmPath::buildControls() {
+void FolderPicker::buildControls() {
     drive1_ = new QComboBox;
     drive1_->setObjectName("Drive1");
     for (const QFileInfo &drive : QDir::drives())
@@ -85,19 +85,19 @@ void frmPath::buildControls() {
     layout->addLayout(buttons);
     resize(360, 420);
 
-    connect(drive1_, &QComboBox::activated, this, &frmPath::driveChosen);
+    connect(drive1_, &QComboBox::activated, this, &FolderPicker::driveChosen);
     connect(dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
                 if (current.isValid())
                     chooseFolder(model_->filePath(current));
             });
-    connect(save, &QPushButton::clicked, this, &frmPath::saveClicked);
-    connect(make, &QPushButton::clicked, this, &frmPath::newClicked);
+    connect(save, &QPushButton::clicked, this, &FolderPicker::saveClicked);
+    connect(make, &QPushButton::clicked, this, &FolderPicker::newClicked);
 }
 
 // The stored folder when it is still there; otherwise the nearest folder above it that is, and
 // the home folder when nothing is stored or nothing of it is left.
-QString frmPath::startFolder() const {
+QString FolderPicker::startFolder() const {
     const std::string stored = trim(station_.devices.at(record_)[field::dataDirectory]);
     if (stored.empty())
         return QDir::homePath();
@@ -112,7 +112,7 @@ QString frmPath::startFolder() const {
     return folder;
 }
 
-void frmPath::restart() {
+void FolderPicker::restart() {
     const QString start = startFolder();
     showRoot(rootOf(start));
     chooseFolder(start);
@@ -121,20 +121,20 @@ void frmPath::restart() {
     dir1_->scrollTo(shown);
 }
 
-void frmPath::showRoot(const QString &root) {
+void FolderPicker::showRoot(const QString &root) {
     root_ = root;
     drive1_->setCurrentIndex(std::max(0, drive1_->findData(root)));
     model_->setRootPath(root);
     dir1_->setRootIndex(model_->index(root));
 }
 
-void frmPath::chooseFolder(const QString &folder) {
+void FolderPicker::chooseFolder(const QString &folder) {
     folder_ = nativePath(folder);
     lblPath_->setText(folder_);
 }
 
 // A root that cannot be read (a drive without a medium) leaves everything as it was.
-void frmPath::driveChosen(int index) {
+void FolderPicker::driveChosen(int index) {
     const QString root = drive1_->itemData(index).toString();
     if (!QDir(root).isReadable()) {
         drive1_->setCurrentIndex(std::max(0, drive1_->findData(root_)));
@@ -144,7 +144,7 @@ void frmPath::driveChosen(int index) {
     chooseFolder(root);
 }
 
-void frmPath::saveClicked() {
+void FolderPicker::saveClicked() {
     std::string &path = station_.devices.at(record_)[field::dataDirectory];
     const std::string before = path;
     path = folder_.toStdString();
@@ -158,10 +158,10 @@ void frmPath::saveClicked() {
     close();
 }
 
-void frmPath::newClicked() {
-    auto *dialog = new newfolder(station_, folder_, this);
+void FolderPicker::newClicked() {
+    auto *dialog = new NewFolderDialog(station_, folder_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &newfolder::created, this, &frmPath::restart);
+    connect(dialog, &NewFolderDialog::created, this, &FolderPicker::restart);
     dialog->show();
 }
 

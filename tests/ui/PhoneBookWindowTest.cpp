@@ -1,7 +1,7 @@
 // The phone book window: the exit button stores the ten numbers, the close box forgets the
 // edits, and a number that must not reach the file, or a disk that refuses it, leaves the phone
 // book as it was with the window open.
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
 #include "SetupWindowBench.h"
 
@@ -13,7 +13,7 @@
 namespace vantrell::testing {
 namespace {
 
-struct PhonebookDialogTest : ::testing::Test {
+struct PhoneBookWindowTest : ::testing::Test {
     void SetUp() override {
         std::array<std::string, phonebookSize> numbers{};
         numbers.at(0) = "+391234";
@@ -21,8 +21,8 @@ struct PhonebookDialogTest : ::testing::Test {
         ASSERT_FALSE(PhonebookFile(s.station).savePhonebook(numbers).failed());
         s.station.phonebook = {};
     }
-    QPointer<frmPhonebook> open() {
-        auto *book = new frmPhonebook(s.station, nullptr);
+    QPointer<PhoneBookWindow> open() {
+        auto *book = new PhoneBookWindow(s.station, nullptr);
         book->openPhonebook();
         return book;
     }
@@ -42,7 +42,7 @@ struct PhonebookDialogTest : ::testing::Test {
     SetupWindowBench s;
 };
 
-TEST_F(PhonebookDialogTest, TheExitButtonKeepsAnEditAndTheCloseBoxLosesIt) {
+TEST_F(PhoneBookWindowTest, TheExitButtonKeepsAnEditAndTheCloseBoxLosesIt) {
     struct Row {
         const char *legend;
         bool exitButton;
@@ -54,7 +54,7 @@ TEST_F(PhonebookDialogTest, TheExitButtonKeepsAnEditAndTheCloseBoxLosesIt) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
-        QPointer<frmPhonebook> book = open();
+        QPointer<PhoneBookWindow> book = open();
         EXPECT_EQ(phone(book, 1)->text(), "+391234");
         EXPECT_EQ(phone(book, 10)->text(), "+3910");
         phone(book, 10)->clear();
@@ -69,7 +69,7 @@ TEST_F(PhonebookDialogTest, TheExitButtonKeepsAnEditAndTheCloseBoxLosesIt) {
     }
 }
 
-TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
+TEST_F(PhoneBookWindowTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
     struct Row {
         const char *legend;
         QString text;
@@ -90,7 +90,7 @@ TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         s.bench.dialogs.clear();
-        QPointer<frmPhonebook> book = open();
+        QPointer<PhoneBookWindow> book = open();
         const SmsPhonebook loaded = s.station.phonebook;
         if (row.paste) {
             QGuiApplication::clipboard()->setText(row.text);
@@ -117,9 +117,9 @@ TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
     }
 }
 
-TEST_F(PhonebookDialogTest, AMissingPhoneBookIsReportedAndTheWindowDoesNotOpen) {
+TEST_F(PhoneBookWindowTest, AMissingPhoneBookIsReportedAndTheWindowDoesNotOpen) {
     std::filesystem::remove(s.file("phonebook.xml"));
-    QPointer<frmPhonebook> book = open();
+    QPointer<PhoneBookWindow> book = open();
     deleteClosedWindows();
     EXPECT_TRUE(book.isNull());
     ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);

@@ -1,4 +1,4 @@
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
 #include "config/CheckingData.h"
 #include "config/DeviceFile.h"
@@ -7,9 +7,9 @@
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/BoxInputCheck.h"
+#include "ui/DeviceSetupWindow.h"
+#include "ui/FolderPicker.h"
 #include "ui/PhoneListView.h"
-#include "ui/frmDeviceSetup.h"
-#include "ui/frmPath.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -90,7 +90,7 @@ QStringList twoDigitNumbers(int count) {
 
 } // namespace
 
-frmProperties::frmProperties(Station &station, PhoneListView &list, QWidget *parent)
+PropertiesDialog::PropertiesDialog(Station &station, PhoneListView &list, QWidget *parent)
     : QDialog(parent), station_(station), list_(list) {
     setObjectName("frmProperties");
     setWindowTitle(caption);
@@ -100,7 +100,7 @@ frmProperties::frmProperties(Station &station, PhoneListView &list, QWidget *par
     loadRecord();
 }
 
-void frmProperties::connectReactions() {
+void PropertiesDialog::connectReactions() {
     connect(optCommType_[0], &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             chooseLocal();
@@ -109,33 +109,33 @@ void frmProperties::connectReactions() {
         if (on)
             chooseRemote();
     });
-    connect(chkNetwork_, &QCheckBox::toggled, this, &frmProperties::networkToggled);
-    connect(chkSwitch_, &QCheckBox::toggled, this, &frmProperties::switchToggled);
-    connect(chkForward_, &QCheckBox::toggled, this, &frmProperties::forwardToggled);
+    connect(chkNetwork_, &QCheckBox::toggled, this, &PropertiesDialog::networkToggled);
+    connect(chkSwitch_, &QCheckBox::toggled, this, &PropertiesDialog::switchToggled);
+    connect(chkForward_, &QCheckBox::toggled, this, &PropertiesDialog::forwardToggled);
     for (QRadioButton *type : optFdType_)
-        connect(type, &QRadioButton::toggled, this, &frmProperties::forwardTypeChosen);
+        connect(type, &QRadioButton::toggled, this, &PropertiesDialog::forwardTypeChosen);
     for (QRadioButton *mode : optSaving_)
-        connect(mode, &QRadioButton::clicked, this, &frmProperties::savingChosen);
+        connect(mode, &QRadioButton::clicked, this, &PropertiesDialog::savingChosen);
 }
 
-void frmProperties::connectCommands() {
+void PropertiesDialog::connectCommands() {
     connect(cmdPrevious_, &QToolButton::clicked, this, [this] { page(-1); });
     connect(cmdNext_, &QToolButton::clicked, this, [this] { page(+1); });
     connect(findChild<QToolButton *>("cmdAdd"), &QToolButton::clicked, this,
-            &frmProperties::insertRecord);
+            &PropertiesDialog::insertRecord);
     connect(findChild<QToolButton *>("cmdDel"), &QToolButton::clicked, this,
-            &frmProperties::deleteRecord);
+            &PropertiesDialog::deleteRecord);
     connect(findChild<QToolButton *>("cmdExit"), &QToolButton::clicked, this,
-            &frmProperties::close);
+            &PropertiesDialog::close);
     connect(findChild<QPushButton *>("cmdPath"), &QPushButton::clicked, this,
-            &frmProperties::openFolderPicker);
+            &PropertiesDialog::openFolderPicker);
     for (int k = 1; k <= maxLoggers; ++k)
         connect(cmdSetup_[k], &QPushButton::clicked, this, [this, k] { openSetup(k); });
 }
 
 // --- reactions: the enabled and visible states follow the values ---
 
-void frmProperties::chooseLocal() {
+void PropertiesDialog::chooseLocal() {
     frameComm_[0]->setEnabled(true);
     frameComm_[1]->setEnabled(false);
     chkNetwork_->setEnabled(true);
@@ -143,7 +143,7 @@ void frmProperties::chooseLocal() {
     cmbSection_->setEnabled(chkNetwork_->isChecked());
 }
 
-void frmProperties::chooseRemote() {
+void PropertiesDialog::chooseRemote() {
     frameComm_[0]->setEnabled(false);
     frameComm_[1]->setEnabled(true);
     chkNetwork_->setChecked(false);
@@ -152,21 +152,21 @@ void frmProperties::chooseRemote() {
     cmbSection_->setCurrentIndex(0);
 }
 
-void frmProperties::networkToggled(bool ticked) {
+void PropertiesDialog::networkToggled(bool ticked) {
     cmbNetwork_->setEnabled(ticked);
     cmbSection_->setEnabled(ticked);
     cmbNetwork_->setCurrentIndex(0);
     cmbSection_->setCurrentIndex(0);
 }
 
-void frmProperties::switchToggled(bool ticked) {
+void PropertiesDialog::switchToggled(bool ticked) {
     for (int k = 2; k <= maxLoggers; ++k) {
         lblSN_[k]->setEnabled(ticked);
         txtSN_[k]->setEnabled(ticked);
     }
 }
 
-void frmProperties::forwardToggled(bool ticked) {
+void PropertiesDialog::forwardToggled(bool ticked) {
     frameForwardTop_->setVisible(!ticked);
     if (!ticked) {
         clearOptions(fdTypeGroup_);
@@ -175,14 +175,14 @@ void frmProperties::forwardToggled(bool ticked) {
     }
 }
 
-void frmProperties::forwardTypeChosen() {
+void PropertiesDialog::forwardTypeChosen() {
     if (optFdType_[0]->isChecked() || optFdType_[1]->isChecked()) {
         frameMail_->setVisible(optFdType_[0]->isChecked());
         frameFtp_->setVisible(optFdType_[1]->isChecked());
     }
 }
 
-void frmProperties::savingChosen() {
+void PropertiesDialog::savingChosen() {
     const bool existing = optSaving_[1]->isChecked();
     frameMemory_->setEnabled(!existing);
     chkMemory_->setChecked(existing);
@@ -190,7 +190,7 @@ void frmProperties::savingChosen() {
 
 // --- record <-> controls ---
 
-void frmProperties::fillLists() {
+void PropertiesDialog::fillLists() {
     fill(cmbDevice_, {deviceTypes[0], deviceTypes[1], deviceTypes[2]});
     fill(cmbNetwork_, twoDigitNumbers(networkCount));
     fill(cmbSection_, twoDigitNumbers(sectionCount));
@@ -203,7 +203,7 @@ void frmProperties::fillLists() {
     cmbSection_->setCurrentIndex(0);
 }
 
-void frmProperties::loadRecord() {
+void PropertiesDialog::loadRecord() {
     record_ = std::clamp(station_.selectedDevice, 1, maxDevices);
     station_.selectedDevice = record_;
     const DeviceRecord &record = station_.devices.at(record_);
@@ -238,7 +238,7 @@ void frmProperties::loadRecord() {
     txtSMTPServer_->setText(qText(record[field::smtpServer]));
 }
 
-void frmProperties::loadCommunication(const DeviceRecord &record) {
+void PropertiesDialog::loadCommunication(const DeviceRecord &record) {
     switch (record.connectionKind()) {
     case ConnectionKind::local:
         chooseLocal();
@@ -260,7 +260,7 @@ void frmProperties::loadCommunication(const DeviceRecord &record) {
 
 // Every forwarding box takes the record's own value, so paging never carries one device's host,
 // user or password over into the next one.
-void frmProperties::loadForward(const DeviceRecord &record) {
+void PropertiesDialog::loadForward(const DeviceRecord &record) {
     const bool forward = isSet(record[field::forwardEnabled]);
     const bool ftp = isSet(record[field::forwardKind]);
     chkForward_->setChecked(forward);
@@ -275,7 +275,7 @@ void frmProperties::loadForward(const DeviceRecord &record) {
     txtPass_->setText(qText(record[field::forwardPassword]));
 }
 
-void frmProperties::storeInto(DeviceRecord &record) const {
+void PropertiesDialog::storeInto(DeviceRecord &record) const {
     record[field::active] = flagText(chkActive_);
     record[field::connection] = stdText(txtPhone_->text());
     record[field::outsideLine] = flagText(chkOutLine_);
@@ -305,13 +305,13 @@ void frmProperties::storeInto(DeviceRecord &record) const {
 
 // --- "Insert record" ---
 
-bool frmProperties::refuse(const QString &text) {
+bool PropertiesDialog::refuse(const QString &text) {
     station_.dialogs().message(dataErrorTitle, stdText(text), DialogButtons::ok,
                                DialogIcon::exclamation);
     return false;
 }
 
-bool frmProperties::checkTexts() {
+bool PropertiesDialog::checkTexts() {
     struct Box {
         const QLineEdit *box;
         const char *name;
@@ -343,7 +343,7 @@ bool frmProperties::checkTexts() {
 }
 
 // The phone field carries the communication type; false when the save must stop here.
-bool frmProperties::codeCommunication() {
+bool PropertiesDialog::codeCommunication() {
     if (optCommType_[0]->isChecked()) {
         txtPhone_->setText(chkNetwork_->isChecked() ? networkPrefix + cmbNetwork_->currentText() +
                                                           cmbSection_->currentText()
@@ -358,7 +358,7 @@ bool frmProperties::codeCommunication() {
     return station_.validationOk;
 }
 
-bool frmProperties::checkForward() {
+bool PropertiesDialog::checkForward() {
     if (optFdType_[1]->isChecked()) {
         for (QLineEdit *box : {txtAddress_, txtDirectory_})
             if (box->text().contains('\\'))
@@ -377,7 +377,7 @@ bool frmProperties::checkForward() {
     return true;
 }
 
-bool frmProperties::checkInput() {
+bool PropertiesDialog::checkInput() {
     if (!checkTexts() || !codeCommunication())
         return false;
     std::array<std::string, maxLoggers> serials;
@@ -395,19 +395,19 @@ bool frmProperties::checkInput() {
 
 // A new device goes into the lowest free row so the list keeps no gaps. An existing device
 // stays where it is: moved, it would leave its old record behind and be read twice.
-int frmProperties::targetSlot() {
+int PropertiesDialog::targetSlot() {
     if (!station_.devices.at(record_).isFree())
         return record_;
     const std::optional<int> free = list_.findFreeRow();
     return free && *free < record_ ? *free : record_;
 }
 
-void frmProperties::insertRecord() {
+void PropertiesDialog::insertRecord() {
     if (checkInput())
         storeRecord(targetSlot());
 }
 
-bool frmProperties::storeRecord(int slot) {
+bool PropertiesDialog::storeRecord(int slot) {
     const DeviceRecord before = station_.devices.at(slot);
     const int selectedBefore = station_.selectedDevice;
     storeInto(station_.devices.at(slot));
@@ -434,7 +434,7 @@ bool frmProperties::storeRecord(int slot) {
 
 // --- "Delete record from phone list" ---
 
-void frmProperties::clearForDelete() {
+void PropertiesDialog::clearForDelete() {
     for (QCheckBox *box :
          {chkActive_, chkSwitch_, chkOutLine_, chkForward_, chkFixTime_, chkMemory_})
         box->setChecked(false);
@@ -451,7 +451,7 @@ void frmProperties::clearForDelete() {
     clearOptions(fdTypeGroup_);
 }
 
-void frmProperties::deleteRecord() {
+void PropertiesDialog::deleteRecord() {
     if (station_.dialogs().message(updateTitle, deleteQuestion, DialogButtons::yesNo,
                                    DialogIcon::question) != DialogAnswer::yes)
         return;
@@ -467,7 +467,7 @@ void frmProperties::deleteRecord() {
 
 // --- navigation and the dialogs it opens ---
 
-void frmProperties::page(int step) {
+void PropertiesDialog::page(int step) {
     const int next = record_ + step;
     if (next < 1 || next > maxDevices)
         return;
@@ -475,16 +475,16 @@ void frmProperties::page(int step) {
     loadRecord();
 }
 
-void frmProperties::openSetup(int logger) {
-    auto *setup = new frmDeviceSetup(station_, this);
+void PropertiesDialog::openSetup(int logger) {
+    auto *setup = new DeviceSetupWindow(station_, this);
     setup->openLogger(stdText(txtSN_[logger]->text()), record_, logger);
 }
 
-void frmProperties::openFolderPicker() {
+void PropertiesDialog::openFolderPicker() {
     station_.selectedDevice = record_;
-    if (auto *open = findChild<frmPath *>("frmPath"))
+    if (auto *open = findChild<FolderPicker *>("frmPath"))
         open->close();
-    auto *picker = new frmPath(station_, this);
+    auto *picker = new FolderPicker(station_, this);
     picker->setAttribute(Qt::WA_DeleteOnClose);
     picker->show();
 }

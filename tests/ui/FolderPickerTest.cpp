@@ -1,6 +1,7 @@
-// The folder picker and the new-folder dialog over real folders of a temporary tree.
-#include "ui/frmPath.h"
-#include "ui/newfolder.h"
+// The folder picker over real folders of a temporary tree.
+#include "ui/FolderPicker.h"
+
+#include "ui/NewFolderDialog.h"
 
 #include "config/DeviceFile.h"
 #include "config/Templates.h"
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -34,13 +34,13 @@ struct FolderBench {
         station.selectedDevice = 2;
     }
 
-    std::unique_ptr<frmPath> openPicker(const std::string &savingPath) {
+    std::unique_ptr<FolderPicker> openPicker(const std::string &savingPath) {
         station.devices.at(2)[field::dataDirectory] = savingPath;
-        auto picker = std::make_unique<frmPath>(station, nullptr);
+        auto picker = std::make_unique<FolderPicker>(station, nullptr);
         picker->show();
         return picker;
     }
-    QString shownPath(const frmPath &picker) const {
+    QString shownPath(const FolderPicker &picker) const {
         return picker.findChild<QLabel *>("lblPath")->text();
     }
 
@@ -105,49 +105,7 @@ TEST(FolderPicker, ASaveThatFailsKeepsTheOldPathAndThePickerOpen) {
     EXPECT_EQ(b.bench.dialogs.shown()[0].title, "Select path");
 }
 
-TEST(NewFolder, RefusesMissingAndUnusableNamesAndCreatesTheRest) {
-    struct Case {
-        const char *legend;
-        QString name;
-        const char *message; // nullptr: created
-        const char *created;
-    };
-    for (const Case &c : {
-             Case{"blanks only", "   ", "Folder name missing", nullptr},
-             Case{"empty", "", "Folder name missing", nullptr},
-             Case{"a folder that exists", "existing", "Folder name is not valid", nullptr},
-             Case{"a path, not a name", "a/b", "Folder name is not valid", nullptr},
-             Case{"the parent itself", "..", "Folder name is not valid", nullptr},
-             Case{"a pasted line break", "in\nbox", "Folder name is not valid", nullptr},
-             Case{"a new name, blanks around it dropped", "  fresh ", nullptr, "fresh"},
-         }) {
-        FolderBench b;
-        newfolder dialog(b.station, native(b.data.path()), nullptr);
-        dialog.show();
-        QSignalSpy created(&dialog, &newfolder::created);
-        EXPECT_EQ(dialog.findChild<QLabel *>("Label2")->text(), native(b.data.path()));
-        EXPECT_EQ(dialog.findChild<QLineEdit *>("Text1")->text(), "New Folder");
-        dialog.findChild<QLineEdit *>("Text1")->setText(c.name);
-
-        QTest::mouseClick(dialog.findChild<QPushButton *>("btnok"), Qt::LeftButton);
-
-        if (c.message) {
-            ASSERT_EQ(b.bench.dialogs.shown().size(), 1u) << c.legend;
-            EXPECT_EQ(b.bench.dialogs.shown()[0].title, "New Folder") << c.legend;
-            EXPECT_EQ(b.bench.dialogs.shown()[0].text, c.message) << c.legend;
-            EXPECT_EQ(b.bench.dialogs.shown()[0].icon, DialogIcon::exclamation) << c.legend;
-            EXPECT_TRUE(dialog.isVisible()) << c.legend;
-            EXPECT_EQ(created.count(), 0) << c.legend;
-        } else {
-            EXPECT_TRUE(b.bench.dialogs.shown().empty()) << c.legend;
-            EXPECT_TRUE(std::filesystem::is_directory(b.data.path() / c.created)) << c.legend;
-            EXPECT_FALSE(dialog.isVisible()) << c.legend;
-            EXPECT_EQ(created.count(), 1) << c.legend;
-        }
-    }
-}
-
-TEST(NewFolder, ACreatedFolderTakesThePickerBackToItsStart) {
+TEST(FolderPicker, ACreatedFolderTakesThePickerBackToItsStart) {
     FolderBench b;
     auto picker = b.openPicker("");
     const QString start = b.shownPath(*picker);
@@ -156,7 +114,7 @@ TEST(NewFolder, ACreatedFolderTakesThePickerBackToItsStart) {
     tree->setCurrentIndex(model->index(QString::fromStdString(b.data.path().string())));
 
     QTest::mouseClick(picker->findChild<QPushButton *>("btnmkdir"), Qt::LeftButton);
-    auto *dialog = picker->findChild<newfolder *>("newfolder");
+    auto *dialog = picker->findChild<NewFolderDialog *>("newfolder");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QLabel *>("Label2")->text(), native(b.data.path()));
     QTest::mouseClick(dialog->findChild<QPushButton *>("btnok"), Qt::LeftButton);

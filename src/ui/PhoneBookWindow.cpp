@@ -1,4 +1,4 @@
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
 #include "config/SetupFiles.h"
 #include "config/Station.h"
@@ -43,7 +43,8 @@ std::string notSavedText(ConfigError error) {
 
 } // namespace
 
-frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent), station_(station) {
+PhoneBookWindow::PhoneBookWindow(Station &station, QWidget *parent)
+    : QDialog(parent), station_(station) {
     setObjectName("frmPhonebook");
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -67,7 +68,7 @@ frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent),
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
-    connect(cmdExit, &QPushButton::clicked, this, &frmPhonebook::exitClicked);
+    connect(cmdExit, &QPushButton::clicked, this, &PhoneBookWindow::exitClicked);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -77,7 +78,7 @@ frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent),
     layout->addLayout(buttons);
 }
 
-void frmPhonebook::openPhonebook() {
+void PhoneBookWindow::openPhonebook() {
     if (const ConfigError error = PhonebookFile(station_).loadPhonebook(); error.failed()) {
         station_.dialogs().message(caption, cannotOpenText + describe(error), DialogButtons::ok,
                                    DialogIcon::critical);
@@ -90,7 +91,7 @@ void frmPhonebook::openPhonebook() {
     show();
 }
 
-bool frmPhonebook::inputAccepted() const {
+bool PhoneBookWindow::inputAccepted() const {
     for (int entry = 1; entry <= phonebookSize; ++entry) {
         const QLineEdit *box = txtPhone_.at(static_cast<std::size_t>(entry - 1));
         if (const auto problem = boxProblem(box->text(), phoneName(entry), phoneLength)) {
@@ -104,7 +105,7 @@ bool frmPhonebook::inputAccepted() const {
 
 // A phone book that did not reach its file stays as it was in memory too, so the alarms send
 // to the numbers the file holds, and the window stays open with the operator's input.
-void frmPhonebook::exitClicked() {
+void PhoneBookWindow::exitClicked() {
     if (!inputAccepted())
         return;
     std::array<std::string, phonebookSize> numbers;
