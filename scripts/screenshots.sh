@@ -50,7 +50,7 @@ list(tree.getroot().find("./*"))[0].text = str((time.localtime().tm_hour + 1) % 
 tree.write(path, encoding="UTF-8", xml_declaration=True)
 PY
 "$bin/vantrell-sim" --link "$config/line" --switch \
-    --logger serial=KV12345678,model=3,records=200,position=1 >"$out/sim.log" 2>&1 &
+    --logger serial=1201KV0326,model=3,records=200,position=1 >"$out/sim.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$config/line" ] && break; sleep 0.1; done
 
