@@ -73,6 +73,15 @@ QRect ProgressWindow::screenArea() const {
     return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
+int ProgressWindow::restingTop() const {
+    const QRect area = screenArea();
+    QRect resting(area.right() + 1 - width(), area.bottom() + 1 - height(), width(), height());
+    const QRect icon = iconArea_ ? iconArea_() : QRect();
+    if (!icon.isEmpty() && resting.intersects(icon))
+        resting.moveBottom(icon.top() - 1);
+    return resting.top();
+}
+
 void ProgressWindow::openWindow() {
     const QRect area = screenArea();
     sinkTimer_->stop();
@@ -83,11 +92,11 @@ void ProgressWindow::openWindow() {
 }
 
 void ProgressWindow::riseStep() {
-    const QRect area = screenArea();
+    const int top = restingTop();
     shown_ = false;
     move(x(), y() - slideStep);
-    if (area.bottom() + 1 - height() >= y()) {
-        move(x(), area.bottom() + 1 - height());
+    if (top >= y()) {
+        move(x(), top);
         shown_ = true;
         riseTimer_->stop();
     }

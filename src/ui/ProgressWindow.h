@@ -1,6 +1,7 @@
 // The progress window: it rises in the bottom-right corner when a session or a report starts,
 // shows the session's phase and detail, and sinks away by itself after a close request. It never
-// takes the focus and never blocks. While a memory is transferred and saved it also shows how
+// takes the focus and never blocks, and it stops short of the notification-area icon where the
+// icon sits in that corner. While a memory is transferred and saved it also shows how
 // far the transfer has come, block k of N.
 #pragma once
 
@@ -11,12 +12,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 namespace vantrell {
 
 class ProgressWindow final : public QWidget {
     Q_OBJECT
 public:
     ProgressWindow(Station &station, QWidget *parent = nullptr);
+
+    // Where the notification-area icon is, in screen coordinates (an empty rectangle when the
+    // platform does not say): the window comes to rest above it rather than over it.
+    void keepClearOf(std::function<QRect()> iconArea) { iconArea_ = std::move(iconArea); }
 
     // Rises from below the screen's bottom edge.
     void openWindow();
@@ -38,6 +45,7 @@ public slots:
 
 private:
     QRect screenArea() const;
+    int restingTop() const;
 
     Station &station_;
     QLabel *lblService_ = nullptr;
@@ -46,6 +54,7 @@ private:
     QTimer *riseTimer_ = nullptr;
     QTimer *sinkTimer_ = nullptr;
     bool shown_ = false;
+    std::function<QRect()> iconArea_;
 };
 
 } // namespace vantrell

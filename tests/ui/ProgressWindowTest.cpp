@@ -118,6 +118,34 @@ TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
     EXPECT_FALSE(b.window.shownFlag());
 }
 
+// Where the notification-area icon sits in the window's corner (a panel the screen's work area
+// does not leave out), the window comes to rest just above it; elsewhere it takes the corner.
+TEST(ProgressWindow, ComesToRestClearOfTheNotificationAreaIcon) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect cornerIcon(area.right() - 40, area.bottom() - 23, 24, 24);
+    struct Row {
+        const char *legend;
+        QRect icon;
+        int bottom;
+    };
+    for (const Row &row : {Row{"icon in the corner", cornerIcon, cornerIcon.top() - 1},
+                           Row{"icon elsewhere", QRect(10, 10, 24, 24), area.bottom()},
+                           Row{"icon position unknown", QRect(), area.bottom()}}) {
+        SCOPED_TRACE(row.legend);
+        ProgressBench b;
+        b.window.keepClearOf([&] { return row.icon; });
+        b.sink.openWindow();
+        b.rise();
+        EXPECT_TRUE(b.window.shownFlag());
+        EXPECT_FALSE(b.window.frameGeometry().intersects(row.icon));
+        EXPECT_EQ(b.window.geometry().right(), area.right());
+        EXPECT_EQ(b.window.geometry().bottom(), row.bottom);
+        b.sink.closeWindow();
+        b.sinkAway();
+        EXPECT_FALSE(b.window.isVisible());
+    }
+}
+
 TEST(ProgressWindow, ACloseRequestWhileRisingClosesAtOnce) {
     ProgressBench b;
     b.sink.openWindow();
