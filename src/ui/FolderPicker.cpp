@@ -1,10 +1,11 @@
 #include "ui/FolderPicker.h"
 
-#include "config/DeviceFile.h"
+#include "config/DeviceStore.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/NewFolderDialog.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -69,10 +71,13 @@ void FolderPicker::buildControls() {
 
     lblPath_ = new QLabel;
     lblPath_->setObjectName("lblPath");
+    // Enter in the tree saves the folder chosen; only "New" asks for a click of its own.
     auto *save = new QPushButton("Save");
     save->setObjectName("btnsave");
+    save->setDefault(true);
     auto *make = new QPushButton("New");
     make->setObjectName("btnmkdir");
+    make->setAutoDefault(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -88,9 +93,20 @@ void FolderPicker::buildControls() {
     connect(drive1_, &QComboBox::activated, this, &FolderPicker::driveChosen);
     connect(dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
+                followChosen_ = false;
                 if (current.isValid())
                     chooseFolder(model_->filePath(current));
             });
+    // The tree reads folders in the background, and each batch moves the rows below it: until
+    // the operator scrolls or picks another folder, the chosen one is kept in view.
+    const auto keepChosenInView = [this] {
+        if (followChosen_)
+            dir1_->scrollTo(dir1_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(model_, &QFileSystemModel::rowsInserted, this, keepChosenInView);
+    connect(model_, &QFileSystemModel::layoutChanged, this, keepChosenInView);
+    connect(dir1_->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { followChosen_ = false; });
     connect(save, &QPushButton::clicked, this, &FolderPicker::saveClicked);
     connect(make, &QPushButton::clicked, this, &FolderPicker::newClicked);
 }
@@ -101,8 +117,8 @@ QString FolderPicker::startFolder() const {
     const std::string stored = trim(station_.devices.at(record_)[field::dataDirectory]);
     if (stored.empty())
         return QDir::homePath();
-    QString folder = QDir::cleanPath(
-        QFileInfo(QDir::fromNativeSeparators(QString::fromStdString(stored))).absoluteFilePath());
+    QString folder =
+        QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(qtext(stored))).absoluteFilePath());
     while (!QFileInfo(folder).isDir()) {
         const QString above = QFileInfo(folder).path();
         if (above == folder)
@@ -118,7 +134,8 @@ void FolderPicker::restart() {
     chooseFolder(start);
     const QModelIndex shown = model_->index(start);
     dir1_->setCurrentIndex(shown);
-    dir1_->scrollTo(shown);
+    followChosen_ = true;
+    dir1_->scrollTo(shown, QAbstractItemView::PositionAtCenter);
 }
 
 void FolderPicker::showRoot(const QString &root) {
@@ -145,12 +162,8 @@ void FolderPicker::driveChosen(int index) {
 }
 
 void FolderPicker::saveClicked() {
-    std::string &path = station_.devices.at(record_)[field::dataDirectory];
-    const std::string before = path;
-    path = folder_.toStdString();
-    station_.selectedDevice = record_;
-    if (const ConfigError error = DeviceFile(station_).saveDataFolder()) {
-        path = before;
+    if (const ConfigError error =
+            DeviceStore(station_).storeDataFolder(record_, stdtext(folder_))) {
         station_.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
                                    DialogIcon::exclamation);
         return;

@@ -37,6 +37,7 @@ private:
     int record_;
     QString folder_;
     QString root_;
+    bool followChosen_ = false;
     QComboBox *drive1_ = nullptr;
     QTreeView *dir1_ = nullptr;
     QLabel *lblPath_ = nullptr;

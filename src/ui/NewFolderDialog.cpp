@@ -48,10 +48,13 @@ NewFolderDialog::NewFolderDialog(Station &station, QString parentFolder, QWidget
     parentLabel->setFont(bold);
     text1_ = new QLineEdit(defaultName);
     text1_->setObjectName("Text1");
+    // Enter in the name box creates the folder.
     auto *ok = new QPushButton("&Ok");
     ok->setObjectName("btnok");
+    ok->setDefault(true);
     auto *cancel = new QPushButton("&Close");
     cancel->setObjectName("btncancel");
+    cancel->setAutoDefault(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -9,6 +9,7 @@
 #include "support/TempFolder.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -71,6 +72,43 @@ TEST(FolderPicker, StartsInTheSavingPathOrTheNearestFolderThatIsLeftOrHome) {
         EXPECT_EQ(b.shownPath(*picker), c.shown) << c.legend;
         EXPECT_GE(picker->findChild<QComboBox *>("Drive1")->count(), 1) << c.legend;
     }
+}
+
+// The tree reads its folders in the background; once they are in, the folder the picker opened
+// on is still the chosen one, and in view among its many neighbours.
+TEST(FolderPicker, OpensWithTheCurrentFolderSelectedAndInView) {
+    FolderBench b;
+    const std::filesystem::path many = b.data.path() / "many";
+    for (int k = 0; k < 80; ++k)
+        std::filesystem::create_directories(many / ("f" + std::to_string(100 + k)));
+    const std::filesystem::path chosen = many / "f170";
+    auto picker = b.openPicker(chosen.string());
+    auto *tree = picker->findChild<QTreeView *>("Dir1");
+    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+    const QModelIndex parent = model->index(QString::fromStdString(many.string()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(parent) == 80; }));
+    QCoreApplication::processEvents();
+
+    const QModelIndex current = tree->currentIndex();
+    EXPECT_EQ(model->filePath(current).toStdString(), chosen.string());
+    EXPECT_TRUE(tree->selectionModel()->isSelected(current));
+    EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualRect(current)));
+    EXPECT_EQ(b.shownPath(*picker), native(chosen));
+}
+
+// Enter chooses the folder shown, as "Save" does; "New" needs a click of its own.
+TEST(FolderPicker, EnterSavesTheChosenFolder) {
+    FolderBench b;
+    const std::filesystem::path chosen = b.data.path() / "existing";
+    auto picker = b.openPicker(chosen.string());
+    auto *tree = picker->findChild<QTreeView *>("Dir1");
+    tree->setFocus();
+
+    QTest::keyClick(tree, Qt::Key_Return);
+
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->findChild<NewFolderDialog *>(), nullptr);
+    EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], chosen.string());
 }
 
 TEST(FolderPicker, SaveStoresTheChosenFolderAsTheRecordsSavingPath) {

@@ -71,5 +71,19 @@ TEST(NewFolder, RefusesMissingAndUnusableNamesAndCreatesTheRest) {
     }
 }
 
+TEST(NewFolder, EnterInTheNameBoxCreatesTheFolder) {
+    NewFolderBench b;
+    NewFolderDialog dialog(b.station, native(b.data.path()), nullptr);
+    dialog.show();
+    auto *name = dialog.findChild<QLineEdit *>("Text1");
+    name->setText("by keyboard");
+    name->setFocus();
+
+    QTest::keyClick(name, Qt::Key_Return);
+
+    EXPECT_TRUE(std::filesystem::is_directory(b.data.path() / "by keyboard"));
+    EXPECT_FALSE(dialog.isVisible());
+}
+
 } // namespace
 } // namespace vantrell::testing
