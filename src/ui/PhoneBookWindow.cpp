@@ -1,9 +1,11 @@
 #include "ui/PhoneBookWindow.h"
 
+#include "config/CheckingData.h"
 #include "config/SetupFiles.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "ui/BoxInputCheck.h"
+#include "ui/QtText.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,7 +23,6 @@ namespace {
 constexpr const char *caption = "Phonebook";
 constexpr const char *frameCaption = " Insert phone numbers for SMS ";
 constexpr const char *exitTip = "Exit";
-constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *cannotOpenText = "The phone book cannot be opened.\n";
 constexpr const char *cannotSaveText = "The phone book was not saved.\n";
 // International numbers have at most 15 digits; the rest leaves room for "+" and blanks.
@@ -29,10 +30,6 @@ constexpr int phoneLength = 20;
 
 std::string phoneName(int entry) {
     return "Phone no " + std::to_string(entry);
-}
-
-QString qtext(const std::string &text) {
-    return QString::fromStdString(text);
 }
 
 // The memory is put back as well, so the message must not say that the change was kept.
@@ -57,6 +54,7 @@ PhoneBookWindow::PhoneBookWindow(Station &station, QWidget *parent)
         label->setObjectName(QString("lblPhone_%1").arg(entry));
         QLineEdit *box = new QLineEdit(frame);
         box->setObjectName(QString("txtPhone_%1").arg(entry));
+        box->setMaxLength(phoneLength);
         label->setBuddy(box);
         grid->addWidget(label, entry - 1, 0);
         grid->addWidget(box, entry - 1, 1);
@@ -91,12 +89,13 @@ void PhoneBookWindow::openPhonebook() {
     show();
 }
 
-bool PhoneBookWindow::inputAccepted() const {
+bool PhoneBookWindow::inputAccepted() {
     for (int entry = 1; entry <= phonebookSize; ++entry) {
-        const QLineEdit *box = txtPhone_.at(static_cast<std::size_t>(entry - 1));
-        if (const auto problem = boxProblem(box->text(), phoneName(entry), phoneLength)) {
+        QLineEdit *box = txtPhone_.at(static_cast<std::size_t>(entry - 1));
+        if (const auto problem = boxProblem(box->text(), phoneName(entry))) {
             station_.dialogs().message(dataErrorTitle, *problem, DialogButtons::ok,
                                        DialogIcon::exclamation);
+            box->setFocus();
             return false;
         }
     }
@@ -110,7 +109,7 @@ void PhoneBookWindow::exitClicked() {
         return;
     std::array<std::string, phonebookSize> numbers;
     for (std::size_t p = 0; p < numbers.size(); ++p)
-        numbers.at(p) = txtPhone_.at(p)->text().toStdString();
+        numbers.at(p) = stdtext(txtPhone_.at(p)->text());
     const SmsPhonebook before = station_.phonebook;
     if (const ConfigError error = PhonebookFile(station_).savePhonebook(numbers); error.failed()) {
         station_.phonebook = before;

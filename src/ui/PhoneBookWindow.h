@@ -26,7 +26,7 @@ public:
 
 private:
     void exitClicked();
-    bool inputAccepted() const;
+    bool inputAccepted();
 
     Station &station_;
     std::array<QLineEdit *, phonebookSize> txtPhone_{};

@@ -2,6 +2,7 @@
 
 #include "loggerdata/Readings.h"
 #include "ui/ProgressWindow.h"
+#include "ui/QtText.h"
 
 #include <charconv>
 
@@ -32,7 +33,7 @@ void WindowProgress::attach(ProgressWindow &window, const Station &station) {
 void WindowProgress::show(ProgressLine line, std::string_view text) {
     if (window_ == nullptr)
         return;
-    const QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    const QString shown = qtext(text);
     if (line == ProgressLine::service) {
         window_->showService(shown);
         return;

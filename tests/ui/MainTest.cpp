@@ -6,9 +6,11 @@
 #include "config/PortFiles.h"
 #include "general/Text.h"
 #include "ui/Main.h"
+#include "ui/SetupWindowBench.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSpontaneKeyEvent>
 #include <QTest>
@@ -391,6 +393,7 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     EXPECT_TRUE(b.main.propertiesDialog()->isVisible());
     EXPECT_EQ(b.main.propertiesDialog()->objectName(), "frmProperties");
     b.main.propertiesDialog()->close();
+    testing::deleteClosedWindows();
 
     for (int slot = 1; slot <= maxDevices; ++slot)
         b.station.devices[std::size_t(slot)][field::connection] = "0231555";
@@ -401,6 +404,74 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     EXPECT_EQ(b.dialogs.shown()[0].title, " Dial-up memory ");
     EXPECT_EQ(b.dialogs.shown()[0].text, "ATTENTION: Auto dialig number list is full \r\n"
                                          "    Delete a number to store a new one     ");
+}
+
+// The phone list from the keyboard: the arrows move the current record, Enter and Space open it
+// as a double click does, and Tab leaves the list for the exit button.
+TEST(MainWindow, ThePhoneListWorksFromTheKeyboard) {
+    MainBench b;
+    b.main.load();
+    b.main.show();
+    auto *grid = b.find<TelGrid>("TelGrid");
+    QSignalSpy opened(&b.main, &Main::propertiesRequested);
+    grid->setFocus();
+    grid->setCurrentCell(0, 1);
+
+    struct Step {
+        const char *legend;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int selected;
+        int openings;
+    };
+    for (const Step &step :
+         {Step{"down", Qt::Key_Down, {}, 2, 0}, Step{"down again", Qt::Key_Down, {}, 3, 0},
+          Step{"up", Qt::Key_Up, {}, 2, 0}, Step{"Enter", Qt::Key_Return, {}, 2, 1},
+          Step{"Space", Qt::Key_Space, {}, 2, 2},
+          Step{"Ctrl+End", Qt::Key_End, Qt::ControlModifier, 50, 2},
+          Step{"keypad Enter", Qt::Key_Enter, {}, 50, 3}}) {
+        SCOPED_TRACE(step.legend);
+        QTest::keyClick(grid, step.key, step.modifiers);
+        EXPECT_EQ(b.station.selectedDevice, step.selected);
+        EXPECT_EQ(opened.size(), step.openings);
+    }
+    ASSERT_NE(b.main.propertiesDialog(), nullptr);
+    EXPECT_EQ(b.main.propertiesDialog()->record(), 50);
+    b.main.propertiesDialog()->close();
+    testing::deleteClosedWindows();
+
+    b.main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&b.main));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), b.find<QToolButton>("cmdExit"));
+}
+
+// A double click on another row replaces the open properties dialog, but only once its unsaved
+// edits are stored or dropped; kept, the dialog stays with them.
+TEST(MainWindow, ReopeningThePropertiesDialogAsksAboutItsEditsFirst) {
+    for (const DialogAnswer answer : {DialogAnswer::cancel, DialogAnswer::no}) {
+        MainBench b;
+        b.main.load();
+        emit b.main.propertiesRequested(1);
+        QPointer<PropertiesDialog> first = b.main.propertiesDialog();
+        QLineEdit *description = first->findChild<QLineEdit *>("txtDescription");
+        QTest::keyClicks(description, "edited");
+        b.dialogs.clear();
+        b.dialogs.setNextAnswer(answer);
+
+        b.station.selectedDevice = 4;
+        emit b.main.propertiesRequested(4);
+        testing::deleteClosedWindows();
+
+        ASSERT_EQ(b.dialogs.shown().size(), 1u);
+        EXPECT_EQ(b.dialogs.shown()[0].title, "Phone list update");
+        const bool kept = answer == DialogAnswer::cancel;
+        EXPECT_EQ(first.isNull(), !kept);
+        ASSERT_NE(b.main.propertiesDialog(), nullptr);
+        EXPECT_EQ(b.main.propertiesDialog()->record(), kept ? 1 : 4);
+        EXPECT_EQ(b.station.devices[1][field::description], "");
+    }
 }
 
 } // namespace
