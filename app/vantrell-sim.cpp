@@ -60,8 +60,8 @@ void printHelp() {
     }
     std::cout << "\nExample:\n"
                  "  vantrell-sim --switch --link /tmp/station \\\n"
-                 "      --logger serial=KV12345678,model=3,records=200,interval=600,position=1 \\\n"
-                 "      --logger serial=KV87654321,model=5,records=50,offset=1200,position=3\n"
+                 "      --logger serial=1201KV0326,model=3,records=200,interval=600,position=1 \\\n"
+                 "      --logger serial=1202YR0526,model=5,records=50,offset=1200,position=3\n"
                  "\n"
                  "Exit codes: 0 stopped by a signal, 1 the terminal failed, 2 bad arguments.\n";
 }

@@ -3,11 +3,11 @@
 #include "FolderLock.h"
 #include "HeadlessStation.h"
 #include "general/Progress.h"
+#include "ui/DeviceSetupWindow.h"
+#include "ui/FolderPicker.h"
 #include "ui/GuiStation.h"
+#include "ui/PhoneBookWindow.h"
 #include "ui/Preloader.h"
-#include "ui/frmDeviceSetup.h"
-#include "ui/frmPath.h"
-#include "ui/frmPhonebook.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -79,15 +79,15 @@ void showWindow(GuiStation &gui, const std::string &window) {
     } else if (window == "properties") {
         emit main.propertiesRequested(station.selectedDevice);
     } else if (window == "setup") {
-        auto *setup = new frmDeviceSetup(station, &main);
+        auto *setup = new DeviceSetupWindow(station, &main);
         setup->setAttribute(Qt::WA_DeleteOnClose);
         setup->openLogger(station.devices[1].serialNumber(1), 1, 1);
     } else if (window == "phonebook") {
-        auto *phonebook = new frmPhonebook(station, &main);
+        auto *phonebook = new PhoneBookWindow(station, &main);
         phonebook->setAttribute(Qt::WA_DeleteOnClose);
         phonebook->openPhonebook();
     } else if (window == "path") {
-        auto *path = new frmPath(station, &main);
+        auto *path = new FolderPicker(station, &main);
         path->setAttribute(Qt::WA_DeleteOnClose);
         path->show();
     } else if (window == "progress") {

@@ -31,8 +31,8 @@ def devices(root):
     set_values(root.find("./*[@place='1']"), {
         0: "1",                  # active
         1: "netw0102",           # network 1, section 2 through the line switch
-        4: "KV12345678",         # serial number of logger 1
-        6: "KV87654321",         # serial number of logger 3
+        4: "1201KV0326",         # serial number of logger 1
+        6: "1202YR0526",         # serial number of logger 3
         13: "Demo station",      # description
         14: "1",                 # read at schedule time 1
         18: "0",                 # a new data file for every reading

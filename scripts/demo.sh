@@ -34,8 +34,8 @@ echo "   listening on $smtp"
 echo "== Simulated station: a line switch with a model 3 logger at 1 (its channel 1 crosses its"
 echo "   own high limit) and a model 5 rain logger at 3 whose clock is 20 minutes fast"
 "$bin/vantrell-sim" --link "$demo/line" --switch \
-    --logger serial=KV12345678,model=3,records=200,interval=600,position=1,alarms=1000,high1=5.05 \
-    --logger serial=KV87654321,model=5,records=50,offset=1200,position=3 \
+    --logger serial=1201KV0326,model=3,records=200,interval=600,position=1,alarms=1000,high1=5.05 \
+    --logger serial=1202YR0526,model=5,records=50,offset=1200,position=3 \
     >"$demo/sim.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$demo/line" ] && break; sleep 0.1; done

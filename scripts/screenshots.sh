@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop program for review: vantrell runs under a virtual X server with
 # a notification area (trayer), once per window, over a demo configuration whose line is a
-# simulated station, and each screen is saved as a PNG in a folder printed at the end.
+# simulated station, and each screen is saved as a PNG in a folder printed at the end. Last, the
+# properties dialog as on a 1366 x 768 laptop screen at 125 %, under a window manager.
 #
 #   scripts/screenshots.sh            builds vantrell (release) first
 #   VANTRELL_BIN=DIR scripts/...      takes vantrell, vantrelld and vantrell-sim from DIR
@@ -9,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 missing=()
-for pair in Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils trayer:trayer import:imagemagick; do
+for pair in Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils trayer:trayer import:imagemagick \
+    openbox:openbox; do
     command -v "${pair%%:*}" >/dev/null || missing+=("${pair#*:}")
 done
 if ((${#missing[@]})); then
@@ -50,31 +52,37 @@ list(tree.getroot().find("./*"))[0].text = str((time.localtime().tm_hour + 1) % 
 tree.write(path, encoding="UTF-8", xml_declaration=True)
 PY
 "$bin/vantrell-sim" --link "$config/line" --switch \
-    --logger serial=KV12345678,model=3,records=200,position=1 >"$out/sim.log" 2>&1 &
+    --logger serial=1201KV0326,model=3,records=200,position=1 >"$out/sim.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$config/line" ] && break; sleep 0.1; done
 
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-trayer --edge bottom --align right --widthtype request --height 32 --tint 0xc0c0c0 \
-    --transparent true --alpha 0 >"$out/trayer.log" 2>&1 &
-pids+=($!)
-sleep 1
+# A virtual screen of the given size with a notification area at its foot (and, asked for, a
+# window manager that draws title bars); its pids join the ones ended at exit.
+start_screen() {
+    local size="$1" manager="$2"
+    display=":$((90 + RANDOM % 100))"
+    Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >"$out/xvfb-$size.log" 2>&1 &
+    pids+=($!)
+    export DISPLAY="$display"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    if [ "$manager" = yes ]; then
+        openbox >"$out/openbox.log" 2>&1 &
+        pids+=($!)
+    fi
+    trayer --edge bottom --align right --widthtype request --height 32 --tint 0xc0c0c0 \
+        --transparent true --alpha 0 >"$out/trayer-$size.log" 2>&1 &
+    pids+=($!)
+    sleep 1
+}
 
-# The splash is taken while it shows; every other window once the station has started.
-for window in splash main properties setup phonebook progress path menu; do
-    "$bin/vantrell" --config-dir "$config" --show "$window" >"$out/$window.log" 2>&1 &
-    pid=$!
-    # The setup window reads its file with the station's pauses (three seconds).
-    case "$window" in
-        splash) sleep 1.5 ;;
-        setup) sleep 8 ;;
-        *) sleep 5 ;;
-    esac
-    import -window root "$out/$window.png"
+# Takes screen shot NAME while vantrell shows WINDOW, then ends vantrell as a stop signal does.
+shoot() {
+    local name="$1" window="$2" settle="$3"
+    shift 3
+    "$@" "$bin/vantrell" --config-dir "$config" --show "$window" >"$out/$name.log" 2>&1 &
+    local pid=$!
+    sleep "$settle"
+    import -window root "$out/$name.png"
     kill -TERM "$pid"
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     if kill -0 "$pid" 2>/dev/null; then
@@ -82,7 +90,33 @@ for window in splash main properties setup phonebook progress path menu; do
         kill -KILL "$pid"
     fi
     wait "$pid" 2>/dev/null || true
+}
+
+start_screen 1280x800 no
+# The splash is taken while it shows; every other window once the station has started. The
+# setup window reads its file with the station's pauses (three seconds).
+for window in splash main properties setup phonebook progress path menu; do
+    case "$window" in
+        splash) settle=1.5 ;;
+        setup) settle=8 ;;
+        *) settle=5 ;;
+    esac
+    shoot "$window" "$window" "$settle" env
 done
+
+# Device 1 forwarding by FTP with neither host nor root stored: the dialog shows its tallest
+# frame, and the two boxes offer their defaults in the inactive colour.
+/usr/bin/python3 - "$config" <<'PY'
+import sys, xml.etree.ElementTree as ET
+path = f"{sys.argv[1]}/prop.xml"
+tree = ET.parse(path)
+values = list(tree.getroot().find("./*[@place='1']"))
+for position, text in {21: "1", 22: "", 30: ""}.items():
+    values[position].text = text
+tree.write(path, encoding="UTF-8", xml_declaration=True)
+PY
+start_screen 1366x768 yes
+shoot properties-1366x768-125 properties 5 env QT_SCALE_FACTOR=1.25
 
 echo "Screenshots in $out:"
 ls "$out"/*.png

@@ -57,7 +57,7 @@ struct MemoryRecord {
 };
 
 struct LoggerDescription {
-    std::string serial = "KV00000001"; // ten characters
+    std::string serial = "0001KV0126"; // ten characters, laid out as "XXXXDEMMYY"
     unsigned char modelByte = 3;       // 1, 3, 4, 5, or any byte the logger might report
     unsigned char samplingCode = 5;    // 0, 1, 2: every 10, 20, 30 seconds
     std::array<ChannelDescription, 4> channels{};

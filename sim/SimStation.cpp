@@ -9,7 +9,7 @@ namespace vantrell::sim {
 namespace {
 
 constexpr std::string_view help =
-    "  serial=TEXT        serial number, 10 characters (KV00000001)\n"
+    "  serial=TEXT        serial number, 10 characters (0001KV0126)\n"
     "  model=N            model byte 0..255: 1, 3, 4, 5 are the usual ones (3)\n"
     "  sampling=N         sampling code 0..255; 0, 1, 2 sample every 10, 20, 30 s\n"
     "                     (from the interval when it is 10, 20 or 30, else 5)\n"

@@ -1,5 +1,5 @@
 // A whole simulated station put together from short text descriptions, as the command-line
-// simulator and the demos take them: "serial=KV12345678,model=3,records=200,position=1". The
+// simulator and the demos take them: "serial=1201KV0326,model=3,records=200,position=1". The
 // station is one logger on the line, or a line switch with up to eight loggers behind it; the
 // device at the front is what a port (or a modem in front of it) talks to.
 #pragma once

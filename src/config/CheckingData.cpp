@@ -11,7 +11,6 @@ namespace vantrell {
 
 namespace {
 
-constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *badPhoneText = "The phone number inserted is not correct";
 constexpr const char *noSerialText = "No serial number is inserted";
 constexpr const char *badSerialText = "The serial number inserted is not correct";
@@ -30,6 +29,8 @@ std::size_t skipDigits(std::string_view text, std::size_t &at) {
     return at - start;
 }
 
+} // namespace
+
 // "XXXX", "DE", "MMYY": a number, one of the model codes, a number. The parts are cut from the
 // text as typed, so a leading blank shifts the model code out of place. What follows the tenth
 // character is not examined, except that no control character may be anywhere: the serial
@@ -40,8 +41,6 @@ bool serialLayoutOk(std::string_view serial) {
            std::find(modelCodes.begin(), modelCodes.end(), modelCode) != modelCodes.end() &&
            isNumeric(mid(serial, 7, 4));
 }
-
-} // namespace
 
 bool isNumeric(std::string_view text) {
     const std::string number = trim(text);

@@ -13,9 +13,15 @@ namespace vantrell {
 
 class Station;
 
+// The title of every box that refuses the operator's input.
+inline constexpr const char *dataErrorTitle = "Data error";
+
 // A whole text that reads as a number: digits with blanks at the ends, a sign, a decimal point
 // and an exponent allowed; inner blanks and other letters refused, as are empty and blank texts.
 bool isNumeric(std::string_view text);
+// "XXXX", "DE", "MMYY": a number, one of the model codes "KV", "GQ", "HZ", "YR", a number. The
+// parts are cut from the text as typed, so a leading blank shifts the model code out of place.
+bool serialLayoutOk(std::string_view serial);
 
 class CheckingData {
 public:

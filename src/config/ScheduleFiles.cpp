@@ -57,14 +57,27 @@ ConfigError ScheduleTimesFile::loadScheduleTimes() {
                        });
 }
 
-ConfigError ScheduleTimesFile::saveScheduleTime(int timeIndex) {
+std::string ScheduleTimesFile::listIndex(int timeIndex) const {
     const std::string stored = trim(station_.scheduleTimes.at(timeIndex + 1));
-    const std::string listIndex = stored.empty() ? timeNotSet : std::to_string(valInt(stored));
+    return stored.empty() ? timeNotSet : std::to_string(valInt(stored));
+}
+
+ConfigError ScheduleTimesFile::saveScheduleTime(int timeIndex) {
     return rewriteRecords(
         fileIn(station_, files::scheduleTimes), scheduleTimesLayout, [&](XMLData &document) {
             if (!document.records().empty())
-                document.records().front().setValue(position(timeIndex), listIndex);
+                document.records().front().setValue(position(timeIndex), listIndex(timeIndex));
         });
+}
+
+ConfigError ScheduleTimesFile::saveScheduleTimes() {
+    return rewriteRecords(fileIn(station_, files::scheduleTimes), scheduleTimesLayout,
+                          [&](XMLData &document) {
+                              if (document.records().empty())
+                                  return;
+                              for (int k = 0; k < scheduleTimeCount; ++k)
+                                  document.records().front().setValue(position(k), listIndex(k));
+                          });
 }
 
 ConfigError DailyMarksFile::loadDailyMarks() {

@@ -23,8 +23,12 @@ public:
     ConfigError loadScheduleTimes();
     // Value `timeIndex` (0..3) of the first record <- ScheduleTimes timeIndex+1.
     ConfigError saveScheduleTime(int timeIndex);
+    // All four in one write.
+    ConfigError saveScheduleTimes();
 
 private:
+    std::string listIndex(int timeIndex) const;
+
     Station &station_;
 };
 

@@ -1,6 +1,7 @@
-// Operator text on its way into a configuration file. A box holds one line of printable text up
-// to its limit: a control character pasted from elsewhere would break the XML file or the SMS
-// and mail that carry the text, and an overlong text would be cut short where it is sent.
+// Operator text on its way into a configuration file. A box holds one line of printable text:
+// a control character pasted from elsewhere would break the XML file or the SMS and mail that
+// carry the text. (How long a text may be, the boxes themselves enforce while the operator
+// types.)
 #pragma once
 
 #include <QString>
@@ -12,7 +13,7 @@
 namespace vantrell {
 
 // The message that names the box and what is wrong with its text, or nothing when it may be
-// stored. `maxLength` counts characters, not bytes.
-std::optional<std::string> boxProblem(const QString &text, std::string_view boxName, int maxLength);
+// stored.
+std::optional<std::string> boxProblem(const QString &text, std::string_view boxName);
 
 } // namespace vantrell

@@ -25,6 +25,7 @@ GuiStation::GuiStation(const std::filesystem::path &configDir)
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
                    smsPort_}) {
     progress_.attach(window_, station_);
+    window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);
     main_.setSmsPort(smsPort_);
 }

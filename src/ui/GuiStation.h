@@ -12,9 +12,9 @@
 #include "link/PosixSerialPort.h"
 #include "ui/GuiEventPump.h"
 #include "ui/Main.h"
+#include "ui/ProgressWindow.h"
 #include "ui/QtDialogs.h"
 #include "ui/WindowProgress.h"
-#include "ui/frmComunication.h"
 
 #include <filesystem>
 
@@ -32,7 +32,7 @@ public:
 
     Station &station() { return station_; }
     Main &main() { return main_; }
-    frmComunication &progressWindow() { return window_; }
+    ProgressWindow &progressWindow() { return window_; }
 
 private:
     void installMissingFiles();
@@ -44,7 +44,7 @@ private:
     QtDialogs dialogs_;
     WindowProgress progress_;
     Station station_;
-    frmComunication window_{station_, nullptr};
+    ProgressWindow window_{station_, nullptr};
     StationForwarding forwarding_;
     Session session_{station_, forwarding_};
     Schedule schedule_{station_, session_, forwarding_};

@@ -4,11 +4,14 @@
 #include "config/ConfigFiles.h"
 #include "config/PortFiles.h"
 #include "config/ScheduleFiles.h"
+#include "config/ScheduleTimeStore.h"
 #include "config/Startup.h"
 #include "general/Dialogs.h"
 #include "general/SerialPort.h"
 #include "general/Text.h"
-#include "ui/frmProperties.h"
+#include "ui/EdgeCheckFrame.h"
+#include "ui/PropertiesDialog.h"
+#include "ui/QtText.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,10 +62,6 @@ constexpr int cycleInterval = 10'000;
 // The report address box; longer texts are not addresses anyone types.
 constexpr int reportAddressLimit = 128;
 
-QString qtext(const std::string &s) {
-    return QString::fromStdString(s);
-}
-
 QString hourText(int hour) {
     return QString("%1:00").arg(hour, 2, 10, QChar('0'));
 }
@@ -103,9 +102,13 @@ Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     grid_ = new TelGrid(central);
     grid_->setMinimumSize(480, 420);
     top->addWidget(grid_, 1);
-    connect(grid_, &QTableWidget::cellClicked, this, [this](int row, int) { rowClicked(row); });
+    connect(grid_, &QTableWidget::currentCellChanged, this, [this](int row) {
+        if (row >= 0)
+            rowClicked(row);
+    });
     connect(grid_, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { rowDoubleClicked(row); });
+    connect(grid_, &TelGrid::rowOpened, this, &Main::rowDoubleClicked);
 
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();
@@ -121,14 +124,14 @@ Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     buildHidden(central);
     buildStatusBar();
 
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName("Timer1");
-    timer1_->setInterval(trayInterval);
-    connect(timer1_, &QTimer::timeout, this, &Main::onTimer1);
-    timer2_ = new QTimer(this);
-    timer2_->setObjectName("Timer2");
-    timer2_->setInterval(cycleInterval);
-    connect(timer2_, &QTimer::timeout, this, &Main::onTimer2);
+    trayTimer_ = new QTimer(this);
+    trayTimer_->setObjectName("Timer1");
+    trayTimer_->setInterval(trayInterval);
+    connect(trayTimer_, &QTimer::timeout, this, &Main::trayTick);
+    cycleTimer_ = new QTimer(this);
+    cycleTimer_->setObjectName("Timer2");
+    cycleTimer_->setInterval(cycleInterval);
+    connect(cycleTimer_, &QTimer::timeout, this, &Main::cycleTick);
 
     connect(&tray_, &TrayIcon::openRequested, this, &Main::openWindow);
     connect(&tray_, &TrayIcon::exitRequested, this, &Main::requestExit);
@@ -168,11 +171,11 @@ void Main::buildSchedules(QWidget *parent) {
 }
 
 void Main::buildReport(QWidget *parent) {
-    auto *frame = new QGroupBox(reportCaption, parent);
+    chkReport_ = new QCheckBox;
+    chkReport_->setObjectName("chkReport");
+    auto *frame = new EdgeCheckFrame(reportCaption, chkReport_, parent);
     frame->setObjectName("FrameReport");
     auto *row = new QHBoxLayout(frame);
-    chkReport_ = new QCheckBox(frame);
-    chkReport_->setObjectName("chkReport");
     auto *label = new QLabel(mailCaption, frame);
     label->setObjectName("lblMailto");
     txtReport_ = new QLineEdit(frame);
@@ -185,7 +188,6 @@ void Main::buildReport(QWidget *parent) {
     cmdSave->setToolTip(saveTip);
     cmdSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     connect(cmdSave, &QToolButton::clicked, this, &Main::saveReport);
-    row->addWidget(chkReport_);
     row->addWidget(label);
     row->addWidget(txtReport_, 1);
     row->addWidget(cmdSave);
@@ -269,17 +271,16 @@ void Main::load() {
 }
 
 void Main::startTimers() {
-    timer1_->start();
-    timer2_->start();
+    trayTimer_->start();
+    cycleTimer_->start();
 }
 
 void Main::showScheduleTimes() {
     const bool wasLoading = loading_;
     loading_ = true;
-    for (int k = 0; k < scheduleTimeCount; ++k) {
-        const long long hour = valInt(station_.scheduleTimes[std::size_t(k + 1)]);
-        cmbTime_[std::size_t(k)]->setCurrentIndex(hour >= 0 && hour < 24 ? int(hour) : -1);
-    }
+    const ScheduleHours hours = ScheduleTimeStore(station_).hours();
+    for (std::size_t k = 0; k < hours.size(); ++k)
+        cmbTime_[k]->setCurrentIndex(hours[k]);
     loading_ = wasLoading;
 }
 
@@ -288,8 +289,10 @@ void Main::showPorts() {
     loading_ = true;
     cmbPort_->setCurrentIndex(std::clamp(station_.linePortNumber, 1, portListSize) - 1);
     cmbModemPort_->setCurrentIndex(std::clamp(station_.modemPortNumber, 1, portListSize) - 1);
-    lblComDevice_->setText(qtext(portDevicePath(station_.configDir(), station_.linePortNumber)));
-    lblModemDevice_->setText(qtext(portDevicePath(station_.configDir(), station_.modemPortNumber)));
+    lblComDevice_->setText(
+        qtext(portDevicePath(station_.configDir(), station_.linePortNumber).string()));
+    lblModemDevice_->setText(
+        qtext(portDevicePath(station_.configDir(), station_.modemPortNumber).string()));
     loading_ = wasLoading;
 }
 
@@ -353,17 +356,24 @@ void Main::rowDoubleClicked(int row) {
 }
 
 // One dialog at a time, owned by this window and not modal: a double click on another row
-// closes the open one and opens the dialog afresh on the new record.
+// closes the open one and opens the dialog afresh on the new record. Edits the open one has not
+// stored are the operator's to keep or drop first; kept on screen, that dialog comes to the front.
 void Main::openProperties() {
-    if (properties_ != nullptr)
+    if (properties_ != nullptr) {
+        if (!properties_->leaveRecord()) {
+            properties_->raise();
+            properties_->activateWindow();
+            return;
+        }
         properties_->close();
-    auto *dialog = new frmProperties(station_, *this, this);
+    }
+    auto *dialog = new PropertiesDialog(station_, *this, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     properties_ = dialog;
     dialog->show();
 }
 
-void Main::onTimer1() {
+void Main::trayTick() {
     if (exitPending_ && !inCycle_ && !station_.session.sessionRunning) {
         finishExit();
         return;
@@ -383,7 +393,7 @@ void Main::showCountdown() {
 // A cycle step waits with the window alive, so this timer fires again inside it; the step's
 // own marks already keep that inner tick from repeating its work, and the flag keeps it from
 // starting anything at all under the running step.
-void Main::onTimer2() {
+void Main::cycleTick() {
     if (inCycle_ || exitPending_)
         return;
     inCycle_ = true;

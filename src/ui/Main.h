@@ -7,6 +7,7 @@
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "ui/PhoneListView.h"
+#include "ui/PropertiesDialog.h"
 #include "ui/TelGrid.h"
 #include "ui/TrayIcon.h"
 
@@ -53,11 +54,11 @@ public:
     bool trayShown() const { return trayShown_; }
     bool exitPending() const { return exitPending_; }
     // The device properties dialog the phone list opened last, while it is open.
-    QWidget *propertiesDialog() const { return properties_; }
+    PropertiesDialog *propertiesDialog() const { return properties_; }
 
 public slots:
-    void onTimer1();
-    void onTimer2();
+    void trayTick();
+    void cycleTick();
     void openWindow();
     void requestExit();
 
@@ -82,7 +83,6 @@ private:
     bool report(const ConfigError &error);
 
     void timeChosen(int list);
-    bool timesInOrder() const;
     void resetTimetable();
     void setTimes();
     void resetDailySchedule();
@@ -116,9 +116,9 @@ private:
     TelGrid *grid_ = nullptr;
     QLabel *lblCountdown_ = nullptr;
     QPushButton *cmdQuit_ = nullptr;
-    QTimer *timer1_ = nullptr;
-    QTimer *timer2_ = nullptr;
-    QPointer<QWidget> properties_;
+    QTimer *trayTimer_ = nullptr;
+    QTimer *cycleTimer_ = nullptr;
+    QPointer<PropertiesDialog> properties_;
 };
 
 } // namespace vantrell

@@ -3,13 +3,15 @@
 // when a file cannot take it, the window and the tables return to what is stored.
 #include "ui/Main.h"
 
-#include "config/ComPorts.h"
+#include "config/CheckingData.h"
 #include "config/ConfigFiles.h"
-#include "config/DeviceFile.h"
+#include "config/DeviceStore.h"
 #include "config/PortFiles.h"
 #include "config/ScheduleFiles.h"
+#include "config/ScheduleTimeStore.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
+#include "ui/QtText.h"
 
 namespace vantrell {
 
@@ -17,59 +19,34 @@ namespace {
 
 constexpr const char *settingErrorTitle = "Setting error";
 constexpr const char *timesOutOfOrder = "Schedule times must be different and sequential...";
-constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *invalidAddress = "Invalid e-mail address inserted";
 
-constexpr int notSet = -1;
-
 } // namespace
-
-// Times fill the lists from the first on, without gaps, strictly ascending.
-bool Main::timesInOrder() const {
-    for (std::size_t k = 0; k + 1 < cmbTime_.size(); ++k) {
-        const int a = cmbTime_[k]->currentIndex();
-        const int b = cmbTime_[k + 1]->currentIndex();
-        if ((b != notSet && a == notSet) || (a != notSet && b != notSet && a >= b))
-            return false;
-    }
-    return true;
-}
 
 void Main::timeChosen(int list) {
     if (loading_)
         return;
-    if (!timesInOrder()) {
+    ScheduleHours chosen{};
+    for (std::size_t k = 0; k < chosen.size(); ++k)
+        chosen[k] = cmbTime_[k]->currentIndex();
+    if (!scheduleHoursInOrder(chosen)) {
         station_.dialogs().message(settingErrorTitle, timesOutOfOrder, DialogButtons::ok,
                                    DialogIcon::information);
         report(ScheduleTimesFile(station_).loadScheduleTimes());
         showScheduleTimes();
         return;
     }
-    std::string &stored = station_.scheduleTimes[std::size_t(list + 1)];
-    const std::string before = stored;
-    stored = std::to_string(cmbTime_[std::size_t(list)]->currentIndex());
-    if (!report(ScheduleTimesFile(station_).saveScheduleTime(list))) {
-        stored = before;
+    if (!report(ScheduleTimeStore(station_).store(list, chosen[std::size_t(list)])))
         showScheduleTimes();
-    }
 }
 
 void Main::resetTimetable() {
-    loading_ = true;
-    ScheduleTimesFile file(station_);
-    for (int k = 0; k < scheduleTimeCount; ++k) {
-        cmbTime_[std::size_t(k)]->setCurrentIndex(notSet);
-        station_.scheduleTimes[std::size_t(k + 1)] = std::to_string(notSet);
-        if (!report(file.saveScheduleTime(k)))
-            break;
-    }
-    loading_ = false;
+    report(ScheduleTimeStore(station_).clear());
+    showScheduleTimes();
 }
 
 void Main::setTimes() {
-    DailyMarksFile marks(station_);
-    if (report(marks.writeScheduledMarks(station_.selectedDevice)))
-        report(marks.loadDailyMarks());
+    report(DeviceStore(station_).storeScheduleMarks(station_.selectedDevice));
 }
 
 // Tomorrow's first tick then takes today as the schedule day and starts the day afresh.
@@ -80,20 +57,15 @@ void Main::resetDailySchedule() {
 
 void Main::saveReport() {
     const bool enabled = chkReport_->isChecked();
-    const std::string address = trim(txtReport_->text().toStdString());
+    const std::string address = trim(stdtext(txtReport_->text()));
     if (enabled && (address.empty() || address.find('.') == std::string::npos ||
                     address.find('@') == std::string::npos)) {
         station_.dialogs().message(dataErrorTitle, invalidAddress, DialogButtons::ok,
                                    DialogIcon::information);
+        txtReport_->setFocus();
         return;
     }
-    const DeviceTable before = station_.devices;
-    for (int slot = 1; slot <= maxDevices; ++slot) {
-        station_.devices[slot][field::reportEnabled] = enabled ? "1" : "0";
-        station_.devices[slot][field::reportAddress] = address;
-    }
-    if (!report(DeviceFile(station_).saveReportSettings()))
-        station_.devices = before;
+    report(DeviceStore(station_).storeReportSettings(enabled, address));
 }
 
 void Main::portChosen(QComboBox *list, bool modem) {

@@ -67,24 +67,24 @@ Preloader::Preloader(Station &station, QWidget *parent)
     if (parts.size() == 3)
         label2->setText(versionText(parts[0].toInt(), parts[1].toInt(), parts[2].toInt()));
 
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName("Timer1");
-    timer1_->setInterval(steps[0].interval);
-    connect(timer1_, &QTimer::timeout, this, &Preloader::onTimer1);
+    stepTimer_ = new QTimer(this);
+    stepTimer_->setObjectName("Timer1");
+    stepTimer_->setInterval(steps[0].interval);
+    connect(stepTimer_, &QTimer::timeout, this, &Preloader::nextStep);
 
     setFixedSize(sizeHint().expandedTo(QSize(360, 160)));
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void Preloader::onTimer1() {
-    const int interval = timer1_->interval();
-    timer1_->stop();
+void Preloader::nextStep() {
+    const int interval = stepTimer_->interval();
+    stepTimer_->stop();
     for (const Step &step : steps)
         if (interval == step.interval) {
             label1_->setText(step.text);
-            timer1_->setInterval(step.next);
-            timer1_->start();
+            stepTimer_->setInterval(step.next);
+            stepTimer_->start();
             return;
         }
     if (interval == lastInterval) {

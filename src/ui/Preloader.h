@@ -15,14 +15,14 @@ class Preloader final : public QWidget {
 public:
     Preloader(Station &station, QWidget *parent = nullptr);
 
-    void start() { timer1_->start(); }
-    int interval() const { return timer1_->interval(); }
+    void start() { stepTimer_->start(); }
+    int interval() const { return stepTimer_->interval(); }
 
     // "4.00" for version 4.0.0: major, a point, then minor and revision run together.
     static QString versionText(int major, int minor, int revision);
 
 public slots:
-    void onTimer1();
+    void nextStep();
 
 signals:
     // Time to load the main window; the splash closes right after.
@@ -31,7 +31,7 @@ signals:
 private:
     Station &station_;
     QLabel *label1_ = nullptr;
-    QTimer *timer1_ = nullptr;
+    QTimer *stepTimer_ = nullptr;
 };
 
 } // namespace vantrell

@@ -1,9 +1,12 @@
 // The controls of the device properties dialog and where they sit: every control a child named
 // as the operator's manuals name it, grouped in the frames the operator knows.
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
 #include "config/Station.h"
 #include "config/Tables.h"
+#include "ui/DefaultTextBox.h"
+#include "ui/EdgeCheckFrame.h"
+#include "ui/QtText.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -28,6 +31,10 @@ constexpr const char *notAvailableText = "This section is not available ";
 constexpr const char *newFileText =
     "Saving data each time creating a new file in format xxxxddmmyy.txt";
 constexpr const char *existingFileText = "Saving data to an already existing file";
+constexpr int phoneLength = 20;
+constexpr int serialLength = 10;
+constexpr int descriptionLength = 50;
+
 QString indexed(const char *name, int index) {
     return QString("%1_%2").arg(name).arg(index);
 }
@@ -54,8 +61,16 @@ QRadioButton *option(const QString &name, const QString &text) {
 QGroupBox *frame(const QString &name, const QString &title) {
     return named(name, new QGroupBox(title));
 }
-QLineEdit *textBox(const QString &name) {
-    return named(name, new QLineEdit);
+QLineEdit *textBox(const QString &name, int maxLength = 32767) {
+    auto *box = named(name, new QLineEdit);
+    box->setMaxLength(maxLength);
+    return box;
+}
+// Enter in a text box must not press a button the operator never chose.
+QPushButton *button(const QString &name, const QString &text) {
+    auto *pushButton = named(name, new QPushButton(text));
+    pushButton->setAutoDefault(false);
+    return pushButton;
 }
 QToolButton *pictureButton(const QString &name, QStyle::StandardPixmap picture, const QString &tip,
                            QWidget *owner) {
@@ -75,29 +90,38 @@ QButtonGroup *optionGroup(QWidget *owner, std::initializer_list<QRadioButton *> 
 
 } // namespace
 
-void frmProperties::buildControls() {
-    auto *left = new QVBoxLayout;
-    left->addWidget(buildTop());
-    left->addWidget(buildCommunication());
-    left->addWidget(buildDevice());
-    left->addWidget(buildSerials());
+// Three columns under a top row that holds the description, the commands at the foot of the
+// shortest column: at 125 % on a 1366 x 768 screen the dialog fits with every button in reach.
+// The dialog always takes the size of what it shows, so it shrinks again when a frame hides.
+void PropertiesDialog::buildControls() {
+    const auto column = [](std::initializer_list<QWidget *> frames) {
+        auto *layout = new QVBoxLayout;
+        for (QWidget *frame : frames)
+            layout->addWidget(frame);
+        return layout;
+    };
+    auto *deviceRow = new QHBoxLayout;
+    deviceRow->addWidget(buildDevice(), 0, Qt::AlignTop);
+    deviceRow->addWidget(buildOptions());
+    auto *left = column({buildCommunication()});
+    left->addLayout(deviceRow);
+    left->addWidget(buildSaving());
     left->addStretch();
-    auto *right = new QVBoxLayout;
-    right->addWidget(buildDescription());
-    right->addWidget(buildSchedules());
-    right->addWidget(buildSaving());
-    right->addWidget(buildForward());
-    right->addWidget(buildAlarm());
+    auto *middle = column({buildSerials(), buildSchedules()});
+    middle->addStretch();
+    auto *right = column({buildForward(), buildAlarm()});
     right->addStretch();
+    right->addWidget(buildCommands());
     auto *columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
+    for (QLayout *layout : {left, middle, right})
+        columns->addLayout(layout);
     auto *whole = new QVBoxLayout(this);
+    whole->addWidget(buildTop());
     whole->addLayout(columns);
-    whole->addWidget(buildCommands());
+    whole->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QWidget *frmProperties::buildTop() {
+QWidget *PropertiesDialog::buildTop() {
     auto *top = new QWidget;
     auto *row = new QHBoxLayout(top);
     row->setContentsMargins(0, 0, 0, 0);
@@ -108,7 +132,7 @@ QWidget *frmProperties::buildTop() {
     cmdNext_ = named("cmdNext", new QToolButton);
     cmdNext_->setText(">");
     row->addWidget(chkActive_);
-    row->addStretch();
+    row->addWidget(buildDescription(), 1);
     row->addWidget(label("Label5", "Record number"));
     row->addWidget(lblSelRow_);
     row->addWidget(cmdPrevious_);
@@ -116,7 +140,7 @@ QWidget *frmProperties::buildTop() {
     return top;
 }
 
-QWidget *frmProperties::buildCommunication() {
+QWidget *PropertiesDialog::buildCommunication() {
     auto *communication = frame("FrameCommunication", " Communication ");
     auto *type = frame("FrameType", " Type ");
     optCommType_ = {option(indexed("optCommType", 0), "Local "),
@@ -139,7 +163,7 @@ QWidget *frmProperties::buildCommunication() {
     local->addWidget(cmbSection_, 2, 1);
 
     frameComm_[1] = frame(indexed("FrameComm", 1), {});
-    txtPhone_ = textBox("txtPhone");
+    txtPhone_ = textBox("txtPhone", phoneLength);
     chkOutLine_ = check("chkOutLine", {});
     cmbOutline_ = named("cmbOutline", new QComboBox);
     auto *modem = new QGridLayout(frameComm_[1]);
@@ -158,7 +182,7 @@ QWidget *frmProperties::buildCommunication() {
     return communication;
 }
 
-QWidget *frmProperties::buildDevice() {
+QWidget *PropertiesDialog::buildDevice() {
     auto *device = frame("FrameDevice", " Device ");
     cmbDevice_ = named("cmbDevice", new QComboBox);
     chkSwitch_ = check("chkSwitch", "Switch");
@@ -168,13 +192,13 @@ QWidget *frmProperties::buildDevice() {
     return device;
 }
 
-QWidget *frmProperties::buildSerials() {
+QWidget *PropertiesDialog::buildSerials() {
     auto *serials = frame("FrameSerial", " Serial no. ");
     auto *grid = new QGridLayout(serials);
     for (int k = 1; k <= maxLoggers; ++k) {
         lblSN_[k] = label(indexed("lblSN", k), QString("Serial No.%1 :").arg(k));
-        txtSN_[k] = textBox(indexed("txtSN", k));
-        cmdSetup_[k] = named(indexed("cmdSetup", k), new QPushButton("Setup"));
+        txtSN_[k] = textBox(indexed("txtSN", k), serialLength);
+        cmdSetup_[k] = button(indexed("cmdSetup", k), "Setup");
         grid->addWidget(lblSN_[k], k, 0);
         grid->addWidget(txtSN_[k], k, 1);
         grid->addWidget(cmdSetup_[k], k, 2);
@@ -186,16 +210,16 @@ QWidget *frmProperties::buildSerials() {
     return serials;
 }
 
-QWidget *frmProperties::buildDescription() {
+QWidget *PropertiesDialog::buildDescription() {
     auto *description = frame("FrameDescription", " Description ");
-    txtDescription_ = textBox("txtDescription");
+    txtDescription_ = textBox("txtDescription", descriptionLength);
     auto *row = new QHBoxLayout(description);
     row->addWidget(label("lblDescription", "Description:"));
     row->addWidget(txtDescription_);
     return description;
 }
 
-QWidget *frmProperties::buildSchedules() {
+QWidget *PropertiesDialog::buildSchedules() {
     auto *schedules = frame("FrameSchedules", " Schedules ");
     auto *grid = new QGridLayout(schedules);
     const std::array names = {"Daily", "Weekly", "Monthly"};
@@ -218,37 +242,40 @@ QWidget *frmProperties::buildSchedules() {
     return schedules;
 }
 
-QWidget *frmProperties::buildSaving() {
-    auto *saving = new QWidget;
-    auto *row = new QHBoxLayout(saving);
-    row->setContentsMargins(0, 0, 0, 0);
+QWidget *PropertiesDialog::buildSaving() {
     auto *file = frame("FrameSaving", " Saving File ");
     optSaving_ = {option(indexed("optSaving", 0), "New"),
                   option(indexed("optSaving", 1), "Existing")};
     optionGroup(this, {optSaving_[0], optSaving_[1]});
     optSaving_[0]->setChecked(true);
     auto *grid = new QGridLayout(file);
-    grid->addWidget(optSaving_[0], 0, 0);
-    grid->addWidget(label("lblSavingNew", newFileText), 0, 1);
-    grid->addWidget(optSaving_[1], 1, 0);
-    grid->addWidget(label("lblSavingExisting", existingFileText), 1, 1);
-    grid->addWidget(named("cmdPath", new QPushButton("Browse")), 2, 0);
-    row->addWidget(file);
+    const std::array explanations = {label("lblSavingNew", newFileText),
+                                     label("lblSavingExisting", existingFileText)};
+    for (std::size_t k = 0; k < explanations.size(); ++k) {
+        explanations[k]->setWordWrap(true);
+        grid->addWidget(optSaving_[k], int(k), 0, Qt::AlignTop);
+        grid->addWidget(explanations[k], int(k), 1);
+    }
+    grid->addWidget(button("cmdPath", "Browse"), 2, 0, 1, 2, Qt::AlignLeft);
+    return file;
+}
 
-    auto *options = new QVBoxLayout;
+QWidget *PropertiesDialog::buildOptions() {
+    auto *options = new QWidget;
+    auto *layout = new QVBoxLayout(options);
+    layout->setContentsMargins(0, 0, 0, 0);
     auto *time = frame("FrameTime", {});
     chkFixTime_ = check("chkFixTime", "Fix Device clock");
     (new QVBoxLayout(time))->addWidget(chkFixTime_);
     frameMemory_ = frame("FrameMemory", {});
     chkMemory_ = check("chkMemory", "Memory reset");
     (new QVBoxLayout(frameMemory_))->addWidget(chkMemory_);
-    options->addWidget(time);
-    options->addWidget(frameMemory_);
-    row->addLayout(options);
-    return saving;
+    layout->addWidget(time);
+    layout->addWidget(frameMemory_);
+    return options;
 }
 
-QWidget *frmProperties::buildForward() {
+QWidget *PropertiesDialog::buildForward() {
     auto *forward = frame("FrameForward", " Forward ");
     chkForward_ = check("chkForward", "Send data forward");
 
@@ -273,13 +300,11 @@ QWidget *frmProperties::buildForward() {
     details->addWidget(frameMail_);
 
     frameFtp_ = frame("FrameFTP", " FTP Properties ");
-    txtAddress_ = textBox("txtAddress");
-    txtAddress_->setPlaceholderText(QString::fromStdString(station_.settings.ftpHost));
+    txtAddress_ = named("txtAddress", new DefaultTextBox(qtext(station_.settings.ftpHost)));
     txtUser_ = textBox("txtUser");
     txtPass_ = textBox("txtPass");
     txtPass_->setEchoMode(QLineEdit::Password);
-    txtDirectory_ = textBox("txtDirectory");
-    txtDirectory_->setPlaceholderText(defaultRootDirectory);
+    txtDirectory_ = named("txtDirectory", new DefaultTextBox(defaultRootDirectory));
     auto *ftp = new QGridLayout(frameFtp_);
     const std::array<std::pair<int, const char *>, 4> captions = {
         {{0, "Host Name :"}, {2, "Username :"}, {1, "Password :"}, {3, "Root Directory :"}}};
@@ -297,7 +322,6 @@ QWidget *frmProperties::buildForward() {
     frameForwardTop_->setAutoFillBackground(true);
     auto *cover = new QVBoxLayout(frameForwardTop_);
     cover->addWidget(label(indexed("Label3", 0), notAvailableText), 0, Qt::AlignCenter);
-    cover->addWidget(label(indexed("Label3", 1), notAvailableText), 0, Qt::AlignCenter);
     auto *stack = new QGridLayout;
     stack->addWidget(settings, 0, 0);
     stack->addWidget(frameForwardTop_, 0, 0);
@@ -309,14 +333,14 @@ QWidget *frmProperties::buildForward() {
     return forward;
 }
 
-QWidget *frmProperties::buildAlarm() {
-    auto *alarm = frame("FrameAlarm", "     Alarm based on hardware device limits ");
+QWidget *PropertiesDialog::buildAlarm() {
     chkAlarm_ = check("chkAlarm", {});
+    auto *alarm = named(
+        "FrameAlarm", new EdgeCheckFrame("     Alarm based on hardware device limits ", chkAlarm_));
     optAlarm_ = {option(indexed("optAlarm", 0), "Mail"), option(indexed("optAlarm", 1), "SMS")};
     optionGroup(this, {optAlarm_[0], optAlarm_[1]});
     txtAlarm_ = textBox("txtAlarm");
     auto *grid = new QGridLayout(alarm);
-    grid->addWidget(chkAlarm_, 0, 0);
     grid->addWidget(optAlarm_[0], 0, 1);
     grid->addWidget(optAlarm_[1], 0, 2);
     grid->addWidget(label("lblAlarm", "Insert address:"), 1, 0);
@@ -324,9 +348,10 @@ QWidget *frmProperties::buildAlarm() {
     return alarm;
 }
 
-QWidget *frmProperties::buildCommands() {
+QWidget *PropertiesDialog::buildCommands() {
     auto *commands = new QWidget;
     auto *row = new QHBoxLayout(commands);
+    row->setContentsMargins(0, 0, 0, 0);
     row->addStretch();
     row->addWidget(pictureButton("cmdAdd", QStyle::SP_DialogSaveButton, "Insert record", this));
     row->addWidget(

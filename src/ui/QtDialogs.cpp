@@ -1,7 +1,10 @@
 #include "ui/QtDialogs.h"
 
+#include "ui/QtText.h"
+
+#include <QApplication>
 #include <QMessageBox>
-#include <QString>
+#include <QPointer>
 
 namespace vantrell {
 
@@ -35,16 +38,27 @@ QMessageBox::StandardButtons buttonsOf(DialogButtons buttons) {
     return QMessageBox::Ok;
 }
 
-QString text(std::string_view s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 } // namespace
 
+QWidget *QtDialogs::owner() const {
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return parent_;
+}
+
+// The owner may close while its box is open (the program ends, or the phone list replaces the
+// properties dialog); the box then goes with it and counts as cancelled.
 DialogAnswer QtDialogs::message(std::string_view title, std::string_view body,
                                 DialogButtons buttons, DialogIcon icon) {
-    QMessageBox box(iconOf(icon), text(title), text(body), buttonsOf(buttons), parent_);
-    switch (box.exec()) {
+    const QPointer<QMessageBox> box =
+        new QMessageBox(iconOf(icon), qtext(title), qtext(body), buttonsOf(buttons), owner());
+    const int answer = box->exec();
+    if (box.isNull())
+        return DialogAnswer::cancel;
+    delete box.data();
+    switch (answer) {
     case QMessageBox::Cancel:
         return DialogAnswer::cancel;
     case QMessageBox::Yes:

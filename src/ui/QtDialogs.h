@@ -1,4 +1,6 @@
-// Message boxes of the desktop program, modal over the window that asks.
+// Message boxes of the desktop program. A box belongs to the window the operator is working in
+// (the dialog that refused an input, say), so it opens over that window and the keyboard goes
+// back there when it closes; the main window owns the boxes no window asked for.
 #pragma once
 
 #include "general/Dialogs.h"
@@ -14,6 +16,8 @@ public:
                          DialogIcon icon) override;
 
 private:
+    QWidget *owner() const;
+
     QWidget *parent_ = nullptr;
 };
 

@@ -1,8 +1,10 @@
 #include "ui/TelGrid.h"
 
 #include "config/DeviceFile.h"
+#include "ui/QtText.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 namespace vantrell {
 
@@ -37,6 +39,7 @@ TelGrid::TelGrid(QWidget *parent) : QTableWidget(maxDevices, 3, parent) {
     horizontalHeader()->setStretchLastSection(true);
     verticalHeader()->setDefaultSectionSize(20);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     for (int row = 0; row < maxDevices; ++row)
@@ -49,14 +52,28 @@ TelGrid::TelGrid(QWidget *parent) : QTableWidget(maxDevices, 3, parent) {
 
 void TelGrid::showRecord(const DeviceTable &devices, int record) {
     const PhoneListRow row = phoneListRow(devices.at(std::size_t(record)));
-    item(record - 1, markColumn)->setText(QString::fromStdString(row.mark));
-    item(record - 1, phoneColumn)->setText(QString::fromStdString(row.connection));
-    item(record - 1, descriptionColumn)->setText(QString::fromStdString(row.description));
+    item(record - 1, markColumn)->setText(qtext(row.mark));
+    item(record - 1, phoneColumn)->setText(qtext(row.connection));
+    item(record - 1, descriptionColumn)->setText(qtext(row.description));
 }
 
 void TelGrid::showAll(const DeviceTable &devices) {
     for (int record = 1; record <= maxDevices; ++record)
         showRecord(devices, record);
+}
+
+void TelGrid::keyPressEvent(QKeyEvent *event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (currentRow() >= 0)
+            emit rowOpened(currentRow());
+        event->accept();
+        return;
+    default:
+        QTableWidget::keyPressEvent(event);
+    }
 }
 
 QString TelGrid::cell(int record, int column) const {

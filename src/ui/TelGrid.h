@@ -1,5 +1,7 @@
 // The phone list: one row per device record (row n shows record n), with the active mark, the
-// connection text and the description. A row is free when its connection column is blank.
+// connection text and the description. A row is free when its connection column is blank. The
+// keyboard works it as the mouse does: the arrows move the current row, Enter and Space open it
+// as a double click does, and Tab leaves the list.
 #pragma once
 
 #include "config/Tables.h"
@@ -19,6 +21,14 @@ public:
     QString cell(int record, int column) const;
     bool rowFree(int record) const { return cell(record, phoneColumn).trimmed().isEmpty(); }
 
+signals:
+    // Enter or Space on row `row` (0-based), as a double click on it.
+    void rowOpened(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+public:
     static constexpr int markColumn = 0;
     static constexpr int phoneColumn = 1;
     static constexpr int descriptionColumn = 2;

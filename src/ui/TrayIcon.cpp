@@ -1,5 +1,7 @@
 #include "ui/TrayIcon.h"
 
+#include "ui/QtText.h"
+
 #include <QCursor>
 #include <QPainter>
 #include <QPixmap>
@@ -89,7 +91,7 @@ void TrayIcon::refresh(bool communicating, const std::string &tooltip) {
         icon_.setIcon(idle_);
     }
     // The countdown's line break is a carriage return; tooltips break on a line feed.
-    QString tip = QString::fromStdString(tooltip);
+    QString tip = qtext(tooltip);
     tip.replace('\r', '\n');
     icon_.setToolTip(tip);
 }

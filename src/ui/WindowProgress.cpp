@@ -1,7 +1,8 @@
 #include "ui/WindowProgress.h"
 
 #include "loggerdata/Readings.h"
-#include "ui/frmComunication.h"
+#include "ui/ProgressWindow.h"
+#include "ui/QtText.h"
 
 #include <charconv>
 
@@ -24,7 +25,7 @@ std::optional<int> countedBlock(std::string_view text) {
     return block;
 }
 
-void WindowProgress::attach(frmComunication &window, const Station &station) {
+void WindowProgress::attach(ProgressWindow &window, const Station &station) {
     window_ = &window;
     station_ = &station;
 }
@@ -32,7 +33,7 @@ void WindowProgress::attach(frmComunication &window, const Station &station) {
 void WindowProgress::show(ProgressLine line, std::string_view text) {
     if (window_ == nullptr)
         return;
-    const QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    const QString shown = qtext(text);
     if (line == ProgressLine::service) {
         window_->showService(shown);
         return;

@@ -11,7 +11,7 @@
 
 namespace vantrell {
 
-class frmComunication;
+class ProgressWindow;
 
 // The block number a counting text carries; none for any other text.
 std::optional<int> countedBlock(std::string_view text);
@@ -19,14 +19,14 @@ std::optional<int> countedBlock(std::string_view text);
 class WindowProgress final : public ProgressSink {
 public:
     // The window and the station come into being after the sink the station is built with.
-    void attach(frmComunication &window, const Station &station);
+    void attach(ProgressWindow &window, const Station &station);
 
     void show(ProgressLine line, std::string_view text) override;
     void openWindow() override;
     void closeWindow() override;
 
 private:
-    frmComunication *window_ = nullptr;
+    ProgressWindow *window_ = nullptr;
     const Station *station_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "config/CheckingData.h"
 
 #include "ConfigStation.h"
+#include "sim/LoggerDescription.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,10 @@ TEST(CheckingData, Verdicts) {
         {"serial: a later box wrong", Check::serials, {"1234KV0125", "5678HZ11x4"}, wrong},
         {"serial: all empty", Check::serials, {}, none},
         {"serial: all blanks", Check::serials, {" ", "  ", "", "", "", "", "", "   "}, none},
+        {"serial: the simulator's default logger",
+         Check::serials,
+         {sim::LoggerDescription{}.serial},
+         nullptr},
     };
     for (const auto &c : cases) {
         test::ConfigStation s;

@@ -31,7 +31,7 @@ struct MorningStation : ConfigFolder, testing::StationBench {
         DeviceRecord &d = station.devices[1];
         d[field::active] = "1";
         d[field::connection] = "locl0000";
-        d.serialNumber(1) = "KV00000001";
+        d.serialNumber(1) = "0001KV0126";
         d[field::scheduleSlot1] = "1";
         d[field::dataDirectory] = folder.path().string();
         d[field::savingMode] = "0";
@@ -83,7 +83,7 @@ TEST(ScheduledRun, EndsWithTheReportMailReceived) {
     const auto mail = [&](int k, const char *part) {
         return contents(m.folder.path() / "mail" / std::to_string(k) / part);
     };
-    EXPECT_EQ(mail(1, "subject"), "Data from device KV00000001");
+    EXPECT_EQ(mail(1, "subject"), "Data from device 0001KV0126");
     EXPECT_EQ(mail(2, "subject"), "Report of scheduled time 06:00");
     EXPECT_EQ(mail(2, "to"), "ops@example.org");
     EXPECT_EQ(mail(2, "body"),

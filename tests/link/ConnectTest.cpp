@@ -52,7 +52,7 @@ struct ConnectBench : StationBench {
         : logger(world, std::move(description)) {
         port.attach(logger);
         station.cycleDevice = 1;
-        station.devices[1].serialNumber(1) = "KV00000001";
+        station.devices[1].serialNumber(1) = "0001KV0126";
         station.devices[1][field::connection] = "locl0000";
     }
     std::size_t sent(char code) const {
@@ -115,18 +115,18 @@ TEST(Connect, FailuresLeaveTheirLetters) {
     } cases[] = {
         {"silent logger: no letter, no retry",
          {{sim::FaultKind::silent, 0}},
-         "KV00000001",
+         "0001KV0126",
          "",
          0,
          false},
         {"empty parameter block twice",
          {{sim::FaultKind::emptyParameters, 0}},
-         "KV00000001",
+         "0001KV0126",
          "L",
          2,
          true},
         {"other serial number", {}, "KV00000002", "P", 1, true},
-        {"trailing blank does not match", {}, "KV00000001 ", "P", 1, true},
+        {"trailing blank does not match", {}, "0001KV0126 ", "P", 1, true},
     };
     for (const auto &c : cases) {
         sim::LoggerDescription d;

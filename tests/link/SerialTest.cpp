@@ -115,7 +115,7 @@ TEST(Serial, ParameterBlockKeepsAnEarlyCarriageReturnAsData) {
     ASSERT_EQ(b.station.link.replyComplete, "1");
     ASSERT_EQ(b.station.link.reply.size(), 151u);
     EXPECT_EQ(b.station.link.reply[6], '\r');
-    EXPECT_EQ(b.station.link.reply.substr(141), "KV00000001");
+    EXPECT_EQ(b.station.link.reply.substr(141), "0001KV0126");
 }
 
 TEST(Serial, ClockAnswerIsSplitIntoDateAndTime) {

@@ -6,10 +6,11 @@
 #include "config/PortFiles.h"
 #include "general/Text.h"
 #include "ui/Main.h"
-#include "ui/Preloader.h"
+#include "ui/SetupWindowBench.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSpontaneKeyEvent>
 #include <QTest>
@@ -102,7 +103,7 @@ TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
 TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
     MainBench b({6, 12, 18, -1});
     b.main.load();
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_NE(b.main.tray().toolTip(), "Vantrell offline");
     b.dialogs.clear();
 
@@ -110,7 +111,7 @@ TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
 
     EXPECT_EQ(b.lists(), (std::array<int, 4>{-1, -1, -1, -1}));
     EXPECT_TRUE(b.dialogs.shown().empty());
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_EQ(b.main.tray().toolTip(), "Vantrell offline");
     b.station.scheduleTimes = {};
     ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
@@ -266,7 +267,7 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     };
     main.load();
 
-    main.onTimer2();
+    main.cycleTick();
 
     EXPECT_EQ(quitsDuringSession, 0);
     EXPECT_EQ(quits, 1);
@@ -351,10 +352,10 @@ TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
     b.main.load();
     ASSERT_EQ(b.dialogs.shown().size(), 1u);
     EXPECT_TRUE(b.main.isVisible());
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_TRUE(b.find<QLabel>("lblCountdown")->text().contains("Next connection in 13 Hours"))
         << b.find<QLabel>("lblCountdown")->text().toStdString();
-    b.main.onTimer1();
+    b.main.trayTick();
     EXPECT_EQ(b.dialogs.shown().size(), 1u);
     // Nothing to hide into: the close box leaves the window reachable.
     EXPECT_FALSE(b.closeBoxAccepted());
@@ -393,6 +394,7 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     EXPECT_TRUE(b.main.propertiesDialog()->isVisible());
     EXPECT_EQ(b.main.propertiesDialog()->objectName(), "frmProperties");
     b.main.propertiesDialog()->close();
+    testing::deleteClosedWindows();
 
     for (int slot = 1; slot <= maxDevices; ++slot)
         b.station.devices[std::size_t(slot)][field::connection] = "0231555";
@@ -405,24 +407,72 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
                                          "    Delete a number to store a new one     ");
 }
 
-TEST(Splash, FourTicksThenTheMainWindow) {
+// The phone list from the keyboard: the arrows move the current record, Enter and Space open it
+// as a double click does, and Tab leaves the list for the exit button.
+TEST(MainWindow, ThePhoneListWorksFromTheKeyboard) {
     MainBench b;
-    Preloader splash(b.station);
-    QSignalSpy loaded(&splash, &Preloader::loadMain);
-    auto *label = splash.findChild<QLabel *>("Label1");
-    EXPECT_EQ(label->text(), "Loading ...");
-    const std::pair<int, const char *> ticks[] = {
-        {300, "Loading... Components"}, {600, "Loading... Times"}, {900, "Loading... Numbers"}};
-    for (const auto &[interval, text] : ticks) {
-        EXPECT_EQ(splash.interval(), interval);
-        splash.onTimer1();
-        EXPECT_EQ(label->text(), text);
-        EXPECT_EQ(loaded.size(), 0);
+    b.main.load();
+    b.main.show();
+    auto *grid = b.find<TelGrid>("TelGrid");
+    QSignalSpy opened(&b.main, &Main::propertiesRequested);
+    grid->setFocus();
+    grid->setCurrentCell(0, 1);
+
+    struct Step {
+        const char *legend;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int selected;
+        int openings;
+    };
+    for (const Step &step :
+         {Step{"down", Qt::Key_Down, {}, 2, 0}, Step{"down again", Qt::Key_Down, {}, 3, 0},
+          Step{"up", Qt::Key_Up, {}, 2, 0}, Step{"Enter", Qt::Key_Return, {}, 2, 1},
+          Step{"Space", Qt::Key_Space, {}, 2, 2},
+          Step{"Ctrl+End", Qt::Key_End, Qt::ControlModifier, 50, 2},
+          Step{"keypad Enter", Qt::Key_Enter, {}, 50, 3}}) {
+        SCOPED_TRACE(step.legend);
+        QTest::keyClick(grid, step.key, step.modifiers);
+        EXPECT_EQ(b.station.selectedDevice, step.selected);
+        EXPECT_EQ(opened.size(), step.openings);
     }
-    EXPECT_EQ(splash.interval(), 1200);
-    splash.onTimer1();
-    EXPECT_EQ(loaded.size(), 1);
-    EXPECT_EQ(Preloader::versionText(4, 0, 0), "4.00");
+    ASSERT_NE(b.main.propertiesDialog(), nullptr);
+    EXPECT_EQ(b.main.propertiesDialog()->record(), 50);
+    b.main.propertiesDialog()->close();
+    testing::deleteClosedWindows();
+
+    b.main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&b.main));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), b.find<QToolButton>("cmdExit"));
+}
+
+// A double click on another row replaces the open properties dialog, but only once its unsaved
+// edits are stored or dropped; kept, the dialog stays with them.
+TEST(MainWindow, ReopeningThePropertiesDialogAsksAboutItsEditsFirst) {
+    for (const DialogAnswer answer : {DialogAnswer::cancel, DialogAnswer::no}) {
+        MainBench b;
+        b.main.load();
+        emit b.main.propertiesRequested(1);
+        QPointer<PropertiesDialog> first = b.main.propertiesDialog();
+        QLineEdit *description = first->findChild<QLineEdit *>("txtDescription");
+        QTest::keyClicks(description, "edited");
+        b.dialogs.clear();
+        b.dialogs.setNextAnswer(answer);
+
+        b.station.selectedDevice = 4;
+        emit b.main.propertiesRequested(4);
+        testing::deleteClosedWindows();
+
+        ASSERT_EQ(b.dialogs.shown().size(), 1u);
+        EXPECT_EQ(b.dialogs.shown()[0].title, "Phone list update");
+        const bool kept = answer == DialogAnswer::cancel;
+        EXPECT_EQ(first.isNull(), !kept);
+        ASSERT_NE(b.main.propertiesDialog(), nullptr);
+        EXPECT_EQ(b.main.propertiesDialog()->record(), kept ? 1 : 4);
+        EXPECT_EQ(b.station.devices[1][field::description], "");
+    }
 }
 
 } // namespace

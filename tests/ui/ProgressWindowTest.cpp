@@ -2,8 +2,8 @@
 // slide timers ticked by hand so nothing waits for real.
 #include "StationBench.h"
 
+#include "ui/ProgressWindow.h"
 #include "ui/WindowProgress.h"
-#include "ui/frmComunication.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -43,16 +43,16 @@ struct ProgressBench : testing::StationBench {
     QProgressBar *bar() { return find<QProgressBar>("barBlocks"); }
     void rise() {
         for (int tick = 0; tick < 100 && window.rising(); ++tick)
-            window.onTimerLoad();
+            window.riseStep();
     }
     void sinkAway() {
         for (int tick = 0; tick < 100 && window.sinking(); ++tick)
-            window.onTimerUnload();
+            window.sinkStep();
     }
 
     WindowProgress sink;
     Station windowStation;
-    frmComunication window{windowStation};
+    ProgressWindow window{windowStation};
 };
 
 TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
@@ -109,7 +109,7 @@ TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
     b.sink.closeWindow();
     EXPECT_TRUE(b.window.isVisible()) << "the texts stay readable until it has sunk";
     EXPECT_TRUE(b.window.sinking());
-    b.window.onTimerUnload();
+    b.window.sinkStep();
     const int top = b.window.y();
     b.sink.closeWindow();
     EXPECT_EQ(b.window.y(), top) << "a second request while sinking changes nothing";
@@ -118,10 +118,38 @@ TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
     EXPECT_FALSE(b.window.shownFlag());
 }
 
+// Where the notification-area icon sits in the window's corner (a panel the screen's work area
+// does not leave out), the window comes to rest just above it; elsewhere it takes the corner.
+TEST(ProgressWindow, ComesToRestClearOfTheNotificationAreaIcon) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect cornerIcon(area.right() - 40, area.bottom() - 23, 24, 24);
+    struct Row {
+        const char *legend;
+        QRect icon;
+        int bottom;
+    };
+    for (const Row &row : {Row{"icon in the corner", cornerIcon, cornerIcon.top() - 1},
+                           Row{"icon elsewhere", QRect(10, 10, 24, 24), area.bottom()},
+                           Row{"icon position unknown", QRect(), area.bottom()}}) {
+        SCOPED_TRACE(row.legend);
+        ProgressBench b;
+        b.window.keepClearOf([&] { return row.icon; });
+        b.sink.openWindow();
+        b.rise();
+        EXPECT_TRUE(b.window.shownFlag());
+        EXPECT_FALSE(b.window.frameGeometry().intersects(row.icon));
+        EXPECT_EQ(b.window.geometry().right(), area.right());
+        EXPECT_EQ(b.window.geometry().bottom(), row.bottom);
+        b.sink.closeWindow();
+        b.sinkAway();
+        EXPECT_FALSE(b.window.isVisible());
+    }
+}
+
 TEST(ProgressWindow, ACloseRequestWhileRisingClosesAtOnce) {
     ProgressBench b;
     b.sink.openWindow();
-    b.window.onTimerLoad();
+    b.window.riseStep();
     b.sink.closeWindow();
     EXPECT_FALSE(b.window.isVisible());
     EXPECT_FALSE(b.window.rising());

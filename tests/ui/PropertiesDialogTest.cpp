@@ -1,124 +1,31 @@
 // The device properties dialog driven as the operator drives it: by the controls' names, with
 // the message boxes recorded. What counts is what reaches the table, prop.xml and the phone list.
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
-#include "config/DeviceFile.h"
+#include "PropertiesBench.h"
 #include "config/ScheduleFiles.h"
-#include "config/Templates.h"
-#include "support/StationBench.h"
-#include "support/TempFolder.h"
-#include "ui/PhoneListView.h"
+#include "ui/DefaultTextBox.h"
+#include "ui/DeviceSetupWindow.h"
+#include "ui/FolderPicker.h"
 #include "ui/SetupWindowBench.h"
-#include "ui/frmPath.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <cstdlib>
 #include <functional>
-#include <iterator>
 
 namespace vantrell::testing {
 namespace {
-
-// The main window's side of the phone list: the lowest free row, and how often it was redrawn.
-struct RecordedPhoneList final : PhoneListView {
-    explicit RecordedPhoneList(Station &s) : station(s) {}
-    std::optional<int> findFreeRow() override {
-        for (int k = 1; k <= maxDevices; ++k)
-            if (station.devices.at(k).isFree())
-                return k;
-        return std::nullopt;
-    }
-    void refreshGrid() override { ++refreshes; }
-
-    Station &station;
-    int refreshes = 0;
-};
-
-std::string fileBytes(const std::filesystem::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-struct PropertiesBench {
-    PropertiesBench() {
-        EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
-        EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
-        station.scheduleTimes = {"", "8", "-1", "14", "-1"};
-    }
-
-    // A device as an earlier session of the dialog left it.
-    void keepDevice(int slot, const std::string &connection, const std::string &description) {
-        DeviceRecord &record = station.devices.at(slot);
-        record[field::active] = "1";
-        record[field::connection] = connection;
-        record[field::description] = description;
-        record.serialNumber(1) = "1234KV0126";
-        record[field::scheduleSlot1] = "1";
-        station.selectedDevice = slot;
-        EXPECT_FALSE(DeviceFile(station).saveDevice().failed());
-    }
-
-    frmProperties &open(int record) {
-        station.selectedDevice = record;
-        dialog = std::make_unique<frmProperties>(station, list, nullptr);
-        dialog->show();
-        return *dialog;
-    }
-
-    // The table as the next start of the program reads it from prop.xml.
-    DeviceRecord stored(int slot) const {
-        StationBench next({2026, 2, 3, 9, 5, 0}, folder.path());
-        EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
-        return next.station.devices.at(slot);
-    }
-    std::string propBytes() const { return fileBytes(folder.path() / "prop.xml"); }
-
-    template <typename Control> Control *get(const char *name) const {
-        auto *control = dialog->findChild<Control *>(name);
-        EXPECT_NE(control, nullptr) << name;
-        return control;
-    }
-    // On the button's mark: a check box or option is wider than its mark and caption.
-    void click(const char *name) const {
-        QAbstractButton *button = get<QAbstractButton>(name);
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-    }
-    void type(const char *name, const QString &text) const {
-        QLineEdit *box = get<QLineEdit>(name);
-        box->clear();
-        QTest::keyClicks(box, text);
-    }
-    void choose(const char *name, int position) const {
-        get<QComboBox>(name)->setCurrentIndex(position);
-    }
-    void fillValidDevice() const {
-        type("txtSN_1", "1234KV0126");
-        click("chkActive");
-        click("chkTime_0");
-    }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> texts;
-        for (const auto &shown : bench.dialogs.shown())
-            texts.push_back(shown.title + ": " + shown.text);
-        return texts;
-    }
-
-    TempFolder folder;
-    StationBench bench{{2026, 2, 3, 9, 5, 0}, folder.path()};
-    Station &station = bench.station;
-    RecordedPhoneList list{station};
-    std::unique_ptr<frmProperties> dialog;
-};
 
 using Edit = std::function<void(PropertiesBench &)>;
 
@@ -126,6 +33,7 @@ struct Refusal {
     const char *legend;
     Edit edit;
     std::vector<std::string> messages; // empty: refused without a word
+    const char *atFault;               // the control that gets the focus back; none if silent
 };
 
 class InsertRefusals : public ::testing::TestWithParam<Refusal> {};
@@ -140,6 +48,10 @@ TEST_P(InsertRefusals, ShowTheirMessageAndStoreNothing) {
     b.click("cmdAdd");
 
     EXPECT_EQ(b.messages(), GetParam().messages);
+    if (GetParam().atFault) {
+        ASSERT_NE(b.dialog->focusWidget(), nullptr);
+        EXPECT_EQ(b.dialog->focusWidget()->objectName(), GetParam().atFault);
+    }
     EXPECT_TRUE(b.propBytes() == before) << "prop.xml changed";
     EXPECT_TRUE(b.station.devices.at(1).isFree());
     EXPECT_TRUE(b.station.devices.at(3).isFree());
@@ -159,71 +71,89 @@ const auto ftp = [](PropertiesBench &b, const QString &host, const QString &dire
 
 INSTANTIATE_TEST_SUITE_P(
     Properties, InsertRefusals,
-    ::testing::Values(Refusal{"remote device with a blank phone: silently",
-                              [](PropertiesBench &b) {
-                                  remote(b);
-                                  b.type("txtPhone", "   ");
-                              },
-                              {}},
-                      Refusal{"phone with an inner blank",
-                              [](PropertiesBench &b) {
-                                  remote(b);
-                                  b.type("txtPhone", "0471 123");
-                              },
-                              {"Data error: The phone number inserted is not correct"}},
-                      Refusal{"no serial number at all",
-                              [](PropertiesBench &b) { b.get<QLineEdit>("txtSN_1")->clear(); },
-                              {"Data error: No serial number is inserted"}},
-                      Refusal{"model code in lower case",
-                              [](PropertiesBench &b) { b.type("txtSN_1", "1234kv0126"); },
-                              {"Data error: The serial number inserted is not correct"}},
-                      Refusal{"active without a schedule time",
-                              [](PropertiesBench &b) { b.click("chkTime_0"); },
-                              {"Data error: Select at least one scheduled time"}},
-                      Refusal{"FTP host in capitals",
-                              [](PropertiesBench &b) { ftp(b, "FTP.example.com", "/in"); },
-                              {"Data error: FTP address or root missing"}},
-                      Refusal{"FTP without a host",
-                              [](PropertiesBench &b) { ftp(b, "", "/in"); },
-                              {"Data error: FTP address or root missing"}},
-                      Refusal{"FTP with a blank root",
-                              [](PropertiesBench &b) { ftp(b, "ftp.example.com", " "); },
-                              {"Data error: FTP address or root missing"}},
-                      Refusal{"FTP root without its leading slash",
-                              [](PropertiesBench &b) { ftp(b, "ftp.example.com", "data"); },
-                              {"Data error: Root directory address incorrect"}},
-                      Refusal{"mail address without @",
-                              [](PropertiesBench &b) {
-                                  forwardBy(b, "optFdType_0");
-                                  b.type("txtMail", "ops.example.com");
-                              },
-                              {"Data error: Mail address incorrect"}},
-                      Refusal{"mail address without a dot",
-                              [](PropertiesBench &b) {
-                                  forwardBy(b, "optFdType_0");
-                                  b.type("txtMail", "ops@example");
-                              },
-                              {"Data error: Mail address incorrect"}},
-                      Refusal{"a tab pasted into the phone number",
-                              [](PropertiesBench &b) {
-                                  remote(b);
-                                  b.get<QLineEdit>("txtPhone")->insert("0471\t123");
-                              },
-                              {"Data error: Phone no.: the text holds a control character (a line "
-                               "break, a tab or similar)"}},
-                      Refusal{"a serial number longer than its box",
-                              [](PropertiesBench &b) { b.type("txtSN_1", "1234KV01260"); },
-                              {"Data error: Serial No.1: the text is longer than 10 characters"}},
-                      Refusal{
-                          "a description longer than its box",
-                          [](PropertiesBench &b) { b.type("txtDescription", QString(51, 'd')); },
-                          {"Data error: Description: the text is longer than 50 characters"}}),
+    ::testing::Values(
+        Refusal{"remote device with a blank phone: silently",
+                [](PropertiesBench &b) {
+                    remote(b);
+                    b.type("txtPhone", "   ");
+                },
+                {},
+                nullptr},
+        Refusal{"phone with an inner blank",
+                [](PropertiesBench &b) {
+                    remote(b);
+                    b.type("txtPhone", "0471 123");
+                },
+                {"Data error: The phone number inserted is not correct"},
+                "txtPhone"},
+        Refusal{"no serial number at all",
+                [](PropertiesBench &b) { b.get<QLineEdit>("txtSN_1")->clear(); },
+                {"Data error: No serial number is inserted"},
+                "txtSN_1"},
+        Refusal{"model code in lower case",
+                [](PropertiesBench &b) { b.type("txtSN_1", "1234kv0126"); },
+                {"Data error: The serial number inserted is not correct"},
+                "txtSN_1"},
+        Refusal{"the second serial number wrong",
+                [](PropertiesBench &b) {
+                    b.click("chkSwitch");
+                    b.type("txtSN_2", "KV12345678");
+                },
+                {"Data error: The serial number inserted is not correct"},
+                "txtSN_2"},
+        Refusal{"active without a schedule time",
+                [](PropertiesBench &b) { b.click("chkTime_0"); },
+                {"Data error: Select at least one scheduled time"},
+                "chkTime_0"},
+        Refusal{"FTP host in capitals",
+                [](PropertiesBench &b) { ftp(b, "FTP.example.com", "/in"); },
+                {"Data error: FTP address or root missing"},
+                "txtAddress"},
+        Refusal{"FTP without a host",
+                [](PropertiesBench &b) { ftp(b, "", "/in"); },
+                {"Data error: FTP address or root missing"},
+                "txtAddress"},
+        Refusal{"FTP with a blank root",
+                [](PropertiesBench &b) { ftp(b, "ftp.example.com", " "); },
+                {"Data error: FTP address or root missing"},
+                "txtDirectory"},
+        Refusal{"FTP root without its leading slash",
+                [](PropertiesBench &b) { ftp(b, "ftp.example.com", "data"); },
+                {"Data error: Root directory address incorrect"},
+                "txtDirectory"},
+        Refusal{"mail address without @",
+                [](PropertiesBench &b) {
+                    forwardBy(b, "optFdType_0");
+                    b.type("txtMail", "ops.example.com");
+                },
+                {"Data error: Mail address incorrect"},
+                "txtMail"},
+        Refusal{"mail address without a dot",
+                [](PropertiesBench &b) {
+                    forwardBy(b, "optFdType_0");
+                    b.type("txtMail", "ops@example");
+                },
+                {"Data error: Mail address incorrect"},
+                "txtMail"},
+        Refusal{"a tab pasted into the phone number",
+                [](PropertiesBench &b) {
+                    remote(b);
+                    b.get<QLineEdit>("txtPhone")->insert("0471\t123");
+                },
+                {"Data error: Phone no.: the text holds a control character (a line break, a tab "
+                 "or similar)"},
+                "txtPhone"}),
     [](const auto &row) { return std::to_string(row.index); });
+
+// The FTP boxes' defaults are real texts: kept, they are stored as they stand.
+constexpr const char *defaultHost = "ftp.example.com";
+constexpr const char *defaultRoot = "/ForwardData";
 
 struct Stored {
     const char *legend;
     Edit edit;
     std::string connection;
+    std::string forwardAddress;
     std::string rootDirectory;
 };
 
@@ -240,6 +170,7 @@ TEST_P(InsertStores, TheCodedRecordAndShowsItAgain) {
     ASSERT_EQ(b.messages(), std::vector<std::string>{});
     const DeviceRecord stored = b.stored(1);
     EXPECT_EQ(stored.connection(), GetParam().connection);
+    EXPECT_EQ(stored[field::forwardAddress], GetParam().forwardAddress);
     EXPECT_EQ(stored[field::ftpRootDirectory], GetParam().rootDirectory);
     EXPECT_EQ(b.station.dailyMarks.at(1, 1), "X");
     EXPECT_EQ(b.list.refreshes, 1);
@@ -257,28 +188,36 @@ TEST_P(InsertStores, TheCodedRecordAndShowsItAgain) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Properties, InsertStores,
-                         ::testing::Values(Stored{"local line without switch network",
-                                                  [](PropertiesBench &) {}, "locl0000", ""},
-                                           Stored{"network 02, section 11",
-                                                  [](PropertiesBench &b) {
-                                                      b.click("chkNetwork");
-                                                      b.choose("cmbNetwork", 1);
-                                                      b.choose("cmbSection", 10);
-                                                  },
-                                                  "netw0211", ""},
-                                           Stored{"telephone number as typed",
-                                                  [](PropertiesBench &b) {
-                                                      remote(b);
-                                                      b.type("txtPhone", "0471123456");
-                                                  },
-                                                  "0471123456", ""},
-                                           Stored{"FTP backslashes become slashes",
-                                                  [](PropertiesBench &b) {
-                                                      ftp(b, "ftp.example.com", "\\data\\in");
-                                                  },
-                                                  "locl0000", "/data/in"}),
-                         [](const auto &row) { return std::to_string(row.index); });
+INSTANTIATE_TEST_SUITE_P(
+    Properties, InsertStores,
+    ::testing::Values(Stored{"local line without switch network", [](PropertiesBench &) {},
+                             "locl0000", defaultHost, defaultRoot},
+                      Stored{"network 02, section 11",
+                             [](PropertiesBench &b) {
+                                 b.click("chkNetwork");
+                                 b.choose("cmbNetwork", 1);
+                                 b.choose("cmbSection", 10);
+                             },
+                             "netw0211", defaultHost, defaultRoot},
+                      Stored{"telephone number as typed",
+                             [](PropertiesBench &b) {
+                                 remote(b);
+                                 b.type("txtPhone", "0471123456");
+                             },
+                             "0471123456", defaultHost, defaultRoot},
+                      Stored{"FTP backslashes become slashes",
+                             [](PropertiesBench &b) { ftp(b, "ftp.example.com", "\\data\\in"); },
+                             "locl0000", defaultHost, "/data/in"},
+                      Stored{"FTP with both defaults kept",
+                             [](PropertiesBench &b) { forwardBy(b, "optFdType_1"); }, "locl0000",
+                             defaultHost, defaultRoot},
+                      Stored{"mail",
+                             [](PropertiesBench &b) {
+                                 forwardBy(b, "optFdType_0");
+                                 b.type("txtMail", "ops@example.org");
+                             },
+                             "locl0000", "ops@example.org", defaultRoot}),
+    [](const auto &row) { return std::to_string(row.index); });
 
 struct Placement {
     const char *legend;
@@ -349,7 +288,7 @@ TEST(Properties, DeleteBlanksTheRecordOnlyWhenTheOperatorSaysYes) {
     }
 }
 
-TEST(Properties, PagingStopsAtBothEndsAndDropsUnsavedEdits) {
+TEST(Properties, PagingStopsAtBothEnds) {
     struct Step {
         const char *legend;
         int from;
@@ -363,16 +302,82 @@ TEST(Properties, PagingStopsAtBothEndsAndDropsUnsavedEdits) {
         PropertiesBench b;
         b.keepDevice(step.shown, "0471", "shown");
         b.open(step.from);
-        b.type("txtDescription", "unsaved");
 
         b.click(step.button);
 
         EXPECT_EQ(b.get<QLabel>("lblSelRow")->text().toInt(), step.shown) << step.legend;
-        const bool moved = step.from != step.shown;
-        EXPECT_EQ(b.get<QLineEdit>("txtDescription")->text(), moved ? "shown" : "unsaved")
-            << step.legend;
-        EXPECT_EQ(b.station.devices.at(step.from)[field::description], moved ? "" : "shown")
-            << step.legend;
+        EXPECT_EQ(b.get<QLineEdit>("txtDescription")->text(), "shown") << step.legend;
+        EXPECT_TRUE(b.messages().empty()) << step.legend;
+    }
+}
+
+// "<", ">", Exit, the close box and Esc leave the record on show: its unsaved edits are stored
+// (Yes, through the checks of "Insert record"), dropped (No) or kept on screen (Cancel).
+TEST(Properties, UnsavedEditsAreStoredDroppedOrKeptAsTheOperatorAnswers) {
+    using Leave = std::function<void(PropertiesBench &)>;
+    const Leave next = [](PropertiesBench &b) { b.click("cmdNext"); };
+    const Leave exitButton = [](PropertiesBench &b) { b.click("cmdExit"); };
+    const Leave closeBox = [](PropertiesBench &b) { clickCloseBox(b.dialog.get()); };
+    const Leave escape = [](PropertiesBench &b) {
+        QTest::keyClick(b.get<QLineEdit>("txtDescription"), Qt::Key_Escape);
+    };
+    struct Row {
+        const char *legend;
+        Leave leave;
+        Edit edit; // nothing: the record is left as loaded
+        std::optional<DialogAnswer> answer;
+        int shown; // 0: the dialog closed
+        const char *storedDescription;
+        std::size_t messages;
+    };
+    const Edit describe = [](PropertiesBench &b) { b.type("txtDescription", "edited"); };
+    const Edit badSerial = [](PropertiesBench &b) {
+        b.type("txtDescription", "edited");
+        b.type("txtSN_1", "KV12345678");
+    };
+    const Row rows[] = {
+        {"> without edits: no question", next, nullptr, std::nullopt, 8, "seven", 0},
+        {"> and Yes: stored, then the next record", next, describe, DialogAnswer::yes, 8, "edited",
+         1},
+        {"> and No: dropped, then the next record", next, describe, DialogAnswer::no, 8, "seven",
+         1},
+        {"> and Cancel: the edit stays on screen", next, describe, DialogAnswer::cancel, 7, "seven",
+         1},
+        {"Yes with a serial the check refuses: the record stays", next, badSerial,
+         DialogAnswer::yes, 7, "seven", 2},
+        {"Exit and Yes: stored and closed", exitButton, describe, DialogAnswer::yes, 0, "edited",
+         1},
+        {"the close box and No: closed without storing", closeBox, describe, DialogAnswer::no, 0,
+         "seven", 1},
+        {"the close box without edits: closed", closeBox, nullptr, std::nullopt, 0, "seven", 0},
+        {"Esc and Cancel: stays open", escape, describe, DialogAnswer::cancel, 7, "seven", 1},
+        {"Esc and Yes: stored and closed", escape, describe, DialogAnswer::yes, 0, "edited", 1},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        PropertiesBench b;
+        b.keepDevice(7, "0471", "seven");
+        b.keepDevice(8, "0472", "eight");
+        b.open(7);
+        if (row.edit)
+            row.edit(b);
+        if (row.answer)
+            b.bench.dialogs.setNextAnswer(*row.answer);
+
+        row.leave(b);
+
+        ASSERT_EQ(b.messages().size(), row.messages);
+        if (row.answer) {
+            EXPECT_EQ(b.messages()[0], "Phone list update: This record has changes that are not "
+                                       "stored yet.\nStore them before leaving the record?");
+            EXPECT_EQ(b.bench.dialogs.shown()[0].icon, DialogIcon::question);
+        }
+        EXPECT_EQ(b.dialog->isVisible(), row.shown != 0);
+        if (row.shown != 0) {
+            EXPECT_EQ(b.get<QLabel>("lblSelRow")->text().toInt(), row.shown);
+        }
+        EXPECT_EQ(b.stored(7)[field::description], row.storedDescription);
+        EXPECT_EQ(b.station.devices.at(7)[field::description], row.storedDescription);
     }
 }
 
@@ -406,8 +411,202 @@ TEST(Properties, ForwardingBoxesShowTheRecordOnShowNotThePreviousOne) {
     b.click("cmdNext");
 
     EXPECT_TRUE(b.get<QGroupBox>("FrameForwardTop")->isVisible());
-    for (const char *box : {"txtAddress", "txtUser", "txtPass", "txtMail"})
+    for (const char *box : {"txtUser", "txtPass", "txtMail"})
         EXPECT_EQ(b.get<QLineEdit>(box)->text(), "") << box;
+    EXPECT_EQ(b.get<QLineEdit>("txtAddress")->text(), defaultHost);
+    EXPECT_TRUE(b.get<DefaultTextBox>("txtAddress")->showsDefault());
+}
+
+// The FTP boxes offer their defaults in the inactive colour; the first edit replaces the default,
+// and a box left empty offers it again. A stored value shows in the normal colour.
+TEST(Properties, FtpBoxesOfferTheirDefaultsUntilTheFirstEdit) {
+    PropertiesBench b;
+    b.keepDevice(2, "0471", "stored /in");
+    b.station.devices.at(2)[field::ftpRootDirectory] = "/in";
+    b.open(1);
+    b.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(b.dialog.get()));
+    forwardBy(b, "optFdType_1");
+    auto *directory = b.get<DefaultTextBox>("txtDirectory");
+    const auto inactive = [&] {
+        return directory->palette().color(QPalette::Text) ==
+               directory->palette().color(QPalette::PlaceholderText);
+    };
+    const auto leave = [&] { b.get<QLineEdit>("txtUser")->setFocus(); };
+    EXPECT_EQ(b.get<QLineEdit>("txtAddress")->text(), defaultHost);
+    EXPECT_EQ(directory->text(), defaultRoot);
+    EXPECT_TRUE(directory->showsDefault() && inactive());
+
+    struct Step {
+        const char *legend;
+        std::function<void()> act;
+        const char *shown;
+        bool isDefault;
+    };
+    const Step steps[] = {
+        {"typing replaces the default", [&] { QTest::keyClicks(directory, "/in"); }, "/in", false},
+        {"moving the cursor keeps the default",
+         [&] {
+             directory->showValue({});
+             QTest::keyClick(directory, Qt::Key_Left);
+         },
+         defaultRoot, true},
+        {"Backspace empties the box", [&] { QTest::keyClick(directory, Qt::Key_Backspace); }, "",
+         false},
+        {"left empty, the box offers the default again", leave, defaultRoot, true},
+        {"a paste replaces the default",
+         [&] {
+             directory->setFocus();
+             QGuiApplication::clipboard()->setText("/pasted");
+             QTest::keySequence(directory, QKeySequence::Paste);
+         },
+         "/pasted", false},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.legend);
+        directory->setFocus();
+        step.act();
+        EXPECT_EQ(directory->text(), step.shown);
+        EXPECT_EQ(directory->showsDefault(), step.isDefault);
+        EXPECT_EQ(inactive(), step.isDefault);
+    }
+
+    b.bench.dialogs.setNextAnswer(DialogAnswer::no);
+    b.click("cmdNext");
+    EXPECT_EQ(b.bench.dialogs.shown().size(), 1u) << "the edits were left behind";
+    EXPECT_EQ(directory->text(), "/in");
+    EXPECT_FALSE(directory->showsDefault() || inactive());
+}
+
+// A box takes no more than its field holds; nothing is refused later for its length.
+TEST(Properties, LengthLimitsApplyWhileTyping) {
+    const std::pair<const char *, int> boxes[] = {
+        {"txtPhone", 20}, {"txtSN_1", 10}, {"txtSN_8", 10}, {"txtDescription", 50}};
+    for (const auto &[name, limit] : boxes) {
+        PropertiesBench b;
+        b.open(1);
+        remote(b);
+        b.click("chkSwitch");
+        b.type(name, QString(limit + 5, QChar('7')));
+        EXPECT_EQ(b.get<QLineEdit>(name)->text(), QString(limit, QChar('7'))) << name;
+    }
+}
+
+// Enter in a box must not press a button the operator never chose: no dialog has a default
+// button, so nothing opens and nothing is stored.
+TEST(Properties, EnterInABoxDoesNothing) {
+    PropertiesBench b;
+    b.open(1);
+    b.fillValidDevice();
+    forwardBy(b, "optFdType_1");
+    const std::string before = b.propBytes();
+    for (const char *name : {"txtDescription", "txtSN_1", "txtAddress", "txtAlarm"}) {
+        QLineEdit *box = b.get<QLineEdit>(name);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, Qt::Key_Enter);
+        EXPECT_TRUE(b.dialog->isVisible()) << name;
+    }
+    EXPECT_TRUE(b.dialog->findChildren<QDialog *>().empty());
+    EXPECT_TRUE(b.messages().empty());
+    EXPECT_TRUE(b.propBytes() == before);
+    for (const QPushButton *button : b.dialog->findChildren<QPushButton *>())
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->objectName().data();
+}
+
+// Whatever the forward frame shows, the dialog is as large as that needs and no larger: no blank
+// band stays behind when the FTP frame hides. The cover says once that the section is off.
+TEST(Properties, TheDialogFitsWhatItShowsAsFramesComeAndGo) {
+    PropertiesBench b;
+    b.open(1);
+    QCoreApplication::sendPostedEvents();
+    const QSize closed = b.dialog->size();
+    const auto notAvailable = [&] {
+        int shown = 0;
+        for (const QLabel *label : b.dialog->findChildren<QLabel *>())
+            shown +=
+                label->isVisible() && label->text().startsWith("This section is not available");
+        return shown;
+    };
+    struct Step {
+        const char *legend;
+        const char *click;
+        int notAvailableShown;
+    };
+    for (const Step &step :
+         {Step{"forwarding off", nullptr, 1}, Step{"on", "chkForward", 0},
+          Step{"by FTP", "optFdType_1", 0}, Step{"by mail", "optFdType_0", 0},
+          Step{"by FTP again", "optFdType_1", 0}, Step{"off", "chkForward", 1}}) {
+        SCOPED_TRACE(step.legend);
+        if (step.click)
+            b.click(step.click);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(b.dialog->size(), b.dialog->sizeHint());
+        EXPECT_EQ(notAvailable(), step.notAvailableShown);
+    }
+    EXPECT_EQ(b.dialog->size(), closed);
+}
+
+// A second "Setup" for a logger while its window loads (about three seconds of the station's
+// pauses) or is open brings that window forward; the dialog closing closes them, and they store.
+TEST(Properties, SetupOpensOncePerLoggerAndStoresWhenTheDialogCloses) {
+    PropertiesBench b;
+    b.open(1);
+    std::optional<Qt::CursorShape> cursorWhileLoading;
+    b.bench.world.after(0.5, [&] {
+        if (const QCursor *cursor = QGuiApplication::overrideCursor())
+            cursorWhileLoading = cursor->shape();
+        b.click("cmdSetup_1");
+    });
+
+    b.click("cmdSetup_1");
+
+    EXPECT_EQ(cursorWhileLoading, Qt::BusyCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    const auto windows = [&] { return b.dialog->findChildren<DeviceSetupWindow *>(); };
+    ASSERT_EQ(windows().size(), 1);
+    EXPECT_TRUE(windows()[0]->isVisible());
+    b.click("cmdSetup_1");
+    EXPECT_EQ(windows().size(), 1);
+    b.click("cmdSetup_2");
+    EXPECT_EQ(windows().size(), 2);
+
+    QLineEdit *minimum = windows()[0]->findChild<QLineEdit *>("txtMin_3");
+    minimum->clear();
+    QTest::keyClicks(minimum, "-12");
+    clickCloseBox(b.dialog.get());
+    deleteClosedWindows();
+
+    EXPECT_TRUE(windows().empty());
+    StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
+    ChannelSetupFile file(next.station);
+    file.chooseSetupFile(1);
+    ASSERT_FALSE(file.loadChannelSetup().failed());
+    EXPECT_EQ(next.station.channelSetup.at(3, setup::absMinimum), "-12");
+    EXPECT_TRUE(b.messages().empty());
+}
+
+// The demo configuration's device is one the dialog accepts as it is shown.
+TEST(Properties, TheDemoRecordStoresAsShown) {
+    PropertiesBench b;
+    const std::string command = "/usr/bin/python3 " VANTRELL_SOURCE_DIR
+                                "/scripts/demo-configure.py '" +
+                                b.folder.path().string() + "' /dev/null 127.0.0.1:25";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_FALSE(DeviceFile(b.station).loadDeviceTable().failed());
+    ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
+    const DeviceRecord demo = b.station.devices.at(1);
+    b.open(1);
+
+    b.click("cmdAdd");
+
+    EXPECT_EQ(b.messages(), std::vector<std::string>{});
+    // The demo forwards by mail; its FTP root is empty, and the dialog offers the default there.
+    DeviceRecord expected = demo;
+    expected[field::ftpRootDirectory] = defaultRoot;
+    const DeviceRecord stored = b.stored(1);
+    for (int f = field::active; f <= field::lastWritten; ++f)
+        EXPECT_EQ(stored[f], expected[f]) << "field " << f;
 }
 
 TEST(Properties, ASaveThatFailsKeepsTableListAndFileAsTheyWere) {
@@ -444,7 +643,7 @@ TEST(Properties, BrowseOpensTheFolderPickerForTheRecordOnShow) {
 
     b.click("cmdPath");
 
-    ASSERT_NE(b.dialog->findChild<frmPath *>("frmPath"), nullptr);
+    ASSERT_NE(b.dialog->findChild<FolderPicker *>("frmPath"), nullptr);
     EXPECT_EQ(b.station.selectedDevice, 4);
 }
 

@@ -1,10 +1,10 @@
 // What the tests of the setup and phone book windows share: a station over a fresh
-// configuration folder with the templates installed, the window system's close box, and a disk
-// that takes no more bytes.
+// configuration folder with the templates installed, and the window system's close box.
 #pragma once
 
 #include "config/SetupFiles.h"
 #include "config/Templates.h"
+#include "support/FullDisk.h"
 #include "support/StationBench.h"
 #include "support/TempFolder.h"
 
@@ -17,11 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <sys/resource.h>
 
 namespace vantrell::testing {
 
@@ -54,28 +52,5 @@ inline void clickCloseBox(QWidget *window) {
 inline void deleteClosedWindows() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-
-// While it lives, no file grows past a few bytes: every save fails as on a full or read-only
-// disk, also for a test run by root, whom file permissions do not stop.
-class FullDisk {
-public:
-    FullDisk() {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit tiny = saved_;
-        tiny.rlim_cur = 16;
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &tiny);
-    }
-    ~FullDisk() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
 
 } // namespace vantrell::testing

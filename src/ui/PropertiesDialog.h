@@ -1,6 +1,7 @@
 // The device properties dialog: edits one device record at a time (how the station is reached,
 // its loggers, schedule times, saving, forwarding and alarm), checks the operator's input and
-// stores the record, its file, its phone list row and its schedule marks together or not at all.
+// hands the record to the device store. Edits that are not stored are never dropped without
+// asking the operator.
 #pragma once
 
 #include <QDialog>
@@ -21,17 +22,28 @@ namespace vantrell {
 
 class Station;
 class PhoneListView;
+class DefaultTextBox;
 struct DeviceRecord;
 
-class frmProperties : public QDialog {
+class PropertiesDialog : public QDialog {
     Q_OBJECT
 
 public:
-    frmProperties(Station &station, PhoneListView &list, QWidget *parent);
+    PropertiesDialog(Station &station, PhoneListView &list, QWidget *parent);
 
     // Shows record `station.selectedDevice` (0 counts as 1).
     void loadRecord();
     int record() const { return record_; }
+    // Before the record on show goes away: when it has edits that are not stored, the operator
+    // chooses to store them (they are checked as by "Insert record"), drop them, or stay. True
+    // when the record may go.
+    bool leaveRecord();
+
+protected:
+    // The close box asks about unsaved edits; a close the program asks for does not wait.
+    void closeEvent(QCloseEvent *event) override;
+    // Esc does what the close box does.
+    void reject() override;
 
 private:
     void buildControls();
@@ -42,11 +54,13 @@ private:
     QWidget *buildDescription();
     QWidget *buildSchedules();
     QWidget *buildSaving();
+    QWidget *buildOptions();
     QWidget *buildForward();
     QWidget *buildAlarm();
     QWidget *buildCommands();
     void connectReactions();
     void connectCommands();
+    void watchEdits();
 
     void fillLists();
     void loadCommunication(const DeviceRecord &record);
@@ -63,25 +77,32 @@ private:
 
     bool codeCommunication();
     bool checkTexts();
+    bool checkSerialNumbers();
     bool checkInput();
     bool checkForward();
-    bool refuse(const QString &text);
+    // Shows a "Data error" box and gives the focus back to the control at fault.
+    bool refuse(const char *text, QWidget *atFault);
     int targetSlot();
-    void insertRecord();
+    bool insertRecord();
     void deleteRecord();
     void clearForDelete();
-    // Stores the edited record into slot `slot`, its file, the phone list and the marks; on a
-    // failed save the slot and the selection are put back as they were.
-    bool storeRecord(int slot);
+    // Slot `slot` with the dialog's controls copied over it.
+    DeviceRecord editedRecord(int slot) const;
+    // `edited` into slot `slot` through the device store, then the phone list and the schedule
+    // marks; a save the disk refuses changes nothing.
+    bool storeRecord(int slot, const DeviceRecord &edited);
     void page(int step);
+    void exitClicked();
     void openSetup(int logger);
     void openFolderPicker();
+    void closeOwnedWindows();
 
     Station &station_;
     PhoneListView &list_;
     // The record on show. The phone list may select another row while the dialog is open; what
     // the operator edits still goes back into the record it came from.
     int record_ = 1;
+    bool edited_ = false; // the operator changed a control since the record was loaded or stored
 
     QCheckBox *chkActive_ = nullptr;
     QLabel *lblSelRow_ = nullptr;
@@ -115,10 +136,10 @@ private:
     QGroupBox *frameFtp_ = nullptr;
     QLineEdit *txtSMTPServer_ = nullptr;
     QLineEdit *txtMail_ = nullptr;
-    QLineEdit *txtAddress_ = nullptr;
+    DefaultTextBox *txtAddress_ = nullptr;
     QLineEdit *txtUser_ = nullptr;
     QLineEdit *txtPass_ = nullptr;
-    QLineEdit *txtDirectory_ = nullptr;
+    DefaultTextBox *txtDirectory_ = nullptr;
     QCheckBox *chkAlarm_ = nullptr;
     std::array<QRadioButton *, 2> optAlarm_{};
     QLineEdit *txtAlarm_ = nullptr;

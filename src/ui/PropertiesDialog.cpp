@@ -1,18 +1,20 @@
-#include "ui/frmProperties.h"
+#include "ui/PropertiesDialog.h"
 
 #include "config/CheckingData.h"
-#include "config/DeviceFile.h"
-#include "config/ScheduleFiles.h"
+#include "config/DeviceStore.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/BoxInputCheck.h"
+#include "ui/DefaultTextBox.h"
+#include "ui/DeviceSetupWindow.h"
+#include "ui/FolderPicker.h"
 #include "ui/PhoneListView.h"
-#include "ui/frmDeviceSetup.h"
-#include "ui/frmPath.h"
+#include "ui/QtText.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,20 +24,20 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <limits>
 
 namespace vantrell {
 
 namespace {
 
 constexpr const char *caption = "Properties";
-constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *updateTitle = "Phone list update";
 constexpr const char *noScheduleText = "Select at least one scheduled time";
 constexpr const char *ftpMissingText = "FTP address or root missing";
 constexpr const char *rootIncorrectText = "Root directory address incorrect";
 constexpr const char *mailIncorrectText = "Mail address incorrect";
 constexpr const char *deleteQuestion = "Are you sure you want to delete this record?";
+constexpr const char *unsavedQuestion =
+    "This record has changes that are not stored yet.\nStore them before leaving the record?";
 constexpr const char *notSavedText = "The record could not be saved; nothing was changed.\n";
 constexpr const char *marksNotSavedText =
     "The record was saved, but its schedule marks could not be written.\n";
@@ -44,10 +46,6 @@ constexpr const char *ftpHostPrefix = "ftp.";
 constexpr std::array deviceTypes = {"ZU-MAR", "KORVANE", "OBREL"};
 constexpr int networkCount = 4;
 constexpr int sectionCount = 15;
-constexpr int phoneLimit = 20;
-constexpr int serialLimit = 10;
-constexpr int descriptionLimit = 50;
-constexpr int noLimit = std::numeric_limits<int>::max();
 
 // An option pair with neither option chosen: Qt keeps one chosen in an exclusive group.
 void clearOptions(QButtonGroup *group) {
@@ -57,12 +55,6 @@ void clearOptions(QButtonGroup *group) {
     group->setExclusive(true);
 }
 
-QString qText(const std::string &text) {
-    return QString::fromStdString(text);
-}
-std::string stdText(const QString &text) {
-    return text.toStdString();
-}
 std::string flagText(const QAbstractButton *box) {
     return box->isChecked() ? "1" : "0";
 }
@@ -84,23 +76,24 @@ void fill(QComboBox *list, const QStringList &items) {
 QStringList twoDigitNumbers(int count) {
     QStringList numbers;
     for (int k = 1; k <= count; ++k)
-        numbers << qText(zeroPad(k, 2));
+        numbers << qtext(zeroPad(k, 2));
     return numbers;
 }
 
 } // namespace
 
-frmProperties::frmProperties(Station &station, PhoneListView &list, QWidget *parent)
+PropertiesDialog::PropertiesDialog(Station &station, PhoneListView &list, QWidget *parent)
     : QDialog(parent), station_(station), list_(list) {
     setObjectName("frmProperties");
     setWindowTitle(caption);
     buildControls();
     connectReactions();
     connectCommands();
+    watchEdits();
     loadRecord();
 }
 
-void frmProperties::connectReactions() {
+void PropertiesDialog::connectReactions() {
     connect(optCommType_[0], &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             chooseLocal();
@@ -109,33 +102,46 @@ void frmProperties::connectReactions() {
         if (on)
             chooseRemote();
     });
-    connect(chkNetwork_, &QCheckBox::toggled, this, &frmProperties::networkToggled);
-    connect(chkSwitch_, &QCheckBox::toggled, this, &frmProperties::switchToggled);
-    connect(chkForward_, &QCheckBox::toggled, this, &frmProperties::forwardToggled);
+    connect(chkNetwork_, &QCheckBox::toggled, this, &PropertiesDialog::networkToggled);
+    connect(chkSwitch_, &QCheckBox::toggled, this, &PropertiesDialog::switchToggled);
+    connect(chkForward_, &QCheckBox::toggled, this, &PropertiesDialog::forwardToggled);
     for (QRadioButton *type : optFdType_)
-        connect(type, &QRadioButton::toggled, this, &frmProperties::forwardTypeChosen);
+        connect(type, &QRadioButton::toggled, this, &PropertiesDialog::forwardTypeChosen);
     for (QRadioButton *mode : optSaving_)
-        connect(mode, &QRadioButton::clicked, this, &frmProperties::savingChosen);
+        connect(mode, &QRadioButton::clicked, this, &PropertiesDialog::savingChosen);
 }
 
-void frmProperties::connectCommands() {
+void PropertiesDialog::connectCommands() {
     connect(cmdPrevious_, &QToolButton::clicked, this, [this] { page(-1); });
     connect(cmdNext_, &QToolButton::clicked, this, [this] { page(+1); });
     connect(findChild<QToolButton *>("cmdAdd"), &QToolButton::clicked, this,
-            &frmProperties::insertRecord);
+            &PropertiesDialog::insertRecord);
     connect(findChild<QToolButton *>("cmdDel"), &QToolButton::clicked, this,
-            &frmProperties::deleteRecord);
+            &PropertiesDialog::deleteRecord);
     connect(findChild<QToolButton *>("cmdExit"), &QToolButton::clicked, this,
-            &frmProperties::close);
+            &PropertiesDialog::exitClicked);
     connect(findChild<QPushButton *>("cmdPath"), &QPushButton::clicked, this,
-            &frmProperties::openFolderPicker);
+            &PropertiesDialog::openFolderPicker);
     for (int k = 1; k <= maxLoggers; ++k)
         connect(cmdSetup_[k], &QPushButton::clicked, this, [this, k] { openSetup(k); });
 }
 
+// Only what the operator does counts as an edit: these signals stay silent while the program
+// fills the controls.
+void PropertiesDialog::watchEdits() {
+    const auto edited = [this] { edited_ = true; };
+    for (QLineEdit *box : findChildren<QLineEdit *>())
+        connect(box, &QLineEdit::textEdited, this, edited);
+    for (QAbstractButton *button : findChildren<QAbstractButton *>())
+        if (button->isCheckable())
+            connect(button, &QAbstractButton::clicked, this, edited);
+    for (QComboBox *list : findChildren<QComboBox *>())
+        connect(list, &QComboBox::activated, this, edited);
+}
+
 // --- reactions: the enabled and visible states follow the values ---
 
-void frmProperties::chooseLocal() {
+void PropertiesDialog::chooseLocal() {
     frameComm_[0]->setEnabled(true);
     frameComm_[1]->setEnabled(false);
     chkNetwork_->setEnabled(true);
@@ -143,7 +149,7 @@ void frmProperties::chooseLocal() {
     cmbSection_->setEnabled(chkNetwork_->isChecked());
 }
 
-void frmProperties::chooseRemote() {
+void PropertiesDialog::chooseRemote() {
     frameComm_[0]->setEnabled(false);
     frameComm_[1]->setEnabled(true);
     chkNetwork_->setChecked(false);
@@ -152,21 +158,21 @@ void frmProperties::chooseRemote() {
     cmbSection_->setCurrentIndex(0);
 }
 
-void frmProperties::networkToggled(bool ticked) {
+void PropertiesDialog::networkToggled(bool ticked) {
     cmbNetwork_->setEnabled(ticked);
     cmbSection_->setEnabled(ticked);
     cmbNetwork_->setCurrentIndex(0);
     cmbSection_->setCurrentIndex(0);
 }
 
-void frmProperties::switchToggled(bool ticked) {
+void PropertiesDialog::switchToggled(bool ticked) {
     for (int k = 2; k <= maxLoggers; ++k) {
         lblSN_[k]->setEnabled(ticked);
         txtSN_[k]->setEnabled(ticked);
     }
 }
 
-void frmProperties::forwardToggled(bool ticked) {
+void PropertiesDialog::forwardToggled(bool ticked) {
     frameForwardTop_->setVisible(!ticked);
     if (!ticked) {
         clearOptions(fdTypeGroup_);
@@ -175,14 +181,14 @@ void frmProperties::forwardToggled(bool ticked) {
     }
 }
 
-void frmProperties::forwardTypeChosen() {
+void PropertiesDialog::forwardTypeChosen() {
     if (optFdType_[0]->isChecked() || optFdType_[1]->isChecked()) {
         frameMail_->setVisible(optFdType_[0]->isChecked());
         frameFtp_->setVisible(optFdType_[1]->isChecked());
     }
 }
 
-void frmProperties::savingChosen() {
+void PropertiesDialog::savingChosen() {
     const bool existing = optSaving_[1]->isChecked();
     frameMemory_->setEnabled(!existing);
     chkMemory_->setChecked(existing);
@@ -190,7 +196,7 @@ void frmProperties::savingChosen() {
 
 // --- record <-> controls ---
 
-void frmProperties::fillLists() {
+void PropertiesDialog::fillLists() {
     fill(cmbDevice_, {deviceTypes[0], deviceTypes[1], deviceTypes[2]});
     fill(cmbNetwork_, twoDigitNumbers(networkCount));
     fill(cmbSection_, twoDigitNumbers(sectionCount));
@@ -203,26 +209,26 @@ void frmProperties::fillLists() {
     cmbSection_->setCurrentIndex(0);
 }
 
-void frmProperties::loadRecord() {
+void PropertiesDialog::loadRecord() {
     record_ = std::clamp(station_.selectedDevice, 1, maxDevices);
     station_.selectedDevice = record_;
     const DeviceRecord &record = station_.devices.at(record_);
     lblSelRow_->setText(QString::number(record_));
     fillLists();
     for (int i = 0; i < scheduleTimeCount; ++i) {
-        const QString time = qText(scheduleTimeText(station_.scheduleTimes, i + 1));
+        const QString time = qtext(scheduleTimeText(station_.scheduleTimes, i + 1));
         lblTime_[std::size_t(i)]->setText(time);
         chkTime_[std::size_t(i)]->setEnabled(!time.isEmpty());
     }
     chkActive_->setChecked(isSet(record[field::active]));
-    txtPhone_->setText(qText(record.connection()));
+    txtPhone_->setText(qtext(record.connection()));
     loadCommunication(record);
     chkOutLine_->setChecked(isSet(record[field::outsideLine]));
     choose(cmbOutline_, record[field::outsideLineIndex]);
     for (int k = 1; k <= maxLoggers; ++k)
-        txtSN_[k]->setText(qText(record.serialNumber(k)));
+        txtSN_[k]->setText(qtext(record.serialNumber(k)));
     choose(cmbDevice_, record[field::deviceType]);
-    txtDescription_->setText(qText(record[field::description]));
+    txtDescription_->setText(qtext(record[field::description]));
     for (int i = 0; i < scheduleTimeCount; ++i)
         chkTime_[std::size_t(i)]->setChecked(isSet(record[field::scheduleSlot1 + i]));
     optSaving_[isSet(record[field::savingMode]) ? 1 : 0]->setChecked(true);
@@ -231,14 +237,15 @@ void frmProperties::loadRecord() {
     chkMemory_->setChecked(isSet(record[field::eraseMemory]));
     chkFixTime_->setChecked(isSet(record[field::setClock]));
     chkSwitch_->setChecked(isSet(record[field::useSwitch]));
-    txtDirectory_->setText(qText(record[field::ftpRootDirectory]));
+    txtDirectory_->showValue(qtext(record[field::ftpRootDirectory]));
     chkAlarm_->setChecked(isSet(record[field::alarmEnabled]));
     optAlarm_[isSet(record[field::alarmNotifyKind]) ? 1 : 0]->setChecked(true);
-    txtAlarm_->setText(qText(record[field::alarmAddress]));
-    txtSMTPServer_->setText(qText(record[field::smtpServer]));
+    txtAlarm_->setText(qtext(record[field::alarmAddress]));
+    txtSMTPServer_->setText(qtext(record[field::smtpServer]));
+    edited_ = false;
 }
 
-void frmProperties::loadCommunication(const DeviceRecord &record) {
+void PropertiesDialog::loadCommunication(const DeviceRecord &record) {
     switch (record.connectionKind()) {
     case ConnectionKind::local:
         chooseLocal();
@@ -259,8 +266,8 @@ void frmProperties::loadCommunication(const DeviceRecord &record) {
 }
 
 // Every forwarding box takes the record's own value, so paging never carries one device's host,
-// user or password over into the next one.
-void frmProperties::loadForward(const DeviceRecord &record) {
+// user or password over into the next one; a device without an FTP host is offered the default.
+void PropertiesDialog::loadForward(const DeviceRecord &record) {
     const bool forward = isSet(record[field::forwardEnabled]);
     const bool ftp = isSet(record[field::forwardKind]);
     chkForward_->setChecked(forward);
@@ -269,164 +276,169 @@ void frmProperties::loadForward(const DeviceRecord &record) {
         optFdType_[ftp ? 1 : 0]->setChecked(true);
         forwardTypeChosen();
     }
-    txtAddress_->setText(ftp ? qText(record[field::forwardAddress]) : QString());
-    txtMail_->setText(ftp ? QString() : qText(record[field::forwardAddress]));
-    txtUser_->setText(qText(record[field::forwardUser]));
-    txtPass_->setText(qText(record[field::forwardPassword]));
+    txtAddress_->showValue(ftp ? qtext(record[field::forwardAddress]) : QString());
+    txtMail_->setText(ftp ? QString() : qtext(record[field::forwardAddress]));
+    txtUser_->setText(qtext(record[field::forwardUser]));
+    txtPass_->setText(qtext(record[field::forwardPassword]));
 }
 
-void frmProperties::storeInto(DeviceRecord &record) const {
+void PropertiesDialog::storeInto(DeviceRecord &record) const {
     record[field::active] = flagText(chkActive_);
-    record[field::connection] = stdText(txtPhone_->text());
+    record[field::connection] = stdtext(txtPhone_->text());
     record[field::outsideLine] = flagText(chkOutLine_);
     record[field::outsideLineIndex] = std::to_string(cmbOutline_->currentIndex());
     for (int k = 1; k <= maxLoggers; ++k)
-        record.serialNumber(k) = stdText(txtSN_[k]->text());
+        record.serialNumber(k) = stdtext(txtSN_[k]->text());
     record[field::deviceType] = std::to_string(cmbDevice_->currentIndex());
-    record[field::description] = stdText(txtDescription_->text());
+    record[field::description] = stdtext(txtDescription_->text());
     for (int i = 0; i < scheduleTimeCount; ++i)
         record[field::scheduleSlot1 + i] = flagText(chkTime_[std::size_t(i)]);
     record[field::savingMode] = optSaving_[0]->isChecked() ? "0" : "1";
     record[field::forwardEnabled] = flagText(chkForward_);
     const bool mail = optFdType_[0]->isChecked();
     record[field::forwardKind] = mail ? "0" : "1";
-    record[field::forwardAddress] = stdText(mail ? txtMail_->text() : txtAddress_->text());
-    record[field::forwardUser] = stdText(txtUser_->text());
-    record[field::forwardPassword] = stdText(txtPass_->text());
+    record[field::forwardAddress] = stdtext(mail ? txtMail_->text() : txtAddress_->text());
+    record[field::forwardUser] = stdtext(txtUser_->text());
+    record[field::forwardPassword] = stdtext(txtPass_->text());
     record[field::eraseMemory] = flagText(chkMemory_);
     record[field::setClock] = flagText(chkFixTime_);
     record[field::useSwitch] = flagText(chkSwitch_);
-    record[field::ftpRootDirectory] = stdText(txtDirectory_->text());
+    record[field::ftpRootDirectory] = stdtext(txtDirectory_->text());
     record[field::alarmEnabled] = flagText(chkAlarm_);
     record[field::alarmNotifyKind] = optAlarm_[0]->isChecked() ? "0" : "1";
-    record[field::alarmAddress] = stdText(txtAlarm_->text());
-    record[field::smtpServer] = stdText(txtSMTPServer_->text());
+    record[field::alarmAddress] = stdtext(txtAlarm_->text());
+    record[field::smtpServer] = stdtext(txtSMTPServer_->text());
 }
 
 // --- "Insert record" ---
 
-bool frmProperties::refuse(const QString &text) {
-    station_.dialogs().message(dataErrorTitle, stdText(text), DialogButtons::ok,
-                               DialogIcon::exclamation);
+bool PropertiesDialog::refuse(const char *text, QWidget *atFault) {
+    station_.dialogs().message(dataErrorTitle, text, DialogButtons::ok, DialogIcon::exclamation);
+    atFault->setFocus();
     return false;
 }
 
-bool frmProperties::checkTexts() {
-    struct Box {
-        const QLineEdit *box;
-        const char *name;
-        int limit;
+bool PropertiesDialog::checkTexts() {
+    const std::pair<QLineEdit *, const char *> boxes[] = {
+        {txtPhone_, "Phone no."},      {txtSN_[1], "Serial No.1"},
+        {txtSN_[2], "Serial No.2"},    {txtSN_[3], "Serial No.3"},
+        {txtSN_[4], "Serial No.4"},    {txtSN_[5], "Serial No.5"},
+        {txtSN_[6], "Serial No.6"},    {txtSN_[7], "Serial No.7"},
+        {txtSN_[8], "Serial No.8"},    {txtDescription_, "Description"},
+        {txtSMTPServer_, "Server"},    {txtMail_, "Mail to"},
+        {txtAddress_, "Host Name"},    {txtUser_, "Username"},
+        {txtPass_, "Password"},        {txtDirectory_, "Root Directory"},
+        {txtAlarm_, "Insert address"},
     };
-    const std::array boxes = {
-        Box{txtPhone_, "Phone no.", phoneLimit},
-        Box{txtSN_[1], "Serial No.1", serialLimit},
-        Box{txtSN_[2], "Serial No.2", serialLimit},
-        Box{txtSN_[3], "Serial No.3", serialLimit},
-        Box{txtSN_[4], "Serial No.4", serialLimit},
-        Box{txtSN_[5], "Serial No.5", serialLimit},
-        Box{txtSN_[6], "Serial No.6", serialLimit},
-        Box{txtSN_[7], "Serial No.7", serialLimit},
-        Box{txtSN_[8], "Serial No.8", serialLimit},
-        Box{txtDescription_, "Description", descriptionLimit},
-        Box{txtSMTPServer_, "Server", noLimit},
-        Box{txtMail_, "Mail to", noLimit},
-        Box{txtAddress_, "Host Name", noLimit},
-        Box{txtUser_, "Username", noLimit},
-        Box{txtPass_, "Password", noLimit},
-        Box{txtDirectory_, "Root Directory", noLimit},
-        Box{txtAlarm_, "Insert address", noLimit},
-    };
-    for (const Box &box : boxes)
-        if (const auto problem = boxProblem(box.box->text(), box.name, box.limit))
-            return refuse(qText(*problem));
+    for (const auto &[box, name] : boxes)
+        if (const auto problem = boxProblem(box->text(), name))
+            return refuse(problem->c_str(), box);
     return true;
 }
 
 // The phone field carries the communication type; false when the save must stop here.
-bool frmProperties::codeCommunication() {
+bool PropertiesDialog::codeCommunication() {
     if (optCommType_[0]->isChecked()) {
         txtPhone_->setText(chkNetwork_->isChecked() ? networkPrefix + cmbNetwork_->currentText() +
                                                           cmbSection_->currentText()
                                                     : QString(localConnection));
         return true;
     }
-    if (trim(stdText(txtPhone_->text())).empty()) {
+    if (trim(stdtext(txtPhone_->text())).empty()) {
         txtPhone_->clear();
         return false;
     }
-    CheckingData(station_).checkPhoneNumber(stdText(txtPhone_->text()));
+    CheckingData(station_).checkPhoneNumber(stdtext(txtPhone_->text()));
+    if (!station_.validationOk)
+        txtPhone_->setFocus();
     return station_.validationOk;
 }
 
-bool frmProperties::checkForward() {
+// The check shows its own message; the focus goes to the first box it refused.
+bool PropertiesDialog::checkSerialNumbers() {
+    std::array<std::string, maxLoggers> serials;
+    for (int k = 1; k <= maxLoggers; ++k)
+        serials[std::size_t(k - 1)] = stdtext(txtSN_[k]->text());
+    CheckingData(station_).checkSerialNumbers(serials);
+    if (station_.validationOk)
+        return true;
+    QLineEdit *atFault = txtSN_[1];
+    for (int k = maxLoggers; k >= 1; --k) {
+        const std::string &serial = serials[std::size_t(k - 1)];
+        if (!trim(serial).empty() && !serialLayoutOk(serial))
+            atFault = txtSN_[k];
+    }
+    atFault->setFocus();
+    return false;
+}
+
+bool PropertiesDialog::checkForward() {
     if (optFdType_[1]->isChecked()) {
-        for (QLineEdit *box : {txtAddress_, txtDirectory_})
+        for (QLineEdit *box : std::array<QLineEdit *, 2>{txtAddress_, txtDirectory_})
             if (box->text().contains('\\'))
                 box->setText(box->text().replace('\\', '/'));
         const QString host = txtAddress_->text();
         const QString directory = txtDirectory_->text();
-        if (host.trimmed().isEmpty() || directory.trimmed().isEmpty() ||
-            !host.startsWith(ftpHostPrefix))
-            return refuse(ftpMissingText);
+        if (host.trimmed().isEmpty() || !host.startsWith(ftpHostPrefix))
+            return refuse(ftpMissingText, txtAddress_);
+        if (directory.trimmed().isEmpty())
+            return refuse(ftpMissingText, txtDirectory_);
         if (!directory.startsWith('/'))
-            return refuse(rootIncorrectText);
+            return refuse(rootIncorrectText, txtDirectory_);
     } else if (optFdType_[0]->isChecked()) {
         if (!txtMail_->text().contains('@') || !txtMail_->text().contains('.'))
-            return refuse(mailIncorrectText);
+            return refuse(mailIncorrectText, txtMail_);
     }
     return true;
 }
 
-bool frmProperties::checkInput() {
-    if (!checkTexts() || !codeCommunication())
-        return false;
-    std::array<std::string, maxLoggers> serials;
-    for (int k = 1; k <= maxLoggers; ++k)
-        serials[std::size_t(k - 1)] = stdText(txtSN_[k]->text());
-    CheckingData(station_).checkSerialNumbers(serials);
-    if (!station_.validationOk)
+bool PropertiesDialog::checkInput() {
+    if (!checkTexts() || !codeCommunication() || !checkSerialNumbers())
         return false;
     const bool anyTime = std::any_of(chkTime_.begin(), chkTime_.end(),
                                      [](const QCheckBox *box) { return box->isChecked(); });
-    if (chkActive_->isChecked() && !anyTime)
-        return refuse(noScheduleText);
+    if (chkActive_->isChecked() && !anyTime) {
+        const auto offered = std::find_if(chkTime_.begin(), chkTime_.end(),
+                                          [](const QCheckBox *box) { return box->isEnabled(); });
+        return refuse(noScheduleText, offered != chkTime_.end() ? *offered : chkActive_);
+    }
     return !chkForward_->isChecked() || checkForward();
 }
 
 // A new device goes into the lowest free row so the list keeps no gaps. An existing device
 // stays where it is: moved, it would leave its old record behind and be read twice.
-int frmProperties::targetSlot() {
+int PropertiesDialog::targetSlot() {
     if (!station_.devices.at(record_).isFree())
         return record_;
     const std::optional<int> free = list_.findFreeRow();
     return free && *free < record_ ? *free : record_;
 }
 
-void frmProperties::insertRecord() {
-    if (checkInput())
-        storeRecord(targetSlot());
+bool PropertiesDialog::insertRecord() {
+    if (!checkInput())
+        return false;
+    const int slot = targetSlot();
+    return storeRecord(slot, editedRecord(slot));
 }
 
-bool frmProperties::storeRecord(int slot) {
-    const DeviceRecord before = station_.devices.at(slot);
-    const int selectedBefore = station_.selectedDevice;
-    storeInto(station_.devices.at(slot));
-    station_.selectedDevice = slot;
-    if (const ConfigError error = DeviceFile(station_).saveDevice()) {
-        station_.devices.at(slot) = before;
-        station_.selectedDevice = selectedBefore;
+DeviceRecord PropertiesDialog::editedRecord(int slot) const {
+    DeviceRecord edited = station_.devices.at(slot);
+    storeInto(edited);
+    return edited;
+}
+
+bool PropertiesDialog::storeRecord(int slot, const DeviceRecord &edited) {
+    DeviceStore store(station_);
+    if (const ConfigError error = store.store(slot, edited)) {
         station_.dialogs().message(updateTitle, notSavedText + describe(error), DialogButtons::ok,
                                    DialogIcon::exclamation);
         return false;
     }
     record_ = slot;
+    edited_ = false;
     lblSelRow_->setText(QString::number(slot));
     list_.refreshGrid();
-    DailyMarksFile marks(station_);
-    ConfigError error = marks.writeScheduledMarks(slot);
-    if (!error)
-        error = marks.loadDailyMarks();
-    if (error)
+    if (const ConfigError error = store.storeScheduleMarks(slot))
         station_.dialogs().message(updateTitle, marksNotSavedText + describe(error),
                                    DialogButtons::ok, DialogIcon::exclamation);
     return true;
@@ -434,7 +446,7 @@ bool frmProperties::storeRecord(int slot) {
 
 // --- "Delete record from phone list" ---
 
-void frmProperties::clearForDelete() {
+void PropertiesDialog::clearForDelete() {
     for (QCheckBox *box :
          {chkActive_, chkSwitch_, chkOutLine_, chkForward_, chkFixTime_, chkMemory_})
         box->setChecked(false);
@@ -442,8 +454,9 @@ void frmProperties::clearForDelete() {
         box->setChecked(false);
     for (int k = 1; k <= maxLoggers; ++k)
         txtSN_[k]->clear();
-    for (QLineEdit *box : {txtPhone_, txtDescription_, txtAddress_, txtMail_, txtPass_, txtUser_,
-                           txtDirectory_, txtSMTPServer_})
+    for (QLineEdit *box :
+         std::array<QLineEdit *, 8>{txtPhone_, txtDescription_, txtAddress_, txtMail_, txtPass_,
+                                    txtUser_, txtDirectory_, txtSMTPServer_})
         box->clear();
     cmbOutline_->setCurrentIndex(0);
     optSaving_[0]->setChecked(true);
@@ -451,40 +464,88 @@ void frmProperties::clearForDelete() {
     clearOptions(fdTypeGroup_);
 }
 
-void frmProperties::deleteRecord() {
+// The record's data folder is emptied with it; a delete the disk refuses shows the record again.
+void PropertiesDialog::deleteRecord() {
     if (station_.dialogs().message(updateTitle, deleteQuestion, DialogButtons::yesNo,
                                    DialogIcon::question) != DialogAnswer::yes)
         return;
     clearForDelete();
-    DeviceRecord &record = station_.devices.at(record_);
-    const std::string folder = record[field::dataDirectory];
-    record[field::dataDirectory].clear();
-    if (!storeRecord(record_)) {
-        station_.devices.at(record_)[field::dataDirectory] = folder;
+    DeviceRecord deleted = editedRecord(record_);
+    deleted[field::dataDirectory].clear();
+    if (!storeRecord(record_, deleted))
         loadRecord();
+}
+
+// --- leaving the record, navigation and the windows the dialog owns ---
+
+bool PropertiesDialog::leaveRecord() {
+    if (!edited_)
+        return true;
+    switch (station_.dialogs().message(updateTitle, unsavedQuestion, DialogButtons::yesNoCancel,
+                                       DialogIcon::question)) {
+    case DialogAnswer::yes:
+        return insertRecord();
+    case DialogAnswer::no:
+        edited_ = false;
+        return true;
+    default:
+        return false;
     }
 }
 
-// --- navigation and the dialogs it opens ---
-
-void frmProperties::page(int step) {
-    const int next = record_ + step;
-    if (next < 1 || next > maxDevices)
+// Storing the edits first may move a new record to a lower row; the step counts from there.
+void PropertiesDialog::page(int step) {
+    if (record_ + step < 1 || record_ + step > maxDevices || !leaveRecord())
         return;
-    station_.selectedDevice = next;
+    station_.selectedDevice = std::clamp(record_ + step, 1, maxDevices);
     loadRecord();
 }
 
-void frmProperties::openSetup(int logger) {
-    auto *setup = new frmDeviceSetup(station_, this);
-    setup->openLogger(stdText(txtSN_[logger]->text()), record_, logger);
+void PropertiesDialog::exitClicked() {
+    if (leaveRecord())
+        close();
 }
 
-void frmProperties::openFolderPicker() {
+void PropertiesDialog::reject() {
+    exitClicked();
+}
+
+void PropertiesDialog::closeEvent(QCloseEvent *event) {
+    if (event->spontaneous() && !leaveRecord()) {
+        event->ignore();
+        return;
+    }
+    closeOwnedWindows();
+    event->accept();
+}
+
+// A setup window stores its channels as it closes, and it must do so before it goes with this
+// dialog; the folder picker has nothing to store.
+void PropertiesDialog::closeOwnedWindows() {
+    for (DeviceSetupWindow *setup : findChildren<DeviceSetupWindow *>())
+        setup->close();
+    for (FolderPicker *picker : findChildren<FolderPicker *>())
+        picker->close();
+}
+
+// One window per logger of a record: a second "Setup" while the first loads or is open brings
+// that one to the front.
+void PropertiesDialog::openSetup(int logger) {
+    for (DeviceSetupWindow *open : findChildren<DeviceSetupWindow *>())
+        if (open->editing(record_, logger)) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    auto *setup = new DeviceSetupWindow(station_, this);
+    setup->openLogger(stdtext(txtSN_[logger]->text()), record_, logger);
+}
+
+void PropertiesDialog::openFolderPicker() {
     station_.selectedDevice = record_;
-    if (auto *open = findChild<frmPath *>("frmPath"))
+    if (auto *open = findChild<FolderPicker *>("frmPath"))
         open->close();
-    auto *picker = new frmPath(station_, this);
+    auto *picker = new FolderPicker(station_, this);
     picker->setAttribute(Qt::WA_DeleteOnClose);
     picker->show();
 }

@@ -1,6 +1,7 @@
-// The folder picker and the new-folder dialog over real folders of a temporary tree.
-#include "ui/frmPath.h"
-#include "ui/newfolder.h"
+// The folder picker over real folders of a temporary tree.
+#include "ui/FolderPicker.h"
+
+#include "ui/NewFolderDialog.h"
 
 #include "config/DeviceFile.h"
 #include "config/Templates.h"
@@ -8,12 +9,12 @@
 #include "support/TempFolder.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -34,13 +35,13 @@ struct FolderBench {
         station.selectedDevice = 2;
     }
 
-    std::unique_ptr<frmPath> openPicker(const std::string &savingPath) {
+    std::unique_ptr<FolderPicker> openPicker(const std::string &savingPath) {
         station.devices.at(2)[field::dataDirectory] = savingPath;
-        auto picker = std::make_unique<frmPath>(station, nullptr);
+        auto picker = std::make_unique<FolderPicker>(station, nullptr);
         picker->show();
         return picker;
     }
-    QString shownPath(const frmPath &picker) const {
+    QString shownPath(const FolderPicker &picker) const {
         return picker.findChild<QLabel *>("lblPath")->text();
     }
 
@@ -71,6 +72,43 @@ TEST(FolderPicker, StartsInTheSavingPathOrTheNearestFolderThatIsLeftOrHome) {
         EXPECT_EQ(b.shownPath(*picker), c.shown) << c.legend;
         EXPECT_GE(picker->findChild<QComboBox *>("Drive1")->count(), 1) << c.legend;
     }
+}
+
+// The tree reads its folders in the background; once they are in, the folder the picker opened
+// on is still the chosen one, and in view among its many neighbours.
+TEST(FolderPicker, OpensWithTheCurrentFolderSelectedAndInView) {
+    FolderBench b;
+    const std::filesystem::path many = b.data.path() / "many";
+    for (int k = 0; k < 80; ++k)
+        std::filesystem::create_directories(many / ("f" + std::to_string(100 + k)));
+    const std::filesystem::path chosen = many / "f170";
+    auto picker = b.openPicker(chosen.string());
+    auto *tree = picker->findChild<QTreeView *>("Dir1");
+    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+    const QModelIndex parent = model->index(QString::fromStdString(many.string()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(parent) == 80; }));
+    QCoreApplication::processEvents();
+
+    const QModelIndex current = tree->currentIndex();
+    EXPECT_EQ(model->filePath(current).toStdString(), chosen.string());
+    EXPECT_TRUE(tree->selectionModel()->isSelected(current));
+    EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualRect(current)));
+    EXPECT_EQ(b.shownPath(*picker), native(chosen));
+}
+
+// Enter chooses the folder shown, as "Save" does; "New" needs a click of its own.
+TEST(FolderPicker, EnterSavesTheChosenFolder) {
+    FolderBench b;
+    const std::filesystem::path chosen = b.data.path() / "existing";
+    auto picker = b.openPicker(chosen.string());
+    auto *tree = picker->findChild<QTreeView *>("Dir1");
+    tree->setFocus();
+
+    QTest::keyClick(tree, Qt::Key_Return);
+
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(picker->findChild<NewFolderDialog *>(), nullptr);
+    EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], chosen.string());
 }
 
 TEST(FolderPicker, SaveStoresTheChosenFolderAsTheRecordsSavingPath) {
@@ -105,49 +143,7 @@ TEST(FolderPicker, ASaveThatFailsKeepsTheOldPathAndThePickerOpen) {
     EXPECT_EQ(b.bench.dialogs.shown()[0].title, "Select path");
 }
 
-TEST(NewFolder, RefusesMissingAndUnusableNamesAndCreatesTheRest) {
-    struct Case {
-        const char *legend;
-        QString name;
-        const char *message; // nullptr: created
-        const char *created;
-    };
-    for (const Case &c : {
-             Case{"blanks only", "   ", "Folder name missing", nullptr},
-             Case{"empty", "", "Folder name missing", nullptr},
-             Case{"a folder that exists", "existing", "Folder name is not valid", nullptr},
-             Case{"a path, not a name", "a/b", "Folder name is not valid", nullptr},
-             Case{"the parent itself", "..", "Folder name is not valid", nullptr},
-             Case{"a pasted line break", "in\nbox", "Folder name is not valid", nullptr},
-             Case{"a new name, blanks around it dropped", "  fresh ", nullptr, "fresh"},
-         }) {
-        FolderBench b;
-        newfolder dialog(b.station, native(b.data.path()), nullptr);
-        dialog.show();
-        QSignalSpy created(&dialog, &newfolder::created);
-        EXPECT_EQ(dialog.findChild<QLabel *>("Label2")->text(), native(b.data.path()));
-        EXPECT_EQ(dialog.findChild<QLineEdit *>("Text1")->text(), "New Folder");
-        dialog.findChild<QLineEdit *>("Text1")->setText(c.name);
-
-        QTest::mouseClick(dialog.findChild<QPushButton *>("btnok"), Qt::LeftButton);
-
-        if (c.message) {
-            ASSERT_EQ(b.bench.dialogs.shown().size(), 1u) << c.legend;
-            EXPECT_EQ(b.bench.dialogs.shown()[0].title, "New Folder") << c.legend;
-            EXPECT_EQ(b.bench.dialogs.shown()[0].text, c.message) << c.legend;
-            EXPECT_EQ(b.bench.dialogs.shown()[0].icon, DialogIcon::exclamation) << c.legend;
-            EXPECT_TRUE(dialog.isVisible()) << c.legend;
-            EXPECT_EQ(created.count(), 0) << c.legend;
-        } else {
-            EXPECT_TRUE(b.bench.dialogs.shown().empty()) << c.legend;
-            EXPECT_TRUE(std::filesystem::is_directory(b.data.path() / c.created)) << c.legend;
-            EXPECT_FALSE(dialog.isVisible()) << c.legend;
-            EXPECT_EQ(created.count(), 1) << c.legend;
-        }
-    }
-}
-
-TEST(NewFolder, ACreatedFolderTakesThePickerBackToItsStart) {
+TEST(FolderPicker, ACreatedFolderTakesThePickerBackToItsStart) {
     FolderBench b;
     auto picker = b.openPicker("");
     const QString start = b.shownPath(*picker);
@@ -156,7 +152,7 @@ TEST(NewFolder, ACreatedFolderTakesThePickerBackToItsStart) {
     tree->setCurrentIndex(model->index(QString::fromStdString(b.data.path().string())));
 
     QTest::mouseClick(picker->findChild<QPushButton *>("btnmkdir"), Qt::LeftButton);
-    auto *dialog = picker->findChild<newfolder *>("newfolder");
+    auto *dialog = picker->findChild<NewFolderDialog *>("newfolder");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->findChild<QLabel *>("Label2")->text(), native(b.data.path()));
     QTest::mouseClick(dialog->findChild<QPushButton *>("btnok"), Qt::LeftButton);

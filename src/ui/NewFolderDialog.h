@@ -10,11 +10,11 @@ namespace vantrell {
 
 class Station;
 
-class newfolder : public QDialog {
+class NewFolderDialog : public QDialog {
     Q_OBJECT
 
 public:
-    newfolder(Station &station, QString parentFolder, QWidget *parent);
+    NewFolderDialog(Station &station, QString parentFolder, QWidget *parent);
 
 signals:
     void created(const QString &folder);

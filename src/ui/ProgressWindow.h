@@ -1,6 +1,7 @@
 // The progress window: it rises in the bottom-right corner when a session or a report starts,
 // shows the session's phase and detail, and sinks away by itself after a close request. It never
-// takes the focus and never blocks. While a memory is transferred and saved it also shows how
+// takes the focus and never blocks, and it stops short of the notification-area icon where the
+// icon sits in that corner. While a memory is transferred and saved it also shows how
 // far the transfer has come, block k of N.
 #pragma once
 
@@ -11,12 +12,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 namespace vantrell {
 
-class frmComunication final : public QWidget {
+class ProgressWindow final : public QWidget {
     Q_OBJECT
 public:
-    frmComunication(Station &station, QWidget *parent = nullptr);
+    ProgressWindow(Station &station, QWidget *parent = nullptr);
+
+    // Where the notification-area icon is, in screen coordinates (an empty rectangle when the
+    // platform does not say): the window comes to rest above it rather than over it.
+    void keepClearOf(std::function<QRect()> iconArea) { iconArea_ = std::move(iconArea); }
 
     // Rises from below the screen's bottom edge.
     void openWindow();
@@ -29,23 +36,25 @@ public:
     void showBlocks(int block, int count);
 
     bool shownFlag() const { return shown_; }
-    bool rising() const { return timerLoad_->isActive(); }
-    bool sinking() const { return timerUnload_->isActive(); }
+    bool rising() const { return riseTimer_->isActive(); }
+    bool sinking() const { return sinkTimer_->isActive(); }
 
 public slots:
-    void onTimerLoad();
-    void onTimerUnload();
+    void riseStep();
+    void sinkStep();
 
 private:
     QRect screenArea() const;
+    int restingTop() const;
 
     Station &station_;
     QLabel *lblService_ = nullptr;
     QLabel *lblReport_ = nullptr;
     QProgressBar *barBlocks_ = nullptr;
-    QTimer *timerLoad_ = nullptr;
-    QTimer *timerUnload_ = nullptr;
+    QTimer *riseTimer_ = nullptr;
+    QTimer *sinkTimer_ = nullptr;
     bool shown_ = false;
+    std::function<QRect()> iconArea_;
 };
 
 } // namespace vantrell

@@ -14,11 +14,11 @@ namespace vantrell {
 
 class Station;
 
-class frmPhonebook : public QDialog {
+class PhoneBookWindow : public QDialog {
     Q_OBJECT
 
 public:
-    frmPhonebook(Station &station, QWidget *parent);
+    PhoneBookWindow(Station &station, QWidget *parent);
 
     // Loads the phone book and shows the window; when the file cannot be read the operator is
     // told and the window closes.
@@ -26,7 +26,7 @@ public:
 
 private:
     void exitClicked();
-    bool inputAccepted() const;
+    bool inputAccepted();
 
     Station &station_;
     std::array<QLineEdit *, phonebookSize> txtPhone_{};

@@ -1,10 +1,11 @@
-#include "ui/frmPath.h"
+#include "ui/FolderPicker.h"
 
-#include "config/DeviceFile.h"
+#include "config/DeviceStore.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
-#include "ui/newfolder.h"
+#include "ui/NewFolderDialog.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -43,7 +45,7 @@ QString rootOf(const QString &folder) {
 
 } // namespace
 
-frmPath::frmPath(Station &station, QWidget *parent)
+FolderPicker::FolderPicker(Station &station, QWidget *parent)
     : QDialog(parent), station_(station),
       record_(std::clamp(station.selectedDevice, 1, maxDevices)) {
     setObjectName("frmPath");
@@ -52,7 +54,7 @@ frmPath::frmPath(Station &station, QWidget *parent)
     restart();
 }
 
-void frmPath::buildControls() {
+void FolderPicker::buildControls() {
     drive1_ = new QComboBox;
     drive1_->setObjectName("Drive1");
     for (const QFileInfo &drive : QDir::drives())
@@ -69,10 +71,13 @@ void frmPath::buildControls() {
 
     lblPath_ = new QLabel;
     lblPath_->setObjectName("lblPath");
+    // Enter in the tree saves the folder chosen; only "New" asks for a click of its own.
     auto *save = new QPushButton("Save");
     save->setObjectName("btnsave");
+    save->setDefault(true);
     auto *make = new QPushButton("New");
     make->setObjectName("btnmkdir");
+    make->setAutoDefault(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -85,24 +90,35 @@ void frmPath::buildControls() {
     layout->addLayout(buttons);
     resize(360, 420);
 
-    connect(drive1_, &QComboBox::activated, this, &frmPath::driveChosen);
+    connect(drive1_, &QComboBox::activated, this, &FolderPicker::driveChosen);
     connect(dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
+                followChosen_ = false;
                 if (current.isValid())
                     chooseFolder(model_->filePath(current));
             });
-    connect(save, &QPushButton::clicked, this, &frmPath::saveClicked);
-    connect(make, &QPushButton::clicked, this, &frmPath::newClicked);
+    // The tree reads folders in the background, and each batch moves the rows below it: until
+    // the operator scrolls or picks another folder, the chosen one is kept in view.
+    const auto keepChosenInView = [this] {
+        if (followChosen_)
+            dir1_->scrollTo(dir1_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(model_, &QFileSystemModel::rowsInserted, this, keepChosenInView);
+    connect(model_, &QFileSystemModel::layoutChanged, this, keepChosenInView);
+    connect(dir1_->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { followChosen_ = false; });
+    connect(save, &QPushButton::clicked, this, &FolderPicker::saveClicked);
+    connect(make, &QPushButton::clicked, this, &FolderPicker::newClicked);
 }
 
 // The stored folder when it is still there; otherwise the nearest folder above it that is, and
 // the home folder when nothing is stored or nothing of it is left.
-QString frmPath::startFolder() const {
+QString FolderPicker::startFolder() const {
     const std::string stored = trim(station_.devices.at(record_)[field::dataDirectory]);
     if (stored.empty())
         return QDir::homePath();
-    QString folder = QDir::cleanPath(
-        QFileInfo(QDir::fromNativeSeparators(QString::fromStdString(stored))).absoluteFilePath());
+    QString folder =
+        QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(qtext(stored))).absoluteFilePath());
     while (!QFileInfo(folder).isDir()) {
         const QString above = QFileInfo(folder).path();
         if (above == folder)
@@ -112,29 +128,30 @@ QString frmPath::startFolder() const {
     return folder;
 }
 
-void frmPath::restart() {
+void FolderPicker::restart() {
     const QString start = startFolder();
     showRoot(rootOf(start));
     chooseFolder(start);
     const QModelIndex shown = model_->index(start);
     dir1_->setCurrentIndex(shown);
-    dir1_->scrollTo(shown);
+    followChosen_ = true;
+    dir1_->scrollTo(shown, QAbstractItemView::PositionAtCenter);
 }
 
-void frmPath::showRoot(const QString &root) {
+void FolderPicker::showRoot(const QString &root) {
     root_ = root;
     drive1_->setCurrentIndex(std::max(0, drive1_->findData(root)));
     model_->setRootPath(root);
     dir1_->setRootIndex(model_->index(root));
 }
 
-void frmPath::chooseFolder(const QString &folder) {
+void FolderPicker::chooseFolder(const QString &folder) {
     folder_ = nativePath(folder);
     lblPath_->setText(folder_);
 }
 
 // A root that cannot be read (a drive without a medium) leaves everything as it was.
-void frmPath::driveChosen(int index) {
+void FolderPicker::driveChosen(int index) {
     const QString root = drive1_->itemData(index).toString();
     if (!QDir(root).isReadable()) {
         drive1_->setCurrentIndex(std::max(0, drive1_->findData(root_)));
@@ -144,13 +161,9 @@ void frmPath::driveChosen(int index) {
     chooseFolder(root);
 }
 
-void frmPath::saveClicked() {
-    std::string &path = station_.devices.at(record_)[field::dataDirectory];
-    const std::string before = path;
-    path = folder_.toStdString();
-    station_.selectedDevice = record_;
-    if (const ConfigError error = DeviceFile(station_).saveDataFolder()) {
-        path = before;
+void FolderPicker::saveClicked() {
+    if (const ConfigError error =
+            DeviceStore(station_).storeDataFolder(record_, stdtext(folder_))) {
         station_.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
                                    DialogIcon::exclamation);
         return;
@@ -158,10 +171,10 @@ void frmPath::saveClicked() {
     close();
 }
 
-void frmPath::newClicked() {
-    auto *dialog = new newfolder(station_, folder_, this);
+void FolderPicker::newClicked() {
+    auto *dialog = new NewFolderDialog(station_, folder_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &newfolder::created, this, &frmPath::restart);
+    connect(dialog, &NewFolderDialog::created, this, &FolderPicker::restart);
     dialog->show();
 }
 

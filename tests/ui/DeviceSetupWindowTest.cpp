@@ -1,10 +1,10 @@
 // The device setup window: it shows the four channels of the logger it was opened on, writes
 // them all back on every close into the file chosen at opening, refuses what must not reach the
 // file, and never disturbs the channel table of a session that is running.
-#include "ui/frmDeviceSetup.h"
+#include "ui/DeviceSetupWindow.h"
 
 #include "SetupWindowBench.h"
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,7 +63,7 @@ std::string shownField(QWidget *dialog, int f, std::size_t i) {
     return dialog->findChild<QLineEdit *>(name)->text().toStdString();
 }
 
-struct SetupDialogTest : ::testing::Test {
+struct DeviceSetupWindowTest : ::testing::Test {
     void SetUp() override {
         putSample();
         s.station.channelSetup = {};
@@ -74,8 +74,8 @@ struct SetupDialogTest : ::testing::Test {
         file.chooseSetupFile(record);
         ASSERT_FALSE(file.saveLoggerSetup(logger, sample()).failed());
     }
-    QPointer<frmDeviceSetup> open() {
-        auto *dialog = new frmDeviceSetup(s.station, nullptr);
+    QPointer<DeviceSetupWindow> open() {
+        auto *dialog = new DeviceSetupWindow(s.station, nullptr);
         dialog->openLogger("1234KV0125", record, logger);
         return dialog;
     }
@@ -95,8 +95,8 @@ struct SetupDialogTest : ::testing::Test {
     SetupWindowBench s;
 };
 
-TEST_F(SetupDialogTest, OpeningShowsTheFourChannelsOfTheLogger) {
-    QPointer<frmDeviceSetup> dialog = open();
+TEST_F(DeviceSetupWindowTest, OpeningShowsTheFourChannelsOfTheLogger) {
+    QPointer<DeviceSetupWindow> dialog = open();
     ASSERT_TRUE(dialog && dialog->isVisible());
     EXPECT_EQ(dialog->findChild<QLabel *>("lblSerialNo")->text(), "1234KV0125");
     EXPECT_EQ(dialog->findChild<QLabel *>("lblMN")->text(), "3");
@@ -113,23 +113,24 @@ TEST_F(SetupDialogTest, OpeningShowsTheFourChannelsOfTheLogger) {
     clickCloseBox(dialog);
 }
 
-TEST_F(SetupDialogTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
+TEST_F(DeviceSetupWindowTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
     struct Row {
         const char *legend;
-        void (*closeIt)(frmDeviceSetup *);
+        void (*closeIt)(DeviceSetupWindow *);
     };
     const Row rows[] = {
-        {"close box", [](frmDeviceSetup *d) { clickCloseBox(d); }},
+        {"close box", [](DeviceSetupWindow *d) { clickCloseBox(d); }},
         {"exit button",
-         [](frmDeviceSetup *d) {
+         [](DeviceSetupWindow *d) {
              QTest::mouseClick(d->findChild<QPushButton *>("cmdExit"), Qt::LeftButton);
          }},
-        {"the program closing its windows", [](frmDeviceSetup *d) { d->close(); }},
+        {"Esc", [](DeviceSetupWindow *d) { QTest::keyClick(d, Qt::Key_Escape); }},
+        {"the program closing its windows", [](DeviceSetupWindow *d) { d->close(); }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         putSample();
-        QPointer<frmDeviceSetup> dialog = open();
+        QPointer<DeviceSetupWindow> dialog = open();
         QLineEdit *minimum = dialog->findChild<QLineEdit *>("txtMin_2");
         minimum->clear();
         QTest::keyClicks(minimum, "-45");
@@ -148,12 +149,14 @@ TEST_F(SetupDialogTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
 
 // The operator may keep the window to correct it, or leave it; a close the program asks for
 // never waits. Either way file and memory stay as they were.
-TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
+TEST_F(DeviceSetupWindowTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
+    enum class Close { closeBox, escape, program };
     struct Row {
         const char *legend;
         const char *box;
         QString text;
-        bool paste, fullDisk, closeBox;
+        bool paste, fullDisk;
+        Close close;
         const char *title, *message, *end;
     };
     const char *const control = ": the text holds a control character (a line break, a tab or "
@@ -162,26 +165,20 @@ TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
     const std::string lineBreak = std::string("CH2 Alarm Acceleration Message") + control;
     const char *const notBefore = "\nThe setup of this logger is as it was before.";
     const Row rows[] = {
-        {"interval past 15 characters", "txtInterval", "1234567890123456", false, false, true,
-         "Data error", "Insert the no. of readings per day: the text is longer than 15 characters",
-         leaveQuestion},
-        {"message past 140 characters", "txtMessage2_3", QString(141, QChar(0xE9)), false, false,
-         true, "Data error", "CH3 Alarm Absolute Message: the text is longer than 140 characters",
-         leaveQuestion},
-        {"pasted tab", "txtDisplacement_1", "1\t5", true, false, true, "Data error", tab.c_str(),
-         leaveQuestion},
-        {"pasted line break", "txtMessage1_2", "too\nfast", true, false, true, "Data error",
-         lineBreak.c_str(), leaveQuestion},
-        {"the disk takes no bytes", "txtMax_4", "250", false, true, true, "Device Setup",
+        {"pasted tab, close box", "txtDisplacement_1", "1\t5", true, false, Close::closeBox,
+         "Data error", tab.c_str(), leaveQuestion},
+        {"pasted line break, Esc", "txtMessage1_2", "too\nfast", true, false, Close::escape,
+         "Data error", lineBreak.c_str(), leaveQuestion},
+        {"the disk takes no bytes", "txtMax_4", "250", false, true, Close::closeBox, "Device Setup",
          "The device setup was not saved.\n", leaveQuestion},
-        {"the disk takes no bytes as the program ends", "txtMax_4", "250", false, true, false,
-         "Device Setup", "The device setup was not saved.\n", notBefore},
+        {"the disk takes no bytes as the program ends", "txtMax_4", "250", false, true,
+         Close::program, "Device Setup", "The device setup was not saved.\n", notBefore},
     };
     const std::string before = fileBytes();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         s.bench.dialogs.clear();
-        QPointer<frmDeviceSetup> dialog = open();
+        QPointer<DeviceSetupWindow> dialog = open();
         const ChannelSetup loaded = s.station.channelSetup;
         QLineEdit *box = dialog->findChild<QLineEdit *>(row.box);
         box->clear();
@@ -196,7 +193,17 @@ TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
         if (row.fullDisk)
             full.emplace();
         s.bench.dialogs.setNextAnswer(DialogAnswer::no);
-        row.closeBox ? clickCloseBox(dialog) : static_cast<void>(dialog->close());
+        switch (row.close) {
+        case Close::closeBox:
+            clickCloseBox(dialog);
+            break;
+        case Close::escape:
+            QTest::keyClick(box, Qt::Key_Escape);
+            break;
+        case Close::program:
+            dialog->close();
+            break;
+        }
         deleteClosedWindows();
         ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);
         const std::string text = s.bench.dialogs.shown()[0].text;
@@ -204,7 +211,7 @@ TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
         EXPECT_EQ(text.rfind(row.message, 0), 0u) << text;
         EXPECT_TRUE(text.ends_with(row.end)) << text;
         EXPECT_EQ(text.find("kept in memory"), std::string::npos) << text;
-        EXPECT_EQ(dialog.isNull(), !row.closeBox);
+        EXPECT_EQ(dialog.isNull(), row.close == Close::program);
         EXPECT_EQ(fileBytes(), before);
         EXPECT_EQ(s.station.channelSetup.values, loaded.values);
         if (dialog) {
@@ -217,8 +224,38 @@ TEST_F(SetupDialogTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
     }
 }
 
+// Numbers stop at 15 characters and messages at 140 (an SMS holds 160, "; Channel NN" is added),
+// and a message box shows a whole 140-character text.
+TEST_F(DeviceSetupWindowTest, BoxesTakeWhatTheirFieldHoldsAndShowAWholeMessage) {
+    QPointer<DeviceSetupWindow> dialog = open();
+    const QString message = QString("Level above the limit at the dam: open the spillway gates, "
+                                    "check the sensor on channel two and call the duty engineer "
+                                    "now!! 0123456789 - Station 7")
+                                .left(140);
+    ASSERT_EQ(message.size(), 140);
+    const std::pair<const char *, int> boxes[] = {{"txtInterval", 15},
+                                                  {"txtMin_1", 15},
+                                                  {"txtHours_4", 15},
+                                                  {"txtMessage1_1", 140},
+                                                  {"txtMessage2_4", 140}};
+    for (const auto &[name, limit] : boxes) {
+        QLineEdit *box = dialog->findChild<QLineEdit *>(name);
+        box->clear();
+        QTest::keyClicks(box, message + message);
+        EXPECT_EQ(box->text(), (message + message).left(limit)) << name;
+    }
+    for (const char *name : {"txtMessage1_1", "txtMessage2_1", "txtMessage1_4", "txtMessage2_4"}) {
+        QLineEdit *box = dialog->findChild<QLineEdit *>(name);
+        // Inside the frame a line box keeps two pixels of margin on either side.
+        constexpr int frameAndMargins = 8;
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(message) + frameAndMargins)
+            << name;
+    }
+    clickCloseBox(dialog);
+}
+
 // A session may read another station while the window is open, or be running when it opens.
-TEST_F(SetupDialogTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone) {
+TEST_F(DeviceSetupWindowTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone) {
     struct Row {
         const char *legend;
         bool sessionRunning;
@@ -236,7 +273,7 @@ TEST_F(SetupDialogTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone)
         s.station.setupFileName = "/DeviceSetup/dvcsetup5.xml";
         s.station.channelSetup.at(9, setup::absMinimum) = "session's";
         const ChannelSetup sessions = s.station.channelSetup;
-        QPointer<frmDeviceSetup> dialog = open();
+        QPointer<DeviceSetupWindow> dialog = open();
         if (row.sessionRunning) {
             EXPECT_EQ(s.station.channelSetup.values, sessions.values);
         }
@@ -252,9 +289,9 @@ TEST_F(SetupDialogTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTableAlone)
     }
 }
 
-TEST_F(SetupDialogTest, AMissingSetupFileIsReportedAndTheWindowDoesNotOpen) {
+TEST_F(DeviceSetupWindowTest, AMissingSetupFileIsReportedAndTheWindowDoesNotOpen) {
     std::filesystem::remove(s.file(setupFile));
-    QPointer<frmDeviceSetup> dialog = open();
+    QPointer<DeviceSetupWindow> dialog = open();
     deleteClosedWindows();
     EXPECT_TRUE(dialog.isNull());
     ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);
@@ -262,14 +299,14 @@ TEST_F(SetupDialogTest, AMissingSetupFileIsReportedAndTheWindowDoesNotOpen) {
     EXPECT_FALSE(std::filesystem::exists(s.file(setupFile))) << "no file is made up";
 }
 
-TEST_F(SetupDialogTest, ThePhoneButtonOpensOnePhoneBookThatClosesWithTheWindow) {
-    QPointer<frmDeviceSetup> dialog = open();
+TEST_F(DeviceSetupWindowTest, ThePhoneButtonOpensOnePhoneBookThatClosesWithTheWindow) {
+    QPointer<DeviceSetupWindow> dialog = open();
     auto *phones = dialog->findChild<QPushButton *>("cmdPhones");
     QTest::mouseClick(phones, Qt::LeftButton);
     QTest::mouseClick(phones, Qt::LeftButton);
-    const auto books = dialog->findChildren<frmPhonebook *>();
+    const auto books = dialog->findChildren<PhoneBookWindow *>();
     ASSERT_EQ(books.size(), 1);
-    QPointer<frmPhonebook> book = books.front();
+    QPointer<PhoneBookWindow> book = books.front();
     EXPECT_TRUE(book->isVisible() && book->isWindow() && !book->isModal());
     clickCloseBox(dialog);
     deleteClosedWindows();

@@ -1,7 +1,7 @@
 // The phone book window: the exit button stores the ten numbers, the close box forgets the
 // edits, and a number that must not reach the file, or a disk that refuses it, leaves the phone
 // book as it was with the window open.
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
 #include "SetupWindowBench.h"
 
@@ -13,7 +13,7 @@
 namespace vantrell::testing {
 namespace {
 
-struct PhonebookDialogTest : ::testing::Test {
+struct PhoneBookWindowTest : ::testing::Test {
     void SetUp() override {
         std::array<std::string, phonebookSize> numbers{};
         numbers.at(0) = "+391234";
@@ -21,8 +21,8 @@ struct PhonebookDialogTest : ::testing::Test {
         ASSERT_FALSE(PhonebookFile(s.station).savePhonebook(numbers).failed());
         s.station.phonebook = {};
     }
-    QPointer<frmPhonebook> open() {
-        auto *book = new frmPhonebook(s.station, nullptr);
+    QPointer<PhoneBookWindow> open() {
+        auto *book = new PhoneBookWindow(s.station, nullptr);
         book->openPhonebook();
         return book;
     }
@@ -42,24 +42,30 @@ struct PhonebookDialogTest : ::testing::Test {
     SetupWindowBench s;
 };
 
-TEST_F(PhonebookDialogTest, TheExitButtonKeepsAnEditAndTheCloseBoxLosesIt) {
+// Esc is the close box. A number stops at 20 characters as it is typed.
+TEST_F(PhoneBookWindowTest, TheExitButtonKeepsAnEditTheCloseBoxAndEscLoseIt) {
     struct Row {
         const char *legend;
-        bool exitButton;
+        void (*close)(QWidget *);
         const char *stored;
     };
     const Row rows[] = {
-        {"close box: the edit is lost", false, "+3910"},
-        {"exit button: the edit is kept", true, "+4420"},
+        {"close box: the edit is lost", clickCloseBox, "+3910"},
+        {"Esc: the edit is lost",
+         [](QWidget *book) { QTest::keyClick(phone(book, 10), Qt::Key_Escape); }, "+3910"},
+        {"exit button: the edit is kept", clickExit, "+4420"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
-        QPointer<frmPhonebook> book = open();
+        QPointer<PhoneBookWindow> book = open();
         EXPECT_EQ(phone(book, 1)->text(), "+391234");
         EXPECT_EQ(phone(book, 10)->text(), "+3910");
         phone(book, 10)->clear();
         QTest::keyClicks(phone(book, 10), "+4420");
-        row.exitButton ? clickExit(book) : clickCloseBox(book);
+        QTest::keyClicks(phone(book, 9), QString(25, QChar('9')));
+        EXPECT_EQ(phone(book, 9)->text(), QString(20, QChar('9')));
+        phone(book, 9)->clear();
+        row.close(book);
         deleteClosedWindows();
         EXPECT_TRUE(book.isNull());
         SmsPhonebook expected{"", "+391234"};
@@ -69,7 +75,7 @@ TEST_F(PhonebookDialogTest, TheExitButtonKeepsAnEditAndTheCloseBoxLosesIt) {
     }
 }
 
-TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
+TEST_F(PhoneBookWindowTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
     struct Row {
         const char *legend;
         QString text;
@@ -79,8 +85,6 @@ TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
     const char *const control =
         "Phone no 4: the text holds a control character (a line break, a tab or similar)";
     const Row rows[] = {
-        {"past 20 characters", "+39123456789012345678", false, false, "Data error",
-         "Phone no 4: the text is longer than 20 characters"},
         {"pasted with a line break", "+39\n1234", true, false, "Data error", control},
         {"pasted with a tab", "+39\t1234", true, false, "Data error", control},
         {"the disk takes no bytes", "+391111", false, true, "Phonebook",
@@ -90,12 +94,13 @@ TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         s.bench.dialogs.clear();
-        QPointer<frmPhonebook> book = open();
+        QPointer<PhoneBookWindow> book = open();
         const SmsPhonebook loaded = s.station.phonebook;
         if (row.paste) {
             QGuiApplication::clipboard()->setText(row.text);
             phone(book, 4)->setFocus();
             QTest::keySequence(phone(book, 4), QKeySequence::Paste);
+            phone(book, 1)->setFocus();
         } else {
             phone(book, 4)->setText(row.text);
         }
@@ -111,15 +116,18 @@ TEST_F(PhonebookDialogTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
         EXPECT_EQ(shown.text.rfind(row.message, 0), 0u) << shown.text;
         EXPECT_EQ(shown.text.find("kept in memory"), std::string::npos) << shown.text;
         ASSERT_FALSE(book.isNull()) << "the operator may correct the number";
+        if (!row.fullDisk) {
+            EXPECT_EQ(book->focusWidget(), phone(book, 4)) << "back on the number at fault";
+        }
         EXPECT_EQ(s.station.phonebook, loaded);
         EXPECT_EQ(SetupWindowBench::bytesOf(s.file("phonebook.xml")), before);
         clickCloseBox(book);
     }
 }
 
-TEST_F(PhonebookDialogTest, AMissingPhoneBookIsReportedAndTheWindowDoesNotOpen) {
+TEST_F(PhoneBookWindowTest, AMissingPhoneBookIsReportedAndTheWindowDoesNotOpen) {
     std::filesystem::remove(s.file("phonebook.xml"));
-    QPointer<frmPhonebook> book = open();
+    QPointer<PhoneBookWindow> book = open();
     deleteClosedWindows();
     EXPECT_TRUE(book.isNull());
     ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);

@@ -1,9 +1,11 @@
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
 
+#include "config/CheckingData.h"
 #include "config/SetupFiles.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "ui/BoxInputCheck.h"
+#include "ui/QtText.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,7 +23,6 @@ namespace {
 constexpr const char *caption = "Phonebook";
 constexpr const char *frameCaption = " Insert phone numbers for SMS ";
 constexpr const char *exitTip = "Exit";
-constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *cannotOpenText = "The phone book cannot be opened.\n";
 constexpr const char *cannotSaveText = "The phone book was not saved.\n";
 // International numbers have at most 15 digits; the rest leaves room for "+" and blanks.
@@ -29,10 +30,6 @@ constexpr int phoneLength = 20;
 
 std::string phoneName(int entry) {
     return "Phone no " + std::to_string(entry);
-}
-
-QString qtext(const std::string &text) {
-    return QString::fromStdString(text);
 }
 
 // The memory is put back as well, so the message must not say that the change was kept.
@@ -43,7 +40,8 @@ std::string notSavedText(ConfigError error) {
 
 } // namespace
 
-frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent), station_(station) {
+PhoneBookWindow::PhoneBookWindow(Station &station, QWidget *parent)
+    : QDialog(parent), station_(station) {
     setObjectName("frmPhonebook");
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -56,6 +54,7 @@ frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent),
         label->setObjectName(QString("lblPhone_%1").arg(entry));
         QLineEdit *box = new QLineEdit(frame);
         box->setObjectName(QString("txtPhone_%1").arg(entry));
+        box->setMaxLength(phoneLength);
         label->setBuddy(box);
         grid->addWidget(label, entry - 1, 0);
         grid->addWidget(box, entry - 1, 1);
@@ -67,7 +66,7 @@ frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent),
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
-    connect(cmdExit, &QPushButton::clicked, this, &frmPhonebook::exitClicked);
+    connect(cmdExit, &QPushButton::clicked, this, &PhoneBookWindow::exitClicked);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -77,7 +76,7 @@ frmPhonebook::frmPhonebook(Station &station, QWidget *parent) : QDialog(parent),
     layout->addLayout(buttons);
 }
 
-void frmPhonebook::openPhonebook() {
+void PhoneBookWindow::openPhonebook() {
     if (const ConfigError error = PhonebookFile(station_).loadPhonebook(); error.failed()) {
         station_.dialogs().message(caption, cannotOpenText + describe(error), DialogButtons::ok,
                                    DialogIcon::critical);
@@ -90,12 +89,13 @@ void frmPhonebook::openPhonebook() {
     show();
 }
 
-bool frmPhonebook::inputAccepted() const {
+bool PhoneBookWindow::inputAccepted() {
     for (int entry = 1; entry <= phonebookSize; ++entry) {
-        const QLineEdit *box = txtPhone_.at(static_cast<std::size_t>(entry - 1));
-        if (const auto problem = boxProblem(box->text(), phoneName(entry), phoneLength)) {
+        QLineEdit *box = txtPhone_.at(static_cast<std::size_t>(entry - 1));
+        if (const auto problem = boxProblem(box->text(), phoneName(entry))) {
             station_.dialogs().message(dataErrorTitle, *problem, DialogButtons::ok,
                                        DialogIcon::exclamation);
+            box->setFocus();
             return false;
         }
     }
@@ -104,12 +104,12 @@ bool frmPhonebook::inputAccepted() const {
 
 // A phone book that did not reach its file stays as it was in memory too, so the alarms send
 // to the numbers the file holds, and the window stays open with the operator's input.
-void frmPhonebook::exitClicked() {
+void PhoneBookWindow::exitClicked() {
     if (!inputAccepted())
         return;
     std::array<std::string, phonebookSize> numbers;
     for (std::size_t p = 0; p < numbers.size(); ++p)
-        numbers.at(p) = txtPhone_.at(p)->text().toStdString();
+        numbers.at(p) = stdtext(txtPhone_.at(p)->text());
     const SmsPhonebook before = station_.phonebook;
     if (const ConfigError error = PhonebookFile(station_).savePhonebook(numbers); error.failed()) {
         station_.phonebook = before;

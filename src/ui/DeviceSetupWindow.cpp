@@ -1,21 +1,25 @@
-#include "ui/frmDeviceSetup.h"
+#include "ui/DeviceSetupWindow.h"
 
+#include "config/CheckingData.h"
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/BoxInputCheck.h"
-#include "ui/frmPhonebook.h"
+#include "ui/PhoneBookWindow.h"
+#include "ui/QtText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <optional>
@@ -40,10 +44,9 @@ constexpr const char *minimumCaption = "Minimum";
 constexpr const char *maximumCaption = "Maximum";
 constexpr const char *phonesTip = "Phonebook";
 constexpr const char *exitTip = "Exit";
-constexpr int decimalPlaces = 5;  // the list offers "0" ... "5"
-constexpr int intervalWidth = 80; // pixels: a count of a few digits
+constexpr int decimalPlaces = 5; // the list offers "0" ... "5"
+constexpr int numberWidth = 80;  // pixels: a count, a limit, a delta or a number of days
 
-constexpr const char *dataErrorTitle = "Data error";
 constexpr const char *cannotOpenText = "The device setup cannot be opened.\n";
 constexpr const char *cannotSaveText = "The device setup was not saved.\n";
 constexpr const char *leaveQuestion = "\nClose the window without saving the setup?";
@@ -54,8 +57,11 @@ constexpr const char *notSavedNote = "\nThe setup of this logger is as it was be
 constexpr int numberLength = 15;
 constexpr int messageLength = 140;
 
-QString qtext(const std::string &text) {
-    return QString::fromStdString(text);
+// Wide enough for a whole SMS text of ordinary words in the box's font ("x" is wider than the
+// average letter of a text), frame and margins included.
+int messageWidth(const QFontMetrics &metrics) {
+    constexpr int frameAndMargins = 12;
+    return metrics.horizontalAdvance(QString(messageLength, QChar('x'))) + frameAndMargins;
 }
 
 std::string channelName(std::size_t i) {
@@ -101,14 +107,44 @@ QString arrayName(const char *name, std::size_t i) {
     return QString("%1_%2").arg(name).arg(i + 1);
 }
 
+// The setup file of the record and what it holds for the logger, read with the station's
+// pauses. It touches no window: the window that asked may be gone when it returns.
+struct LoadedSetup {
+    std::string fileName;
+    LoggerSetup shown;
+    ConfigError error;
+};
+
+LoadedSetup loadLoggerSetup(Station &station, int record, int logger) {
+    SetupMemory before(station);
+    ChannelSetupFile file(station);
+    file.chooseSetupFile(record);
+    LoadedSetup loaded{station.setupFileName, {}, file.loadChannelSetup()};
+    if (!loaded.error.failed())
+        loaded.shown = loggerSetup(station.channelSetup, logger);
+    before.restoreUnless(!loaded.error.failed());
+    return loaded;
+}
+
+// The pointer says the program is busy while the setup loads; the windows stay usable.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
 } // namespace
 
-struct frmDeviceSetup::Refusal {
+struct DeviceSetupWindow::Refusal {
     std::string title;
     std::string text;
 };
 
-frmDeviceSetup::frmDeviceSetup(Station &station, QWidget *parent)
+// The channels lie on tabs: a message box shows the whole of a 140-character SMS text, and four
+// channels of such boxes side by side or one under another would not fit a laptop's screen.
+DeviceSetupWindow::DeviceSetupWindow(Station &station, QWidget *parent)
     : QDialog(parent), station_(station) {
     setObjectName("frmDeviceSetup");
     setWindowTitle(caption);
@@ -116,14 +152,14 @@ frmDeviceSetup::frmDeviceSetup(Station &station, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buildHeader());
     layout->addWidget(buildInterval());
-    auto *columns = new QHBoxLayout;
+    auto *tabs = named(new QTabWidget(this), "tabChannels");
     for (std::size_t i = 0; i < channels_.size(); ++i)
-        columns->addWidget(buildChannel(i));
-    layout->addLayout(columns);
+        tabs->addTab(buildChannel(i), qtext(" " + channelName(i)));
+    layout->addWidget(tabs);
     layout->addLayout(buildButtons());
 }
 
-QLayout *frmDeviceSetup::buildHeader() {
+QLayout *DeviceSetupWindow::buildHeader() {
     auto *header = new QHBoxLayout;
     lblSerialNo_ = named(new QLabel(this), "lblSerialNo");
     lblMN_ = named(new QLabel(this), "lblMN");
@@ -140,11 +176,12 @@ QLayout *frmDeviceSetup::buildHeader() {
     return header;
 }
 
-QWidget *frmDeviceSetup::buildInterval() {
+QWidget *DeviceSetupWindow::buildInterval() {
     auto *frame = named(new QGroupBox(intervalFrameCaption, this), "FrameInterval");
     auto *row = new QHBoxLayout(frame);
     txtInterval_ = named(new QLineEdit(frame), "txtInterval");
-    txtInterval_->setMaximumWidth(intervalWidth);
+    txtInterval_->setMaxLength(numberLength);
+    txtInterval_->setMaximumWidth(numberWidth);
     auto *label = named(new QLabel(intervalCaption, frame), "lblInterval");
     label->setBuddy(txtInterval_);
     row->addWidget(label);
@@ -153,47 +190,62 @@ QWidget *frmDeviceSetup::buildInterval() {
     return frame;
 }
 
-QWidget *frmDeviceSetup::buildChannel(std::size_t i) {
-    auto *frame =
-        named(new QGroupBox(qtext(" " + channelName(i)), this), arrayName("FrameChannel", i));
+// A line for each alarm's switch and limits, its message below them across the whole width.
+QWidget *DeviceSetupWindow::buildChannel(std::size_t i) {
+    auto *frame = named(new QWidget(this), arrayName("FrameChannel", i));
     auto *grid = new QGridLayout(frame);
     ChannelControls &c = channels_.at(i);
-    int row = 0;
-    const auto addBox = [&](const char *name, const char *label) {
+    const auto addNumber = [&](const char *name, const char *caption, int row, int column) {
         QLineEdit *box = named(new QLineEdit(frame), arrayName(name, i));
-        grid->addWidget(new QLabel(label, frame), row, 0);
-        grid->addWidget(box, row++, 1);
+        box->setMaxLength(numberLength);
+        box->setMaximumWidth(numberWidth);
+        auto *label = new QLabel(caption, frame);
+        label->setBuddy(box);
+        grid->addWidget(label, row, column);
+        grid->addWidget(box, row, column + 1);
+        return box;
+    };
+    const auto addMessage = [&](const char *name, int row) {
+        QLineEdit *box = named(new QLineEdit(frame), arrayName(name, i));
+        box->setMaxLength(messageLength);
+        box->setMinimumWidth(messageWidth(box->fontMetrics()));
+        auto *label = new QLabel(messageCaption, frame);
+        label->setBuddy(box);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row + 1, 0, 1, -1);
         return box;
     };
     c.chkAlarm1 = named(new QCheckBox(accelCaption, frame), arrayName("chkAlarm1", i));
-    grid->addWidget(c.chkAlarm1, row++, 0, 1, 2);
-    c.txtDisplacement = addBox("txtDisplacement", deltaCaption);
-    c.txtHours = addBox("txtHours", daysCaption);
+    grid->addWidget(c.chkAlarm1, 0, 0);
+    c.txtDisplacement = addNumber("txtDisplacement", deltaCaption, 0, 1);
+    c.txtHours = addNumber("txtHours", daysCaption, 0, 3);
     c.cmbDP = named(new QComboBox(frame), arrayName("cmbDP", i));
     for (int places = 0; places <= decimalPlaces; ++places)
         c.cmbDP->addItem(QString::number(places));
-    grid->addWidget(new QLabel(decimalCaption, frame), row, 0);
-    grid->addWidget(c.cmbDP, row++, 1);
-    c.txtMessage1 = addBox("txtMessage1", messageCaption);
+    grid->addWidget(new QLabel(decimalCaption, frame), 0, 5);
+    grid->addWidget(c.cmbDP, 0, 6);
+    c.txtMessage1 = addMessage("txtMessage1", 1);
     c.chkAlarm2 = named(new QCheckBox(absCaption, frame), arrayName("chkAlarm2", i));
-    grid->addWidget(c.chkAlarm2, row++, 0, 1, 2);
-    c.txtMin = addBox("txtMin", minimumCaption);
-    c.txtMax = addBox("txtMax", maximumCaption);
-    c.txtMessage2 = addBox("txtMessage2", messageCaption);
+    grid->addWidget(c.chkAlarm2, 3, 0);
+    c.txtMin = addNumber("txtMin", minimumCaption, 3, 1);
+    c.txtMax = addNumber("txtMax", maximumCaption, 3, 3);
+    c.txtMessage2 = addMessage("txtMessage2", 4);
+    grid->setColumnStretch(7, 1);
+    grid->setRowStretch(6, 1);
     return frame;
 }
 
-QLayout *frmDeviceSetup::buildButtons() {
+QLayout *DeviceSetupWindow::buildButtons() {
     auto *cmdPhones = named(new QPushButton(this), "cmdPhones");
     cmdPhones->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     cmdPhones->setToolTip(phonesTip);
     cmdPhones->setAutoDefault(false);
-    connect(cmdPhones, &QPushButton::clicked, this, &frmDeviceSetup::phonesClicked);
+    connect(cmdPhones, &QPushButton::clicked, this, &DeviceSetupWindow::phonesClicked);
     auto *cmdExit = named(new QPushButton(this), "cmdExit");
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
-    connect(cmdExit, &QPushButton::clicked, this, &frmDeviceSetup::exitClicked);
+    connect(cmdExit, &QPushButton::clicked, this, &DeviceSetupWindow::exitClicked);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdPhones);
     buttons->addStretch();
@@ -201,36 +253,39 @@ QLayout *frmDeviceSetup::buildButtons() {
     return buttons;
 }
 
-void frmDeviceSetup::openLogger(const std::string &serialNumber, int record, int logger) {
+void DeviceSetupWindow::openLogger(const std::string &serialNumber, int record, int logger) {
     record_ = record;
     logger_ = logger;
     lblSerialNo_->setText(qtext(serialNumber));
     lblMN_->setText(QString::number(logger));
     lblSelRow_->setText(QString::number(record));
-    if (!loadSetup()) {
-        stored_ = true; // nothing was shown, so there is nothing to write back
+    Station &station = station_;
+    const QPointer<DeviceSetupWindow> self(this);
+    const LoadedSetup loaded = [&] {
+        const BusyCursor busy;
+        return loadLoggerSetup(station, record, logger);
+    }();
+    if (self.isNull())
+        return; // closed with its owner while it loaded
+    if (loaded.error.failed())
+        station_.dialogs().message(caption, cannotOpenText + describe(loaded.error),
+                                   DialogButtons::ok, DialogIcon::critical);
+    if (loaded.error.failed() || phase_ == Phase::closed) {
+        phase_ = Phase::closed; // nothing was shown, so there is nothing to write back
         close();
         return;
     }
+    setupFileName_ = loaded.fileName;
+    showSetup(loaded.shown);
+    phase_ = Phase::open;
     show();
 }
 
-bool frmDeviceSetup::loadSetup() {
-    SetupMemory before(station_);
-    ChannelSetupFile file(station_);
-    file.chooseSetupFile(record_);
-    setupFileName_ = station_.setupFileName;
-    const ConfigError error = file.loadChannelSetup();
-    if (!error.failed())
-        showSetup(loggerSetup(station_.channelSetup, logger_));
-    before.restoreUnless(!error.failed());
-    if (error.failed())
-        station_.dialogs().message(caption, cannotOpenText + describe(error), DialogButtons::ok,
-                                   DialogIcon::critical);
-    return !error.failed();
+bool DeviceSetupWindow::editing(int record, int logger) const {
+    return phase_ != Phase::closed && record == record_ && logger == logger_;
 }
 
-void frmDeviceSetup::showSetup(const LoggerSetup &shown) {
+void DeviceSetupWindow::showSetup(const LoggerSetup &shown) {
     txtInterval_->setText(qtext(shown.readingsPerDay));
     for (std::size_t i = 0; i < channels_.size(); ++i) {
         ChannelControls &c = channels_.at(i);
@@ -249,43 +304,43 @@ void frmDeviceSetup::showSetup(const LoggerSetup &shown) {
 }
 
 // A decimal-point text the list cannot show is written back as it was read.
-LoggerSetup frmDeviceSetup::shownSetup() const {
+LoggerSetup DeviceSetupWindow::shownSetup() const {
     LoggerSetup shown;
     shown.readingsPerDay = txtInterval_->text().toStdString();
     for (std::size_t i = 0; i < channels_.size(); ++i) {
         const ChannelControls &c = channels_.at(i);
         auto &column = shown.columns.at(i);
         column.at(setup::accelAlarmOn) = checkText(c.chkAlarm1);
-        column.at(setup::accelDelta) = c.txtDisplacement->text().toStdString();
-        column.at(setup::accelDays) = c.txtHours->text().toStdString();
+        column.at(setup::accelDelta) = stdtext(c.txtDisplacement->text());
+        column.at(setup::accelDays) = stdtext(c.txtHours->text());
         column.at(setup::decimalPoint) = c.cmbDP->currentIndex() >= 0
                                              ? std::to_string(c.cmbDP->currentIndex())
                                              : c.loadedDecimalPoint;
-        column.at(setup::accelMessage) = c.txtMessage1->text().toStdString();
+        column.at(setup::accelMessage) = stdtext(c.txtMessage1->text());
         column.at(setup::absAlarmOn) = checkText(c.chkAlarm2);
-        column.at(setup::absMinimum) = c.txtMin->text().toStdString();
-        column.at(setup::absMaximum) = c.txtMax->text().toStdString();
-        column.at(setup::absMessage) = c.txtMessage2->text().toStdString();
+        column.at(setup::absMinimum) = stdtext(c.txtMin->text());
+        column.at(setup::absMaximum) = stdtext(c.txtMax->text());
+        column.at(setup::absMessage) = stdtext(c.txtMessage2->text());
     }
     return shown;
 }
 
-std::optional<std::string> frmDeviceSetup::inputProblem() const {
-    if (auto problem = boxProblem(txtInterval_->text(), intervalCaption, numberLength))
+std::optional<std::string> DeviceSetupWindow::inputProblem() const {
+    if (auto problem = boxProblem(txtInterval_->text(), intervalCaption))
         return problem;
     for (std::size_t i = 0; i < channels_.size(); ++i) {
         const ChannelControls &c = channels_.at(i);
         const std::string ch = channelName(i) + " ";
-        const std::pair<const QLineEdit *, std::pair<std::string, int>> boxes[] = {
-            {c.txtDisplacement, {ch + deltaCaption, numberLength}},
-            {c.txtHours, {ch + daysCaption, numberLength}},
-            {c.txtMessage1, {ch + accelCaption + " " + messageCaption, messageLength}},
-            {c.txtMin, {ch + minimumCaption, numberLength}},
-            {c.txtMax, {ch + maximumCaption, numberLength}},
-            {c.txtMessage2, {ch + absCaption + " " + messageCaption, messageLength}},
+        const std::pair<const QLineEdit *, std::string> boxes[] = {
+            {c.txtDisplacement, ch + deltaCaption},
+            {c.txtHours, ch + daysCaption},
+            {c.txtMessage1, ch + accelCaption + " " + messageCaption},
+            {c.txtMin, ch + minimumCaption},
+            {c.txtMax, ch + maximumCaption},
+            {c.txtMessage2, ch + absCaption + " " + messageCaption},
         };
-        for (const auto &[box, rule] : boxes)
-            if (auto problem = boxProblem(box->text(), rule.first, rule.second))
+        for (const auto &[box, name] : boxes)
+            if (auto problem = boxProblem(box->text(), name))
                 return problem;
     }
     return std::nullopt;
@@ -293,7 +348,7 @@ std::optional<std::string> frmDeviceSetup::inputProblem() const {
 
 // The file is the one chosen at opening: a session or another setup window may have chosen
 // another station's file since.
-std::optional<frmDeviceSetup::Refusal> frmDeviceSetup::storeSetup() {
+std::optional<DeviceSetupWindow::Refusal> DeviceSetupWindow::storeSetup() {
     if (auto problem = inputProblem())
         return Refusal{dataErrorTitle, *problem};
     SetupMemory before(station_);
@@ -307,7 +362,7 @@ std::optional<frmDeviceSetup::Refusal> frmDeviceSetup::storeSetup() {
 
 // Every close stores. When storing is refused the operator may keep the window and correct it;
 // a close the program asks for (it is ending) is never held up.
-bool frmDeviceSetup::storeOrLeave(bool operatorAsked) {
+bool DeviceSetupWindow::storeOrLeave(bool operatorAsked) {
     const std::optional<Refusal> refusal = storeSetup();
     if (!refusal)
         return true;
@@ -321,31 +376,39 @@ bool frmDeviceSetup::storeOrLeave(bool operatorAsked) {
                                       DialogIcon::exclamation) == DialogAnswer::yes;
 }
 
-void frmDeviceSetup::closeEvent(QCloseEvent *event) {
-    if (!stored_ && !storeOrLeave(event->spontaneous())) {
+bool DeviceSetupWindow::leave(bool operatorAsked) {
+    if (phase_ == Phase::open && !storeOrLeave(operatorAsked))
+        return false;
+    phase_ = Phase::closed;
+    if (phonebook_ != nullptr)
+        phonebook_->close();
+    return true;
+}
+
+void DeviceSetupWindow::closeEvent(QCloseEvent *event) {
+    if (!leave(event->spontaneous())) {
         event->ignore();
         return;
     }
-    stored_ = true;
-    if (phonebook_ != nullptr)
-        phonebook_->close();
     event->accept();
 }
 
-void frmDeviceSetup::exitClicked() {
-    if (!storeOrLeave(true))
-        return;
-    stored_ = true;
-    close();
+void DeviceSetupWindow::exitClicked() {
+    if (leave(true))
+        close();
 }
 
-void frmDeviceSetup::phonesClicked() {
+void DeviceSetupWindow::reject() {
+    exitClicked();
+}
+
+void DeviceSetupWindow::phonesClicked() {
     if (phonebook_ != nullptr) {
         phonebook_->raise();
         phonebook_->activateWindow();
         return;
     }
-    phonebook_ = new frmPhonebook(station_, this);
+    phonebook_ = new PhoneBookWindow(station_, this);
     phonebook_->openPhonebook();
 }
 

@@ -1,4 +1,4 @@
-#include "ui/frmComunication.h"
+#include "ui/ProgressWindow.h"
 
 #include "ui/TrayIcon.h"
 
@@ -21,7 +21,7 @@ constexpr QSize windowSize(380, 120);
 
 } // namespace
 
-frmComunication::frmComunication(Station &station, QWidget *parent)
+ProgressWindow::ProgressWindow(Station &station, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus),
       station_(station) {
@@ -58,73 +58,82 @@ frmComunication::frmComunication(Station &station, QWidget *parent)
     lines->addWidget(lblReport_, 1);
     lines->addWidget(barBlocks_);
 
-    timerLoad_ = new QTimer(this);
-    timerLoad_->setObjectName("TimerLoad");
-    timerLoad_->setInterval(slideInterval);
-    connect(timerLoad_, &QTimer::timeout, this, &frmComunication::onTimerLoad);
-    timerUnload_ = new QTimer(this);
-    timerUnload_->setObjectName("TimerUnload");
-    timerUnload_->setInterval(slideInterval);
-    connect(timerUnload_, &QTimer::timeout, this, &frmComunication::onTimerUnload);
+    riseTimer_ = new QTimer(this);
+    riseTimer_->setObjectName("TimerLoad");
+    riseTimer_->setInterval(slideInterval);
+    connect(riseTimer_, &QTimer::timeout, this, &ProgressWindow::riseStep);
+    sinkTimer_ = new QTimer(this);
+    sinkTimer_->setObjectName("TimerUnload");
+    sinkTimer_->setInterval(slideInterval);
+    connect(sinkTimer_, &QTimer::timeout, this, &ProgressWindow::sinkStep);
 }
 
-QRect frmComunication::screenArea() const {
+QRect ProgressWindow::screenArea() const {
     const QScreen *screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
-void frmComunication::openWindow() {
+int ProgressWindow::restingTop() const {
     const QRect area = screenArea();
-    timerUnload_->stop();
+    QRect resting(area.right() + 1 - width(), area.bottom() + 1 - height(), width(), height());
+    const QRect icon = iconArea_ ? iconArea_() : QRect();
+    if (!icon.isEmpty() && resting.intersects(icon))
+        resting.moveBottom(icon.top() - 1);
+    return resting.top();
+}
+
+void ProgressWindow::openWindow() {
+    const QRect area = screenArea();
+    sinkTimer_->stop();
     move(area.right() + 1 - width(), area.bottom() + 1);
     shown_ = false;
     show();
-    timerLoad_->start();
+    riseTimer_->start();
 }
 
-void frmComunication::onTimerLoad() {
-    const QRect area = screenArea();
+void ProgressWindow::riseStep() {
+    const int top = restingTop();
     shown_ = false;
     move(x(), y() - slideStep);
-    if (area.bottom() + 1 - height() >= y()) {
-        move(x(), area.bottom() + 1 - height());
+    if (top >= y()) {
+        move(x(), top);
         shown_ = true;
-        timerLoad_->stop();
+        riseTimer_->stop();
     }
 }
 
-void frmComunication::requestClose() {
+void ProgressWindow::requestClose() {
     if (!isVisible())
         return;
     if (!shown_) {
-        timerLoad_->stop();
+        riseTimer_->stop();
         hide();
         return;
     }
-    if (!timerUnload_->isActive())
-        timerUnload_->start();
+    if (!sinkTimer_->isActive())
+        sinkTimer_->start();
 }
 
-void frmComunication::onTimerUnload() {
+void ProgressWindow::sinkStep() {
     const QRect area = screenArea();
     shown_ = true;
     move(x(), y() + slideStep);
     if (y() >= area.bottom() + 1) {
         shown_ = false;
-        timerUnload_->stop();
+        sinkTimer_->stop();
         hide();
     }
 }
 
-void frmComunication::showService(const QString &text) {
+void ProgressWindow::showService(const QString &text) {
     lblService_->setText(text);
 }
 
-void frmComunication::showReport(const QString &text) {
+void ProgressWindow::showReport(const QString &text) {
     lblReport_->setText(text);
 }
 
-void frmComunication::showBlocks(int block, int count) {
+void ProgressWindow::showBlocks(int block, int count) {
     if (count <= 0) {
         barBlocks_->setVisible(false);
         return;

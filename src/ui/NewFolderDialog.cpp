@@ -1,4 +1,4 @@
-#include "ui/newfolder.h"
+#include "ui/NewFolderDialog.h"
 
 #include "config/Station.h"
 #include "general/Dialogs.h"
@@ -38,7 +38,7 @@ QLabel *label(const char *name, const QString &text) {
 
 } // namespace
 
-newfolder::newfolder(Station &station, QString parentFolder, QWidget *parent)
+NewFolderDialog::NewFolderDialog(Station &station, QString parentFolder, QWidget *parent)
     : QDialog(parent), station_(station), parentFolder_(std::move(parentFolder)) {
     setObjectName("newfolder");
     setWindowTitle(caption);
@@ -48,10 +48,13 @@ newfolder::newfolder(Station &station, QString parentFolder, QWidget *parent)
     parentLabel->setFont(bold);
     text1_ = new QLineEdit(defaultName);
     text1_->setObjectName("Text1");
+    // Enter in the name box creates the folder.
     auto *ok = new QPushButton("&Ok");
     ok->setObjectName("btnok");
+    ok->setDefault(true);
     auto *cancel = new QPushButton("&Close");
     cancel->setObjectName("btncancel");
+    cancel->setAutoDefault(false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -64,12 +67,12 @@ newfolder::newfolder(Station &station, QString parentFolder, QWidget *parent)
     layout->addWidget(text1_);
     layout->addLayout(buttons);
 
-    connect(ok, &QPushButton::clicked, this, &newfolder::okClicked);
-    connect(cancel, &QPushButton::clicked, this, &newfolder::close);
+    connect(ok, &QPushButton::clicked, this, &NewFolderDialog::okClicked);
+    connect(cancel, &QPushButton::clicked, this, &NewFolderDialog::close);
 }
 
 // Blanks around the name are dropped: a folder named " data" cannot be told from "data".
-void newfolder::okClicked() {
+void NewFolderDialog::okClicked() {
     const QString name = text1_->text().trimmed();
     if (name.isEmpty()) {
         station_.dialogs().message(messageTitle, missingText, DialogButtons::ok,

@@ -14,11 +14,11 @@ namespace vantrell {
 
 class Station;
 
-class frmPath : public QDialog {
+class FolderPicker : public QDialog {
     Q_OBJECT
 
 public:
-    frmPath(Station &station, QWidget *parent);
+    FolderPicker(Station &station, QWidget *parent);
 
     // Back to where the picker opens: the record's saving path, or the home folder.
     void restart();
@@ -37,6 +37,7 @@ private:
     int record_;
     QString folder_;
     QString root_;
+    bool followChosen_ = false;
     QComboBox *drive1_ = nullptr;
     QTreeView *dir1_ = nullptr;
     QLabel *lblPath_ = nullptr;

@@ -1,6 +1,7 @@
 // The alarm setup of one logger: readings per day and, per channel, the acceleration and the
 // absolute alarm with their limits and messages. It opens on the logger handed over by the
-// properties dialog, and every close writes the four channels back to the station's setup file.
+// properties dialog, and however it closes (exit button, close box, Esc, its owner closing) it
+// writes the four channels back to the station's setup file.
 #pragma once
 
 #include "config/SetupFiles.h"
@@ -22,22 +23,29 @@ class QLineEdit;
 namespace vantrell {
 
 class Station;
-class frmPhonebook;
+class PhoneBookWindow;
 
-class frmDeviceSetup : public QDialog {
+class DeviceSetupWindow : public QDialog {
     Q_OBJECT
 
 public:
-    frmDeviceSetup(Station &station, QWidget *parent);
+    DeviceSetupWindow(Station &station, QWidget *parent);
 
-    // Loads the setup of logger `logger` (1..8) of record `record` and shows the window; when the
-    // file cannot be read the operator is told and the window closes.
+    // Loads the setup of logger `logger` (1..8) of record `record` (the station's pauses: about
+    // three seconds, under a busy cursor) and shows the window; when the file cannot be read the
+    // operator is told and the window closes.
     void openLogger(const std::string &serialNumber, int record, int logger);
+    // Whether this window loads or shows that logger.
+    bool editing(int record, int logger) const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Esc does what the close box does.
+    void reject() override;
 
 private:
+    enum class Phase { loading, open, closed };
+
     struct ChannelControls {
         QCheckBox *chkAlarm1 = nullptr;
         QLineEdit *txtDisplacement = nullptr;
@@ -57,12 +65,13 @@ private:
     QWidget *buildInterval();
     QWidget *buildChannel(std::size_t i);
     QLayout *buildButtons();
-    bool loadSetup();
     void showSetup(const LoggerSetup &shown);
     LoggerSetup shownSetup() const;
     std::optional<std::string> inputProblem() const;
     std::optional<Refusal> storeSetup();
     bool storeOrLeave(bool operatorAsked);
+    // Stores (once) and lets the window go; false when the operator keeps it to correct it.
+    bool leave(bool operatorAsked);
     void exitClicked();
     void phonesClicked();
 
@@ -70,13 +79,13 @@ private:
     int record_ = 0;
     int logger_ = 0;
     std::string setupFileName_; // chosen at opening
-    bool stored_ = false;
+    Phase phase_ = Phase::loading;
     QLabel *lblSerialNo_ = nullptr;
     QLabel *lblMN_ = nullptr;
     QLabel *lblSelRow_ = nullptr;
     QLineEdit *txtInterval_ = nullptr;
     std::array<ChannelControls, channelsPerLogger> channels_{};
-    QPointer<frmPhonebook> phonebook_;
+    QPointer<PhoneBookWindow> phonebook_;
 };
 
 } // namespace vantrell

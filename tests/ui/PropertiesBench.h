@@ -1,0 +1,115 @@
+// What the tests of the device properties dialog share: a station over a fresh configuration
+// folder, the main window's side of the phone list, and the dialog driven by its controls'
+// names with the message boxes recorded.
+#pragma once
+
+#include "config/DeviceFile.h"
+#include "config/Templates.h"
+#include "support/StationBench.h"
+#include "support/TempFolder.h"
+#include "ui/PhoneListView.h"
+#include "ui/PropertiesDialog.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace vantrell::testing {
+
+// The lowest free row, and how often the list was redrawn.
+struct RecordedPhoneList final : PhoneListView {
+    explicit RecordedPhoneList(Station &s) : station(s) {}
+    std::optional<int> findFreeRow() override {
+        for (int k = 1; k <= maxDevices; ++k)
+            if (station.devices.at(k).isFree())
+                return k;
+        return std::nullopt;
+    }
+    void refreshGrid() override { ++refreshes; }
+
+    Station &station;
+    int refreshes = 0;
+};
+
+struct PropertiesBench {
+    PropertiesBench() {
+        EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
+        EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
+        station.scheduleTimes = {"", "8", "-1", "14", "-1"};
+    }
+
+    // A device as an earlier session of the dialog left it.
+    void keepDevice(int slot, const std::string &connection, const std::string &description) {
+        DeviceRecord &record = station.devices.at(slot);
+        record[field::active] = "1";
+        record[field::connection] = connection;
+        record[field::description] = description;
+        record.serialNumber(1) = "1234KV0126";
+        record[field::scheduleSlot1] = "1";
+        station.selectedDevice = slot;
+        EXPECT_FALSE(DeviceFile(station).saveDevice().failed());
+    }
+
+    PropertiesDialog &open(int record) {
+        station.selectedDevice = record;
+        dialog = std::make_unique<PropertiesDialog>(station, list, nullptr);
+        dialog->show();
+        return *dialog;
+    }
+
+    // The table as the next start of the program reads it from prop.xml.
+    DeviceRecord stored(int slot) const {
+        StationBench next({2026, 2, 3, 9, 5, 0}, folder.path());
+        EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
+        return next.station.devices.at(slot);
+    }
+    std::string propBytes() const {
+        std::ifstream in(folder.path() / "prop.xml", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    template <typename Control> Control *get(const char *name) const {
+        auto *control = dialog->findChild<Control *>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    // On the button's mark: a check box or option is wider than its mark and caption.
+    void click(const char *name) const {
+        QAbstractButton *button = get<QAbstractButton>(name);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    void type(const char *name, const QString &text) const {
+        QLineEdit *box = get<QLineEdit>(name);
+        box->clear();
+        QTest::keyClicks(box, text);
+    }
+    void choose(const char *name, int position) const {
+        get<QComboBox>(name)->setCurrentIndex(position);
+    }
+    void fillValidDevice() const {
+        type("txtSN_1", "1234KV0126");
+        click("chkActive");
+        click("chkTime_0");
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> texts;
+        for (const auto &shown : bench.dialogs.shown())
+            texts.push_back(shown.title + ": " + shown.text);
+        return texts;
+    }
+
+    TempFolder folder;
+    StationBench bench{{2026, 2, 3, 9, 5, 0}, folder.path()};
+    Station &station = bench.station;
+    RecordedPhoneList list{station};
+    std::unique_ptr<PropertiesDialog> dialog;
+};
+
+} // namespace vantrell::testing
