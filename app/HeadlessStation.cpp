@@ -1,5 +1,7 @@
 #include "HeadlessStation.h"
 
+#include "ProgramEnvironment.h"
+
 #include "config/ComPorts.h"
 #include "config/ConfigFiles.h"
 #include "config/DeviceFile.h"
@@ -9,34 +11,12 @@
 #include "forwarding/CurlMailSession.h"
 #include "general/Text.h"
 
-#include <csignal>
-
 namespace vantrell {
 
 namespace {
 // The cycle timer of the station: one step every ten seconds.
 constexpr double cycleInterval = 10.0;
-
-std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir) {
-    return [configDir](int number) { return portDevicePath(configDir, number); };
-}
 } // namespace
-
-std::atomic<bool> stopSignal{false};
-
-void stopOnTerminationSignals() {
-    struct sigaction action {};
-    action.sa_handler = [](int) { stopSignal = true; };
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-
-std::filesystem::path programFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path(".") : exe.parent_path();
-}
 
 void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
     if (stopSignal && station_ != nullptr)

@@ -14,18 +14,10 @@
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
 
-#include <atomic>
 #include <filesystem>
 #include <iostream>
 
 namespace vantrell {
-
-// The folder of the running program: where the configuration lives unless told otherwise.
-std::filesystem::path programFolder();
-
-// Set from a signal handler; every wait of the station notices it within a fraction of a second.
-extern std::atomic<bool> stopSignal;
-void stopOnTerminationSignals();
 
 class HeadlessStation {
 public:

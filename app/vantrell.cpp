@@ -1,11 +1,11 @@
 // vantrell: the desktop program. A splash, then the station lives in the notification area,
 // with its main window, dialogs and progress window.
 #include "FolderLock.h"
-#include "HeadlessStation.h"
+#include "GuiStation.h"
+#include "ProgramEnvironment.h"
 #include "general/Progress.h"
 #include "ui/DeviceSetupWindow.h"
 #include "ui/FolderPicker.h"
-#include "ui/GuiStation.h"
 #include "ui/PhoneBookWindow.h"
 #include "ui/Preloader.h"
 

@@ -2,6 +2,7 @@
 #include "FolderLock.h"
 #include "HeadlessStation.h"
 #include "Probe.h"
+#include "ProgramEnvironment.h"
 #include "config/Templates.h"
 
 #include <cstdlib>

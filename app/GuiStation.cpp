@@ -1,6 +1,7 @@
-#include "ui/GuiStation.h"
+#include "GuiStation.h"
 
-#include "config/ComPorts.h"
+#include "ProgramEnvironment.h"
+
 #include "config/Templates.h"
 
 #include <QCoreApplication>
@@ -10,10 +11,6 @@ namespace vantrell {
 namespace {
 
 constexpr const char *configurationTitle = "Configuration";
-
-std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir) {
-    return [configDir](int number) { return portDevicePath(configDir, number); };
-}
 
 } // namespace
 
