@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 
 namespace vantrell {
 
@@ -38,6 +39,20 @@ QMessageBox::StandardButtons buttonsOf(DialogButtons buttons) {
     return QMessageBox::Ok;
 }
 
+// Qt centres a box over its owner even when the owner is hidden, as the main window is while the
+// program sits in the notification area: a box raised then (a port that cannot be opened at
+// start) would appear wherever the hidden window last was. It belongs in the screen's middle.
+void centreOverHiddenOwner(QMessageBox &box, const QWidget *owner) {
+    if (owner == nullptr || owner->isVisible())
+        return;
+    const QScreen *screen =
+        owner->screen() != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    box.adjustSize();
+    box.move(screen->availableGeometry().center() - box.rect().center());
+}
+
 } // namespace
 
 QWidget *QtDialogs::owner() const {
@@ -52,8 +67,10 @@ QWidget *QtDialogs::owner() const {
 // properties dialog); the box then goes with it and counts as cancelled.
 DialogAnswer QtDialogs::message(std::string_view title, std::string_view body,
                                 DialogButtons buttons, DialogIcon icon) {
+    QWidget *const boxOwner = owner();
     const QPointer<QMessageBox> box =
-        new QMessageBox(iconOf(icon), qtext(title), qtext(body), buttonsOf(buttons), owner());
+        new QMessageBox(iconOf(icon), qtext(title), qtext(body), buttonsOf(buttons), boxOwner);
+    centreOverHiddenOwner(*box, boxOwner);
     const int answer = box->exec();
     if (box.isNull())
         return DialogAnswer::cancel;

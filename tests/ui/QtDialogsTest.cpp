@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,15 +20,18 @@ namespace {
 struct Answered {
     QPointer<QWidget> owner;
     DialogAnswer answer;
+    QPoint offCentre; // of the box, from the middle of its screen's free area
 };
 
 // Shows a box and answers it with `button` as soon as it is up.
 Answered askAndPress(QtDialogs &dialogs, QMessageBox::StandardButton button) {
     QPointer<QWidget> owner;
+    QPoint offCentre;
     QTimer::singleShot(0, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         owner = box->parentWidget();
+        offCentre = box->geometry().center() - box->screen()->availableGeometry().center();
         box->button(button)->click();
     });
     const DialogAnswer answer =
@@ -35,19 +39,22 @@ Answered askAndPress(QtDialogs &dialogs, QMessageBox::StandardButton button) {
                         "The serial number inserted is not "
                         "correct",
                         DialogButtons::yesNoCancel, DialogIcon::exclamation);
-    return {owner, answer};
+    return {owner, answer, offCentre};
 }
 
 // Owned by the dialog, the box hands the keyboard back to the dialog's control as it closes (the
 // window system does that; the offscreen platform used here does not activate windows itself).
 TEST(QtDialogs, ABoxBelongsToTheActiveWindow) {
     QWidget main;
+    main.setGeometry(0, 0, 200, 100);
     QtDialogs dialogs;
     dialogs.setParent(&main);
 
     const Answered noWindow = askAndPress(dialogs, QMessageBox::Cancel);
     EXPECT_EQ(noWindow.owner, &main) << "no window active: the main window owns the box";
     EXPECT_EQ(noWindow.answer, DialogAnswer::cancel);
+    EXPECT_LE(noWindow.offCentre.manhattanLength(), 20)
+        << "the main window is hidden in the notification area: the box sits mid-screen";
 
     QWidget properties;
     auto *layout = new QVBoxLayout(&properties);
