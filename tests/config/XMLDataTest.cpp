@@ -1,12 +1,11 @@
 #include "config/XMLData.h"
 
 #include "ConfigStation.h"
+#include "FullDisk.h"
 #include "config/ConfigError.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace vantrell {
 namespace {
@@ -186,15 +185,10 @@ TEST(XMLData, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
     ASSERT_FALSE(document.load());
     document.firstRecord(7)->setValue(0, "changed");
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const ConfigError error = document.save();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    const ConfigError error = [&] {
+        const testing::FullDisk full(1024);
+        return document.save();
+    }();
 
     EXPECT_EQ(error.problem, FileProblem::cannotWrite);
     EXPECT_NE(describe(error).find("could not be saved"), std::string::npos);

@@ -1,13 +1,12 @@
 #include "CycleBench.h"
+#include "FullDisk.h"
 
 #include "config/ConfigFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 
-#include <sys/resource.h>
 
 namespace vantrell {
 namespace {
@@ -134,29 +133,6 @@ TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
     EXPECT_EQ(std::count(b.forwarding.calls.begin(), b.forwarding.calls.end(), "report 1"), 2);
 }
 
-// While it lives no file can be written, as in a folder that turned read-only, and for root
-// too: the largest file the process may write is empty. Reading goes on.
-class SavesFail {
-public:
-    SavesFail() {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit none = saved_;
-        none.rlim_cur = 0;
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &none);
-    }
-    ~SavesFail() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-    SavesFail(const SavesFail &) = delete;
-    SavesFail &operator=(const SavesFail &) = delete;
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
-
 int dueAt(int time) {
     int n = 0;
     for (int slot = 1; slot <= maxDevices; ++slot)
@@ -170,7 +146,7 @@ TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
     const std::size_t from = b.progress.entries().size();
     const auto reportsBefore = std::ssize(b.forwarding.calls);
     {
-        SavesFail readOnly;
+        testing::FullDisk readOnly; // as a folder that turned read-only
         b.runUntil(9, 0, 4); // times 2 to 4, the close of the day, time 1 of the next
     }
     int failures = 0;

@@ -6,14 +6,14 @@
 
 namespace vantrell::testing {
 
-// While it lives, no file grows past a few bytes: every save fails as on a full or read-only
+// While it lives, no file grows past `room` bytes: every save fails as on a full or read-only
 // disk, also for a test run by root, whom file permissions do not stop.
 class FullDisk {
 public:
-    FullDisk() {
+    explicit FullDisk(rlim_t room = 16) {
         getrlimit(RLIMIT_FSIZE, &saved_);
         rlimit tiny = saved_;
-        tiny.rlim_cur = 16;
+        tiny.rlim_cur = room;
         previous_ = std::signal(SIGXFSZ, SIG_IGN);
         setrlimit(RLIMIT_FSIZE, &tiny);
     }

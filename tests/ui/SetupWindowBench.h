@@ -4,7 +4,7 @@
 
 #include "config/SetupFiles.h"
 #include "config/Templates.h"
-#include "support/FullDisk.h"
+#include "FullDisk.h"
 #include "support/StationBench.h"
 #include "support/TempFolder.h"
 
