@@ -1,8 +1,8 @@
 // How much of a session the station's own work costs next to the line: decoding and writing a
 // full memory, reading back a long history file, and a full transfer over the simulated line
 // (which takes about 290 s of virtual time).
+#include "RecordingDialogs.h"
 #include "config/Station.h"
-#include "general/Dialogs.h"
 #include "general/Progress.h"
 #include "link/Serial.h"
 #include "loggerdata/Conversions.h"
