@@ -1,10 +1,10 @@
 // The acceleration check over a long appended history: 100 000 readings with a window that
 // reaches over all of them. Comparing every pair of readings would take about 5e9 comparisons
 // per channel; the check must stay well under 50 ms for all four channels.
+#include "NullProgress.h"
+#include "RecordingDialogs.h"
 #include "config/Station.h"
 #include "forwarding/StationForwarding.h"
-#include "general/Dialogs.h"
-#include "general/Progress.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
@@ -14,11 +14,6 @@
 
 namespace vantrell {
 namespace {
-
-class NullProgress final : public ProgressSink {
-public:
-    void show(ProgressLine, std::string_view) override {}
-};
 
 constexpr int historyLength = 100000;
 

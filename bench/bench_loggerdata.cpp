@@ -1,9 +1,9 @@
 // How much of a session the station's own work costs next to the line: decoding and writing a
 // full memory, reading back a long history file, and a full transfer over the simulated line
 // (which takes about 290 s of virtual time).
+#include "NullProgress.h"
+#include "RecordingDialogs.h"
 #include "config/Station.h"
-#include "general/Dialogs.h"
-#include "general/Progress.h"
 #include "link/Serial.h"
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
@@ -22,11 +22,6 @@ namespace vantrell {
 namespace {
 
 namespace fs = std::filesystem;
-
-class NullProgress final : public ProgressSink {
-public:
-    void show(ProgressLine, std::string_view) override {}
-};
 
 sim::LoggerDescription fullLogger(std::size_t records) {
     sim::LoggerDescription d;

@@ -3,8 +3,8 @@
 // the pseudo-terminal host runs the same queue against the real clock.
 #pragma once
 
-#include "general/Clock.h"
 #include "general/EventPump.h"
+#include "sim/virtualtime/VirtualClock.h"
 
 #include <cstdint>
 #include <functional>

@@ -13,6 +13,14 @@ namespace vantrell {
 
 namespace {
 
+// The tooltip's wording, the same on the tray icon and in the headless status.
+constexpr const char *communicatingTip = "Comunicating... ";
+constexpr const char *offlineTip = "Vantrell offline";
+constexpr const char *stationTip = "Vantrell ";
+constexpr const char *nextConnectionTip = "\rNext connection in ";
+constexpr const char *hoursTip = " Hours ";
+constexpr const char *minutesTip = " Minutes";
+
 constexpr long long secondsPerDay = 24 * 3600;
 
 std::optional<LocalDateTime> parseDay(std::string_view text) {
@@ -323,14 +331,14 @@ bool Schedule::slotDue(int currentSlot) {
 
 std::string Schedule::tooltipText() const {
     if (station_.session.communicating)
-        return text::communicating;
+        return communicatingTip;
     if (scheduleOff())
-        return text::offline;
+        return offlineTip;
     const LocalDateTime now = station_.clock().localNow();
     const std::string when = dayText(now) + " " + zeroPad(now.hour, 2) + ":" +
                              zeroPad(now.minute, 2) + ":" + zeroPad(now.second, 2);
-    return "Vantrell " + when + "\rNext connection in " + std::to_string(hoursToNext_) + " Hours " +
-           std::to_string(minutesToNext_) + " Minutes";
+    return stationTip + when + nextConnectionTip + std::to_string(hoursToNext_) + hoursTip +
+           std::to_string(minutesToNext_) + minutesTip;
 }
 
 } // namespace vantrell

@@ -16,11 +16,6 @@
 
 namespace vantrell {
 
-namespace text {
-inline constexpr const char *communicating = "Comunicating... ";
-inline constexpr const char *offline = "Vantrell offline";
-} // namespace text
-
 class Schedule {
 public:
     Schedule(Station &station, Session &session, Forwarding &forwarding)
@@ -35,7 +30,8 @@ public:
     void previewCountdown();
     int hoursToNext() const { return hoursToNext_; }
     int minutesToNext() const { return minutesToNext_; }
-    // The notification-area tooltip for the station's present state.
+    // The notification-area tooltip for the station's present state: communicating, offline, or
+    // the countdown to the next schedule time.
     std::string tooltipText() const;
 
     // Whether schedule time `currentSlot` (or the one of dailyMarkIndex) has come; sets the

@@ -4,7 +4,7 @@
 // between polls, and can cancel whatever is under way.
 #pragma once
 
-#include "forwarding/Delivery.h"
+#include "general/Delivery.h"
 
 #include <functional>
 #include <memory>

@@ -4,7 +4,7 @@
 // read back, because the run report is built by appending to it piece by piece.
 #pragma once
 
-#include "forwarding/Delivery.h"
+#include "general/Delivery.h"
 
 #include <functional>
 #include <memory>

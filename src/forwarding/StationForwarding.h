@@ -1,11 +1,13 @@
 // The station's forwarding as the reading session and the cycle see it, put together from the
 // three roles and the outside services they need: a mail session and an FTP session per
 // delivery, and the SMS modem's port (a port of its own, so an alarm never disturbs the line
-// a session holds). Sender addresses and the default SMTP host are the station's settings.
+// a session holds). The alarm checks run on the readings of the logger being read and hand what
+// they raise to the alarm delivery. Sender addresses and the default SMTP host are the
+// station's settings.
 #pragma once
 
 #include "config/Station.h"
-#include "forwarding/Alarm.h"
+#include "forwarding/AlarmDelivery.h"
 #include "forwarding/Forward.h"
 #include "forwarding/Forwarding.h"
 #include "forwarding/FtpSession.h"
@@ -25,19 +27,19 @@ class StationForwarding final : public Forwarding {
 public:
     StationForwarding(Station &station, ForwardingServices services);
 
-    void checkAbsoluteAlarms() override { alarm_.checkAbsoluteAlarms(); }
-    void checkAccelerationAlarms() override { alarm_.checkAccelerationAlarms(); }
-    void sendLimitAlarm() override { alarm_.sendLimitAlarm(); }
+    void checkAbsoluteAlarms() override;
+    void checkAccelerationAlarms() override;
+    void sendLimitAlarm() override;
     void sendDataMail() override { forward_.sendDataMail(); }
     void sendDataFtp() override;
     void sendRunReport() override { report_.sendRunReport(); }
 
-    Alarm &alarm() { return alarm_; }
+    AlarmDelivery &alarm() { return alarm_; }
 
 private:
     Station &station_;
     Forward forward_;
-    Alarm alarm_;
+    AlarmDelivery alarm_;
     Report report_;
 };
 

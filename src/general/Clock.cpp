@@ -1,6 +1,5 @@
 #include "general/Clock.h"
 
-#include <cmath>
 #include <ctime>
 
 namespace vantrell {
@@ -34,15 +33,6 @@ LocalDateTime SystemClock::localNow() const {
     std::tm tm{};
     localtime_r(&now, &tm);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-}
-
-LocalDateTime VirtualClock::localNow() const {
-    return start_.plusSeconds(static_cast<long long>(std::floor(now_ - startOffset_)));
-}
-
-void VirtualClock::setLocalTime(LocalDateTime now) {
-    start_ = now;
-    startOffset_ = now_;
 }
 
 } // namespace vantrell

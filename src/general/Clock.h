@@ -1,6 +1,7 @@
 // Time as the station needs it: monotonic seconds for every elapsed-time wait (a wait that spans
 // midnight must still end after its limit) and the local calendar time for marks, file names and
-// logger clock checks. Tests use VirtualClock so that protocol waits cost no real time.
+// logger clock checks. Tests and the simulator put a virtual clock behind it, so that protocol
+// waits cost no real time.
 #pragma once
 
 #include <chrono>
@@ -34,29 +35,6 @@ class SystemClock final : public Clock {
 public:
     double monotonicSeconds() const override;
     LocalDateTime localNow() const override;
-};
-
-// A clock that moves only when told to. Local time runs with the monotonic seconds from a
-// chosen starting moment.
-class VirtualClock final : public Clock {
-public:
-    explicit VirtualClock(LocalDateTime start = {2026, 2, 3, 9, 5, 0}) : start_(start) {}
-
-    double monotonicSeconds() const override { return now_; }
-    LocalDateTime localNow() const override;
-
-    void advanceTo(double t) {
-        if (t > now_)
-            now_ = t;
-    }
-    void advanceBy(double seconds) { advanceTo(now_ + seconds); }
-    // Moves the calendar without moving the monotonic time, as a user changing the PC clock would.
-    void setLocalTime(LocalDateTime now);
-
-private:
-    double now_ = 0.0;
-    LocalDateTime start_;
-    double startOffset_ = 0.0;
 };
 
 // A time limit that starts when made: started, expired, remaining.

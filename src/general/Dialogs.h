@@ -2,11 +2,9 @@
 // logs them, and tests set the next answers and read what was shown.
 #pragma once
 
-#include <deque>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vantrell {
 
@@ -22,27 +20,10 @@ public:
                                  DialogIcon icon = DialogIcon::information) = 0;
 };
 
-class RecordingDialogs final : public Dialogs {
-public:
-    struct Shown {
-        std::string title;
-        std::string text;
-        DialogIcon icon;
-    };
+// The answer of a box that nobody answers: OK, or Yes where the operator is asked.
+DialogAnswer defaultAnswer(DialogButtons buttons);
 
-    DialogAnswer message(std::string_view title, std::string_view text, DialogButtons buttons,
-                         DialogIcon icon) override;
-    void setNextAnswer(DialogAnswer answer) { next_.push_back(answer); }
-    const std::vector<Shown> &shown() const { return shown_; }
-    void clear() { shown_.clear(); }
-
-private:
-    std::deque<DialogAnswer> next_;
-    std::vector<Shown> shown_;
-};
-
-// A station without a screen: every message becomes a log line and gets the default answer
-// (OK, or Yes where the operator is asked).
+// A station without a screen: every message becomes a log line and gets the default answer.
 class LoggingDialogs final : public Dialogs {
 public:
     explicit LoggingDialogs(std::ostream &out) : out_(out) {}

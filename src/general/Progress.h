@@ -26,25 +26,6 @@ public:
     void report(std::string_view text) { show(ProgressLine::report, text); }
 };
 
-// Keeps every text, in order, for tests to read.
-class RecordingProgress final : public ProgressSink {
-public:
-    struct Entry {
-        ProgressLine line;
-        std::string text;
-    };
-
-    void show(ProgressLine line, std::string_view text) override;
-
-    const std::vector<Entry> &entries() const { return entries_; }
-    std::vector<std::string> texts(ProgressLine line) const;
-    bool contains(std::string_view text) const;
-    void clear() { entries_.clear(); }
-
-private:
-    std::vector<Entry> entries_;
-};
-
 // One timestamped line per text; a text repeated on the same line is collapsed into a count.
 class LoggingProgress final : public ProgressSink {
 public:

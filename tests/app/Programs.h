@@ -4,12 +4,12 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "RecordingDialogs.h"
+#include "RecordingProgress.h"
 #include "config/DeviceFile.h"
 #include "config/Station.h"
 #include "general/Clock.h"
-#include "general/Dialogs.h"
 #include "general/EventPump.h"
-#include "general/Progress.h"
 #include "sim/SimPort.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // the file helpers the tests of the stored files share.
 #pragma once
 
+#include "RecordingDialogs.h"
+#include "RecordingProgress.h"
 #include "TempFolder.h"
 #include "config/Station.h"
-#include "general/Dialogs.h"
-#include "general/Progress.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
 

@@ -170,6 +170,56 @@ TEST(AccelerationAlarm, AgreesWithComparingEveryPair) {
     EXPECT_GT(alarms, 50u);
 }
 
+// The check alone: what it returns, in channel order, for the logger's own setup channels.
+TEST(AlarmCheck, ReturnsTheAlarmsOfTheLoggersOwnSetupChannelsInChannelOrder) {
+    const struct {
+        const char *legend;
+        int loggerIndex;
+        std::vector<int> absoluteOn; // setup channels
+        Texts raised;
+    } cases[] = {
+        {"logger 1: setup channels 1-4", 1, {4, 2}, {"Abs2; Channel 2", "Abs4; Channel 4"}},
+        {"logger 2: setup channels 5-8 as channels 1-4",
+         2,
+         {5, 8},
+         {"Abs5; Channel 1", "Abs8; Channel 4"}},
+        {"logger 2 ignores the setup of logger 1", 2, {1, 2, 3, 4}, {}},
+    };
+    for (const auto &c : cases) {
+        ChannelSetup setup;
+        for (int s = 1; s <= setup::channelCount; ++s) {
+            setup.at(s, setup::absMinimum) = "0";
+            setup.at(s, setup::absMaximum) = "50";
+            setup.at(s, setup::absMessage) = "Abs" + std::to_string(s);
+        }
+        for (const int s : c.absoluteOn)
+            setup.at(s, setup::absAlarmOn) = "1";
+        std::vector<Reading> readings(3);
+        for (Reading &r : readings)
+            r.values = {"", "+0060.0", "+0060.0", "+0060.0", "+0060.0"};
+        RecordingProgress progress;
+        AlarmCheck check(setup, c.loggerIndex, progress);
+        Texts raised;
+        for (const AlarmMessage &alarm : check.absoluteAlarms(readings)) {
+            EXPECT_EQ(alarm.route, AlarmRoute::phoneBook) << c.legend;
+            raised.push_back(alarm.text);
+        }
+        EXPECT_EQ(raised, c.raised) << c.legend;
+    }
+
+    DeviceRecord device;
+    device[field::connection] = "locl0000";
+    device[field::alarmAddress] = "+4922";
+    device.serialNumber(2) = "KV2";
+    for (const auto &[kind, route] :
+         {std::pair{"0", AlarmRoute::mail}, {"1", AlarmRoute::sms}, {"2", AlarmRoute::sms}}) {
+        device[field::alarmNotifyKind] = kind;
+        EXPECT_EQ(limitAlarm(device, 2),
+                  (AlarmMessage{route, "+4922", "An alarm was triggered in the device KV2"}))
+            << "notify kind " << kind;
+    }
+}
+
 TEST(SmsBroadcast, GoesToEveryNumberBeginningWithPlusTwentySecondsApart) {
     AlarmBench b;
     b.station.phonebook = {

@@ -1,4 +1,5 @@
 #include "general/Progress.h"
+#include "sim/virtualtime/VirtualClock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // A Station on a simulated line in virtual time, with its own scratch folder as data folder.
 #pragma once
 
+#include "RecordingDialogs.h"
+#include "RecordingProgress.h"
 #include "config/Station.h"
-#include "general/Dialogs.h"
-#include "general/Progress.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
 

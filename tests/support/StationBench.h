@@ -3,9 +3,9 @@
 // recorded.
 #pragma once
 
+#include "RecordingDialogs.h"
+#include "RecordingProgress.h"
 #include "config/Station.h"
-#include "general/Dialogs.h"
-#include "general/Progress.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
 

@@ -5,8 +5,8 @@
 
 #include "config/DeviceFile.h"
 #include "config/Templates.h"
-#include "support/StationBench.h"
-#include "support/TempFolder.h"
+#include "StationBench.h"
+#include "TempFolder.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // the folder it creates.
 #include "ui/NewFolderDialog.h"
 
-#include "support/StationBench.h"
-#include "support/TempFolder.h"
+#include "StationBench.h"
+#include "TempFolder.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The splash window's four timed steps, ticked by hand.
 #include "ui/Preloader.h"
 
-#include "support/StationBench.h"
+#include "StationBench.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -5,8 +5,8 @@
 #include "config/SetupFiles.h"
 #include "config/Templates.h"
 #include "FullDisk.h"
-#include "support/StationBench.h"
-#include "support/TempFolder.h"
+#include "StationBench.h"
+#include "TempFolder.h"
 
 #include <QClipboard>
 #include <QCloseEvent>

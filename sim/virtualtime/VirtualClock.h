@@ -1,0 +1,32 @@
+// Time that moves only when told to, for the simulator and for tests: a 70-second dial time-out
+// or a five-minute memory transfer costs no real time. It is no part of the station, which only
+// ever sees the Clock interface.
+#pragma once
+
+#include "general/Clock.h"
+
+namespace vantrell {
+
+// Local time runs with the monotonic seconds from a chosen starting moment.
+class VirtualClock final : public Clock {
+public:
+    explicit VirtualClock(LocalDateTime start = {2026, 2, 3, 9, 5, 0}) : start_(start) {}
+
+    double monotonicSeconds() const override { return now_; }
+    LocalDateTime localNow() const override;
+
+    void advanceTo(double t) {
+        if (t > now_)
+            now_ = t;
+    }
+    void advanceBy(double seconds) { advanceTo(now_ + seconds); }
+    // Moves the calendar without moving the monotonic time, as a user changing the PC clock would.
+    void setLocalTime(LocalDateTime now);
+
+private:
+    double now_ = 0.0;
+    LocalDateTime start_;
+    double startOffset_ = 0.0;
+};
+
+} // namespace vantrell

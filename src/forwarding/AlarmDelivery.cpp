@@ -1,0 +1,80 @@
+#include "forwarding/AlarmDelivery.h"
+
+#include "forwarding/MailDelivery.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+
+namespace vantrell {
+
+namespace {
+constexpr const char *sendingAlarmToMail = "sending alarm message to Mail address...";
+constexpr const char *alarmSubject = "Korvane Alarm";
+constexpr int phonebookPauses = 20; // one-second pauses after each SMS of a broadcast
+} // namespace
+
+void AlarmDelivery::send(const std::vector<AlarmMessage> &alarms) {
+    for (const AlarmMessage &alarm : alarms)
+        send(alarm);
+}
+
+void AlarmDelivery::send(const AlarmMessage &alarm) {
+    switch (alarm.route) {
+    case AlarmRoute::phoneBook:
+        broadcast(alarm.text);
+        return;
+    case AlarmRoute::mail:
+        mail(alarm.address, alarm.text);
+        return;
+    case AlarmRoute::sms:
+        sendSms(alarm.address, alarm.text);
+        return;
+    }
+}
+
+void AlarmDelivery::broadcast(const std::string &message) {
+    int sent = 0;
+    for (int p = 1; p <= phonebookSize; ++p) {
+        const std::string &number = station_.phonebook[p];
+        if (number.empty())
+            continue;
+        const std::string entry = "Phone-book entry " + std::to_string(p) + " \"" + number + "\"";
+        if (!startsWith(number, "+")) {
+            if (!trim(number).empty())
+                station_.progress().report(entry + " does not begin with \"+\"; skipped");
+            continue;
+        }
+        if (!smsNumber(number)) {
+            station_.progress().report(entry + " is " + notATelephoneNumber + "; skipped");
+            continue;
+        }
+        sendSms(number, message);
+        ++sent;
+        for (int i = 0; i < phonebookPauses; ++i)
+            station_.wait(1);
+    }
+    if (sent == 0)
+        station_.progress().report(
+            notSentText("Alarm \"" + message + "\"", "the phone book",
+                        "no phone-book entry is a telephone number beginning with \"+\""));
+}
+
+void AlarmDelivery::sendSms(const std::string &number, const std::string &message) {
+    if (const Delivery sms = modem_.send(number, message); !sms.delivered())
+        station_.progress().report(notSentText("SMS", "\"" + number + "\"", sms.reason()));
+}
+
+void AlarmDelivery::mail(const std::string &address, const std::string &message) {
+    station_.progress().report(sendingAlarmToMail);
+    const std::unique_ptr<MailSession> mail = mail_();
+    mail->setServer(station_.settings.smtpHost);
+    mail->setUsername("");
+    mail->setPassword("");
+    mail->setPopServer("");
+    mail->setMailFrom(station_.settings.alarmMailFrom);
+    mail->setSendTo(address);
+    mail->setMessageSubject(alarmSubject);
+    mail->setMessageText(message);
+    deliverMail(station_, *mail);
+}
+
+} // namespace vantrell

@@ -1,0 +1,53 @@
+// Sending an SMS through the GSM modem on the modem port, in text mode. The modem's answers are
+// not read: each step is followed by a pause instead. Numbers and messages come from the
+// configuration, so they go on the line only as text: nothing in a configured number or message
+// can reach the modem as a command.
+#pragma once
+
+#include "config/Station.h"
+#include "general/Delivery.h"
+#include "general/SerialPort.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantrell {
+
+namespace sms {
+inline constexpr const char *textMode = "AT+CMGF=1\r";
+inline constexpr const char *sendTo = "AT+CMGS=";
+inline constexpr char endOfMessage = 26;
+} // namespace sms
+
+// Why a number that smsNumber() refuses is not sent to.
+inline constexpr const char *notATelephoneNumber =
+    "not a telephone number (digits with an optional leading \"+\")";
+
+// A telephone number as it goes between the quotes of "AT+CMGS=": digits, optionally after a
+// "+"; blanks, dots and dashes among them are dropped. Anything else (a quote, a semicolon, a
+// letter) could close the number and append a command, and is refused with nullopt.
+std::optional<std::string> smsNumber(std::string_view text);
+
+// A message as it goes on the modem line: 8-bit, without a single control character, so that
+// nothing in it can end (26), abandon (27) or break it, or reach the modem as a command.
+std::string smsLineText(std::string_view text);
+
+class SmsModem {
+public:
+    // `port` is the SMS modem's own port, opened on the station's modem port number for each
+    // message and closed after it.
+    SmsModem(Station &station, SerialPort &port) : station_(station), port_(port) {}
+
+    // One message to one number. Control characters removed from the message are a progress
+    // line; a number refused, a port that does not open or takes no bytes, the result.
+    Delivery send(const std::string &number, const std::string &message);
+
+private:
+    bool write(const std::string &bytes);
+
+    Station &station_;
+    SerialPort &port_;
+};
+
+} // namespace vantrell
