@@ -176,12 +176,14 @@ void HeadlessStation::runCycle() {
                                      ": nothing will be read");
     service::ready();
     while (!stopSignal) {
-        if (reloadSignal.exchange(false))
-            reload();
         schedule_.tick();
+        // Between steps no session runs: the place to read the configuration again.
         const Deadline next(clock_, cycleInterval);
-        while (!next.expired() && !stopSignal)
+        while (!next.expired() && !stopSignal) {
+            if (reloadSignal.exchange(false))
+                reload();
             pump_.yield(nullptr, next.end());
+        }
     }
     service::stopping();
     progress_.log("station", "stopped");

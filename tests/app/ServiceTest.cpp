@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
 namespace vantrell {
 namespace {
 
@@ -137,6 +141,59 @@ TEST(Service, RunStartsOnAnEmptyFolderAndNamesDataFoldersItCannotWrite) {
     EXPECT_NE(named.find("the data folder of device 7, /nonexistent/data, cannot be written"),
               std::string::npos)
         << named;
+}
+
+// The service manager's end of the notification socket, as systemd holds it for the unit.
+class NotifySocket {
+public:
+    explicit NotifySocket(const fs::path &path) : path_(path) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+        EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    }
+    ~NotifySocket() { ::close(fd_); }
+    // The next message that holds `text`, skipping others; empty after `seconds` without one.
+    std::string await(const std::string &text, double seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                end - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+                return {};
+            char message[512];
+            const ssize_t n = ::recv(fd_, message, sizeof message, 0);
+            if (n > 0 && std::string(message, std::size_t(n)).find(text) != std::string::npos)
+                return std::string(message, std::size_t(n));
+        }
+    }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+};
+
+// What systemd hears from the unit: ready, the keep-alives of the running loop, a reload on
+// SIGHUP, and the stop.
+TEST(Service, TheServiceManagerHearsReadyKeepAliveReloadAndStop) {
+    testing::TempFolder folder;
+    const fs::path config = folder / "state";
+    testing::initFolder(config);
+    NotifySocket manager(folder / "notify");
+    const std::string command = "NOTIFY_SOCKET=" + (folder / "notify").string() +
+                                " WATCHDOG_USEC=2000000 exec " + programs +
+                                "vantrelld --config-dir " + config.string() + " run";
+    ChildProcess run({"/bin/sh", "-c", command}, Launch{true, {}});
+    EXPECT_NE(manager.await("READY=1", 30), "");
+    EXPECT_EQ(manager.await("WATCHDOG=1", 5), "WATCHDOG=1");
+    ::kill(run.pid(), SIGHUP);
+    EXPECT_NE(manager.await("RELOADING=1", 30), "");
+    EXPECT_NE(manager.await("READY=1", 30), "");
+    ::kill(run.pid(), SIGTERM);
+    EXPECT_EQ(manager.await("STOPPING=1", 30), "STOPPING=1");
+    EXPECT_EQ(run.wait(30), 0);
 }
 
 // The loop feeds the watchdog on every turn, and a long delivery through libcurl's progress
