@@ -24,7 +24,7 @@ namespace vantrell {
 // Set from a signal handler; every wait of the station notices it within a fraction of a second.
 extern std::atomic<bool> stopSignal;
 void stopOnTerminationSignals();
-// Set by SIGHUP: the cycle reads its configuration again before its next step.
+// Set by SIGHUP: the cycle reads its configuration again between its steps, never in a session.
 extern std::atomic<bool> reloadSignal;
 void reloadOnHangup();
 
