@@ -1,7 +1,7 @@
 #include "HeadlessStation.h"
 
 #include "ProgramEnvironment.h"
-
+#include "ServiceManager.h"
 #include "config/ComPorts.h"
 #include "config/ConfigFiles.h"
 #include "config/DeviceFile.h"
@@ -10,26 +10,69 @@
 #include "forwarding/CurlFtpSession.h"
 #include "forwarding/CurlMailSession.h"
 #include "general/Text.h"
+#include "loggerdata/DataFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace vantrell {
 
 namespace {
 // The cycle timer of the station: one step every ten seconds.
 constexpr double cycleInterval = 10.0;
+
+// The port's own lines: the byte dump at the I/O level, a port that opens again as progress, and
+// a port that cannot be opened or written as an error.
+LogPriority portLinePriority(const std::string &line) {
+    if (line.starts_with("=> ") || line.starts_with("<= "))
+        return LogPriority::io;
+    return line.ends_with(": open again") ? LogPriority::progress : LogPriority::error;
+}
+
+LogPriority priorityOf(DialogIcon icon) {
+    switch (icon) {
+    case DialogIcon::critical:
+        return LogPriority::error;
+    case DialogIcon::exclamation:
+        return LogPriority::warning;
+    default:
+        return LogPriority::progress;
+    }
+}
 } // namespace
 
 void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
+    if (heartbeat)
+        heartbeat();
     if (stopSignal && station_ != nullptr)
         station_->session.stopRequested = true;
     inner_.yield(port, until);
 }
 
-HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo)
-    : linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
+DialogAnswer HeadlessStation::PrioritisedDialogs::message(std::string_view title,
+                                                          std::string_view text,
+                                                          DialogButtons buttons, DialogIcon icon) {
+    const LogPriority priority = priorityOf(icon);
+    if (style_.quiet && priority > LogPriority::warning)
+        return quietened_.message(title, text, buttons, icon);
+    if (style_.journal)
+        std::cout << "<" << static_cast<int>(priority) << ">";
+    return shown_.message(title, text, buttons, icon);
+}
+
+HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style)
+    : progress_(std::cout, clock_, style), linePort_(deviceMap(configDir)),
+      smsPort_(deviceMap(configDir)),
       loggedLine_(
-          linePort_, [this](const std::string &line) { progress_.log("line", line); }, logIo),
+          linePort_,
+          [this](const std::string &line) { progress_.log("line", line, portLinePriority(line)); },
+          logIo),
       loggedSms_(
-          smsPort_, [this](const std::string &line) { progress_.log("sms", line); }, logIo),
+          smsPort_,
+          [this](const std::string &line) { progress_.log("sms", line, portLinePriority(line)); },
+          logIo),
       station_({clock_, pump_, loggedLine_, progress_, dialogs_}, configDir),
       forwarding_(station_, {[] { return std::make_unique<CurlMailSession>(); },
                              [] { return std::make_unique<CurlFtpSession>(); }, loggedSms_}) {
@@ -39,23 +82,26 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
 bool HeadlessStation::deviceTableUsable() {
     const ConfigError error = DeviceFile(station_).loadDeviceTable();
     if (error.problem == FileProblem::missing)
-        progress_.log("config", "no device table in " + station_.configDir().string() +
-                                    ": run 'vantrelld init' there first");
+        progress_.log("config",
+                      "no device table in " + station_.configDir().string() +
+                          ": run 'vantrelld init' there first",
+                      LogPriority::error);
     else if (error.failed())
-        progress_.log("config", describe(error) + "; the station cannot work without it");
+        progress_.log("config", describe(error) + "; the station cannot work without it",
+                      LogPriority::error);
     return !error.failed();
 }
 
 void HeadlessStation::logProblems(const std::vector<ConfigError> &problems) {
     for (const auto &problem : problems)
-        progress_.log("config", describe(problem));
+        progress_.log("config", describe(problem), LogPriority::warning);
 }
 
 bool HeadlessStation::loadConfiguration() {
     if (!deviceTableUsable())
         return false;
     if (const ConfigError error = checkWritable(station_.configDir())) {
-        progress_.log("config", describe(error));
+        progress_.log("config", describe(error), LogPriority::error);
         return false;
     }
     logProblems(vantrell::loadConfiguration(station_));
@@ -70,7 +116,32 @@ bool HeadlessStation::readConfiguration() {
     return true;
 }
 
+void HeadlessStation::checkDataFolders() {
+    for (int slot = 1; slot <= maxDevices; ++slot) {
+        const DeviceRecord &device = station_.devices[slot];
+        if (device.isFree() || trim(device[field::dataDirectory]).empty())
+            continue;
+        const std::filesystem::path path =
+            dataFolderPath(station_.configDir(), device[field::dataDirectory]);
+        if (::access(path.c_str(), W_OK | X_OK) != 0)
+            progress_.log("config",
+                          "the data folder of device " + std::to_string(slot) + ", " +
+                              path.string() + ", cannot be written (" + std::strerror(errno) +
+                              "); as a service it needs ReadWritePaths= in a drop-in",
+                          LogPriority::error);
+    }
+}
+
+void HeadlessStation::reload() {
+    service::reloading();
+    progress_.log("station", "reading the configuration again");
+    if (loadConfiguration())
+        checkDataFolders();
+    service::ready();
+}
+
 void HeadlessStation::runCycle() {
+    checkDataFolders();
     progress_.log("station", "running; the line is port " +
                                  std::to_string(station_.linePortNumber) + ", SMS on port " +
                                  std::to_string(station_.modemPortNumber));
@@ -81,12 +152,18 @@ void HeadlessStation::runCycle() {
         progress_.log("station", "no device is active in " +
                                      (station_.configDir() / files::deviceProperties).string() +
                                      ": nothing will be read");
+    service::ready();
     while (!stopSignal) {
         schedule_.tick();
+        // Between steps no session runs: the place to read the configuration again.
         const Deadline next(clock_, cycleInterval);
-        while (!next.expired() && !stopSignal)
+        while (!next.expired() && !stopSignal) {
+            if (reloadSignal.exchange(false))
+                reload();
             pump_.yield(nullptr, next.end());
+        }
     }
+    service::stopping();
     progress_.log("station", "stopped");
 }
 

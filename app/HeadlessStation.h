@@ -15,13 +15,14 @@
 #include "link/PosixSerialPort.h"
 
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 namespace vantrell {
 
 class HeadlessStation {
 public:
-    HeadlessStation(const std::filesystem::path &configDir, bool logIo);
+    HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style = {});
 
     Station &station() { return station_; }
     LoggingProgress &log() { return progress_; }
@@ -32,8 +33,10 @@ public:
     bool loadConfiguration();
     // Loads it for a look only: false without a usable device table; nothing is written.
     bool readConfiguration();
-    // The scheduled cycle until a stop is requested.
+    // The scheduled cycle until a stop is requested, telling the service manager how it goes.
     void runCycle();
+    // Called on every turn of the event loop, also inside a session.
+    void onLoop(std::function<void()> heartbeat) { pump_.heartbeat = std::move(heartbeat); }
     // One reading session of `slot` as for schedule time `time`; returns the letter left.
     std::string readDevice(int slot, int time);
     // Texts from the files are shown only where printable: a terminal takes control
@@ -43,12 +46,17 @@ public:
 private:
     bool deviceTableUsable();
     void logProblems(const std::vector<ConfigError> &problems);
+    // Says which configured data folders cannot be written; their sessions would read a logger
+    // and then fail to save.
+    void checkDataFolders();
+    void reload();
 
     // Passes the stop signal on to the running session.
     class StoppablePump final : public EventPump {
     public:
         StoppablePump(const Clock &clock, Station *&station) : inner_(clock), station_(station) {}
         void yield(SerialPort *port, double until) override;
+        std::function<void()> heartbeat;
 
     private:
         BlockingEventPump inner_;
@@ -58,12 +66,25 @@ private:
     Station *self_ = nullptr;
     SystemClock clock_;
     StoppablePump pump_{clock_, self_};
-    LoggingProgress progress_{std::cout, clock_};
+    LoggingProgress progress_;
     PosixSerialPort linePort_;
     PosixSerialPort smsPort_;
     LoggingSerialPort loggedLine_;
     LoggingSerialPort loggedSms_;
-    LoggingDialogs dialogs_{std::cout};
+    // Messages keep their own line format; the journal gets their priority in front.
+    class PrioritisedDialogs final : public Dialogs {
+    public:
+        explicit PrioritisedDialogs(const LogStyle &style) : style_(style) {}
+        DialogAnswer message(std::string_view title, std::string_view text, DialogButtons buttons,
+                             DialogIcon icon) override;
+
+    private:
+        const LogStyle &style_;
+        LoggingDialogs shown_{std::cout};
+        std::ostream dropped_{nullptr};
+        LoggingDialogs quietened_{dropped_};
+    };
+    PrioritisedDialogs dialogs_{progress_.style()};
     Station station_;
     StationForwarding forwarding_;
     Session session_{station_, forwarding_};

@@ -16,10 +16,13 @@ void stopOnTerminationSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-std::filesystem::path programFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path(".") : exe.parent_path();
+std::atomic<bool> reloadSignal{false};
+
+void reloadOnHangup() {
+    struct sigaction action {};
+    action.sa_handler = [](int) { reloadSignal = true; };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir) {

@@ -1,5 +1,6 @@
-// What the desktop program and vantrelld both take from the system around them: the folder
-// they were started from, the stop signal, and the map from port numbers to device paths.
+// What the desktop program and vantrelld both take from the system around them: the signals
+// that stop them or make them read their configuration again, and the map from port numbers to
+// device paths. (Which configuration folder they use is ConfigFolder's rule.)
 #pragma once
 
 #include <atomic>
@@ -8,12 +9,12 @@
 
 namespace vantrell {
 
-// The folder of the running program: where the configuration lives unless told otherwise.
-std::filesystem::path programFolder();
-
 // Set from a signal handler; every wait of the station notices it within a fraction of a second.
 extern std::atomic<bool> stopSignal;
 void stopOnTerminationSignals();
+// Set by SIGHUP: the cycle reads its configuration again between its steps, never in a session.
+extern std::atomic<bool> reloadSignal;
+void reloadOnHangup();
 
 // Port number N to its device, as comports.xml in the configuration folder says.
 std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir);

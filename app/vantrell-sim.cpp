@@ -6,6 +6,8 @@
 #include "sim/PtyHost.h"
 #include "sim/SimStation.h"
 
+#include <getopt.h>
+
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -29,11 +31,13 @@ constexpr int exitOk = 0;
 constexpr int exitFailure = 1;
 constexpr int exitUsage = 2;
 
+constexpr const char *usageLine =
+    "usage: vantrell-sim [--link PATH] [--modem] [--switch] --logger KEYS [--logger KEYS]...\n";
+
 void printHelp() {
     std::cout
-        << "usage: vantrell-sim [--link PATH] [--modem] [--switch] --logger KEYS [--logger "
-           "KEYS]...\n"
-           "                    [--fault NAME[:n]]... [--verbose]\n"
+        << usageLine
+        << "                    [--fault NAME[:n]]... [--verbose]\n"
            "\n"
            "Simulates a measuring station on a pseudo-terminal: one logger on the line, or a\n"
            "line switch (--switch) with up to eight loggers behind it. The first line of the\n"
@@ -49,6 +53,7 @@ void printHelp() {
            "  --fault NAME[:n]  a fault for every logger, or for the switch\n"
            "  --verbose       log on stderr every byte heard and answered (hex), and every\n"
            "                  logger and switch event\n"
+           "  --version       show the version\n"
            "\n"
            "Logger keys (defaults in brackets):\n"
         << loggerKeysHelp() << "\nFaults (n as given, or the default shown):\n";
@@ -72,39 +77,62 @@ struct Options {
     std::string link;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // An empty text when the arguments make a station, else what is wrong.
 std::string readOptions(int argc, char **argv, const LocalDateTime &now, Options &options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--help" || arg == "-h") {
+    enum { link = 256, logger, fault, modem, lineSwitch, verbose, version };
+    static const option longOptions[] = {{"link", required_argument, nullptr, link},
+                                         {"logger", required_argument, nullptr, logger},
+                                         {"fault", required_argument, nullptr, fault},
+                                         {"modem", no_argument, nullptr, modem},
+                                         {"switch", no_argument, nullptr, lineSwitch},
+                                         {"verbose", no_argument, nullptr, verbose},
+                                         {"version", no_argument, nullptr, version},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {nullptr, 0, nullptr, 0}};
+    // getopt_long's own message names what it refused; the caller adds the usage line.
+    for (int c; (c = getopt_long(argc, argv, "h", longOptions, nullptr)) != -1;) {
+        switch (c) {
+        case 'h':
             options.help = true;
             return {};
-        }
-        if (arg == "--switch") {
+        case version:
+            options.version = true;
+            return {};
+        case lineSwitch:
             options.plan.withSwitch = true;
-        } else if (arg == "--modem") {
+            break;
+        case modem:
             options.modem = true;
-        } else if (arg == "--verbose") {
+            break;
+        case verbose:
             options.verbose = true;
-        } else if (arg == "--link" && hasValue) {
-            options.link = argv[++i];
-        } else if (arg == "--logger" && hasValue) {
-            auto result = readLoggerText(argv[++i], now);
+            break;
+        case link:
+            options.link = optarg;
+            break;
+        case logger: {
+            auto result = readLoggerText(optarg, now);
             if (!result.plan)
-                return "--logger " + std::string(argv[i]) + ": " + result.error;
+                return "--logger " + std::string(optarg) + ": " + result.error;
             options.plan.loggers.push_back(std::move(*result.plan));
-        } else if (arg == "--fault" && hasValue) {
-            const auto fault = parseFault(argv[++i]);
-            if (!fault)
-                return "unknown fault: " + std::string(argv[i]);
-            options.plan.faults.push_back(*fault);
-        } else {
-            return "unknown or incomplete argument: " + std::string(arg);
+            break;
+        }
+        case fault: {
+            const auto parsed = parseFault(optarg);
+            if (!parsed)
+                return "unknown fault: " + std::string(optarg);
+            options.plan.faults.push_back(*parsed);
+            break;
+        }
+        default:
+            return "bad arguments";
         }
     }
+    if (optind < argc)
+        return "unexpected '" + std::string(argv[optind]) + "'";
     return completePlan(options.plan);
 }
 
@@ -154,8 +182,13 @@ int main(int argc, char **argv) {
         printHelp();
         return exitOk;
     }
+    if (options.version) {
+        std::cout << "vantrell-sim " << VANTRELL_VERSION << "\n";
+        return exitOk;
+    }
     if (!error.empty()) {
-        std::cerr << "vantrell-sim: " << error << "\n(see vantrell-sim --help)\n";
+        std::cerr << "vantrell-sim: " << error << "\n"
+                  << usageLine << "(see vantrell-sim --help)\n";
         return exitUsage;
     }
 

@@ -1,5 +1,6 @@
 // vantrell: the desktop program. A splash, then the station lives in the notification area,
 // with its main window, dialogs and progress window.
+#include "ConfigFolder.h"
 #include "FolderLock.h"
 #include "GuiStation.h"
 #include "ProgramEnvironment.h"
@@ -10,18 +11,20 @@
 #include "ui/Preloader.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
 #include <cstdlib>
 #include <iostream>
-#include <optional>
 #include <string>
 
 namespace {
 
 using namespace vantrell;
+
+constexpr const char *usageLine = "Usage: vantrell [--config-dir DIR]\n";
 
 constexpr const char *usage = R"(Usage: vantrell [--config-dir DIR]
 
@@ -31,8 +34,10 @@ its menu (right button) to end it. Where the desktop has no notification area th
 window stays open instead.
 
 Options:
-  --config-dir DIR    The configuration folder (default: the program's own folder). Missing
-                      configuration files are installed there from the templates.
+  --config-dir DIR    The configuration folder (default: $XDG_CONFIG_HOME/vantrell, or
+                      ~/.config/vantrell without it). Missing configuration files are
+                      installed there from the templates.
+  --version           Shows the version.
   --help              Shows this text.
 
 SIGTERM and SIGINT end the program as the menu's Exit does: a running session is first
@@ -45,21 +50,41 @@ on the same folder is refused, and so is this one while another holds it (exit c
 // Also understood, for screenshots and reviews: --show WINDOW opens that window once the
 // station has started (main, properties, setup, phonebook, progress, path, menu, splash).
 struct Options {
-    std::filesystem::path configDir = programFolder();
+    std::filesystem::path configDir;
     std::string show;
 };
 
-std::optional<Options> parseOptions(const QStringList &args) {
-    Options options;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == "--config-dir" && i + 1 < args.size())
-            options.configDir = args[++i].toStdString();
-        else if (args[i] == "--show" && i + 1 < args.size())
-            options.show = args[++i].toStdString();
-        else
-            return std::nullopt;
+enum class Parsed { run, help, version, refused };
+
+// Before the application exists: --help, --version and a refused command line need no display.
+Parsed parseOptions(int argc, char **argv, Options &options) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption configDir("config-dir", {}, "DIR");
+    const QCommandLineOption show("show", {}, "WINDOW");
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version("version");
+    parser.addOptions({configDir, show, help, version});
+    if (!parser.parse(args) || !parser.positionalArguments().isEmpty()) {
+        std::cerr << "vantrell: "
+                  << (parser.errorText().isEmpty()
+                          ? "unexpected '" + parser.positionalArguments().front().toStdString() +
+                                "'"
+                          : parser.errorText().toStdString())
+                  << "\n"
+                  << usageLine << "(see vantrell --help)\n";
+        return Parsed::refused;
     }
-    return options;
+    if (parser.isSet(help))
+        return Parsed::help;
+    if (parser.isSet(version))
+        return Parsed::version;
+    if (parser.isSet(configDir))
+        options.configDir = parser.value(configDir).toStdString();
+    options.show = parser.value(show).toStdString();
+    return Parsed::run;
 }
 
 // A memory half transferred, as a session shows it.
@@ -105,29 +130,40 @@ void showWindow(GuiStation &gui, const std::string &window) {
 } // namespace
 
 int main(int argc, char **argv) {
+    const FolderChoice folder =
+        desktopConfigFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    Options options{folder.folder, {}};
+    switch (parseOptions(argc, argv, options)) {
+    case Parsed::help:
+        std::cout << usage << "\nWithout --config-dir this one would use " << folder.folder.string()
+                  << " (" << folder.reason << ").\n";
+        return EXIT_SUCCESS;
+    case Parsed::version:
+        std::cout << "vantrell " << VANTRELL_VERSION << "\n";
+        return EXIT_SUCCESS;
+    case Parsed::refused:
+        return 2;
+    case Parsed::run:
+        break;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vantrell");
-    QApplication::setApplicationVersion("1.0.0");
+    QApplication::setApplicationVersion(VANTRELL_VERSION);
     // The main window lives hidden; closing a dialog must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    const auto options = parseOptions(QApplication::arguments());
-    if (!options) {
-        std::cout << usage;
-        return QApplication::arguments().contains("--help") ? EXIT_SUCCESS : 2;
-    }
 
     // A first start makes its folder; the lock then says whatever else is wrong with it.
     std::error_code ignored;
-    std::filesystem::create_directories(options->configDir, ignored);
+    std::filesystem::create_directories(options.configDir, ignored);
     FolderLock lock;
-    if (const std::string refused = lock.take(options->configDir, commandLineOf(argc, argv));
+    if (const std::string refused = lock.take(options.configDir, commandLineOf(argc, argv));
         !refused.empty()) {
         std::cerr << printable(refused) << "\n";
         QMessageBox::critical(nullptr, QApplication::applicationName(),
                               QString::fromStdString(refused));
         return 2;
     }
-    GuiStation gui(options->configDir);
+    GuiStation gui(options.configDir);
     stopOnTerminationSignals();
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, [&gui] {
@@ -139,10 +175,10 @@ int main(int argc, char **argv) {
     Preloader splash(gui.station());
     QObject::connect(&splash, &Preloader::loadMain, [&gui, &options] {
         gui.start();
-        showWindow(gui, options->show);
+        showWindow(gui, options.show);
     });
     splash.show();
-    if (options->show != "splash")
+    if (options.show != "splash")
         splash.start();
     return QApplication::exec();
 }

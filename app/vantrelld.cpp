@@ -1,9 +1,15 @@
 // vantrelld: the station without a screen, for servers and for commissioning.
+#include "ConfigFolder.h"
 #include "FolderLock.h"
 #include "HeadlessStation.h"
 #include "Probe.h"
 #include "ProgramEnvironment.h"
+#include "ServiceManager.h"
 #include "config/Templates.h"
+#include "forwarding/CurlTransfer.h"
+
+#include <getopt.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -15,7 +21,11 @@ namespace {
 
 using namespace vantrell;
 
-constexpr const char *usage = R"(Usage: vantrelld [--config-dir DIR] [--log-io] COMMAND [OPTIONS]
+constexpr const char *usageLine =
+    "Usage: vantrelld [--config-dir DIR] [--log-io] [--quiet] COMMAND [OPTIONS]\n";
+
+constexpr const char *usage =
+    R"(Usage: vantrelld [--config-dir DIR] [--log-io] [--quiet] COMMAND [OPTIONS]
 
 The unattended communication station for data loggers, without a screen.
 
@@ -24,7 +34,10 @@ Commands:
                       Files that exist are never overwritten.
   run                 Runs the scheduled cycle until SIGTERM or SIGINT, which end it cleanly:
                       a running session is abandoned safely (logger and switch released,
-                      modem hung up, marks written). Exit 0.
+                      modem hung up, marks written). Exit 0. SIGHUP reads the configuration
+                      again between sessions. An empty folder first gets the templates, as
+                      with init. Configured data folders that cannot be written are named
+                      at start.
   read DEVICE [--slot S]
                       Reads device DEVICE (1..50) now, as for schedule time S (1..4, default
                       1), and writes its done mark. The last line is "status: <letter>"
@@ -32,19 +45,26 @@ Commands:
                       other outcome.
   status              Shows the schedule times, the schedule day, every configured device with
                       its marks, and the countdown to the next connection. It only reads: it
-                      runs beside a station that is running on the same folder.
+                      runs beside a station that is running on the same folder. The first
+                      line names the folder it read.
   probe [--port N] [--switch] [--logger K]
                       Wakes logger K (default 1) on port N (default 1), through the line
                       switch when --switch is given, reads its clock and parameter block and
                       prints what it found. Changes nothing in the logger.
 
 Options:
-  --config-dir DIR    The configuration folder (default: the program's own folder).
+  --config-dir DIR    The configuration folder. Without it: $VANTRELL_CONFIG_DIR, else
+                      /var/lib/vantrell when the program is installed system-wide (in
+                      /usr/bin), else the program's own folder.
                       Port N is the device named by comports.xml there (default /dev/ttyS<N-1>).
   --log-io            Logs every byte sent and received, in hex.
+  --quiet             Logs only warnings and errors.
+  --version           Shows the version.
   --help              Shows this text.
 
-Every progress text of the station is a timestamped line on standard output.
+Every progress text of the station is a timestamped line on standard output. When standard
+output is the journal, lines carry a syslog priority instead of the time: <3> errors, <4>
+warnings, <6> progress, <7> the bytes of --log-io.
 
 run, read and probe hold the configuration folder for as long as they run (the file
 vantrell.lock there names the holder): a second one on the same folder is refused. A
@@ -56,32 +76,94 @@ folder that cannot be written, or one held by another program.
 )";
 
 struct Options {
-    std::filesystem::path configDir = programFolder();
+    std::filesystem::path configDir;
     bool logIo = false;
+    LogStyle style;
     std::string command;
     std::vector<std::string> arguments;
-    std::string commandLine; // as started, for the folder lock
+    std::optional<std::string> slot, port, logger;
+    bool throughSwitch = false;
+    std::string commandLine;  // as started, for the folder lock
+    std::string folderReason; // why the configuration folder is the one it is
 };
 
-std::optional<Options> parseOptions(int argc, char **argv) {
-    Options options;
+// The journal passes its stream's device and inode; a program started from a shell inside a
+// service inherits the variable but not the stream.
+bool outputIsJournal() {
+    const char *stream = std::getenv("JOURNAL_STREAM");
+    struct stat out {};
+    if (stream == nullptr || ::fstat(STDOUT_FILENO, &out) != 0)
+        return false;
+    return std::string(stream) == std::to_string(out.st_dev) + ":" + std::to_string(out.st_ino);
+}
+
+enum class Parsed { run, help, version, refused };
+
+Parsed parseOptions(int argc, char **argv, Options &options) {
+    enum { configDir = 256, logIo, quiet, version, slot, port, logger, throughSwitch };
+    static const option longOptions[] = {{"config-dir", required_argument, nullptr, configDir},
+                                         {"log-io", no_argument, nullptr, logIo},
+                                         {"quiet", no_argument, nullptr, quiet},
+                                         {"help", no_argument, nullptr, 'h'},
+                                         {"version", no_argument, nullptr, version},
+                                         {"slot", required_argument, nullptr, slot},
+                                         {"port", required_argument, nullptr, port},
+                                         {"logger", required_argument, nullptr, logger},
+                                         {"switch", no_argument, nullptr, throughSwitch},
+                                         {nullptr, 0, nullptr, 0}};
     options.commandLine = commandLineOf(argc, argv);
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--config-dir" && i + 1 < argc)
-            options.configDir = argv[++i];
-        else if (arg == "--log-io")
+    for (int c; (c = getopt_long(argc, argv, "h", longOptions, nullptr)) != -1;) {
+        switch (c) {
+        case configDir:
+            options.configDir = optarg;
+            options.folderReason = "from --config-dir";
+            break;
+        case logIo:
             options.logIo = true;
-        else if (arg == "--help" || arg == "-h")
-            return std::nullopt;
-        else if (options.command.empty())
-            options.command = arg;
-        else
-            options.arguments.push_back(arg);
+            break;
+        case quiet:
+            options.style.quiet = true;
+            break;
+        case 'h':
+            return Parsed::help;
+        case version:
+            return Parsed::version;
+        case slot:
+            options.slot = optarg;
+            break;
+        case port:
+            options.port = optarg;
+            break;
+        case logger:
+            options.logger = optarg;
+            break;
+        case throughSwitch:
+            options.throughSwitch = true;
+            break;
+        default: // getopt_long has said what is wrong
+            return Parsed::refused;
+        }
     }
-    if (options.command.empty())
-        return std::nullopt;
-    return options;
+    if (optind >= argc) {
+        std::cerr << "vantrelld: which command?\n";
+        return Parsed::refused;
+    }
+    options.command = argv[optind];
+    options.arguments.assign(argv + optind + 1, argv + argc);
+    const bool readOptions = options.slot.has_value();
+    const bool probeOptions = options.port || options.logger || options.throughSwitch;
+    const std::size_t mostArguments = options.command == "read" ? 1 : 0;
+    if ((readOptions && options.command != "read") ||
+        (probeOptions && options.command != "probe")) {
+        std::cerr << "vantrelld: " << options.command << " takes no such option\n";
+        return Parsed::refused;
+    }
+    if (options.arguments.size() > mostArguments) {
+        std::cerr << "vantrelld: " << options.command << ": unexpected '"
+                  << options.arguments[mostArguments] << "'\n";
+        return Parsed::refused;
+    }
+    return Parsed::run;
 }
 
 std::optional<int> wholeNumber(const std::string &text, int low, int high) {
@@ -95,11 +177,16 @@ std::optional<int> wholeNumber(const std::string &text, int low, int high) {
     return std::nullopt;
 }
 
+// An error line on standard error, which the journal reads as well.
+std::ostream &error(const Options &options) {
+    return std::cerr << (options.style.journal ? "<3>" : "");
+}
+
 // False (after saying who has it) when another program holds the folder.
 bool takeFolder(FolderLock &lock, const Options &options) {
     const std::string refused = lock.take(options.configDir, options.commandLine);
     if (!refused.empty())
-        std::cerr << printable(refused) << "\n";
+        error(options) << printable(refused) << "\n";
     return refused.empty();
 }
 
@@ -108,59 +195,62 @@ int runInit(const Options &options) {
     for (const auto &name : result.written)
         std::cout << "installed " << (options.configDir / name).string() << "\n";
     for (const auto &failure : result.failures)
-        std::cerr << describe(failure) << "\n";
+        error(options) << describe(failure) << "\n";
     if (result.written.empty() && result.failures.empty())
         std::cout << "every configuration file is already there\n";
     return result.failures.empty() ? EXIT_SUCCESS : 2;
 }
 
+bool isEmptyFolder(const std::filesystem::path &folder) {
+    std::error_code ec;
+    return std::filesystem::is_empty(folder, ec) && !ec;
+}
+
 int runCycle(const Options &options) {
-    if (!options.arguments.empty()) {
-        std::cerr << "run: unexpected '" << options.arguments.front() << "'\n";
+    // A fresh service starts on an empty state folder; it gets the templates as init gives them.
+    if (isEmptyFolder(options.configDir) && runInit(options) != EXIT_SUCCESS)
         return 2;
-    }
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo);
+    HeadlessStation headless(options.configDir, options.logIo, options.style);
     if (!headless.loadConfiguration())
         return 2;
     stopOnTerminationSignals();
+    reloadOnHangup();
+    SystemClock clock;
+    Watchdog watchdog(clock, service::watchdogSeconds(), service::keepAlive);
+    headless.onLoop([&watchdog] { watchdog.feed(); });
+    CurlTransfer::onProgress([&watchdog] { watchdog.feed(); });
     headless.runCycle();
+    CurlTransfer::onProgress(nullptr);
     return EXIT_SUCCESS;
 }
 
 int runRead(const Options &options) {
-    const auto &args = options.arguments;
     std::optional<int> device;
     int time = 1;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--slot" && i + 1 < args.size()) {
-            const auto s = wholeNumber(args[++i], 1, scheduleTimeCount);
-            if (!s) {
-                std::cerr << "read: the schedule time is 1, 2, 3 or 4\n";
-                return 2;
-            }
-            time = *s;
-        } else if (!device) {
-            device = wholeNumber(args[i], 1, maxDevices);
-            if (!device) {
-                std::cerr << "read: the device is a number from 1 to 50\n";
-                return 2;
-            }
-        } else {
-            std::cerr << "read: unexpected '" << args[i] << "'\n";
+    if (options.slot) {
+        const auto s = wholeNumber(*options.slot, 1, scheduleTimeCount);
+        if (!s) {
+            std::cerr << "read: the schedule time is 1, 2, 3 or 4\n";
             return 2;
         }
+        time = *s;
     }
+    if (options.arguments.empty()) {
+        std::cerr << "read: which device?\n" << usageLine;
+        return 2;
+    }
+    device = wholeNumber(options.arguments.front(), 1, maxDevices);
     if (!device) {
-        std::cerr << "read: which device?\n" << usage;
+        std::cerr << "read: the device is a number from 1 to 50\n";
         return 2;
     }
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo);
+    HeadlessStation headless(options.configDir, options.logIo, options.style);
     if (!headless.loadConfiguration())
         return 2;
     if (headless.station().devices[*device].isFree()) {
@@ -174,7 +264,9 @@ int runRead(const Options &options) {
 }
 
 int runStatus(const Options &options) {
-    HeadlessStation headless(options.configDir, false);
+    std::cout << "configuration folder: " << printable(options.configDir.string()) << " ("
+              << options.folderReason << ")\n";
+    HeadlessStation headless(options.configDir, false, options.style);
     if (!headless.readConfiguration())
         return 2;
     headless.printStatus(std::cout);
@@ -183,48 +275,58 @@ int runStatus(const Options &options) {
 
 int runProbe(const Options &options) {
     ProbeRequest request;
-    const auto &args = options.arguments;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::optional<int> n;
-        if (args[i] == "--switch") {
-            request.throughSwitch = true;
-            continue;
-        }
-        if ((args[i] == "--port" || args[i] == "--logger") && i + 1 < args.size())
-            n = wholeNumber(args[i + 1], 1, args[i] == "--port" ? 255 : 8);
-        if (!n) {
-            std::cerr << "probe: unexpected '" << args[i] << "'\n" << usage;
-            return 2;
-        }
-        (args[i] == "--port" ? request.portNumber : request.logger) = *n;
-        ++i;
-    }
+    request.throughSwitch = options.throughSwitch;
+    const auto take = [](const std::optional<std::string> &text, int highest, int &into) {
+        if (!text)
+            return true;
+        const auto n = wholeNumber(*text, 1, highest);
+        if (!n)
+            std::cerr << "probe: unexpected '" << *text << "'\n" << usageLine;
+        into = n.value_or(into);
+        return n.has_value();
+    };
+    if (!take(options.port, 255, request.portNumber) || !take(options.logger, 8, request.logger))
+        return 2;
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo);
+    HeadlessStation headless(options.configDir, options.logIo, options.style);
     return probeLogger(headless.station(), request, std::cout) ? EXIT_SUCCESS : 1;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    const auto options = parseOptions(argc, argv);
-    if (!options) {
-        std::cout << usage;
-        return argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0
-                                                                                              : 2;
+    Options options;
+    const FolderChoice folder = daemonConfigFolder(std::getenv(configDirVariable), programFolder());
+    options.configDir = folder.folder;
+    options.folderReason = folder.reason;
+    options.style.journal = outputIsJournal();
+    switch (parseOptions(argc, argv, options)) {
+    case Parsed::help:
+        std::cout << usage << "\nWithout --config-dir this one would use " << folder.folder.string()
+                  << " (" << folder.reason << ").\n";
+        return EXIT_SUCCESS;
+    case Parsed::version:
+        std::cout << "vantrelld " << VANTRELL_VERSION << "\n";
+        return EXIT_SUCCESS;
+    case Parsed::refused:
+        std::cerr << usageLine << "(see vantrelld --help)\n";
+        return 2;
+    case Parsed::run:
+        break;
     }
-    if (options->command == "init")
-        return runInit(*options);
-    if (options->command == "probe")
-        return runProbe(*options);
-    if (options->command == "run")
-        return runCycle(*options);
-    if (options->command == "read")
-        return runRead(*options);
-    if (options->command == "status")
-        return runStatus(*options);
-    std::cerr << "unknown command '" << options->command << "'\n" << usage;
+    if (options.command == "init")
+        return runInit(options);
+    if (options.command == "probe")
+        return runProbe(options);
+    if (options.command == "run")
+        return runCycle(options);
+    if (options.command == "read")
+        return runRead(options);
+    if (options.command == "status")
+        return runStatus(options);
+    std::cerr << "vantrelld: unknown command '" << options.command << "'\n"
+              << usageLine << "(see vantrelld --help)\n";
     return 2;
 }

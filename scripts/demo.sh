@@ -43,8 +43,10 @@ for _ in $(seq 50); do [ -e "$demo/line" ] && break; sleep 0.1; done
 "$bin/vantrelld" --config-dir "$demo" status
 echo
 echo "== vantrelld run (stops once schedule time 1 is done)"
-"$bin/vantrelld" --config-dir "$demo" run | grep --line-buffered -v " block no. " &
-pids+=($!)
+# Through a process substitution, so that $! is the station and not the filter.
+"$bin/vantrelld" --config-dir "$demo" run > >(grep --line-buffered -v " block no. ") &
+station=$!
+pids+=("$station")
 
 # Schedule time 1 is done when its slot mark is set, or when the day has been closed (the
 # schedule day has moved on to tomorrow).
@@ -60,8 +62,8 @@ until time1_done; do
     if ((SECONDS > deadline)); then echo "The station did not finish in time." >&2; exit 1; fi
     sleep 2
 done
-pkill -TERM -f "vantrelld --config-dir $demo run" || true
-sleep 1
+kill -TERM "$station"
+wait "$station" || true
 
 echo
 echo "== Data files in $demo/data"

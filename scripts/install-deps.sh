@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, where they are missing.
+# Installs the Debian packages the build, the tests, the demo and the package checks need, where
+# they are missing.
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpugixml-dev libcurl4-openssl-dev qt6-base-dev libgl-dev
     python3-aiosmtpd python3-pyftpdlib time
+    libsystemd-dev scdoc
+    dpkg-dev file lintian systemd procps
 )
 
 missing=()

@@ -4,11 +4,18 @@
 
 namespace vantrell {
 
-static std::string timestamp(const LocalDateTime &t) {
+std::string logLinePrefix(const LogStyle &style, LogPriority priority, const LocalDateTime &t) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    if (style.journal)
+        std::snprintf(buf, sizeof buf, "<%d>", static_cast<int>(priority));
+    else
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d ", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
     return buf;
+}
+
+std::string LoggingProgress::prefix(LogPriority priority) const {
+    return logLinePrefix(style_, priority, clock_.localNow());
 }
 
 LoggingProgress::~LoggingProgress() {
@@ -31,13 +38,13 @@ std::string shape(std::string_view text) {
 }
 
 const char *label(ProgressLine line) {
-    return line == ProgressLine::service ? " [service] " : " [report]  ";
+    return line == ProgressLine::service ? "[service] " : "[report]  ";
 }
 } // namespace
 
 void LoggingProgress::flushRepeats() {
-    if (repeats_ > 0) {
-        out_ << timestamp(clock_.localNow()) << label(lastLine_) << printable(lastText_);
+    if (repeats_ > 0 && !style_.quiet) {
+        out_ << prefix(LogPriority::progress) << label(lastLine_) << printable(lastText_);
         if (repeats_ > 1)
             out_ << "   (" << repeats_ << " like it)";
         out_ << std::endl;
@@ -54,14 +61,16 @@ void LoggingProgress::show(ProgressLine line, std::string_view text) {
     flushRepeats();
     lastLine_ = line;
     lastText_ = text;
-    out_ << timestamp(clock_.localNow()) << label(line) << printable(text) << std::endl;
+    if (!style_.quiet)
+        out_ << prefix(LogPriority::progress) << label(line) << printable(text) << std::endl;
 }
 
-void LoggingProgress::log(std::string_view subsystem, std::string_view text) {
+void LoggingProgress::log(std::string_view subsystem, std::string_view text, LogPriority priority) {
     flushRepeats();
     lastText_.clear();
-    out_ << timestamp(clock_.localNow()) << " [" << subsystem << "] " << printable(text)
-         << std::endl;
+    if (style_.quiet && priority > LogPriority::warning)
+        return;
+    out_ << prefix(priority) << "[" << subsystem << "] " << printable(text) << std::endl;
 }
 
 std::string printable(std::string_view bytes) {

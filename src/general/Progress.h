@@ -26,20 +26,38 @@ public:
     void report(std::string_view text) { show(ProgressLine::report, text); }
 };
 
+// The syslog priorities the journal reads from a line's "<n>" prefix.
+enum class LogPriority { error = 3, warning = 4, progress = 6, io = 7 };
+
+struct LogStyle {
+    // Standard output is the journal: it stamps the time itself and reads the priority prefix.
+    bool journal = false;
+    // Only warnings and errors.
+    bool quiet = false;
+};
+
+// What starts a log line: the time on a terminal, the priority for the journal.
+std::string logLinePrefix(const LogStyle &style, LogPriority priority, const LocalDateTime &now);
+
 // One timestamped line per text; a text repeated on the same line is collapsed into a count.
 class LoggingProgress final : public ProgressSink {
 public:
-    LoggingProgress(std::ostream &out, const Clock &clock) : out_(out), clock_(clock) {}
+    LoggingProgress(std::ostream &out, const Clock &clock, LogStyle style = {})
+        : out_(out), clock_(clock), style_(style) {}
     ~LoggingProgress() override;
     void show(ProgressLine line, std::string_view text) override;
     // Writes a line of the program's own (start, stop, errors) in the same format.
-    void log(std::string_view subsystem, std::string_view text);
+    void log(std::string_view subsystem, std::string_view text,
+             LogPriority priority = LogPriority::progress);
+    const LogStyle &style() const { return style_; }
 
 private:
     void flushRepeats();
+    std::string prefix(LogPriority priority) const;
 
     std::ostream &out_;
     const Clock &clock_;
+    LogStyle style_;
     ProgressLine lastLine_ = ProgressLine::service;
     std::string lastText_;
     int repeats_ = 0;

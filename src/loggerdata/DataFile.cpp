@@ -270,16 +270,25 @@ void DataFile::writeDataFile() {
         saveReadings(path);
 }
 
-// A blank data folder means the program's own folder, which is the configuration folder; so
-// does the start of a relative one, whatever folder the program was started from.
-std::filesystem::path DataFile::dataFolder(DeviceRecord &device) const {
+// A relative data folder starts in the configuration folder, whatever folder the program was
+// started from.
+std::filesystem::path dataFolderPath(const std::filesystem::path &configDir,
+                                     std::string_view folder) {
     std::error_code ec;
-    const fs::path configFolder = fs::absolute(station_.configDir(), ec);
+    const fs::path configFolder = fs::absolute(configDir, ec);
+    const fs::path base = ec ? configDir : configFolder;
+    const fs::path path = trim(folder);
+    if (path.empty())
+        return base;
+    return path.is_relative() ? base / path : path;
+}
+
+// A blank data folder means the program's own folder, which is the configuration folder.
+std::filesystem::path DataFile::dataFolder(DeviceRecord &device) const {
     std::string &folder = device[field::dataDirectory];
     if (trim(folder).empty())
-        folder = (ec ? station_.configDir() : configFolder).string();
-    const fs::path path = folder;
-    return path.is_relative() ? (ec ? station_.configDir() : configFolder) / path : path;
+        folder = dataFolderPath(station_.configDir(), "").string();
+    return dataFolderPath(station_.configDir(), folder);
 }
 
 std::string DataFile::prepareDataPath() {

@@ -46,6 +46,9 @@ std::string dataFileName(std::string_view serial, bool appendMode, const LocalDa
 // A name that stays inside its folder and means what it shows: not empty, no separator, not "."
 // or "..", no control character.
 bool isPlainFileName(std::string_view name);
+// Where a device's data folder text points: a relative one starts in the configuration folder.
+std::filesystem::path dataFolderPath(const std::filesystem::path &configDir,
+                                     std::string_view folder);
 
 // The two header records, 62 bytes each.
 std::string namesRecord(const LoggerParameters &parameters);
