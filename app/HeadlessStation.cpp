@@ -109,6 +109,23 @@ bool HeadlessStation::loadConfiguration() {
     return true;
 }
 
+bool HeadlessStation::portsPermitted() {
+    const auto permitted = [this](PosixSerialPort &port, int number) {
+        const PortError error = port.open(number);
+        port.close();
+        if (error == PortError::accessDenied)
+            progress_.log("config",
+                          describe(port, number, error) + "; the station's user needs the group "
+                                                          "that owns the device (dialout)",
+                          LogPriority::error);
+        return error != PortError::accessDenied;
+    };
+    const bool line = permitted(linePort_, station_.linePortNumber);
+    return station_.modemPortNumber == station_.linePortNumber
+               ? line
+               : permitted(smsPort_, station_.modemPortNumber) && line;
+}
+
 bool HeadlessStation::readConfiguration() {
     if (!deviceTableUsable())
         return false;

@@ -214,7 +214,7 @@ int runCycle(const Options &options) {
     if (!takeFolder(lock, options))
         return 2;
     HeadlessStation headless(options.configDir, options.logIo, options.style);
-    if (!headless.loadConfiguration())
+    if (!headless.loadConfiguration() || !headless.portsPermitted())
         return 2;
     stopOnTerminationSignals();
     reloadOnHangup();

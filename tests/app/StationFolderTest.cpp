@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <map>
+#include <cstdlib>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -127,6 +128,31 @@ TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
             expected.replace(at, 5, dir.string());
         EXPECT_NE(outcome.output.find(expected), std::string::npos) << outcome.output;
     }
+}
+
+// Group membership is fixed when a process starts, so a line the station's user may not open
+// stays closed to it until the service is started again: that stops run at once, with exit 2,
+// which the service unit does not restart on.
+TEST(StationFolder, ALineTheStationsUserMayNotOpenStopsRun) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the program as a user the terminal refuses";
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string terminal = ptsname(master);
+    TempFolder folder;
+    const fs::path dir = folder / "config";
+    testing::initFolder(dir);
+    testing::mapPortOne(dir, terminal);
+    const std::optional<uid_t> nobody = userBoundByModes(dir);
+    const Outcome outcome = runToEnd(vantrelld(dir, {"run"}), nobody);
+    ::close(master);
+    EXPECT_EQ(outcome.exit, 2) << outcome.output;
+    EXPECT_NE(outcome.output.find("port 1 (" + terminal + "): permission denied; the station's "
+                                  "user needs the group that owns the device (dialout)"),
+              std::string::npos)
+        << outcome.output;
 }
 
 TEST(StationFolder, OneProgramReadsThroughAFolderAtATimeAndStatusOnlyLooks) {
