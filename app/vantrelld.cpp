@@ -72,7 +72,8 @@ session holds its line's device, and an SMS its modem's device, against every ot
 
 Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration
 error, found before anything was read: an unusable device table (prop.xml), a configuration
-folder that cannot be written, or one held by another program.
+folder that cannot be written, or one held by another program; for run also a port whose
+device refuses this user (it needs the device's group, usually dialout).
 )";
 
 struct Options {
