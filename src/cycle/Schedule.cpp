@@ -2,6 +2,7 @@
 
 #include "config/ConfigError.h"
 #include "config/ScheduleFiles.h"
+#include "config/SessionStatus.h"
 #include "general/Clock.h"
 #include "general/Progress.h"
 #include "general/Text.h"
@@ -126,7 +127,7 @@ void Schedule::countDownToTomorrow() {
 bool Schedule::runSlots() {
     station_.session.dailyMarkIndex = 1;
     for (int currentSlot = 1; currentSlot <= scheduleTimeCount; ++currentSlot) {
-        if (trim(slotMark(currentSlot)) == status::done)
+        if (isDoneMark(trim(slotMark(currentSlot))))
             continue;
         if (scheduleTimeText(station_.scheduleTimes, currentSlot).empty()) {
             markSlotDone(currentSlot);
@@ -159,16 +160,16 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
     for (int slot = 1; slot <= maxDevices; ++slot) {
         station_.cycleDevice = slot;
         if (station_.devices[slot].flag(field::active) &&
-            station_.dailyMarks.at(scheduled, slot) == status::done) {
+            isDoneMark(station_.dailyMarks.at(scheduled, slot))) {
             if (trim(station_.dailyMarks.at(scheduled + 1, slot)).empty())
                 return TimeOutcome::deviceDue;
             continue;
         }
         // Written once: the file already holds a mark that is set.
         std::string &done = station_.dailyMarks.at(scheduled + 1, slot);
-        if (done == status::done)
+        if (isDoneMark(done))
             continue;
-        done = status::done;
+        done = letterOf(SessionStatus::done);
         report(marks.writeDailyMark(slot, scheduled));
     }
     finishTime(time);
@@ -178,7 +179,7 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
 // Every tick passes the times already finished on its way to the one in progress; a mark that is
 // set is not written again.
 void Schedule::finishTime(int time) {
-    if (trim(slotMark(time)) != status::done)
+    if (!isDoneMark(trim(slotMark(time))))
         markSlotDone(time);
     const DeviceRecord &first = station_.devices[1];
     if (!scheduleTimeText(station_.scheduleTimes, time).empty() &&
@@ -233,7 +234,7 @@ std::string Schedule::slotMark(int time) {
 void Schedule::markSlotDone(int time) {
     const ConfigError error = ScheduleDayFile(station_).markSlotDone(time);
     report(error);
-    unsaved_.slotMarks[time] = keptIfUnsaved(error, status::done);
+    unsaved_.slotMarks[time] = keptIfUnsaved(error, std::string(letterOf(SessionStatus::done)));
 }
 
 std::string Schedule::reportMark(int time) {
@@ -246,8 +247,8 @@ std::string Schedule::reportMark(int time) {
 void Schedule::markReportSent(int time) {
     const ConfigError error = ReportMarksFile(station_).markReportSent(time);
     report(error);
-    unsaved_.reportMarks[time] = keptIfUnsaved(error, status::done);
-    station_.reportSentMarks[time] = status::done;
+    unsaved_.reportMarks[time] = keptIfUnsaved(error, std::string(letterOf(SessionStatus::done)));
+    station_.reportSentMarks[time] = letterOf(SessionStatus::done);
 }
 
 void Schedule::clearSlotMarks() {
@@ -296,7 +297,7 @@ void Schedule::previewCountdown() {
         std::string slotMark;
         (void)dayFile.readSlotMark(time, slotMark);
         const std::string chosen = scheduleTimeText(station_.scheduleTimes, time);
-        if (trim(slotMark) == status::done || chosen.empty())
+        if (isDoneMark(trim(slotMark)) || chosen.empty())
             continue;
         const int m = std::max(
             0, int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow()));

@@ -94,7 +94,7 @@ bool Session::connectStation() {
     const int line = station_.link.portNumber;
     if (const PortError error = station_.port().hold(line); error == PortError::portBusy) {
         station_.progress().report(describe(station_.port(), line, error));
-        station_.recordStatus(status::modem);
+        station_.recordStatus(SessionStatus::modem);
         return false;
     }
     const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
@@ -179,8 +179,8 @@ Session::Outcome Session::readLogger() {
     connect_.connectLogger();
     if (session.stepFailed) {
         station_.progress().service(text::connectionFailed);
-        const std::string mark = station_.currentStatus();
-        if (mark == status::serialMismatch || mark == status::parametersUnreadable)
+        const std::optional<SessionStatus> mark = statusOfMark(station_.currentStatus());
+        if (mark == SessionStatus::serialMismatch || mark == SessionStatus::parametersUnreadable)
             return Outcome::stopSession;
         return Outcome::loggerSilent;
     }
@@ -244,7 +244,7 @@ void Session::forwardDataFile() {
 }
 
 void Session::endNormally() {
-    station_.recordStatus(status::done);
+    station_.recordStatus(SessionStatus::done);
     writeDailyMark();
     if (station_.cycleRecord().flag(field::useSwitch))
         connect_.disconnectSwitch();
@@ -256,7 +256,7 @@ void Session::endNormally() {
 }
 
 void Session::giveUpAttempts(Outcome lastAttempt) {
-    station_.recordStatus(letterAfterLastAttempt(lastAttempt, station_.currentStatus()));
+    station_.restoreMark(letterAfterLastAttempt(lastAttempt, station_.currentStatus()));
     writeDailyMark();
     finish();
 }
@@ -267,11 +267,11 @@ void Session::giveUpAttempts(Outcome lastAttempt) {
 std::string Session::letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark) {
     switch (lastAttempt) {
     case Outcome::dataNotSaved:
-        return status::dataNotSaved;
+        return std::string(letterOf(SessionStatus::dataNotSaved));
     case Outcome::transferIncomplete:
-        return status::transferIncomplete;
+        return std::string(letterOf(SessionStatus::transferIncomplete));
     case Outcome::loggerSilent:
-        return trim(mark).empty() ? status::loggerSilent : mark;
+        return trim(mark).empty() ? std::string(letterOf(SessionStatus::loggerSilent)) : mark;
     default:
         return mark;
     }
@@ -298,7 +298,7 @@ void Session::endAfterLoggerFault() {
 // on a session that did not end.
 void Session::abandon() {
     station_.progress().report(text::sessionStopped);
-    station_.recordStatus(markBefore_);
+    station_.restoreMark(markBefore_);
     connect_.disconnectLogger();
     if (station_.cycleRecord().flag(field::useSwitch))
         connect_.disconnectSwitch();

@@ -1,29 +1,13 @@
 #include "forwarding/Report.h"
 
+#include "config/SessionStatus.h"
 #include "forwarding/MailDelivery.h"
 #include "general/Progress.h"
 #include "general/Text.h"
-#include "link/Connect.h"
-
-#include <array>
-#include <utility>
 
 namespace vantrell {
 
 namespace {
-
-constexpr std::array<std::pair<const char *, const char *>, 10> statusTexts{{
-    {status::done, " done succesfully"},
-    {status::modem, " modem not ready or line in use"},
-    {status::connection, " remote modem not ready"},
-    {status::serialMismatch, " serial number incorrect"},
-    {status::switchSilent, " switch not ready"},
-    {status::switchStatusEmpty, " switch not set"},
-    {status::parametersUnreadable, " not comunicating"},
-    {status::dataNotSaved, " data not saved"},
-    {status::transferIncomplete, " transfer incomplete"},
-    {status::loggerSilent, " logger not answering"},
-}};
 
 bool isDoneMarkIndex(int index) {
     return index >= 1 && index < 2 * scheduleTimeCount && index % 2 == 1;
@@ -32,10 +16,8 @@ bool isDoneMarkIndex(int index) {
 } // namespace
 
 std::string statusReportText(std::string_view letter) {
-    for (const auto &[mark, text] : statusTexts)
-        if (letter == mark)
-            return text;
-    return {};
+    const std::optional<SessionStatus> status = statusOfMark(letter);
+    return status ? std::string(reportTextOf(*status)) : std::string();
 }
 
 void Report::sendRunReport() {

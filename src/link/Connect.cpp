@@ -40,7 +40,7 @@ void Connect::connectLogger() {
     LinkState &link = station_.link;
     for (int attempt = 1;; ++attempt) {
         if (attempt > parameterAttempts) {
-            giveUpLogger(10, 10, status::parametersUnreadable);
+            giveUpLogger(10, 10, SessionStatus::parametersUnreadable);
             return;
         }
         show(text::korvaneConnecting);
@@ -63,7 +63,7 @@ void Connect::connectLogger() {
         if (!station_.logger.parameterReadFailed) {
             if (station_.cycleRecord().serialNumber(session.loggerIndex) !=
                 station_.logger.loggerSerial)
-                giveUpLogger(4, 1, status::serialMismatch);
+                giveUpLogger(4, 1, SessionStatus::serialMismatch);
             return;
         }
         show(text::readingParametersFailed);
@@ -105,7 +105,7 @@ bool Connect::loggerClockIsOff() const {
     return loggerMinutes - pcMinutes > toleratedMinutesAhead;
 }
 
-void Connect::giveUpLogger(double firstWait, double secondWait, const char *letter) {
+void Connect::giveUpLogger(double firstWait, double secondWait, SessionStatus status) {
     disconnectLogger();
     station_.wait(firstWait);
     modem_.hangUpModem();
@@ -113,7 +113,7 @@ void Connect::giveUpLogger(double firstWait, double secondWait, const char *lett
     station_.session.communicating = false;
     station_.session.sessionRunning = false;
     station_.session.stepFailed = true;
-    station_.recordStatus(letter);
+    station_.recordStatus(status);
 }
 
 void Connect::disconnectLogger() {
@@ -134,7 +134,7 @@ void Connect::connectSwitch() {
         send(std::string(1, switchRelease));
         serial_.pause500ms();
         session.stepFailed = true;
-        station_.recordStatus(status::switchSilent);
+        station_.recordStatus(SessionStatus::switchSilent);
         return;
     }
     session.stepFailed = false;
@@ -145,7 +145,7 @@ void Connect::connectSwitch() {
     serial_.pause1s();
     if (!decodeModuleFlags()) {
         session.stepFailed = true;
-        station_.recordStatus(status::switchStatusEmpty);
+        station_.recordStatus(SessionStatus::switchStatusEmpty);
         return;
     }
     show(text::switchConnected);

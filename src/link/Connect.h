@@ -42,20 +42,6 @@ inline constexpr const char *sendingNetwork = "Sending Network...";
 inline constexpr const char *sendingSection = "Sending Section...";
 } // namespace text
 
-namespace status {
-inline constexpr const char *done = "X";
-inline constexpr const char *modem = "M";
-inline constexpr const char *connection = "C";
-inline constexpr const char *serialMismatch = "P";
-inline constexpr const char *switchSilent = "S";
-inline constexpr const char *switchStatusEmpty = "T";
-inline constexpr const char *parametersUnreadable = "L";
-// Left only by a session that used up its connection attempts, after the last one failed.
-inline constexpr const char *dataNotSaved = "W";
-inline constexpr const char *transferIncomplete = "I";
-inline constexpr const char *loggerSilent = "N";
-} // namespace status
-
 // The modules a switch's status answer reports present, one bit each (bit 0 module 1 ... bit 7
 // module 8); nothing when the answer is too short to carry the two digits.
 [[nodiscard]] std::optional<unsigned> decodeModuleDigits(std::string_view reply);
@@ -82,7 +68,7 @@ private:
     void show(const std::string &text);
     bool loggerClockIsOff() const;
     bool decodeModuleFlags();
-    void giveUpLogger(double firstWait, double secondWait, const char *letter);
+    void giveUpLogger(double firstWait, double secondWait, SessionStatus status);
 
     Station &station_;
     LoggerSteps &steps_;

@@ -6,7 +6,7 @@
 #include "general/Progress.h"
 #include "general/SerialPort.h"
 #include "general/Text.h"
-#include "link/Connect.h"
+#include "config/SessionStatus.h"
 
 #include <algorithm>
 #include <array>
@@ -169,7 +169,7 @@ void Modem::checkModem() {
     }
     serial_.closePort();
     station_.session.stepFailed = true;
-    station_.recordStatus(status::modem);
+    station_.recordStatus(SessionStatus::modem);
 }
 
 // A modem with echo on may not have sent its "OK" yet: the echo alone shows it is there.
@@ -190,7 +190,7 @@ void Modem::failCheck(PortError error) {
                                    describe(station_.port(), station_.link.portNumber, error));
     station_.link.remoteLinkUp = false;
     station_.session.stepFailed = true;
-    station_.recordStatus(status::modem);
+    station_.recordStatus(SessionStatus::modem);
 }
 
 void Modem::dialStation() {
@@ -226,7 +226,7 @@ bool Modem::prepareModem() {
     const double echoOffWindow =
         counterStart_ + echoOffLimit + 1 - station_.clock().monotonicSeconds();
     if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength) {
-        endDial(status::modem);
+        endDial(SessionStatus::modem);
         return false;
     }
     int step = 1;
@@ -246,7 +246,7 @@ void Modem::sendInitString(std::string_view text) {
     const std::string answer = sent ? collect(initAnswerLength, initAnswerLimit) : std::string();
     if (mid(answer, initOkAt, 2) != "OK") {
         station_.session.stepFailed = true;
-        station_.recordStatus(status::modem);
+        station_.recordStatus(SessionStatus::modem);
     }
 }
 
@@ -311,7 +311,7 @@ void Modem::callConnected(const std::string &answer) {
 
 void Modem::callFailed() {
     station_.session.stepFailed = true;
-    station_.recordStatus(status::connection);
+    station_.recordStatus(SessionStatus::connection);
     station_.link.remoteLinkUp = false;
     serial_.closePort();
     show(text::modemDisconnected);
@@ -321,17 +321,17 @@ void Modem::callFailed() {
 void Modem::failDial(PortError error) {
     if (error == PortError::portBusy) {
         station_.dialogs().message(text::modemErrorTitle, text::modemInUse);
-        endDial(status::modem);
+        endDial(SessionStatus::modem);
         return;
     }
-    endDial(status::connection);
+    endDial(SessionStatus::connection);
 }
 
-void Modem::endDial(const char *letter) {
+void Modem::endDial(SessionStatus status) {
     serial_.closePort();
     station_.link.remoteLinkUp = false;
     station_.session.stepFailed = true;
-    station_.recordStatus(letter);
+    station_.recordStatus(status);
 }
 
 // Port errors are of no interest here: every operation that fails is skipped, and the port is

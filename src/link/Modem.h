@@ -67,7 +67,7 @@ private:
     void callConnected(const std::string &answer);
     void callFailed();
     void failDial(PortError error);
-    void endDial(const char *letter);
+    void endDial(SessionStatus status);
     void escapeToCommandMode();
 
     void show(const std::string &text);

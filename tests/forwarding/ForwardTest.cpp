@@ -31,7 +31,7 @@ TEST(DataMail, TheDevicesServerOrElseTheStationsAndAFailureIsOnlyALine) {
     forwardingDevice(b, "0");
     b.forwarding.sendDataMail();
     b.station.devices[7][field::smtpServer] = " ";
-    b.station.recordStatus("X");
+    b.station.recordStatus(SessionStatus::done);
     b.mailFailure = "server 127.0.0.1:25: Couldn't connect to server";
     b.forwarding.sendDataMail();
     ASSERT_EQ(b.mails.size(), 2u);
