@@ -20,8 +20,8 @@ std::optional<LocalDateTime> parseDay(std::string_view text) {
     const std::string t = trim(text);
     if (t.size() != 10 || t[2] != '/' || t[5] != '/')
         return std::nullopt;
-    const LocalDateTime day{int(valInt(mid(t, 7, 4))), int(valInt(mid(t, 4, 2))),
-                            int(valInt(mid(t, 1, 2)))};
+    const LocalDateTime day{int(valInt(cut(t, {6, 4}))), int(valInt(cut(t, {3, 2}))),
+                            int(valInt(cut(t, {0, 2})))};
     if (day.month < 1 || day.month > 12 || day.day < 1 || day.day > 31)
         return std::nullopt;
     return day;

@@ -17,6 +17,11 @@ Session::Session(Station &station, Forwarding &forwarding)
     : station_(station), forwarding_(forwarding), conversions_(station), setting_(station),
       dataFile_(station), modem_(station), connect_(station, *this) {}
 
+void Session::pauses(int count, double seconds) {
+    for (int pause = 0; pause < count; ++pause)
+        station_.wait(seconds);
+}
+
 bool Session::isRemote() const {
     return station_.devices.at(station_.cycleDevice).connectionKind() == ConnectionKind::modem;
 }
@@ -65,8 +70,7 @@ void Session::start() {
     progress.openWindow();
     progress.report(std::string(text::preparingConnection) + " " +
                     std::to_string(station_.cycleDevice));
-    station_.wait(1);
-    station_.wait(1);
+    pauses(2, 1);
     SessionState &session = station_.session;
     session.stepFailed = false;
     station_.data.loggerLimitAlarm = false;
@@ -166,8 +170,7 @@ Session::Outcome Session::readLoggers() {
 void Session::reconnectSwitch() {
     station_.progress().service(text::disconnectingSwitch);
     connect_.disconnectSwitch();
-    station_.wait(0.1);
-    station_.wait(0.1);
+    pauses(2, 0.1);
     connect_.connectSwitch();
     station_.progress().service(text::connectingToSwitch);
 }

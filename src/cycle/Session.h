@@ -72,6 +72,8 @@ private:
     void abandon();
     void writeDailyMark();
     void finish();
+    // `count` pauses of `seconds` each, one after the other.
+    void pauses(int count, double seconds);
     bool isRemote() const;
     bool stopRequested() const { return station_.session.stopRequested; }
 

@@ -96,11 +96,11 @@ void Connect::readLoggerClock() {
 bool Connect::loggerClockIsOff() const {
     const LocalDateTime now = station_.clock().localNow();
     const std::string &date = station_.link.loggerDate;
-    if (zeroPad(now.day, 2) != mid(date, 1, 2) || zeroPad(now.month, 2) != mid(date, 4, 2) ||
-        zeroPad(now.year % 100, 2) != mid(date, 7, 2))
+    if (zeroPad(now.day, 2) != cut(date, {0, 2}) || zeroPad(now.month, 2) != cut(date, {3, 2}) ||
+        zeroPad(now.year % 100, 2) != cut(date, {6, 2}))
         return true;
     const std::string &time = station_.link.loggerTime;
-    const long long loggerMinutes = valInt(mid(time, 1, 2)) * 60 + valInt(mid(time, 4, 2));
+    const long long loggerMinutes = valInt(cut(time, {0, 2})) * 60 + valInt(cut(time, {3, 2}));
     const long long pcMinutes = now.hour * 60LL + now.minute;
     return loggerMinutes - pcMinutes > toleratedMinutesAhead;
 }

@@ -30,7 +30,7 @@ constexpr int initSpacing = 1;
 constexpr double initAnswerLimit = 5.0;
 // With echo off the answer is CR LF "OK" CR LF.
 constexpr std::size_t initAnswerLength = 6;
-constexpr std::size_t initOkAt = 3;
+constexpr Field initOk{2, 2};
 // The modem gets this long (counter above) after the last initialisation string.
 constexpr int settleBeforeDial = 2;
 // After the dial command the port is closed for this long, then reopened empty.
@@ -244,7 +244,7 @@ void Modem::sendInitString(std::string_view text) {
     waitUntilCounterAbove(initSpacing);
     const bool sent = send(std::string(text) + code::carriageReturn);
     const std::string answer = sent ? collect(initAnswerLength, initAnswerLimit) : std::string();
-    if (mid(answer, initOkAt, 2) != "OK") {
+    if (cut(answer, initOk) != "OK") {
         station_.session.stepFailed = true;
         station_.recordStatus(SessionStatus::modem);
     }

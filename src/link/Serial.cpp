@@ -135,10 +135,9 @@ void Serial::readParameterBlock() {
 void Serial::readClock() {
     fixedRequest(code::clockRequest, clockMinimum);
     const std::string_view r = link_.reply;
-    link_.loggerDate = std::string(mid(r, 7, 2)) + "-" + std::string(mid(r, 4, 2)) + "-" +
-                       std::string(mid(r, 1, 2));
-    link_.loggerTime = std::string(mid(r, 10, 2)) + ":" + std::string(mid(r, 13, 2)) + ":" +
-                       std::string(mid(r, 16, 2));
+    const auto at = [r](std::size_t offset) { return std::string(cut(r, Field{offset, 2})); };
+    link_.loggerDate = at(6) + "-" + at(3) + "-" + at(0);
+    link_.loggerTime = at(9) + ":" + at(12) + ":" + at(15);
 }
 
 // A carriage return before the minimum length is data: the parameter block carries binary

@@ -59,7 +59,7 @@ std::string headerRecord(const char *lead, const LoggerParameters &p,
             line += separator;
         const ChannelParameters &ch = p.channels[c];
         appendFitted(line, ch.enabled == 1 ? utf8ToWindows1252(ch.*text) : std::string(),
-                     dataRecord::value[c].width);
+                     dataRecord::value[c].length);
     }
     return asRecord(line);
 }
@@ -86,9 +86,9 @@ void assignText(std::string &out, std::string_view bytes, bool ascii) {
         out = windows1252ToUtf8(bytes);
 }
 
-std::string_view fieldOf(std::string_view line, dataRecord::Column column) {
+std::string_view fieldOf(std::string_view line, Field column) {
     // Behind the previous record's padding blank every column sits one place to the right.
-    return mid(line, column.position + 1, column.width);
+    return cut(line, {column.offset + 1, column.length});
 }
 
 void readLine(std::string_view line, Reading &r, bool ascii) {
@@ -142,7 +142,7 @@ void restoreWideValues(std::vector<Reading> &history, std::size_t transferred,
 std::string dataFileName(std::string_view serial, bool appendMode, const LocalDateTime &now) {
     if (appendMode)
         return std::string(serial) + ".dat";
-    return std::string(mid(serial, 1, 4)) + "_" + zeroPad(now.hour, 2) + zeroPad(now.minute, 2) +
+    return std::string(cut(serial, {0, 4})) + "_" + zeroPad(now.hour, 2) + zeroPad(now.minute, 2) +
            "_" + zeroPad(now.day, 2) + zeroPad(now.month, 2) + zeroPad(now.year % 100, 2) + ".dat";
 }
 
@@ -162,7 +162,7 @@ std::string unitsRecord(const LoggerParameters &parameters) {
 // Beyond 99999 the number takes the blanks' places; beyond seven digits only its last seven
 // are kept, so the record never grows.
 std::string runningNumberText(std::uint64_t number) {
-    const std::size_t width = dataRecord::runningNumber.width;
+    const std::size_t width = dataRecord::runningNumber.length;
     const std::size_t minimumDigits = number < runningColumnLimit ? runningDigits : width;
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, number % runningColumnLimit).ptr;
@@ -176,8 +176,8 @@ std::string runningNumberText(std::uint64_t number) {
 void blankNonNumeric(Reading &reading, int loggerModel) {
     for (int c = 1; c <= 4; ++c) {
         if (!isNumericText(reading.values[c]))
-            reading.values[c].assign(isRainColumn(loggerModel, c) ? dataRecord::rain.width
-                                                                  : dataRecord::value[c].width,
+            reading.values[c].assign(isRainColumn(loggerModel, c) ? dataRecord::rain.length
+                                                                  : dataRecord::value[c].length,
                                      ' ');
     }
 }
@@ -187,24 +187,24 @@ std::string dataLine(std::uint64_t runningNumber, const Reading &reading, int lo
     line.reserve(dataRecord::length);
     line += runningNumberText(runningNumber);
     line += separator;
-    appendFitted(line, reading.date, dataRecord::date.width);
+    appendFitted(line, reading.date, dataRecord::date.length);
     line += separator;
     // An empty record has no time at all: its line is eight characters shorter.
     if (!reading.time.empty())
-        appendFitted(line, reading.time, dataRecord::date.width);
+        appendFitted(line, reading.time, dataRecord::date.length);
     line += timeGap;
     line += separator;
-    appendFitted(line, reading.values[1], dataRecord::value[1].width);
+    appendFitted(line, reading.values[1], dataRecord::value[1].length);
     line += separator;
     if (loggerModel == 5) {
-        appendFitted(line, reading.values[2], dataRecord::rain.width);
+        appendFitted(line, reading.values[2], dataRecord::rain.length);
     } else {
-        appendFitted(line, reading.values[2], dataRecord::value[2].width);
+        appendFitted(line, reading.values[2], dataRecord::value[2].length);
         line += separator;
-        appendFitted(line, reading.values[3], dataRecord::value[3].width);
+        appendFitted(line, reading.values[3], dataRecord::value[3].length);
     }
     line += separator;
-    appendFitted(line, reading.values[4], dataRecord::value[4].width);
+    appendFitted(line, reading.values[4], dataRecord::value[4].length);
     return line;
 }
 
@@ -343,7 +343,7 @@ void DataFile::saveReadings(const std::string &path) {
         appendRecord(bytes, line);
         if (append)
             station_.progress().report(savingBlock + number + " " +
-                                       windows1252ToUtf8(mid(line, 1, shownLineLead)));
+                                       windows1252ToUtf8(cut(line, {0, shownLineLead})));
     }
 
     const std::uint64_t offset = length == 0 ? 0 : base * dataRecord::length;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "config/Station.h"
+#include "general/Text.h"
 
 #include <array>
 #include <cstddef>
@@ -20,22 +21,18 @@ namespace vantrell {
 
 struct LocalDateTime;
 
-// A data record, positions 1-based (the read-back sees every line after the first shifted one
+// A data record, offsets 0-based (the read-back sees every line after the first shifted one
 // place right, behind the previous record's padding blank):
-//   1      8 9       17 18         29 30     37 38     45 46     53 54     61 62
+//   0      7 8       16 17         28 29     36 37     44 45     52 53     60 61
 //   00001  ; 03-02-26 ; 09:05:00    ; +0023.5 ; +0012.0 ;         ;         CR blank
-// The rain logger's 15-character rain text takes 38-52 in place of channels 2 and 3.
+// The rain logger's 15-character rain text takes 37-51 in place of channels 2 and 3.
 namespace dataRecord {
 inline constexpr std::size_t length = 62;
-struct Column {
-    std::size_t position;
-    std::size_t width;
-};
-inline constexpr Column runningNumber{1, 7};
-inline constexpr Column date{9, 8};
-inline constexpr Column time{18, 11}; // the time and three blanks
-inline constexpr std::array<Column, 5> value{{{0, 0}, {30, 7}, {38, 7}, {46, 7}, {54, 7}}};
-inline constexpr Column rain{38, 15};
+inline constexpr Field runningNumber{0, 7};
+inline constexpr Field date{8, 8};
+inline constexpr Field time{17, 11}; // the time and three blanks
+inline constexpr std::array<Field, 5> value{{{0, 0}, {29, 7}, {37, 7}, {45, 7}, {53, 7}}};
+inline constexpr Field rain{37, 15};
 // The records before the first data record: names, units, and one never written.
 inline constexpr std::uint64_t headerRecords = 3;
 } // namespace dataRecord

@@ -32,17 +32,17 @@ constexpr int rainDecimals = 1;
 // The request addresses records with four hex digits.
 constexpr std::size_t maxRequestable = 0xFFFF;
 
-unsigned byteAt(std::string_view record, std::size_t position) {
-    return static_cast<unsigned char>(record[position - 1]);
+unsigned byteAt(std::string_view record, std::size_t offset) {
+    return static_cast<unsigned char>(record[offset]);
 }
 
-int wordAt(std::string_view record, std::size_t position) {
-    return decodeRawWord(static_cast<unsigned char>(record[position - 1]),
-                         static_cast<unsigned char>(record[position]));
+int wordAt(std::string_view record, std::size_t offset) {
+    return decodeRawWord(static_cast<unsigned char>(record[offset]),
+                         static_cast<unsigned char>(record[offset + 1]));
 }
 
-unsigned long long unsignedWordAt(std::string_view record, std::size_t position) {
-    return byteAt(record, position) * 256ull + byteAt(record, position + 1);
+unsigned long long unsignedWordAt(std::string_view record, std::size_t offset) {
+    return byteAt(record, offset) * 256ull + byteAt(record, offset + 1);
 }
 
 // Two-digit texts are built by hand: a full memory holds tens of thousands of records.
@@ -152,7 +152,7 @@ void RecordDecoder::decodeChannel(std::string_view record, int channel, int deci
     const ChannelParameters &ch = parameters_.channels[channel];
     if (ch.enabled != 1)
         return;
-    const int raw = wordAt(record, memoryRecord::channelWord[channel]);
+    const int raw = wordAt(record, memoryRecord::channelWord(channel));
     const double value = readingNumber(raw, ch, decimals);
     reading.values[channel] = formatReading(raw, ch, decimals);
     reading.fullValues[channel] = value;

@@ -26,7 +26,7 @@ public:
         const std::string &reply = station_.link.reply;
         station_.logger.parameterReadFailed = trim(reply).empty();
         if (!station_.logger.parameterReadFailed) {
-            station_.logger.loggerSerial = std::string(mid(reply, 142, 10));
+            station_.logger.loggerSerial = std::string(cut(reply, {141, 10}));
             station_.logger.samplingCode = reply.size() >= 5 ? (unsigned char)reply[4] : 0;
         }
     }
