@@ -14,7 +14,7 @@ namespace {
 // The probe changes nothing in the logger.
 class NoSteps final : public LoggerSteps {
 public:
-    void decodeParameters() override {}
+    bool readParameters() override { return false; }
     void setLoggerClock() override {}
 };
 
@@ -39,29 +39,25 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
     Serial serial(station);
     station.link.portNumber = request.portNumber;
     station.session = {};
-    station.session.loggerIndex = request.logger;
     if (request.throughSwitch) {
-        connect.connectSwitch();
-        if (station.session.stepFailed) {
+        if (!connect.connectSwitch().outcome.succeeded) {
             out << "the line switch did not answer\n";
             return false;
         }
-        connect.selectLogger();
+        connect.selectLogger(request.logger);
     }
     station.progress().report(text::korvaneConnecting);
     connect.sendLoggerPreamble();
-    serial.wakeLogger();
-    if (station.link.handshakeOk == 0) {
+    if (!serial.wakeLogger(LoggerLine::direct)) {
         out << "logger " << request.logger << " did not answer the wake-up\n";
         if (request.throughSwitch)
             connect.disconnectSwitch();
         return false;
     }
     station.progress().report(text::korvaneConnected);
-    connect.readLoggerClock();
-    Conversions(station).decodeParameters();
-    out << "logger clock: " << station.link.loggerDate << " " << station.link.loggerTime << "\n";
-    const bool identified = !station.logger.parameterReadFailed;
+    const LoggerClock clock = connect.readLoggerClock();
+    const bool identified = Conversions(station).readParameters();
+    out << "logger clock: " << clock.date << " " << clock.time << "\n";
     if (identified)
         printParameters(station, out);
     else

@@ -118,7 +118,7 @@ void transferOverTheVirtualLine(benchmark::State &state) {
         b->decodeParameters(d);
         sim::Logger logger(b->world, d);
         b->port.attach(logger);
-        Serial(b->station).wakeLogger();
+        (void)Serial(b->station).wakeLogger(LoggerLine::direct);
         state.ResumeTiming();
         Readings(b->station).transferMemory();
         state.PauseTiming();

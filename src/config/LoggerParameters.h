@@ -36,7 +36,6 @@ struct LoggerParameters {
     std::string memoryPointer; // five digits: records stored + 1
     std::string loggerSerial;
     std::array<ChannelParameters, 5> channels{}; // 1..4; 0 unused
-    bool parameterReadFailed = false;
 };
 
 // One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4). Beside each

@@ -68,4 +68,17 @@ constexpr bool isDoneMark(std::string_view mark) {
     return mark == letterOf(SessionStatus::done);
 }
 
+// How a protocol step ended, and the letter it leaves in the done mark: a failure mostly has
+// one, a silent logger none, and a call made after a refused initialisation string succeeds
+// but still leaves "M".
+struct [[nodiscard]] StepOutcome {
+    bool succeeded = true;
+    std::optional<SessionStatus> status;
+
+    static constexpr StepOutcome success() { return {}; }
+    static constexpr StepOutcome failure(std::optional<SessionStatus> status = std::nullopt) {
+        return {false, status};
+    }
+};
+
 } // namespace vantrell

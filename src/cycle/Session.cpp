@@ -11,6 +11,13 @@ namespace {
 constexpr int maxConnectionAttempts = 3;
 constexpr int maxSwitchPasses = 3;
 constexpr int switchSettleSeconds = 5;
+// The pauses around the hang-up after a logger that cannot be read: before it, and after it.
+struct ReleasePauses {
+    double beforeHangUp;
+    double afterHangUp;
+};
+constexpr ReleasePauses afterSerialMismatch{4, 1};
+constexpr ReleasePauses afterUnreadableParameters{10, 10};
 } // namespace
 
 Session::Session(Station &station, Forwarding &forwarding)
@@ -58,7 +65,7 @@ void Session::readDevice() {
                 endAfterLoggerFault();
             return;
         default:
-            connect_.disconnectAll();
+            releaseAll();
             break;
         }
     }
@@ -72,7 +79,7 @@ void Session::start() {
                     std::to_string(station_.cycleDevice));
     pauses(2, 1);
     SessionState &session = station_.session;
-    session.stepFailed = false;
+    callUp_ = false;
     station_.data.loggerLimitAlarm = false;
     session.sessionRunning = true;
     session.communicating = true;
@@ -84,9 +91,6 @@ void Session::start() {
 // one too many).
 bool Session::connectStation() {
     SessionState &session = station_.session;
-    // Each attempt starts afresh: the failed logger step that ended the previous attempt is
-    // not a failure of this attempt's switch stage.
-    session.stepFailed = false;
     station_.link.portNumber = station_.linePortNumber;
     ++session.connectionAttempt;
     station_.progress().service(text::connectionAttempt +
@@ -105,16 +109,31 @@ bool Session::connectStation() {
     if (device.connectionKind() == ConnectionKind::local)
         return true;
     if (device.connectionKind() == ConnectionKind::modem) {
-        modem_.checkModem();
-        if (session.stepFailed)
+        if (!dialStation())
             return false;
         for (int i = 1; i <= maxLoggers; ++i)
             session.mncFlags[i] = 0;
     }
-    session.networkNumber = device.networkNumber();
-    session.sectionNumber = device.sectionNumber();
-    connect_.selectNetworkSection();
+    connect_.selectNetworkSection(device.networkNumber(), device.sectionNumber());
     return true;
+}
+
+bool Session::dialStation() {
+    const SessionState &session = station_.session;
+    StepOutcome outcome = modem_.check();
+    if (outcome.succeeded)
+        outcome =
+            modem_.dial({session.dialNumber,
+                         scheduleTimeText(station_.scheduleTimes, session.dailyMarkIndex / 2 + 1),
+                         session.connectionAttempt});
+    callUp_ = outcome.succeeded;
+    leaveLetter(outcome);
+    return outcome.succeeded;
+}
+
+void Session::leaveLetter(const StepOutcome &outcome) {
+    if (outcome.status)
+        station_.recordStatus(*outcome.status);
 }
 
 // The switch stage; its passes count over the whole session. False after the last pass.
@@ -128,8 +147,9 @@ bool Session::passSwitchStage() {
         progress.service(attemptText);
         if (session.switchAttempt > maxSwitchPasses)
             return false;
+        StepOutcome outcome = StepOutcome::success();
         if (station_.cycleRecord().flag(field::useSwitch)) {
-            connect_.connectSwitch();
+            outcome = connectSwitch();
             progress.service(attemptText);
             for (int i = 1; i <= switchSettleSeconds; ++i) {
                 progress.report(std::string(text::switchConnected) + " " + std::to_string(i));
@@ -140,15 +160,26 @@ bool Session::passSwitchStage() {
             session.mncFlags.fill(0);
             session.mncFlags[1] = 1;
         }
-        if (!session.stepFailed)
+        if (outcome.succeeded)
             return true;
         progress.service(text::connectionFailed);
         connect_.disconnectSwitch();
         station_.wait(1);
         station_.wait(3);
         if (isRemote())
-            modem_.hangUpModem();
+            hangUp();
     }
+}
+
+// The modules the switch reports present replace the flags; a switch that failed leaves them.
+StepOutcome Session::connectSwitch() {
+    const SwitchConnection connection = connect_.connectSwitch();
+    leaveLetter(connection.outcome);
+    if (connection.outcome.succeeded) {
+        for (int module = 1; module <= maxLoggers; ++module)
+            station_.session.mncFlags[module] = (connection.modules >> (module - 1)) & 1;
+    }
+    return connection.outcome;
 }
 
 Session::Outcome Session::readLoggers() {
@@ -171,22 +202,25 @@ void Session::reconnectSwitch() {
     station_.progress().service(text::disconnectingSwitch);
     connect_.disconnectSwitch();
     pauses(2, 0.1);
-    connect_.connectSwitch();
+    (void)connectSwitch();
     station_.progress().service(text::connectingToSwitch);
 }
 
 Session::Outcome Session::readLogger() {
     SessionState &session = station_.session;
     if (station_.cycleRecord().flag(field::useSwitch))
-        connect_.selectLogger();
-    connect_.connectLogger();
-    if (session.stepFailed) {
+        connect_.selectLogger(session.loggerIndex);
+    const LoggerConnection connection = connect_.connectLogger(
+        session.loggerIndex, callUp_ ? LoggerLine::modemCall : LoggerLine::direct);
+    if (!connection.outcome.succeeded) {
+        // A logger that answered but cannot be read, or is another one, ends the session; one
+        // that did not answer is tried again in the next attempt.
+        if (connection.outcome.status)
+            giveUpLogger(*connection.outcome.status);
         station_.progress().service(text::connectionFailed);
-        const std::optional<SessionStatus> mark = statusOfMark(station_.currentStatus());
-        if (mark == SessionStatus::serialMismatch || mark == SessionStatus::parametersUnreadable)
-            return Outcome::stopSession;
-        return Outcome::loggerSilent;
+        return connection.outcome.status ? Outcome::stopSession : Outcome::loggerSilent;
     }
+    commandAnswers_ = connection.commandAnswers;
     station_.data.transferComplete = true;
     station_.progress().service(text::transferToFile);
     dataFile_.writeDataFile();
@@ -221,7 +255,7 @@ void Session::checkAndErase() {
     station_.progress().service(text::alarmAbsolute);
     forwarding_.checkAbsoluteAlarms();
     if (station_.cycleRecord().flag(field::eraseMemory))
-        setting_.eraseLoggerMemory();
+        (void)setting_.eraseLoggerMemory(commandAnswers_);
 }
 
 void Session::releaseLogger() {
@@ -230,6 +264,35 @@ void Session::releaseLogger() {
     station_.progress().service(text::disconnectingSwitch);
     connect_.disconnectSwitch();
     station_.wait(3);
+}
+
+void Session::giveUpLogger(SessionStatus status) {
+    const ReleasePauses pauses =
+        status == SessionStatus::serialMismatch ? afterSerialMismatch : afterUnreadableParameters;
+    connect_.disconnectLogger();
+    station_.wait(pauses.beforeHangUp);
+    hangUp();
+    station_.wait(pauses.afterHangUp);
+    station_.session.communicating = false;
+    station_.session.sessionRunning = false;
+    station_.recordStatus(status);
+}
+
+// The release at the end of a failed connection attempt.
+void Session::releaseAll() {
+    connect_.disconnectLogger();
+    station_.wait(3);
+    if (station_.cycleRecord().flag(field::useSwitch))
+        connect_.disconnectSwitch();
+    station_.wait(2);
+    if (isRemote())
+        hangUp();
+    station_.wait(2);
+}
+
+void Session::hangUp() {
+    modem_.hangUp();
+    callUp_ = false;
 }
 
 void Session::forwardDataFile() {
@@ -253,7 +316,7 @@ void Session::endNormally() {
         connect_.disconnectSwitch();
     station_.wait(2);
     if (isRemote())
-        modem_.hangUpModem();
+        hangUp();
     station_.wait(2);
     finish();
 }
@@ -284,12 +347,12 @@ void Session::giveUpSwitch() {
     writeDailyMark();
     station_.wait(4);
     if (isRemote())
-        modem_.hangUpModem();
+        hangUp();
     station_.wait(1);
     finish();
 }
 
-// connectLogger has already released the logger and hung up the line.
+// giveUpLogger has already released the logger and hung up the line.
 void Session::endAfterLoggerFault() {
     writeDailyMark();
     finish();
@@ -305,8 +368,8 @@ void Session::abandon() {
     connect_.disconnectLogger();
     if (station_.cycleRecord().flag(field::useSwitch))
         connect_.disconnectSwitch();
-    if (isRemote() || station_.link.remoteLinkUp)
-        modem_.hangUpModem();
+    if (isRemote() || callUp_)
+        hangUp();
     writeDailyMark();
     finish();
 }

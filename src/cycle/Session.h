@@ -37,6 +37,9 @@ public:
 
     // Reads device CycleDevice for the schedule time of dailyMarkIndex.
     void readDevice();
+    // The release at the end of a failed connection attempt: logger, switch, and the modem of a
+    // remote station.
+    void releaseAll();
 
 private:
     // How a connection attempt ended. The three failures of a present logger lead to the next
@@ -52,18 +55,23 @@ private:
 
     static std::string letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark);
 
-    void decodeParameters() override { conversions_.decodeParameters(); }
-    void setLoggerClock() override { setting_.setLoggerClock(); }
+    bool readParameters() override { return conversions_.readParameters(); }
+    void setLoggerClock() override { (void)setting_.setLoggerClock(); }
 
     void start();
     bool connectStation();
+    bool dialStation();
     bool passSwitchStage();
+    StepOutcome connectSwitch();
+    void leaveLetter(const StepOutcome &outcome);
     Outcome readLoggers();
     Outcome readLogger();
     Outcome whyMemoryNotSaved() const;
     void reconnectSwitch();
     void checkAndErase();
     void releaseLogger();
+    void giveUpLogger(SessionStatus status);
+    void hangUp();
     void forwardDataFile();
     void endNormally();
     void giveUpAttempts(Outcome lastAttempt);
@@ -85,6 +93,10 @@ private:
     Modem modem_;
     Connect connect_;
     std::string markBefore_;
+    // A modem call is up: from a dial that connected to the next hang-up.
+    bool callUp_ = false;
+    // Whether the logger's answer to the erase command is awaited, as its connection left it.
+    AnswerExpected commandAnswers_ = AnswerExpected::yes;
 };
 
 } // namespace vantrell

@@ -1,12 +1,12 @@
 #include "link/Modem.h"
 
+#include "config/SessionStatus.h"
 #include "config/Tables.h"
 #include "general/Clock.h"
 #include "general/Dialogs.h"
 #include "general/Progress.h"
 #include "general/SerialPort.h"
 #include "general/Text.h"
-#include "config/SessionStatus.h"
 
 #include <algorithm>
 #include <array>
@@ -141,35 +141,27 @@ void Modem::waitUntilCounterAbove(int seconds) {
         station_.wait(left);
 }
 
-void Modem::checkModem() {
-    if (!serial_.reopen()) {
-        failCheck(station_.link.portError);
-        return;
-    }
+StepOutcome Modem::check() {
+    if (const PortError error = serial_.reopen(); error != PortError::none)
+        return failCheck(error);
     station_.port().discardInput();
     for (int attempt = 1; attempt <= checkTries; ++attempt) {
         const Attention attention = tryAttention();
         if (attention == Attention::answered) {
             modemAnswer_.clear();
-            dialStation();
-            return;
+            return StepOutcome::success();
         }
-        if (attention == Attention::portFailed) {
-            failCheck(PortError::ioError);
-            return;
+        if (attention == Attention::portFailed)
+            return failCheck(PortError::ioError);
+        if (!station_.port().isOpen()) {
+            if (const PortError error = serial_.reopen(); error != PortError::none)
+                return failCheck(error);
         }
-        if (!station_.port().isOpen() && !serial_.reopen()) {
-            failCheck(station_.link.portError);
-            return;
-        }
-        if (!send(modemCommand::factorySettings)) {
-            failCheck(PortError::ioError);
-            return;
-        }
+        if (!send(modemCommand::factorySettings))
+            return failCheck(PortError::ioError);
     }
     serial_.closePort();
-    station_.session.stepFailed = true;
-    station_.recordStatus(SessionStatus::modem);
+    return StepOutcome::failure(SessionStatus::modem);
 }
 
 // A modem with echo on may not have sent its "OK" yet: the echo alone shows it is there.
@@ -183,95 +175,85 @@ Modem::Attention Modem::tryAttention() {
 
 // A port that does not exist is something the operator must fix, so it is shown; a port in use
 // is most likely the station's own, still held, and needs no message.
-void Modem::failCheck(PortError error) {
+StepOutcome Modem::failCheck(PortError error) {
     serial_.closePort();
     if (error == PortError::noSuchPort)
         station_.dialogs().message(text::modemErrorTitle,
                                    describe(station_.port(), station_.link.portNumber, error));
-    station_.link.remoteLinkUp = false;
-    station_.session.stepFailed = true;
-    station_.recordStatus(SessionStatus::modem);
+    return StepOutcome::failure(SessionStatus::modem);
 }
 
-void Modem::dialStation() {
-    if (!serial_.reopen()) {
-        failDial(station_.link.portError);
-        return;
-    }
+StepOutcome Modem::dial(const DialRequest &request) {
+    if (const PortError error = serial_.reopen(); error != PortError::none)
+        return failDial(error);
     show(text::modemInitializing);
     show("");
     resetSecondsCounter();
     waitUntilCounterAbove(0);
-    if (!prepareModem())
-        return;
+    bool initRefused = false;
+    if (const std::optional<StepOutcome> failed = prepareModem(initRefused))
+        return *failed;
     resetSecondsCounter();
     show(std::string(text::initializingPrefix) + " 4 of 4");
     waitUntilCounterAbove(settleBeforeDial);
-    if (!dialNumber())
-        return;
+    if (const std::optional<StepOutcome> failed = dialNumber(request))
+        return *failed;
     std::string answer;
-    if (awaitDialAnswer(answer) == DialVerdict::connected)
-        callConnected(answer);
-    else
-        callFailed();
+    if (awaitDialAnswer(request, answer) != DialVerdict::connected)
+        return callFailed();
+    callConnected(answer);
+    if (initRefused)
+        return {true, SessionStatus::modem};
+    return StepOutcome::success();
 }
 
 // Echo off, then the initialisation strings. A modem that does not answer "ATE0" is not going
-// to dial: the attempt ends here with "M".
-bool Modem::prepareModem() {
-    if (!send(modemCommand::echoOff)) {
-        failDial(PortError::ioError);
-        return false;
-    }
+// to dial: the attempt ends here with "M". Nothing when the dial may go ahead.
+std::optional<StepOutcome> Modem::prepareModem(bool &initRefused) {
+    if (!send(modemCommand::echoOff))
+        return failDial(PortError::ioError);
     const double echoOffWindow =
         counterStart_ + echoOffLimit + 1 - station_.clock().monotonicSeconds();
-    if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength) {
-        endDial(SessionStatus::modem);
-        return false;
-    }
+    if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength)
+        return endDial(SessionStatus::modem);
     int step = 1;
     for (std::string_view init : modemCommand::initStrings) {
         show(std::string(text::initializingPrefix) + " " + std::to_string(step++) + " of 4");
-        sendInitString(init);
+        if (!sendInitString(init))
+            initRefused = true;
     }
-    return true;
+    return std::nullopt;
 }
 
-void Modem::sendInitString(std::string_view text) {
+// True when the modem answered "OK".
+bool Modem::sendInitString(std::string_view text) {
     if (text.empty())
-        return;
+        return true;
     resetSecondsCounter();
     waitUntilCounterAbove(initSpacing);
     const bool sent = send(std::string(text) + code::carriageReturn);
     const std::string answer = sent ? collect(initAnswerLength, initAnswerLimit) : std::string();
-    if (cut(answer, initOk) != "OK") {
-        station_.session.stepFailed = true;
-        station_.recordStatus(SessionStatus::modem);
-    }
+    return cut(answer, initOk) == "OK";
 }
 
 // The port is closed while the modem dials, so that it opens again with nothing in it.
-bool Modem::dialNumber() {
+std::optional<StepOutcome> Modem::dialNumber(const DialRequest &request) {
     const std::string dial =
-        std::string(modemCommand::dialPrefix) + station_.session.dialNumber + code::carriageReturn;
-    if (!send(dial)) {
-        failDial(PortError::ioError);
-        return false;
-    }
+        std::string(modemCommand::dialPrefix) + request.number + code::carriageReturn;
+    if (!send(dial))
+        return failDial(PortError::ioError);
     serial_.closePort();
     station_.wait(afterDialPause);
-    if (!serial_.reopen()) {
-        failDial(station_.link.portError);
-        return false;
-    }
+    if (const PortError error = serial_.reopen(); error != PortError::none)
+        return failDial(error);
     resetSecondsCounter();
     (void)takeWaiting();
-    return true;
+    return std::nullopt;
 }
 
 // Waits for the modem's verdict; a result code that ends the dial is taken at once (with the
 // rest of its line), and silence ends the attempt after the dial limit.
-DialVerdict Modem::awaitDialAnswer(std::string &answer) {
+DialVerdict Modem::awaitDialAnswer(const DialRequest &request, std::string &answer) {
     std::string shown;
     for (;;) {
         answer += takeWaiting();
@@ -281,27 +263,23 @@ DialVerdict Modem::awaitDialAnswer(std::string &answer) {
             return judgeDialAnswer(answer);
         }
         (void)serial_.waitForData(secondsToNextCount());
-        showDialProgress(shown);
+        showDialProgress(request, shown);
         if (secondsCounter() > dialLimit)
             return DialVerdict::notConnected;
     }
 }
 
-void Modem::showDialProgress(std::string &shown) {
-    const SessionState &session = station_.session;
-    const std::string progress =
-        text::dialingNumber + session.dialNumber + "\r\n" + text::dialElapsed +
-        std::to_string(secondsCounter()) + text::dialSeconds + "\r\n" + text::dialScheduled +
-        scheduleTimeText(station_.scheduleTimes, session.dailyMarkIndex / 2 + 1) + text::dialTrial +
-        std::to_string(session.connectionAttempt);
+void Modem::showDialProgress(const DialRequest &request, std::string &shown) {
+    const std::string progress = text::dialingNumber + request.number + "\r\n" + text::dialElapsed +
+                                 std::to_string(secondsCounter()) + text::dialSeconds + "\r\n" +
+                                 text::dialScheduled + request.scheduledTime + text::dialTrial +
+                                 std::to_string(request.attempt);
     if (progress != shown)
         show(progress);
     shown = progress;
 }
 
 void Modem::callConnected(const std::string &answer) {
-    station_.session.stepFailed = false;
-    station_.link.remoteLinkUp = true;
     show(text::modemPrefix + answer);
     resetSecondsCounter();
     station_.wait(connectPause);
@@ -309,34 +287,29 @@ void Modem::callConnected(const std::string &answer) {
     resetSecondsCounter();
 }
 
-void Modem::callFailed() {
-    station_.session.stepFailed = true;
-    station_.recordStatus(SessionStatus::connection);
-    station_.link.remoteLinkUp = false;
+StepOutcome Modem::callFailed() {
     serial_.closePort();
     show(text::modemDisconnected);
-    hangUpModem();
+    hangUp();
+    return StepOutcome::failure(SessionStatus::connection);
 }
 
-void Modem::failDial(PortError error) {
+StepOutcome Modem::failDial(PortError error) {
     if (error == PortError::portBusy) {
         station_.dialogs().message(text::modemErrorTitle, text::modemInUse);
-        endDial(SessionStatus::modem);
-        return;
+        return endDial(SessionStatus::modem);
     }
-    endDial(SessionStatus::connection);
+    return endDial(SessionStatus::connection);
 }
 
-void Modem::endDial(SessionStatus status) {
+StepOutcome Modem::endDial(SessionStatus status) {
     serial_.closePort();
-    station_.link.remoteLinkUp = false;
-    station_.session.stepFailed = true;
-    station_.recordStatus(status);
+    return StepOutcome::failure(status);
 }
 
 // Port errors are of no interest here: every operation that fails is skipped, and the port is
 // left closed whatever happened.
-void Modem::hangUpModem() {
+void Modem::hangUp() {
     SerialPort &port = station_.port();
     show(text::modemDisconnecting);
     if (!port.isOpen())
@@ -349,7 +322,6 @@ void Modem::hangUpModem() {
     if (answered)
         (void)send(modemCommand::hangUpAcknowledged);
     show(text::modemDisconnected);
-    station_.link.remoteLinkUp = false;
     (void)send(modemCommand::hangUp);
     if (!modemAnswer_.empty())
         (void)takeWaiting();

@@ -421,18 +421,15 @@ std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
     return out;
 }
 
-void Conversions::decodeParameters() {
-    station_.logger.parameterReadFailed = false;
+bool Conversions::readParameters() {
     Serial serial(station_);
-    serial.readParameterBlock();
-    auto decoded = decodeParameterBlock(station_.link.reply);
-    if (!decoded) {
-        station_.logger.parameterReadFailed = true;
-        return;
-    }
+    auto decoded = decodeParameterBlock(serial.readParameterBlock().text);
+    if (!decoded)
+        return false;
     station_.logger = std::move(decoded->parameters);
     if (decoded->rainFactor)
         station_.rainFactor = *decoded->rainFactor;
+    return true;
 }
 
 void Conversions::computeScaling() {

@@ -189,7 +189,7 @@ void Readings::transferMemory() {
 }
 
 bool Readings::requestRecords(std::size_t count) {
-    if (!serial_.reopen()) {
+    if (serial_.reopen() != PortError::none) {
         station_.progress().report(transferPortFailed);
         return false;
     }

@@ -21,10 +21,11 @@ public:
 
     // Erases the logger memory, but only when the last transfer was complete and its data file
     // written in full; otherwise the records would be lost. True when the logger took the
-    // command; anything else is said as not done.
-    bool eraseLoggerMemory();
-    // Sets the logger clock to the PC's and records that time as the logger's.
-    void setLoggerClock();
+    // command; anything else is said as not done. `answer`: whether the logger's answer is
+    // awaited, as the connection left it.
+    bool eraseLoggerMemory(AnswerExpected answer);
+    // Sets the logger clock to the PC's; gives the time set, as the logger's clock now reads.
+    LoggerClock setLoggerClock();
 
 private:
     Station &station_;

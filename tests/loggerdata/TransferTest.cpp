@@ -45,7 +45,7 @@ struct LineBench : testing::TestStation {
         const auto decoded = decodeParameterBlock(sim::encodeParameterBlock(logger.description()));
         station.logger = decoded.value().parameters;
         station.rainFactor = decoded->rainFactor.value_or("");
-        Serial(station).wakeLogger();
+        (void)Serial(station).wakeLogger(LoggerLine::direct);
     }
     std::string lastReport() const { return progress.texts(ProgressLine::report).back(); }
 
@@ -120,9 +120,8 @@ TEST(Transfer, AFailedParameterReadChangesNothingElse) {
         b.station.logger = {};
         b.station.logger.loggerSerial = "previous  ";
         b.station.rainFactor = "9";
-        Conversions(b.station).decodeParameters();
         const bool failed = bool(c.fault);
-        EXPECT_EQ(b.station.logger.parameterReadFailed, failed) << c.legend;
+        EXPECT_EQ(Conversions(b.station).readParameters(), !failed) << c.legend;
         EXPECT_EQ(b.station.logger.loggerSerial, failed ? "previous  " : "KV12345678") << c.legend;
         EXPECT_EQ(val(b.station.rainFactor), failed ? 9.0 : 0.2) << c.legend;
     }
@@ -132,8 +131,7 @@ TEST(Transfer, AFailedParameterReadChangesNothingElse) {
 // done only when the logger took the command.
 TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     const auto putToSleep = [](LineBench &b) {
-        b.station.link.command = std::string(1, char(sim::loggerCodes::sleep));
-        Serial(b.station).sendOnly();
+        Serial(b.station).send(std::string(1, char(sim::loggerCodes::sleep)));
         b.world.runFor(1.0);
     };
     const struct {
@@ -196,7 +194,7 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
         if (c.beforeErase)
             c.beforeErase(b);
         const double start = b.world.now();
-        EXPECT_EQ(Setting(b.station).eraseLoggerMemory(), c.erased) << c.legend;
+        EXPECT_EQ(Setting(b.station).eraseLoggerMemory(AnswerExpected::yes), c.erased) << c.legend;
         b.world.runFor(1.0);
         EXPECT_EQ(!path.empty() && std::filesystem::exists(path), c.written) << c.legend;
         EXPECT_EQ(b.progress.contains(path + " saved succesfully..."), c.written) << c.legend;
@@ -222,12 +220,10 @@ TEST(Transfer, ClockIsSetToThePcClock) {
         LineBench b(1, 2);
         b.world.clock().setLocalTime(c.now);
         const double start = b.world.now();
-        Setting(b.station).setLoggerClock();
+        const LoggerClock set = Setting(b.station).setLoggerClock();
         b.world.runFor(1.0); // the command is still on its way when the port closes
         EXPECT_EQ(b.port.sentBytesSince(start), std::string("\x80") + c.command + "\r") << c.legend;
-        EXPECT_EQ(b.station.link.loggerDate + " " + b.station.link.loggerTime, c.dateAndTime)
-            << c.legend;
-        EXPECT_EQ(b.station.link.handshakeOk, 0) << c.legend;
+        EXPECT_EQ(set.date + " " + set.time, c.dateAndTime) << c.legend;
         EXPECT_EQ(b.logger.count(Kind::clockSet), 1) << c.legend;
     }
 }
