@@ -6,7 +6,7 @@
 #include "FuzzSupport.h"
 
 #include "loggerdata/Conversions.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <optional>
 #include <vector>

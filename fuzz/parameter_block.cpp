@@ -6,7 +6,7 @@
 #include "general/Codepage.h"
 #include "general/Text.h"
 #include "loggerdata/Conversions.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -29,7 +29,8 @@ bool isLimitText(const std::string &text) {
 }
 
 std::string_view scaleText(std::string_view block, int channel, std::size_t offset) {
-    return cut(block, {channelRecordsAt + (channel - 1) * channelRecordLength + offset, scaleWidth});
+    return cut(block,
+               {channelRecordsAt + (channel - 1) * channelRecordLength + offset, scaleWidth});
 }
 
 void checkChannels(const LoggerParameters &p, std::string_view block) {

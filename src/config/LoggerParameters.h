@@ -53,11 +53,11 @@ struct Reading {
 struct LoggerData {
     std::vector<std::string> recordBuffer; // record k at index k - 1, bytes as received
     std::vector<Reading> readingTable;     // entry k at index k - 1
-    bool transferComplete = false;
     bool loggerLimitAlarm = false;
     int readBackCount = 0;
-    // The file the last writeDataFile wrote in full, which may carry a numbered name; empty when
-    // it wrote none, so that no later step reads, checks or forwards a file of someone else.
+    // The file the last save wrote in full, which may carry a numbered name; empty when it wrote
+    // none, so that no later step reads, checks or forwards a file of someone else. The alarms
+    // and the forwarding read them.
     std::string dataFilePath;
     bool dataFileWritten = false;
 };

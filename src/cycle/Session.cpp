@@ -21,7 +21,7 @@ constexpr ReleasePauses afterUnreadableParameters{10, 10};
 } // namespace
 
 Session::Session(Station &station, Forwarding &forwarding)
-    : station_(station), forwarding_(forwarding), conversions_(station), setting_(station),
+    : station_(station), forwarding_(forwarding), conversions_(station), commands_(station),
       dataFile_(station), modem_(station), connect_(station, *this) {}
 
 void Session::pauses(int count, double seconds) {
@@ -221,10 +221,9 @@ Session::Outcome Session::readLogger() {
         return connection.outcome.status ? Outcome::stopSession : Outcome::loggerSilent;
     }
     commandAnswers_ = connection.commandAnswers;
-    station_.data.transferComplete = true;
     station_.progress().service(text::transferToFile);
-    dataFile_.writeDataFile();
-    checkAndErase();
+    const MemorySaved saved = dataFile_.transferAndSave(session.loggerIndex);
+    checkAndErase(saved);
     releaseLogger();
     dataFile_.readBackDataFile();
     station_.progress().service(text::alarmAcc);
@@ -235,19 +234,19 @@ Session::Outcome Session::readLogger() {
         forwarding_.sendLimitAlarm();
     }
     // A memory that did not reach its file in full is read again: nothing was erased.
-    if (!station_.data.transferComplete || !station_.data.dataFileWritten)
-        return whyMemoryNotSaved();
-    forwardDataFile();
-    return Outcome::allRead;
+    switch (saved) {
+    case MemorySaved::inFile:
+        forwardDataFile();
+        return Outcome::allRead;
+    case MemorySaved::transferIncomplete:
+        return Outcome::transferIncomplete;
+    case MemorySaved::notWritten:
+        break;
+    }
+    return Outcome::dataNotSaved;
 }
 
-// transferComplete says only whether the memory arrived in full; dataFileWritten whether it
-// reached its file (a refused name runs no transfer and leaves transferComplete set).
-Session::Outcome Session::whyMemoryNotSaved() const {
-    return station_.data.transferComplete ? Outcome::dataNotSaved : Outcome::transferIncomplete;
-}
-
-void Session::checkAndErase() {
+void Session::checkAndErase(MemorySaved saved) {
     ChannelSetupFile setup(station_);
     setup.chooseSetupFile(station_.cycleDevice);
     if (const ConfigError error = setup.loadChannelSetup(); error.failed())
@@ -255,7 +254,7 @@ void Session::checkAndErase() {
     station_.progress().service(text::alarmAbsolute);
     forwarding_.checkAbsoluteAlarms();
     if (station_.cycleRecord().flag(field::eraseMemory))
-        (void)setting_.eraseLoggerMemory(commandAnswers_);
+        (void)commands_.eraseLoggerMemory(saved == MemorySaved::inFile, commandAnswers_);
 }
 
 void Session::releaseLogger() {

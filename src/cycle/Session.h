@@ -13,7 +13,7 @@
 #include "link/Modem.h"
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Setting.h"
+#include "loggerdata/LoggerCommands.h"
 
 namespace vantrell {
 
@@ -56,7 +56,7 @@ private:
     static std::string letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark);
 
     bool readParameters() override { return conversions_.readParameters(); }
-    void setLoggerClock() override { (void)setting_.setLoggerClock(); }
+    void setLoggerClock() override { (void)commands_.setLoggerClock(); }
 
     void start();
     bool connectStation();
@@ -66,9 +66,9 @@ private:
     void leaveLetter(const StepOutcome &outcome);
     Outcome readLoggers();
     Outcome readLogger();
-    Outcome whyMemoryNotSaved() const;
+
     void reconnectSwitch();
-    void checkAndErase();
+    void checkAndErase(MemorySaved saved);
     void releaseLogger();
     void giveUpLogger(SessionStatus status);
     void hangUp();
@@ -88,7 +88,7 @@ private:
     Station &station_;
     Forwarding &forwarding_;
     Conversions conversions_;
-    Setting setting_;
+    LoggerCommands commands_;
     DataFile dataFile_;
     Modem modem_;
     Connect connect_;

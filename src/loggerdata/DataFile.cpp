@@ -7,7 +7,7 @@
 #include "general/Text.h"
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFileIo.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -253,39 +253,47 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
     out.readings.resize(lineNumber > 2 ? lineNumber - 2 : 0);
 }
 
-void DataFile::writeDataFile() {
+MemorySaved DataFile::transferAndSave(int logger) {
     LoggerData &data = station_.data;
     data.loggerLimitAlarm = false;
     data.dataFileWritten = false;
     data.dataFilePath.clear();
-    const std::string path = prepareDataPath();
+    fillBlankDataFolder();
+    const std::string path = dataPathFor(logger);
     if (path.empty()) {
         // No transfer: what the table holds is the previous logger's.
         data.recordBuffer.clear();
         data.readingTable.clear();
-        return;
+        return MemorySaved::notWritten;
     }
-    Readings(station_).transferMemory();
-    if (data.transferComplete)
-        saveReadings(path);
+    if (!MemoryTransfer(station_).transferMemory())
+        return MemorySaved::transferIncomplete;
+    return saveReadings(path) ? MemorySaved::inFile : MemorySaved::notWritten;
 }
 
-// A blank data folder means the program's own folder, which is the configuration folder; so
-// does the start of a relative one, whatever folder the program was started from.
-std::filesystem::path DataFile::dataFolder(DeviceRecord &device) const {
+// The program's own folder is the configuration folder, whatever folder the program was started
+// from.
+std::filesystem::path DataFile::programFolder() const {
     std::error_code ec;
     const fs::path configFolder = fs::absolute(station_.configDir(), ec);
-    std::string &folder = device[field::dataDirectory];
-    if (trim(folder).empty())
-        folder = (ec ? station_.configDir() : configFolder).string();
-    const fs::path path = folder;
-    return path.is_relative() ? (ec ? station_.configDir() : configFolder) / path : path;
+    return ec ? station_.configDir() : configFolder;
 }
 
-std::string DataFile::prepareDataPath() {
-    DeviceRecord &device = station_.cycleRecord();
+void DataFile::fillBlankDataFolder() {
+    std::string &folder = station_.cycleRecord()[field::dataDirectory];
+    if (trim(folder).empty())
+        folder = programFolder().string();
+}
+
+// A relative data folder lies in the program's own folder.
+std::filesystem::path DataFile::dataFolder(const DeviceRecord &device) const {
+    const fs::path path = device[field::dataDirectory];
+    return path.is_relative() ? programFolder() / path : path;
+}
+
+std::string DataFile::dataPathFor(int logger) const {
+    const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
     const fs::path folder = dataFolder(device);
-    const int logger = station_.session.loggerIndex;
     const std::string serial = device.serialNumber(logger);
     // The name must not carry a line break or an escape into a log, a mail or an FTP command.
     if (hasControlCharacter(serial)) {
@@ -301,7 +309,7 @@ std::string DataFile::prepareDataPath() {
     return (folder / name).string();
 }
 
-void DataFile::saveReadings(const std::string &path) {
+bool DataFile::saveReadings(const std::string &path) {
     LoggerData &data = station_.data;
     const bool append = station_.cycleRecord().flag(field::savingMode);
     const int model = station_.logger.loggerModel;
@@ -312,13 +320,13 @@ void DataFile::saveReadings(const std::string &path) {
     DataFileWriter file;
     if (std::string error = file.openFolder(intended.parent_path()); !error.empty()) {
         saveFailed(path, error);
-        return;
+        return false;
     }
     const std::string name = intended.filename().string();
     if (std::string error = append ? file.openForAppend(name) : file.createNew(name);
         !error.empty()) {
         saveFailed(file.path().string(), error);
-        return;
+        return false;
     }
     const std::uint64_t length = file.length();
 
@@ -349,12 +357,13 @@ void DataFile::saveReadings(const std::string &path) {
     const std::uint64_t offset = length == 0 ? 0 : base * dataRecord::length;
     if (std::string error = file.write(offset, bytes); !error.empty()) {
         saveFailed(file.path().string(), error);
-        return;
+        return false;
     }
     data.dataFilePath = file.path().string();
     data.dataFileWritten = true;
     station_.progress().report(data.dataFilePath + savedSuccessfully);
     station_.wait(1.0);
+    return true;
 }
 
 // The memory was read but is not on disk: nothing that depends on a written file (erase,

@@ -67,27 +67,34 @@ DataFileContents parseDataFile(std::string_view bytes);
 // The same into `out`, reusing the storage of its readings.
 void parseDataFile(std::string_view bytes, DataFileContents &out);
 
-// After writeDataFile: dataFileWritten says whether the transfer is in its file, and
-// dataFilePath names that file (empty when none was written). transferComplete tells only about
-// the transfer: a write that fails leaves it as it was, and a refused name, which runs no
-// transfer, leaves it as the session set it and the ReadingTable empty.
+// Where a logger's memory ended up. A refused file name runs no transfer and counts as not
+// written, as does a write that fails.
+enum class MemorySaved { inFile, notWritten, transferIncomplete };
+
+// Besides its result, a save leaves dataFileWritten and dataFilePath (empty when no file was
+// written) for the alarms and the forwarding.
 class DataFile {
 public:
     explicit DataFile(Station &station) : station_(station) {}
 
-    // Runs the memory transfer of the session's logger and writes its data file.
-    void writeDataFile();
-    // Loads the file the last writeDataFile wrote into the ReadingTable.
+    // Runs the memory transfer of logger `logger` of the session's device and saves it in its
+    // data file.
+    [[nodiscard]] MemorySaved transferAndSave(int logger);
+    // Loads the file the last save wrote into the ReadingTable.
     void readBackDataFile();
 
-    // The two steps around the transfer. prepareDataPath gives the path meant for the session's
-    // device and logger, empty when the name is refused (and says why); saveReadings writes the
-    // ReadingTable there, or under a numbered name when a new file's name is taken.
-    std::string prepareDataPath();
-    void saveReadings(const std::string &path);
+    // The steps around the transfer. A blank data folder setting of the session's device becomes
+    // the program's own folder, so that the windows show where the files go; dataPathFor gives
+    // the path meant for `logger` of that device, empty when the name is refused (and says why);
+    // saveReadings writes the ReadingTable there, or under a numbered name when a new file's name
+    // is taken, and says whether it did.
+    void fillBlankDataFolder();
+    [[nodiscard]] std::string dataPathFor(int logger) const;
+    bool saveReadings(const std::string &path);
 
 private:
-    std::filesystem::path dataFolder(DeviceRecord &device) const;
+    std::filesystem::path dataFolder(const DeviceRecord &device) const;
+    std::filesystem::path programFolder() const;
     void saveFailed(const std::string &path, const std::string &reason);
 
     Station &station_;

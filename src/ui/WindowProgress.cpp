@@ -1,6 +1,6 @@
 #include "ui/WindowProgress.h"
 
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 #include "ui/frmComunication.h"
 
 #include <charconv>

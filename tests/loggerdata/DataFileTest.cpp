@@ -124,10 +124,10 @@ TEST(DataFile, ReadBackSplitsLinesAtCarriageReturns) {
 std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> &readings) {
     t.station.logger.channels[1].enabled = 1;
     t.station.data.readingTable = readings;
-    t.station.data.transferComplete = true;
     DataFile file(t.station);
-    if (const std::string path = file.prepareDataPath(); !path.empty())
-        file.saveReadings(path);
+    file.fillBlankDataFolder();
+    if (const std::string path = file.dataPathFor(t.station.session.loggerIndex); !path.empty())
+        (void)file.saveReadings(path);
     const auto texts = t.progress.texts(ProgressLine::report);
     return texts.empty() ? "" : texts.back();
 }
@@ -225,7 +225,6 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
         EXPECT_EQ(text, (t.folder / c.fileName).string() + c.text) << c.legend;
         EXPECT_FALSE(t.station.data.dataFileWritten) << c.legend;
         EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend << ": no path for later steps";
-        EXPECT_TRUE(t.station.data.transferComplete) << c.legend << ": the transfer was whole";
         EXPECT_EQ(regularFiles(t.folder), before) << c.legend;
     }
 }
@@ -290,9 +289,8 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
         t.station.cycleRecord().serialNumber(1) = c.serial;
         t.station.logger.memoryPointer = "00011";
         t.station.data.readingTable.assign(2, fullReading());
-        t.station.data.transferComplete = true;
         t.port.clearTraffic();
-        DataFile(t.station).writeDataFile();
+        EXPECT_EQ(DataFile(t.station).transferAndSave(1), MemorySaved::notWritten) << c.legend;
         EXPECT_EQ(t.progress.texts(ProgressLine::report).back(), c.refusal) << c.legend;
         EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
         EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend << ": nothing of this logger";

@@ -3,7 +3,7 @@
 // current output (review the difference before committing it).
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include "TestStation.h"
 
@@ -61,15 +61,13 @@ struct Session : testing::TestStation {
         station.rainFactor = decoded->rainFactor.value_or("");
     }
 
-    // What writeDataFile does once the records have arrived.
+    // What transferAndSave does once the records have arrived.
     void save(const char *memory) {
         DataFile file(station);
-        const std::string path = file.prepareDataPath();
+        const std::string path = file.dataPathFor(1);
         station.data.recordBuffer = linesOf(memory);
-        Readings(station).processMemory();
-        station.data.transferComplete = true;
-        file.saveReadings(path);
-        EXPECT_TRUE(station.data.dataFileWritten) << memory;
+        MemoryTransfer(station).processMemory();
+        EXPECT_TRUE(file.saveReadings(path)) << memory;
     }
 };
 

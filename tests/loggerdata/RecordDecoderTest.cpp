@@ -1,6 +1,6 @@
 // Record decoding beyond what the golden files show: seconds at every fast sampling code, odd
 // bytes, records that cannot be decoded, the logger's own limits, and the request.
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <gtest/gtest.h>
 

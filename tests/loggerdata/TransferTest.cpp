@@ -1,8 +1,8 @@
 // The logger data steps against a simulated logger on a 9600-baud line, in virtual time.
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Readings.h"
-#include "loggerdata/Setting.h"
+#include "loggerdata/LoggerCommands.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include "TestStation.h"
 #include "general/Text.h"
@@ -55,9 +55,8 @@ struct LineBench : testing::TestStation {
 TEST(Transfer, FullMemoryTakesTheLineTimeOnly) {
     LineBench b(3, 16400);
     const double start = b.world.now();
-    Readings(b.station).transferMemory();
+    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory());
     const LoggerData &data = b.station.data;
-    ASSERT_TRUE(data.transferComplete);
     ASSERT_EQ(data.readingTable.size(), 16400u);
     // 16 400 records of 16 bytes and a carriage return at about 1.04 ms a byte.
     EXPECT_NEAR(b.world.now() - start, 290.4, 2.0);
@@ -86,8 +85,7 @@ TEST(Transfer, FaultsOnTheLineLeaveTheTransferIncomplete) {
     for (const auto &c : cases) {
         LineBench b(1, c.records, c.fault);
         b.progress.clear();
-        Readings(b.station).transferMemory();
-        EXPECT_EQ(b.station.data.transferComplete, !c.fault) << c.legend;
+        EXPECT_EQ(MemoryTransfer(b.station).transferMemory(), !c.fault) << c.legend;
         EXPECT_EQ(b.station.data.recordBuffer.size(), c.received) << c.legend;
         EXPECT_EQ(c.lastText.empty() ? "" : b.lastReport(), c.lastText) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
@@ -100,7 +98,7 @@ TEST(Transfer, CarriageReturnsInsideRecordsAreData) {
         for (auto &record : d.memory)
             record.values = {sim::ChannelValue::raw(13), sim::ChannelValue::raw(13 * 256 + 13)};
     });
-    Readings(b.station).transferMemory();
+    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory());
     ASSERT_EQ(b.station.data.recordBuffer.size(), 3u);
     for (const auto &record : b.station.data.recordBuffer)
         EXPECT_EQ(record.substr(4), "\x80\x0D\x8D\x0D");
@@ -189,12 +187,15 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     for (const auto &c : cases) {
         LineBench b(3, 10, c.fault);
         b.station.cycleRecord()[field::dataDirectory] += c.dataFolder;
-        DataFile(b.station).writeDataFile();
+        const MemorySaved saved = DataFile(b.station).transferAndSave(1);
         const std::string path = b.station.data.dataFilePath;
         if (c.beforeErase)
             c.beforeErase(b);
         const double start = b.world.now();
-        EXPECT_EQ(Setting(b.station).eraseLoggerMemory(AnswerExpected::yes), c.erased) << c.legend;
+        EXPECT_EQ(LoggerCommands(b.station).eraseLoggerMemory(saved == MemorySaved::inFile,
+                                                              AnswerExpected::yes),
+                  c.erased)
+            << c.legend;
         b.world.runFor(1.0);
         EXPECT_EQ(!path.empty() && std::filesystem::exists(path), c.written) << c.legend;
         EXPECT_EQ(b.progress.contains(path + " saved succesfully..."), c.written) << c.legend;
@@ -220,7 +221,7 @@ TEST(Transfer, ClockIsSetToThePcClock) {
         LineBench b(1, 2);
         b.world.clock().setLocalTime(c.now);
         const double start = b.world.now();
-        const LoggerClock set = Setting(b.station).setLoggerClock();
+        const LoggerClock set = LoggerCommands(b.station).setLoggerClock();
         b.world.runFor(1.0); // the command is still on its way when the port closes
         EXPECT_EQ(b.port.sentBytesSince(start), std::string("\x80") + c.command + "\r") << c.legend;
         EXPECT_EQ(set.date + " " + set.time, c.dateAndTime) << c.legend;

@@ -15,15 +15,15 @@ struct LocalDateTime;
 // "hYY-MM-DD HH:MM:SS" for the moment `now`.
 std::string clockCommand(const LocalDateTime &now);
 
-class Setting {
+class LoggerCommands {
 public:
-    explicit Setting(Station &station) : station_(station), serial_(station) {}
+    explicit LoggerCommands(Station &station) : station_(station), serial_(station) {}
 
-    // Erases the logger memory, but only when the last transfer was complete and its data file
-    // written in full; otherwise the records would be lost. True when the logger took the
+    // Erases the logger memory, but only when `dataSaved` (the transfer was complete and its data
+    // file written in full); otherwise the records would be lost. True when the logger took the
     // command; anything else is said as not done. `answer`: whether the logger's answer is
     // awaited, as the connection left it.
-    bool eraseLoggerMemory(AnswerExpected answer);
+    bool eraseLoggerMemory(bool dataSaved, AnswerExpected answer);
     // Sets the logger clock to the PC's; gives the time set, as the logger's clock now reads.
     LoggerClock setLoggerClock();
 

@@ -1,5 +1,5 @@
 // Erase and clock commands.
-#include "loggerdata/Setting.h"
+#include "loggerdata/LoggerCommands.h"
 
 #include "general/Clock.h"
 #include "general/Progress.h"
@@ -38,8 +38,8 @@ std::string clockCommand(const LocalDateTime &now) {
 
 // The logger's answer to the command itself is not examined: that it answered the attention
 // byte and received the whole command is all the line tells.
-bool Setting::eraseLoggerMemory(AnswerExpected answer) {
-    if (!station_.data.transferComplete || !station_.data.dataFileWritten) {
+bool LoggerCommands::eraseLoggerMemory(bool dataSaved, AnswerExpected answer) {
+    if (!dataSaved) {
         station_.progress().report(eraseSkipped);
         return false;
     }
@@ -52,7 +52,7 @@ bool Setting::eraseLoggerMemory(AnswerExpected answer) {
     return taken;
 }
 
-LoggerClock Setting::setLoggerClock() {
+LoggerClock LoggerCommands::setLoggerClock() {
     const LocalDateTime now = station_.clock().localNow();
     LoggerClock set;
     set.date = twoDigits(now.day) + "-" + twoDigits(now.month) + "-" + twoDigits(now.year % 100);

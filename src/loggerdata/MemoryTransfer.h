@@ -65,12 +65,12 @@ std::size_t recordCountOf(std::string_view memoryPointer);
 // The request for records 1..count: "L", then both numbers as four upper-case hex digits.
 std::string memoryRequest(std::size_t count);
 
-class Readings {
+class MemoryTransfer {
 public:
-    explicit Readings(Station &station) : station_(station), serial_(station) {}
+    explicit MemoryTransfer(Station &station) : station_(station), serial_(station) {}
 
-    // Fetches and decodes the whole memory; transferComplete tells whether it all arrived.
-    void transferMemory();
+    // Fetches and decodes the whole memory into the ReadingTable; true when it all arrived.
+    [[nodiscard]] bool transferMemory();
     // Decodes the RecordBuffer into the ReadingTable (the second half of the transfer).
     void processMemory();
 

@@ -1,5 +1,5 @@
 // Memory transfer and record decoding.
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include "general/Progress.h"
 #include "general/SerialPort.h"
@@ -174,21 +174,20 @@ std::string memoryRequest(std::size_t count) {
     return request;
 }
 
-void Readings::transferMemory() {
+bool MemoryTransfer::transferMemory() {
     LoggerData &data = station_.data;
-    data.transferComplete = false;
     data.recordBuffer.clear();
     data.readingTable.clear();
     const std::size_t count = recordCountOf(station_.logger.memoryPointer);
     const bool received = requestRecords(count) && receiveRecords(count);
     serial_.closePort();
     if (!received)
-        return;
+        return false;
     processMemory();
-    data.transferComplete = true;
+    return true;
 }
 
-bool Readings::requestRecords(std::size_t count) {
+bool MemoryTransfer::requestRecords(std::size_t count) {
     if (serial_.reopen() != PortError::none) {
         station_.progress().report(transferPortFailed);
         return false;
@@ -206,7 +205,7 @@ bool Readings::requestRecords(std::size_t count) {
     return true;
 }
 
-bool Readings::receiveRecords(std::size_t count) {
+bool MemoryTransfer::receiveRecords(std::size_t count) {
     const std::size_t recordLength = recordLengthOf(station_.logger.loggerModel);
     std::vector<std::string> &buffer = station_.data.recordBuffer;
     buffer.reserve(count);
@@ -233,7 +232,7 @@ bool Readings::receiveRecords(std::size_t count) {
 // A carriage return ends the record only at its full length; elsewhere it is a data byte. A
 // record that has grown past its length can never end, so the transfer stops there instead of
 // waiting out the rest of the stream.
-bool Readings::receiveRecord(std::size_t recordLength, std::string &record) {
+bool MemoryTransfer::receiveRecord(std::size_t recordLength, std::string &record) {
     while (record.size() <= recordLength) {
         if (!serial_.waitForData(recordSilenceLimit))
             return false;
@@ -247,7 +246,7 @@ bool Readings::receiveRecord(std::size_t recordLength, std::string &record) {
     return false;
 }
 
-void Readings::processMemory() {
+void MemoryTransfer::processMemory() {
     LoggerData &data = station_.data;
     RecordDecoder decoder(station_.logger, station_.rainFactor);
     data.readingTable.clear();
