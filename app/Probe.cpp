@@ -4,6 +4,7 @@
 #include "general/SerialPort.h"
 #include "general/Text.h"
 #include "link/Connect.h"
+#include "link/LinkTexts.h"
 #include "link/Serial.h"
 #include "loggerdata/Conversions.h"
 
@@ -46,7 +47,7 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
         }
         connect.selectLogger(request.logger);
     }
-    station.progress().report(text::korvaneConnecting);
+    station.progress().report(linkText::korvaneConnecting);
     connect.sendLoggerPreamble();
     if (!serial.wakeLogger(LoggerLine::direct)) {
         out << "logger " << request.logger << " did not answer the wake-up\n";
@@ -54,7 +55,7 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
             connect.disconnectSwitch();
         return false;
     }
-    station.progress().report(text::korvaneConnected);
+    station.progress().report(linkText::korvaneConnected);
     const LoggerClock clock = connect.readLoggerClock();
     const bool identified = Conversions(station).readParameters();
     out << "logger clock: " << clock.date << " " << clock.time << "\n";

@@ -2,12 +2,24 @@
 
 #include "config/ScheduleFiles.h"
 #include "config/SetupFiles.h"
+#include "cycle/SessionTexts.h"
 #include "general/Progress.h"
 #include "general/Text.h"
+#include "link/LinkTexts.h"
 
 namespace vantrell {
 
 namespace {
+constexpr const char *connectionAttempt = "Connection Attempt ";
+constexpr const char *connectionFailed = "Connection Failed ";
+constexpr const char *disconnectingSwitch = "Disconnecting Switch ";
+constexpr const char *connectingToSwitch = "Connecting to Switch ";
+constexpr const char *transferToFile = "Transfer to file ";
+constexpr const char *alarmAbsolute = "Alarm Absolute ";
+constexpr const char *disconnectingKv = "Disconnecting KV ";
+constexpr const char *alarmAcc = "Alarm Acc ";
+constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
+
 constexpr int maxConnectionAttempts = 3;
 constexpr int maxSwitchPasses = 3;
 constexpr int switchSettleSeconds = 5;
@@ -75,7 +87,7 @@ void Session::start() {
     markBefore_ = station_.currentStatus();
     ProgressSink &progress = station_.progress();
     progress.openWindow();
-    progress.report(std::string(text::preparingConnection) + " " +
+    progress.report(std::string(sessionText::preparingConnection) + " " +
                     std::to_string(station_.cycleDevice));
     pauses(2, 1);
     SessionState &session = station_.session;
@@ -93,8 +105,7 @@ bool Session::connectStation() {
     SessionState &session = station_.session;
     station_.link.portNumber = station_.linePortNumber;
     ++session.connectionAttempt;
-    station_.progress().service(text::connectionAttempt +
-                                std::to_string(session.connectionAttempt));
+    station_.progress().service(connectionAttempt + std::to_string(session.connectionAttempt));
     if (session.connectionAttempt > maxConnectionAttempts)
         return false;
     // The line stays this program's until the session ends, so that another station sharing
@@ -142,8 +153,7 @@ bool Session::passSwitchStage() {
     ProgressSink &progress = station_.progress();
     for (;;) {
         ++session.switchAttempt;
-        const std::string attemptText =
-            text::connectionAttempt + std::to_string(session.switchAttempt);
+        const std::string attemptText = connectionAttempt + std::to_string(session.switchAttempt);
         progress.service(attemptText);
         if (session.switchAttempt > maxSwitchPasses)
             return false;
@@ -152,7 +162,7 @@ bool Session::passSwitchStage() {
             outcome = connectSwitch();
             progress.service(attemptText);
             for (int i = 1; i <= switchSettleSeconds; ++i) {
-                progress.report(std::string(text::switchConnected) + " " + std::to_string(i));
+                progress.report(std::string(linkText::switchConnected) + " " + std::to_string(i));
                 station_.wait(1);
             }
         } else {
@@ -162,7 +172,7 @@ bool Session::passSwitchStage() {
         }
         if (outcome.succeeded)
             return true;
-        progress.service(text::connectionFailed);
+        progress.service(connectionFailed);
         connect_.disconnectSwitch();
         station_.wait(1);
         station_.wait(3);
@@ -199,11 +209,11 @@ Session::Outcome Session::readLoggers() {
 
 // Every position starts from a released and freshly woken switch, whatever the station.
 void Session::reconnectSwitch() {
-    station_.progress().service(text::disconnectingSwitch);
+    station_.progress().service(disconnectingSwitch);
     connect_.disconnectSwitch();
     pauses(2, 0.1);
     (void)connectSwitch();
-    station_.progress().service(text::connectingToSwitch);
+    station_.progress().service(connectingToSwitch);
 }
 
 Session::Outcome Session::readLogger() {
@@ -217,19 +227,19 @@ Session::Outcome Session::readLogger() {
         // that did not answer is tried again in the next attempt.
         if (connection.outcome.status)
             giveUpLogger(*connection.outcome.status);
-        station_.progress().service(text::connectionFailed);
+        station_.progress().service(connectionFailed);
         return connection.outcome.status ? Outcome::stopSession : Outcome::loggerSilent;
     }
     commandAnswers_ = connection.commandAnswers;
-    station_.progress().service(text::transferToFile);
+    station_.progress().service(transferToFile);
     const MemorySaved saved = dataFile_.transferAndSave(session.loggerIndex);
     checkAndErase(saved);
     releaseLogger();
     dataFile_.readBackDataFile();
-    station_.progress().service(text::alarmAcc);
+    station_.progress().service(alarmAcc);
     forwarding_.checkAccelerationAlarms();
     if (station_.cycleRecord().flag(field::alarmEnabled) && station_.data.loggerLimitAlarm) {
-        station_.progress().report(text::forwardingHardwareAlarm);
+        station_.progress().report(forwardingHardwareAlarm);
         station_.wait(1);
         forwarding_.sendLimitAlarm();
     }
@@ -251,16 +261,16 @@ void Session::checkAndErase(MemorySaved saved) {
     setup.chooseSetupFile(station_.cycleDevice);
     if (const ConfigError error = setup.loadChannelSetup(); error.failed())
         station_.progress().report(describe(error));
-    station_.progress().service(text::alarmAbsolute);
+    station_.progress().service(alarmAbsolute);
     forwarding_.checkAbsoluteAlarms();
     if (station_.cycleRecord().flag(field::eraseMemory))
         (void)commands_.eraseLoggerMemory(saved == MemorySaved::inFile, commandAnswers_);
 }
 
 void Session::releaseLogger() {
-    station_.progress().service(text::disconnectingKv);
+    station_.progress().service(disconnectingKv);
     connect_.disconnectLogger();
-    station_.progress().service(text::disconnectingSwitch);
+    station_.progress().service(disconnectingSwitch);
     connect_.disconnectSwitch();
     station_.wait(3);
 }
@@ -362,7 +372,7 @@ void Session::endAfterLoggerFault() {
 // a letter a step left on the way (a switch that did not answer at one position) is no verdict
 // on a session that did not end.
 void Session::abandon() {
-    station_.progress().report(text::sessionStopped);
+    station_.progress().report(sessionText::sessionStopped);
     station_.restoreMark(markBefore_);
     connect_.disconnectLogger();
     if (station_.cycleRecord().flag(field::useSwitch))

@@ -17,20 +17,6 @@
 
 namespace vantrell {
 
-namespace text {
-inline constexpr const char *preparingConnection = "Preparing Connection to Device: ";
-inline constexpr const char *connectionAttempt = "Connection Attempt ";
-inline constexpr const char *connectionFailed = "Connection Failed ";
-inline constexpr const char *disconnectingSwitch = "Disconnecting Switch ";
-inline constexpr const char *connectingToSwitch = "Connecting to Switch ";
-inline constexpr const char *transferToFile = "Transfer to file ";
-inline constexpr const char *alarmAbsolute = "Alarm Absolute ";
-inline constexpr const char *disconnectingKv = "Disconnecting KV ";
-inline constexpr const char *alarmAcc = "Alarm Acc ";
-inline constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
-inline constexpr const char *sessionStopped = "Session stopped: the program is ending";
-} // namespace text
-
 class Session final : private LoggerSteps {
 public:
     Session(Station &station, Forwarding &forwarding);

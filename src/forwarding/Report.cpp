@@ -8,6 +8,14 @@
 namespace vantrell {
 
 namespace {
+constexpr const char *sendingReportTo = "Sending report to ";
+constexpr const char *reportEllipsis = "...";
+constexpr const char *reportSubject = "Report of scheduled time ";
+constexpr const char *reportHeading = "This is a report for all devices:\r\n";
+constexpr const char *reportDevice = "Device no.";
+constexpr const char *reportNoDevices = "No selected devices for this time\r\n";
+constexpr const char *reportEnd = "End report.";
+constexpr const char *reportLineEnd = "\r\n";
 
 bool isDoneMarkIndex(int index) {
     return index >= 1 && index < 2 * scheduleTimeCount && index % 2 == 1;
@@ -23,7 +31,7 @@ std::string statusReportText(std::string_view letter) {
 void Report::sendRunReport() {
     ProgressSink &progress = station_.progress();
     const std::string &address = station_.devices[1][field::reportAddress];
-    progress.report(text::sendingReportTo + address + text::reportEllipsis);
+    progress.report(sendingReportTo + address + reportEllipsis);
     const int index = station_.session.dailyMarkIndex;
     if (!isDoneMarkIndex(index)) {
         progress.report(
@@ -39,10 +47,10 @@ void Report::sendRunReport() {
     mail->setPopServer("");
     mail->setMailFrom(station_.settings.reportMailFrom);
     mail->setSendTo(address);
-    mail->setMessageSubject(text::reportSubject + scheduleTimeText(station_.scheduleTimes, time));
-    mail->setMessageText(text::reportHeading);
+    mail->setMessageSubject(reportSubject + scheduleTimeText(station_.scheduleTimes, time));
+    mail->setMessageText(reportHeading);
     appendDeviceLines(*mail, time);
-    mail->setMessageText(mail->messageText() + text::reportEnd);
+    mail->setMessageText(mail->messageText() + reportEnd);
     deliverMail(station_, *mail);
 }
 
@@ -58,11 +66,11 @@ void Report::appendDeviceLines(MailSession &mail, int time) {
         ++due;
         const std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
         if (!line.empty())
-            mail.setMessageText(mail.messageText() + text::reportDevice + std::to_string(d) + line +
-                                text::reportLineEnd);
+            mail.setMessageText(mail.messageText() + reportDevice + std::to_string(d) + line +
+                                reportLineEnd);
     }
     if (due == 0)
-        mail.setMessageText(mail.messageText() + text::reportNoDevices);
+        mail.setMessageText(mail.messageText() + reportNoDevices);
 }
 
 } // namespace vantrell

@@ -3,10 +3,24 @@
 #include "general/Clock.h"
 #include "general/Progress.h"
 #include "general/Text.h"
+#include "link/LinkTexts.h"
 
 namespace vantrell {
 
 namespace {
+constexpr const char *readingDateTime = "Korvane Connected...reading date/time";
+constexpr const char *readingPrefix = "Korvane Connected...reading ";
+constexpr const char *readingParameters = "Korvane Connected...reading parameters";
+constexpr const char *readingParametersFailed = "Korvane Connected...reading parameters...failed";
+constexpr const char *korvaneDisconnecting = "Korvane Disconnecting...";
+constexpr const char *switchConnecting = "Switch Connecting...";
+constexpr const char *switchGettingMnc = "Switch getting MNC...";
+constexpr const char *switchDisconnecting = "Switch Disconnecting...";
+constexpr const char *selectingKorvane = "Selecting Korvane no.";
+constexpr const char *disablingModules = "Disabling all modules...";
+constexpr const char *sendingNetwork = "Sending Network...";
+constexpr const char *sendingSection = "Sending Section...";
+
 constexpr char preamble = char(0x92);
 constexpr char loggerReleaseFast = char(0x93); // sampling every 10, 20 or 30 seconds
 constexpr char loggerRelease = char(0x8D);
@@ -36,11 +50,11 @@ void Connect::show(const std::string &text) {
 
 LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {
     for (int attempt = 1; attempt <= parameterAttempts; ++attempt) {
-        show(text::korvaneConnecting);
+        show(linkText::korvaneConnecting);
         sendLoggerPreamble();
         if (!serial_.wakeLogger(line))
             return {StepOutcome::failure()};
-        show(text::korvaneConnected);
+        show(linkText::korvaneConnected);
         send(std::string(1, preamble));
         const LoggerClock clock = readLoggerClock();
         AnswerExpected commandAnswers = AnswerExpected::yes;
@@ -48,14 +62,14 @@ LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {
             steps_.setLoggerClock();
             commandAnswers = AnswerExpected::no;
         }
-        show(text::readingParameters);
+        show(readingParameters);
         serial_.pause1s();
         if (steps_.readParameters()) {
             if (station_.cycleRecord().serialNumber(loggerIndex) != station_.logger.loggerSerial)
                 return {StepOutcome::failure(SessionStatus::serialMismatch), commandAnswers};
             return {StepOutcome::success(), commandAnswers};
         }
-        show(text::readingParametersFailed);
+        show(readingParametersFailed);
         serial_.pause1s();
         disconnectLogger();
     }
@@ -73,10 +87,10 @@ void Connect::sendLoggerPreamble() {
 }
 
 LoggerClock Connect::readLoggerClock() {
-    show(text::readingDateTime);
+    show(readingDateTime);
     LoggerClock clock = serial_.readClock();
     serial_.pause1s();
-    show(std::string(text::readingPrefix) + clock.date + " " + clock.time);
+    show(std::string(readingPrefix) + clock.date + " " + clock.time);
     serial_.pause1s();
     return clock;
 }
@@ -97,7 +111,7 @@ bool Connect::loggerClockIsOff(const LoggerClock &clock) const {
 
 void Connect::disconnectLogger() {
     station_.wait(1);
-    show(text::korvaneDisconnecting);
+    show(korvaneDisconnecting);
     send(std::string(1, station_.logger.samplingCode < fastSamplingCodes ? loggerReleaseFast
                                                                          : loggerRelease));
 }
@@ -105,7 +119,7 @@ void Connect::disconnectLogger() {
 // An answer too short to carry the module digits says no more about the station than an empty
 // one: the switch is not usable.
 SwitchConnection Connect::connectSwitch() {
-    show(text::switchConnecting);
+    show(switchConnecting);
     send(blanks400);
     serial_.pause1s();
     if (!serial_.wakeSwitch()) {
@@ -113,13 +127,13 @@ SwitchConnection Connect::connectSwitch() {
         serial_.pause500ms();
         return {StepOutcome::failure(SessionStatus::switchSilent)};
     }
-    show(text::switchGettingMnc);
+    show(switchGettingMnc);
     const Exchange status = serial_.exchangeSwitch("B00", AnswerExpected::yes);
     serial_.pause1s();
     const std::optional<unsigned> modules = decodeModuleDigits(status.reply.text);
     if (!modules)
         return {StepOutcome::failure(SessionStatus::switchStatusEmpty)};
-    show(text::switchConnected);
+    show(linkText::switchConnected);
     return {StepOutcome::success(), *modules};
 }
 
@@ -136,13 +150,13 @@ std::optional<unsigned> decodeModuleDigits(std::string_view reply) {
 }
 
 void Connect::disconnectSwitch() {
-    show(text::switchDisconnecting);
+    show(switchDisconnecting);
     send(std::string(1, switchRelease));
     serial_.pause1s();
 }
 
 void Connect::selectLogger(int loggerIndex) {
-    show(text::selectingKorvane + std::to_string(loggerIndex) + "...");
+    show(selectingKorvane + std::to_string(loggerIndex) + "...");
     send(std::string(1, selectPrefix));
     serial_.pause300ms();
     send(std::string(1, char(selectBase + loggerIndex)));
@@ -155,13 +169,13 @@ void Connect::selectNetworkSection(int network, int section) {
     const auto routeCode = [](int code) {
         return std::string(1, char(code > 0xFF || code < 0 ? disableAllModules : code));
     };
-    const std::string disableText = std::string(text::disablingModules) + " 255";
+    const std::string disableText = std::string(disablingModules) + " 255";
     serial_.flushInput();
     show(disableText);
     send(routeCode(disableAllModules));
     serial_.pause1s();
     const int networkCode = networkBase + network;
-    show(std::string(text::sendingNetwork) + " " + std::to_string(networkCode));
+    show(std::string(sendingNetwork) + " " + std::to_string(networkCode));
     send(routeCode(networkCode));
     serial_.pause1s();
     serial_.pause100ms();
@@ -170,7 +184,7 @@ void Connect::selectNetworkSection(int network, int section) {
     serial_.pause1s();
     serial_.pause1s();
     const int sectionCode = sectionBase + section;
-    show(std::string(text::sendingSection) + " " + std::to_string(sectionCode));
+    show(std::string(sendingSection) + " " + std::to_string(sectionCode));
     send(routeCode(sectionCode));
     serial_.pause1s();
 }

@@ -36,25 +36,6 @@ struct LoggerConnection {
     AnswerExpected commandAnswers = AnswerExpected::yes;
 };
 
-namespace text {
-inline constexpr const char *korvaneConnecting = "Korvane Connecting...";
-inline constexpr const char *korvaneConnected = "Korvane Connected";
-inline constexpr const char *readingDateTime = "Korvane Connected...reading date/time";
-inline constexpr const char *readingPrefix = "Korvane Connected...reading ";
-inline constexpr const char *readingParameters = "Korvane Connected...reading parameters";
-inline constexpr const char *readingParametersFailed =
-    "Korvane Connected...reading parameters...failed";
-inline constexpr const char *korvaneDisconnecting = "Korvane Disconnecting...";
-inline constexpr const char *switchConnecting = "Switch Connecting...";
-inline constexpr const char *switchGettingMnc = "Switch getting MNC...";
-inline constexpr const char *switchConnected = "Switch Connected";
-inline constexpr const char *switchDisconnecting = "Switch Disconnecting...";
-inline constexpr const char *selectingKorvane = "Selecting Korvane no.";
-inline constexpr const char *disablingModules = "Disabling all modules...";
-inline constexpr const char *sendingNetwork = "Sending Network...";
-inline constexpr const char *sendingSection = "Sending Section...";
-} // namespace text
-
 // The modules a switch's status answer reports present, one bit each (bit 0 module 1 ... bit 7
 // module 8); nothing when the answer is too short to carry the two digits.
 [[nodiscard]] std::optional<unsigned> decodeModuleDigits(std::string_view reply);

@@ -15,6 +15,19 @@
 namespace vantrell {
 
 namespace {
+constexpr const char *modemInitializing = "Modem Initialazing...";
+constexpr const char *initializingPrefix = "Initialazing modem ...";
+constexpr const char *dialingNumber = "Dialing number... ";
+constexpr const char *dialElapsed = "Elapsed time:  ";
+constexpr const char *dialSeconds = " seconds.";
+constexpr const char *dialScheduled = "Scheduled: ";
+constexpr const char *dialTrial = "    Trial no.: ";
+constexpr const char *modemPrefix = "Modem ";
+constexpr const char *modemDisconnecting = "Modem Disconnecting...";
+constexpr const char *modemDisconnected = "Modem Disconnected";
+constexpr const char *modemErrorTitle = "Modem error";
+constexpr const char *modemInUse = "Modem already in use";
+
 constexpr int checkTries = 2;
 // How long the check listens for the answer to "AT"; more than four characters are enough.
 constexpr double checkAnswerWindow = 1.5;
@@ -178,7 +191,7 @@ Modem::Attention Modem::tryAttention() {
 StepOutcome Modem::failCheck(PortError error) {
     serial_.closePort();
     if (error == PortError::noSuchPort)
-        station_.dialogs().message(text::modemErrorTitle,
+        station_.dialogs().message(modemErrorTitle,
                                    describe(station_.port(), station_.link.portNumber, error));
     return StepOutcome::failure(SessionStatus::modem);
 }
@@ -186,7 +199,7 @@ StepOutcome Modem::failCheck(PortError error) {
 StepOutcome Modem::dial(const DialRequest &request) {
     if (const PortError error = serial_.reopen(); error != PortError::none)
         return failDial(error);
-    show(text::modemInitializing);
+    show(modemInitializing);
     show("");
     resetSecondsCounter();
     waitUntilCounterAbove(0);
@@ -194,7 +207,7 @@ StepOutcome Modem::dial(const DialRequest &request) {
     if (const std::optional<StepOutcome> failed = prepareModem(initRefused))
         return *failed;
     resetSecondsCounter();
-    show(std::string(text::initializingPrefix) + " 4 of 4");
+    show(std::string(initializingPrefix) + " 4 of 4");
     waitUntilCounterAbove(settleBeforeDial);
     if (const std::optional<StepOutcome> failed = dialNumber(request))
         return *failed;
@@ -218,7 +231,7 @@ std::optional<StepOutcome> Modem::prepareModem(bool &initRefused) {
         return endDial(SessionStatus::modem);
     int step = 1;
     for (std::string_view init : modemCommand::initStrings) {
-        show(std::string(text::initializingPrefix) + " " + std::to_string(step++) + " of 4");
+        show(std::string(initializingPrefix) + " " + std::to_string(step++) + " of 4");
         if (!sendInitString(init))
             initRefused = true;
     }
@@ -270,9 +283,9 @@ DialVerdict Modem::awaitDialAnswer(const DialRequest &request, std::string &answ
 }
 
 void Modem::showDialProgress(const DialRequest &request, std::string &shown) {
-    const std::string progress = text::dialingNumber + request.number + "\r\n" + text::dialElapsed +
-                                 std::to_string(secondsCounter()) + text::dialSeconds + "\r\n" +
-                                 text::dialScheduled + request.scheduledTime + text::dialTrial +
+    const std::string progress = dialingNumber + request.number + "\r\n" + dialElapsed +
+                                 std::to_string(secondsCounter()) + dialSeconds + "\r\n" +
+                                 dialScheduled + request.scheduledTime + dialTrial +
                                  std::to_string(request.attempt);
     if (progress != shown)
         show(progress);
@@ -280,7 +293,7 @@ void Modem::showDialProgress(const DialRequest &request, std::string &shown) {
 }
 
 void Modem::callConnected(const std::string &answer) {
-    show(text::modemPrefix + answer);
+    show(modemPrefix + answer);
     resetSecondsCounter();
     station_.wait(connectPause);
     waitUntilCounterAbove(connectSettle);
@@ -289,14 +302,14 @@ void Modem::callConnected(const std::string &answer) {
 
 StepOutcome Modem::callFailed() {
     serial_.closePort();
-    show(text::modemDisconnected);
+    show(modemDisconnected);
     hangUp();
     return StepOutcome::failure(SessionStatus::connection);
 }
 
 StepOutcome Modem::failDial(PortError error) {
     if (error == PortError::portBusy) {
-        station_.dialogs().message(text::modemErrorTitle, text::modemInUse);
+        station_.dialogs().message(modemErrorTitle, modemInUse);
         return endDial(SessionStatus::modem);
     }
     return endDial(SessionStatus::connection);
@@ -311,7 +324,7 @@ StepOutcome Modem::endDial(SessionStatus status) {
 // left closed whatever happened.
 void Modem::hangUp() {
     SerialPort &port = station_.port();
-    show(text::modemDisconnecting);
+    show(modemDisconnecting);
     if (!port.isOpen())
         (void)port.open(station_.link.portNumber);
     escapeToCommandMode();
@@ -321,7 +334,7 @@ void Modem::hangUp() {
                     [this](std::string_view a) { return contains(modemAnswer_, a); });
     if (answered)
         (void)send(modemCommand::hangUpAcknowledged);
-    show(text::modemDisconnected);
+    show(modemDisconnected);
     (void)send(modemCommand::hangUp);
     if (!modemAnswer_.empty())
         (void)takeWaiting();
@@ -332,7 +345,7 @@ void Modem::hangUp() {
     (void)send(modemCommand::hangUp);
     station_.wait(commandGap);
     (void)send(modemCommand::factorySettings);
-    show(text::modemDisconnected);
+    show(modemDisconnected);
     serial_.closePort();
 }
 

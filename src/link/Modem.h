@@ -13,21 +13,6 @@
 
 namespace vantrell {
 
-namespace text {
-inline constexpr const char *modemInitializing = "Modem Initialazing...";
-inline constexpr const char *initializingPrefix = "Initialazing modem ...";
-inline constexpr const char *dialingNumber = "Dialing number... ";
-inline constexpr const char *dialElapsed = "Elapsed time:  ";
-inline constexpr const char *dialSeconds = " seconds.";
-inline constexpr const char *dialScheduled = "Scheduled: ";
-inline constexpr const char *dialTrial = "    Trial no.: ";
-inline constexpr const char *modemPrefix = "Modem ";
-inline constexpr const char *modemDisconnecting = "Modem Disconnecting...";
-inline constexpr const char *modemDisconnected = "Modem Disconnected";
-inline constexpr const char *modemErrorTitle = "Modem error";
-inline constexpr const char *modemInUse = "Modem already in use";
-} // namespace text
-
 namespace modemCommand {
 inline constexpr std::string_view attention = "AT\r";
 inline constexpr std::string_view factorySettings = "AT&F\r";
