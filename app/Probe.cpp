@@ -47,7 +47,7 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
         }
         connect.selectLogger(request.logger);
     }
-    station.progress().report(linkText::korvaneConnecting);
+    station.progress().detail(linkText::korvaneConnecting);
     connect.sendLoggerPreamble();
     if (!serial.wakeLogger(LoggerLine::direct)) {
         out << "logger " << request.logger << " did not answer the wake-up\n";
@@ -55,7 +55,7 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
             connect.disconnectSwitch();
         return false;
     }
-    station.progress().report(linkText::korvaneConnected);
+    station.progress().detail(linkText::korvaneConnected);
     const LoggerClock clock = connect.readLoggerClock();
     const bool identified = Conversions(station).readParameters();
     out << "logger clock: " << clock.date << " " << clock.time << "\n";

@@ -50,7 +50,7 @@ std::string dayText(const LocalDateTime &day) {
 
 // A folder that turned read-only fails every save alike: the first failure of each schedule
 // time is logged, and the others would only repeat it.
-void Schedule::report(const ConfigError &error) {
+void Schedule::logFailure(const ConfigError &error) {
     if (!error.failed())
         return;
     const std::string today = dayText(station_.clock().localNow());
@@ -60,7 +60,7 @@ void Schedule::report(const ConfigError &error) {
     }
     if (!failureLoggedAt_.insert(station_.session.dailyMarkIndex).second)
         return;
-    station_.progress().report(describe(error));
+    station_.progress().detail(describe(error));
 }
 
 bool Schedule::scheduleOff() const {
@@ -110,7 +110,7 @@ bool Schedule::checkDay() {
     storeScheduleDay(dayText(now));
     clearSlotMarks();
     if (clearDoneMarks())
-        report(DailyMarksFile(station_).loadDailyMarks());
+        logFailure(DailyMarksFile(station_).loadDailyMarks());
     clearReportMarks();
     return false;
 }
@@ -170,7 +170,7 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
         if (isDoneMark(done))
             continue;
         done = letterOf(SessionStatus::done);
-        report(marks.writeDailyMark(slot, scheduled));
+        logFailure(marks.writeDailyMark(slot, scheduled));
     }
     finishTime(time);
     return TimeOutcome::finished;
@@ -195,7 +195,7 @@ void Schedule::sendReportOnce(int time) {
     station_.wait(1);
     forwarding_.sendRunReport();
     markReportSent(time);
-    progress.report("");
+    progress.detail("");
     progress.closeWindow();
 }
 
@@ -204,22 +204,22 @@ void Schedule::closeDay() {
     startNextDay();
     clearReportMarks();
     DailyMarksFile marks(station_);
-    report(marks.writeScheduledMarks(station_.selectedDevice));
+    logFailure(marks.writeScheduledMarks(station_.selectedDevice));
     if (doneMarksCleared)
-        report(marks.loadDailyMarks());
+        logFailure(marks.loadDailyMarks());
 }
 
 std::string Schedule::scheduleDay() {
     if (unsaved_.day)
         return *unsaved_.day;
     std::string day;
-    report(ScheduleDayFile(station_).readScheduleDay(day));
+    logFailure(ScheduleDayFile(station_).readScheduleDay(day));
     return day;
 }
 
 void Schedule::storeScheduleDay(const std::string &day) {
     const ConfigError error = ScheduleDayFile(station_).writeScheduleDay(day);
-    report(error);
+    logFailure(error);
     unsaved_.day = keptIfUnsaved(error, day);
 }
 
@@ -227,39 +227,39 @@ std::string Schedule::slotMark(int time) {
     if (const auto &unsaved = unsaved_.slotMarks[time])
         return *unsaved;
     std::string mark;
-    report(ScheduleDayFile(station_).readSlotMark(time, mark));
+    logFailure(ScheduleDayFile(station_).readSlotMark(time, mark));
     return mark;
 }
 
 void Schedule::markSlotDone(int time) {
     const ConfigError error = ScheduleDayFile(station_).markSlotDone(time);
-    report(error);
+    logFailure(error);
     unsaved_.slotMarks[time] = keptIfUnsaved(error, std::string(letterOf(SessionStatus::done)));
 }
 
 std::string Schedule::reportMark(int time) {
     if (const auto &unsaved = unsaved_.reportMarks[time])
         return *unsaved;
-    report(ReportMarksFile(station_).loadReportMarks());
+    logFailure(ReportMarksFile(station_).loadReportMarks());
     return station_.reportSentMarks[time];
 }
 
 void Schedule::markReportSent(int time) {
     const ConfigError error = ReportMarksFile(station_).markReportSent(time);
-    report(error);
+    logFailure(error);
     unsaved_.reportMarks[time] = keptIfUnsaved(error, std::string(letterOf(SessionStatus::done)));
     station_.reportSentMarks[time] = letterOf(SessionStatus::done);
 }
 
 void Schedule::clearSlotMarks() {
     const ConfigError error = ScheduleDayFile(station_).clearSlotMarks();
-    report(error);
+    logFailure(error);
     unsaved_.slotMarks.fill(keptIfUnsaved(error, ""));
 }
 
 void Schedule::startNextDay() {
     const ConfigError error = ScheduleDayFile(station_).startNextDay();
-    report(error);
+    logFailure(error);
     const LocalDateTime tomorrow = station_.clock().localNow().plusSeconds(secondsPerDay);
     unsaved_.day = keptIfUnsaved(error, dayText(tomorrow));
     unsaved_.slotMarks.fill(keptIfUnsaved(error, ""));
@@ -270,7 +270,7 @@ void Schedule::startNextDay() {
 // file was cleared.
 bool Schedule::clearDoneMarks() {
     const ConfigError error = DailyMarksFile(station_).clearDoneMarks();
-    report(error);
+    logFailure(error);
     for (int slot = 1; slot <= maxDevices; ++slot)
         for (int time = 1; time <= scheduleTimeCount; ++time)
             station_.dailyMarks.at(2 * time, slot).clear();
@@ -280,7 +280,7 @@ bool Schedule::clearDoneMarks() {
 // A report sent on another day must not silence today's report of the same time.
 void Schedule::clearReportMarks() {
     const ConfigError error = ReportMarksFile(station_).clearReportMarks();
-    report(error);
+    logFailure(error);
     unsaved_.reportMarks.fill(keptIfUnsaved(error, ""));
 }
 
@@ -299,8 +299,8 @@ void Schedule::previewCountdown() {
         const std::string chosen = scheduleTimeText(station_.scheduleTimes, time);
         if (isDoneMark(trim(slotMark)) || chosen.empty())
             continue;
-        const int m = std::max(
-            0, int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow()));
+        const int m =
+            std::max(0, int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow()));
         hoursToNext_ = m / 60;
         minutesToNext_ = m % 60;
         return;

@@ -87,7 +87,7 @@ void Session::start() {
     markBefore_ = station_.currentStatus();
     ProgressSink &progress = station_.progress();
     progress.openWindow();
-    progress.report(std::string(sessionText::preparingConnection) + " " +
+    progress.detail(std::string(sessionText::preparingConnection) + " " +
                     std::to_string(station_.cycleDevice));
     pauses(2, 1);
     SessionState &session = station_.session;
@@ -112,7 +112,7 @@ bool Session::connectStation() {
     // the device never puts its bytes between two of ours: held elsewhere, it is a port in use.
     const int line = station_.link.portNumber;
     if (const PortError error = station_.port().hold(line); error == PortError::portBusy) {
-        station_.progress().report(describe(station_.port(), line, error));
+        station_.progress().detail(describe(station_.port(), line, error));
         station_.recordStatus(SessionStatus::modem);
         return false;
     }
@@ -162,7 +162,7 @@ bool Session::passSwitchStage() {
             outcome = connectSwitch();
             progress.service(attemptText);
             for (int i = 1; i <= switchSettleSeconds; ++i) {
-                progress.report(std::string(linkText::switchConnected) + " " + std::to_string(i));
+                progress.detail(std::string(linkText::switchConnected) + " " + std::to_string(i));
                 station_.wait(1);
             }
         } else {
@@ -239,7 +239,7 @@ Session::Outcome Session::readLogger() {
     station_.progress().service(alarmAcc);
     forwarding_.checkAccelerationAlarms();
     if (station_.cycleRecord().flag(field::alarmEnabled) && station_.data.loggerLimitAlarm) {
-        station_.progress().report(forwardingHardwareAlarm);
+        station_.progress().detail(forwardingHardwareAlarm);
         station_.wait(1);
         forwarding_.sendLimitAlarm();
     }
@@ -260,7 +260,7 @@ void Session::checkAndErase(MemorySaved saved) {
     ChannelSetupFile setup(station_);
     setup.chooseSetupFile(station_.cycleDevice);
     if (const ConfigError error = setup.loadChannelSetup(); error.failed())
-        station_.progress().report(describe(error));
+        station_.progress().detail(describe(error));
     station_.progress().service(alarmAbsolute);
     forwarding_.checkAbsoluteAlarms();
     if (station_.cycleRecord().flag(field::eraseMemory))
@@ -372,7 +372,7 @@ void Session::endAfterLoggerFault() {
 // a letter a step left on the way (a switch that did not answer at one position) is no verdict
 // on a session that did not end.
 void Session::abandon() {
-    station_.progress().report(sessionText::sessionStopped);
+    station_.progress().detail(sessionText::sessionStopped);
     station_.restoreMark(markBefore_);
     connect_.disconnectLogger();
     if (station_.cycleRecord().flag(field::useSwitch))
@@ -388,7 +388,7 @@ void Session::writeDailyMark() {
     if (const ConfigError error =
             marks.writeDailyMark(station_.cycleDevice, station_.session.dailyMarkIndex);
         error.failed())
-        station_.progress().report(describe(error));
+        station_.progress().detail(describe(error));
 }
 
 void Session::finish() {

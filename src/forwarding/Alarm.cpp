@@ -98,7 +98,7 @@ double Alarm::limit(int channel, int field, const char *name) {
     if (!isNumericText(value)) {
         char shown[32];
         std::snprintf(shown, sizeof shown, "%g", number);
-        station_.progress().report("Alarm setup of channel " + std::to_string(channel) + ": " +
+        station_.progress().detail("Alarm setup of channel " + std::to_string(channel) + ": " +
                                    name + " \"" + value + "\" is not a number; taken as " + shown);
     }
     return number;
@@ -108,20 +108,20 @@ double Alarm::limit(int channel, int field, const char *name) {
 // full precision.
 void Alarm::checkAbsoluteAlarms() {
     ProgressSink &progress = station_.progress();
-    progress.report(text::checkingAlarmAbsolute);
+    progress.detail(text::checkingAlarmAbsolute);
     alarmSent_.fill(false);
     const std::vector<Reading> &table = station_.data.readingTable;
     const std::size_t records = table.size();
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
         const std::string chText = channelText(ch);
-        progress.report(chText);
+        progress.detail(chText);
         if (valInt(station_.channelSetup.at(c, setup::absAlarmOn)) != 1)
             continue;
         const double minimum = limit(c, setup::absMinimum, "minimum");
         const double maximum = limit(c, setup::absMaximum, "maximum");
         for (std::size_t k = 1; k <= records; ++k) {
-            progress.report(chText + text::absoluteBlock + withBlank(static_cast<long long>(k)));
+            progress.detail(chText + text::absoluteBlock + withBlank(static_cast<long long>(k)));
             if (alarmSent_[ch])
                 continue;
             const double v = comparedValue(table[k - 1], ch);
@@ -138,13 +138,13 @@ void Alarm::checkAbsoluteAlarms() {
 // lowest do, so one pass over the window decides what comparing every pair would.
 void Alarm::checkAccelerationAlarms() {
     ProgressSink &progress = station_.progress();
-    progress.report(text::checkingAlarmAcceleration);
+    progress.detail(text::checkingAlarmAcceleration);
     station_.wait(1);
     alarmSent_.fill(false);
     const LoggerData &data = station_.data;
     // A file this session did not write holds an earlier session's readings, or none at all.
     if (!data.dataFileWritten) {
-        progress.report("Acceleration alarms not checked: no data file was written");
+        progress.detail("Acceleration alarms not checked: no data file was written");
         return;
     }
     const int history = std::min(data.readBackCount, static_cast<int>(data.readingTable.size()));
@@ -152,10 +152,10 @@ void Alarm::checkAccelerationAlarms() {
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
         const std::string chText = channelText(ch);
-        progress.report(chText);
+        progress.detail(chText);
         if (valInt(station_.channelSetup.at(c, setup::accelAlarmOn)) != 1)
             continue;
-        progress.report(chText + text::accelerationActive);
+        progress.detail(chText + text::accelerationActive);
         const double entries = limit(firstChannel, setup::readingsPerDay, "readings per day") *
                                limit(c, setup::accelDays, "days");
         const double delta = limit(c, setup::accelDelta, "delta");
@@ -180,7 +180,7 @@ bool Alarm::windowExceeds(int channel, EntryRange window, double delta) {
         // One text rewritten in place: a long history must not cost an allocation per entry.
         blockText.resize(numberAt);
         blockText += std::to_string(j);
-        station_.progress().report(blockText);
+        station_.progress().detail(blockText);
         const Reading &reading = table[static_cast<std::size_t>(j - 1)];
         if (neverWritten(reading.values[channel]))
             continue;
@@ -205,7 +205,7 @@ void Alarm::sendLimitAlarm() {
 }
 
 void Alarm::mailLimitAlarm(const std::string &message) {
-    station_.progress().report(text::sendingAlarmToMail);
+    station_.progress().detail(text::sendingAlarmToMail);
     const std::unique_ptr<MailSession> mail = mail_();
     mail->setServer(station_.settings.smtpHost);
     mail->setUsername("");
@@ -227,11 +227,11 @@ void Alarm::broadcast(const std::string &message) {
         const std::string entry = "Phone-book entry " + std::to_string(p) + " \"" + number + "\"";
         if (!startsWith(number, "+")) {
             if (!trim(number).empty())
-                station_.progress().report(entry + " does not begin with \"+\"; skipped");
+                station_.progress().detail(entry + " does not begin with \"+\"; skipped");
             continue;
         }
         if (!smsNumber(number)) {
-            station_.progress().report(entry + " is " + notATelephoneNumber + "; skipped");
+            station_.progress().detail(entry + " is " + notATelephoneNumber + "; skipped");
             continue;
         }
         sendSms(number, message);
@@ -240,7 +240,7 @@ void Alarm::broadcast(const std::string &message) {
             station_.wait(1);
     }
     if (sent == 0)
-        station_.progress().report(
+        station_.progress().detail(
             notSentText("Alarm \"" + message + "\"", "the phone book",
                         "no phone-book entry is a telephone number beginning with \"+\""));
 }
@@ -250,21 +250,21 @@ void Alarm::sendSms(const std::string &number, const std::string &message) {
     ProgressSink &progress = station_.progress();
     const std::string whom = "\"" + number + "\"";
     if (trim(number).empty()) {
-        progress.report(notSentText("SMS", whom, "no number"));
+        progress.detail(notSentText("SMS", whom, "no number"));
         return;
     }
     const std::optional<std::string> lineNumber = smsNumber(number);
     if (!lineNumber) {
-        progress.report(notSentText("SMS", whom, notATelephoneNumber));
+        progress.detail(notSentText("SMS", whom, notATelephoneNumber));
         return;
     }
     const std::string lineMessage = smsLineText(message);
     if (hasControlCharacter(message))
-        progress.report("SMS to " + whom + ": control characters removed from the text");
+        progress.detail("SMS to " + whom + ": control characters removed from the text");
     if (smsPort_.isOpen())
         smsPort_.close();
     if (const PortError error = smsPort_.open(station_.modemPortNumber); error != PortError::none) {
-        progress.report(
+        progress.detail(
             notSentText("SMS", whom, describe(smsPort_, station_.modemPortNumber, error)));
         return;
     }
@@ -274,7 +274,7 @@ void Alarm::sendSms(const std::string &number, const std::string &message) {
     if (smsPort_.isOpen())
         smsPort_.close();
     if (!written)
-        progress.report(notSentText("SMS", whom, "the modem port took no bytes"));
+        progress.detail(notSentText("SMS", whom, "the modem port took no bytes"));
 }
 
 bool Alarm::writeSms(const std::string &bytes) {

@@ -31,10 +31,10 @@ std::string statusReportText(std::string_view letter) {
 void Report::sendRunReport() {
     ProgressSink &progress = station_.progress();
     const std::string &address = station_.devices[1][field::reportAddress];
-    progress.report(sendingReportTo + address + reportEllipsis);
+    progress.detail(sendingReportTo + address + reportEllipsis);
     const int index = station_.session.dailyMarkIndex;
     if (!isDoneMarkIndex(index)) {
-        progress.report(
+        progress.detail(
             notSentText("Report", "\"" + address + "\"",
                         "no schedule time has done-mark index " + std::to_string(index)));
         return;

@@ -45,7 +45,7 @@ void Connect::send(const std::string &bytes) {
 }
 
 void Connect::show(const std::string &text) {
-    station_.progress().report(text);
+    station_.progress().detail(text);
 }
 
 LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {

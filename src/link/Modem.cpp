@@ -111,7 +111,7 @@ DialVerdict judgeDialAnswer(std::string_view answer) {
 }
 
 void Modem::show(const std::string &text) {
-    station_.progress().report(text);
+    station_.progress().detail(text);
 }
 
 bool Modem::send(std::string_view bytes) {

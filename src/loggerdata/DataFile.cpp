@@ -297,13 +297,13 @@ std::string DataFile::dataPathFor(int logger) const {
     const std::string serial = device.serialNumber(logger);
     // The name must not carry a line break or an escape into a log, a mail or an FTP command.
     if (hasControlCharacter(serial)) {
-        station_.progress().report(serialRefused + std::to_string(logger) + ")" + nothingSaved);
+        station_.progress().detail(serialRefused + std::to_string(logger) + ")" + nothingSaved);
         return {};
     }
     const std::string name =
         dataFileName(serial, device.flag(field::savingMode), station_.clock().localNow());
     if (!isPlainFileName(name)) {
-        station_.progress().report(nameRefused + name + nothingSaved);
+        station_.progress().detail(nameRefused + name + nothingSaved);
         return {};
     }
     return (folder / name).string();
@@ -345,12 +345,12 @@ bool DataFile::saveReadings(const std::string &path) {
     for (std::size_t k = 1; k <= data.readingTable.size(); ++k) {
         Reading &reading = data.readingTable[k - 1];
         const std::string number = std::to_string(k);
-        station_.progress().report(savingBlock + number);
+        station_.progress().detail(savingBlock + number);
         blankNonNumeric(reading, model);
         const std::string line = dataLine(k + numberBase, reading, model);
         appendRecord(bytes, line);
         if (append)
-            station_.progress().report(savingBlock + number + " " +
+            station_.progress().detail(savingBlock + number + " " +
                                        windows1252ToUtf8(cut(line, {0, shownLineLead})));
     }
 
@@ -361,7 +361,7 @@ bool DataFile::saveReadings(const std::string &path) {
     }
     data.dataFilePath = file.path().string();
     data.dataFileWritten = true;
-    station_.progress().report(data.dataFilePath + savedSuccessfully);
+    station_.progress().detail(data.dataFilePath + savedSuccessfully);
     station_.wait(1.0);
     return true;
 }
@@ -371,7 +371,7 @@ bool DataFile::saveReadings(const std::string &path) {
 void DataFile::saveFailed(const std::string &path, const std::string &reason) {
     station_.data.dataFileWritten = false;
     station_.data.dataFilePath.clear();
-    station_.progress().report(path + notSaved + reason);
+    station_.progress().detail(path + notSaved + reason);
 }
 
 void DataFile::readBackDataFile() {
@@ -380,17 +380,17 @@ void DataFile::readBackDataFile() {
     if (path.empty()) {
         data.readingTable.clear();
         data.readBackCount = 0;
-        station_.progress().report(nothingToReadBack);
+        station_.progress().detail(nothingToReadBack);
         return;
     }
-    station_.progress().report(openingDataFile + path);
+    station_.progress().detail(openingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
     std::string bytes;
     if (const std::string error = readDataFile(path, bytes); !error.empty()) {
         data.readingTable.clear();
         data.readBackCount = 0;
-        station_.progress().report(cannotRead + path + ": " + error);
+        station_.progress().detail(cannotRead + path + ": " + error);
         return;
     }
     // The table still holds the transfer that wrote the file: its readings at full precision
@@ -407,7 +407,7 @@ void DataFile::readBackDataFile() {
         for (int c = 1; c <= 4; ++c)
             station_.logger.channels[c].unitText = contents.units[c];
     data.readBackCount = static_cast<int>(data.readingTable.size());
-    station_.progress().report(closingDataFile + path);
+    station_.progress().detail(closingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
 }

@@ -40,14 +40,14 @@ std::string clockCommand(const LocalDateTime &now) {
 // byte and received the whole command is all the line tells.
 bool LoggerCommands::eraseLoggerMemory(bool dataSaved, AnswerExpected answer) {
     if (!dataSaved) {
-        station_.progress().report(eraseSkipped);
+        station_.progress().detail(eraseSkipped);
         return false;
     }
-    station_.progress().report(erasingMemory);
+    station_.progress().detail(erasingMemory);
     serial_.pause1s();
     const bool taken = serial_.exchangeLogger(eraseCommand, answer).taken;
     if (!taken)
-        station_.progress().report(eraseNotDone);
+        station_.progress().detail(eraseNotDone);
     serial_.pause100ms();
     return taken;
 }

@@ -189,17 +189,17 @@ bool MemoryTransfer::transferMemory() {
 
 bool MemoryTransfer::requestRecords(std::size_t count) {
     if (serial_.reopen() != PortError::none) {
-        station_.progress().report(transferPortFailed);
+        station_.progress().detail(transferPortFailed);
         return false;
     }
     if (!serial_.write(std::string(1, code::loggerAttention)) ||
         !serial_.waitForData(attentionLimit) || serial_.readChar() != '!') {
-        station_.progress().report(transferNoAnswer);
+        station_.progress().detail(transferNoAnswer);
         return false;
     }
     station_.port().discardInput();
     if (!serial_.write(memoryRequest(count) + code::carriageReturn)) {
-        station_.progress().report(transferNoAnswer);
+        station_.progress().detail(transferNoAnswer);
         return false;
     }
     return true;
@@ -210,17 +210,17 @@ bool MemoryTransfer::receiveRecords(std::size_t count) {
     std::vector<std::string> &buffer = station_.data.recordBuffer;
     buffer.reserve(count);
     for (std::size_t k = 1; k <= count; ++k) {
-        station_.progress().report(transferringBlock + std::to_string(k));
+        station_.progress().detail(transferringBlock + std::to_string(k));
         // The program is ending: nothing is erased after an incomplete transfer, so the
         // records stay in the logger for the next session.
         if (station_.session.stopRequested) {
-            station_.progress().report(transferStopped + std::to_string(k));
+            station_.progress().detail(transferStopped + std::to_string(k));
             return false;
         }
         std::string record;
         if (!receiveRecord(recordLength, record)) {
             const bool garbled = record.size() > recordLength;
-            station_.progress().report((garbled ? transferGarbled : transferStopped) +
+            station_.progress().detail((garbled ? transferGarbled : transferStopped) +
                                        std::to_string(k));
             return false;
         }
@@ -252,7 +252,7 @@ void MemoryTransfer::processMemory() {
     data.readingTable.clear();
     data.readingTable.reserve(data.recordBuffer.size());
     for (std::size_t k = 1; k <= data.recordBuffer.size(); ++k) {
-        station_.progress().report(processingBlock + std::to_string(k));
+        station_.progress().detail(processingBlock + std::to_string(k));
         data.readingTable.push_back(decoder.decode(data.recordBuffer[k - 1]));
     }
     if (decoder.limitCrossed())

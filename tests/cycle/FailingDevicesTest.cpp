@@ -125,7 +125,7 @@ struct FailingDay : CycleBench {
     int sessionsOf(int slot) const {
         const std::string start =
             std::string(sessionText::preparingConnection) + " " + std::to_string(slot);
-        const auto texts = progress.texts(ProgressLine::report);
+        const auto texts = progress.texts(ProgressLine::detail);
         return int(std::count(texts.begin(), texts.end(), start));
     }
 

@@ -61,7 +61,7 @@ TEST(Session, EndingsAndLetters) {
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
         EXPECT_EQ(recordTransfers(logger), 0) << c.legend;
         EXPECT_FALSE(b.station.session.sessionRunning) << c.legend;
-        const auto attempts = b.progress.texts(ProgressLine::report);
+        const auto attempts = b.progress.texts(ProgressLine::detail);
         EXPECT_EQ(std::count(attempts.begin(), attempts.end(), "Korvane Connecting..."),
                   c.expectedWakeAttempts * (c.expectedMark == std::string("L") ? 2 : 1))
             << c.legend;

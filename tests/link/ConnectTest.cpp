@@ -76,7 +76,7 @@ TEST(Connect, ALoggerThatAnswersIsConnectedWithItsPreambleAndTexts) {
     const std::vector<std::string> expectedTexts = {
         "Korvane Connecting...", "Korvane Connected", "Korvane Connected...reading date/time",
         "Korvane Connected...reading 03-02-26 09:05:01", "Korvane Connected...reading parameters"};
-    EXPECT_EQ(b.progress.texts(ProgressLine::report), expectedTexts);
+    EXPECT_EQ(b.progress.texts(ProgressLine::detail), expectedTexts);
 }
 
 TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {

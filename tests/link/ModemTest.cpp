@@ -71,7 +71,7 @@ TEST(Modem, ACallIsPreparedDialledAndConnected) {
     EXPECT_TRUE(b.modem.connected());
     EXPECT_EQ(b.modem.dialledNumber(), "0211234567");
 
-    const std::vector<std::string> texts = b.progress.texts(ProgressLine::report);
+    const std::vector<std::string> texts = b.progress.texts(ProgressLine::detail);
     const std::vector<std::string> preparing = {
         "Modem Initialazing...",         "",
         "Initialazing modem ... 1 of 4", "Initialazing modem ... 2 of 4",
@@ -225,7 +225,7 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
         EXPECT_FALSE(b.modem.connected()) << c.legend;
         EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::hungUp), c.call ? 1 : 0) << c.legend;
         EXPECT_TRUE(b.progress.contains("Modem Disconnecting...")) << c.legend;
-        EXPECT_EQ(b.progress.texts(ProgressLine::report).back(), "Modem Disconnected") << c.legend;
+        EXPECT_EQ(b.progress.texts(ProgressLine::detail).back(), "Modem Disconnected") << c.legend;
     }
 }
 

@@ -128,7 +128,7 @@ std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> 
     file.fillBlankDataFolder();
     if (const std::string path = file.dataPathFor(t.station.session.loggerIndex); !path.empty())
         (void)file.saveReadings(path);
-    const auto texts = t.progress.texts(ProgressLine::report);
+    const auto texts = t.progress.texts(ProgressLine::detail);
     return texts.empty() ? "" : texts.back();
 }
 
@@ -291,7 +291,7 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
         t.station.data.readingTable.assign(2, fullReading());
         t.port.clearTraffic();
         EXPECT_EQ(DataFile(t.station).transferAndSave(1), MemorySaved::notWritten) << c.legend;
-        EXPECT_EQ(t.progress.texts(ProgressLine::report).back(), c.refusal) << c.legend;
+        EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(), c.refusal) << c.legend;
         EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
         EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend << ": nothing of this logger";
         EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend;
@@ -326,7 +326,7 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
         DataFile(t.station).readBackDataFile();
         EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend;
         EXPECT_EQ(t.station.data.readBackCount, 0) << c.legend;
-        EXPECT_EQ(t.progress.texts(ProgressLine::report).back(),
+        EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(),
                   path.empty() ? c.text : "data file cannot be read..." + path + c.text)
             << c.legend;
     }

@@ -117,7 +117,7 @@ TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     EXPECT_EQ(data.readingTable.back().date + data.readingTable.back().values[1], "");
     EXPECT_DOUBLE_EQ(s.world.now() - start, 4.0);
     EXPECT_EQ(
-        s.progress.texts(ProgressLine::report),
+        s.progress.texts(ProgressLine::detail),
         (std::vector<std::string>{"opening data file..." + path, "closing data file..." + path}));
 }
 

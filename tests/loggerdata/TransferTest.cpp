@@ -47,7 +47,7 @@ struct LineBench : testing::TestStation {
         station.rainFactor = decoded->rainFactor.value_or("");
         (void)Serial(station).wakeLogger(LoggerLine::direct);
     }
-    std::string lastReport() const { return progress.texts(ProgressLine::report).back(); }
+    std::string lastReport() const { return progress.texts(ProgressLine::detail).back(); }
 
     sim::Logger logger;
 };
