@@ -25,7 +25,7 @@ void printParameters(const Station &station, std::ostream &out) {
         << "model: " << p.loggerModel << ", sampling code " << p.samplingCode << ", "
         << valInt(p.memoryPointer) - 1 << " records in memory\n";
     for (int c = 1; c <= 4; ++c) {
-        const ChannelParameters &ch = p.channels[c];
+        const ChannelParameters &ch = p.channel(c);
         if (!ch.enabled)
             continue;
         out << "channel " << c << ": " << ch.name << " [" << ch.unitText << "] " << ch.scaleStart

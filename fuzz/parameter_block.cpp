@@ -38,7 +38,7 @@ void checkChannels(const LoggerParameters &p, std::string_view block) {
     const int carried = p.loggerModel == 3 ? 4 : 2;
     const int limited = analog ? 4 : 2;
     for (int c = 1; c <= 4; ++c) {
-        const ChannelParameters &ch = p.channels[c];
+        const ChannelParameters &ch = p.channel(c);
         require(ch.enabled == 0 || ch.enabled == 1, "enabled is a flag");
         require(ch.limitAlarm == 0 || ch.limitAlarm == 1, "limit alarm is a flag");
         require(ch.limitAlarm == 0 || ch.enabled == 1, "only an enabled channel checks limits");
@@ -91,7 +91,7 @@ bool sameDecoding(const DecodedParameters &a, const DecodedParameters &b) {
         a.rainFactor != b.rainFactor)
         return false;
     for (int c = 1; c <= 4; ++c)
-        if (!sameChannel(p.channels[c], q.channels[c]))
+        if (!sameChannel(p.channel(c), q.channel(c)))
             return false;
     return true;
 }

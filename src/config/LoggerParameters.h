@@ -35,7 +35,11 @@ struct LoggerParameters {
     int samplingCode = 0;
     std::string memoryPointer; // five digits: records stored + 1
     std::string loggerSerial;
-    std::array<ChannelParameters, 5> channels{}; // 1..4; 0 unused
+    // Channel c as the logger numbers them, 1..4.
+    ChannelParameters &channel(int c) { return channels.at(std::size_t(c - 1)); }
+    const ChannelParameters &channel(int c) const { return channels.at(std::size_t(c - 1)); }
+
+    std::array<ChannelParameters, 4> channels{};
 };
 
 // One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4). Beside each

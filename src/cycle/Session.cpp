@@ -122,8 +122,7 @@ bool Session::connectStation() {
     if (device.connectionKind() == ConnectionKind::modem) {
         if (!dialStation())
             return false;
-        for (int i = 1; i <= maxLoggers; ++i)
-            session.mncFlags[i] = 0;
+        session.presentModules = 0;
     }
     connect_.selectNetworkSection(device.networkNumber(), device.sectionNumber());
     return true;
@@ -167,8 +166,7 @@ bool Session::passSwitchStage() {
             }
         } else {
             // A station without a switch has one logger.
-            session.mncFlags.fill(0);
-            session.mncFlags[1] = 1;
+            session.presentModules = 1;
         }
         if (outcome.succeeded)
             return true;
@@ -181,14 +179,12 @@ bool Session::passSwitchStage() {
     }
 }
 
-// The modules the switch reports present replace the flags; a switch that failed leaves them.
+// The modules the switch reports present replace those known; a switch that failed leaves them.
 StepOutcome Session::connectSwitch() {
     const SwitchConnection connection = connect_.connectSwitch();
     leaveLetter(connection.outcome);
-    if (connection.outcome.succeeded) {
-        for (int module = 1; module <= maxLoggers; ++module)
-            station_.session.mncFlags[module] = (connection.modules >> (module - 1)) & 1;
-    }
+    if (connection.outcome.succeeded)
+        station_.session.presentModules = connection.modules;
     return connection.outcome;
 }
 
@@ -198,7 +194,7 @@ Session::Outcome Session::readLoggers() {
         if (stopRequested())
             return Outcome::stopSession;
         reconnectSwitch();
-        if (session.mncFlags[session.loggerIndex] != 1)
+        if (!session.modulePresent(session.loggerIndex))
             continue;
         const Outcome outcome = readLogger();
         if (outcome != Outcome::allRead)

@@ -107,7 +107,7 @@ void decodeFlags(std::string_view reply, LoggerParameters &p) {
     const int carried = carriesFourChannels(p.loggerModel) ? 4 : 2;
     for (int c = 1; c <= 4; ++c) {
         const unsigned bit = 1u << (4 - c);
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         ch.enabled = c <= carried && (enable & bit) != 0 ? 1 : 0;
         ch.limitAlarm = ch.enabled == 1 && (alarm & bit) != 0 ? 1 : 0;
     }
@@ -138,7 +138,7 @@ void decodeTwoChannel(std::string_view record, int channel, ChannelParameters &c
 void decodeLimits(std::string_view reply, LoggerParameters &p) {
     const int channels = isAnalog(p.loggerModel) ? 4 : 2;
     for (int c = 1; c <= channels; ++c) {
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         const int decimals = isAnalog(p.loggerModel) ? ch.decimals : 1;
         const std::size_t at = block::limits.offset + (c - 1) * block::limitPairLength;
         const int high = decodeRawWord(byteAt(reply, at), byteAt(reply, at + 1));
@@ -378,14 +378,14 @@ bool isNumericText(std::string_view text) {
 
 void computeScaling(LoggerParameters &p) {
     if (!isAnalog(p.loggerModel)) {
-        p.channels[1].gain = temperatureGain;
-        p.channels[1].offset = temperatureOffset;
-        p.channels[2].gain = 1.0;
-        p.channels[2].offset = 0.0;
+        p.channel(1).gain = temperatureGain;
+        p.channel(1).offset = temperatureOffset;
+        p.channel(2).gain = 1.0;
+        p.channel(2).offset = 0.0;
         return;
     }
     for (int c = 1; c <= 4; ++c) {
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         const RawSpan span = rawSpans.at(std::clamp(ch.rangeCode, 0, 10));
         const double start = val(ch.scaleStart);
         const double end = val(ch.scaleEnd);
@@ -409,10 +409,10 @@ std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
     decodeFlags(reply, p);
     if (isAnalog(p.loggerModel)) {
         for (int c = 1; c <= 4; ++c)
-            decodeAnalogChannel(channelRecordOf(reply, c), c, p.channels[c]);
+            decodeAnalogChannel(channelRecordOf(reply, c), c, p.channel(c));
     } else {
         for (int c = 1; c <= 2; ++c)
-            decodeTwoChannel(channelRecordOf(reply, c), c, p.channels[c]);
+            decodeTwoChannel(channelRecordOf(reply, c), c, p.channel(c));
         out.rainFactor =
             windows1252ToUtf8(cut(channelRecordOf(reply, 2), channelRecord::rainFactor));
     }
@@ -439,7 +439,7 @@ void Conversions::computeScaling() {
 std::string Conversions::formatReading(long long raw, int channel, int decimals) const {
     if (channel < 1 || channel > 4)
         return MISSING_READING;
-    return vantrell::formatReading(raw, station_.logger.channels[channel], decimals);
+    return vantrell::formatReading(raw, station_.logger.channel(channel), decimals);
 }
 
 } // namespace vantrell

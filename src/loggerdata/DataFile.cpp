@@ -57,7 +57,7 @@ std::string headerRecord(const char *lead, const LoggerParameters &p,
     for (int c = 1; c <= 4; ++c) {
         if (c > 1)
             line += separator;
-        const ChannelParameters &ch = p.channels[c];
+        const ChannelParameters &ch = p.channel(c);
         appendFitted(line, ch.enabled == 1 ? utf8ToWindows1252(ch.*text) : std::string(),
                      dataRecord::value[c].length);
     }
@@ -405,7 +405,7 @@ void DataFile::readBackDataFile() {
     restoreWideValues(data.readingTable, transferred, wide);
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
-            station_.logger.channels[c].unitText = contents.units[c];
+            station_.logger.channel(c).unitText = contents.units[c];
     data.readBackCount = static_cast<int>(data.readingTable.size());
     station_.progress().detail(closingDataFile + path);
     station_.wait(1.0);

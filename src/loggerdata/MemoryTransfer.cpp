@@ -117,12 +117,12 @@ unsigned RecordDecoder::secondsFor(int minute) {
 void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
     switch (parameters_.loggerModel) {
     case 3:
-        decodeChannel(record, 3, parameters_.channels[3].decimals, reading);
-        decodeChannel(record, 4, parameters_.channels[4].decimals, reading);
+        decodeChannel(record, 3, parameters_.channel(3).decimals, reading);
+        decodeChannel(record, 4, parameters_.channel(4).decimals, reading);
         [[fallthrough]];
     case 1:
-        decodeChannel(record, 1, parameters_.channels[1].decimals, reading);
-        decodeChannel(record, 2, parameters_.channels[2].decimals, reading);
+        decodeChannel(record, 1, parameters_.channel(1).decimals, reading);
+        decodeChannel(record, 2, parameters_.channel(2).decimals, reading);
         break;
     case 4:
         decodeChannel(record, 1, 1, reading);
@@ -130,7 +130,7 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
         break;
     case 5: {
         decodeChannel(record, 1, 1, reading);
-        if (parameters_.channels[2].enabled != 1)
+        if (parameters_.channel(2).enabled != 1)
             break;
         const unsigned long long counter =
             unsignedWordAt(record, memoryRecord::rainHighWord) * 65536ull +
@@ -149,7 +149,7 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
 // limits are compared at full precision: a text too wide for its column has lost decimals.
 void RecordDecoder::decodeChannel(std::string_view record, int channel, int decimals,
                                   Reading &reading) {
-    const ChannelParameters &ch = parameters_.channels[channel];
+    const ChannelParameters &ch = parameters_.channel(channel);
     if (ch.enabled != 1)
         return;
     const int raw = wordAt(record, memoryRecord::channelWord(channel));

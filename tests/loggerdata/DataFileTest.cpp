@@ -88,9 +88,9 @@ TEST(DataFile, HeadersNameOnlyEnabledChannels) {
     const char *units[] = {"", "°C", "mm", "µE", ""};
     const char *names[] = {"", "Temperature", "Rain", "Light", ""};
     for (int c = 1; c <= 4; ++c) {
-        p.channels[c].enabled = c != 2;
-        p.channels[c].unitText = units[c];
-        p.channels[c].name = names[c];
+        p.channel(c).enabled = c != 2;
+        p.channel(c).unitText = units[c];
+        p.channel(c).name = names[c];
     }
     EXPECT_EQ(namesRecord(p), "00000  ;  DATE  ;    TIME   ;Tempera;       ;Light  ;       \r ");
     EXPECT_EQ(unitsRecord(p), "00000  ;        ;           ;\xB0"
@@ -122,7 +122,7 @@ TEST(DataFile, ReadBackSplitsLinesAtCarriageReturns) {
 
 // Readings as the transfer leaves them, then the writer's steps.
 std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> &readings) {
-    t.station.logger.channels[1].enabled = 1;
+    t.station.logger.channel(1).enabled = 1;
     t.station.data.readingTable = readings;
     DataFile file(t.station);
     file.fillBlankDataFolder();

@@ -102,14 +102,14 @@ TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     expectGolden(path, "model3-append.dat");
     EXPECT_TRUE(s.progress.contains("Saving block no. 1 00011  ;03-02-26;09:00:00   ;"));
 
-    s.station.logger.channels[1].unitText = "changed";
+    s.station.logger.channel(1).unitText = "changed";
     s.progress.clear();
     const double start = s.world.now();
     DataFile(s.station).readBackDataFile();
     const LoggerData &data = s.station.data;
     // 15 data records; the padding after the last carriage return counts as one more line.
     EXPECT_EQ(data.readBackCount, 16);
-    EXPECT_EQ(s.station.logger.channels[1].unitText, "°C");
+    EXPECT_EQ(s.station.logger.channel(1).unitText, "°C");
     const Reading &r = data.readingTable.at(10); // the first record of the second session
     EXPECT_EQ(r.date + " " + r.time + r.values[1] + r.values[2] + r.values[3] + r.values[4],
               "03-02-26 09:00:00+023.50+01000.+1013.3       ");
