@@ -1,5 +1,5 @@
 // The session steps with the logger and the line switch: connect and release the logger, wake
-// the switch and read which modules it holds, select a logger, route a network and section,
+// the switch and read which modules it holds, select a logger, route a network and section.
 // Each step shows what it does on the progress detail line and returns how it ended; the session
 // decides what follows.
 #pragma once
