@@ -59,7 +59,7 @@ std::string headerRecord(const char *lead, const LoggerParameters &p,
             line += separator;
         const ChannelParameters &ch = p.channel(c);
         appendFitted(line, ch.enabled == 1 ? utf8ToWindows1252(ch.*text) : std::string(),
-                     dataRecord::value[c].length);
+                     dataRecord::value(c).length);
     }
     return asRecord(line);
 }
@@ -96,7 +96,7 @@ void readLine(std::string_view line, Reading &r, bool ascii) {
     assignText(r.date, fieldOf(line, dataRecord::date), ascii);
     assignText(r.time, trimmedView(fieldOf(line, dataRecord::time)), ascii);
     for (int c = 1; c <= 4; ++c) {
-        const std::string_view value = fieldOf(line, dataRecord::value[c]);
+        const std::string_view value = fieldOf(line, dataRecord::value(c));
         if (trimmedView(value) == ";")
             r.values[c].clear();
         else
@@ -177,7 +177,7 @@ void blankNonNumeric(Reading &reading, int loggerModel) {
     for (int c = 1; c <= 4; ++c) {
         if (!isNumericText(reading.values[c]))
             reading.values[c].assign(isRainColumn(loggerModel, c) ? dataRecord::rain.length
-                                                                  : dataRecord::value[c].length,
+                                                                  : dataRecord::value(c).length,
                                      ' ');
     }
 }
@@ -194,17 +194,17 @@ std::string dataLine(std::uint64_t runningNumber, const Reading &reading, int lo
         appendFitted(line, reading.time, dataRecord::date.length);
     line += timeGap;
     line += separator;
-    appendFitted(line, reading.values[1], dataRecord::value[1].length);
+    appendFitted(line, reading.values[1], dataRecord::value(1).length);
     line += separator;
     if (loggerModel == 5) {
         appendFitted(line, reading.values[2], dataRecord::rain.length);
     } else {
-        appendFitted(line, reading.values[2], dataRecord::value[2].length);
+        appendFitted(line, reading.values[2], dataRecord::value(2).length);
         line += separator;
-        appendFitted(line, reading.values[3], dataRecord::value[3].length);
+        appendFitted(line, reading.values[3], dataRecord::value(3).length);
     }
     line += separator;
-    appendFitted(line, reading.values[4], dataRecord::value[4].length);
+    appendFitted(line, reading.values[4], dataRecord::value(4).length);
     return line;
 }
 
@@ -244,7 +244,7 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
         const bool ascii = isAscii(line);
         if (lineNumber == 2) {
             for (int c = 1; c <= 4; ++c)
-                assignText(out.units[c], trimmedView(fieldOf(line, dataRecord::value[c])), ascii);
+                assignText(out.units[c], trimmedView(fieldOf(line, dataRecord::value(c))), ascii);
         } else if (lineNumber > 2) {
             readLine(line, out.readings[lineNumber - 3], ascii);
         }

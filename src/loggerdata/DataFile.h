@@ -31,7 +31,10 @@ inline constexpr std::size_t length = 62;
 inline constexpr Field runningNumber{0, 7};
 inline constexpr Field date{8, 8};
 inline constexpr Field time{17, 11}; // the time and three blanks
-inline constexpr std::array<Field, 5> value{{{0, 0}, {29, 7}, {37, 7}, {45, 7}, {53, 7}}};
+// The value column of channel c (1..4): 29, 37, 45, 53, seven characters each.
+constexpr Field value(int channel) {
+    return {29 + 8 * std::size_t(channel - 1), 7};
+}
 inline constexpr Field rain{37, 15};
 // The records before the first data record: names, units, and one never written.
 inline constexpr std::uint64_t headerRecords = 3;
