@@ -4,6 +4,7 @@
 #include "general/SerialPort.h"
 #include "general/Text.h"
 #include "link/Connect.h"
+#include "link/LinkTexts.h"
 #include "link/Serial.h"
 #include "loggerdata/Conversions.h"
 
@@ -14,7 +15,7 @@ namespace {
 // The probe changes nothing in the logger.
 class NoSteps final : public LoggerSteps {
 public:
-    void decodeParameters() override {}
+    bool readParameters() override { return false; }
     void setLoggerClock() override {}
 };
 
@@ -24,7 +25,7 @@ void printParameters(const Station &station, std::ostream &out) {
         << "model: " << p.loggerModel << ", sampling code " << p.samplingCode << ", "
         << valInt(p.memoryPointer) - 1 << " records in memory\n";
     for (int c = 1; c <= 4; ++c) {
-        const ChannelParameters &ch = p.channels[c];
+        const ChannelParameters &ch = p.channel(c);
         if (!ch.enabled)
             continue;
         out << "channel " << c << ": " << ch.name << " [" << ch.unitText << "] " << ch.scaleStart
@@ -39,29 +40,25 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
     Serial serial(station);
     station.link.portNumber = request.portNumber;
     station.session = {};
-    station.session.loggerIndex = request.logger;
     if (request.throughSwitch) {
-        connect.connectSwitch();
-        if (station.session.stepFailed) {
+        if (!connect.connectSwitch().outcome.succeeded) {
             out << "the line switch did not answer\n";
             return false;
         }
-        connect.selectLogger();
+        connect.selectLogger(request.logger);
     }
-    station.progress().report(text::korvaneConnecting);
+    station.progress().detail(linkText::korvaneConnecting);
     connect.sendLoggerPreamble();
-    serial.wakeLogger();
-    if (station.link.handshakeOk == 0) {
+    if (!serial.wakeLogger(LoggerLine::direct)) {
         out << "logger " << request.logger << " did not answer the wake-up\n";
         if (request.throughSwitch)
             connect.disconnectSwitch();
         return false;
     }
-    station.progress().report(text::korvaneConnected);
-    connect.readLoggerClock();
-    Conversions(station).decodeParameters();
-    out << "logger clock: " << station.link.loggerDate << " " << station.link.loggerTime << "\n";
-    const bool identified = !station.logger.parameterReadFailed;
+    station.progress().detail(linkText::korvaneConnected);
+    const LoggerClock clock = connect.readLoggerClock();
+    const bool identified = Conversions(station).readParameters();
+    out << "logger clock: " << clock.date << " " << clock.time << "\n";
     if (identified)
         printParameters(station, out);
     else

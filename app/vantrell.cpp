@@ -93,7 +93,7 @@ void showProgressSample(GuiStation &gui) {
     station.logger.memoryPointer = "00401";
     station.progress().openWindow();
     station.progress().service("Transfer to file ");
-    station.progress().report("Trasferring from device block no. 120");
+    station.progress().detail("Trasferring from device block no. 120");
 }
 
 void showWindow(GuiStation &gui, const std::string &window) {

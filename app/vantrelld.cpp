@@ -261,7 +261,7 @@ int runRead(const Options &options) {
     stopOnTerminationSignals();
     const std::string letter = headless.readDevice(*device, time);
     std::cout << "status: " << (letter.empty() ? "none" : letter) << std::endl;
-    return letter == "X" ? EXIT_SUCCESS : 1;
+    return isDoneMark(letter) ? EXIT_SUCCESS : 1;
 }
 
 int runStatus(const Options &options) {

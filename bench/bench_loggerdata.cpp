@@ -7,7 +7,7 @@
 #include "link/Serial.h"
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 #include "sim/Logger.h"
 #include "sim/LoggerEncoding.h"
 #include "sim/SimPort.h"
@@ -65,15 +65,15 @@ void processAndWriteFullMemory(benchmark::State &state) {
     for (const auto &record : d.memory)
         memory.push_back(sim::encodeRecord(record, d));
     DataFile file(b.station);
-    Readings readings(b.station);
-    const std::string path = file.prepareDataPath();
+    MemoryTransfer readings(b.station);
+    const std::string path = file.dataPathFor(1);
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove(path);
         b.station.data.recordBuffer = memory;
         state.ResumeTiming();
         readings.processMemory();
-        file.saveReadings(path);
+        (void)file.saveReadings(path);
     }
     if (!b.station.data.dataFileWritten)
         state.SkipWithError("the data file was not written");
@@ -85,7 +85,7 @@ void readBackLongHistory(benchmark::State &state) {
     b.station.cycleRecord()[field::savingMode] = std::string("1");
     b.decodeParameters(fullLogger(1));
     DataFile file(b.station);
-    b.station.data.dataFilePath = file.prepareDataPath();
+    b.station.data.dataFilePath = file.dataPathFor(1);
     {
         std::ofstream out(b.station.data.dataFilePath, std::ios::binary);
         out << namesRecord(b.station.logger) << unitsRecord(b.station.logger)
@@ -113,11 +113,11 @@ void transferOverTheVirtualLine(benchmark::State &state) {
         b->decodeParameters(d);
         sim::Logger logger(b->world, d);
         b->port.attach(logger);
-        Serial(b->station).wakeLogger();
+        (void)Serial(b->station).wakeLogger(LoggerLine::direct);
         state.ResumeTiming();
-        Readings(b->station).transferMemory();
+        const bool complete = MemoryTransfer(b->station).transferMemory();
         state.PauseTiming();
-        if (!b->station.data.transferComplete)
+        if (!complete)
             state.SkipWithError("the transfer did not complete");
         b.reset();
         state.ResumeTiming();

@@ -6,7 +6,7 @@
 #include "FuzzSupport.h"
 
 #include "loggerdata/Conversions.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <optional>
 #include <vector>
@@ -34,7 +34,7 @@ Memory builtParameters(FuzzInput &in) {
     p.loggerModel = in.takeInt(-1, 8);
     p.samplingCode = in.takeInt(0, 13);
     for (int c = 1; c <= 4; ++c) {
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         ch.enabled = in.takeInt(-1, 2);
         ch.limitAlarm = in.takeInt(-1, 2);
         ch.decimals = in.takeInt(-6, 9);
@@ -86,7 +86,7 @@ void checkStored(const Reading &r, const LoggerParameters &p) {
     const int channels = p.loggerModel == 3 ? 4 : 2;
     for (int c = 1; c <= 4; ++c) {
         const std::string &v = r.values[c];
-        if (!known || c > channels || p.channels[c].enabled != 1) {
+        if (!known || c > channels || p.channel(c).enabled != 1) {
             require(v.empty(), "a channel that is not sampled has no value");
             continue;
         }

@@ -6,7 +6,7 @@
 #include "general/Codepage.h"
 #include "general/Text.h"
 #include "loggerdata/Conversions.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,12 +16,12 @@ namespace {
 using namespace vantrell;
 using fuzz::require;
 
-constexpr std::size_t serialAt = 142;
+constexpr std::size_t serialAt = 141;
 constexpr std::size_t serialWidth = 10;
-constexpr std::size_t channelRecordsAt = 34;
+constexpr std::size_t channelRecordsAt = 33;
 constexpr std::size_t channelRecordLength = 27;
-constexpr std::size_t scaleStartOffset = 11;
-constexpr std::size_t scaleEndOffset = 18;
+constexpr std::size_t scaleStartOffset = 10;
+constexpr std::size_t scaleEndOffset = 17;
 constexpr std::size_t scaleWidth = 7;
 
 bool isLimitText(const std::string &text) {
@@ -29,8 +29,8 @@ bool isLimitText(const std::string &text) {
 }
 
 std::string_view scaleText(std::string_view block, int channel, std::size_t offset) {
-    return mid(block, channelRecordsAt + (channel - 1) * channelRecordLength + offset - 1,
-               scaleWidth);
+    return cut(block,
+               {channelRecordsAt + (channel - 1) * channelRecordLength + offset, scaleWidth});
 }
 
 void checkChannels(const LoggerParameters &p, std::string_view block) {
@@ -38,7 +38,7 @@ void checkChannels(const LoggerParameters &p, std::string_view block) {
     const int carried = p.loggerModel == 3 ? 4 : 2;
     const int limited = analog ? 4 : 2;
     for (int c = 1; c <= 4; ++c) {
-        const ChannelParameters &ch = p.channels[c];
+        const ChannelParameters &ch = p.channel(c);
         require(ch.enabled == 0 || ch.enabled == 1, "enabled is a flag");
         require(ch.limitAlarm == 0 || ch.limitAlarm == 1, "limit alarm is a flag");
         require(ch.limitAlarm == 0 || ch.enabled == 1, "only an enabled channel checks limits");
@@ -68,7 +68,7 @@ void checkParameters(const DecodedParameters &decoded, std::string_view block) {
                             [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }),
             "memory pointer is five digits");
     require(recordCountOf(p.memoryPointer) <= 0xFFFF, "record count fits the request");
-    require(utf8ToWindows1252(p.loggerSerial) == mid(block, serialAt, serialWidth),
+    require(utf8ToWindows1252(p.loggerSerial) == cut(block, {serialAt, serialWidth}),
             "serial number keeps its ten bytes");
     require(decoded.rainFactor.has_value() == (p.loggerModel == 4 || p.loggerModel == 5),
             "a rain factor comes with the two-channel loggers only");
@@ -91,7 +91,7 @@ bool sameDecoding(const DecodedParameters &a, const DecodedParameters &b) {
         a.rainFactor != b.rainFactor)
         return false;
     for (int c = 1; c <= 4; ++c)
-        if (!sameChannel(p.channels[c], q.channels[c]))
+        if (!sameChannel(p.channel(c), q.channel(c)))
             return false;
     return true;
 }

@@ -6,6 +6,7 @@
 #include "link/Serial.h"
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -30,58 +31,74 @@ constexpr double fixedRequestBound = (maxAnswerLength + 1) * answerLimit + write
 
 struct Primitive {
     const char *name;
-    std::function<void(Serial &)> run;
+    // The answer the primitive gave, if it gives one.
+    std::function<std::optional<Reply>(Serial &)> run;
     double bound;
     std::size_t completeFrom; // the shortest answer the primitive may call complete
 };
-
-void checkLink(const LinkState &link) {
-    require(link.handshakeOk == 0 || link.handshakeOk == 1, "the handshake is a flag");
-    require(link.replyComplete == "0" || link.replyComplete == "1", "completeness is a flag");
-    require(link.reply.size() <= maxAnswerLength, "an answer stays within its longest");
-}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     fuzz::FuzzInput in(data, size);
     fuzz::FuzzStation bench;
-    LinkState &link = bench.station.link;
-    link.remoteLinkUp = in.takeBool();
-    const bool handshakeBeforeExchange = in.takeBool();
+    const LoggerLine line = in.takeBool() ? LoggerLine::modemCall : LoggerLine::direct;
+    const AnswerExpected answer = in.takeBool() ? AnswerExpected::yes : AnswerExpected::no;
     const std::string command = in.takeText(8);
     fuzz::ScriptedDevice device(bench.world, in);
     bench.port.attach(device);
     Serial serial(bench.station);
 
-    const auto exchange = [&](bool (Serial::*step)()) {
-        return [&, step](Serial &s) {
-            link.command = command;
-            link.handshakeOk = handshakeBeforeExchange ? 1 : 0;
-            static_cast<void>((s.*step)());
+    const auto exchange = [&](Exchange (Serial::*step)(std::string_view, AnswerExpected)) {
+        return [&, step](Serial &s) -> std::optional<Reply> {
+            return (s.*step)(command, answer).reply;
         };
     };
+    LoggerClock clock;
     const Primitive primitives[] = {
-        {"wakeLogger", [](Serial &s) { s.wakeLogger(); }, wakeBound, 0},
+        {"wakeLogger",
+         [&](Serial &s) -> std::optional<Reply> {
+             (void)s.wakeLogger(line);
+             return std::nullopt;
+         },
+         wakeBound, 0},
         {"exchangeLogger", exchange(&Serial::exchangeLogger), exchangeBound, 0},
-        {"readParameterBlock", [](Serial &s) { s.readParameterBlock(); }, fixedRequestBound,
-         parameterMinimum},
-        {"readClock", [](Serial &s) { s.readClock(); }, fixedRequestBound, clockMinimum},
-        {"wakeSwitch", [](Serial &s) { s.wakeSwitch(); }, wakeBound, 0},
+        {"readParameterBlock",
+         [](Serial &s) -> std::optional<Reply> { return s.readParameterBlock(); },
+         fixedRequestBound, parameterMinimum},
+        {"readClock",
+         [&](Serial &s) -> std::optional<Reply> {
+             clock = s.readClock();
+             return clock.reply;
+         },
+         fixedRequestBound, clockMinimum},
+        {"wakeSwitch",
+         [](Serial &s) -> std::optional<Reply> {
+             (void)s.wakeSwitch();
+             return std::nullopt;
+         },
+         wakeBound, 0},
         {"exchangeSwitch", exchange(&Serial::exchangeSwitch), exchangeBound, 0},
-        {"flushInput", [](Serial &s) { s.flushInput(); }, writeAllowance, 0},
+        {"flushInput",
+         [](Serial &s) -> std::optional<Reply> {
+             s.flushInput();
+             return std::nullopt;
+         },
+         writeAllowance, 0},
     };
     for (const Primitive &p : primitives) {
         const double start = bench.now();
-        p.run(serial);
+        const std::optional<Reply> reply = p.run(serial);
         require(bench.now() - start <= p.bound, p.name);
         require(!bench.port.isOpen(), "the port is left closed");
-        checkLink(link);
-        if (link.replyComplete == "1")
-            require(link.reply.size() >= p.completeFrom,
+        if (!reply)
+            continue;
+        require(reply->text.size() <= maxAnswerLength, "an answer stays within its longest");
+        if (reply->complete)
+            require(reply->text.size() >= p.completeFrom,
                     "an answer is complete only past its minimum");
     }
-    require(link.loggerDate.size() <= clockTextWidth && link.loggerTime.size() <= clockTextWidth,
+    require(clock.date.size() <= clockTextWidth && clock.time.size() <= clockTextWidth,
             "the clock texts keep their width");
     return 0;
 }

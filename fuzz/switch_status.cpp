@@ -72,7 +72,7 @@ private:
 
 class NoLoggerSteps final : public LoggerSteps {
 public:
-    void decodeParameters() override {}
+    bool readParameters() override { return false; }
     void setLoggerClock() override {}
 };
 
@@ -82,21 +82,18 @@ void checkSwitchConnection(std::string_view status) {
     bench.port.attach(device);
     NoLoggerSteps steps;
     Connect connect(bench.station, steps);
-    const std::array<int, 9> before = bench.station.session.mncFlags;
-    connect.connectSwitch();
+    const SwitchConnection connection = connect.connectSwitch();
 
     const std::string_view kept = status.substr(0, status.find('\r'));
     const std::optional<unsigned> modules = decodeModuleDigits(kept);
-    const SessionState &session = bench.station.session;
-    require(session.stepFailed == !modules, "the switch is usable exactly when it reports modules");
+    require(connection.outcome.succeeded == bool(modules),
+            "the switch is usable exactly when it reports modules");
     require(!bench.port.isOpen(), "the port is left closed");
-    if (!modules) {
-        require(session.mncFlags == before, "a failed status read leaves the flags alone");
-        return;
-    }
-    for (int module = 1; module <= 8; ++module)
-        require(session.mncFlags[module] == int((*modules >> (module - 1)) & 1),
-                "each module flag is its bit");
+    if (modules)
+        require(connection.modules == *modules, "the modules are those of the status answer");
+    else
+        require(connection.outcome.status == SessionStatus::switchStatusEmpty,
+                "a status answer without modules leaves T");
 }
 
 } // namespace

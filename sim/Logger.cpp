@@ -27,8 +27,8 @@ bool isDigits(std::string_view text) {
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-int number(std::string_view text, std::size_t position) {
-    return std::atoi(std::string(mid(text, position, 2)).c_str());
+int number(std::string_view text, std::size_t offset) {
+    return std::atoi(std::string(cut(text, {offset, 2})).c_str());
 }
 
 // "hYY-MM-DD HH:MM:SS"; nothing when the text is not a valid time.
@@ -41,8 +41,8 @@ std::optional<LocalDateTime> parseClockCommand(std::string_view command) {
         if (!fits)
             return std::nullopt;
     }
-    const LocalDateTime t{2000 + number(command, 2), number(command, 5),  number(command, 8),
-                          number(command, 11),       number(command, 14), number(command, 17)};
+    const LocalDateTime t{2000 + number(command, 1), number(command, 4),  number(command, 7),
+                          number(command, 10),       number(command, 13), number(command, 16)};
     if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 ||
         t.second > 59)
         return std::nullopt;

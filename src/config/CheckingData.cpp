@@ -36,10 +36,10 @@ std::size_t skipDigits(std::string_view text, std::size_t &at) {
 // character is not examined, except that no control character may be anywhere: the serial
 // becomes part of data-file names and mail subjects, where a line break would split them.
 bool serialLayoutOk(std::string_view serial) {
-    const std::string_view modelCode = mid(serial, 5, 2);
-    return !hasControlCharacter(serial) && isNumeric(mid(serial, 1, 4)) &&
+    const std::string_view modelCode = cut(serial, {4, 2});
+    return !hasControlCharacter(serial) && isNumeric(cut(serial, {0, 4})) &&
            std::find(modelCodes.begin(), modelCodes.end(), modelCode) != modelCodes.end() &&
-           isNumeric(mid(serial, 7, 4));
+           isNumeric(cut(serial, {6, 4}));
 }
 
 bool isNumeric(std::string_view text) {

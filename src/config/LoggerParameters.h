@@ -35,8 +35,11 @@ struct LoggerParameters {
     int samplingCode = 0;
     std::string memoryPointer; // five digits: records stored + 1
     std::string loggerSerial;
-    std::array<ChannelParameters, 5> channels{}; // 1..4; 0 unused
-    bool parameterReadFailed = false;
+    // Channel c as the logger numbers them, 1..4.
+    ChannelParameters &channel(int c) { return channels.at(std::size_t(c - 1)); }
+    const ChannelParameters &channel(int c) const { return channels.at(std::size_t(c - 1)); }
+
+    std::array<ChannelParameters, 4> channels{};
 };
 
 // One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4). Beside each
@@ -54,11 +57,11 @@ struct Reading {
 struct LoggerData {
     std::vector<std::string> recordBuffer; // record k at index k - 1, bytes as received
     std::vector<Reading> readingTable;     // entry k at index k - 1
-    bool transferComplete = false;
     bool loggerLimitAlarm = false;
     int readBackCount = 0;
-    // The file the last writeDataFile wrote in full, which may carry a numbered name; empty when
-    // it wrote none, so that no later step reads, checks or forwards a file of someone else.
+    // The file the last save wrote in full, which may carry a numbered name; empty when it wrote
+    // none, so that no later step reads, checks or forwards a file of someone else. The alarms
+    // and the forwarding read them.
     std::string dataFilePath;
     bool dataFileWritten = false;
 };

@@ -41,12 +41,12 @@ void ChannelSetupFile::chooseSetupFile(int slot) {
                                  : files::defaultSetupFile;
     const std::string separator(1, std::filesystem::path::preferred_separator);
     station_.setupFileName = separator + files::setupFolder + separator + name;
-    station_.progress().report(openingText + station_.setupFileName);
+    station_.progress().detail(openingText + station_.setupFileName);
     station_.wait(chooseSeconds);
 }
 
 ConfigError ChannelSetupFile::loadChannelSetup() {
-    station_.progress().report(openingText + station_.setupFileName + loadingText);
+    station_.progress().detail(openingText + station_.setupFileName + loadingText);
     station_.wait(loadSeconds);
     return readRecords(setupPath(station_), setupLayout, [this](const XMLData &document) {
         for (const XmlRecord &record : document.records())

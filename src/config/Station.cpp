@@ -14,8 +14,12 @@ void Station::wait(double seconds) {
         pump().yield(nullptr, deadline.end());
 }
 
-void Station::recordStatus(const std::string &letter) {
-    dailyMarks.at(session.dailyMarkIndex + 1, cycleDevice) = letter;
+void Station::recordStatus(SessionStatus status) {
+    restoreMark(std::string(letterOf(status)));
+}
+
+void Station::restoreMark(const std::string &mark) {
+    dailyMarks.at(session.dailyMarkIndex + 1, cycleDevice) = mark;
 }
 
 std::string Station::currentStatus() const {

@@ -6,6 +6,7 @@
 #include "config/LinkState.h"
 #include "config/LoggerParameters.h"
 #include "config/SessionState.h"
+#include "config/SessionStatus.h"
 #include "config/Tables.h"
 
 #include <filesystem>
@@ -43,7 +44,9 @@ public:
 
     // The device being read, and the letter its session leaves for the current schedule time.
     DeviceRecord &cycleRecord() { return devices.at(cycleDevice); }
-    void recordStatus(const std::string &letter);
+    void recordStatus(SessionStatus status);
+    // Puts back a mark as it was, whatever it holds.
+    void restoreMark(const std::string &mark);
     std::string currentStatus() const;
 
     DeviceTable devices{};

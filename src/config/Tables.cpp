@@ -4,6 +4,12 @@
 
 namespace vantrell {
 
+namespace {
+// "netwNNSS": the network and section digits of a network connection text.
+constexpr Field networkDigits{4, 2};
+constexpr Field sectionDigits{6, 2};
+} // namespace
+
 bool DeviceRecord::flag(int f) const {
     return valInt(fields.at(f)) == 1;
 }
@@ -17,10 +23,10 @@ ConnectionKind DeviceRecord::connectionKind() const {
 }
 
 int DeviceRecord::networkNumber() const {
-    return int(valInt(mid(connection(), 5, 2)));
+    return int(valInt(cut(connection(), networkDigits)));
 }
 int DeviceRecord::sectionNumber() const {
-    return int(valInt(mid(connection(), 7, 2)));
+    return int(valInt(cut(connection(), sectionDigits)));
 }
 
 bool DeviceRecord::isFree() const {

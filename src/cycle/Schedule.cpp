@@ -2,6 +2,7 @@
 
 #include "config/ConfigError.h"
 #include "config/ScheduleFiles.h"
+#include "config/SessionStatus.h"
 #include "general/Clock.h"
 #include "general/Progress.h"
 #include "general/Text.h"
@@ -27,8 +28,8 @@ std::optional<LocalDateTime> parseDay(std::string_view text) {
     const std::string t = trim(text);
     if (t.size() != 10 || t[2] != '/' || t[5] != '/')
         return std::nullopt;
-    const LocalDateTime day{int(valInt(mid(t, 7, 4))), int(valInt(mid(t, 4, 2))),
-                            int(valInt(mid(t, 1, 2)))};
+    const LocalDateTime day{int(valInt(cut(t, {6, 4}))), int(valInt(cut(t, {3, 2}))),
+                            int(valInt(cut(t, {0, 2})))};
     if (day.month < 1 || day.month > 12 || day.day < 1 || day.day > 31)
         return std::nullopt;
     return day;
@@ -57,7 +58,7 @@ std::string dayText(const LocalDateTime &day) {
 
 // A folder that turned read-only fails every save alike: the first failure of each schedule
 // time is logged, and the others would only repeat it.
-void Schedule::report(const ConfigError &error) {
+void Schedule::logFailure(const ConfigError &error) {
     if (!error.failed())
         return;
     const std::string today = dayText(station_.clock().localNow());
@@ -67,7 +68,7 @@ void Schedule::report(const ConfigError &error) {
     }
     if (!failureLoggedAt_.insert(station_.session.dailyMarkIndex).second)
         return;
-    station_.progress().report(describe(error));
+    station_.progress().detail(describe(error));
 }
 
 bool Schedule::scheduleOff() const {
@@ -117,7 +118,7 @@ bool Schedule::checkDay() {
     storeScheduleDay(dayText(now));
     clearSlotMarks();
     if (clearDoneMarks())
-        report(DailyMarksFile(station_).loadDailyMarks());
+        logFailure(DailyMarksFile(station_).loadDailyMarks());
     clearReportMarks();
     return false;
 }
@@ -134,7 +135,7 @@ void Schedule::countDownToTomorrow() {
 bool Schedule::runSlots() {
     station_.session.dailyMarkIndex = 1;
     for (int currentSlot = 1; currentSlot <= scheduleTimeCount; ++currentSlot) {
-        if (trim(slotMark(currentSlot)) == status::done)
+        if (isDoneMark(trim(slotMark(currentSlot))))
             continue;
         if (scheduleTimeText(station_.scheduleTimes, currentSlot).empty()) {
             markSlotDone(currentSlot);
@@ -167,17 +168,17 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
     for (int slot = 1; slot <= maxDevices; ++slot) {
         station_.cycleDevice = slot;
         if (station_.devices[slot].flag(field::active) &&
-            station_.dailyMarks.at(scheduled, slot) == status::done) {
+            isDoneMark(station_.dailyMarks.at(scheduled, slot))) {
             if (trim(station_.dailyMarks.at(scheduled + 1, slot)).empty())
                 return TimeOutcome::deviceDue;
             continue;
         }
         // Written once: the file already holds a mark that is set.
         std::string &done = station_.dailyMarks.at(scheduled + 1, slot);
-        if (done == status::done)
+        if (isDoneMark(done))
             continue;
-        done = status::done;
-        report(marks.writeDailyMark(slot, scheduled));
+        done = letterOf(SessionStatus::done);
+        logFailure(marks.writeDailyMark(slot, scheduled));
     }
     finishTime(time);
     return TimeOutcome::finished;
@@ -186,7 +187,7 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
 // Every tick passes the times already finished on its way to the one in progress; a mark that is
 // set is not written again.
 void Schedule::finishTime(int time) {
-    if (trim(slotMark(time)) != status::done)
+    if (!isDoneMark(trim(slotMark(time))))
         markSlotDone(time);
     const DeviceRecord &first = station_.devices[1];
     if (!scheduleTimeText(station_.scheduleTimes, time).empty() &&
@@ -202,7 +203,7 @@ void Schedule::sendReportOnce(int time) {
     station_.wait(1);
     forwarding_.sendRunReport();
     markReportSent(time);
-    progress.report("");
+    progress.detail("");
     progress.closeWindow();
 }
 
@@ -211,22 +212,22 @@ void Schedule::closeDay() {
     startNextDay();
     clearReportMarks();
     DailyMarksFile marks(station_);
-    report(marks.writeScheduledMarks(station_.selectedDevice));
+    logFailure(marks.writeScheduledMarks(station_.selectedDevice));
     if (doneMarksCleared)
-        report(marks.loadDailyMarks());
+        logFailure(marks.loadDailyMarks());
 }
 
 std::string Schedule::scheduleDay() {
     if (unsaved_.day)
         return *unsaved_.day;
     std::string day;
-    report(ScheduleDayFile(station_).readScheduleDay(day));
+    logFailure(ScheduleDayFile(station_).readScheduleDay(day));
     return day;
 }
 
 void Schedule::storeScheduleDay(const std::string &day) {
     const ConfigError error = ScheduleDayFile(station_).writeScheduleDay(day);
-    report(error);
+    logFailure(error);
     unsaved_.day = keptIfUnsaved(error, day);
 }
 
@@ -234,39 +235,39 @@ std::string Schedule::slotMark(int time) {
     if (const auto &unsaved = unsaved_.slotMarks[time])
         return *unsaved;
     std::string mark;
-    report(ScheduleDayFile(station_).readSlotMark(time, mark));
+    logFailure(ScheduleDayFile(station_).readSlotMark(time, mark));
     return mark;
 }
 
 void Schedule::markSlotDone(int time) {
     const ConfigError error = ScheduleDayFile(station_).markSlotDone(time);
-    report(error);
-    unsaved_.slotMarks[time] = keptIfUnsaved(error, status::done);
+    logFailure(error);
+    unsaved_.slotMarks[time] = keptIfUnsaved(error, std::string(letterOf(SessionStatus::done)));
 }
 
 std::string Schedule::reportMark(int time) {
     if (const auto &unsaved = unsaved_.reportMarks[time])
         return *unsaved;
-    report(ReportMarksFile(station_).loadReportMarks());
+    logFailure(ReportMarksFile(station_).loadReportMarks());
     return station_.reportSentMarks[time];
 }
 
 void Schedule::markReportSent(int time) {
     const ConfigError error = ReportMarksFile(station_).markReportSent(time);
-    report(error);
-    unsaved_.reportMarks[time] = keptIfUnsaved(error, status::done);
-    station_.reportSentMarks[time] = status::done;
+    logFailure(error);
+    unsaved_.reportMarks[time] = keptIfUnsaved(error, std::string(letterOf(SessionStatus::done)));
+    station_.reportSentMarks[time] = letterOf(SessionStatus::done);
 }
 
 void Schedule::clearSlotMarks() {
     const ConfigError error = ScheduleDayFile(station_).clearSlotMarks();
-    report(error);
+    logFailure(error);
     unsaved_.slotMarks.fill(keptIfUnsaved(error, ""));
 }
 
 void Schedule::startNextDay() {
     const ConfigError error = ScheduleDayFile(station_).startNextDay();
-    report(error);
+    logFailure(error);
     const LocalDateTime tomorrow = station_.clock().localNow().plusSeconds(secondsPerDay);
     unsaved_.day = keptIfUnsaved(error, dayText(tomorrow));
     unsaved_.slotMarks.fill(keptIfUnsaved(error, ""));
@@ -277,7 +278,7 @@ void Schedule::startNextDay() {
 // file was cleared.
 bool Schedule::clearDoneMarks() {
     const ConfigError error = DailyMarksFile(station_).clearDoneMarks();
-    report(error);
+    logFailure(error);
     for (int slot = 1; slot <= maxDevices; ++slot)
         for (int time = 1; time <= scheduleTimeCount; ++time)
             station_.dailyMarks.at(2 * time, slot).clear();
@@ -287,7 +288,7 @@ bool Schedule::clearDoneMarks() {
 // A report sent on another day must not silence today's report of the same time.
 void Schedule::clearReportMarks() {
     const ConfigError error = ReportMarksFile(station_).clearReportMarks();
-    report(error);
+    logFailure(error);
     unsaved_.reportMarks.fill(keptIfUnsaved(error, ""));
 }
 
@@ -304,10 +305,10 @@ void Schedule::previewCountdown() {
         std::string slotMark;
         (void)dayFile.readSlotMark(time, slotMark);
         const std::string chosen = scheduleTimeText(station_.scheduleTimes, time);
-        if (trim(slotMark) == status::done || chosen.empty())
+        if (isDoneMark(trim(slotMark)) || chosen.empty())
             continue;
-        const int m = std::max(
-            0, int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow()));
+        const int m =
+            std::max(0, int(valInt(chosen)) * 60 - minutesOfDay(station_.clock().localNow()));
         hoursToNext_ = m / 60;
         minutesToNext_ = m % 60;
         return;

@@ -59,7 +59,7 @@ private:
     void startNextDay();
     bool clearDoneMarks();
     void clearReportMarks();
-    void report(const struct ConfigError &error);
+    void logFailure(const struct ConfigError &error);
 
     Station &station_;
     Session &session_;

@@ -2,20 +2,44 @@
 
 #include "config/ScheduleFiles.h"
 #include "config/SetupFiles.h"
+#include "cycle/SessionTexts.h"
 #include "general/Progress.h"
 #include "general/Text.h"
+#include "link/LinkTexts.h"
 
 namespace vantrell {
 
 namespace {
+constexpr const char *connectionAttempt = "Connection Attempt ";
+constexpr const char *connectionFailed = "Connection Failed ";
+constexpr const char *disconnectingSwitch = "Disconnecting Switch ";
+constexpr const char *connectingToSwitch = "Connecting to Switch ";
+constexpr const char *transferToFile = "Transfer to file ";
+constexpr const char *alarmAbsolute = "Alarm Absolute ";
+constexpr const char *disconnectingKv = "Disconnecting KV ";
+constexpr const char *alarmAcc = "Alarm Acc ";
+constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
+
 constexpr int maxConnectionAttempts = 3;
 constexpr int maxSwitchPasses = 3;
 constexpr int switchSettleSeconds = 5;
+// The pauses around the hang-up after a logger that cannot be read: before it, and after it.
+struct ReleasePauses {
+    double beforeHangUp;
+    double afterHangUp;
+};
+constexpr ReleasePauses afterSerialMismatch{4, 1};
+constexpr ReleasePauses afterUnreadableParameters{10, 10};
 } // namespace
 
 Session::Session(Station &station, Forwarding &forwarding)
-    : station_(station), forwarding_(forwarding), conversions_(station), setting_(station),
+    : station_(station), forwarding_(forwarding), conversions_(station), commands_(station),
       dataFile_(station), modem_(station), connect_(station, *this) {}
+
+void Session::pauses(int count, double seconds) {
+    for (int pause = 0; pause < count; ++pause)
+        station_.wait(seconds);
+}
 
 bool Session::isRemote() const {
     return station_.devices.at(station_.cycleDevice).connectionKind() == ConnectionKind::modem;
@@ -53,7 +77,7 @@ void Session::readDevice() {
                 endAfterLoggerFault();
             return;
         default:
-            connect_.disconnectAll();
+            releaseAll();
             break;
         }
     }
@@ -63,12 +87,11 @@ void Session::start() {
     markBefore_ = station_.currentStatus();
     ProgressSink &progress = station_.progress();
     progress.openWindow();
-    progress.report(std::string(text::preparingConnection) + " " +
+    progress.detail(std::string(sessionText::preparingConnection) + " " +
                     std::to_string(station_.cycleDevice));
-    station_.wait(1);
-    station_.wait(1);
+    pauses(2, 1);
     SessionState &session = station_.session;
-    session.stepFailed = false;
+    callUp_ = false;
     station_.data.loggerLimitAlarm = false;
     session.sessionRunning = true;
     session.communicating = true;
@@ -80,37 +103,47 @@ void Session::start() {
 // one too many).
 bool Session::connectStation() {
     SessionState &session = station_.session;
-    // Each attempt starts afresh: the failed logger step that ended the previous attempt is
-    // not a failure of this attempt's switch stage.
-    session.stepFailed = false;
     station_.link.portNumber = station_.linePortNumber;
     ++session.connectionAttempt;
-    station_.progress().service(text::connectionAttempt +
-                                std::to_string(session.connectionAttempt));
+    station_.progress().service(connectionAttempt + std::to_string(session.connectionAttempt));
     if (session.connectionAttempt > maxConnectionAttempts)
         return false;
     // The line stays this program's until the session ends, so that another station sharing
     // the device never puts its bytes between two of ours: held elsewhere, it is a port in use.
     const int line = station_.link.portNumber;
     if (const PortError error = station_.port().hold(line); error == PortError::portBusy) {
-        station_.progress().report(describe(station_.port(), line, error));
-        station_.recordStatus(status::modem);
+        station_.progress().detail(describe(station_.port(), line, error));
+        station_.recordStatus(SessionStatus::modem);
         return false;
     }
     const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
     if (device.connectionKind() == ConnectionKind::local)
         return true;
     if (device.connectionKind() == ConnectionKind::modem) {
-        modem_.checkModem();
-        if (session.stepFailed)
+        if (!dialStation())
             return false;
-        for (int i = 1; i <= maxLoggers; ++i)
-            session.mncFlags[i] = 0;
+        session.presentModules = 0;
     }
-    session.networkNumber = device.networkNumber();
-    session.sectionNumber = device.sectionNumber();
-    connect_.selectNetworkSection();
+    connect_.selectNetworkSection(device.networkNumber(), device.sectionNumber());
     return true;
+}
+
+bool Session::dialStation() {
+    const SessionState &session = station_.session;
+    StepOutcome outcome = modem_.check();
+    if (outcome.succeeded)
+        outcome =
+            modem_.dial({session.dialNumber,
+                         scheduleTimeText(station_.scheduleTimes, session.dailyMarkIndex / 2 + 1),
+                         session.connectionAttempt});
+    callUp_ = outcome.succeeded;
+    leaveLetter(outcome);
+    return outcome.succeeded;
+}
+
+void Session::leaveLetter(const StepOutcome &outcome) {
+    if (outcome.status)
+        station_.recordStatus(*outcome.status);
 }
 
 // The switch stage; its passes count over the whole session. False after the last pass.
@@ -119,32 +152,40 @@ bool Session::passSwitchStage() {
     ProgressSink &progress = station_.progress();
     for (;;) {
         ++session.switchAttempt;
-        const std::string attemptText =
-            text::connectionAttempt + std::to_string(session.switchAttempt);
+        const std::string attemptText = connectionAttempt + std::to_string(session.switchAttempt);
         progress.service(attemptText);
         if (session.switchAttempt > maxSwitchPasses)
             return false;
+        StepOutcome outcome = StepOutcome::success();
         if (station_.cycleRecord().flag(field::useSwitch)) {
-            connect_.connectSwitch();
+            outcome = connectSwitch();
             progress.service(attemptText);
             for (int i = 1; i <= switchSettleSeconds; ++i) {
-                progress.report(std::string(text::switchConnected) + " " + std::to_string(i));
+                progress.detail(std::string(linkText::switchConnected) + " " + std::to_string(i));
                 station_.wait(1);
             }
         } else {
             // A station without a switch has one logger.
-            session.mncFlags.fill(0);
-            session.mncFlags[1] = 1;
+            session.presentModules = 1;
         }
-        if (!session.stepFailed)
+        if (outcome.succeeded)
             return true;
-        progress.service(text::connectionFailed);
+        progress.service(connectionFailed);
         connect_.disconnectSwitch();
         station_.wait(1);
         station_.wait(3);
         if (isRemote())
-            modem_.hangUpModem();
+            hangUp();
     }
+}
+
+// The modules the switch reports present replace those known; a switch that failed leaves them.
+StepOutcome Session::connectSwitch() {
+    const SwitchConnection connection = connect_.connectSwitch();
+    leaveLetter(connection.outcome);
+    if (connection.outcome.succeeded)
+        station_.session.presentModules = connection.modules;
+    return connection.outcome;
 }
 
 Session::Outcome Session::readLoggers() {
@@ -153,7 +194,7 @@ Session::Outcome Session::readLoggers() {
         if (stopRequested())
             return Outcome::stopSession;
         reconnectSwitch();
-        if (session.mncFlags[session.loggerIndex] != 1)
+        if (!session.modulePresent(session.loggerIndex))
             continue;
         const Outcome outcome = readLogger();
         if (outcome != Outcome::allRead)
@@ -164,69 +205,99 @@ Session::Outcome Session::readLoggers() {
 
 // Every position starts from a released and freshly woken switch, whatever the station.
 void Session::reconnectSwitch() {
-    station_.progress().service(text::disconnectingSwitch);
+    station_.progress().service(disconnectingSwitch);
     connect_.disconnectSwitch();
-    station_.wait(0.1);
-    station_.wait(0.1);
-    connect_.connectSwitch();
-    station_.progress().service(text::connectingToSwitch);
+    pauses(2, 0.1);
+    (void)connectSwitch();
+    station_.progress().service(connectingToSwitch);
 }
 
 Session::Outcome Session::readLogger() {
     SessionState &session = station_.session;
     if (station_.cycleRecord().flag(field::useSwitch))
-        connect_.selectLogger();
-    connect_.connectLogger();
-    if (session.stepFailed) {
-        station_.progress().service(text::connectionFailed);
-        const std::string mark = station_.currentStatus();
-        if (mark == status::serialMismatch || mark == status::parametersUnreadable)
-            return Outcome::stopSession;
-        return Outcome::loggerSilent;
+        connect_.selectLogger(session.loggerIndex);
+    const LoggerConnection connection = connect_.connectLogger(
+        session.loggerIndex, callUp_ ? LoggerLine::modemCall : LoggerLine::direct);
+    if (!connection.outcome.succeeded) {
+        // A logger that answered but cannot be read, or is another one, ends the session; one
+        // that did not answer is tried again in the next attempt.
+        if (connection.outcome.status)
+            giveUpLogger(*connection.outcome.status);
+        station_.progress().service(connectionFailed);
+        return connection.outcome.status ? Outcome::stopSession : Outcome::loggerSilent;
     }
-    station_.data.transferComplete = true;
-    station_.progress().service(text::transferToFile);
-    dataFile_.writeDataFile();
-    checkAndErase();
+    commandAnswers_ = connection.commandAnswers;
+    station_.progress().service(transferToFile);
+    const MemorySaved saved = dataFile_.transferAndSave(session.loggerIndex);
+    checkAndErase(saved);
     releaseLogger();
     dataFile_.readBackDataFile();
-    station_.progress().service(text::alarmAcc);
+    station_.progress().service(alarmAcc);
     forwarding_.checkAccelerationAlarms();
     if (station_.cycleRecord().flag(field::alarmEnabled) && station_.data.loggerLimitAlarm) {
-        station_.progress().report(text::forwardingHardwareAlarm);
+        station_.progress().detail(forwardingHardwareAlarm);
         station_.wait(1);
         forwarding_.sendLimitAlarm();
     }
     // A memory that did not reach its file in full is read again: nothing was erased.
-    if (!station_.data.transferComplete || !station_.data.dataFileWritten)
-        return whyMemoryNotSaved();
-    forwardDataFile();
-    return Outcome::allRead;
+    switch (saved) {
+    case MemorySaved::inFile:
+        forwardDataFile();
+        return Outcome::allRead;
+    case MemorySaved::transferIncomplete:
+        return Outcome::transferIncomplete;
+    case MemorySaved::notWritten:
+        break;
+    }
+    return Outcome::dataNotSaved;
 }
 
-// transferComplete says only whether the memory arrived in full; dataFileWritten whether it
-// reached its file (a refused name runs no transfer and leaves transferComplete set).
-Session::Outcome Session::whyMemoryNotSaved() const {
-    return station_.data.transferComplete ? Outcome::dataNotSaved : Outcome::transferIncomplete;
-}
-
-void Session::checkAndErase() {
+void Session::checkAndErase(MemorySaved saved) {
     ChannelSetupFile setup(station_);
     setup.chooseSetupFile(station_.cycleDevice);
     if (const ConfigError error = setup.loadChannelSetup(); error.failed())
-        station_.progress().report(describe(error));
-    station_.progress().service(text::alarmAbsolute);
+        station_.progress().detail(describe(error));
+    station_.progress().service(alarmAbsolute);
     forwarding_.checkAbsoluteAlarms();
     if (station_.cycleRecord().flag(field::eraseMemory))
-        setting_.eraseLoggerMemory();
+        (void)commands_.eraseLoggerMemory(saved == MemorySaved::inFile, commandAnswers_);
 }
 
 void Session::releaseLogger() {
-    station_.progress().service(text::disconnectingKv);
+    station_.progress().service(disconnectingKv);
     connect_.disconnectLogger();
-    station_.progress().service(text::disconnectingSwitch);
+    station_.progress().service(disconnectingSwitch);
     connect_.disconnectSwitch();
     station_.wait(3);
+}
+
+void Session::giveUpLogger(SessionStatus status) {
+    const ReleasePauses pauses =
+        status == SessionStatus::serialMismatch ? afterSerialMismatch : afterUnreadableParameters;
+    connect_.disconnectLogger();
+    station_.wait(pauses.beforeHangUp);
+    hangUp();
+    station_.wait(pauses.afterHangUp);
+    station_.session.communicating = false;
+    station_.session.sessionRunning = false;
+    station_.recordStatus(status);
+}
+
+// The release at the end of a failed connection attempt.
+void Session::releaseAll() {
+    connect_.disconnectLogger();
+    station_.wait(3);
+    if (station_.cycleRecord().flag(field::useSwitch))
+        connect_.disconnectSwitch();
+    station_.wait(2);
+    if (isRemote())
+        hangUp();
+    station_.wait(2);
+}
+
+void Session::hangUp() {
+    modem_.hangUp();
+    callUp_ = false;
 }
 
 void Session::forwardDataFile() {
@@ -244,19 +315,19 @@ void Session::forwardDataFile() {
 }
 
 void Session::endNormally() {
-    station_.recordStatus(status::done);
+    station_.recordStatus(SessionStatus::done);
     writeDailyMark();
     if (station_.cycleRecord().flag(field::useSwitch))
         connect_.disconnectSwitch();
     station_.wait(2);
     if (isRemote())
-        modem_.hangUpModem();
+        hangUp();
     station_.wait(2);
     finish();
 }
 
 void Session::giveUpAttempts(Outcome lastAttempt) {
-    station_.recordStatus(letterAfterLastAttempt(lastAttempt, station_.currentStatus()));
+    station_.restoreMark(letterAfterLastAttempt(lastAttempt, station_.currentStatus()));
     writeDailyMark();
     finish();
 }
@@ -267,11 +338,11 @@ void Session::giveUpAttempts(Outcome lastAttempt) {
 std::string Session::letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark) {
     switch (lastAttempt) {
     case Outcome::dataNotSaved:
-        return status::dataNotSaved;
+        return std::string(letterOf(SessionStatus::dataNotSaved));
     case Outcome::transferIncomplete:
-        return status::transferIncomplete;
+        return std::string(letterOf(SessionStatus::transferIncomplete));
     case Outcome::loggerSilent:
-        return trim(mark).empty() ? status::loggerSilent : mark;
+        return trim(mark).empty() ? std::string(letterOf(SessionStatus::loggerSilent)) : mark;
     default:
         return mark;
     }
@@ -281,12 +352,12 @@ void Session::giveUpSwitch() {
     writeDailyMark();
     station_.wait(4);
     if (isRemote())
-        modem_.hangUpModem();
+        hangUp();
     station_.wait(1);
     finish();
 }
 
-// connectLogger has already released the logger and hung up the line.
+// giveUpLogger has already released the logger and hung up the line.
 void Session::endAfterLoggerFault() {
     writeDailyMark();
     finish();
@@ -297,13 +368,13 @@ void Session::endAfterLoggerFault() {
 // a letter a step left on the way (a switch that did not answer at one position) is no verdict
 // on a session that did not end.
 void Session::abandon() {
-    station_.progress().report(text::sessionStopped);
-    station_.recordStatus(markBefore_);
+    station_.progress().detail(sessionText::sessionStopped);
+    station_.restoreMark(markBefore_);
     connect_.disconnectLogger();
     if (station_.cycleRecord().flag(field::useSwitch))
         connect_.disconnectSwitch();
-    if (isRemote() || station_.link.remoteLinkUp)
-        modem_.hangUpModem();
+    if (isRemote() || callUp_)
+        hangUp();
     writeDailyMark();
     finish();
 }
@@ -313,7 +384,7 @@ void Session::writeDailyMark() {
     if (const ConfigError error =
             marks.writeDailyMark(station_.cycleDevice, station_.session.dailyMarkIndex);
         error.failed())
-        station_.progress().report(describe(error));
+        station_.progress().detail(describe(error));
 }
 
 void Session::finish() {

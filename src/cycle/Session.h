@@ -13,23 +13,9 @@
 #include "link/Modem.h"
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Setting.h"
+#include "loggerdata/LoggerCommands.h"
 
 namespace vantrell {
-
-namespace text {
-inline constexpr const char *preparingConnection = "Preparing Connection to Device: ";
-inline constexpr const char *connectionAttempt = "Connection Attempt ";
-inline constexpr const char *connectionFailed = "Connection Failed ";
-inline constexpr const char *disconnectingSwitch = "Disconnecting Switch ";
-inline constexpr const char *connectingToSwitch = "Connecting to Switch ";
-inline constexpr const char *transferToFile = "Transfer to file ";
-inline constexpr const char *alarmAbsolute = "Alarm Absolute ";
-inline constexpr const char *disconnectingKv = "Disconnecting KV ";
-inline constexpr const char *alarmAcc = "Alarm Acc ";
-inline constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
-inline constexpr const char *sessionStopped = "Session stopped: the program is ending";
-} // namespace text
 
 class Session final : private LoggerSteps {
 public:
@@ -37,6 +23,9 @@ public:
 
     // Reads device CycleDevice for the schedule time of dailyMarkIndex.
     void readDevice();
+    // The release at the end of a failed connection attempt: logger, switch, and the modem of a
+    // remote station.
+    void releaseAll();
 
 private:
     // How a connection attempt ended. The three failures of a present logger lead to the next
@@ -52,18 +41,23 @@ private:
 
     static std::string letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark);
 
-    void decodeParameters() override { conversions_.decodeParameters(); }
-    void setLoggerClock() override { setting_.setLoggerClock(); }
+    bool readParameters() override { return conversions_.readParameters(); }
+    void setLoggerClock() override { (void)commands_.setLoggerClock(); }
 
     void start();
     bool connectStation();
+    bool dialStation();
     bool passSwitchStage();
+    StepOutcome connectSwitch();
+    void leaveLetter(const StepOutcome &outcome);
     Outcome readLoggers();
     Outcome readLogger();
-    Outcome whyMemoryNotSaved() const;
+
     void reconnectSwitch();
-    void checkAndErase();
+    void checkAndErase(MemorySaved saved);
     void releaseLogger();
+    void giveUpLogger(SessionStatus status);
+    void hangUp();
     void forwardDataFile();
     void endNormally();
     void giveUpAttempts(Outcome lastAttempt);
@@ -72,17 +66,23 @@ private:
     void abandon();
     void writeDailyMark();
     void finish();
+    // `count` pauses of `seconds` each, one after the other.
+    void pauses(int count, double seconds);
     bool isRemote() const;
     bool stopRequested() const { return station_.session.stopRequested; }
 
     Station &station_;
     Forwarding &forwarding_;
     Conversions conversions_;
-    Setting setting_;
+    LoggerCommands commands_;
     DataFile dataFile_;
     Modem modem_;
     Connect connect_;
     std::string markBefore_;
+    // A modem call is up: from a dial that connected to the next hang-up.
+    bool callUp_ = false;
+    // Whether the logger's answer to the erase command is awaited, as its connection left it.
+    AnswerExpected commandAnswers_ = AnswerExpected::yes;
 };
 
 } // namespace vantrell

@@ -88,7 +88,7 @@ double AlarmCheck::limit(int channel, int field, const char *name) {
     if (!isNumericText(value)) {
         char shown[32];
         std::snprintf(shown, sizeof shown, "%g", number);
-        progress_.report("Alarm setup of channel " + std::to_string(channel) + ": " + name + " \"" +
+        progress_.detail("Alarm setup of channel " + std::to_string(channel) + ": " + name + " \"" +
                          value + "\" is not a number; taken as " + shown);
     }
     return number;
@@ -99,14 +99,14 @@ std::vector<AlarmMessage> AlarmCheck::absoluteAlarms(const std::vector<Reading> 
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
         const std::string chText = channelText(ch);
-        progress_.report(chText);
+        progress_.detail(chText);
         if (valInt(setup_.at(c, setup::absAlarmOn)) != 1)
             continue;
         const double minimum = limit(c, setup::absMinimum, "minimum");
         const double maximum = limit(c, setup::absMaximum, "maximum");
         bool raised = false;
         for (std::size_t k = 1; k <= readings.size(); ++k) {
-            progress_.report(chText + absoluteBlock + withBlank(static_cast<long long>(k)));
+            progress_.detail(chText + absoluteBlock + withBlank(static_cast<long long>(k)));
             if (raised)
                 continue;
             const double v = comparedValue(readings[k - 1], ch);
@@ -129,10 +129,10 @@ std::vector<AlarmMessage> AlarmCheck::accelerationAlarms(const std::vector<Readi
     for (int ch = 1; ch <= 4; ++ch) {
         const int c = setupChannel(ch);
         const std::string chText = channelText(ch);
-        progress_.report(chText);
+        progress_.detail(chText);
         if (valInt(setup_.at(c, setup::accelAlarmOn)) != 1)
             continue;
-        progress_.report(chText + accelerationActive);
+        progress_.detail(chText + accelerationActive);
         const double entries = limit(firstChannel, setup::readingsPerDay, "readings per day") *
                                limit(c, setup::accelDays, "days");
         const double delta = limit(c, setup::accelDelta, "delta");
@@ -155,7 +155,7 @@ bool AlarmCheck::windowExceeds(const std::vector<Reading> &readings, int channel
         // One text rewritten in place: a long history must not cost an allocation per entry.
         blockText.resize(numberAt);
         blockText += std::to_string(j);
-        progress_.report(blockText);
+        progress_.detail(blockText);
         const Reading &reading = readings[static_cast<std::size_t>(j - 1)];
         if (neverWritten(reading.values[channel]))
             continue;

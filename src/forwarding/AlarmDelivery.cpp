@@ -40,11 +40,11 @@ void AlarmDelivery::broadcast(const std::string &message) {
         const std::string entry = "Phone-book entry " + std::to_string(p) + " \"" + number + "\"";
         if (!startsWith(number, "+")) {
             if (!trim(number).empty())
-                station_.progress().report(entry + " does not begin with \"+\"; skipped");
+                station_.progress().detail(entry + " does not begin with \"+\"; skipped");
             continue;
         }
         if (!smsNumber(number)) {
-            station_.progress().report(entry + " is " + notATelephoneNumber + "; skipped");
+            station_.progress().detail(entry + " is " + notATelephoneNumber + "; skipped");
             continue;
         }
         sendSms(number, message);
@@ -53,18 +53,18 @@ void AlarmDelivery::broadcast(const std::string &message) {
             station_.wait(1);
     }
     if (sent == 0)
-        station_.progress().report(
+        station_.progress().detail(
             notSentText("Alarm \"" + message + "\"", "the phone book",
                         "no phone-book entry is a telephone number beginning with \"+\""));
 }
 
 void AlarmDelivery::sendSms(const std::string &number, const std::string &message) {
     if (const Delivery sms = modem_.send(number, message); !sms.delivered())
-        station_.progress().report(notSentText("SMS", "\"" + number + "\"", sms.reason()));
+        station_.progress().detail(notSentText("SMS", "\"" + number + "\"", sms.reason()));
 }
 
 void AlarmDelivery::mail(const std::string &address, const std::string &message) {
-    station_.progress().report(sendingAlarmToMail);
+    station_.progress().detail(sendingAlarmToMail);
     const std::unique_ptr<MailSession> mail = mail_();
     mail->setServer(station_.settings.smtpHost);
     mail->setUsername("");

@@ -7,7 +7,7 @@
 namespace vantrell {
 
 void Forward::sendDataMail() {
-    station_.progress().report(text::sendingDataToMail);
+    station_.progress().detail(text::sendingDataToMail);
     const DeviceRecord &device = station_.cycleRecord();
     const std::unique_ptr<MailSession> mail = mail_();
     // A device without an SMTP server of its own sends through the station's.
@@ -29,7 +29,7 @@ void Forward::sendDataMail() {
 // Each command waits for the one before it to end (within a bound) instead of failing because
 // it is still running, so a slow server delays the upload rather than losing it.
 void Forward::sendDataFtp(const std::string &localPath, const std::string &remote) {
-    station_.progress().report(text::sendingDataToFtp);
+    station_.progress().detail(text::sendingDataToFtp);
     const DeviceRecord &device = station_.cycleRecord();
     const std::unique_ptr<FtpSession> ftp = ftp_();
     ftp->setRemoteHost(device[field::forwardAddress]);
@@ -79,7 +79,7 @@ bool Forward::finishCommand(FtpSession &ftp) {
 }
 
 void Forward::uploadFailed(const std::string &reason) {
-    station_.progress().report(notSentText(
+    station_.progress().detail(notSentText(
         "Data file", "FTP host \"" + station_.cycleRecord()[field::forwardAddress] + "\"", reason));
 }
 

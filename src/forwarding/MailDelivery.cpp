@@ -7,7 +7,7 @@ namespace vantrell {
 void deliverMail(Station &station, MailSession &mail) {
     const Delivery delivery = mail.sendEmail();
     if (!delivery.delivered())
-        station.progress().report(
+        station.progress().detail(
             notSentText("Mail", "\"" + mail.message().sendTo + "\"", delivery.reason()));
 }
 

@@ -1,29 +1,21 @@
 #include "forwarding/Report.h"
 
+#include "config/SessionStatus.h"
 #include "forwarding/MailDelivery.h"
 #include "general/Progress.h"
 #include "general/Text.h"
-#include "link/Connect.h"
-
-#include <array>
-#include <utility>
 
 namespace vantrell {
 
 namespace {
-
-constexpr std::array<std::pair<const char *, const char *>, 10> statusTexts{{
-    {status::done, " done succesfully"},
-    {status::modem, " modem not ready or line in use"},
-    {status::connection, " remote modem not ready"},
-    {status::serialMismatch, " serial number incorrect"},
-    {status::switchSilent, " switch not ready"},
-    {status::switchStatusEmpty, " switch not set"},
-    {status::parametersUnreadable, " not comunicating"},
-    {status::dataNotSaved, " data not saved"},
-    {status::transferIncomplete, " transfer incomplete"},
-    {status::loggerSilent, " logger not answering"},
-}};
+constexpr const char *sendingReportTo = "Sending report to ";
+constexpr const char *reportEllipsis = "...";
+constexpr const char *reportSubject = "Report of scheduled time ";
+constexpr const char *reportHeading = "This is a report for all devices:\r\n";
+constexpr const char *reportDevice = "Device no.";
+constexpr const char *reportNoDevices = "No selected devices for this time\r\n";
+constexpr const char *reportEnd = "End report.";
+constexpr const char *reportLineEnd = "\r\n";
 
 bool isDoneMarkIndex(int index) {
     return index >= 1 && index < 2 * scheduleTimeCount && index % 2 == 1;
@@ -32,19 +24,17 @@ bool isDoneMarkIndex(int index) {
 } // namespace
 
 std::string statusReportText(std::string_view letter) {
-    for (const auto &[mark, text] : statusTexts)
-        if (letter == mark)
-            return text;
-    return {};
+    const std::optional<SessionStatus> status = statusOfMark(letter);
+    return status ? std::string(reportTextOf(*status)) : std::string();
 }
 
 void Report::sendRunReport() {
     ProgressSink &progress = station_.progress();
     const std::string &address = station_.devices[1][field::reportAddress];
-    progress.report(text::sendingReportTo + address + text::reportEllipsis);
+    progress.detail(sendingReportTo + address + reportEllipsis);
     const int index = station_.session.dailyMarkIndex;
     if (!isDoneMarkIndex(index)) {
-        progress.report(
+        progress.detail(
             notSentText("Report", "\"" + address + "\"",
                         "no schedule time has done-mark index " + std::to_string(index)));
         return;
@@ -57,10 +47,10 @@ void Report::sendRunReport() {
     mail->setPopServer("");
     mail->setMailFrom(station_.settings.reportMailFrom);
     mail->setSendTo(address);
-    mail->setMessageSubject(text::reportSubject + scheduleTimeText(station_.scheduleTimes, time));
-    mail->setMessageText(text::reportHeading);
+    mail->setMessageSubject(reportSubject + scheduleTimeText(station_.scheduleTimes, time));
+    mail->setMessageText(reportHeading);
     appendDeviceLines(*mail, time);
-    mail->setMessageText(mail->messageText() + text::reportEnd);
+    mail->setMessageText(mail->messageText() + reportEnd);
     deliverMail(station_, *mail);
 }
 
@@ -76,11 +66,11 @@ void Report::appendDeviceLines(MailSession &mail, int time) {
         ++due;
         const std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
         if (!line.empty())
-            mail.setMessageText(mail.messageText() + text::reportDevice + std::to_string(d) + line +
-                                text::reportLineEnd);
+            mail.setMessageText(mail.messageText() + reportDevice + std::to_string(d) + line +
+                                reportLineEnd);
     }
     if (due == 0)
-        mail.setMessageText(mail.messageText() + text::reportNoDevices);
+        mail.setMessageText(mail.messageText() + reportNoDevices);
 }
 
 } // namespace vantrell

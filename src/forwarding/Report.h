@@ -9,17 +9,6 @@
 
 namespace vantrell {
 
-namespace text {
-inline constexpr const char *sendingReportTo = "Sending report to ";
-inline constexpr const char *reportEllipsis = "...";
-inline constexpr const char *reportSubject = "Report of scheduled time ";
-inline constexpr const char *reportHeading = "This is a report for all devices:\r\n";
-inline constexpr const char *reportDevice = "Device no.";
-inline constexpr const char *reportNoDevices = "No selected devices for this time\r\n";
-inline constexpr const char *reportEnd = "End report.";
-inline constexpr const char *reportLineEnd = "\r\n";
-} // namespace text
-
 // What a session status letter says after the device number; empty for any other mark.
 std::string statusReportText(std::string_view letter);
 

@@ -21,18 +21,18 @@ StationForwarding::StationForwarding(Station &station, ForwardingServices servic
 }
 
 void StationForwarding::checkAbsoluteAlarms() {
-    station_.progress().report(checkingAlarmAbsolute);
+    station_.progress().detail(checkingAlarmAbsolute);
     AlarmCheck check(station_.channelSetup, station_.session.loggerIndex, station_.progress());
     alarm_.send(check.absoluteAlarms(station_.data.readingTable));
 }
 
 void StationForwarding::checkAccelerationAlarms() {
-    station_.progress().report(checkingAlarmAcceleration);
+    station_.progress().detail(checkingAlarmAcceleration);
     station_.wait(1);
     const LoggerData &data = station_.data;
     // A file this session did not write holds an earlier session's readings, or none at all.
     if (!data.dataFileWritten) {
-        station_.progress().report(accelerationNotChecked);
+        station_.progress().detail(accelerationNotChecked);
         return;
     }
     AlarmCheck check(station_.channelSetup, station_.session.loggerIndex, station_.progress());

@@ -11,7 +11,7 @@
 
 namespace vantrell {
 
-enum class ProgressLine { service, report };
+enum class ProgressLine { service, detail };
 
 class ProgressSink {
 public:
@@ -23,7 +23,7 @@ public:
     virtual void closeWindow() {}
 
     void service(std::string_view text) { show(ProgressLine::service, text); }
-    void report(std::string_view text) { show(ProgressLine::report, text); }
+    void detail(std::string_view text) { show(ProgressLine::detail, text); }
 };
 
 // The syslog priorities the journal reads from a line's "<n>" prefix.

@@ -79,10 +79,10 @@ std::string trim(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-std::string_view mid(std::string_view text, std::size_t pos, std::size_t count) {
-    if (pos == 0 || pos > text.size())
+std::string_view cut(std::string_view text, Field field) {
+    if (field.offset >= text.size())
         return {};
-    return text.substr(pos - 1, count);
+    return text.substr(field.offset, field.length);
 }
 
 std::string zeroPad(long long value, int digits) {

@@ -16,8 +16,13 @@ long long valInt(std::string_view text);
 // Removes leading and trailing blanks (only blanks, as the stored texts are compared that way).
 std::string trim(std::string_view text);
 
-// Characters from 1-based position `pos`, at most `count` of them; empty beyond the end.
-std::string_view mid(std::string_view text, std::size_t pos, std::size_t count);
+// A field of a fixed-layout text: `length` characters from the 0-based `offset`.
+struct Field {
+    std::size_t offset;
+    std::size_t length;
+};
+// The characters of `field` that `text` has; empty beyond its end.
+std::string_view cut(std::string_view text, Field field);
 
 // `value` with at least `digits` digits, zero-padded ("00042"); a sign goes in front.
 std::string zeroPad(long long value, int digits);

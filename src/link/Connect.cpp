@@ -3,10 +3,24 @@
 #include "general/Clock.h"
 #include "general/Progress.h"
 #include "general/Text.h"
+#include "link/LinkTexts.h"
 
 namespace vantrell {
 
 namespace {
+constexpr const char *readingDateTime = "Korvane Connected...reading date/time";
+constexpr const char *readingPrefix = "Korvane Connected...reading ";
+constexpr const char *readingParameters = "Korvane Connected...reading parameters";
+constexpr const char *readingParametersFailed = "Korvane Connected...reading parameters...failed";
+constexpr const char *korvaneDisconnecting = "Korvane Disconnecting...";
+constexpr const char *switchConnecting = "Switch Connecting...";
+constexpr const char *switchGettingMnc = "Switch getting MNC...";
+constexpr const char *switchDisconnecting = "Switch Disconnecting...";
+constexpr const char *selectingKorvane = "Selecting Korvane no.";
+constexpr const char *disablingModules = "Disabling all modules...";
+constexpr const char *sendingNetwork = "Sending Network...";
+constexpr const char *sendingSection = "Sending Section...";
+
 constexpr char preamble = char(0x92);
 constexpr char loggerReleaseFast = char(0x93); // sampling every 10, 20 or 30 seconds
 constexpr char loggerRelease = char(0x8D);
@@ -21,55 +35,45 @@ const std::string blanks400(400, ' ');
 // A logger clock up to this many minutes ahead of the PC is left alone.
 constexpr int toleratedMinutesAhead = 14;
 constexpr int parameterAttempts = 2;
-// Positions of the two hexadecimal module digits in the switch's status answer.
-constexpr std::size_t highModulesAt = 43;
-constexpr std::size_t lowModulesAt = 44;
+// Offsets of the two hexadecimal module digits in the switch's status answer.
+constexpr std::size_t highModulesAt = 42;
+constexpr std::size_t lowModulesAt = 43;
 } // namespace
 
 void Connect::send(const std::string &bytes) {
-    station_.link.command = bytes;
-    serial_.sendOnly();
+    serial_.send(bytes);
 }
 
 void Connect::show(const std::string &text) {
-    station_.progress().report(text);
+    station_.progress().detail(text);
 }
 
-void Connect::connectLogger() {
-    SessionState &session = station_.session;
-    LinkState &link = station_.link;
-    for (int attempt = 1;; ++attempt) {
-        if (attempt > parameterAttempts) {
-            giveUpLogger(10, 10, status::parametersUnreadable);
-            return;
-        }
-        show(text::korvaneConnecting);
+LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {
+    for (int attempt = 1; attempt <= parameterAttempts; ++attempt) {
+        show(linkText::korvaneConnecting);
         sendLoggerPreamble();
-        serial_.wakeLogger();
-        if (link.handshakeOk == 0) {
-            session.stepFailed = true;
-            return;
-        }
-        session.stepFailed = false;
-        show(text::korvaneConnected);
+        if (!serial_.wakeLogger(line))
+            return {StepOutcome::failure()};
+        show(linkText::korvaneConnected);
         send(std::string(1, preamble));
-        readLoggerClock();
-        if (station_.cycleRecord().flag(field::setClock) && loggerClockIsOff())
+        const LoggerClock clock = readLoggerClock();
+        AnswerExpected commandAnswers = AnswerExpected::yes;
+        if (station_.cycleRecord().flag(field::setClock) && loggerClockIsOff(clock)) {
             steps_.setLoggerClock();
-        station_.logger.parameterReadFailed = false;
-        show(text::readingParameters);
-        serial_.pause1s();
-        steps_.decodeParameters();
-        if (!station_.logger.parameterReadFailed) {
-            if (station_.cycleRecord().serialNumber(session.loggerIndex) !=
-                station_.logger.loggerSerial)
-                giveUpLogger(4, 1, status::serialMismatch);
-            return;
+            commandAnswers = AnswerExpected::no;
         }
-        show(text::readingParametersFailed);
+        show(readingParameters);
+        serial_.pause1s();
+        if (steps_.readParameters()) {
+            if (station_.cycleRecord().serialNumber(loggerIndex) != station_.logger.loggerSerial)
+                return {StepOutcome::failure(SessionStatus::serialMismatch), commandAnswers};
+            return {StepOutcome::success(), commandAnswers};
+        }
+        show(readingParametersFailed);
         serial_.pause1s();
         disconnectLogger();
     }
+    return {StepOutcome::failure(SessionStatus::parametersUnreadable)};
 }
 
 void Connect::sendLoggerPreamble() {
@@ -82,148 +86,107 @@ void Connect::sendLoggerPreamble() {
     serial_.pause100ms();
 }
 
-void Connect::readLoggerClock() {
-    show(text::readingDateTime);
-    serial_.readClock();
+LoggerClock Connect::readLoggerClock() {
+    show(readingDateTime);
+    LoggerClock clock = serial_.readClock();
     serial_.pause1s();
-    show(std::string(text::readingPrefix) + station_.link.loggerDate + " " +
-         station_.link.loggerTime);
+    show(std::string(readingPrefix) + clock.date + " " + clock.time);
     serial_.pause1s();
+    return clock;
 }
 
 // Another day is always corrected; on the same day only a logger running ahead by more than
 // the tolerance is, since a logger behind the PC loses no reading.
-bool Connect::loggerClockIsOff() const {
+bool Connect::loggerClockIsOff(const LoggerClock &clock) const {
     const LocalDateTime now = station_.clock().localNow();
-    const std::string &date = station_.link.loggerDate;
-    if (zeroPad(now.day, 2) != mid(date, 1, 2) || zeroPad(now.month, 2) != mid(date, 4, 2) ||
-        zeroPad(now.year % 100, 2) != mid(date, 7, 2))
+    const std::string &date = clock.date;
+    if (zeroPad(now.day, 2) != cut(date, {0, 2}) || zeroPad(now.month, 2) != cut(date, {3, 2}) ||
+        zeroPad(now.year % 100, 2) != cut(date, {6, 2}))
         return true;
-    const std::string &time = station_.link.loggerTime;
-    const long long loggerMinutes = valInt(mid(time, 1, 2)) * 60 + valInt(mid(time, 4, 2));
+    const std::string &time = clock.time;
+    const long long loggerMinutes = valInt(cut(time, {0, 2})) * 60 + valInt(cut(time, {3, 2}));
     const long long pcMinutes = now.hour * 60LL + now.minute;
     return loggerMinutes - pcMinutes > toleratedMinutesAhead;
 }
 
-void Connect::giveUpLogger(double firstWait, double secondWait, const char *letter) {
-    disconnectLogger();
-    station_.wait(firstWait);
-    modem_.hangUpModem();
-    station_.wait(secondWait);
-    station_.session.communicating = false;
-    station_.session.sessionRunning = false;
-    station_.session.stepFailed = true;
-    station_.recordStatus(letter);
-}
-
 void Connect::disconnectLogger() {
     station_.wait(1);
-    show(text::korvaneDisconnecting);
+    show(korvaneDisconnecting);
     send(std::string(1, station_.logger.samplingCode < fastSamplingCodes ? loggerReleaseFast
                                                                          : loggerRelease));
 }
 
-void Connect::connectSwitch() {
-    SessionState &session = station_.session;
-    LinkState &link = station_.link;
-    show(text::switchConnecting);
+// An answer too short to carry the module digits says no more about the station than an empty
+// one: the switch is not usable.
+SwitchConnection Connect::connectSwitch() {
+    show(switchConnecting);
     send(blanks400);
     serial_.pause1s();
-    serial_.wakeSwitch();
-    if (link.handshakeOk == 0) {
+    if (!serial_.wakeSwitch()) {
         send(std::string(1, switchRelease));
         serial_.pause500ms();
-        session.stepFailed = true;
-        station_.recordStatus(status::switchSilent);
-        return;
+        return {StepOutcome::failure(SessionStatus::switchSilent)};
     }
-    session.stepFailed = false;
-    show(text::switchGettingMnc);
-    link.command = "B00";
-    link.handshakeOk = 1;
-    serial_.exchangeSwitch();
+    show(switchGettingMnc);
+    const Exchange status = serial_.exchangeSwitch("B00", AnswerExpected::yes);
     serial_.pause1s();
-    if (!decodeModuleFlags()) {
-        session.stepFailed = true;
-        station_.recordStatus(status::switchStatusEmpty);
-        return;
-    }
-    show(text::switchConnected);
-}
-
-// An answer too short to carry the module digits says no more about the station than an empty
-// one: the switch is not usable and the flags stay as they are.
-bool Connect::decodeModuleFlags() {
-    const std::optional<unsigned> modules = decodeModuleDigits(station_.link.reply);
+    const std::optional<unsigned> modules = decodeModuleDigits(status.reply.text);
     if (!modules)
-        return false;
-    for (int module = 1; module <= 8; ++module)
-        station_.session.mncFlags[module] = (*modules >> (module - 1)) & 1;
-    return true;
+        return {StepOutcome::failure(SessionStatus::switchStatusEmpty)};
+    show(linkText::switchConnected);
+    return {StepOutcome::success(), *modules};
 }
 
 // Any character is a digit by its code (above 58: code - 55, else code - 48), of which only bits
 // 0..3 count: a lower-case "f" (102 - 55 = 0x2F) gives the same modules as "F".
 std::optional<unsigned> decodeModuleDigits(std::string_view reply) {
-    if (reply.size() < lowModulesAt)
+    if (reply.size() <= lowModulesAt)
         return std::nullopt;
     const auto digit = [](char c) {
         const int code = static_cast<unsigned char>(c);
         return static_cast<unsigned>(code > 58 ? code - 55 : code - 48) & 0xFu;
     };
-    return digit(reply[highModulesAt - 1]) << 4 | digit(reply[lowModulesAt - 1]);
+    return digit(reply[highModulesAt]) << 4 | digit(reply[lowModulesAt]);
 }
 
 void Connect::disconnectSwitch() {
-    show(text::switchDisconnecting);
+    show(switchDisconnecting);
     send(std::string(1, switchRelease));
     serial_.pause1s();
 }
 
-void Connect::selectLogger() {
-    const int index = station_.session.loggerIndex;
-    show(text::selectingKorvane + std::to_string(index) + "...");
+void Connect::selectLogger(int loggerIndex) {
+    show(selectingKorvane + std::to_string(loggerIndex) + "...");
     send(std::string(1, selectPrefix));
     serial_.pause300ms();
-    send(std::string(1, char(selectBase + index)));
+    send(std::string(1, char(selectBase + loggerIndex)));
     serial_.pause1s();
 }
 
 // A code beyond one byte cannot be formed; the command last sent (disable all modules) goes out
 // again in its place, which routes nothing and does no harm.
-void Connect::selectNetworkSection() {
+void Connect::selectNetworkSection(int network, int section) {
     const auto routeCode = [](int code) {
         return std::string(1, char(code > 0xFF || code < 0 ? disableAllModules : code));
     };
-    const std::string disableText = std::string(text::disablingModules) + " 255";
+    const std::string disableText = std::string(disablingModules) + " 255";
     serial_.flushInput();
     show(disableText);
     send(routeCode(disableAllModules));
     serial_.pause1s();
-    const int network = networkBase + station_.session.networkNumber;
-    show(std::string(text::sendingNetwork) + " " + std::to_string(network));
-    send(routeCode(network));
+    const int networkCode = networkBase + network;
+    show(std::string(sendingNetwork) + " " + std::to_string(networkCode));
+    send(routeCode(networkCode));
     serial_.pause1s();
     serial_.pause100ms();
     show(disableText);
     send(routeCode(disableAllModules));
     serial_.pause1s();
     serial_.pause1s();
-    const int section = sectionBase + station_.session.sectionNumber;
-    show(std::string(text::sendingSection) + " " + std::to_string(section));
-    send(routeCode(section));
+    const int sectionCode = sectionBase + section;
+    show(std::string(sendingSection) + " " + std::to_string(sectionCode));
+    send(routeCode(sectionCode));
     serial_.pause1s();
-}
-
-void Connect::disconnectAll() {
-    disconnectLogger();
-    station_.wait(3);
-    if (station_.cycleRecord().flag(field::useSwitch))
-        disconnectSwitch();
-    station_.wait(2);
-    if (station_.cycleRecord().connectionKind() == ConnectionKind::modem)
-        modem_.hangUpModem();
-    station_.wait(2);
 }
 
 } // namespace vantrell

@@ -1,11 +1,10 @@
 // The session steps with the logger and the line switch: connect and release the logger, wake
-// the switch and read which modules it holds, select a logger, route a network and section,
-// and the combined release at the end of a connection attempt. Each step shows what it does on
-// the progress detail line and reports through stepFailed and the session status letter.
+// the switch and read which modules it holds, select a logger, route a network and section.
+// Each step shows what it does on the progress detail line and returns how it ended; the session
+// decides what follows.
 #pragma once
 
 #include "config/Station.h"
-#include "link/Modem.h"
 #include "link/Serial.h"
 
 #include <optional>
@@ -14,47 +13,28 @@
 
 namespace vantrell {
 
-// The steps Connect needs from the layers above it: reading the parameter block and setting the
-// logger clock. The reading session wires them.
+// The steps Connect needs from the layers above it: reading the parameter block (true when it
+// was decoded) and setting the logger clock. The reading session wires them.
 class LoggerSteps {
 public:
     virtual ~LoggerSteps() = default;
-    virtual void decodeParameters() = 0;
+    [[nodiscard]] virtual bool readParameters() = 0;
     virtual void setLoggerClock() = 0;
 };
 
-namespace text {
-inline constexpr const char *korvaneConnecting = "Korvane Connecting...";
-inline constexpr const char *korvaneConnected = "Korvane Connected";
-inline constexpr const char *readingDateTime = "Korvane Connected...reading date/time";
-inline constexpr const char *readingPrefix = "Korvane Connected...reading ";
-inline constexpr const char *readingParameters = "Korvane Connected...reading parameters";
-inline constexpr const char *readingParametersFailed =
-    "Korvane Connected...reading parameters...failed";
-inline constexpr const char *korvaneDisconnecting = "Korvane Disconnecting...";
-inline constexpr const char *switchConnecting = "Switch Connecting...";
-inline constexpr const char *switchGettingMnc = "Switch getting MNC...";
-inline constexpr const char *switchConnected = "Switch Connected";
-inline constexpr const char *switchDisconnecting = "Switch Disconnecting...";
-inline constexpr const char *selectingKorvane = "Selecting Korvane no.";
-inline constexpr const char *disablingModules = "Disabling all modules...";
-inline constexpr const char *sendingNetwork = "Sending Network...";
-inline constexpr const char *sendingSection = "Sending Section...";
-} // namespace text
+// What the switch's status answer says: the modules present, one bit each (bit 0 module 1 ...
+// bit 7 module 8), when the step succeeded.
+struct SwitchConnection {
+    StepOutcome outcome;
+    unsigned modules = 0;
+};
 
-namespace status {
-inline constexpr const char *done = "X";
-inline constexpr const char *modem = "M";
-inline constexpr const char *connection = "C";
-inline constexpr const char *serialMismatch = "P";
-inline constexpr const char *switchSilent = "S";
-inline constexpr const char *switchStatusEmpty = "T";
-inline constexpr const char *parametersUnreadable = "L";
-// Left only by a session that used up its connection attempts, after the last one failed.
-inline constexpr const char *dataNotSaved = "W";
-inline constexpr const char *transferIncomplete = "I";
-inline constexpr const char *loggerSilent = "N";
-} // namespace status
+// A logger connection, and whether the logger's answers to later commands are awaited: not
+// once its clock was set after the wake-up, as it does not answer the clock command.
+struct LoggerConnection {
+    StepOutcome outcome;
+    AnswerExpected commandAnswers = AnswerExpected::yes;
+};
 
 // The modules a switch's status answer reports present, one bit each (bit 0 module 1 ... bit 7
 // module 8); nothing when the answer is too short to carry the two digits.
@@ -63,31 +43,33 @@ inline constexpr const char *loggerSilent = "N";
 class Connect {
 public:
     Connect(Station &station, LoggerSteps &steps)
-        : station_(station), steps_(steps), serial_(station), modem_(station) {}
+        : station_(station), steps_(steps), serial_(station) {}
 
-    void connectLogger();
+    // Wakes the logger, reads (and where the device asks for it, sets) its clock, reads its
+    // parameter block and checks its serial number against logger `loggerIndex` of the device.
+    // A silent logger fails without a letter; "L" (parameters unreadable twice) and "P" (another
+    // serial number) leave the logger to be released by the caller.
+    LoggerConnection connectLogger(int loggerIndex, LoggerLine line);
     void disconnectLogger();
-    void connectSwitch();
+    // Wakes the switch and reads which modules it holds: "S" when it is silent, "T" when its
+    // status answer carries no module digits.
+    SwitchConnection connectSwitch();
     void disconnectSwitch();
-    void selectLogger();
-    void selectNetworkSection();
-    void disconnectAll();
+    void selectLogger(int loggerIndex);
+    void selectNetworkSection(int network, int section);
 
     // Parts of connectLogger that a look at a logger without a configured device also needs.
     void sendLoggerPreamble();
-    void readLoggerClock();
+    LoggerClock readLoggerClock();
 
 private:
     void send(const std::string &bytes);
     void show(const std::string &text);
-    bool loggerClockIsOff() const;
-    bool decodeModuleFlags();
-    void giveUpLogger(double firstWait, double secondWait, const char *letter);
+    bool loggerClockIsOff(const LoggerClock &clock) const;
 
     Station &station_;
     LoggerSteps &steps_;
     Serial serial_;
-    Modem modem_;
 };
 
 } // namespace vantrell

@@ -1,12 +1,12 @@
 #include "link/Modem.h"
 
+#include "config/SessionStatus.h"
 #include "config/Tables.h"
 #include "general/Clock.h"
 #include "general/Dialogs.h"
 #include "general/Progress.h"
 #include "general/SerialPort.h"
 #include "general/Text.h"
-#include "link/Connect.h"
 
 #include <algorithm>
 #include <array>
@@ -15,6 +15,19 @@
 namespace vantrell {
 
 namespace {
+constexpr const char *modemInitializing = "Modem Initialazing...";
+constexpr const char *initializingPrefix = "Initialazing modem ...";
+constexpr const char *dialingNumber = "Dialing number... ";
+constexpr const char *dialElapsed = "Elapsed time:  ";
+constexpr const char *dialSeconds = " seconds.";
+constexpr const char *dialScheduled = "Scheduled: ";
+constexpr const char *dialTrial = "    Trial no.: ";
+constexpr const char *modemPrefix = "Modem ";
+constexpr const char *modemDisconnecting = "Modem Disconnecting...";
+constexpr const char *modemDisconnected = "Modem Disconnected";
+constexpr const char *modemErrorTitle = "Modem error";
+constexpr const char *modemInUse = "Modem already in use";
+
 constexpr int checkTries = 2;
 // How long the check listens for the answer to "AT"; more than four characters are enough.
 constexpr double checkAnswerWindow = 1.5;
@@ -30,7 +43,7 @@ constexpr int initSpacing = 1;
 constexpr double initAnswerLimit = 5.0;
 // With echo off the answer is CR LF "OK" CR LF.
 constexpr std::size_t initAnswerLength = 6;
-constexpr std::size_t initOkAt = 3;
+constexpr Field initOk{2, 2};
 // The modem gets this long (counter above) after the last initialisation string.
 constexpr int settleBeforeDial = 2;
 // After the dial command the port is closed for this long, then reopened empty.
@@ -98,7 +111,7 @@ DialVerdict judgeDialAnswer(std::string_view answer) {
 }
 
 void Modem::show(const std::string &text) {
-    station_.progress().report(text);
+    station_.progress().detail(text);
 }
 
 bool Modem::send(std::string_view bytes) {
@@ -141,35 +154,27 @@ void Modem::waitUntilCounterAbove(int seconds) {
         station_.wait(left);
 }
 
-void Modem::checkModem() {
-    if (!serial_.reopen()) {
-        failCheck(station_.link.portError);
-        return;
-    }
+StepOutcome Modem::check() {
+    if (const PortError error = serial_.reopen(); error != PortError::none)
+        return failCheck(error);
     station_.port().discardInput();
     for (int attempt = 1; attempt <= checkTries; ++attempt) {
         const Attention attention = tryAttention();
         if (attention == Attention::answered) {
             modemAnswer_.clear();
-            dialStation();
-            return;
+            return StepOutcome::success();
         }
-        if (attention == Attention::portFailed) {
-            failCheck(PortError::ioError);
-            return;
+        if (attention == Attention::portFailed)
+            return failCheck(PortError::ioError);
+        if (!station_.port().isOpen()) {
+            if (const PortError error = serial_.reopen(); error != PortError::none)
+                return failCheck(error);
         }
-        if (!station_.port().isOpen() && !serial_.reopen()) {
-            failCheck(station_.link.portError);
-            return;
-        }
-        if (!send(modemCommand::factorySettings)) {
-            failCheck(PortError::ioError);
-            return;
-        }
+        if (!send(modemCommand::factorySettings))
+            return failCheck(PortError::ioError);
     }
     serial_.closePort();
-    station_.session.stepFailed = true;
-    station_.recordStatus(status::modem);
+    return StepOutcome::failure(SessionStatus::modem);
 }
 
 // A modem with echo on may not have sent its "OK" yet: the echo alone shows it is there.
@@ -183,95 +188,85 @@ Modem::Attention Modem::tryAttention() {
 
 // A port that does not exist is something the operator must fix, so it is shown; a port in use
 // is most likely the station's own, still held, and needs no message.
-void Modem::failCheck(PortError error) {
+StepOutcome Modem::failCheck(PortError error) {
     serial_.closePort();
     if (error == PortError::noSuchPort)
-        station_.dialogs().message(text::modemErrorTitle,
+        station_.dialogs().message(modemErrorTitle,
                                    describe(station_.port(), station_.link.portNumber, error));
-    station_.link.remoteLinkUp = false;
-    station_.session.stepFailed = true;
-    station_.recordStatus(status::modem);
+    return StepOutcome::failure(SessionStatus::modem);
 }
 
-void Modem::dialStation() {
-    if (!serial_.reopen()) {
-        failDial(station_.link.portError);
-        return;
-    }
-    show(text::modemInitializing);
+StepOutcome Modem::dial(const DialRequest &request) {
+    if (const PortError error = serial_.reopen(); error != PortError::none)
+        return failDial(error);
+    show(modemInitializing);
     show("");
     resetSecondsCounter();
     waitUntilCounterAbove(0);
-    if (!prepareModem())
-        return;
+    bool initRefused = false;
+    if (const std::optional<StepOutcome> failed = prepareModem(initRefused))
+        return *failed;
     resetSecondsCounter();
-    show(std::string(text::initializingPrefix) + " 4 of 4");
+    show(std::string(initializingPrefix) + " 4 of 4");
     waitUntilCounterAbove(settleBeforeDial);
-    if (!dialNumber())
-        return;
+    if (const std::optional<StepOutcome> failed = dialNumber(request))
+        return *failed;
     std::string answer;
-    if (awaitDialAnswer(answer) == DialVerdict::connected)
-        callConnected(answer);
-    else
-        callFailed();
+    if (awaitDialAnswer(request, answer) != DialVerdict::connected)
+        return callFailed();
+    callConnected(answer);
+    if (initRefused)
+        return {true, SessionStatus::modem};
+    return StepOutcome::success();
 }
 
 // Echo off, then the initialisation strings. A modem that does not answer "ATE0" is not going
-// to dial: the attempt ends here with "M".
-bool Modem::prepareModem() {
-    if (!send(modemCommand::echoOff)) {
-        failDial(PortError::ioError);
-        return false;
-    }
+// to dial: the attempt ends here with "M". Nothing when the dial may go ahead.
+std::optional<StepOutcome> Modem::prepareModem(bool &initRefused) {
+    if (!send(modemCommand::echoOff))
+        return failDial(PortError::ioError);
     const double echoOffWindow =
         counterStart_ + echoOffLimit + 1 - station_.clock().monotonicSeconds();
-    if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength) {
-        endDial(status::modem);
-        return false;
-    }
+    if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength)
+        return endDial(SessionStatus::modem);
     int step = 1;
     for (std::string_view init : modemCommand::initStrings) {
-        show(std::string(text::initializingPrefix) + " " + std::to_string(step++) + " of 4");
-        sendInitString(init);
+        show(std::string(initializingPrefix) + " " + std::to_string(step++) + " of 4");
+        if (!sendInitString(init))
+            initRefused = true;
     }
-    return true;
+    return std::nullopt;
 }
 
-void Modem::sendInitString(std::string_view text) {
+// True when the modem answered "OK".
+bool Modem::sendInitString(std::string_view text) {
     if (text.empty())
-        return;
+        return true;
     resetSecondsCounter();
     waitUntilCounterAbove(initSpacing);
     const bool sent = send(std::string(text) + code::carriageReturn);
     const std::string answer = sent ? collect(initAnswerLength, initAnswerLimit) : std::string();
-    if (mid(answer, initOkAt, 2) != "OK") {
-        station_.session.stepFailed = true;
-        station_.recordStatus(status::modem);
-    }
+    return cut(answer, initOk) == "OK";
 }
 
 // The port is closed while the modem dials, so that it opens again with nothing in it.
-bool Modem::dialNumber() {
+std::optional<StepOutcome> Modem::dialNumber(const DialRequest &request) {
     const std::string dial =
-        std::string(modemCommand::dialPrefix) + station_.session.dialNumber + code::carriageReturn;
-    if (!send(dial)) {
-        failDial(PortError::ioError);
-        return false;
-    }
+        std::string(modemCommand::dialPrefix) + request.number + code::carriageReturn;
+    if (!send(dial))
+        return failDial(PortError::ioError);
     serial_.closePort();
     station_.wait(afterDialPause);
-    if (!serial_.reopen()) {
-        failDial(station_.link.portError);
-        return false;
-    }
+    if (const PortError error = serial_.reopen(); error != PortError::none)
+        return failDial(error);
     resetSecondsCounter();
     (void)takeWaiting();
-    return true;
+    return std::nullopt;
 }
 
 // Waits for the modem's verdict; a result code that ends the dial is taken at once (with the
 // rest of its line), and silence ends the attempt after the dial limit.
-DialVerdict Modem::awaitDialAnswer(std::string &answer) {
+DialVerdict Modem::awaitDialAnswer(const DialRequest &request, std::string &answer) {
     std::string shown;
     for (;;) {
         answer += takeWaiting();
@@ -281,64 +276,55 @@ DialVerdict Modem::awaitDialAnswer(std::string &answer) {
             return judgeDialAnswer(answer);
         }
         (void)serial_.waitForData(secondsToNextCount());
-        showDialProgress(shown);
+        showDialProgress(request, shown);
         if (secondsCounter() > dialLimit)
             return DialVerdict::notConnected;
     }
 }
 
-void Modem::showDialProgress(std::string &shown) {
-    const SessionState &session = station_.session;
-    const std::string progress =
-        text::dialingNumber + session.dialNumber + "\r\n" + text::dialElapsed +
-        std::to_string(secondsCounter()) + text::dialSeconds + "\r\n" + text::dialScheduled +
-        scheduleTimeText(station_.scheduleTimes, session.dailyMarkIndex / 2 + 1) + text::dialTrial +
-        std::to_string(session.connectionAttempt);
+void Modem::showDialProgress(const DialRequest &request, std::string &shown) {
+    const std::string progress = dialingNumber + request.number + "\r\n" + dialElapsed +
+                                 std::to_string(secondsCounter()) + dialSeconds + "\r\n" +
+                                 dialScheduled + request.scheduledTime + dialTrial +
+                                 std::to_string(request.attempt);
     if (progress != shown)
         show(progress);
     shown = progress;
 }
 
 void Modem::callConnected(const std::string &answer) {
-    station_.session.stepFailed = false;
-    station_.link.remoteLinkUp = true;
-    show(text::modemPrefix + answer);
+    show(modemPrefix + answer);
     resetSecondsCounter();
     station_.wait(connectPause);
     waitUntilCounterAbove(connectSettle);
     resetSecondsCounter();
 }
 
-void Modem::callFailed() {
-    station_.session.stepFailed = true;
-    station_.recordStatus(status::connection);
-    station_.link.remoteLinkUp = false;
+StepOutcome Modem::callFailed() {
     serial_.closePort();
-    show(text::modemDisconnected);
-    hangUpModem();
+    show(modemDisconnected);
+    hangUp();
+    return StepOutcome::failure(SessionStatus::connection);
 }
 
-void Modem::failDial(PortError error) {
+StepOutcome Modem::failDial(PortError error) {
     if (error == PortError::portBusy) {
-        station_.dialogs().message(text::modemErrorTitle, text::modemInUse);
-        endDial(status::modem);
-        return;
+        station_.dialogs().message(modemErrorTitle, modemInUse);
+        return endDial(SessionStatus::modem);
     }
-    endDial(status::connection);
+    return endDial(SessionStatus::connection);
 }
 
-void Modem::endDial(const char *letter) {
+StepOutcome Modem::endDial(SessionStatus status) {
     serial_.closePort();
-    station_.link.remoteLinkUp = false;
-    station_.session.stepFailed = true;
-    station_.recordStatus(letter);
+    return StepOutcome::failure(status);
 }
 
 // Port errors are of no interest here: every operation that fails is skipped, and the port is
 // left closed whatever happened.
-void Modem::hangUpModem() {
+void Modem::hangUp() {
     SerialPort &port = station_.port();
-    show(text::modemDisconnecting);
+    show(modemDisconnecting);
     if (!port.isOpen())
         (void)port.open(station_.link.portNumber);
     escapeToCommandMode();
@@ -348,8 +334,7 @@ void Modem::hangUpModem() {
                     [this](std::string_view a) { return contains(modemAnswer_, a); });
     if (answered)
         (void)send(modemCommand::hangUpAcknowledged);
-    show(text::modemDisconnected);
-    station_.link.remoteLinkUp = false;
+    show(modemDisconnected);
     (void)send(modemCommand::hangUp);
     if (!modemAnswer_.empty())
         (void)takeWaiting();
@@ -360,7 +345,7 @@ void Modem::hangUpModem() {
     (void)send(modemCommand::hangUp);
     station_.wait(commandGap);
     (void)send(modemCommand::factorySettings);
-    show(text::modemDisconnected);
+    show(modemDisconnected);
     serial_.closePort();
 }
 

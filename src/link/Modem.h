@@ -1,31 +1,17 @@
 // The dial-up modem in front of a remote station: check that it answers, prepare it, dial the
 // station's number, decide from the modem's answer whether the call is up, and hang up. The
-// steps keep the port open from the check to the end of the dial-up and report through
-// stepFailed, remoteLinkUp and the status letters "M" (the modem) and "C" (the call).
+// port stays open from the check to the end of the dial-up; check and dial return how they
+// ended, with the letters "M" (the modem) and "C" (the call).
 #pragma once
 
 #include "config/Station.h"
 #include "link/Serial.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vantrell {
-
-namespace text {
-inline constexpr const char *modemInitializing = "Modem Initialazing...";
-inline constexpr const char *initializingPrefix = "Initialazing modem ...";
-inline constexpr const char *dialingNumber = "Dialing number... ";
-inline constexpr const char *dialElapsed = "Elapsed time:  ";
-inline constexpr const char *dialSeconds = " seconds.";
-inline constexpr const char *dialScheduled = "Scheduled: ";
-inline constexpr const char *dialTrial = "    Trial no.: ";
-inline constexpr const char *modemPrefix = "Modem ";
-inline constexpr const char *modemDisconnecting = "Modem Disconnecting...";
-inline constexpr const char *modemDisconnected = "Modem Disconnected";
-inline constexpr const char *modemErrorTitle = "Modem error";
-inline constexpr const char *modemInUse = "Modem already in use";
-} // namespace text
 
 namespace modemCommand {
 inline constexpr std::string_view attention = "AT\r";
@@ -46,28 +32,39 @@ enum class DialVerdict {
 };
 [[nodiscard]] DialVerdict judgeDialAnswer(std::string_view answer);
 
+// What the dial shows while it waits: the number, the schedule time ("08:00") and the attempt.
+struct DialRequest {
+    std::string number;
+    std::string scheduledTime;
+    int attempt = 0;
+};
+
 class Modem {
 public:
     explicit Modem(Station &station) : station_(station), serial_(station) {}
 
-    void checkModem();
-    void dialStation();
-    void sendInitString(std::string_view text);
-    void hangUpModem();
+    // The modem answers "AT" (a factory reset between the two tries); the port stays open for
+    // the dial. Fails with "M".
+    StepOutcome check();
+    // Prepares the modem and dials; succeeds when the call is up. A refused initialisation
+    // string leaves "M" even when the call is made.
+    StepOutcome dial(const DialRequest &request);
+    void hangUp();
 
 private:
     enum class Attention { answered, silent, portFailed };
 
     Attention tryAttention();
-    void failCheck(PortError error);
-    bool prepareModem();
-    bool dialNumber();
-    DialVerdict awaitDialAnswer(std::string &answer);
-    void showDialProgress(std::string &shown);
+    StepOutcome failCheck(PortError error);
+    std::optional<StepOutcome> prepareModem(bool &initRefused);
+    bool sendInitString(std::string_view text);
+    std::optional<StepOutcome> dialNumber(const DialRequest &request);
+    DialVerdict awaitDialAnswer(const DialRequest &request, std::string &answer);
+    void showDialProgress(const DialRequest &request, std::string &shown);
     void callConnected(const std::string &answer);
-    void callFailed();
-    void failDial(PortError error);
-    void endDial(const char *letter);
+    StepOutcome callFailed();
+    StepOutcome failDial(PortError error);
+    StepOutcome endDial(SessionStatus status);
     void escapeToCommandMode();
 
     void show(const std::string &text);

@@ -21,12 +21,11 @@ constexpr std::size_t clockMinimum = 17;
 constexpr std::size_t maxAnswerLength = 1024;
 } // namespace
 
-bool Serial::reopen() {
+PortError Serial::reopen() {
     SerialPort &port = station_.port();
     if (port.isOpen())
         port.close();
-    link_.portError = port.open(link_.portNumber);
-    return link_.portError == PortError::none;
+    return port.open(station_.link.portNumber);
 }
 
 void Serial::closePort() {
@@ -57,114 +56,116 @@ std::optional<char> Serial::readChar() {
     return one.front();
 }
 
-void Serial::sendOnly() {
-    if (reopen())
-        (void)write(link_.command);
+void Serial::send(std::string_view bytes) {
+    if (opened())
+        (void)write(bytes);
     closePort();
 }
 
-void Serial::wakeLogger() {
-    wake(code::wakeLogger, link_.remoteLinkUp ? remoteLoggerWakeLimit : loggerWakeLimit, "?[]",
-         true);
+bool Serial::wakeLogger(LoggerLine line) {
+    return wake(code::wakeLogger,
+                line == LoggerLine::modemCall ? remoteLoggerWakeLimit : loggerWakeLimit, "?[]",
+                true);
 }
 
-void Serial::wakeSwitch() {
-    wake(code::wakeSwitch, switchWakeLimit, "@", false);
+bool Serial::wakeSwitch() {
+    return wake(code::wakeSwitch, switchWakeLimit, "@", false);
 }
 
-void Serial::wake(char wakeCode, double limit, std::string_view answers, bool crOnGiveUp) {
+bool Serial::wake(char wakeCode, double limit, std::string_view answers, bool crOnGiveUp) {
+    bool answered = false;
     for (int attempt = 1; attempt <= wakeAttempts; ++attempt) {
-        link_.handshakeOk = 0;
-        if (!reopen() || !write(std::string(1, wakeCode)) || !waitForData(limit))
+        if (!opened() || !write(std::string(1, wakeCode)) || !waitForData(limit))
             break;
         const auto answer = readChar();
         if (answer && answers.find(*answer) != std::string_view::npos) {
-            link_.handshakeOk = 1;
+            answered = true;
             break;
         }
         if (attempt == wakeAttempts && crOnGiveUp)
             (void)write(std::string(1, code::carriageReturn));
     }
     closePort();
+    return answered;
 }
 
-bool Serial::exchangeLogger() {
-    return exchange(code::loggerAttention);
+Exchange Serial::exchangeLogger(std::string_view command, AnswerExpected answer) {
+    return exchange(code::loggerAttention, command, answer);
 }
-bool Serial::exchangeSwitch() {
-    return exchange(code::switchAttention);
+Exchange Serial::exchangeSwitch(std::string_view command, AnswerExpected answer) {
+    return exchange(code::switchAttention, command, answer);
 }
 
-bool Serial::exchange(char attention) {
-    bool taken = false;
+Exchange Serial::exchange(char attention, std::string_view command, AnswerExpected answer) {
+    Exchange result;
     for (int attempt = 0; attempt < exchangeAttempts; ++attempt) {
-        link_.reply.clear();
-        link_.replyComplete = "0";
-        if (!reopen())
+        Reply &reply = result.reply;
+        reply = {};
+        if (!opened())
             break;
         if (!write(std::string(1, attention)) || !waitForData(answerLimit) || readChar() != '!')
             continue;
         station_.port().discardInput();
-        if (!write(link_.command + code::carriageReturn))
+        if (!write(std::string(command) + code::carriageReturn))
             continue;
-        taken = true;
-        if (link_.handshakeOk == 0) {
-            link_.replyComplete = "1";
+        result.taken = true;
+        if (answer == AnswerExpected::no) {
+            reply.complete = true;
             break;
         }
-        while (link_.reply.size() < maxAnswerLength && waitForData(answerLimit)) {
+        while (reply.text.size() < maxAnswerLength && waitForData(answerLimit)) {
             const auto c = readChar();
             if (c == code::carriageReturn) {
-                link_.replyComplete = "1";
+                reply.complete = true;
                 break;
             }
             if (c)
-                link_.reply += *c;
+                reply.text += *c;
         }
-        if (link_.complete())
+        if (reply.complete)
             break;
     }
     closePort();
-    return taken;
+    return result;
 }
 
-void Serial::readParameterBlock() {
-    fixedRequest(code::parameterRequest, parameterMinimum);
+Reply Serial::readParameterBlock() {
+    return fixedRequest(code::parameterRequest, parameterMinimum);
 }
 
-void Serial::readClock() {
-    fixedRequest(code::clockRequest, clockMinimum);
-    const std::string_view r = link_.reply;
-    link_.loggerDate = std::string(mid(r, 7, 2)) + "-" + std::string(mid(r, 4, 2)) + "-" +
-                       std::string(mid(r, 1, 2));
-    link_.loggerTime = std::string(mid(r, 10, 2)) + ":" + std::string(mid(r, 13, 2)) + ":" +
-                       std::string(mid(r, 16, 2));
+// The answer is "YY/MM/DD HH:MM:SS"; the clock is kept day first.
+LoggerClock Serial::readClock() {
+    LoggerClock clock{fixedRequest(code::clockRequest, clockMinimum), {}, {}};
+    const std::string_view r = clock.reply.text;
+    const auto at = [r](std::size_t offset) { return std::string(cut(r, Field{offset, 2})); };
+    clock.date = at(6) + "-" + at(3) + "-" + at(0);
+    clock.time = at(9) + ":" + at(12) + ":" + at(15);
+    return clock;
 }
 
 // A carriage return before the minimum length is data: the parameter block carries binary
 // bytes in its first positions.
-void Serial::fixedRequest(char request, std::size_t minimumLength) {
-    link_.command = std::string(1, request);
-    link_.reply.clear();
-    link_.replyComplete = "0";
-    if (reopen() && write(link_.command)) {
-        while (link_.reply.size() < maxAnswerLength && waitForData(answerLimit)) {
+Reply Serial::fixedRequest(char request, std::size_t minimumLength) {
+    Reply reply;
+    if (opened() && write(std::string(1, request))) {
+        while (reply.text.size() < maxAnswerLength && waitForData(answerLimit)) {
             const auto c = readChar();
             if (!c)
                 continue;
-            if (*c == code::carriageReturn && link_.reply.size() >= minimumLength) {
-                link_.replyComplete = "1";
+            if (*c == code::carriageReturn && reply.text.size() >= minimumLength) {
+                reply.complete = true;
                 break;
             }
-            link_.reply += *c;
+            reply.text += *c;
         }
     }
     closePort();
+    return reply;
 }
 
 void Serial::flushInput() {
     SerialPort &port = station_.port();
-    if (port.isOpen() || port.open(link_.portNumber) == PortError::none) {
+    if (port.isOpen() || port.open(station_.link.portNumber) == PortError::none) {
         while (port.bytesWaiting() > 0)
             (void)port.read(0);
     }

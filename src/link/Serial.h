@@ -1,13 +1,15 @@
 // The byte-level primitives every protocol step is built from: send without waiting, wake the
 // logger or the switch, the acknowledged command exchange, the two fixed requests (parameter
-// block, clock), draining the input and the fixed pauses. Results travel in the Station's
-// LinkState; a failure shows only in its flags. Each primitive opens the port afresh and leaves
-// it closed, and no wait is unbounded.
+// block, clock), draining the input and the fixed pauses. Each primitive takes what it sends
+// and returns what came back; it opens the port afresh, leaves it closed, and no wait is
+// unbounded.
 #pragma once
 
 #include "config/Station.h"
+#include "general/SerialPort.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vantrell {
@@ -25,19 +27,45 @@ constexpr char carriageReturn = '\r';
 // Per-character answer limit of the exchanges and fixed requests, measured from the last byte.
 constexpr double answerLimit = 3.0;
 
+// An answer up to its carriage return (without it); complete when that carriage return came.
+struct Reply {
+    std::string text;
+    bool complete = false;
+};
+
+// What an acknowledged command exchange gives back. taken: the device answered an attention
+// byte with "!" and the command went out in full (whatever it answered then).
+struct Exchange {
+    bool taken = false;
+    Reply reply;
+};
+
+// Whether an exchange waits for the device's answer to the command; a command the device does
+// not answer counts as answered in full once it is out.
+enum class AnswerExpected { yes, no };
+
+// Which line the logger is reached over: a modem call adds its own delay to every answer.
+enum class LoggerLine { direct, modemCall };
+
+// The logger clock as its answer to the clock request gives it.
+struct LoggerClock {
+    Reply reply;
+    std::string date; // DD-MM-YY
+    std::string time; // HH:MM:SS
+};
+
 class Serial {
 public:
-    explicit Serial(Station &station) : station_(station), link_(station.link) {}
+    explicit Serial(Station &station) : station_(station) {}
 
-    void sendOnly();
-    void wakeLogger();
-    void wakeSwitch();
-    // True when the device took the command: it answered an attention byte with "!" and the
-    // command went out in full (whatever it answered then).
-    bool exchangeLogger();
-    bool exchangeSwitch();
-    void readParameterBlock();
-    void readClock();
+    void send(std::string_view bytes);
+    // True when the device answered the wake-up.
+    [[nodiscard]] bool wakeLogger(LoggerLine line);
+    [[nodiscard]] bool wakeSwitch();
+    [[nodiscard]] Exchange exchangeLogger(std::string_view command, AnswerExpected answer);
+    [[nodiscard]] Exchange exchangeSwitch(std::string_view command, AnswerExpected answer);
+    [[nodiscard]] Reply readParameterBlock();
+    [[nodiscard]] LoggerClock readClock();
     void flushInput();
 
     void pause1s() { station_.wait(1.0); }
@@ -46,8 +74,8 @@ public:
     void pause100ms() { station_.wait(0.1); }
 
     // Building blocks for the steps that drive the port themselves (memory transfer, modem).
-    // reopen: close if open, open `portNumber`; false (port left closed) when it cannot be opened.
-    [[nodiscard]] bool reopen();
+    // Closes the port if open and opens the line's port; an error leaves it closed.
+    [[nodiscard]] PortError reopen();
     void closePort();
     [[nodiscard]] bool write(std::string_view bytes);
     // Polling wait: true as soon as a byte is waiting, false after `limit` seconds without one.
@@ -56,12 +84,12 @@ public:
     std::optional<char> readChar();
 
 private:
-    void wake(char wakeCode, double limit, std::string_view answers, bool crOnGiveUp);
-    bool exchange(char attention);
-    void fixedRequest(char request, std::size_t minimumLength);
+    bool wake(char wakeCode, double limit, std::string_view answers, bool crOnGiveUp);
+    Exchange exchange(char attention, std::string_view command, AnswerExpected answer);
+    Reply fixedRequest(char request, std::size_t minimumLength);
+    bool opened() { return reopen() == PortError::none; }
 
     Station &station_;
-    LinkState &link_;
 };
 
 } // namespace vantrell

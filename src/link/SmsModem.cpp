@@ -46,7 +46,7 @@ Delivery SmsModem::send(const std::string &number, const std::string &message) {
         return Delivery::failed(notATelephoneNumber);
     const std::string lineMessage = smsLineText(message);
     if (hasControlCharacter(message))
-        station_.progress().report("SMS to \"" + number + "\"" + controlCharactersRemoved);
+        station_.progress().detail("SMS to \"" + number + "\"" + controlCharactersRemoved);
     if (port_.isOpen())
         port_.close();
     if (const PortError error = port_.open(station_.modemPortNumber); error != PortError::none)

@@ -18,37 +18,32 @@ namespace vantrell {
 
 namespace {
 
-struct Field {
-    std::size_t position; // 1-based
-    std::size_t width;
-};
-
-// The parameter block, positions 1-based:
-//   1 model, 3 limit-alarm bits, 5 sampling code, 6-7 memory pointer (high byte first),
-//   15 channel-enable bits, 17-32 limits (channel i: high word, low word), 34-141 four channel
-//   records of 27 characters, 142-151 serial number.
+// The parameter block, offsets 0-based:
+//   0 model, 2 limit-alarm bits, 4 sampling code, 5-6 memory pointer (high byte first),
+//   14 channel-enable bits, 16-31 limits (channel i: high word, low word), 33-140 four channel
+//   records of 27 characters, 141-150 serial number.
 namespace block {
-constexpr Field model{1, 1};
-constexpr Field limitAlarmBits{3, 1};
-constexpr Field samplingCode{5, 1};
-constexpr Field memoryPointer{6, 2};
-constexpr Field enableBits{15, 1};
-constexpr Field limits{17, 16};
-constexpr Field channelRecords{34, 108};
-constexpr Field serial{142, 10};
+constexpr Field model{0, 1};
+constexpr Field limitAlarmBits{2, 1};
+constexpr Field samplingCode{4, 1};
+constexpr Field memoryPointer{5, 2};
+constexpr Field enableBits{14, 1};
+constexpr Field limits{16, 16};
+constexpr Field channelRecords{33, 108};
+constexpr Field serial{141, 10};
 constexpr std::size_t channelRecordLength = 27;
 constexpr std::size_t limitPairLength = 4;
 } // namespace block
 
-// A channel record, positions 1-based within the record:
+// A channel record, offsets 0-based within the record:
 //   uuuNNNNNRDsssssssEEEEEEE---   (unit index, name, range code, decimals, scale start, end)
 namespace channelRecord {
-constexpr Field unitIndex{1, 3};
-constexpr Field name{4, 5};
-constexpr Field rangeCode{9, 1};
-constexpr Field decimals{10, 1};
-constexpr Field scaleStart{11, 7};
-constexpr Field scaleEnd{18, 7};
+constexpr Field unitIndex{0, 3};
+constexpr Field name{3, 5};
+constexpr Field rangeCode{8, 1};
+constexpr Field decimals{9, 1};
+constexpr Field scaleStart{10, 7};
+constexpr Field scaleEnd{17, 7};
 constexpr Field rainFactor = scaleStart; // record 2 of the two-channel loggers
 } // namespace channelRecord
 
@@ -78,12 +73,8 @@ constexpr std::array<RawSpan, 11> rawSpans = {{
 constexpr double temperatureGain = 0.1;
 constexpr double temperatureOffset = -20.0;
 
-std::string_view cut(std::string_view text, Field f) {
-    return mid(text, f.position, f.width);
-}
-
-unsigned char byteAt(std::string_view text, std::size_t position) {
-    return static_cast<unsigned char>(text[position - 1]);
+unsigned char byteAt(std::string_view text, std::size_t offset) {
+    return static_cast<unsigned char>(text[offset]);
 }
 
 bool carriesFourChannels(int model) {
@@ -111,12 +102,12 @@ std::string channelName(std::string_view raw, std::string_view fallback) {
 }
 
 void decodeFlags(std::string_view reply, LoggerParameters &p) {
-    const unsigned enable = byteAt(reply, block::enableBits.position);
-    const unsigned alarm = byteAt(reply, block::limitAlarmBits.position);
+    const unsigned enable = byteAt(reply, block::enableBits.offset);
+    const unsigned alarm = byteAt(reply, block::limitAlarmBits.offset);
     const int carried = carriesFourChannels(p.loggerModel) ? 4 : 2;
     for (int c = 1; c <= 4; ++c) {
         const unsigned bit = 1u << (4 - c);
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         ch.enabled = c <= carried && (enable & bit) != 0 ? 1 : 0;
         ch.limitAlarm = ch.enabled == 1 && (alarm & bit) != 0 ? 1 : 0;
     }
@@ -124,8 +115,8 @@ void decodeFlags(std::string_view reply, LoggerParameters &p) {
 
 std::string_view channelRecordOf(std::string_view reply, int channel) {
     const std::size_t start =
-        block::channelRecords.position + (channel - 1) * block::channelRecordLength;
-    return mid(reply, start, block::channelRecordLength);
+        block::channelRecords.offset + (channel - 1) * block::channelRecordLength;
+    return cut(reply, {start, block::channelRecordLength});
 }
 
 void decodeAnalogChannel(std::string_view record, int channel, ChannelParameters &ch) {
@@ -147,9 +138,9 @@ void decodeTwoChannel(std::string_view record, int channel, ChannelParameters &c
 void decodeLimits(std::string_view reply, LoggerParameters &p) {
     const int channels = isAnalog(p.loggerModel) ? 4 : 2;
     for (int c = 1; c <= channels; ++c) {
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         const int decimals = isAnalog(p.loggerModel) ? ch.decimals : 1;
-        const std::size_t at = block::limits.position + (c - 1) * block::limitPairLength;
+        const std::size_t at = block::limits.offset + (c - 1) * block::limitPairLength;
         const int high = decodeRawWord(byteAt(reply, at), byteAt(reply, at + 1));
         const int low = decodeRawWord(byteAt(reply, at + 2), byteAt(reply, at + 3));
         ch.highLimit = formatReading(high, ch, decimals);
@@ -387,14 +378,14 @@ bool isNumericText(std::string_view text) {
 
 void computeScaling(LoggerParameters &p) {
     if (!isAnalog(p.loggerModel)) {
-        p.channels[1].gain = temperatureGain;
-        p.channels[1].offset = temperatureOffset;
-        p.channels[2].gain = 1.0;
-        p.channels[2].offset = 0.0;
+        p.channel(1).gain = temperatureGain;
+        p.channel(1).offset = temperatureOffset;
+        p.channel(2).gain = 1.0;
+        p.channel(2).offset = 0.0;
         return;
     }
     for (int c = 1; c <= 4; ++c) {
-        ChannelParameters &ch = p.channels[c];
+        ChannelParameters &ch = p.channel(c);
         const RawSpan span = rawSpans.at(std::clamp(ch.rangeCode, 0, 10));
         const double start = val(ch.scaleStart);
         const double end = val(ch.scaleEnd);
@@ -409,19 +400,19 @@ std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
         return std::nullopt;
     DecodedParameters out;
     LoggerParameters &p = out.parameters;
-    p.loggerModel = loggerModelFromByte(byteAt(reply, block::model.position));
-    p.samplingCode = std::min<int>(byteAt(reply, block::samplingCode.position), maxSamplingCode);
-    const int pointer = byteAt(reply, block::memoryPointer.position) * 256 +
-                        byteAt(reply, block::memoryPointer.position + 1);
+    p.loggerModel = loggerModelFromByte(byteAt(reply, block::model.offset));
+    p.samplingCode = std::min<int>(byteAt(reply, block::samplingCode.offset), maxSamplingCode);
+    const int pointer = byteAt(reply, block::memoryPointer.offset) * 256 +
+                        byteAt(reply, block::memoryPointer.offset + 1);
     p.memoryPointer = zeroPad(pointer, 5);
     p.loggerSerial = windows1252ToUtf8(cut(reply, block::serial));
     decodeFlags(reply, p);
     if (isAnalog(p.loggerModel)) {
         for (int c = 1; c <= 4; ++c)
-            decodeAnalogChannel(channelRecordOf(reply, c), c, p.channels[c]);
+            decodeAnalogChannel(channelRecordOf(reply, c), c, p.channel(c));
     } else {
         for (int c = 1; c <= 2; ++c)
-            decodeTwoChannel(channelRecordOf(reply, c), c, p.channels[c]);
+            decodeTwoChannel(channelRecordOf(reply, c), c, p.channel(c));
         out.rainFactor =
             windows1252ToUtf8(cut(channelRecordOf(reply, 2), channelRecord::rainFactor));
     }
@@ -430,18 +421,15 @@ std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
     return out;
 }
 
-void Conversions::decodeParameters() {
-    station_.logger.parameterReadFailed = false;
+bool Conversions::readParameters() {
     Serial serial(station_);
-    serial.readParameterBlock();
-    auto decoded = decodeParameterBlock(station_.link.reply);
-    if (!decoded) {
-        station_.logger.parameterReadFailed = true;
-        return;
-    }
+    auto decoded = decodeParameterBlock(serial.readParameterBlock().text);
+    if (!decoded)
+        return false;
     station_.logger = std::move(decoded->parameters);
     if (decoded->rainFactor)
         station_.rainFactor = *decoded->rainFactor;
+    return true;
 }
 
 void Conversions::computeScaling() {
@@ -451,7 +439,7 @@ void Conversions::computeScaling() {
 std::string Conversions::formatReading(long long raw, int channel, int decimals) const {
     if (channel < 1 || channel > 4)
         return MISSING_READING;
-    return vantrell::formatReading(raw, station_.logger.channels[channel], decimals);
+    return vantrell::formatReading(raw, station_.logger.channel(channel), decimals);
 }
 
 } // namespace vantrell

@@ -94,8 +94,8 @@ public:
     explicit Conversions(Station &station) : station_(station) {}
 
     // Asks the logger for its parameter block and decodes it into the Station's parameter set;
-    // on failure only parameterReadFailed changes.
-    void decodeParameters();
+    // false (nothing changed) when the block could not be read.
+    [[nodiscard]] bool readParameters();
     void computeScaling();
     std::string formatReading(long long raw, int channel, int decimals) const;
 

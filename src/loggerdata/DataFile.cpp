@@ -7,7 +7,7 @@
 #include "general/Text.h"
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFileIo.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -57,9 +57,9 @@ std::string headerRecord(const char *lead, const LoggerParameters &p,
     for (int c = 1; c <= 4; ++c) {
         if (c > 1)
             line += separator;
-        const ChannelParameters &ch = p.channels[c];
+        const ChannelParameters &ch = p.channel(c);
         appendFitted(line, ch.enabled == 1 ? utf8ToWindows1252(ch.*text) : std::string(),
-                     dataRecord::value[c].width);
+                     dataRecord::value(c).length);
     }
     return asRecord(line);
 }
@@ -86,9 +86,9 @@ void assignText(std::string &out, std::string_view bytes, bool ascii) {
         out = windows1252ToUtf8(bytes);
 }
 
-std::string_view fieldOf(std::string_view line, dataRecord::Column column) {
+std::string_view fieldOf(std::string_view line, Field column) {
     // Behind the previous record's padding blank every column sits one place to the right.
-    return mid(line, column.position + 1, column.width);
+    return cut(line, {column.offset + 1, column.length});
 }
 
 void readLine(std::string_view line, Reading &r, bool ascii) {
@@ -96,7 +96,7 @@ void readLine(std::string_view line, Reading &r, bool ascii) {
     assignText(r.date, fieldOf(line, dataRecord::date), ascii);
     assignText(r.time, trimmedView(fieldOf(line, dataRecord::time)), ascii);
     for (int c = 1; c <= 4; ++c) {
-        const std::string_view value = fieldOf(line, dataRecord::value[c]);
+        const std::string_view value = fieldOf(line, dataRecord::value(c));
         if (trimmedView(value) == ";")
             r.values[c].clear();
         else
@@ -142,7 +142,7 @@ void restoreWideValues(std::vector<Reading> &history, std::size_t transferred,
 std::string dataFileName(std::string_view serial, bool appendMode, const LocalDateTime &now) {
     if (appendMode)
         return std::string(serial) + ".dat";
-    return std::string(mid(serial, 1, 4)) + "_" + zeroPad(now.hour, 2) + zeroPad(now.minute, 2) +
+    return std::string(cut(serial, {0, 4})) + "_" + zeroPad(now.hour, 2) + zeroPad(now.minute, 2) +
            "_" + zeroPad(now.day, 2) + zeroPad(now.month, 2) + zeroPad(now.year % 100, 2) + ".dat";
 }
 
@@ -162,7 +162,7 @@ std::string unitsRecord(const LoggerParameters &parameters) {
 // Beyond 99999 the number takes the blanks' places; beyond seven digits only its last seven
 // are kept, so the record never grows.
 std::string runningNumberText(std::uint64_t number) {
-    const std::size_t width = dataRecord::runningNumber.width;
+    const std::size_t width = dataRecord::runningNumber.length;
     const std::size_t minimumDigits = number < runningColumnLimit ? runningDigits : width;
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, number % runningColumnLimit).ptr;
@@ -176,8 +176,8 @@ std::string runningNumberText(std::uint64_t number) {
 void blankNonNumeric(Reading &reading, int loggerModel) {
     for (int c = 1; c <= 4; ++c) {
         if (!isNumericText(reading.values[c]))
-            reading.values[c].assign(isRainColumn(loggerModel, c) ? dataRecord::rain.width
-                                                                  : dataRecord::value[c].width,
+            reading.values[c].assign(isRainColumn(loggerModel, c) ? dataRecord::rain.length
+                                                                  : dataRecord::value(c).length,
                                      ' ');
     }
 }
@@ -187,24 +187,24 @@ std::string dataLine(std::uint64_t runningNumber, const Reading &reading, int lo
     line.reserve(dataRecord::length);
     line += runningNumberText(runningNumber);
     line += separator;
-    appendFitted(line, reading.date, dataRecord::date.width);
+    appendFitted(line, reading.date, dataRecord::date.length);
     line += separator;
     // An empty record has no time at all: its line is eight characters shorter.
     if (!reading.time.empty())
-        appendFitted(line, reading.time, dataRecord::date.width);
+        appendFitted(line, reading.time, dataRecord::date.length);
     line += timeGap;
     line += separator;
-    appendFitted(line, reading.values[1], dataRecord::value[1].width);
+    appendFitted(line, reading.values[1], dataRecord::value(1).length);
     line += separator;
     if (loggerModel == 5) {
-        appendFitted(line, reading.values[2], dataRecord::rain.width);
+        appendFitted(line, reading.values[2], dataRecord::rain.length);
     } else {
-        appendFitted(line, reading.values[2], dataRecord::value[2].width);
+        appendFitted(line, reading.values[2], dataRecord::value(2).length);
         line += separator;
-        appendFitted(line, reading.values[3], dataRecord::value[3].width);
+        appendFitted(line, reading.values[3], dataRecord::value(3).length);
     }
     line += separator;
-    appendFitted(line, reading.values[4], dataRecord::value[4].width);
+    appendFitted(line, reading.values[4], dataRecord::value(4).length);
     return line;
 }
 
@@ -244,7 +244,7 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
         const bool ascii = isAscii(line);
         if (lineNumber == 2) {
             for (int c = 1; c <= 4; ++c)
-                assignText(out.units[c], trimmedView(fieldOf(line, dataRecord::value[c])), ascii);
+                assignText(out.units[c], trimmedView(fieldOf(line, dataRecord::value(c))), ascii);
         } else if (lineNumber > 2) {
             readLine(line, out.readings[lineNumber - 3], ascii);
         }
@@ -253,25 +253,26 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
     out.readings.resize(lineNumber > 2 ? lineNumber - 2 : 0);
 }
 
-void DataFile::writeDataFile() {
+MemorySaved DataFile::transferAndSave(int logger) {
     LoggerData &data = station_.data;
     data.loggerLimitAlarm = false;
     data.dataFileWritten = false;
     data.dataFilePath.clear();
-    const std::string path = prepareDataPath();
+    fillBlankDataFolder();
+    const std::string path = dataPathFor(logger);
     if (path.empty()) {
         // No transfer: what the table holds is the previous logger's.
         data.recordBuffer.clear();
         data.readingTable.clear();
-        return;
+        return MemorySaved::notWritten;
     }
-    Readings(station_).transferMemory();
-    if (data.transferComplete)
-        saveReadings(path);
+    if (!MemoryTransfer(station_).transferMemory())
+        return MemorySaved::transferIncomplete;
+    return saveReadings(path) ? MemorySaved::inFile : MemorySaved::notWritten;
 }
 
 // A relative data folder starts in the configuration folder, whatever folder the program was
-// started from.
+// started from; a blank one is the configuration folder itself.
 std::filesystem::path dataFolderPath(const std::filesystem::path &configDir,
                                      std::string_view folder) {
     std::error_code ec;
@@ -284,33 +285,31 @@ std::filesystem::path dataFolderPath(const std::filesystem::path &configDir,
 }
 
 // A blank data folder means the program's own folder, which is the configuration folder.
-std::filesystem::path DataFile::dataFolder(DeviceRecord &device) const {
-    std::string &folder = device[field::dataDirectory];
+void DataFile::fillBlankDataFolder() {
+    std::string &folder = station_.cycleRecord()[field::dataDirectory];
     if (trim(folder).empty())
         folder = dataFolderPath(station_.configDir(), "").string();
-    return dataFolderPath(station_.configDir(), folder);
 }
 
-std::string DataFile::prepareDataPath() {
-    DeviceRecord &device = station_.cycleRecord();
-    const fs::path folder = dataFolder(device);
-    const int logger = station_.session.loggerIndex;
+std::string DataFile::dataPathFor(int logger) const {
+    const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
+    const fs::path folder = dataFolderPath(station_.configDir(), device[field::dataDirectory]);
     const std::string serial = device.serialNumber(logger);
     // The name must not carry a line break or an escape into a log, a mail or an FTP command.
     if (hasControlCharacter(serial)) {
-        station_.progress().report(serialRefused + std::to_string(logger) + ")" + nothingSaved);
+        station_.progress().detail(serialRefused + std::to_string(logger) + ")" + nothingSaved);
         return {};
     }
     const std::string name =
         dataFileName(serial, device.flag(field::savingMode), station_.clock().localNow());
     if (!isPlainFileName(name)) {
-        station_.progress().report(nameRefused + name + nothingSaved);
+        station_.progress().detail(nameRefused + name + nothingSaved);
         return {};
     }
     return (folder / name).string();
 }
 
-void DataFile::saveReadings(const std::string &path) {
+bool DataFile::saveReadings(const std::string &path) {
     LoggerData &data = station_.data;
     const bool append = station_.cycleRecord().flag(field::savingMode);
     const int model = station_.logger.loggerModel;
@@ -321,13 +320,13 @@ void DataFile::saveReadings(const std::string &path) {
     DataFileWriter file;
     if (std::string error = file.openFolder(intended.parent_path()); !error.empty()) {
         saveFailed(path, error);
-        return;
+        return false;
     }
     const std::string name = intended.filename().string();
     if (std::string error = append ? file.openForAppend(name) : file.createNew(name);
         !error.empty()) {
         saveFailed(file.path().string(), error);
-        return;
+        return false;
     }
     const std::uint64_t length = file.length();
 
@@ -346,24 +345,25 @@ void DataFile::saveReadings(const std::string &path) {
     for (std::size_t k = 1; k <= data.readingTable.size(); ++k) {
         Reading &reading = data.readingTable[k - 1];
         const std::string number = std::to_string(k);
-        station_.progress().report(savingBlock + number);
+        station_.progress().detail(savingBlock + number);
         blankNonNumeric(reading, model);
         const std::string line = dataLine(k + numberBase, reading, model);
         appendRecord(bytes, line);
         if (append)
-            station_.progress().report(savingBlock + number + " " +
-                                       windows1252ToUtf8(mid(line, 1, shownLineLead)));
+            station_.progress().detail(savingBlock + number + " " +
+                                       windows1252ToUtf8(cut(line, {0, shownLineLead})));
     }
 
     const std::uint64_t offset = length == 0 ? 0 : base * dataRecord::length;
     if (std::string error = file.write(offset, bytes); !error.empty()) {
         saveFailed(file.path().string(), error);
-        return;
+        return false;
     }
     data.dataFilePath = file.path().string();
     data.dataFileWritten = true;
-    station_.progress().report(data.dataFilePath + savedSuccessfully);
+    station_.progress().detail(data.dataFilePath + savedSuccessfully);
     station_.wait(1.0);
+    return true;
 }
 
 // The memory was read but is not on disk: nothing that depends on a written file (erase,
@@ -371,7 +371,7 @@ void DataFile::saveReadings(const std::string &path) {
 void DataFile::saveFailed(const std::string &path, const std::string &reason) {
     station_.data.dataFileWritten = false;
     station_.data.dataFilePath.clear();
-    station_.progress().report(path + notSaved + reason);
+    station_.progress().detail(path + notSaved + reason);
 }
 
 void DataFile::readBackDataFile() {
@@ -380,17 +380,17 @@ void DataFile::readBackDataFile() {
     if (path.empty()) {
         data.readingTable.clear();
         data.readBackCount = 0;
-        station_.progress().report(nothingToReadBack);
+        station_.progress().detail(nothingToReadBack);
         return;
     }
-    station_.progress().report(openingDataFile + path);
+    station_.progress().detail(openingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
     std::string bytes;
     if (const std::string error = readDataFile(path, bytes); !error.empty()) {
         data.readingTable.clear();
         data.readBackCount = 0;
-        station_.progress().report(cannotRead + path + ": " + error);
+        station_.progress().detail(cannotRead + path + ": " + error);
         return;
     }
     // The table still holds the transfer that wrote the file: its readings at full precision
@@ -405,9 +405,9 @@ void DataFile::readBackDataFile() {
     restoreWideValues(data.readingTable, transferred, wide);
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
-            station_.logger.channels[c].unitText = contents.units[c];
+            station_.logger.channel(c).unitText = contents.units[c];
     data.readBackCount = static_cast<int>(data.readingTable.size());
-    station_.progress().report(closingDataFile + path);
+    station_.progress().detail(closingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "config/Station.h"
+#include "general/Text.h"
 
 #include <array>
 #include <cstddef>
@@ -20,22 +21,21 @@ namespace vantrell {
 
 struct LocalDateTime;
 
-// A data record, positions 1-based (the read-back sees every line after the first shifted one
+// A data record, offsets 0-based (the read-back sees every line after the first shifted one
 // place right, behind the previous record's padding blank):
-//   1      8 9       17 18         29 30     37 38     45 46     53 54     61 62
+//   0      7 8       16 17         28 29     36 37     44 45     52 53     60 61
 //   00001  ; 03-02-26 ; 09:05:00    ; +0023.5 ; +0012.0 ;         ;         CR blank
-// The rain logger's 15-character rain text takes 38-52 in place of channels 2 and 3.
+// The rain logger's 15-character rain text takes 37-51 in place of channels 2 and 3.
 namespace dataRecord {
 inline constexpr std::size_t length = 62;
-struct Column {
-    std::size_t position;
-    std::size_t width;
-};
-inline constexpr Column runningNumber{1, 7};
-inline constexpr Column date{9, 8};
-inline constexpr Column time{18, 11}; // the time and three blanks
-inline constexpr std::array<Column, 5> value{{{0, 0}, {30, 7}, {38, 7}, {46, 7}, {54, 7}}};
-inline constexpr Column rain{38, 15};
+inline constexpr Field runningNumber{0, 7};
+inline constexpr Field date{8, 8};
+inline constexpr Field time{17, 11}; // the time and three blanks
+// The value column of channel c (1..4): 29, 37, 45, 53, seven characters each.
+constexpr Field value(int channel) {
+    return {29 + 8 * std::size_t(channel - 1), 7};
+}
+inline constexpr Field rain{37, 15};
 // The records before the first data record: names, units, and one never written.
 inline constexpr std::uint64_t headerRecords = 3;
 } // namespace dataRecord
@@ -73,27 +73,32 @@ DataFileContents parseDataFile(std::string_view bytes);
 // The same into `out`, reusing the storage of its readings.
 void parseDataFile(std::string_view bytes, DataFileContents &out);
 
-// After writeDataFile: dataFileWritten says whether the transfer is in its file, and
-// dataFilePath names that file (empty when none was written). transferComplete tells only about
-// the transfer: a write that fails leaves it as it was, and a refused name, which runs no
-// transfer, leaves it as the session set it and the ReadingTable empty.
+// Where a logger's memory ended up. A refused file name runs no transfer and counts as not
+// written, as does a write that fails.
+enum class MemorySaved { inFile, notWritten, transferIncomplete };
+
+// Besides its result, a save leaves dataFileWritten and dataFilePath (empty when no file was
+// written) for the alarms and the forwarding.
 class DataFile {
 public:
     explicit DataFile(Station &station) : station_(station) {}
 
-    // Runs the memory transfer of the session's logger and writes its data file.
-    void writeDataFile();
-    // Loads the file the last writeDataFile wrote into the ReadingTable.
+    // Runs the memory transfer of logger `logger` of the session's device and saves it in its
+    // data file.
+    [[nodiscard]] MemorySaved transferAndSave(int logger);
+    // Loads the file the last save wrote into the ReadingTable.
     void readBackDataFile();
 
-    // The two steps around the transfer. prepareDataPath gives the path meant for the session's
-    // device and logger, empty when the name is refused (and says why); saveReadings writes the
-    // ReadingTable there, or under a numbered name when a new file's name is taken.
-    std::string prepareDataPath();
-    void saveReadings(const std::string &path);
+    // The steps around the transfer. A blank data folder setting of the session's device becomes
+    // the program's own folder, so that the windows show where the files go; dataPathFor gives
+    // the path meant for `logger` of that device, empty when the name is refused (and says why);
+    // saveReadings writes the ReadingTable there, or under a numbered name when a new file's name
+    // is taken, and says whether it did.
+    void fillBlankDataFolder();
+    [[nodiscard]] std::string dataPathFor(int logger) const;
+    bool saveReadings(const std::string &path);
 
 private:
-    std::filesystem::path dataFolder(DeviceRecord &device) const;
     void saveFailed(const std::string &path, const std::string &reason);
 
     Station &station_;

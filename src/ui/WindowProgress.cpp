@@ -1,6 +1,6 @@
 #include "ui/WindowProgress.h"
 
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
 

@@ -2,6 +2,7 @@
 // every schedule time ends and is reported with a line for every device, and no device is read
 // again in the same time, whatever its failure.
 #include "CycleBench.h"
+#include "cycle/SessionTexts.h"
 #include "forwarding/Report.h"
 #include "general/Text.h"
 #include "sim/HayesModem.h"
@@ -123,8 +124,8 @@ struct FailingDay : CycleBench {
 
     int sessionsOf(int slot) const {
         const std::string start =
-            std::string(text::preparingConnection) + " " + std::to_string(slot);
-        const auto texts = progress.texts(ProgressLine::report);
+            std::string(sessionText::preparingConnection) + " " + std::to_string(slot);
+        const auto texts = progress.texts(ProgressLine::detail);
         return int(std::count(texts.begin(), texts.end(), start));
     }
 

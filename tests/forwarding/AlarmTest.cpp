@@ -283,7 +283,7 @@ TEST(Sms, NumbersAndTextsGoOnTheLineOnlyAsText) {
 
 TEST(Sms, APortInUseIsALogLineAndNoStatus) {
     AlarmBench b;
-    b.station.recordStatus("X");
+    b.station.recordStatus(SessionStatus::done);
     b.smsPort.setBusy(true);
     b.forwarding.alarm().sendSms("+4911", "x");
     EXPECT_TRUE(b.modem.messages().empty());

@@ -31,7 +31,7 @@ TEST(DataMail, TheDevicesServerOrElseTheStationsAndAFailureIsOnlyALine) {
     forwardingDevice(b, "0");
     b.forwarding.sendDataMail();
     b.station.devices[7][field::smtpServer] = " ";
-    b.station.recordStatus("X");
+    b.station.recordStatus(SessionStatus::done);
     b.mailFailure = "server 127.0.0.1:25: Couldn't connect to server";
     b.forwarding.sendDataMail();
     ASSERT_EQ(b.mails.size(), 2u);
@@ -137,7 +137,7 @@ TEST(DataForwarding, EachLoggerSendsTheFileItsOwnDataWentTo) {
         EXPECT_EQ(b.forwarded(), (std::vector<std::string>{first, second})) << kind;
         EXPECT_EQ(std::filesystem::file_size(first), (3 + 10) * 62u) << kind;
         EXPECT_EQ(std::filesystem::file_size(second), (3 + 12) * 62u) << kind;
-        const auto reports = b.progress.texts(ProgressLine::report);
+        const auto reports = b.progress.texts(ProgressLine::detail);
         EXPECT_EQ(std::count(reports.begin(), reports.end(), "opening data file..." + second), 1)
             << kind << ": logger 2's alarms read logger 2's file";
         EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::recordsSent), 1) << kind;

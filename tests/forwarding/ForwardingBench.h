@@ -87,7 +87,7 @@ struct ForwardingBench : StationBench {
         station.devices[7][field::connection] = "locl0000";
     }
 
-    std::vector<std::string> reports() const { return progress.texts(ProgressLine::report); }
+    std::vector<std::string> reports() const { return progress.texts(ProgressLine::detail); }
     std::vector<std::string> commands() const {
         std::vector<std::string> out;
         for (const FtpCall &c : ftpCalls)

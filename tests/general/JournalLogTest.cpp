@@ -17,7 +17,7 @@ std::string logged(LogStyle style) {
         LoggingProgress log(out, clock, style);
         log.show(ProgressLine::service, "Alarm Acc ");
         for (int k = 1; k <= 3; ++k)
-            log.show(ProgressLine::report, "block no. " + std::to_string(k));
+            log.show(ProgressLine::detail, "block no. " + std::to_string(k));
         log.log("line", "=> 1B 57", LogPriority::io);
         log.log("config", "timeutils.xml: a refused value", LogPriority::warning);
         log.log("line", "port 1 (/dev/ttyS0): cannot be opened", LogPriority::error);

@@ -14,11 +14,11 @@ TEST(Progress, CountedTextsAreLoggedAsOneRun) {
     {
         LoggingProgress log(out, clock);
         for (int k = 1; k <= 300; ++k)
-            log.report("Trasferring from device block no. " + std::to_string(k));
-        log.report("Korvane Disconnecting...");
-        log.report("Korvane Disconnecting...");
+            log.detail("Trasferring from device block no. " + std::to_string(k));
+        log.detail("Korvane Disconnecting...");
+        log.detail("Korvane Disconnecting...");
         log.service("Alarm Acc ");
-        log.report(std::string("unit \xB0"
+        log.detail(std::string("unit \xB0"
                                "C"));
     }
     EXPECT_EQ(out.str(), "2026-02-03 09:05:00 [report]  Trasferring from device block no. 1\n"

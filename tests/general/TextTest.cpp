@@ -31,11 +31,10 @@ TEST(Text, ValTakesTheLeadingNumberOnly) {
 }
 
 TEST(Text, CuttingNeverReadsPastTheEnd) {
-    EXPECT_EQ(mid("24/06/15", 7, 2), "15");
-    EXPECT_EQ(mid("24/06/15", 8, 5), "5");
-    EXPECT_EQ(mid("24", 3, 2), "");
-    EXPECT_EQ(mid("24", 0, 2), "");
-    EXPECT_EQ(mid("", 1, 1), "");
+    EXPECT_EQ(cut("24/06/15", {6, 2}), "15");
+    EXPECT_EQ(cut("24/06/15", {7, 5}), "5");
+    EXPECT_EQ(cut("24", {2, 2}), "");
+    EXPECT_EQ(cut("", {0, 1}), "");
     EXPECT_EQ(fitRight("Temperature", 7), "Tempera");
     EXPECT_EQ(fitRight("Ch", 5), "Ch   ");
     EXPECT_EQ(trim("  a b  "), "a b");

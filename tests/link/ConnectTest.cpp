@@ -21,14 +21,13 @@ using testing::StationBench;
 class FakeSteps final : public LoggerSteps {
 public:
     explicit FakeSteps(Station &station) : station_(station), serial_(station) {}
-    void decodeParameters() override {
-        serial_.readParameterBlock();
-        const std::string &reply = station_.link.reply;
-        station_.logger.parameterReadFailed = trim(reply).empty();
-        if (!station_.logger.parameterReadFailed) {
-            station_.logger.loggerSerial = std::string(mid(reply, 142, 10));
-            station_.logger.samplingCode = reply.size() >= 5 ? (unsigned char)reply[4] : 0;
-        }
+    bool readParameters() override {
+        const std::string reply = serial_.readParameterBlock().text;
+        if (trim(reply).empty())
+            return false;
+        station_.logger.loggerSerial = std::string(cut(reply, {141, 10}));
+        station_.logger.samplingCode = reply.size() >= 5 ? (unsigned char)reply[4] : 0;
+        return true;
     }
     void setLoggerClock() override { ++clockSets; }
 
@@ -67,16 +66,17 @@ struct ConnectBench : StationBench {
 
 TEST(Connect, ALoggerThatAnswersIsConnectedWithItsPreambleAndTexts) {
     ConnectBench b;
-    b.connect.connectLogger();
-    EXPECT_FALSE(b.station.session.stepFailed);
-    EXPECT_EQ(b.station.currentStatus(), "");
+    const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
+    EXPECT_TRUE(connection.outcome.succeeded);
+    EXPECT_FALSE(connection.outcome.status);
+    EXPECT_EQ(connection.commandAnswers, AnswerExpected::yes);
     const std::string expectedStart =
         "\r" + bytes({0x92}) + std::string(400, ' ') + bytes({0x92, 0x92, 0x8E, 0x92, 0x9E, 0x9F});
     EXPECT_EQ(b.port.sentBytes(), expectedStart);
     const std::vector<std::string> expectedTexts = {
         "Korvane Connecting...", "Korvane Connected", "Korvane Connected...reading date/time",
         "Korvane Connected...reading 03-02-26 09:05:01", "Korvane Connected...reading parameters"};
-    EXPECT_EQ(b.progress.texts(ProgressLine::report), expectedTexts);
+    EXPECT_EQ(b.progress.texts(ProgressLine::detail), expectedTexts);
 }
 
 TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
@@ -98,63 +98,62 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
         d.clockOffsetSeconds = c.offsetSeconds;
         ConnectBench b(d);
         b.station.devices[1][field::setClock] = c.setClock;
-        b.connect.connectLogger();
+        const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
         EXPECT_EQ(b.steps.clockSets, c.expectedSets) << c.legend;
-        EXPECT_FALSE(b.station.session.stepFailed) << c.legend;
+        EXPECT_TRUE(connection.outcome.succeeded) << c.legend;
+        // The logger does not answer the clock command, nor is it waited on after it.
+        EXPECT_EQ(connection.commandAnswers,
+                  c.expectedSets > 0 ? AnswerExpected::no : AnswerExpected::yes)
+            << c.legend;
     }
 }
 
-TEST(Connect, FailuresLeaveTheirLetters) {
+// The session releases a logger it gives up on (Session tests); the connection only says why.
+TEST(Connect, FailuresReturnTheirLetters) {
     const struct {
         const char *legend;
         std::vector<sim::Fault> faults;
         const char *configuredSerial;
-        const char *expectedLetter;
+        std::optional<SessionStatus> expectedStatus;
         std::size_t expectedParameterRequests;
-        bool expectedHangUp;
     } cases[] = {
         {"silent logger: no letter, no retry",
          {{sim::FaultKind::silent, 0}},
          "0001KV0126",
-         "",
-         0,
-         false},
+         std::nullopt,
+         0},
         {"empty parameter block twice",
          {{sim::FaultKind::emptyParameters, 0}},
          "0001KV0126",
-         "L",
-         2,
-         true},
-        {"other serial number", {}, "KV00000002", "P", 1, true},
-        {"trailing blank does not match", {}, "0001KV0126 ", "P", 1, true},
+         SessionStatus::parametersUnreadable,
+         2},
+        {"other serial number", {}, "KV00000002", SessionStatus::serialMismatch, 1},
+        {"trailing blank does not match", {}, "0001KV0126 ", SessionStatus::serialMismatch, 1},
     };
     for (const auto &c : cases) {
         sim::LoggerDescription d;
         d.faults = c.faults;
         ConnectBench b(d);
         b.station.devices[1].serialNumber(1) = c.configuredSerial;
-        b.station.session.sessionRunning = b.station.session.communicating = true;
-        b.connect.connectLogger();
-        EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
-        EXPECT_EQ(b.station.currentStatus(), c.expectedLetter) << c.legend;
+        const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
+        EXPECT_FALSE(connection.outcome.succeeded) << c.legend;
+        EXPECT_EQ(connection.outcome.status, c.expectedStatus) << c.legend;
+        EXPECT_EQ(b.station.currentStatus(), "") << c.legend;
         EXPECT_EQ(b.sent(code::parameterRequest), c.expectedParameterRequests) << c.legend;
         EXPECT_EQ(b.sent(code::wakeLogger), c.expectedParameterRequests == 2 ? 2u : 1u) << c.legend;
-        EXPECT_EQ(hungUp(b), c.expectedHangUp) << c.legend;
-        EXPECT_EQ(b.station.session.sessionRunning, !c.expectedHangUp) << c.legend;
+        EXPECT_FALSE(hungUp(b)) << c.legend;
     }
 }
 
-TEST(Connect, GivingUpOnTheParameterBlockWaitsTwiceTenSeconds) {
+TEST(Connect, AnUnreadableParameterBlockIsTriedTwice) {
     sim::LoggerDescription d;
     d.faults = {{sim::FaultKind::emptyParameters, 0}};
     ConnectBench b(d);
-    b.connect.connectLogger();
+    (void)b.connect.connectLogger(1, LoggerLine::direct);
     EXPECT_TRUE(b.progress.contains("Korvane Connected...reading parameters...failed"));
-    // Two attempts of preamble, clock and parameter time-out, then release, the two waits and
-    // the modem hang-up (about 7 s when nothing answers its escape).
-    EXPECT_TRUE(hungUp(b));
-    EXPECT_GT(b.now(), 20.0 + 2 * 3.0 + 6.0);
-    EXPECT_LT(b.now(), 52.0);
+    // Two attempts of preamble, clock and parameter time-out, each ended by a release.
+    EXPECT_GT(b.now(), 2 * 3.0 + 6.0);
+    EXPECT_LT(b.now(), 25.0);
 }
 
 struct SwitchBench : StationBench {
@@ -176,10 +175,9 @@ struct SwitchBench : StationBench {
 
 TEST(Connect, SwitchReportsItsModules) {
     SwitchBench b;
-    b.station.session.mncFlags = {0, 0, 0, 0, 0, 0, 0, 1, 1};
-    b.connect.connectSwitch();
-    EXPECT_FALSE(b.station.session.stepFailed);
-    EXPECT_EQ(b.station.session.mncFlags, (std::array<int, 9>{0, 1, 1, 1, 1, 1, 1, 0, 0}));
+    const SwitchConnection connection = b.connect.connectSwitch();
+    EXPECT_TRUE(connection.outcome.succeeded);
+    EXPECT_EQ(connection.modules, 0x3Fu);
     EXPECT_TRUE(b.progress.contains("Switch Connected"));
 }
 
@@ -195,7 +193,7 @@ TEST(Connect, ModuleDigitsAreTakenByTheirCharacterCodes) {
         {"a colon is ten by its code", filler + "0:", 0x0Au},
         {"G is sixteen: bits 0..3 are empty", filler + "G1", 0x01u},
         {"one character short: no modules, the switch is not set", filler + "3", std::nullopt},
-        {"longer answers keep the digits at 43 and 44", filler + "81\r\n", 0x81u},
+        {"longer answers keep the digits at offsets 42 and 43", filler + "81\r\n", 0x81u},
     };
     for (const auto &c : cases)
         EXPECT_EQ(decodeModuleDigits(c.reply), c.expected) << c.legend;
@@ -205,35 +203,32 @@ TEST(Connect, SwitchFailuresLeaveTheirLetters) {
     const struct {
         const char *legend;
         sim::FaultKind fault;
-        const char *expectedLetter;
+        SessionStatus expectedStatus;
         std::size_t expectedReleases;
     } cases[] = {
-        {"no answer to the wake-up", sim::FaultKind::silentSwitch, "S", 1},
-        {"empty module status", sim::FaultKind::emptyModuleStatus, "T", 0},
+        {"no answer to the wake-up", sim::FaultKind::silentSwitch, SessionStatus::switchSilent, 1},
+        {"empty module status", sim::FaultKind::emptyModuleStatus, SessionStatus::switchStatusEmpty,
+         0},
     };
     for (const auto &c : cases) {
         SwitchBench b({{c.fault, 0}});
-        b.station.session.mncFlags[3] = 1;
-        b.connect.connectSwitch();
-        EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
-        EXPECT_EQ(b.station.currentStatus(), c.expectedLetter) << c.legend;
+        const SwitchConnection connection = b.connect.connectSwitch();
+        EXPECT_FALSE(connection.outcome.succeeded) << c.legend;
+        EXPECT_EQ(connection.outcome.status, c.expectedStatus) << c.legend;
         const std::string s = b.port.sentBytes();
         EXPECT_EQ(std::size_t(std::count(s.begin(), s.end(), char(0x8C))), c.expectedReleases)
             << c.legend;
-        EXPECT_EQ(b.station.session.mncFlags[3], 1) << c.legend;
     }
 }
 
 TEST(Connect, SelectingALoggerConnectsItThroughTheSwitch) {
     SwitchBench b;
-    b.station.session.loggerIndex = 3;
-    b.connect.selectLogger();
+    b.connect.selectLogger(3);
     EXPECT_EQ(b.port.sentBytes(), bytes({0x81, 0x85}));
     EXPECT_TRUE(b.progress.contains("Selecting Korvane no.3..."));
     EXPECT_EQ(b.line.connectedPosition(), 3);
     b.station.devices[1].serialNumber(3) = "KV00000003";
-    b.connect.connectLogger();
-    EXPECT_FALSE(b.station.session.stepFailed);
+    EXPECT_TRUE(b.connect.connectLogger(3, LoggerLine::direct).outcome.succeeded);
     EXPECT_EQ(b.station.logger.loggerSerial, "KV00000003");
 }
 
@@ -252,9 +247,7 @@ TEST(Connect, NetworkAndSectionAreRouted) {
     };
     for (const auto &c : cases) {
         SwitchBench b;
-        b.station.session.networkNumber = c.network;
-        b.station.session.sectionNumber = c.section;
-        b.connect.selectNetworkSection();
+        b.connect.selectNetworkSection(c.network, c.section);
         EXPECT_EQ(b.port.sentBytes(), c.expectedBytes) << c.legend;
         EXPECT_TRUE(b.progress.contains(c.networkText)) << c.legend;
         EXPECT_TRUE(b.progress.contains("Disabling all modules... 255")) << c.legend;
@@ -262,29 +255,6 @@ TEST(Connect, NetworkAndSectionAreRouted) {
         b.settle();
         EXPECT_EQ(b.line.routedNetwork(), c.routedNetwork) << c.legend;
         EXPECT_EQ(b.line.routedSection(), 1) << c.legend;
-    }
-}
-
-TEST(Connect, DisconnectAllReleasesLoggerSwitchAndModem) {
-    const struct {
-        const char *legend;
-        const char *connection;
-        const char *useSwitch;
-        int samplingCode;
-        std::string expectedBytes;
-    } cases[] = {
-        {"local, fast sampling", "locl0000", "0", 1, bytes({0x93})},
-        {"switched, slow sampling", "netw0201", "1", 5, bytes({0x8D, 0x8C})},
-        {"modem station", "0211234567", "1", 5, bytes({0x8D, 0x8C}) + unansweredHangUp},
-    };
-    for (const auto &c : cases) {
-        SwitchBench b;
-        b.station.devices[1][field::connection] = c.connection;
-        b.station.devices[1][field::useSwitch] = c.useSwitch;
-        b.station.logger.samplingCode = c.samplingCode;
-        b.connect.disconnectAll();
-        EXPECT_EQ(b.port.sentBytes(), c.expectedBytes) << c.legend;
-        EXPECT_FALSE(b.port.isOpen()) << c.legend;
     }
 }
 

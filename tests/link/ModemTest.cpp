@@ -1,5 +1,5 @@
 // The modem steps against a simulated Hayes modem with a logger behind it, in virtual time:
-// what goes on the line, the letters and flags left behind, and how long each outcome takes.
+// what goes on the line, the outcomes and letters, and how long each outcome takes.
 #include "link/Modem.h"
 
 #include "StationBench.h"
@@ -23,10 +23,11 @@ struct ModemBench : StationBench {
         : logger(world, sim::LoggerDescription{}), modem(world, logger, std::move(faults)) {
         port.attach(modem);
         station.cycleDevice = 1;
-        station.session.dialNumber = "0211234567";
-        station.session.connectionAttempt = 2;
-        station.session.dailyMarkIndex = 3; // the second schedule time
-        station.scheduleTimes = {"", "6", "8", "12", "18"};
+    }
+    // The check, then the dial when the modem answered, as a session makes them.
+    StepOutcome checkAndDial() {
+        const StepOutcome checked = steps.check();
+        return checked.succeeded ? steps.dial({"0211234567", "08:00", 2}) : checked;
     }
     bool sentContains(const std::string &part) const {
         return port.sentBytes().find(part) != std::string::npos;
@@ -62,16 +63,15 @@ TEST(Modem, DialAnswersAreJudgedWhereTheModemPutsThem) {
 
 TEST(Modem, ACallIsPreparedDialledAndConnected) {
     ModemBench b;
-    b.steps.checkModem();
-    EXPECT_FALSE(b.station.session.stepFailed);
-    EXPECT_TRUE(b.station.link.remoteLinkUp);
-    EXPECT_EQ(b.station.currentStatus(), "");
+    const StepOutcome outcome = b.checkAndDial();
+    EXPECT_TRUE(outcome.succeeded);
+    EXPECT_FALSE(outcome.status);
     EXPECT_EQ(b.port.sentBytes(), preparation + dialCommand);
     EXPECT_TRUE(b.port.isOpen()) << "the call keeps the port";
     EXPECT_TRUE(b.modem.connected());
     EXPECT_EQ(b.modem.dialledNumber(), "0211234567");
 
-    const std::vector<std::string> texts = b.progress.texts(ProgressLine::report);
+    const std::vector<std::string> texts = b.progress.texts(ProgressLine::detail);
     const std::vector<std::string> preparing = {
         "Modem Initialazing...",         "",
         "Initialazing modem ... 1 of 4", "Initialazing modem ... 2 of 4",
@@ -95,7 +95,7 @@ TEST(Modem, CheckAndDialOutcomes) {
         FaultKind fault;
         int count;
         const char *letter;
-        bool stepFailed, linkUp, hangsUp;
+        bool failed, linkUp, hangsUp;
         std::string sentStart;         // what the line carries first
         double minSeconds, maxSeconds; // the whole check, in virtual time
     } cases[] = {
@@ -103,8 +103,8 @@ TEST(Modem, CheckAndDialOutcomes) {
          true, false, false, checkedTwice, 3.0, 3.1},
         {"no answer to echo off: M, nothing dialled", FaultKind::modemStopsAfter, 1, "M", true,
          false, false, echoOffOnly, 5.0, 5.1},
-        {"initialisation refused: M, but the call is made and clears stepFailed",
-         FaultKind::modemInitError, 0, "M", false, true, false, dialled, 20.0, 30.0},
+        {"initialisation refused: M, but the call is made and succeeds", FaultKind::modemInitError,
+         0, "M", false, true, false, dialled, 20.0, 30.0},
         {"busy: C as soon as the modem says so", FaultKind::modemBusy, 0, "C", true, false, true,
          dialled, 20.0, 35.0},
         {"no carrier: C as soon as the modem says so", FaultKind::modemNoCarrier, 0, "C", true,
@@ -116,11 +116,10 @@ TEST(Modem, CheckAndDialOutcomes) {
     };
     for (const auto &c : cases) {
         ModemBench b({{c.fault, c.count}});
-        b.station.session.stepFailed = !c.stepFailed;
-        b.steps.checkModem();
-        EXPECT_EQ(b.station.currentStatus(), c.letter) << c.legend;
-        EXPECT_EQ(b.station.session.stepFailed, c.stepFailed) << c.legend;
-        EXPECT_EQ(b.station.link.remoteLinkUp, c.linkUp) << c.legend;
+        const StepOutcome outcome = b.checkAndDial();
+        ASSERT_TRUE(outcome.status) << c.legend;
+        EXPECT_EQ(letterOf(*outcome.status), c.letter) << c.legend;
+        EXPECT_EQ(!outcome.succeeded, c.failed) << c.legend;
         EXPECT_EQ(b.port.sentBytes().substr(0, c.sentStart.size()), c.sentStart) << c.legend;
         EXPECT_EQ(b.sentContains("+++"), c.hangsUp) << c.legend;
         EXPECT_EQ(b.port.isOpen(), c.linkUp) << c.legend;
@@ -134,9 +133,8 @@ TEST(Modem, CheckAndDialOutcomes) {
 TEST(Modem, AnEchoAloneShowsTheModemIsThere) {
     ModemBench b;
     b.modem.resultDelay = 2.0; // the "OK" comes long after the echo
-    b.steps.checkModem();
+    EXPECT_TRUE(b.checkAndDial().succeeded);
     EXPECT_EQ(b.port.sentBytes().substr(0, 8), "AT\rATE0\r") << "one try was enough";
-    EXPECT_TRUE(b.station.link.remoteLinkUp);
 }
 
 TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
@@ -168,10 +166,10 @@ TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
         if (c.unplugAt > 0)
             b.world.at(c.unplugAt, [&b] { b.port.unplug(); });
         b.port.setWritesFail(c.writesFail);
-        b.steps.checkModem();
-        EXPECT_EQ(b.station.currentStatus(), c.letter) << c.legend;
-        EXPECT_TRUE(b.station.session.stepFailed) << c.legend;
-        EXPECT_FALSE(b.station.link.remoteLinkUp) << c.legend;
+        const StepOutcome outcome = b.checkAndDial();
+        ASSERT_TRUE(outcome.status) << c.legend;
+        EXPECT_EQ(letterOf(*outcome.status), c.letter) << c.legend;
+        EXPECT_FALSE(outcome.succeeded) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
         std::string shown;
         for (const auto &m : b.dialogs.shown())
@@ -183,21 +181,18 @@ TEST(Modem, PortTroubleLeavesItsLetterAndMessage) {
 TEST(Modem, TheLoggerBehindTheCallAnswersWithinTheRemoteWakeLimit) {
     const struct {
         const char *legend;
-        bool keepLinkFlag;
-        int expectedOk;
+        LoggerLine line;
+        bool expectedAnswered;
     } cases[] = {
-        {"link up: five seconds cover a four-second round trip", true, 1},
-        {"flag cleared: three seconds do not", false, 0},
+        {"over the call: five seconds cover a four-second round trip", LoggerLine::modemCall, true},
+        {"as a direct line: three seconds do not", LoggerLine::direct, false},
     };
     for (const auto &c : cases) {
         ModemBench b;
         b.modem.lineDelay = 2.0;
-        b.steps.checkModem();
-        ASSERT_TRUE(b.station.link.remoteLinkUp) << c.legend;
-        b.station.link.remoteLinkUp = c.keepLinkFlag;
+        ASSERT_TRUE(b.checkAndDial().succeeded) << c.legend;
         Serial serial(b.station);
-        serial.wakeLogger();
-        EXPECT_EQ(b.station.link.handshakeOk, c.expectedOk) << c.legend;
+        EXPECT_EQ(serial.wakeLogger(c.line), c.expectedAnswered) << c.legend;
         EXPECT_TRUE(b.logger.awake()) << c.legend;
     }
 }
@@ -217,23 +212,20 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
     };
     for (const auto &c : cases) {
         ModemBench b(c.faults);
-        if (c.call)
-            b.steps.checkModem();
-        ASSERT_EQ(b.station.link.remoteLinkUp, c.call) << c.legend;
-        b.station.link.remoteLinkUp = true;
+        if (c.call) {
+            ASSERT_TRUE(b.checkAndDial().succeeded) << c.legend;
+        }
         // A logger release goes out just before, as at the end of a session: only the pause
         // before "+++" gives the modem the silence its escape needs.
         const double start = b.now();
-        b.station.link.command = "\x8D";
-        Serial(b.station).sendOnly();
-        b.steps.hangUpModem();
+        Serial(b.station).send("\x8D");
+        b.steps.hangUp();
         EXPECT_EQ(b.port.sentBytesSince(start), "\x8D" + c.expected) << c.legend;
-        EXPECT_FALSE(b.station.link.remoteLinkUp) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
         EXPECT_FALSE(b.modem.connected()) << c.legend;
         EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::hungUp), c.call ? 1 : 0) << c.legend;
         EXPECT_TRUE(b.progress.contains("Modem Disconnecting...")) << c.legend;
-        EXPECT_EQ(b.progress.texts(ProgressLine::report).back(), "Modem Disconnected") << c.legend;
+        EXPECT_EQ(b.progress.texts(ProgressLine::detail).back(), "Modem Disconnected") << c.legend;
     }
 }
 

@@ -39,23 +39,29 @@ TEST(Serial, WakeLoggerRetriesWrongAnswersButNotSilence) {
         const char *legend;
         std::vector<sim::Fault> faults;
         bool remote;
-        int expectedOk;
+        bool expectedAnswered;
         std::size_t expectedWakes;
         bool finalCarriageReturn;
         double expectedSeconds; // of virtual time, roughly
     } cases[] = {
-        {"answers at once", {}, false, 1, 1, false, 0.02},
-        {"three wrong, then right", {{sim::FaultKind::wrongWake, 3}}, false, 1, 4, false, 0.05},
-        {"four wrong: give up with CR", {{sim::FaultKind::wrongWake, 4}}, false, 0, 4, true, 0.05},
-        {"silent: one try of 3 s", {{sim::FaultKind::silent, 0}}, false, 0, 1, false, 3.0},
-        {"silent over a modem: 5 s", {{sim::FaultKind::silent, 0}}, true, 0, 1, false, 5.0},
+        {"answers at once", {}, false, true, 1, false, 0.02},
+        {"three wrong, then right", {{sim::FaultKind::wrongWake, 3}}, false, true, 4, false, 0.05},
+        {"four wrong: give up with CR",
+         {{sim::FaultKind::wrongWake, 4}},
+         false,
+         false,
+         4,
+         true,
+         0.05},
+        {"silent: one try of 3 s", {{sim::FaultKind::silent, 0}}, false, false, 1, false, 3.0},
+        {"silent over a modem: 5 s", {{sim::FaultKind::silent, 0}}, true, false, 1, false, 5.0},
     };
     for (const auto &c : cases) {
         SerialBench b(withFaults(c.faults));
-        b.station.link.remoteLinkUp = c.remote;
         const double start = b.now();
-        b.serial.wakeLogger();
-        EXPECT_EQ(b.station.link.handshakeOk, c.expectedOk) << c.legend;
+        EXPECT_EQ(b.serial.wakeLogger(c.remote ? LoggerLine::modemCall : LoggerLine::direct),
+                  c.expectedAnswered)
+            << c.legend;
         EXPECT_EQ(b.sent(code::wakeLogger), c.expectedWakes) << c.legend;
         EXPECT_EQ(b.sent('\r'), c.finalCarriageReturn ? 1u : 0u) << c.legend;
         EXPECT_NEAR(b.now() - start, c.expectedSeconds, 0.05) << c.legend;
@@ -68,20 +74,17 @@ TEST(Serial, WakeAnswersTheLoggerMayGive) {
         sim::LoggerDescription d;
         d.wakeAnswer = answer;
         SerialBench b(d);
-        b.serial.wakeLogger();
-        EXPECT_EQ(b.station.link.handshakeOk, 1) << answer;
+        EXPECT_TRUE(b.serial.wakeLogger(LoggerLine::direct)) << answer;
     }
 }
 
 TEST(Serial, ExchangeWithoutHandshakeSendsTheCommandAndExpectsNoAnswer) {
     SerialBench b;
-    b.serial.wakeLogger();
-    b.station.link.handshakeOk = 0;
-    b.station.link.command = "h26-02-03 09:05:00";
+    ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
     const double start = b.now();
-    b.serial.exchangeLogger();
-    EXPECT_EQ(b.station.link.replyComplete, "1");
-    EXPECT_EQ(b.station.link.reply, "");
+    const Exchange e = b.serial.exchangeLogger("h26-02-03 09:05:00", AnswerExpected::no);
+    EXPECT_TRUE(e.reply.complete);
+    EXPECT_EQ(e.reply.text, "");
     EXPECT_EQ(b.port.sentBytesSince(start), bytes({0x80}) + "h26-02-03 09:05:00\r");
     b.settle();
     EXPECT_EQ(b.logger.count(sim::LoggerEvent::Kind::clockSet), 1);
@@ -89,19 +92,17 @@ TEST(Serial, ExchangeWithoutHandshakeSendsTheCommandAndExpectsNoAnswer) {
 
 TEST(Serial, ExchangeCollectsTheAnswerOrGivesUpAfterTwoAttempts) {
     SerialBench b;
-    b.serial.wakeLogger();
-    b.station.link.command = "e0001";
-    b.serial.exchangeLogger();
-    EXPECT_EQ(b.station.link.replyComplete, "1");
-    EXPECT_EQ(b.station.link.reply, "OK");
+    ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
+    const Exchange answered = b.serial.exchangeLogger("e0001", AnswerExpected::yes);
+    EXPECT_TRUE(answered.reply.complete);
+    EXPECT_EQ(answered.reply.text, "OK");
 
     SerialBench silent(withFaults({{sim::FaultKind::silent, 0}}));
-    silent.station.link.handshakeOk = 1;
-    silent.station.link.command = "e0001";
     const double start = silent.now();
-    silent.serial.exchangeLogger();
-    EXPECT_EQ(silent.station.link.replyComplete, "0");
-    EXPECT_EQ(silent.station.link.reply, "");
+    const Exchange unanswered = silent.serial.exchangeLogger("e0001", AnswerExpected::yes);
+    EXPECT_FALSE(unanswered.taken);
+    EXPECT_FALSE(unanswered.reply.complete);
+    EXPECT_EQ(unanswered.reply.text, "");
     EXPECT_EQ(silent.port.sentBytes(), bytes({0x80, 0x80}));
     EXPECT_NEAR(silent.now() - start, 6.0, 0.05);
 }
@@ -110,44 +111,41 @@ TEST(Serial, ParameterBlockKeepsAnEarlyCarriageReturnAsData) {
     sim::LoggerDescription d;
     d.memory = sim::makeMemory(12, {2026, 2, 1, 0, 0, 0}, 600); // pointer 13 = byte 0x0D
     SerialBench b(d);
-    b.serial.wakeLogger();
-    b.serial.readParameterBlock();
-    ASSERT_EQ(b.station.link.replyComplete, "1");
-    ASSERT_EQ(b.station.link.reply.size(), 151u);
-    EXPECT_EQ(b.station.link.reply[6], '\r');
-    EXPECT_EQ(b.station.link.reply.substr(141), "0001KV0126");
+    ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
+    const Reply block = b.serial.readParameterBlock();
+    ASSERT_TRUE(block.complete);
+    ASSERT_EQ(block.text.size(), 151u);
+    EXPECT_EQ(block.text[6], '\r');
+    EXPECT_EQ(block.text.substr(141), "0001KV0126");
 }
 
 TEST(Serial, ClockAnswerIsSplitIntoDateAndTime) {
     SerialBench b({}, {2024, 6, 15, 8, 30, 5});
-    b.serial.wakeLogger();
-    b.serial.readClock();
-    EXPECT_EQ(b.station.link.reply, "24/06/15 08:30:05");
-    EXPECT_EQ(b.station.link.loggerDate, "15-06-24");
-    EXPECT_EQ(b.station.link.loggerTime, "08:30:05");
+    ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
+    const LoggerClock clock = b.serial.readClock();
+    EXPECT_EQ(clock.reply.text, "24/06/15 08:30:05");
+    EXPECT_EQ(clock.date, "15-06-24");
+    EXPECT_EQ(clock.time, "08:30:05");
 
     SerialBench cut(withFaults({{sim::FaultKind::cutShort, 5}}));
-    cut.serial.wakeLogger();
-    cut.serial.readClock();
-    EXPECT_EQ(cut.station.link.replyComplete, "0");
-    EXPECT_EQ(cut.station.link.loggerDate, "-02-26");
-    EXPECT_EQ(cut.station.link.loggerTime, "::");
+    ASSERT_TRUE(cut.serial.wakeLogger(LoggerLine::direct));
+    const LoggerClock cutClock = cut.serial.readClock();
+    EXPECT_FALSE(cutClock.reply.complete);
+    EXPECT_EQ(cutClock.date, "-02-26");
+    EXPECT_EQ(cutClock.time, "::");
 }
 
-TEST(Serial, APortThatCannotBeOpenedFailsThroughTheFlags) {
+TEST(Serial, APortThatCannotBeOpenedFailsEveryPrimitive) {
     SerialBench b;
     b.station.link.portNumber = 2;
-    b.serial.wakeLogger();
-    EXPECT_EQ(b.station.link.handshakeOk, 0);
-    EXPECT_EQ(b.station.link.portError, PortError::noSuchPort);
-    b.station.link.command = "e0001";
-    b.serial.exchangeLogger();
-    b.serial.readParameterBlock();
-    EXPECT_EQ(b.station.link.replyComplete, "0");
+    EXPECT_FALSE(b.serial.wakeLogger(LoggerLine::direct));
+    EXPECT_EQ(b.serial.reopen(), PortError::noSuchPort);
+    EXPECT_FALSE(b.serial.exchangeLogger("e0001", AnswerExpected::yes).taken);
+    EXPECT_FALSE(b.serial.readParameterBlock().complete);
     b.port.setBusy(true);
     b.station.link.portNumber = 1;
-    b.serial.sendOnly();
-    EXPECT_EQ(b.station.link.portError, PortError::portBusy);
+    b.serial.send("x");
+    EXPECT_EQ(b.serial.reopen(), PortError::portBusy);
     EXPECT_FALSE(b.port.isOpen());
     EXPECT_TRUE(b.port.sentBytes().empty());
 }
@@ -176,11 +174,9 @@ TEST(Serial, AnEndlessAnswerEndsTheExchange) {
     Babbler babbler(b.world);
     b.port.attach(babbler);
     Serial serial(b.station);
-    b.station.link.handshakeOk = 1;
-    b.station.link.command = "B00";
-    serial.exchangeLogger();
-    EXPECT_EQ(b.station.link.replyComplete, "0");
-    EXPECT_LE(b.station.link.reply.size(), 1024u);
+    const Exchange e = serial.exchangeLogger("B00", AnswerExpected::yes);
+    EXPECT_FALSE(e.reply.complete);
+    EXPECT_LE(e.reply.text.size(), 1024u);
     EXPECT_LT(b.now(), 60.0);
 }
 

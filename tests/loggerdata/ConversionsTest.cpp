@@ -44,11 +44,11 @@ TEST(Conversions, EveryRangeCodeMapsItsRawSpanOntoTheScale) {
     for (const auto &c : cases) {
         LoggerParameters p;
         p.loggerModel = 3;
-        p.channels[2].rangeCode = c.rangeCode;
-        p.channels[2].scaleStart = "-5     ";
-        p.channels[2].scaleEnd = "15     ";
+        p.channel(2).rangeCode = c.rangeCode;
+        p.channel(2).scaleStart = "-5     ";
+        p.channel(2).scaleEnd = "15     ";
         computeScaling(p);
-        const ChannelParameters &ch = p.channels[2];
+        const ChannelParameters &ch = p.channel(2);
         EXPECT_NEAR(c.rawLow * ch.gain + ch.offset, -5.0, 1e-9) << "range " << c.rangeCode;
         EXPECT_NEAR(c.rawHigh * ch.gain + ch.offset, 15.0, 1e-9) << "range " << c.rangeCode;
     }
@@ -182,10 +182,10 @@ TEST(Conversions, ParameterBlockDecodes) {
                   p.memoryPointer + " " + p.loggerSerial,
               "3 5 00011 KV12345678");
     EXPECT_FALSE(decoded->rainFactor);
-    EXPECT_EQ(summary(p.channels[1]), "11 °C|Temp | 1 1 +0005.0 -0005.0");
-    EXPECT_EQ(summary(p.channels[2]), "10 mm|Ch. 2| 0 2 +050.00 -050.00") << "blank name";
-    EXPECT_EQ(summary(p.channels[3]), "11 mA|Loop°| 10 3 +04.000 +04.000") << "8-bit name";
-    EXPECT_EQ(summary(p.channels[4]), "10 bar|Pres | 9 -1 +58.880 +58.880") << "decimals 7";
+    EXPECT_EQ(summary(p.channel(1)), "11 °C|Temp | 1 1 +0005.0 -0005.0");
+    EXPECT_EQ(summary(p.channel(2)), "10 mm|Ch. 2| 0 2 +050.00 -050.00") << "blank name";
+    EXPECT_EQ(summary(p.channel(3)), "11 mA|Loop°| 10 3 +04.000 +04.000") << "8-bit name";
+    EXPECT_EQ(summary(p.channel(4)), "10 bar|Pres | 9 -1 +58.880 +58.880") << "decimals 7";
 }
 
 TEST(Conversions, AnswersThatAreNoParameterBlock) {
@@ -214,30 +214,30 @@ TEST(Conversions, ParameterBlockAtItsEdges) {
         {"largest memory pointer", fourChannels().byte(6, 0xFF).byte(7, 0xFF),
          [](auto &p) { return p.memoryPointer == "65535"; }},
         {"two-channel model ignores enable bits 1 and 0", fourChannels().byte(1, 1),
-         [](auto &p) { return p.channels[3].enabled == 0 && p.channels[4].limitAlarm == 0; }},
+         [](auto &p) { return p.channel(3).enabled == 0 && p.channel(4).limitAlarm == 0; }},
         {"limit bit of a disabled channel", fourChannels().byte(15, 0x07),
-         [](auto &p) { return p.channels[1].limitAlarm == 0; }},
+         [](auto &p) { return p.channel(1).limitAlarm == 0; }},
         {"unit index past the list", fourChannels().channel(1, "039"),
-         [](auto &p) { return p.channels[1].unitText.empty(); }},
+         [](auto &p) { return p.channel(1).unitText.empty(); }},
         {"negative unit index", fourChannels().channel(1, "-01"),
-         [](auto &p) { return p.channels[1].unitText.empty(); }},
+         [](auto &p) { return p.channel(1).unitText.empty(); }},
         {"last unit", fourChannels().channel(1, "038"),
-         [](auto &p) { return p.channels[1].unitText == "W/m2"; }},
+         [](auto &p) { return p.channel(1).unitText == "W/m2"; }},
         {"lower-case range letter", fourChannels().channel(1, "000Temp a"),
-         [](auto &p) { return p.channels[1].rangeCode == 0; }},
+         [](auto &p) { return p.channel(1).rangeCode == 0; }},
         {"decimals digit 5 is invalid", fourChannels().channel(1, "000Temp 15"),
-         [](auto &p) { return p.channels[1].decimals == -1; }},
+         [](auto &p) { return p.channel(1).decimals == -1; }},
         {"temperature logger: limits at 1 decimal, raw / 10 - 20",
          fourChannels().byte(1, 4).limits(1, 0x82, 0x58, 0x00, 0x00),
          [](auto &p) {
-             return p.channels[1].highLimit + p.channels[1].lowLimit == "+0040.0-0020.0";
+             return p.channel(1).highLimit + p.channel(1).lowLimit == "+0040.0-0020.0";
          }},
         {"blank name on channel 3", fourChannels().channel(3, "000     "),
-         [](auto &p) { return p.channels[3].name == "Ch. 3"; }},
+         [](auto &p) { return p.channel(3).name == "Ch. 3"; }},
         {"limits too wide for their column keep every digit beside their texts",
          fourChannels().channel(1, "000Temp 1113499.833499.8"),
          [](auto &p) {
-             const ChannelParameters &ch = p.channels[1];
+             const ChannelParameters &ch = p.channel(1);
              return ch.highLimit + ch.lowLimit == "+14500.+12500." &&
                     ch.highLimitValue == 14499.8 && ch.lowLimitValue == 12499.8;
          }},

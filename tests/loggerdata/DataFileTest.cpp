@@ -88,9 +88,9 @@ TEST(DataFile, HeadersNameOnlyEnabledChannels) {
     const char *units[] = {"", "°C", "mm", "µE", ""};
     const char *names[] = {"", "Temperature", "Rain", "Light", ""};
     for (int c = 1; c <= 4; ++c) {
-        p.channels[c].enabled = c != 2;
-        p.channels[c].unitText = units[c];
-        p.channels[c].name = names[c];
+        p.channel(c).enabled = c != 2;
+        p.channel(c).unitText = units[c];
+        p.channel(c).name = names[c];
     }
     EXPECT_EQ(namesRecord(p), "00000  ;  DATE  ;    TIME   ;Tempera;       ;Light  ;       \r ");
     EXPECT_EQ(unitsRecord(p), "00000  ;        ;           ;\xB0"
@@ -122,13 +122,13 @@ TEST(DataFile, ReadBackSplitsLinesAtCarriageReturns) {
 
 // Readings as the transfer leaves them, then the writer's steps.
 std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> &readings) {
-    t.station.logger.channels[1].enabled = 1;
+    t.station.logger.channel(1).enabled = 1;
     t.station.data.readingTable = readings;
-    t.station.data.transferComplete = true;
     DataFile file(t.station);
-    if (const std::string path = file.prepareDataPath(); !path.empty())
-        file.saveReadings(path);
-    const auto texts = t.progress.texts(ProgressLine::report);
+    file.fillBlankDataFolder();
+    if (const std::string path = file.dataPathFor(t.station.session.loggerIndex); !path.empty())
+        (void)file.saveReadings(path);
+    const auto texts = t.progress.texts(ProgressLine::detail);
     return texts.empty() ? "" : texts.back();
 }
 
@@ -225,7 +225,6 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
         EXPECT_EQ(text, (t.folder / c.fileName).string() + c.text) << c.legend;
         EXPECT_FALSE(t.station.data.dataFileWritten) << c.legend;
         EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend << ": no path for later steps";
-        EXPECT_TRUE(t.station.data.transferComplete) << c.legend << ": the transfer was whole";
         EXPECT_EQ(regularFiles(t.folder), before) << c.legend;
     }
 }
@@ -290,10 +289,9 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
         t.station.cycleRecord().serialNumber(1) = c.serial;
         t.station.logger.memoryPointer = "00011";
         t.station.data.readingTable.assign(2, fullReading());
-        t.station.data.transferComplete = true;
         t.port.clearTraffic();
-        DataFile(t.station).writeDataFile();
-        EXPECT_EQ(t.progress.texts(ProgressLine::report).back(), c.refusal) << c.legend;
+        EXPECT_EQ(DataFile(t.station).transferAndSave(1), MemorySaved::notWritten) << c.legend;
+        EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(), c.refusal) << c.legend;
         EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
         EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend << ": nothing of this logger";
         EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend;
@@ -328,7 +326,7 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
         DataFile(t.station).readBackDataFile();
         EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend;
         EXPECT_EQ(t.station.data.readBackCount, 0) << c.legend;
-        EXPECT_EQ(t.progress.texts(ProgressLine::report).back(),
+        EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(),
                   path.empty() ? c.text : "data file cannot be read..." + path + c.text)
             << c.legend;
     }

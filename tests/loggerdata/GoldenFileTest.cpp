@@ -3,7 +3,7 @@
 // current output (review the difference before committing it).
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include "TestStation.h"
 
@@ -61,15 +61,13 @@ struct Session : testing::TestStation {
         station.rainFactor = decoded->rainFactor.value_or("");
     }
 
-    // What writeDataFile does once the records have arrived.
+    // What transferAndSave does once the records have arrived.
     void save(const char *memory) {
         DataFile file(station);
-        const std::string path = file.prepareDataPath();
+        const std::string path = file.dataPathFor(1);
         station.data.recordBuffer = linesOf(memory);
-        Readings(station).processMemory();
-        station.data.transferComplete = true;
-        file.saveReadings(path);
-        EXPECT_TRUE(station.data.dataFileWritten) << memory;
+        MemoryTransfer(station).processMemory();
+        EXPECT_TRUE(file.saveReadings(path)) << memory;
     }
 };
 
@@ -104,14 +102,14 @@ TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     expectGolden(path, "model3-append.dat");
     EXPECT_TRUE(s.progress.contains("Saving block no. 1 00011  ;03-02-26;09:00:00   ;"));
 
-    s.station.logger.channels[1].unitText = "changed";
+    s.station.logger.channel(1).unitText = "changed";
     s.progress.clear();
     const double start = s.world.now();
     DataFile(s.station).readBackDataFile();
     const LoggerData &data = s.station.data;
     // 15 data records; the padding after the last carriage return counts as one more line.
     EXPECT_EQ(data.readBackCount, 16);
-    EXPECT_EQ(s.station.logger.channels[1].unitText, "°C");
+    EXPECT_EQ(s.station.logger.channel(1).unitText, "°C");
     const Reading &r = data.readingTable.at(10); // the first record of the second session
     EXPECT_EQ(r.date + " " + r.time + r.values[1] + r.values[2] + r.values[3] + r.values[4],
               "03-02-26 09:00:00+023.50+01000.+1013.3       ");
@@ -119,7 +117,7 @@ TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     EXPECT_EQ(data.readingTable.back().date + data.readingTable.back().values[1], "");
     EXPECT_DOUBLE_EQ(s.world.now() - start, 4.0);
     EXPECT_EQ(
-        s.progress.texts(ProgressLine::report),
+        s.progress.texts(ProgressLine::detail),
         (std::vector<std::string>{"opening data file..." + path, "closing data file..." + path}));
 }
 

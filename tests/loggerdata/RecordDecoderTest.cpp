@@ -1,6 +1,6 @@
 // Record decoding beyond what the golden files show: seconds at every fast sampling code, odd
 // bytes, records that cannot be decoded, the logger's own limits, and the request.
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +23,9 @@ LoggerParameters twoChannels(int samplingCode = 5) {
     LoggerParameters p;
     p.samplingCode = samplingCode;
     for (int c = 1; c <= 2; ++c) {
-        p.channels[c].enabled = 1;
-        p.channels[c].gain = 0.1;
-        p.channels[c].decimals = 1;
+        p.channel(c).enabled = 1;
+        p.channel(c).gain = 0.1;
+        p.channel(c).decimals = 1;
     }
     return p;
 }
@@ -100,10 +100,10 @@ TEST(RecordDecoder, LoggerLimitsAreCheckedOnAlarmedChannelsOnly) {
     };
     for (const auto &c : cases) {
         LoggerParameters p = twoChannels();
-        p.channels[2].limitAlarm = c.limitAlarm;
-        p.channels[2].offset = c.offset;
-        p.channels[2].highLimitValue = c.high;
-        p.channels[2].lowLimitValue = c.low;
+        p.channel(2).limitAlarm = c.limitAlarm;
+        p.channel(2).offset = c.offset;
+        p.channel(2).highLimitValue = c.high;
+        p.channel(2).lowLimitValue = c.low;
         RecordDecoder decoder(p, "");
         const Reading r = decoder.decode(record(0, 0x09, 0x83, 0x62, c.word));
         EXPECT_EQ(decoder.limitCrossed(), c.crossed) << c.legend << " (" << r.values[2] << ")";

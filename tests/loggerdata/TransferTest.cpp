@@ -1,8 +1,8 @@
 // The logger data steps against a simulated logger on a 9600-baud line, in virtual time.
 #include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
-#include "loggerdata/Readings.h"
-#include "loggerdata/Setting.h"
+#include "loggerdata/LoggerCommands.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include "TestStation.h"
 #include "general/Text.h"
@@ -45,9 +45,9 @@ struct LineBench : testing::TestStation {
         const auto decoded = decodeParameterBlock(sim::encodeParameterBlock(logger.description()));
         station.logger = decoded.value().parameters;
         station.rainFactor = decoded->rainFactor.value_or("");
-        Serial(station).wakeLogger();
+        (void)Serial(station).wakeLogger(LoggerLine::direct);
     }
-    std::string lastReport() const { return progress.texts(ProgressLine::report).back(); }
+    std::string lastReport() const { return progress.texts(ProgressLine::detail).back(); }
 
     sim::Logger logger;
 };
@@ -55,9 +55,8 @@ struct LineBench : testing::TestStation {
 TEST(Transfer, FullMemoryTakesTheLineTimeOnly) {
     LineBench b(3, 16400);
     const double start = b.world.now();
-    Readings(b.station).transferMemory();
+    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory());
     const LoggerData &data = b.station.data;
-    ASSERT_TRUE(data.transferComplete);
     ASSERT_EQ(data.readingTable.size(), 16400u);
     // 16 400 records of 16 bytes and a carriage return at about 1.04 ms a byte.
     EXPECT_NEAR(b.world.now() - start, 290.4, 2.0);
@@ -86,8 +85,7 @@ TEST(Transfer, FaultsOnTheLineLeaveTheTransferIncomplete) {
     for (const auto &c : cases) {
         LineBench b(1, c.records, c.fault);
         b.progress.clear();
-        Readings(b.station).transferMemory();
-        EXPECT_EQ(b.station.data.transferComplete, !c.fault) << c.legend;
+        EXPECT_EQ(MemoryTransfer(b.station).transferMemory(), !c.fault) << c.legend;
         EXPECT_EQ(b.station.data.recordBuffer.size(), c.received) << c.legend;
         EXPECT_EQ(c.lastText.empty() ? "" : b.lastReport(), c.lastText) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
@@ -100,7 +98,7 @@ TEST(Transfer, CarriageReturnsInsideRecordsAreData) {
         for (auto &record : d.memory)
             record.values = {sim::ChannelValue::raw(13), sim::ChannelValue::raw(13 * 256 + 13)};
     });
-    Readings(b.station).transferMemory();
+    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory());
     ASSERT_EQ(b.station.data.recordBuffer.size(), 3u);
     for (const auto &record : b.station.data.recordBuffer)
         EXPECT_EQ(record.substr(4), "\x80\x0D\x8D\x0D");
@@ -120,9 +118,8 @@ TEST(Transfer, AFailedParameterReadChangesNothingElse) {
         b.station.logger = {};
         b.station.logger.loggerSerial = "previous  ";
         b.station.rainFactor = "9";
-        Conversions(b.station).decodeParameters();
         const bool failed = bool(c.fault);
-        EXPECT_EQ(b.station.logger.parameterReadFailed, failed) << c.legend;
+        EXPECT_EQ(Conversions(b.station).readParameters(), !failed) << c.legend;
         EXPECT_EQ(b.station.logger.loggerSerial, failed ? "previous  " : "KV12345678") << c.legend;
         EXPECT_EQ(val(b.station.rainFactor), failed ? 9.0 : 0.2) << c.legend;
     }
@@ -132,8 +129,7 @@ TEST(Transfer, AFailedParameterReadChangesNothingElse) {
 // done only when the logger took the command.
 TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     const auto putToSleep = [](LineBench &b) {
-        b.station.link.command = std::string(1, char(sim::loggerCodes::sleep));
-        Serial(b.station).sendOnly();
+        Serial(b.station).send(std::string(1, char(sim::loggerCodes::sleep)));
         b.world.runFor(1.0);
     };
     const struct {
@@ -191,12 +187,15 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     for (const auto &c : cases) {
         LineBench b(3, 10, c.fault);
         b.station.cycleRecord()[field::dataDirectory] += c.dataFolder;
-        DataFile(b.station).writeDataFile();
+        const MemorySaved saved = DataFile(b.station).transferAndSave(1);
         const std::string path = b.station.data.dataFilePath;
         if (c.beforeErase)
             c.beforeErase(b);
         const double start = b.world.now();
-        EXPECT_EQ(Setting(b.station).eraseLoggerMemory(), c.erased) << c.legend;
+        EXPECT_EQ(LoggerCommands(b.station).eraseLoggerMemory(saved == MemorySaved::inFile,
+                                                              AnswerExpected::yes),
+                  c.erased)
+            << c.legend;
         b.world.runFor(1.0);
         EXPECT_EQ(!path.empty() && std::filesystem::exists(path), c.written) << c.legend;
         EXPECT_EQ(b.progress.contains(path + " saved succesfully..."), c.written) << c.legend;
@@ -222,12 +221,10 @@ TEST(Transfer, ClockIsSetToThePcClock) {
         LineBench b(1, 2);
         b.world.clock().setLocalTime(c.now);
         const double start = b.world.now();
-        Setting(b.station).setLoggerClock();
+        const LoggerClock set = LoggerCommands(b.station).setLoggerClock();
         b.world.runFor(1.0); // the command is still on its way when the port closes
         EXPECT_EQ(b.port.sentBytesSince(start), std::string("\x80") + c.command + "\r") << c.legend;
-        EXPECT_EQ(b.station.link.loggerDate + " " + b.station.link.loggerTime, c.dateAndTime)
-            << c.legend;
-        EXPECT_EQ(b.station.link.handshakeOk, 0) << c.legend;
+        EXPECT_EQ(set.date + " " + set.time, c.dateAndTime) << c.legend;
         EXPECT_EQ(b.logger.count(Kind::clockSet), 1) << c.legend;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "config/ConfigFiles.h"
 #include "config/PortFiles.h"
+#include "cycle/SessionTexts.h"
 #include "general/Text.h"
 #include "ui/Main.h"
 #include "ui/SetupWindowBench.h"
@@ -271,7 +272,7 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
 
     EXPECT_EQ(quitsDuringSession, 0);
     EXPECT_EQ(quits, 1);
-    EXPECT_TRUE(b.progress.contains(text::sessionStopped));
+    EXPECT_TRUE(b.progress.contains(sessionText::sessionStopped));
     EXPECT_FALSE(b.station.session.sessionRunning);
     EXPECT_EQ(b.mark(1, 1), "");
     EXPECT_FALSE(main.tray().visible());

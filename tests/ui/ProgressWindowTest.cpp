@@ -71,15 +71,15 @@ TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
     };
     const Row rows[] = {
         {"a phase", ProgressLine::service, "Connection Attempt 1", "Connection Attempt 1", "", -1},
-        {"a detail", ProgressLine::report, "Waking logger...", "Connection Attempt 1",
+        {"a detail", ProgressLine::detail, "Waking logger...", "Connection Attempt 1",
          "Waking logger...", -1},
-        {"a block of the transfer", ProgressLine::report, "Trasferring from device block no. 120",
+        {"a block of the transfer", ProgressLine::detail, "Trasferring from device block no. 120",
          "Connection Attempt 1", "Trasferring from device block no. 120", 120},
         {"a new phase keeps the bar", ProgressLine::service, "Transfer to file ",
          "Transfer to file ", "Trasferring from device block no. 120", 120},
-        {"a saved block", ProgressLine::report, "Saving block no. 400", "Transfer to file ",
+        {"a saved block", ProgressLine::detail, "Saving block no. 400", "Transfer to file ",
          "Saving block no. 400", 400},
-        {"a detail without a block hides the bar", ProgressLine::report, "closing data file...",
+        {"a detail without a block hides the bar", ProgressLine::detail, "closing data file...",
          "Transfer to file ", "closing data file...", -1},
     };
     for (const Row &row : rows) {

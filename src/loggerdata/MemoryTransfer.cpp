@@ -1,5 +1,5 @@
 // Memory transfer and record decoding.
-#include "loggerdata/Readings.h"
+#include "loggerdata/MemoryTransfer.h"
 
 #include "general/Progress.h"
 #include "general/SerialPort.h"
@@ -32,17 +32,17 @@ constexpr int rainDecimals = 1;
 // The request addresses records with four hex digits.
 constexpr std::size_t maxRequestable = 0xFFFF;
 
-unsigned byteAt(std::string_view record, std::size_t position) {
-    return static_cast<unsigned char>(record[position - 1]);
+unsigned byteAt(std::string_view record, std::size_t offset) {
+    return static_cast<unsigned char>(record[offset]);
 }
 
-int wordAt(std::string_view record, std::size_t position) {
-    return decodeRawWord(static_cast<unsigned char>(record[position - 1]),
-                         static_cast<unsigned char>(record[position]));
+int wordAt(std::string_view record, std::size_t offset) {
+    return decodeRawWord(static_cast<unsigned char>(record[offset]),
+                         static_cast<unsigned char>(record[offset + 1]));
 }
 
-unsigned long long unsignedWordAt(std::string_view record, std::size_t position) {
-    return byteAt(record, position) * 256ull + byteAt(record, position + 1);
+unsigned long long unsignedWordAt(std::string_view record, std::size_t offset) {
+    return byteAt(record, offset) * 256ull + byteAt(record, offset + 1);
 }
 
 // Two-digit texts are built by hand: a full memory holds tens of thousands of records.
@@ -117,12 +117,12 @@ unsigned RecordDecoder::secondsFor(int minute) {
 void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
     switch (parameters_.loggerModel) {
     case 3:
-        decodeChannel(record, 3, parameters_.channels[3].decimals, reading);
-        decodeChannel(record, 4, parameters_.channels[4].decimals, reading);
+        decodeChannel(record, 3, parameters_.channel(3).decimals, reading);
+        decodeChannel(record, 4, parameters_.channel(4).decimals, reading);
         [[fallthrough]];
     case 1:
-        decodeChannel(record, 1, parameters_.channels[1].decimals, reading);
-        decodeChannel(record, 2, parameters_.channels[2].decimals, reading);
+        decodeChannel(record, 1, parameters_.channel(1).decimals, reading);
+        decodeChannel(record, 2, parameters_.channel(2).decimals, reading);
         break;
     case 4:
         decodeChannel(record, 1, 1, reading);
@@ -130,7 +130,7 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
         break;
     case 5: {
         decodeChannel(record, 1, 1, reading);
-        if (parameters_.channels[2].enabled != 1)
+        if (parameters_.channel(2).enabled != 1)
             break;
         const unsigned long long counter =
             unsignedWordAt(record, memoryRecord::rainHighWord) * 65536ull +
@@ -149,10 +149,10 @@ void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
 // limits are compared at full precision: a text too wide for its column has lost decimals.
 void RecordDecoder::decodeChannel(std::string_view record, int channel, int decimals,
                                   Reading &reading) {
-    const ChannelParameters &ch = parameters_.channels[channel];
+    const ChannelParameters &ch = parameters_.channel(channel);
     if (ch.enabled != 1)
         return;
-    const int raw = wordAt(record, memoryRecord::channelWord[channel]);
+    const int raw = wordAt(record, memoryRecord::channelWord(channel));
     const double value = readingNumber(raw, ch, decimals);
     reading.values[channel] = formatReading(raw, ch, decimals);
     reading.fullValues[channel] = value;
@@ -174,54 +174,53 @@ std::string memoryRequest(std::size_t count) {
     return request;
 }
 
-void Readings::transferMemory() {
+bool MemoryTransfer::transferMemory() {
     LoggerData &data = station_.data;
-    data.transferComplete = false;
     data.recordBuffer.clear();
     data.readingTable.clear();
     const std::size_t count = recordCountOf(station_.logger.memoryPointer);
     const bool received = requestRecords(count) && receiveRecords(count);
     serial_.closePort();
     if (!received)
-        return;
+        return false;
     processMemory();
-    data.transferComplete = true;
+    return true;
 }
 
-bool Readings::requestRecords(std::size_t count) {
-    if (!serial_.reopen()) {
-        station_.progress().report(transferPortFailed);
+bool MemoryTransfer::requestRecords(std::size_t count) {
+    if (serial_.reopen() != PortError::none) {
+        station_.progress().detail(transferPortFailed);
         return false;
     }
     if (!serial_.write(std::string(1, code::loggerAttention)) ||
         !serial_.waitForData(attentionLimit) || serial_.readChar() != '!') {
-        station_.progress().report(transferNoAnswer);
+        station_.progress().detail(transferNoAnswer);
         return false;
     }
     station_.port().discardInput();
     if (!serial_.write(memoryRequest(count) + code::carriageReturn)) {
-        station_.progress().report(transferNoAnswer);
+        station_.progress().detail(transferNoAnswer);
         return false;
     }
     return true;
 }
 
-bool Readings::receiveRecords(std::size_t count) {
+bool MemoryTransfer::receiveRecords(std::size_t count) {
     const std::size_t recordLength = recordLengthOf(station_.logger.loggerModel);
     std::vector<std::string> &buffer = station_.data.recordBuffer;
     buffer.reserve(count);
     for (std::size_t k = 1; k <= count; ++k) {
-        station_.progress().report(transferringBlock + std::to_string(k));
+        station_.progress().detail(transferringBlock + std::to_string(k));
         // The program is ending: nothing is erased after an incomplete transfer, so the
         // records stay in the logger for the next session.
         if (station_.session.stopRequested) {
-            station_.progress().report(transferStopped + std::to_string(k));
+            station_.progress().detail(transferStopped + std::to_string(k));
             return false;
         }
         std::string record;
         if (!receiveRecord(recordLength, record)) {
             const bool garbled = record.size() > recordLength;
-            station_.progress().report((garbled ? transferGarbled : transferStopped) +
+            station_.progress().detail((garbled ? transferGarbled : transferStopped) +
                                        std::to_string(k));
             return false;
         }
@@ -233,7 +232,7 @@ bool Readings::receiveRecords(std::size_t count) {
 // A carriage return ends the record only at its full length; elsewhere it is a data byte. A
 // record that has grown past its length can never end, so the transfer stops there instead of
 // waiting out the rest of the stream.
-bool Readings::receiveRecord(std::size_t recordLength, std::string &record) {
+bool MemoryTransfer::receiveRecord(std::size_t recordLength, std::string &record) {
     while (record.size() <= recordLength) {
         if (!serial_.waitForData(recordSilenceLimit))
             return false;
@@ -247,13 +246,13 @@ bool Readings::receiveRecord(std::size_t recordLength, std::string &record) {
     return false;
 }
 
-void Readings::processMemory() {
+void MemoryTransfer::processMemory() {
     LoggerData &data = station_.data;
     RecordDecoder decoder(station_.logger, station_.rainFactor);
     data.readingTable.clear();
     data.readingTable.reserve(data.recordBuffer.size());
     for (std::size_t k = 1; k <= data.recordBuffer.size(); ++k) {
-        station_.progress().report(processingBlock + std::to_string(k));
+        station_.progress().detail(processingBlock + std::to_string(k));
         data.readingTable.push_back(decoder.decode(data.recordBuffer[k - 1]));
     }
     if (decoder.limitCrossed())

@@ -13,19 +13,22 @@
 
 namespace vantrell {
 
-// A memory record, bytes 1-based:
-//   1 minute (BCD; 0xFF: empty record), 2 hour (BCD), 3 day (BCD, bits 0-5) + year tens
-//   (bits 6-7), 4 month (binary, bits 0-3) + year units (bits 4-7), 5-6 / 7-8 / 9-10 / 11-12
-//   channel words 1..4 high byte first. The rain logger keeps its counter's low word at 7-8
-//   and high word at 9-10.
+// A memory record, byte offsets 0-based:
+//   0 minute (BCD; 0xFF: empty record), 1 hour (BCD), 2 day (BCD, bits 0-5) + year tens
+//   (bits 6-7), 3 month (binary, bits 0-3) + year units (bits 4-7), 4-5 / 6-7 / 8-9 / 10-11
+//   channel words 1..4 high byte first. The rain logger keeps its counter's low word at 6-7
+//   and high word at 8-9.
 namespace memoryRecord {
-constexpr std::size_t minute = 1;
-constexpr std::size_t hour = 2;
-constexpr std::size_t dayAndYearTens = 3;
-constexpr std::size_t monthAndYearUnits = 4;
-constexpr std::size_t channelWord[5] = {0, 5, 7, 9, 11};
-constexpr std::size_t rainLowWord = 7;
-constexpr std::size_t rainHighWord = 9;
+constexpr std::size_t minute = 0;
+constexpr std::size_t hour = 1;
+constexpr std::size_t dayAndYearTens = 2;
+constexpr std::size_t monthAndYearUnits = 3;
+// The word of channel c (1..4).
+constexpr std::size_t channelWord(int channel) {
+    return 4 + 2 * std::size_t(channel - 1);
+}
+constexpr std::size_t rainLowWord = 6;
+constexpr std::size_t rainHighWord = 8;
 constexpr unsigned char emptyMarker = 0xFF;
 } // namespace memoryRecord
 
@@ -62,12 +65,12 @@ std::size_t recordCountOf(std::string_view memoryPointer);
 // The request for records 1..count: "L", then both numbers as four upper-case hex digits.
 std::string memoryRequest(std::size_t count);
 
-class Readings {
+class MemoryTransfer {
 public:
-    explicit Readings(Station &station) : station_(station), serial_(station) {}
+    explicit MemoryTransfer(Station &station) : station_(station), serial_(station) {}
 
-    // Fetches and decodes the whole memory; transferComplete tells whether it all arrived.
-    void transferMemory();
+    // Fetches and decodes the whole memory into the ReadingTable; true when it all arrived.
+    [[nodiscard]] bool transferMemory();
     // Decodes the RecordBuffer into the ReadingTable (the second half of the transfer).
     void processMemory();
 

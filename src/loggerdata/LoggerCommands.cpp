@@ -1,5 +1,5 @@
 // Erase and clock commands.
-#include "loggerdata/Setting.h"
+#include "loggerdata/LoggerCommands.h"
 
 #include "general/Clock.h"
 #include "general/Progress.h"
@@ -38,32 +38,28 @@ std::string clockCommand(const LocalDateTime &now) {
 
 // The logger's answer to the command itself is not examined: that it answered the attention
 // byte and received the whole command is all the line tells.
-bool Setting::eraseLoggerMemory() {
-    if (!station_.data.transferComplete || !station_.data.dataFileWritten) {
-        station_.progress().report(eraseSkipped);
+bool LoggerCommands::eraseLoggerMemory(bool dataSaved, AnswerExpected answer) {
+    if (!dataSaved) {
+        station_.progress().detail(eraseSkipped);
         return false;
     }
-    station_.progress().report(erasingMemory);
+    station_.progress().detail(erasingMemory);
     serial_.pause1s();
-    station_.link.command = eraseCommand;
-    const bool taken = serial_.exchangeLogger();
+    const bool taken = serial_.exchangeLogger(eraseCommand, answer).taken;
     if (!taken)
-        station_.progress().report(eraseNotDone);
+        station_.progress().detail(eraseNotDone);
     serial_.pause100ms();
     return taken;
 }
 
-void Setting::setLoggerClock() {
+LoggerClock LoggerCommands::setLoggerClock() {
     const LocalDateTime now = station_.clock().localNow();
-    LinkState &link = station_.link;
-    link.loggerDate =
-        twoDigits(now.day) + "-" + twoDigits(now.month) + "-" + twoDigits(now.year % 100);
-    link.loggerTime =
-        twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" + twoDigits(now.second);
-    link.command = clockCommand(now);
+    LoggerClock set;
+    set.date = twoDigits(now.day) + "-" + twoDigits(now.month) + "-" + twoDigits(now.year % 100);
+    set.time = twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" + twoDigits(now.second);
     // The logger does not answer a clock command.
-    link.handshakeOk = 0;
-    serial_.exchangeLogger();
+    (void)serial_.exchangeLogger(clockCommand(now), AnswerExpected::no);
+    return set;
 }
 
 } // namespace vantrell

@@ -1,0 +1,84 @@
+// How a reading session ended for its device, as the letter its done mark keeps and the text
+// the run report gives it after "Device no.N". The schedule, the session, the report and the
+// programs all read and write marks through this one table.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace vantrell {
+
+enum class SessionStatus {
+    done,
+    modem,
+    connection,
+    serialMismatch,
+    switchSilent,
+    switchStatusEmpty,
+    parametersUnreadable,
+    // Left only by a session that used up its connection attempts, after the last one failed.
+    dataNotSaved,
+    transferIncomplete,
+    loggerSilent,
+};
+
+struct SessionStatusText {
+    SessionStatus status;
+    std::string_view letter;
+    std::string_view reportText;
+};
+
+inline constexpr std::array<SessionStatusText, 10> sessionStatusTexts{{
+    {SessionStatus::done, "X", " done succesfully"},
+    {SessionStatus::modem, "M", " modem not ready or line in use"},
+    {SessionStatus::connection, "C", " remote modem not ready"},
+    {SessionStatus::serialMismatch, "P", " serial number incorrect"},
+    {SessionStatus::switchSilent, "S", " switch not ready"},
+    {SessionStatus::switchStatusEmpty, "T", " switch not set"},
+    {SessionStatus::parametersUnreadable, "L", " not comunicating"},
+    {SessionStatus::dataNotSaved, "W", " data not saved"},
+    {SessionStatus::transferIncomplete, "I", " transfer incomplete"},
+    {SessionStatus::loggerSilent, "N", " logger not answering"},
+}};
+
+constexpr std::string_view letterOf(SessionStatus status) {
+    for (const SessionStatusText &entry : sessionStatusTexts)
+        if (entry.status == status)
+            return entry.letter;
+    return {};
+}
+
+constexpr std::string_view reportTextOf(SessionStatus status) {
+    for (const SessionStatusText &entry : sessionStatusTexts)
+        if (entry.status == status)
+            return entry.reportText;
+    return {};
+}
+
+// The status a mark holds; nothing for an empty mark or any text that is no status letter.
+constexpr std::optional<SessionStatus> statusOfMark(std::string_view mark) {
+    for (const SessionStatusText &entry : sessionStatusTexts)
+        if (entry.letter == mark)
+            return entry.status;
+    return std::nullopt;
+}
+
+constexpr bool isDoneMark(std::string_view mark) {
+    return mark == letterOf(SessionStatus::done);
+}
+
+// How a protocol step ended, and the letter it leaves in the done mark: a failure mostly has
+// one, a silent logger none, and a call made after a refused initialisation string succeeds
+// but still leaves "M".
+struct [[nodiscard]] StepOutcome {
+    bool succeeded = true;
+    std::optional<SessionStatus> status;
+
+    static constexpr StepOutcome success() { return {}; }
+    static constexpr StepOutcome failure(std::optional<SessionStatus> status = std::nullopt) {
+        return {false, status};
+    }
+};
+
+} // namespace vantrell
