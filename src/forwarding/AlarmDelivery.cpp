@@ -53,14 +53,13 @@ void AlarmDelivery::broadcast(const std::string &message) {
             station_.wait(1);
     }
     if (sent == 0)
-        station_.progress().detail(
-            notSentText("Alarm \"" + message + "\"", "the phone book",
-                        "no phone-book entry is a telephone number beginning with \"+\""));
+        reportNotSent(station_.progress(), "Alarm \"" + message + "\"", "the phone book",
+                      "no phone-book entry is a telephone number beginning with \"+\"");
 }
 
 void AlarmDelivery::sendSms(const std::string &number, const std::string &message) {
     if (const Delivery sms = modem_.send(number, message); !sms.delivered())
-        station_.progress().detail(notSentText("SMS", "\"" + number + "\"", sms.reason()));
+        reportNotSent(station_.progress(), "SMS", "\"" + number + "\"", sms.reason());
 }
 
 void AlarmDelivery::mail(const std::string &address, const std::string &message) {

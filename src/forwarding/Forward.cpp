@@ -79,8 +79,8 @@ bool Forward::finishCommand(FtpSession &ftp) {
 }
 
 void Forward::uploadFailed(const std::string &reason) {
-    station_.progress().detail(notSentText(
-        "Data file", "FTP host \"" + station_.cycleRecord()[field::forwardAddress] + "\"", reason));
+    reportNotSent(station_.progress(), "Data file",
+                  "FTP host \"" + station_.cycleRecord()[field::forwardAddress] + "\"", reason);
 }
 
 } // namespace vantrell

@@ -4,12 +4,15 @@
 
 #include "config/Station.h"
 #include "forwarding/MailSession.h"
+#include "general/Progress.h"
 
 namespace vantrell {
 
 void deliverMail(Station &station, MailSession &mail);
 
-// The progress line of a delivery that failed: "<what> to <whom> not sent: <reason>".
-std::string notSentText(std::string_view what, std::string_view whom, std::string_view reason);
+// Says that a delivery failed, as a failure of the progress sink (an error in the log):
+// "<what> to <whom> not sent: <reason>".
+void reportNotSent(ProgressSink &progress, std::string_view what, std::string_view whom,
+                   std::string_view reason);
 
 } // namespace vantrell

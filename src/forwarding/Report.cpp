@@ -34,9 +34,8 @@ void Report::sendRunReport() {
     progress.detail(sendingReportTo + address + reportEllipsis);
     const int index = station_.session.dailyMarkIndex;
     if (!isDoneMarkIndex(index)) {
-        progress.detail(
-            notSentText("Report", "\"" + address + "\"",
-                        "no schedule time has done-mark index " + std::to_string(index)));
+        reportNotSent(progress, "Report", "\"" + address + "\"",
+                      "no schedule time has done-mark index " + std::to_string(index));
         return;
     }
     const int time = index / 2 + 1;

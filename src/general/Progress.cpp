@@ -65,6 +65,13 @@ void LoggingProgress::show(ProgressLine line, std::string_view text) {
         out_ << prefix(LogPriority::progress) << label(line) << printable(text) << std::endl;
 }
 
+void LoggingProgress::failure(std::string_view text) {
+    flushRepeats();
+    lastText_.clear();
+    out_ << prefix(LogPriority::error) << label(ProgressLine::detail) << printable(text)
+         << std::endl;
+}
+
 void LoggingProgress::log(std::string_view subsystem, std::string_view text, LogPriority priority) {
     flushRepeats();
     lastText_.clear();

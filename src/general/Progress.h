@@ -24,6 +24,9 @@ public:
 
     void service(std::string_view text) { show(ProgressLine::service, text); }
     void detail(std::string_view text) { show(ProgressLine::detail, text); }
+    // Something the operator must act on (a delivery that failed): the window shows it on the
+    // detail line like any other; a log marks it as an error.
+    virtual void failure(std::string_view text) { detail(text); }
 };
 
 // The syslog priorities the journal reads from a line's "<n>" prefix.
@@ -46,6 +49,7 @@ public:
         : out_(out), clock_(clock), style_(style) {}
     ~LoggingProgress() override;
     void show(ProgressLine line, std::string_view text) override;
+    void failure(std::string_view text) override;
     // Writes a line of the program's own (start, stop, errors) in the same format.
     void log(std::string_view subsystem, std::string_view text,
              LogPriority priority = LogPriority::progress);

@@ -371,7 +371,7 @@ bool DataFile::saveReadings(const std::string &path) {
 void DataFile::saveFailed(const std::string &path, const std::string &reason) {
     station_.data.dataFileWritten = false;
     station_.data.dataFilePath.clear();
-    station_.progress().detail(path + notSaved + reason);
+    station_.progress().failure(path + notSaved + reason);
 }
 
 void DataFile::readBackDataFile() {
