@@ -6,8 +6,14 @@
 
 namespace vantrell {
 
+namespace {
+constexpr const char *sendingDataToMail = "sending data to Mail address...";
+constexpr const char *sendingDataToFtp = "sending data to FTP address...";
+constexpr const char *dataFromDevice = "Data from device ";
+} // namespace
+
 void Forward::sendDataMail() {
-    station_.progress().detail(text::sendingDataToMail);
+    station_.progress().detail(sendingDataToMail);
     const DeviceRecord &device = station_.cycleRecord();
     const std::unique_ptr<MailSession> mail = mail_();
     // A device without an SMTP server of its own sends through the station's.
@@ -19,9 +25,9 @@ void Forward::sendDataMail() {
     mail->setPopServer("");
     mail->setMailFrom(station_.settings.dataMailFrom);
     mail->setSendTo(device[field::forwardAddress]);
-    mail->setMessageSubject(text::dataFromDevice +
+    mail->setMessageSubject(dataFromDevice +
                             device.serialNumber(station_.session.loggerIndex));
-    mail->setMessageText(text::dataFromDevice + std::to_string(station_.cycleDevice));
+    mail->setMessageText(dataFromDevice + std::to_string(station_.cycleDevice));
     mail->addAttachment(station_.data.dataFilePath);
     deliverMail(station_, *mail);
 }
@@ -29,7 +35,7 @@ void Forward::sendDataMail() {
 // Each command waits for the one before it to end (within a bound) instead of failing because
 // it is still running, so a slow server delays the upload rather than losing it.
 void Forward::sendDataFtp(const std::string &localPath, const std::string &remote) {
-    station_.progress().detail(text::sendingDataToFtp);
+    station_.progress().detail(sendingDataToFtp);
     const DeviceRecord &device = station_.cycleRecord();
     const std::unique_ptr<FtpSession> ftp = ftp_();
     ftp->setRemoteHost(device[field::forwardAddress]);

@@ -13,12 +13,6 @@
 
 namespace vantrell {
 
-namespace text {
-inline constexpr const char *sendingDataToMail = "sending data to Mail address...";
-inline constexpr const char *sendingDataToFtp = "sending data to FTP address...";
-inline constexpr const char *dataFromDevice = "Data from device ";
-} // namespace text
-
 namespace ftpCommand {
 inline constexpr const char *dir = "DIR";
 inline constexpr const char *cd = "CD ";

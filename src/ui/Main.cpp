@@ -251,7 +251,7 @@ void Main::load() {
     trayShown_ = trayAvailable_();
     if (trayShown_)
         tray_.showIcon();
-    reportProblems(loadConfiguration(station_));
+    showProblems(loadConfiguration(station_));
     showScheduleTimes();
     refreshGrid();
     station_.selectedDevice = 1;
@@ -315,7 +315,7 @@ void Main::checkPorts() {
                                    DialogIcon::critical);
 }
 
-void Main::reportProblems(const std::vector<ConfigError> &problems) {
+void Main::showProblems(const std::vector<ConfigError> &problems) {
     if (problems.empty())
         return;
     std::string text;
@@ -326,10 +326,10 @@ void Main::reportProblems(const std::vector<ConfigError> &problems) {
                                DialogIcon::exclamation);
 }
 
-bool Main::report(const ConfigError &error) {
+bool Main::succeeded(const ConfigError &error) {
     if (!error.failed())
         return true;
-    reportProblems({error});
+    showProblems({error});
     return false;
 }
 
@@ -446,7 +446,7 @@ void Main::closeEvent(QCloseEvent *event) {
 
 void Main::hideToTray() {
     DailyMarksFile marks(station_);
-    report(marks.writeScheduledMarks(station_.selectedDevice));
+    succeeded(marks.writeScheduledMarks(station_.selectedDevice));
     if (trayShown_)
         hide();
     else

@@ -79,8 +79,9 @@ private:
     void showScheduleTimes();
     void showPorts();
     void checkPorts();
-    void reportProblems(const std::vector<ConfigError> &problems);
-    bool report(const ConfigError &error);
+    void showProblems(const std::vector<ConfigError> &problems);
+    // True when the step went through; a failure is shown to the operator.
+    bool succeeded(const ConfigError &error);
 
     void timeChosen(int list);
     void resetTimetable();

@@ -32,27 +32,27 @@ void Main::timeChosen(int list) {
     if (!scheduleHoursInOrder(chosen)) {
         station_.dialogs().message(settingErrorTitle, timesOutOfOrder, DialogButtons::ok,
                                    DialogIcon::information);
-        report(ScheduleTimesFile(station_).loadScheduleTimes());
+        succeeded(ScheduleTimesFile(station_).loadScheduleTimes());
         showScheduleTimes();
         return;
     }
-    if (!report(ScheduleTimeStore(station_).store(list, chosen[std::size_t(list)])))
+    if (!succeeded(ScheduleTimeStore(station_).store(list, chosen[std::size_t(list)])))
         showScheduleTimes();
 }
 
 void Main::resetTimetable() {
-    report(ScheduleTimeStore(station_).clear());
+    succeeded(ScheduleTimeStore(station_).clear());
     showScheduleTimes();
 }
 
 void Main::setTimes() {
-    report(DeviceStore(station_).storeScheduleMarks(station_.selectedDevice));
+    succeeded(DeviceStore(station_).storeScheduleMarks(station_.selectedDevice));
 }
 
 // Tomorrow's first tick then takes today as the schedule day and starts the day afresh.
 void Main::resetDailySchedule() {
-    if (report(ScheduleDayFile(station_).writeScheduleDay("")))
-        report(DailyMarksFile(station_).clearDoneMarks());
+    if (succeeded(ScheduleDayFile(station_).writeScheduleDay("")))
+        succeeded(DailyMarksFile(station_).clearDoneMarks());
 }
 
 void Main::saveReport() {
@@ -65,7 +65,7 @@ void Main::saveReport() {
         txtReport_->setFocus();
         return;
     }
-    report(DeviceStore(station_).storeReportSettings(enabled, address));
+    succeeded(DeviceStore(station_).storeReportSettings(enabled, address));
 }
 
 void Main::portChosen(QComboBox *list, bool modem) {
@@ -73,7 +73,7 @@ void Main::portChosen(QComboBox *list, bool modem) {
         return;
     const int position = list->currentIndex();
     const auto file = station_.configDir() / (modem ? files::modemPortChoice : files::portChoice);
-    if (!report(storePortChoice(file, position))) {
+    if (!succeeded(storePortChoice(file, position))) {
         showPorts();
         return;
     }
