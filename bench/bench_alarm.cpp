@@ -27,7 +27,6 @@ void fillHistory(LoggerData &data) {
             data.readingTable[std::size_t(j)].values[ch] = text;
     }
     data.readBackCount = historyLength + 1;
-    data.dataFileWritten = true;
 }
 
 void BM_AccelerationCheck(benchmark::State &state) {
@@ -51,7 +50,7 @@ void BM_AccelerationCheck(benchmark::State &state) {
     }
     StationForwarding forwarding(station, {{}, {}, smsPort});
     for (auto _ : state)
-        forwarding.checkAccelerationAlarms();
+        forwarding.checkAccelerationAlarms(true);
     state.SetItemsProcessed(state.iterations() * historyLength * 4);
 }
 BENCHMARK(BM_AccelerationCheck)->Unit(benchmark::kMillisecond);

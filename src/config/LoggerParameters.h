@@ -60,10 +60,9 @@ struct LoggerData {
     bool loggerLimitAlarm = false;
     int readBackCount = 0;
     // The file the last save wrote in full, which may carry a numbered name; empty when it wrote
-    // none, so that no later step reads, checks or forwards a file of someone else. The alarms
-    // and the forwarding read them.
+    // none, so that no later step reads or forwards a file of someone else. The read-back and
+    // the forwarding read it.
     std::string dataFilePath;
-    bool dataFileWritten = false;
 };
 
 } // namespace vantrell

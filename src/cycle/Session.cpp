@@ -233,7 +233,7 @@ Session::Outcome Session::readLogger() {
     releaseLogger();
     dataFile_.readBackDataFile();
     station_.progress().service(alarmAcc);
-    forwarding_.checkAccelerationAlarms();
+    forwarding_.checkAccelerationAlarms(saved == MemorySaved::inFile);
     if (station_.cycleRecord().flag(field::alarmEnabled) && station_.data.loggerLimitAlarm) {
         station_.progress().detail(forwardingHardwareAlarm);
         station_.wait(1);

@@ -12,8 +12,9 @@ public:
 
     // On the readings this transfer decoded, before the logger is released.
     virtual void checkAbsoluteAlarms() = 0;
-    // On the data file this session wrote, after the read-back.
-    virtual void checkAccelerationAlarms() = 0;
+    // On the data file this session wrote, after the read-back; without one there is no history
+    // of this logger to look at.
+    virtual void checkAccelerationAlarms(bool dataFileWritten) = 0;
     // The logger reported a reading beyond its own limits.
     virtual void sendLimitAlarm() = 0;
     // The data file of the logger just read, to the device's forwarding address.

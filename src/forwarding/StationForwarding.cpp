@@ -26,12 +26,12 @@ void StationForwarding::checkAbsoluteAlarms() {
     alarm_.send(check.absoluteAlarms(station_.data.readingTable));
 }
 
-void StationForwarding::checkAccelerationAlarms() {
+void StationForwarding::checkAccelerationAlarms(bool dataFileWritten) {
     station_.progress().detail(checkingAlarmAcceleration);
     station_.wait(1);
     const LoggerData &data = station_.data;
     // A file this session did not write holds an earlier session's readings, or none at all.
-    if (!data.dataFileWritten) {
+    if (!dataFileWritten) {
         station_.progress().detail(accelerationNotChecked);
         return;
     }

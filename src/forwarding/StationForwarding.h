@@ -28,7 +28,7 @@ public:
     StationForwarding(Station &station, ForwardingServices services);
 
     void checkAbsoluteAlarms() override;
-    void checkAccelerationAlarms() override;
+    void checkAccelerationAlarms(bool dataFileWritten) override;
     void sendLimitAlarm() override;
     void sendDataMail() override { forward_.sendDataMail(); }
     void sendDataFtp() override;

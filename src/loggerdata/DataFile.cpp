@@ -256,7 +256,6 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
 MemorySaved DataFile::transferAndSave(int logger) {
     LoggerData &data = station_.data;
     data.loggerLimitAlarm = false;
-    data.dataFileWritten = false;
     data.dataFilePath.clear();
     fillBlankDataFolder();
     const std::string path = dataPathFor(logger);
@@ -313,7 +312,6 @@ bool DataFile::saveReadings(const std::string &path) {
     LoggerData &data = station_.data;
     const bool append = station_.cycleRecord().flag(field::savingMode);
     const int model = station_.logger.loggerModel;
-    data.dataFileWritten = false;
     data.dataFilePath.clear();
 
     const fs::path intended = path;
@@ -360,7 +358,6 @@ bool DataFile::saveReadings(const std::string &path) {
         return false;
     }
     data.dataFilePath = file.path().string();
-    data.dataFileWritten = true;
     station_.progress().detail(data.dataFilePath + savedSuccessfully);
     station_.wait(1.0);
     return true;
@@ -369,7 +366,6 @@ bool DataFile::saveReadings(const std::string &path) {
 // The memory was read but is not on disk: nothing that depends on a written file (erase,
 // read-back, acceleration alarms, forwarding) may go on, and no path is left for them.
 void DataFile::saveFailed(const std::string &path, const std::string &reason) {
-    station_.data.dataFileWritten = false;
     station_.data.dataFilePath.clear();
     station_.progress().failure(path + notSaved + reason);
 }

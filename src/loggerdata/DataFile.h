@@ -77,8 +77,8 @@ void parseDataFile(std::string_view bytes, DataFileContents &out);
 // written, as does a write that fails.
 enum class MemorySaved { inFile, notWritten, transferIncomplete };
 
-// Besides its result, a save leaves dataFileWritten and dataFilePath (empty when no file was
-// written) for the alarms and the forwarding.
+// Besides its result, a save leaves dataFilePath (empty when no file was written) for the
+// read-back and the forwarding.
 class DataFile {
 public:
     explicit DataFile(Station &station) : station_(station) {}

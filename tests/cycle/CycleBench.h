@@ -24,7 +24,7 @@ namespace vantrell::testing {
 class RecordingForwarding final : public Forwarding {
 public:
     void checkAbsoluteAlarms() override { calls.push_back("absolute"); }
-    void checkAccelerationAlarms() override { calls.push_back("acceleration"); }
+    void checkAccelerationAlarms(bool) override { calls.push_back("acceleration"); }
     void sendLimitAlarm() override { calls.push_back("limit"); }
     void sendDataMail() override { calls.push_back("mail"); }
     void sendDataFtp() override { calls.push_back("ftp"); }

@@ -17,7 +17,7 @@ struct AlarmBench : testing::ForwardingBench {
     std::string &setup(int channel, int f) { return station.channelSetup.at(channel, f); }
     // Entries 1.. of a read-back table hold `values` on channel `ch`; "+15000.=14999.6" is a
     // text with the reading the decoder kept at full precision.
-    void readings(int ch, const std::vector<std::string> &values, bool fileWritten = true) {
+    void readings(int ch, const std::vector<std::string> &values) {
         station.data.readingTable.assign(values.size(), Reading{});
         for (std::size_t j = 0; j < values.size(); ++j) {
             const std::size_t full = values[j].find('=');
@@ -27,7 +27,6 @@ struct AlarmBench : testing::ForwardingBench {
                 r.fullValues[ch] = std::stod(values[j].substr(full + 1));
         }
         station.data.readBackCount = int(values.size());
-        station.data.dataFileWritten = fileWritten;
         station.data.dataFilePath = "/data/KV12345678.dat";
     }
     std::vector<std::string> smsTexts() const {
@@ -122,8 +121,8 @@ TEST(AccelerationAlarm, RaisedWhenTwoReadingsInTheWindowDifferByMoreThanTheDelta
         b.setup(1, setup::accelDays) = "1";
         b.setup(1, setup::accelDelta) = c.delta;
         b.setup(1, setup::accelMessage) = "Jump";
-        b.readings(1, entries(c.values), c.written);
-        b.forwarding.checkAccelerationAlarms();
+        b.readings(1, entries(c.values));
+        b.forwarding.checkAccelerationAlarms(c.written);
         EXPECT_EQ(b.smsTexts(), Texts(c.alarms, "+4911 Jump; Channel 1")) << c.legend;
         EXPECT_EQ(b.progress.contains("Acceleration alarms not checked: no data file was written"),
                   !c.written)
@@ -161,7 +160,7 @@ TEST(AccelerationAlarm, AgreesWithComparingEveryPair) {
         b.setup(1, setup::readingsPerDay) = std::to_string(perDay);
         b.setup(1, setup::accelDelta) = std::to_string(delta);
         b.readings(1, values);
-        b.forwarding.checkAccelerationAlarms();
+        b.forwarding.checkAccelerationAlarms(true);
         const EntryRange w = accelerationWindow(history, perDay);
         alarms += !w.empty() && pairwiseAlarm(numbers, w.first, w.last, delta);
         ASSERT_EQ(b.modem.messages().size(), alarms)

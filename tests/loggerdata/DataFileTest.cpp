@@ -223,7 +223,6 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
         t.progress.clear();
         const std::string text = c.fullDisk ? saveWithFullDisk(t) : saveTransferred(t, 10);
         EXPECT_EQ(text, (t.folder / c.fileName).string() + c.text) << c.legend;
-        EXPECT_FALSE(t.station.data.dataFileWritten) << c.legend;
         EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend << ": no path for later steps";
         EXPECT_EQ(regularFiles(t.folder), before) << c.legend;
     }
@@ -295,7 +294,6 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
         EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
         EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend << ": nothing of this logger";
         EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend;
-        EXPECT_FALSE(t.station.data.dataFileWritten) << c.legend;
     }
 }
 

@@ -241,7 +241,7 @@ TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
 TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     struct ExitingForwarding final : Forwarding {
         void checkAbsoluteAlarms() override { exit(); }
-        void checkAccelerationAlarms() override {}
+        void checkAccelerationAlarms(bool) override {}
         void sendLimitAlarm() override {}
         void sendDataMail() override {}
         void sendDataFtp() override {}
