@@ -80,7 +80,6 @@ void checkEmpty(const Reading &r) {
 void checkStored(const Reading &r, const LoggerParameters &p) {
     require(r.time.size() == timeWidth, "the time keeps its width");
     require(r.date.size() == dateWidth, "the date keeps its width");
-    require(r.values[0].empty(), "there is no channel 0");
     const bool known =
         p.loggerModel == 1 || p.loggerModel == 3 || p.loggerModel == 4 || p.loggerModel == 5;
     const int channels = p.loggerModel == 3 ? 4 : 2;

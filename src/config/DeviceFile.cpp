@@ -9,10 +9,10 @@ namespace vantrell {
 
 namespace {
 
-// Fields 1..45 exist in the table. The passwords of FTP forwarding are stored in clear text, so
-// nobody but the owner may read the file.
-constexpr RecordLayout deviceLayout{std::pair{0, maxDevices}, std::size_t{deviceFieldCount - 1},
-                                    true};
+// Fields 1..45 exist in the table; a record with place 0 is no device and is left as it stands.
+// The passwords of FTP forwarding are stored in clear text, so nobody but the owner may read the
+// file.
+constexpr RecordLayout deviceLayout{std::pair{0, maxDevices}, std::size_t{deviceFieldCount}, true};
 constexpr const char *activeMark = "X";
 
 std::size_t valueOf(int f) {
@@ -25,6 +25,8 @@ ConfigError DeviceFile::loadDeviceTable() {
     return readRecords(station_.configDir() / files::deviceProperties, deviceLayout,
                        [this](const XMLData &document) {
                            for (const XmlRecord &record : document.records()) {
+                               if (record.place() < 1)
+                                   continue;
                                DeviceRecord &device = station_.devices.at(record.place());
                                for (std::size_t p = 0; p < record.valueCount(); ++p)
                                    device[static_cast<int>(p) + 1] = record.value(p);
@@ -38,7 +40,7 @@ template <typename Write> ConfigError DeviceFile::saveSelected(Write write) {
         station_.configDir() / files::deviceProperties, deviceLayout,
         [&](XMLData &document) -> ConfigError {
             XmlRecord *record =
-                slot >= 0 && slot <= maxDevices ? document.firstRecord(slot) : nullptr;
+                slot >= 1 && slot <= maxDevices ? document.firstRecord(slot) : nullptr;
             if (!record)
                 return fileError(FileProblem::noRecord, document.file(),
                                  "there is no record with place " + std::to_string(slot));
@@ -65,6 +67,8 @@ ConfigError DeviceFile::saveReportSettings() {
     return rewriteRecords(station_.configDir() / files::deviceProperties, deviceLayout,
                           [this](XMLData &document) {
                               for (XmlRecord &record : document.records()) {
+                                  if (record.place() < 1)
+                                      continue;
                                   const DeviceRecord &device = station_.devices.at(record.place());
                                   for (int f : {field::reportEnabled, field::reportAddress})
                                       record.setValue(valueOf(f), device[f]);

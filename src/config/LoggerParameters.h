@@ -2,6 +2,8 @@
 // logger's data overwrite the previous logger's.
 #pragma once
 
+#include "config/Tables.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -42,15 +44,15 @@ struct LoggerParameters {
     std::array<ChannelParameters, 4> channels{};
 };
 
-// One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (index 1..4). Beside each
+// One decoded memory record: DD-MM-YY, HH:MM:SS and four value texts (channels 1..4). Beside each
 // text the decoder keeps the reading with every digit ("+12346." at one decimal stands for
 // 12345.8): the alarms compare that. A text read back from a file has no such value, unless it
 // is one this session's transfer wrote.
 struct Reading {
     std::string date;
     std::string time;
-    std::array<std::string, 5> values{};
-    std::array<std::optional<double>, 5> fullValues{};
+    OneBased<std::string, 4> values{};
+    OneBased<std::optional<double>, 4> fullValues{};
 };
 
 // Both grow with the memory being read: a logger may hold any number of records.

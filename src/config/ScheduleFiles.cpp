@@ -16,7 +16,7 @@ constexpr const char *setMark = "X";
 constexpr const char *timeNotSet = "-1";
 
 constexpr RecordLayout scheduleTimesLayout{};
-// DailyMarks has positions 1..8 for values 0..7.
+// DailyMarks has positions 1..8 for values 0..7; the record with place 0 holds no device.
 constexpr RecordLayout dailyMarksLayout{std::pair{0, maxDevices},
                                         std::size_t{2 * scheduleTimeCount}, false};
 constexpr RecordLayout timeTableLayout{std::pair{0, scheduleTimeCount}, std::nullopt, false};
@@ -83,10 +83,13 @@ ConfigError ScheduleTimesFile::saveScheduleTimes() {
 ConfigError DailyMarksFile::loadDailyMarks() {
     return readRecords(fileIn(station_, files::dailyTimeTable), dailyMarksLayout,
                        [this](const XMLData &document) {
-                           for (const XmlRecord &record : document.records())
+                           for (const XmlRecord &record : document.records()) {
+                               if (record.place() < 1)
+                                   continue;
                                for (std::size_t p = 0; p < record.valueCount(); ++p)
                                    station_.dailyMarks.at(static_cast<int>(p) + 1, record.place()) =
                                        firstCharacter(record.value(p));
+                           }
                        });
 }
 
@@ -180,7 +183,7 @@ ConfigError ReportMarksFile::loadReportMarks() {
     return readRecords(fileIn(station_, files::scheduleReport), timeTableLayout,
                        [this](const XMLData &document) {
                            for (const XmlRecord &record : document.records())
-                               if (record.valueCount() > 0)
+                               if (record.place() != dayPlace && record.valueCount() > 0)
                                    station_.reportSentMarks.at(record.place()) =
                                        record.value(record.valueCount() - 1);
                        });

@@ -5,6 +5,8 @@
 #include "config/XMLData.h"
 #include "general/Progress.h"
 
+#include <algorithm>
+
 namespace vantrell {
 
 namespace {
@@ -15,7 +17,8 @@ constexpr double chooseSeconds = 1.0;
 constexpr double loadSeconds = 2.0;
 constexpr int slotsWithOwnFile = 10;
 
-// ChannelSetup holds channels and fields 0..50; value p is field p+1.
+// A record has places 0..50 and up to 50 values; value p is field p+1. Only channels 1..32 and
+// fields 1..10 are ever read, so the rest stays in the file alone.
 constexpr RecordLayout setupLayout{std::pair{0, 50}, std::size_t{50}, false};
 constexpr RecordLayout phonebookLayout{};
 
@@ -49,9 +52,13 @@ ConfigError ChannelSetupFile::loadChannelSetup() {
     station_.progress().detail(openingText + station_.setupFileName + loadingText);
     station_.wait(loadSeconds);
     return readRecords(setupPath(station_), setupLayout, [this](const XMLData &document) {
-        for (const XmlRecord &record : document.records())
-            for (std::size_t p = 0; p < record.valueCount(); ++p)
+        for (const XmlRecord &record : document.records()) {
+            if (record.place() < 1 || record.place() > setup::channelCount)
+                continue;
+            const std::size_t count = std::min<std::size_t>(record.valueCount(), setup::fieldCount);
+            for (std::size_t p = 0; p < count; ++p)
                 station_.channelSetup.at(record.place(), static_cast<int>(p) + 1) = record.value(p);
+        }
     });
 }
 

@@ -2,13 +2,53 @@
 // files store them; flags are "0"/"1" and are compared numerically, free text as it stands.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <initializer_list>
+#include <stdexcept>
 #include <string>
 
 namespace vantrell {
 
+// A table whose entries are numbered 1..N, as the lists and files number them. Entry 0 does not
+// exist: asking for it throws like any other number out of range.
+template <typename T, int N> class OneBased {
+public:
+    using iterator = typename std::array<T, N>::iterator;
+    using const_iterator = typename std::array<T, N>::const_iterator;
+
+    OneBased() = default;
+    // Entries 1, 2, ... in order; the rest keep their default.
+    OneBased(std::initializer_list<T> entries) {
+        if (entries.size() > std::size_t(N))
+            throw std::out_of_range("more entries than the table holds");
+        std::copy(entries.begin(), entries.end(), entries_.begin());
+    }
+
+    T &operator[](int k) { return at(k); }
+    const T &operator[](int k) const { return at(k); }
+    T &at(int k) { return entries_.at(index(k)); }
+    const T &at(int k) const { return entries_.at(index(k)); }
+
+    static constexpr int size() { return N; }
+    iterator begin() { return entries_.begin(); }
+    iterator end() { return entries_.end(); }
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+    void fill(const T &value) { entries_.fill(value); }
+
+    bool operator==(const OneBased &) const = default;
+
+private:
+    // Zero and negative numbers wrap to a huge index, which .at() rejects.
+    static std::size_t index(int k) { return std::size_t(k) - 1; }
+
+    std::array<T, N> entries_{};
+};
+
 constexpr int maxDevices = 50;
-constexpr int deviceFieldCount = 46; // fields 0..45; 0 is never used
+constexpr int deviceFieldCount = 45;
 constexpr int maxLoggers = 8;
 constexpr int scheduleTimeCount = 4;
 
@@ -50,7 +90,7 @@ constexpr const char *networkPrefix = "netw";
 enum class ConnectionKind { local, network, modem };
 
 struct DeviceRecord {
-    std::array<std::string, deviceFieldCount> fields{};
+    OneBased<std::string, deviceFieldCount> fields{};
 
     std::string &operator[](int f) { return fields.at(f); }
     const std::string &operator[](int f) const { return fields.at(f); }
@@ -70,25 +110,26 @@ struct DeviceRecord {
     bool isFree() const;
 };
 
-// Slots 0..50; slot 0 is never used, slot k is row k of the phone list.
-using DeviceTable = std::array<DeviceRecord, maxDevices + 1>;
+// Slot k (1..50) is row k of the phone list.
+using DeviceTable = OneBased<DeviceRecord, maxDevices>;
 
 // Entry s (1..4) is the list index of schedule time s; "-1" or "" means not set.
-using ScheduleTimes = std::array<std::string, scheduleTimeCount + 1>;
+using ScheduleTimes = OneBased<std::string, scheduleTimeCount>;
 
 // Position p (1..8) of slot k: 2s-1 holds "X" when the device is scheduled at time s,
 // 2s the done mark (a status letter) of time s.
 struct DailyMarks {
-    std::array<std::array<std::string, maxDevices + 1>, 2 * scheduleTimeCount + 1> marks{};
+    std::string &at(int position, int slot) { return marks_.at(position).at(slot); }
+    const std::string &at(int position, int slot) const { return marks_.at(position).at(slot); }
 
-    std::string &at(int position, int slot) { return marks.at(position).at(slot); }
-    const std::string &at(int position, int slot) const { return marks.at(position).at(slot); }
+private:
+    OneBased<OneBased<std::string, maxDevices>, 2 * scheduleTimeCount> marks_;
 };
 
 // The text of schedule time `time` (1..4) as its list shows it ("08:00"); empty when not set.
 std::string scheduleTimeText(const ScheduleTimes &times, int time);
 
-using ReportSentMarks = std::array<std::string, scheduleTimeCount + 1>;
+using ReportSentMarks = OneBased<std::string, scheduleTimeCount>;
 
 namespace setup {
 constexpr int readingsPerDay = 1;
@@ -105,17 +146,20 @@ constexpr int fieldCount = 10;
 constexpr int channelCount = 32;
 } // namespace setup
 
-// The alarm setup of the station whose setup file was loaded last: 51 channels of 51 fields,
-// in practice channels 1..32 and fields 1..10.
+// The alarm setup of the station whose setup file was loaded last: channels 1..32 of fields
+// 1..10.
 struct ChannelSetup {
-    std::array<std::array<std::string, 51>, 51> values{};
+    std::string &at(int channel, int f) { return values_.at(channel).at(f); }
+    const std::string &at(int channel, int f) const { return values_.at(channel).at(f); }
 
-    std::string &at(int channel, int f) { return values.at(channel).at(f); }
-    const std::string &at(int channel, int f) const { return values.at(channel).at(f); }
+    bool operator==(const ChannelSetup &) const = default;
+
+private:
+    OneBased<OneBased<std::string, setup::fieldCount>, setup::channelCount> values_;
 };
 
 constexpr int phonebookSize = 10;
-using SmsPhonebook = std::array<std::string, phonebookSize + 1>;
+using SmsPhonebook = OneBased<std::string, phonebookSize>;
 
 // What the mails and uploads need that no dialog edits: the SMTP host of alarm and report mails
 // (a server text may carry ":port"), the sender of each kind of mail, and the FTP host offered

@@ -71,8 +71,8 @@ private:
     // reset a new day on every tick and never start it, or close the old one again and again.
     struct Unsaved {
         std::optional<std::string> day;
-        std::array<std::optional<std::string>, scheduleTimeCount + 1> slotMarks{};
-        std::array<std::optional<std::string>, scheduleTimeCount + 1> reportMarks{};
+        OneBased<std::optional<std::string>, scheduleTimeCount> slotMarks;
+        OneBased<std::optional<std::string>, scheduleTimeCount> reportMarks;
     };
     Unsaved unsaved_;
     // The day, and its schedule times (by dailyMarkIndex), whose first file failure was logged.

@@ -337,8 +337,8 @@ double readingValue(std::string_view text) {
 }
 
 double comparedValue(const Reading &reading, int channel) {
-    const std::optional<double> &full = reading.fullValues[std::size_t(channel)];
-    return full ? *full : readingValue(reading.values[std::size_t(channel)]);
+    const std::optional<double> &full = reading.fullValues[channel];
+    return full ? *full : readingValue(reading.values[channel]);
 }
 
 bool isNumericText(std::string_view text) {

@@ -66,8 +66,8 @@ void appendRecord(std::string &out, std::string_view line);
 // What the read-back takes from a data file.
 struct DataFileContents {
     bool hasUnits = false;
-    std::array<std::string, 5> units{}; // channels 1..4
-    std::vector<Reading> readings;      // every line after the units line
+    OneBased<std::string, 4> units{}; // channels 1..4
+    std::vector<Reading> readings;    // every line after the units line
 };
 DataFileContents parseDataFile(std::string_view bytes);
 // The same into `out`, reusing the storage of its readings.

@@ -51,7 +51,7 @@ TelGrid::TelGrid(QWidget *parent) : QTableWidget(maxDevices, 3, parent) {
 }
 
 void TelGrid::showRecord(const DeviceTable &devices, int record) {
-    const PhoneListRow row = phoneListRow(devices.at(std::size_t(record)));
+    const PhoneListRow row = phoneListRow(devices.at(record));
     item(record - 1, markColumn)->setText(qtext(row.mark));
     item(record - 1, phoneColumn)->setText(qtext(row.connection));
     item(record - 1, descriptionColumn)->setText(qtext(row.description));

@@ -31,12 +31,12 @@ TEST(ScheduleFiles, LoadsTakeTheValuesAsTheFilesHoldThem) {
     ASSERT_FALSE(ScheduleDayFile(s.station).readScheduleDay(day));
     ASSERT_FALSE(ScheduleDayFile(s.station).readSlotMark(2, mark));
 
-    EXPECT_EQ(s.station.scheduleTimes, (ScheduleTimes{"", "7", "-1", "13", "-1"}));
+    EXPECT_EQ(s.station.scheduleTimes, (ScheduleTimes{"7", "-1", "13", "-1"}));
     const DailyMarks &m = s.station.dailyMarks;
     EXPECT_EQ(m.at(1, 1) + m.at(2, 1) + m.at(3, 1) + m.at(4, 1), "XXC"); // first characters
     EXPECT_EQ(m.at(2, 2), "\xC3\x89");                                   // a character, not a byte
     EXPECT_EQ(m.at(8, 2), "kept");                                       // beyond a short record
-    EXPECT_EQ(s.station.reportSentMarks, (ReportSentMarks{"", "X", "X", "", "kept"}));
+    EXPECT_EQ(s.station.reportSentMarks, (ReportSentMarks{"X", "X", "", "kept"}));
     EXPECT_EQ(day, "kept"); // no record with place 0
     EXPECT_EQ(mark, "X");
 }

@@ -38,9 +38,9 @@ TEST(ScheduleTimeStore, TimesAscendFromTheFirstWithoutGaps) {
 
 TEST(ScheduleTimeStore, StoredTextsReadAsHours) {
     test::ConfigStation s;
-    s.station.scheduleTimes = {"", "7", "", "23", "24"};
+    s.station.scheduleTimes = {"7", "", "23", "24"};
     EXPECT_EQ(ScheduleTimeStore(s.station).hours(), (ScheduleHours{7, none, 23, none}));
-    s.station.scheduleTimes = {"", "-1", " 5", "25", "0"};
+    s.station.scheduleTimes = {"-1", " 5", "25", "0"};
     EXPECT_EQ(ScheduleTimeStore(s.station).hours(), (ScheduleHours{none, 5, none, 0}));
 }
 

@@ -45,7 +45,7 @@ TEST(Templates, TheTemplatesHoldWhatTheTablesExpect) {
         EXPECT_TRUE(st.devices[slot].isFree()) << "slot " << slot;
     }
     ASSERT_FALSE(ScheduleTimesFile(st).loadScheduleTimes());
-    EXPECT_EQ(st.scheduleTimes, (ScheduleTimes{"", "-1", "-1", "-1", "-1"}));
+    EXPECT_EQ(st.scheduleTimes, (ScheduleTimes{"-1", "-1", "-1", "-1"}));
     ASSERT_FALSE(SettingsFile(st).loadSettings());
     st.settings.smtpHost.clear();
     ASSERT_FALSE(SettingsFile(st).loadSettings());
@@ -97,7 +97,7 @@ TEST(Templates, LoadingAndSavingEverythingChangesNoFile) {
             ASSERT_FALSE(setups.saveLoggerSetup(logger, loggerSetup(st.channelSetup, logger)));
     }
     std::array<std::string, phonebookSize> numbers;
-    std::copy(st.phonebook.begin() + 1, st.phonebook.end(), numbers.begin());
+    std::copy(st.phonebook.begin(), st.phonebook.end(), numbers.begin());
     ASSERT_FALSE(phonebook.savePhonebook(numbers));
     ASSERT_FALSE(storePortChoice(s.file("port.crs"), *loadPortChoice(s.file("port.crs"))));
     ASSERT_FALSE(storePortChoice(s.file("MDMport.crs"), *loadPortChoice(s.file("MDMport.crs"))));

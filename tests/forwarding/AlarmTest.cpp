@@ -195,7 +195,7 @@ TEST(AlarmCheck, ReturnsTheAlarmsOfTheLoggersOwnSetupChannelsInChannelOrder) {
             setup.at(s, setup::absAlarmOn) = "1";
         std::vector<Reading> readings(3);
         for (Reading &r : readings)
-            r.values = {"", "+0060.0", "+0060.0", "+0060.0", "+0060.0"};
+            r.values = {"+0060.0", "+0060.0", "+0060.0", "+0060.0"};
         RecordingProgress progress;
         AlarmCheck check(setup, c.loggerIndex, progress);
         Texts raised;
@@ -222,7 +222,7 @@ TEST(AlarmCheck, ReturnsTheAlarmsOfTheLoggersOwnSetupChannelsInChannelOrder) {
 TEST(SmsBroadcast, GoesToEveryNumberBeginningWithPlusTwentySecondsApart) {
     AlarmBench b;
     b.station.phonebook = {
-        "", "+4911", "0301234567", "+3912345\",129;D112;", "   ", "+49 22-3.4", "", "", "", "", ""};
+        "+4911", "0301234567", "+3912345\",129;D112;", "   ", "+49 22-3.4", "", "", "", "", ""};
     b.forwarding.alarm().broadcast("Level; Channel 2");
     EXPECT_EQ(b.smsTexts(), (Texts{"+4911 Level; Channel 2", "+492234 Level; Channel 2"}));
     ASSERT_EQ(b.modem.messages().size(), 2u);

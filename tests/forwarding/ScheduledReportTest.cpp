@@ -27,7 +27,7 @@ struct MorningStation : ConfigFolder, testing::StationBench {
     MorningStation() : StationBench({2026, 2, 3, 5, 58, 0}, folder.path()) {
         EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         station.settings.smtpHost = sink.address();
-        station.scheduleTimes = {"", "6", "-1", "-1", "-1"};
+        station.scheduleTimes = {"6", "-1", "-1", "-1"};
         DeviceRecord &d = station.devices[1];
         d[field::active] = "1";
         d[field::connection] = "locl0000";

@@ -39,7 +39,7 @@ TEST(DataFile, NamesStayPlainInsideTheFolder) {
 }
 
 Reading fullReading() {
-    return {"03-02-26", "09:05:00", {"", "+0023.5", "-012.40", "+00001.", "+0.1234"}};
+    return {"03-02-26", "09:05:00", {"+0023.5", "-012.40", "+00001.", "+0.1234"}};
 }
 
 TEST(DataFile, LinesKeepEveryColumnInPlace) {
@@ -75,10 +75,10 @@ TEST(DataFile, LinesKeepEveryColumnInPlace) {
 }
 
 TEST(DataFile, ValuesThatAreNotNumbersBecomeBlanks) {
-    Reading r{"", "", {"", "-------", "", "+1.23E6", " 5 "}};
+    Reading r{"", "", {"-------", "", "+1.23E6", " 5 "}};
     blankNonNumeric(r, 3);
-    EXPECT_EQ(r.values, (std::array<std::string, 5>{"", "       ", "       ", "+1.23E6", " 5 "}));
-    Reading rain{"", "", {"", "+0001.0", "", "", ""}};
+    EXPECT_EQ(r.values, (OneBased<std::string, 4>{"       ", "       ", "+1.23E6", " 5 "}));
+    Reading rain{"", "", {"+0001.0", "", "", ""}};
     blankNonNumeric(rain, 5);
     EXPECT_EQ(rain.values[2], std::string(15, ' '));
 }

@@ -213,7 +213,7 @@ TEST_F(DeviceSetupWindowTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
         EXPECT_EQ(text.find("kept in memory"), std::string::npos) << text;
         EXPECT_EQ(dialog.isNull(), row.close == Close::program);
         EXPECT_EQ(fileBytes(), before);
-        EXPECT_EQ(s.station.channelSetup.values, loaded.values);
+        EXPECT_EQ(s.station.channelSetup, loaded);
         if (dialog) {
             s.bench.dialogs.setNextAnswer(DialogAnswer::yes);
             QTest::mouseClick(dialog->findChild<QPushButton *>("cmdExit"), Qt::LeftButton);
@@ -275,7 +275,7 @@ TEST_F(DeviceSetupWindowTest, TheWindowWritesItsOwnFileAndLeavesTheSessionsTable
         const ChannelSetup sessions = s.station.channelSetup;
         QPointer<DeviceSetupWindow> dialog = open();
         if (row.sessionRunning) {
-            EXPECT_EQ(s.station.channelSetup.values, sessions.values);
+            EXPECT_EQ(s.station.channelSetup, sessions);
         }
         dialog->findChild<QLineEdit *>("txtInterval")->setText(row.interval);
         s.station.setupFileName = "/DeviceSetup/dvcsetup5.xml"; // the session chose it meanwhile

@@ -68,7 +68,7 @@ TEST_F(PhoneBookWindowTest, TheExitButtonKeepsAnEditTheCloseBoxAndEscLoseIt) {
         row.close(book);
         deleteClosedWindows();
         EXPECT_TRUE(book.isNull());
-        SmsPhonebook expected{"", "+391234"};
+        SmsPhonebook expected{"+391234"};
         expected.at(10) = row.stored;
         EXPECT_EQ(inFile(), expected);
         EXPECT_EQ(s.station.phonebook, expected);

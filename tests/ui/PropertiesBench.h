@@ -42,7 +42,7 @@ struct PropertiesBench {
     PropertiesBench() {
         EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
-        station.scheduleTimes = {"", "8", "-1", "14", "-1"};
+        station.scheduleTimes = {"8", "-1", "14", "-1"};
     }
 
     // A device as an earlier session of the dialog left it.

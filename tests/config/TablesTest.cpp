@@ -1,0 +1,75 @@
+#include "config/DeviceFile.h"
+#include "config/ScheduleFiles.h"
+#include "config/SetupFiles.h"
+
+#include "ConfigStation.h"
+
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace vantrell {
+namespace {
+
+using test::positionalFile;
+
+TEST(OneBased, EntriesAreNumberedOneToNAndNothingElse) {
+    OneBased<std::string, 4> table{"a", "b"};
+    EXPECT_EQ(table[1], "a");
+    EXPECT_EQ(table.at(2), "b");
+    EXPECT_EQ(table[4], "");
+    for (int k : {0, -1, 5})
+        EXPECT_THROW(table.at(k), std::out_of_range) << k;
+    table.fill("x");
+    EXPECT_EQ(std::count(table.begin(), table.end(), "x"), 4);
+    EXPECT_THROW((OneBased<std::string, 2>{"a", "b", "c"}), std::out_of_range);
+}
+
+// Files may hold records the tables have no entry for (place 0, channels past 32, more than ten
+// values a channel); loading passes over them instead of failing.
+TEST(Tables, LoadingSkipsRecordsWithoutAnEntry) {
+    const struct {
+        const char *file;
+        test::Records records;
+        std::function<ConfigError(Station &)> load;
+        std::function<std::string(const Station &)> loaded;
+        const char *expected;
+    } cases[] = {
+        {"prop.xml",
+         {{"0", {"1", "none"}}, {"2", {"1", "0231"}}},
+         [](Station &s) { return DeviceFile(s).loadDeviceTable(); },
+         [](const Station &s) { return s.devices[2].connection(); },
+         "0231"},
+        {"dlytmtble.xml",
+         {{"0", {"X"}}, {"2", {"X", "C"}}},
+         [](Station &s) { return DailyMarksFile(s).loadDailyMarks(); },
+         [](const Station &s) { return s.dailyMarks.at(2, 2); },
+         "C"},
+        {"schrprt.xml",
+         {{"0", {"27/02/2026"}}, {"3", {"X"}}},
+         [](Station &s) { return ReportMarksFile(s).loadReportMarks(); },
+         [](const Station &s) { return s.reportSentMarks[3]; },
+         "X"},
+        {"DeviceSetup/dvcsetup3.xml",
+         {{"0", {"a"}},
+          {"40", {"b"}},
+          {"5", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}}},
+         [](Station &s) {
+             ChannelSetupFile file(s);
+             file.chooseSetupFile(3);
+             return file.loadChannelSetup();
+         },
+         [](const Station &s) { return s.channelSetup.at(5, setup::absMessage); },
+         "10"},
+    };
+    for (const auto &c : cases) {
+        test::ConfigStation s;
+        s.write(c.file, positionalFile(c.records));
+        EXPECT_FALSE(c.load(s.station)) << c.file;
+        EXPECT_EQ(c.loaded(s.station), c.expected) << c.file;
+    }
+}
+
+} // namespace
+} // namespace vantrell
