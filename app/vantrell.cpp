@@ -1,6 +1,7 @@
 // vantrell: the desktop program. A splash, then the station lives in the notification area,
 // with its main window, dialogs and progress window.
 #include "ConfigFolder.h"
+#include "CommandLine.h"
 #include "FolderLock.h"
 #include "GuiStation.h"
 #include "ProgramEnvironment.h"
@@ -53,8 +54,6 @@ struct Options {
     std::filesystem::path configDir;
     std::string show;
 };
-
-enum class Parsed { run, help, version, refused };
 
 // Before the application exists: --help, --version and a refused command line need no display.
 Parsed parseOptions(int argc, char **argv, Options &options) {
@@ -135,11 +134,10 @@ int main(int argc, char **argv) {
     Options options{folder.folder, {}};
     switch (parseOptions(argc, argv, options)) {
     case Parsed::help:
-        std::cout << usage << "\nWithout --config-dir this one would use " << folder.folder.string()
-                  << " (" << folder.reason << ").\n";
+        printHelp(usage, folder);
         return EXIT_SUCCESS;
     case Parsed::version:
-        std::cout << "vantrell " << VANTRELL_VERSION << "\n";
+        printVersion("vantrell");
         return EXIT_SUCCESS;
     case Parsed::refused:
         return 2;

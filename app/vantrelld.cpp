@@ -1,4 +1,5 @@
 // vantrelld: the station without a screen, for servers and for commissioning.
+#include "CommandLine.h"
 #include "ConfigFolder.h"
 #include "FolderLock.h"
 #include "HeadlessStation.h"
@@ -97,8 +98,6 @@ bool outputIsJournal() {
         return false;
     return std::string(stream) == std::to_string(out.st_dev) + ":" + std::to_string(out.st_ino);
 }
-
-enum class Parsed { run, help, version, refused };
 
 Parsed parseOptions(int argc, char **argv, Options &options) {
     enum { configDir = 256, logIo, quiet, version, slot, port, logger, throughSwitch };
@@ -305,11 +304,10 @@ int main(int argc, char **argv) {
     options.style.journal = outputIsJournal();
     switch (parseOptions(argc, argv, options)) {
     case Parsed::help:
-        std::cout << usage << "\nWithout --config-dir this one would use " << folder.folder.string()
-                  << " (" << folder.reason << ").\n";
+        printHelp(usage, folder);
         return EXIT_SUCCESS;
     case Parsed::version:
-        std::cout << "vantrelld " << VANTRELL_VERSION << "\n";
+        printVersion("vantrelld");
         return EXIT_SUCCESS;
     case Parsed::refused:
         std::cerr << usageLine << "(see vantrelld --help)\n";
