@@ -1,0 +1,153 @@
+// The station's memory of what happened: its reading sessions, every reading a logger gave (in
+// UTC beside the logger's local time), and every mail, upload and SMS with how it went. Data
+// files stay the first copy of every reading; the journal is written after them, and a journal
+// that fails never fails a session: every call here reports its problem as a value.
+//
+// SQLite in WAL mode: the station's loop writes through one connection, the outbox thread
+// through another, and `status` and `export` read through a read-only one that never waits for
+// a writer.
+#pragma once
+
+#include "config/LoggerParameters.h"
+#include "journal/LocalTime.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace vantrell {
+
+// What went wrong with the journal, as one line for the log; empty when nothing did.
+struct [[nodiscard]] JournalProblem {
+    std::string text;
+    explicit operator bool() const { return !text.empty(); }
+};
+
+// One reading session, as it ended.
+struct SessionRow {
+    int device = 0;       // 1..50
+    int scheduleTime = 0; // 1..4
+    UtcSeconds started = 0;
+    UtcSeconds ended = 0;
+    std::string letter; // the done mark it left; empty when it left none
+    std::int64_t recordsRead = 0;
+    std::string dataFile; // the last data file it wrote; empty when none
+    int attempts = 0;
+};
+
+// The readings of one logger's transfer, after its data file was written.
+struct LoggerReadings {
+    int device = 0;
+    std::string serial;
+    // Channel c (1..4) at index c - 1: whether it is in use, its name and unit (UTF-8).
+    struct Channel {
+        bool enabled = false;
+        std::string name;
+        std::string unit;
+    };
+    std::array<Channel, 4> channels{};
+    // In the order of the logger's memory (their order resolves a repeated local hour).
+    const std::vector<Reading> *readings = nullptr;
+};
+
+struct StoredReadings {
+    std::int64_t added = 0;        // readings new to the journal
+    std::int64_t alreadyKnown = 0; // read before (a logger whose memory is not erased)
+};
+
+enum class DeliveryKind { mail, ftp, sms };
+enum class DeliveryState { sent, pending, givenUp, failed };
+const char *nameOf(DeliveryKind kind);   // "mail", "ftp", "sms"
+const char *nameOf(DeliveryState state); // "sent", "pending", "given up", "failed"
+
+struct DeliveryRow {
+    std::int64_t id = 0;
+    DeliveryKind kind = DeliveryKind::mail;
+    int device = 0; // 0 when it belongs to no device (a run report)
+    std::string recipient;
+    std::string what; // the subject of a mail, the remote name of an upload, an SMS's text
+    DeliveryState state = DeliveryState::sent;
+    int tries = 1;
+    std::string lastError;
+    UtcSeconds created = 0;
+    UtcSeconds nextTry = 0;
+    // What a retry needs to send it again, in the outbox's own encoding, and the copy of its
+    // attachment (empty when it has none).
+    std::string payload;
+    std::string snapshot;
+};
+
+// Per device: what the silent-station alarm and `status` need.
+struct DeviceJournal {
+    int device = 0;
+    std::optional<SessionRow> lastSession;
+    std::optional<UtcSeconds> lastGoodRead; // the end of the last session that left "X"
+    int missedTimes = 0;                    // schedule times in a row without "X"
+    bool silenceAlarmed = false;            // the silent alarm went out for this silence
+    std::string lastLetters;                // the newest last, at most ten
+};
+
+struct ReadingFilter {
+    std::optional<int> device;
+    std::optional<std::string> serial;
+    std::optional<UtcSeconds> since; // inclusive
+    std::optional<UtcSeconds> until; // exclusive
+};
+
+struct ExportedReading {
+    UtcSeconds utc = 0;
+    int offsetSeconds = 0; // local = utc + offset
+    int device = 0;
+    std::string serial;
+    int channel = 0;
+    std::string name;
+    std::string unit;
+    std::optional<double> value; // empty for a missing reading
+    std::string valueText;       // as written in the data file
+};
+
+class Journal {
+public:
+    enum class Access { write, readOnly };
+    ~Journal();
+    Journal(const Journal &) = delete;
+    Journal &operator=(const Journal &) = delete;
+
+    // Opens (for writing: creates and migrates) the journal file. A file that is not a journal,
+    // one locked past the bounded wait, or one that cannot be created gives a problem.
+    static JournalProblem open(const std::filesystem::path &file, Access access,
+                               std::unique_ptr<Journal> &opened);
+
+    // The station's loop.
+    // Also keeps the device's count of missed times: a session that left "X" clears it, one that
+    // left another letter adds one, one abandoned at shutdown (no letter) leaves it.
+    JournalProblem recordSession(const SessionRow &session);
+    // One transaction; readings already in the journal (same serial, channel, UTC time) are
+    // skipped. Hourly and daily minimum, maximum and mean per channel follow.
+    JournalProblem recordReadings(const LoggerReadings &batch, StoredReadings &stored);
+    JournalProblem markSilenceAlarmed(int device, bool alarmed);
+    // Sessions and readings older than `cutoff`, with their rollups.
+    JournalProblem prune(UtcSeconds cutoff);
+
+    // Deliveries (the loop and the outbox thread, each on its own connection).
+    JournalProblem addDelivery(DeliveryRow &row); // sets row.id
+    JournalProblem updateDelivery(const DeliveryRow &row);
+    JournalProblem pendingDeliveries(std::vector<DeliveryRow> &out, std::optional<DeliveryKind> kind = {});
+
+    // Readers.
+    JournalProblem deviceJournal(int device, DeviceJournal &out);
+    JournalProblem forEachReading(const ReadingFilter &filter,
+                                  const std::function<void(const ExportedReading &)> &each);
+
+private:
+    explicit Journal(sqlite3 *db);
+    sqlite3 *db_;
+};
+
+} // namespace vantrell
