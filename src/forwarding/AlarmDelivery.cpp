@@ -23,7 +23,7 @@ void AlarmDelivery::send(const AlarmMessage &alarm) {
         broadcast(alarm.text);
         return;
     case AlarmRoute::mail:
-        mail(alarm.address, alarm.text);
+        mail(alarm.address, alarmSubject, alarm.text);
         return;
     case AlarmRoute::sms:
         sendSms(alarm.address, alarm.text);
@@ -62,7 +62,18 @@ void AlarmDelivery::sendSms(const std::string &number, const std::string &messag
         reportNotSent(station_.progress(), "SMS", "\"" + number + "\"", sms.reason());
 }
 
-void AlarmDelivery::mail(const std::string &address, const std::string &message) {
+void AlarmDelivery::sendNotice(AlarmRoute route, const std::string &address,
+                               const std::string &subject, const std::string &text) {
+    if (route == AlarmRoute::mail)
+        mail(address, subject, text);
+    else if (route == AlarmRoute::sms)
+        sendSms(address, subject);
+    else
+        broadcast(subject);
+}
+
+void AlarmDelivery::mail(const std::string &address, const std::string &subject,
+                         const std::string &message) {
     station_.progress().detail(sendingAlarmToMail);
     const std::unique_ptr<MailSession> mail = mail_();
     mail->setServer(station_.settings.smtpHost);
@@ -71,7 +82,7 @@ void AlarmDelivery::mail(const std::string &address, const std::string &message)
     mail->setPopServer("");
     mail->setMailFrom(station_.settings.alarmMailFrom);
     mail->setSendTo(address);
-    mail->setMessageSubject(alarmSubject);
+    mail->setMessageSubject(subject);
     mail->setMessageText(message);
     deliverMail(station_, *mail);
 }

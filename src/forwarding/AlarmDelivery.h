@@ -25,9 +25,13 @@ public:
     // To every phone-book entry that begins with "+" and is a telephone number.
     void broadcast(const std::string &message);
     void sendSms(const std::string &number, const std::string &message);
+    // A notice of the station's own (not a reading's) by the route of a limit alarm: the subject
+    // heads the mail; an SMS carries the subject alone.
+    void sendNotice(AlarmRoute route, const std::string &address, const std::string &subject,
+                    const std::string &text);
 
 private:
-    void mail(const std::string &address, const std::string &message);
+    void mail(const std::string &address, const std::string &subject, const std::string &message);
 
     Station &station_;
     SmsModem modem_;
