@@ -292,7 +292,7 @@ JournalProblem Journal::forEachReading(const ReadingFilter &filter,
                                        const std::function<void(const ExportedReading &)> &each) {
     // Only the filters given become conditions, so that a time range can use the time index.
     std::string sql = "SELECT r.time_utc, r.local_offset, r.device, l.serial, c.channel, c.name, "
-                      "c.unit, r.value, r.value_text FROM readings r "
+                      "c.unit, r.value, r.value_text, r.in_gap FROM readings r "
                       "JOIN channels c ON c.id = r.channel_id "
                       "JOIN loggers l ON l.id = c.logger_id WHERE 1";
     if (filter.device)
@@ -325,6 +325,7 @@ JournalProblem Journal::forEachReading(const ReadingFilter &filter,
         row.unit = select.text(6);
         row.value = select.isNull(7) ? std::nullopt : std::optional(select.real(7));
         row.valueText = select.text(8);
+        row.inGap = select.integer(9) != 0;
         each(row);
     }
     return select.failure();
