@@ -120,9 +120,10 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
     if (readOnly && !std::filesystem::exists(file, ec))
         return problemAt(file, "no journal yet");
     sqlite3 *db = nullptr;
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int flagsX = flags | SQLITE_OPEN_NOMUTEX;
-    const int rc = sqlite3_open_v2(file.c_str(), &db, flagsX, nullptr);
+    // Each connection serves one thread, so SQLite need not lock it for every call.
+    const int flags = SQLITE_OPEN_NOMUTEX | (readOnly ? SQLITE_OPEN_READONLY
+                                                      : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db));
     if (rc != SQLITE_OK)
         return problemAt(file, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));

@@ -80,6 +80,17 @@ CREATE INDEX deliveries_by_state ON deliveries(state, next_try_utc);
 
 constexpr std::array migrations{firstSchema};
 
+// Nothing to do, a newer journal (a problem), or a version to migrate from.
+std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {
+    const int version = storedSchemaVersion(db, problem);
+    if (version > journalSchemaVersion())
+        problem =
+            sqlite::problem(db, "made by a newer program (schema " + std::to_string(version) + ")");
+    if (problem || version == journalSchemaVersion())
+        return std::nullopt;
+    return version;
+}
+
 } // namespace
 
 int journalSchemaVersion() {
@@ -93,21 +104,6 @@ int storedSchemaVersion(sqlite3 *db, JournalProblem &problem) {
     problem = version.failure();
     return -1;
 }
-
-namespace {
-
-// Nothing to do, a newer journal (a problem), or a version to migrate from.
-std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {
-    const int version = storedSchemaVersion(db, problem);
-    if (version > journalSchemaVersion())
-        problem =
-            sqlite::problem(db, "made by a newer program (schema " + std::to_string(version) + ")");
-    if (problem || version == journalSchemaVersion())
-        return std::nullopt;
-    return version;
-}
-
-} // namespace
 
 JournalProblem migrateJournal(sqlite3 *db) {
     JournalProblem problem;
