@@ -86,6 +86,10 @@ ReadingTime toUtc(const LocalDateTime &local, std::optional<UtcSeconds> previous
     }
     if (!earlier)
         return {wall - before, before, true};
+    const bool notYetMovedOn =
+        before < after && previous && *earlier <= *previous && wall - before > *previous;
+    if (notYetMovedOn)
+        return {wall - before, before, false};
     UtcSeconds utc = *earlier;
     if (*later != *earlier && previous && *earlier <= *previous)
         utc = *later;

@@ -23,7 +23,10 @@ struct ReadingTime {
 };
 
 // The UTC moment of a local time. In the repeated hour the earlier moment is taken, unless it
-// is not after `previous` (the reading before it in memory order): then the later one is.
+// is not after `previous` (the reading before it in memory order): then the later one is. On the
+// day of the spring change, a time that would not come after `previous` at the new offset, but
+// does at the old one, keeps the old one: its logger has not moved its clock on yet (its times
+// in the gap are kept at the old offset too), and its readings must not fall on those before.
 ReadingTime toUtc(const LocalDateTime &local, std::optional<UtcSeconds> previous = {});
 // The local time of a UTC moment and its offset.
 LocalDateTime toLocal(UtcSeconds utc, int *offsetSeconds = nullptr);

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
