@@ -23,8 +23,7 @@ JournalProblem exec(sqlite3 *db, const char *sql) {
 }
 
 Statement::Statement(sqlite3 *db, std::string_view sql) : db_(db) {
-    check(sqlite3_prepare_v3(db, sql.data(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_,
-                             nullptr));
+    check(sqlite3_prepare_v2(db, sql.data(), int(sql.size()), &stmt_, nullptr));
 }
 
 Statement::~Statement() {
@@ -75,12 +74,8 @@ bool Statement::next() {
 JournalProblem Statement::run() {
     while (next()) {
     }
-    reset();
-    return failure();
-}
-
-void Statement::reset() {
     sqlite3_reset(stmt_);
+    return failure();
 }
 
 std::int64_t Statement::changes() const {

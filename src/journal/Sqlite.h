@@ -38,10 +38,9 @@ public:
 
     // Steps once: true when a row came, false at the end or on a failure (see failure()).
     bool next();
-    // Runs a statement that returns no rows, and makes it ready to run again.
+    // Runs a statement that returns no rows, and makes it ready to run again with its
+    // parameters kept.
     JournalProblem run();
-    // Ready to run again, with its parameters kept.
-    void reset();
     // Rows the last run inserted, changed or deleted.
     std::int64_t changes() const;
     // The first failure of preparing, binding or stepping; empty when none.
