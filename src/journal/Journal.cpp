@@ -17,6 +17,9 @@ namespace {
 // mode, only for the rare moment a connection recovers the log.
 constexpr int busyWaitMs = 2000;
 
+// What the journal says of a file no writer has made a journal of yet.
+constexpr const char *noJournalYet = "no journal yet";
+
 constexpr const char *goodLetter = "X";
 // device_state.last_letters keeps this many, the newest last.
 constexpr int keptLetters = 10;
@@ -47,7 +50,7 @@ JournalProblem problemAt(const std::filesystem::path &file, std::string_view wha
     return {"journal " + file.string() + ": " + std::string(what)};
 }
 
-// The columns of a delivery, in the order readDelivery and the statements bind them.
+// The columns of a delivery, in the order the statements bind them.
 constexpr const char *deliveryColumns = "kind, device, recipient, what, state, tries, last_error, "
                                         "created_utc, next_try_utc, payload, snapshot";
 
@@ -65,20 +68,21 @@ void bindDelivery(sqlite::Statement &statement, const DeliveryRow &row) {
     statement.bindBlob(11, row.snapshot);
 }
 
-// Columns from `first` on, as deliveryColumns names them.
-DeliveryRow readDelivery(const sqlite::Statement &statement, int first) {
+// Column 0 the id, then deliveryColumns.
+DeliveryRow readDelivery(const sqlite::Statement &statement) {
     DeliveryRow row;
-    row.kind = valueIn(kindNames, statement.text(first));
-    row.device = int(statement.integer(first + 1));
-    row.recipient = statement.text(first + 2);
-    row.what = statement.text(first + 3);
-    row.state = valueIn(stateNames, statement.text(first + 4));
-    row.tries = int(statement.integer(first + 5));
-    row.lastError = statement.text(first + 6);
-    row.created = statement.integer(first + 7);
-    row.nextTry = statement.integer(first + 8);
-    row.payload = statement.blob(first + 9);
-    row.snapshot = statement.blob(first + 10);
+    row.id = statement.integer(0);
+    row.kind = valueIn(kindNames, statement.text(1));
+    row.device = int(statement.integer(2));
+    row.recipient = statement.text(3);
+    row.what = statement.text(4);
+    row.state = valueIn(stateNames, statement.text(5));
+    row.tries = int(statement.integer(6));
+    row.lastError = statement.text(7);
+    row.created = statement.integer(8);
+    row.nextTry = statement.integer(9);
+    row.payload = statement.blob(10);
+    row.snapshot = statement.blob(11);
     return row;
 }
 
@@ -89,7 +93,7 @@ JournalProblem checkReadable(sqlite3 *db, const std::filesystem::path &file) {
     if (problem)
         return problem;
     if (version == 0)
-        return problemAt(file, "no journal yet");
+        return problemAt(file, noJournalYet);
     if (version != journalSchemaVersion())
         return problemAt(file, "schema " + std::to_string(version) + ", this program reads " +
                                    std::to_string(journalSchemaVersion()));
@@ -118,7 +122,7 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
     const bool readOnly = access == Access::readOnly;
     std::error_code ec;
     if (readOnly && !std::filesystem::exists(file, ec))
-        return problemAt(file, "no journal yet");
+        return problemAt(file, noJournalYet);
     sqlite3 *db = nullptr;
     // Each connection serves one thread, so SQLite need not lock it for every call.
     const int flags = SQLITE_OPEN_NOMUTEX | (readOnly ? SQLITE_OPEN_READONLY
@@ -230,10 +234,8 @@ JournalProblem Journal::pendingDeliveries(std::vector<DeliveryRow> &out,
         select.bindText(2, nameOf(*kind));
     else
         select.bindNull(2);
-    while (select.next()) {
-        out.push_back(readDelivery(select, 1));
-        out.back().id = select.integer(0);
-    }
+    while (select.next())
+        out.push_back(readDelivery(select));
     return select.failure();
 }
 
