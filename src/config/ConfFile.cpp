@@ -223,6 +223,10 @@ ConfRead readConfFile(const fs::path &configDir) {
         const std::string why = ec ? ec.message() : std::generic_category().message(errno);
         return {{}, ConfProblem{p.file, 0, "", cannotBeRead + why}};
     }
+    // An indented setting is a setting of its own, as for every other INI reader; inih would take
+    // it for the continuation of the value before. Debian's inih makes this a switch of the
+    // process, and nothing else here uses inih.
+    ini_allow_multiline = false;
     const int failedLine = ini_parse_stream(readLine, &p, takeSetting, &p);
     if (failedLine > 0 && (!p.problem || p.problem->line > failedLine))
         p.problem = ConfProblem{p.file, failedLine, "", notASetting};

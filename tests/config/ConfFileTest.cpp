@@ -85,6 +85,9 @@ TEST(ConfFile, SettingsAsWritten) {
         {"blanks around sections, keys and values",
          "  [silence]  ; comment\n\tafter_missed=7\n[journal]\nkeep_days   =   1\n",
          "journal journal.sqlite 1, outbox -, silence 7", true},
+        {"indented settings one after another",
+         "[outbox]\n  first_retry_s = 60\n\n  max_retry_s = 600\n  give_up_h = 2\n",
+         "journal -, outbox 60 600 2 1024, silence -", true},
     };
     for (const auto &c : cases) {
         TempFolder folder;
