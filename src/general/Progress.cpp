@@ -72,6 +72,10 @@ void LoggingProgress::failure(std::string_view text) {
          << std::endl;
 }
 
+void LoggingProgress::note(std::string_view text) {
+    log("logger", text);
+}
+
 void LoggingProgress::log(std::string_view subsystem, std::string_view text, LogPriority priority) {
     flushRepeats();
     lastText_.clear();

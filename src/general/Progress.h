@@ -27,6 +27,9 @@ public:
     // Something the operator must act on (a delivery that failed): the window shows it on the
     // detail line like any other; a log marks it as an error.
     virtual void failure(std::string_view text) { detail(text); }
+    // A line for the log only (a clock correction with the deviation found); the window's texts
+    // stay as they are.
+    virtual void note(std::string_view) {}
 };
 
 // The syslog priorities the journal reads from a line's "<n>" prefix.
@@ -50,6 +53,7 @@ public:
     ~LoggingProgress() override;
     void show(ProgressLine line, std::string_view text) override;
     void failure(std::string_view text) override;
+    void note(std::string_view text) override;
     // Writes a line of the program's own (start, stop, errors) in the same format.
     void log(std::string_view subsystem, std::string_view text,
              LogPriority priority = LogPriority::progress);

@@ -5,6 +5,10 @@
 #include "general/Text.h"
 #include "link/LinkTexts.h"
 
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+
 namespace vantrell {
 
 namespace {
@@ -32,12 +36,57 @@ constexpr int networkBase = 223;
 constexpr int sectionBase = 239;
 constexpr int fastSamplingCodes = 3;
 const std::string blanks400(400, ' ');
+constexpr const char *clockOf = "clock of ";
+constexpr const char *loggerAtPosition = "the logger at position ";
+constexpr const char *clockWas = " was ";
+constexpr const char *clockReadAs = " read as \"";
+constexpr const char *clockFast = " fast";
+constexpr const char *clockSlow = " slow";
+constexpr const char *clockSet = "; set";
+
 // A logger clock up to this many minutes ahead of the PC is left alone.
 constexpr int toleratedMinutesAhead = 14;
 constexpr int parameterAttempts = 2;
 // Offsets of the two hexadecimal module digits in the switch's status answer.
 constexpr std::size_t highModulesAt = 42;
 constexpr std::size_t lowModulesAt = 43;
+
+// Two digits at `at` of `text`; nothing unless both are digits.
+std::optional<int> twoDigitsAt(std::string_view text, std::size_t at) {
+    const std::string_view digits = cut(text, {at, 2});
+    if (digits.size() != 2 || !std::isdigit((unsigned char)digits[0]) ||
+        !std::isdigit((unsigned char)digits[1]))
+        return std::nullopt;
+    return (digits[0] - '0') * 10 + (digits[1] - '0');
+}
+
+// The logger's date and time as a local time; nothing for an answer that holds no valid one.
+std::optional<LocalDateTime> loggerTime(const LoggerClock &clock) {
+    const std::optional<int> parts[] = {twoDigitsAt(clock.date, 6), twoDigitsAt(clock.date, 3),
+                                        twoDigitsAt(clock.date, 0), twoDigitsAt(clock.time, 0),
+                                        twoDigitsAt(clock.time, 3), twoDigitsAt(clock.time, 6)};
+    for (const std::optional<int> &part : parts)
+        if (!part)
+            return std::nullopt;
+    const LocalDateTime t{2000 + *parts[0], *parts[1], *parts[2], *parts[3], *parts[4], *parts[5]};
+    const std::chrono::year_month_day day{std::chrono::year(t.year), std::chrono::month(t.month),
+                                          std::chrono::day(t.day)};
+    if (!day.ok() || t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    return t;
+}
+
+// "2 d 3 h 0 min 5 s": days and hours only where there are any.
+std::string deviationText(long long seconds) {
+    const long long d = seconds / 86400, h = seconds % 86400 / 3600;
+    std::string text;
+    if (d > 0)
+        text += std::to_string(d) + " d ";
+    if (d > 0 || h > 0)
+        text += std::to_string(h) + " h ";
+    return text + std::to_string(seconds % 3600 / 60) + " min " + std::to_string(seconds % 60) +
+           " s";
+}
 } // namespace
 
 void Connect::send(const std::string &bytes) {
@@ -60,6 +109,7 @@ LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {
         AnswerExpected commandAnswers = AnswerExpected::yes;
         if (station_.cycleRecord().flag(field::setClock) && loggerClockIsOff(clock)) {
             steps_.setLoggerClock();
+            noteClockCorrection(clock, loggerIndex);
             commandAnswers = AnswerExpected::no;
         }
         show(readingParameters);
@@ -107,6 +157,21 @@ bool Connect::loggerClockIsOff(const LoggerClock &clock) const {
     const long long loggerMinutes = valInt(cut(time, {0, 2})) * 60 + valInt(cut(time, {3, 2}));
     const long long pcMinutes = now.hour * 60LL + now.minute;
     return loggerMinutes - pcMinutes > toleratedMinutesAhead;
+}
+
+// The logger's serial number is read only after its clock, so the correction names the logger
+// the device expects at this position.
+void Connect::noteClockCorrection(const LoggerClock &clock, int loggerIndex) {
+    const std::string expected = trim(station_.cycleRecord().serialNumber(loggerIndex));
+    std::string text =
+        clockOf + (expected.empty() ? loggerAtPosition + std::to_string(loggerIndex) : expected);
+    if (const std::optional<LocalDateTime> logger = loggerTime(clock)) {
+        const long long ahead = (logger->toLocalSeconds() - clock.askedAt.toLocalSeconds()).count();
+        text += clockWas + deviationText(std::llabs(ahead)) + (ahead > 0 ? clockFast : clockSlow);
+    } else {
+        text += clockReadAs + clock.date + " " + clock.time + "\"";
+    }
+    station_.progress().note(text + clockSet);
 }
 
 void Connect::disconnectLogger() {

@@ -66,6 +66,7 @@ private:
     void send(const std::string &bytes);
     void show(const std::string &text);
     bool loggerClockIsOff(const LoggerClock &clock) const;
+    void noteClockCorrection(const LoggerClock &clock, int loggerIndex);
 
     Station &station_;
     LoggerSteps &steps_;

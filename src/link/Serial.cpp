@@ -135,7 +135,8 @@ Reply Serial::readParameterBlock() {
 
 // The answer is "YY/MM/DD HH:MM:SS"; the clock is kept day first.
 LoggerClock Serial::readClock() {
-    LoggerClock clock{fixedRequest(code::clockRequest, clockMinimum), {}, {}};
+    const LocalDateTime askedAt = station_.clock().localNow();
+    LoggerClock clock{fixedRequest(code::clockRequest, clockMinimum), {}, {}, askedAt};
     const std::string_view r = clock.reply.text;
     const auto at = [r](std::size_t offset) { return std::string(cut(r, Field{offset, 2})); };
     clock.date = at(6) + "-" + at(3) + "-" + at(0);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "config/Station.h"
+#include "general/Clock.h"
 #include "general/SerialPort.h"
 
 #include <optional>
@@ -50,8 +51,9 @@ enum class LoggerLine { direct, modemCall };
 // The logger clock as its answer to the clock request gives it.
 struct LoggerClock {
     Reply reply;
-    std::string date; // DD-MM-YY
-    std::string time; // HH:MM:SS
+    std::string date;      // DD-MM-YY
+    std::string time;      // HH:MM:SS
+    LocalDateTime askedAt; // the PC's local time when the request went out
 };
 
 class Serial {

@@ -40,6 +40,7 @@ std::string logged(LogStyle style) {
         log.show(ProgressLine::service, "Alarm Acc ");
         for (int k = 1; k <= 3; ++k)
             log.show(ProgressLine::detail, "block no. " + std::to_string(k));
+        log.note("clock of 0001KV0126 was 20 min 3 s fast; set");
         log.failure("Mail to \"a@example.org\" not sent: refused");
         log.log("line", "=> 1B 57", LogPriority::io);
         log.log("config", "timeutils.xml: a refused value", LogPriority::warning);
@@ -59,6 +60,7 @@ TEST(JournalLog, PrioritiesReplaceTheTimeAndQuietKeepsWarningsAndErrors) {
          "2026-02-03 09:05:00 [service] Alarm Acc \n"
          "2026-02-03 09:05:00 [report]  block no. 1\n"
          "2026-02-03 09:05:00 [report]  block no. 3   (2 like it)\n"
+         "2026-02-03 09:05:00 [logger] clock of 0001KV0126 was 20 min 3 s fast; set\n"
          "2026-02-03 09:05:00 [report]  Mail to \"a@example.org\" not sent: refused\n"
          "2026-02-03 09:05:00 [line] => 1B 57\n"
          "2026-02-03 09:05:00 [config] timeutils.xml: a refused value\n"
@@ -68,6 +70,7 @@ TEST(JournalLog, PrioritiesReplaceTheTimeAndQuietKeepsWarningsAndErrors) {
          "<6>[service] Alarm Acc \n"
          "<6>[report]  block no. 1\n"
          "<6>[report]  block no. 3   (2 like it)\n"
+         "<6>[logger] clock of 0001KV0126 was 20 min 3 s fast; set\n"
          "<3>[report]  Mail to \"a@example.org\" not sent: refused\n"
          "<7>[line] => 1B 57\n"
          "<4>[config] timeutils.xml: a refused value\n"

@@ -79,28 +79,67 @@ TEST(Connect, ALoggerThatAnswersIsConnectedWithItsPreambleAndTexts) {
     EXPECT_EQ(b.progress.texts(ProgressLine::detail), expectedTexts);
 }
 
+// A correction is logged with the deviation found, and the logger named as the device expects it
+// (its own serial number is read after the clock).
 TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
     const struct {
         const char *legend;
         long long offsetSeconds;
         const char *setClock;
         int expectedSets;
+        std::vector<std::string> notes;
+        const char *configuredSerial = "0001KV0126";
     } cases[] = {
-        {"10 minutes ahead: kept", 10 * 60, "1", 0},
-        {"15 minutes ahead: corrected", 15 * 60, "1", 1},
-        {"an hour behind on the same day: kept", -3600, "1", 0},
-        {"another day of the month: corrected", 86400, "1", 1},
-        {"another month, same day: corrected", 28 * 86400, "1", 1},
-        {"another day but setting off: kept", 86400, "0", 0},
+        {"10 minutes ahead: kept", 10 * 60, "1", 0, {}},
+        {"15 minutes ahead: corrected",
+         15 * 60,
+         "1",
+         1,
+         {"clock of 0001KV0126 was 15 min 0 s fast; set"}},
+        {"20 min 3 s ahead: corrected",
+         20 * 60 + 3,
+         "1",
+         1,
+         {"clock of 0001KV0126 was 20 min 3 s fast; set"}},
+        {"an hour behind on the same day: kept", -3600, "1", 0, {}},
+        {"another day of the month: corrected",
+         86400,
+         "1",
+         1,
+         {"clock of 0001KV0126 was 1 d 0 h 0 min 0 s fast; set"}},
+        {"another month, same day: corrected",
+         28 * 86400,
+         "1",
+         1,
+         {"clock of 0001KV0126 was 28 d 0 h 0 min 0 s fast; set"}},
+        {"days behind: corrected",
+         -(2 * 86400 + 3 * 3600 + 5),
+         "1",
+         1,
+         {"clock of 0001KV0126 was 2 d 3 h 0 min 5 s slow; set"}},
+        {"ten hours behind, the day before: corrected",
+         -10 * 3600,
+         "1",
+         1,
+         {"clock of 0001KV0126 was 10 h 0 min 0 s slow; set"}},
+        {"another day but setting off: kept", 86400, "0", 0, {}},
+        {"no serial number configured at the position",
+         20 * 60 + 3,
+         "1",
+         1,
+         {"clock of the logger at position 1 was 20 min 3 s fast; set"},
+         " "},
     };
     for (const auto &c : cases) {
         sim::LoggerDescription d;
         d.clockOffsetSeconds = c.offsetSeconds;
         ConnectBench b(d);
         b.station.devices[1][field::setClock] = c.setClock;
+        b.station.devices[1].serialNumber(1) = c.configuredSerial;
         const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
         EXPECT_EQ(b.steps.clockSets, c.expectedSets) << c.legend;
-        EXPECT_TRUE(connection.outcome.succeeded) << c.legend;
+        EXPECT_EQ(b.progress.notes(), c.notes) << c.legend;
+        EXPECT_EQ(connection.outcome.succeeded, std::string(c.configuredSerial) != " ") << c.legend;
         // The logger does not answer the clock command, nor is it waited on after it.
         EXPECT_EQ(connection.commandAnswers,
                   c.expectedSets > 0 ? AnswerExpected::no : AnswerExpected::yes)

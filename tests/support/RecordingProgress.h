@@ -17,14 +17,21 @@ public:
     };
 
     void show(ProgressLine line, std::string_view text) override;
+    void note(std::string_view text) override { notes_.emplace_back(text); }
 
     const std::vector<Entry> &entries() const { return entries_; }
     std::vector<std::string> texts(ProgressLine line) const;
     bool contains(std::string_view text) const;
-    void clear() { entries_.clear(); }
+    // The lines for the log only.
+    const std::vector<std::string> &notes() const { return notes_; }
+    void clear() {
+        entries_.clear();
+        notes_.clear();
+    }
 
 private:
     std::vector<Entry> entries_;
+    std::vector<std::string> notes_;
 };
 
 } // namespace vantrell
