@@ -11,6 +11,9 @@ namespace vantrell {
 
 namespace {
 constexpr const char *overSnapshotLimit = "the outbox's snapshots would exceed ";
+// An SMS takes the loop about three seconds; a phone book of failed alarms is worked off a few at
+// a time, so that the next schedule time is never held up by it.
+constexpr int smsRetriesPerPass = 3;
 } // namespace
 
 std::optional<UtcSeconds> nextTry(const OutboxSettings &settings, int tries, UtcSeconds created,
@@ -127,15 +130,17 @@ void Outbox::makeRoom(std::uint64_t bytes) {
 void Outbox::retryDueSms(SmsModem &modem) {
     if (journal_ == nullptr || !settings_)
         return;
-    std::vector<DeliveryRow> pending;
+    std::vector<DeliveryRow> pending; // the longest due first
     problem(journal_->pendingDeliveries(pending, DeliveryKind::sms));
     const UtcSeconds at = now();
+    int retried = 0;
     for (DeliveryRow &row : pending) {
-        if (row.nextTry > at)
-            continue;
+        if (row.nextTry > at || retried == smsRetriesPerPass)
+            break;
+        ++retried;
         const std::optional<SmsPayload> sms = decodeSms(row.payload);
         if (!sms) {
-            giveUp(*journal_, row, "what it was to send cannot be read", log_);
+            giveUp(*journal_, row, unreadablePayload, log_);
             continue;
         }
         settleTry(*journal_, *settings_, row, modem.send(sms->number, sms->text), now(), log_);

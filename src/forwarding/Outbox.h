@@ -56,7 +56,8 @@ public:
     void uploadTried(const FtpUpload &upload, const Delivery &result, int device);
     void smsTried(const std::string &number, const std::string &text, const Delivery &result,
                   int device);
-    // The SMS retries that are due, on the station's loop between sessions.
+    // The SMS retries that are due, on the station's loop between sessions; a few at most, each
+    // pass, so that the loop is back within seconds.
     void retryDueSms(SmsModem &modem);
 
 private:

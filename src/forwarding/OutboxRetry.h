@@ -11,6 +11,9 @@
 
 namespace vantrell {
 
+// Why a delivery whose payload cannot be decoded is given up.
+inline constexpr const char *unreadablePayload = "what it was to send cannot be read";
+
 // "mail to "ops@example.org"", "upload of "./KV12.dat" to "ftp.example.org"", "SMS to "+4917..."".
 std::string deliveryName(const DeliveryRow &row);
 

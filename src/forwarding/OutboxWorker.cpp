@@ -12,7 +12,6 @@ namespace {
 // How often the thread looks for deliveries that are due: retries are minutes apart, so a few
 // seconds late is nothing, and an idle station stays idle.
 constexpr std::chrono::seconds wakeInterval{5};
-constexpr const char *unreadablePayload = "what it was to send cannot be read";
 
 UtcSeconds systemUtcNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(

@@ -154,6 +154,23 @@ TEST(OutboxSms, AnSmsAnsweredErrorGoesOutOnceOnTheNextDuePass) {
     }
 }
 
+// A phone book of failed alarms does not hold the loop: a few go out at each pass.
+TEST(OutboxSms, ManyDueGoOutAFewAtEachPass) {
+    OutboxBench b(OutboxSettings{}, {{sim::FaultKind::smsRefused, 5}});
+    for (int k = 1; k <= 5; ++k)
+        b.forwarding->alarm().sendSms("+49" + std::to_string(k), "Alarm");
+    ASSERT_EQ(b.pending().size(), 5u);
+    SmsModem modem(b.station, b.smsPort);
+    b.world.runFor(3600);
+    std::vector<std::size_t> sentAfterPass;
+    for (int pass = 0; pass < 3; ++pass) {
+        b.outbox->retryDueSms(modem);
+        sentAfterPass.push_back(b.modem.messages().size());
+    }
+    EXPECT_EQ(sentAfterPass, (std::vector<std::size_t>{3, 5, 5}));
+    EXPECT_EQ(b.modem.messages().front().number, "+491") << "the longest due first";
+}
+
 TEST(OutboxWorker, StopEndsTheThreadAtOnce) {
     OutboxBench b;
     OutboxWorker worker = b.worker();
