@@ -94,7 +94,7 @@ void Outbox::tried(DeliveryRow row, const Delivery &result, bool retryable,
                overSnapshotLimit + std::to_string(settings_->snapshotLimitBytes) + " bytes", log_);
 }
 
-std::string Outbox::keepSnapshot(DeliveryRow &row, const std::string &attachment) {
+std::string Outbox::keepSnapshot(const DeliveryRow &row, const std::string &attachment) {
     if (attachment.empty())
         return {};
     makeRoom(snapshotSize(attachment));

@@ -66,7 +66,7 @@ private:
                const std::string &attachment);
     // A copy of `attachment` in the snapshot folder, after older snapshots made room for it;
     // empty when there is none or none could be made (then a retry sends the original).
-    std::string keepSnapshot(DeliveryRow &row, const std::string &attachment);
+    std::string keepSnapshot(const DeliveryRow &row, const std::string &attachment);
     void makeRoom(std::uint64_t bytes);
     UtcSeconds now() const;
     void problem(const JournalProblem &problem) const;
