@@ -248,12 +248,12 @@ std::vector<int> HeadlessStation::activeDevices() const {
     return slots;
 }
 
-nlohmann::json HeadlessStation::statusJson() {
+nlohmann::ordered_json HeadlessStation::statusJson() {
     const auto textOrNull = [](const std::string &text) {
-        return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+        return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
     };
-    nlohmann::json times = nlohmann::json::array();
-    nlohmann::json done = nlohmann::json::array();
+    nlohmann::ordered_json times = nlohmann::ordered_json::array();
+    nlohmann::ordered_json done = nlohmann::ordered_json::array();
     ScheduleDayFile dayFile(station_);
     std::string day;
     (void)dayFile.readScheduleDay(day);
@@ -263,10 +263,10 @@ nlohmann::json HeadlessStation::statusJson() {
         (void)dayFile.readSlotMark(s, mark);
         done.push_back(textOrNull(trim(mark)));
     }
-    nlohmann::json devices = nlohmann::json::array();
+    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
     for (int slot : configuredDevices()) {
         const DeviceRecord &d = station_.devices[slot];
-        nlohmann::json marks = nlohmann::json::array();
+        nlohmann::ordered_json marks = nlohmann::ordered_json::array();
         for (int s = 1; s <= scheduleTimeCount; ++s)
             marks.push_back({{"time", s},
                              {"scheduled", d.scheduledAt(s)},
@@ -278,10 +278,10 @@ nlohmann::json HeadlessStation::statusJson() {
                            {"marks", marks}});
     }
     schedule_.previewCountdown();
-    const nlohmann::json countdown = schedule_.scheduleOff()
-                                         ? nlohmann::json(nullptr)
-                                         : nlohmann::json{{"hours", schedule_.hoursToNext()},
-                                                          {"minutes", schedule_.minutesToNext()}};
+    const nlohmann::ordered_json countdown =
+        schedule_.scheduleOff() ? nlohmann::ordered_json(nullptr)
+                                : nlohmann::ordered_json{{"hours", schedule_.hoursToNext()},
+                                                         {"minutes", schedule_.minutesToNext()}};
     return {{"schedule", {{"times", times}, {"day", textOrNull(trim(day))}, {"done", done}}},
             {"countdown", countdown},
             {"devices", devices}};

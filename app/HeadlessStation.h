@@ -50,7 +50,7 @@ public:
     // characters as commands.
     void printStatus(std::ostream &out);
     // The same as one JSON object: "schedule", "countdown" and "devices".
-    nlohmann::json statusJson();
+    nlohmann::ordered_json statusJson();
     // The configured devices, and of them those that are active.
     std::vector<int> configuredDevices() const;
     std::vector<int> activeDevices() const;

@@ -44,7 +44,7 @@ void writeCsv(std::ostream &out, const ExportedReading &r) {
 }
 
 std::string jsonElement(const ExportedReading &r) {
-    const nlohmann::json element = {
+    const nlohmann::ordered_json element = {
         {"time_utc", isoUtc(r.utc)},
         {"time_local", isoLocal(r.utc, r.offsetSeconds)},
         {"device", r.device},
@@ -52,8 +52,8 @@ std::string jsonElement(const ExportedReading &r) {
         {"channel", r.channel},
         {"name", r.name},
         {"unit", r.unit},
-        {"value", r.value ? nlohmann::json(*r.value) : nlohmann::json(nullptr)}};
-    return element.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        {"value", r.value ? nlohmann::ordered_json(*r.value) : nlohmann::ordered_json(nullptr)}};
+    return element.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 } // namespace

@@ -34,18 +34,19 @@ std::string ageText(UtcSeconds seconds) {
                      : std::to_string(minutes) + " min";
 }
 
-nlohmann::json timeOrNull(const std::optional<UtcSeconds> &utc) {
-    return utc ? nlohmann::json(localTime(*utc)) : nlohmann::json(nullptr);
+nlohmann::ordered_json timeOrNull(const std::optional<UtcSeconds> &utc) {
+    return utc ? nlohmann::ordered_json(localTime(*utc)) : nlohmann::ordered_json(nullptr);
 }
 
-nlohmann::json sessionJson(const SessionRow &s) {
-    return {
-        {"start", localTime(s.started)},
-        {"end", localTime(s.ended)},
-        {"letter", s.letter.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.letter)},
-        {"words", wordsOf(s.letter)},
-        {"records", s.recordsRead},
-        {"data_file", s.dataFile.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.dataFile)}};
+nlohmann::ordered_json sessionJson(const SessionRow &s) {
+    return {{"start", localTime(s.started)},
+            {"end", localTime(s.ended)},
+            {"letter",
+             s.letter.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.letter)},
+            {"words", wordsOf(s.letter)},
+            {"records", s.recordsRead},
+            {"data_file", s.dataFile.empty() ? nlohmann::ordered_json(nullptr)
+                                             : nlohmann::ordered_json(s.dataFile)}};
 }
 
 } // namespace
@@ -132,25 +133,27 @@ void printJournalView(std::ostream &out, const JournalView &view,
         << printable(oldest.recipient) << " \"" << printable(oldest.what) << "\"\n";
 }
 
-void addJournalView(nlohmann::json &status, const JournalView &view) {
-    status["journal"] = {
-        {"state", nameOf(view.state)},
-        {"reason", view.reason.empty() ? nlohmann::json(nullptr) : nlohmann::json(view.reason)}};
+void addJournalView(nlohmann::ordered_json &status, const JournalView &view) {
+    status["journal"] = {{"state", nameOf(view.state)},
+                         {"reason", view.reason.empty() ? nlohmann::ordered_json(nullptr)
+                                                        : nlohmann::ordered_json(view.reason)}};
     const bool ok = view.state == JournalView::State::ok;
-    for (nlohmann::json &device : status["devices"]) {
+    for (nlohmann::ordered_json &device : status["devices"]) {
         const auto found = view.devices.find(device["device"].get<int>());
         const DeviceJournal *d = ok && found != view.devices.end() ? &found->second : nullptr;
         device["last_session"] =
-            d && d->lastSession ? sessionJson(*d->lastSession) : nlohmann::json(nullptr);
-        device["last_good_read"] = d ? timeOrNull(d->lastGoodRead) : nlohmann::json(nullptr);
-        device["missed_times"] = d ? nlohmann::json(d->missedTimes) : nlohmann::json(nullptr);
+            d && d->lastSession ? sessionJson(*d->lastSession) : nlohmann::ordered_json(nullptr);
+        device["last_good_read"] =
+            d ? timeOrNull(d->lastGoodRead) : nlohmann::ordered_json(nullptr);
+        device["missed_times"] =
+            d ? nlohmann::ordered_json(d->missedTimes) : nlohmann::ordered_json(nullptr);
     }
     if (!ok) {
         status["outbox"] = nullptr;
         return;
     }
-    nlohmann::json oldest = nullptr;
-    nlohmann::json what = nullptr;
+    nlohmann::ordered_json oldest = nullptr;
+    nlohmann::ordered_json what = nullptr;
     if (!view.pending.empty()) {
         const DeliveryRow &o = view.pending.front();
         oldest = localTime(o.created);

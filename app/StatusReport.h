@@ -40,6 +40,6 @@ void printJournalView(std::ostream &out, const JournalView &view,
 
 // Adds "journal" and "outbox" to the status object, and to each of its "devices" its
 // "last_session", "last_good_read" and "missed_times".
-void addJournalView(nlohmann::json &status, const JournalView &view);
+void addJournalView(nlohmann::ordered_json &status, const JournalView &view);
 
 } // namespace vantrell

@@ -63,8 +63,8 @@ Commands:
                            "marks": [{"time","scheduled","mark"}], "last_session": {"start",
                            "end", "letter", "words", "records", "data_file"}|null,
                            "last_good_read", "missed_times"}],
-                         "outbox": {"pending", "oldest", "oldest_delivery": {"kind", "device",
-                           "recipient", "what", "tries", "last_error"}|null}|null}
+                         "outbox": {"pending", "oldest", "oldest_delivery": {"kind",
+                           "device", "recipient", "what", "tries", "last_error"}|null}|null}
                       Times are ISO 8601 local times with their offset. The journal's fields
                       are null while it is off or unavailable.
   export [--format csv|json] [--device N] [--serial S] [--since T] [--until T]
@@ -103,8 +103,9 @@ session holds its line's device, and an SMS its modem's device, against every ot
 
 Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration
 error, found before anything was read: an unusable device table (prop.xml), a damaged
-vantrell.conf, a configuration folder that cannot be written, or one held by another program; for run also a port whose
-device refuses this user (it needs the device's group, usually dialout).
+vantrell.conf, a configuration folder that cannot be written, or one held by another
+program; for run also a port whose device refuses this user (it needs the device's group,
+usually dialout).
 )usage";
 
 struct Options {
@@ -379,11 +380,11 @@ int runStatus(const Options &options) {
     const JournalView view =
         readJournalView(options.configDir, *settings, headless.configuredDevices());
     if (options.json) {
-        nlohmann::json status = headless.statusJson();
-        status["folder"] = options.configDir.string();
+        nlohmann::ordered_json status = {{"folder", options.configDir.string()}};
+        status.update(headless.statusJson());
         addJournalView(status, view);
         std::ostream(logToError->output())
-            << status.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+            << status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
     } else {
         headless.printStatus(std::cout);
         printJournalView(std::cout, view, active, std::time(nullptr));
