@@ -2,6 +2,7 @@
 
 #include "ProgramEnvironment.h"
 
+#include "config/ConfFile.h"
 #include "config/Templates.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,9 @@ GuiStation::GuiStation(const std::filesystem::path &configDir)
 void GuiStation::start() {
     installMissingFiles();
     main_.load();
+    const ConfSettings settings = readConfFile(station_.configDir()).settings;
+    if (settings.journalOn())
+        main_.showJournal(station_.configDir() / settings.journalSettings().file);
     main_.startTimers();
 }
 

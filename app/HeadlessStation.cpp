@@ -232,4 +232,59 @@ void HeadlessStation::printStatus(std::ostream &out) {
     out << "(* scheduled at that time)\n" << tooltip << "\n";
 }
 
+std::vector<int> HeadlessStation::configuredDevices() const {
+    std::vector<int> slots;
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        if (!station_.devices[slot].isFree())
+            slots.push_back(slot);
+    return slots;
+}
+
+std::vector<int> HeadlessStation::activeDevices() const {
+    std::vector<int> slots;
+    for (int slot : configuredDevices())
+        if (station_.devices[slot].flag(field::active))
+            slots.push_back(slot);
+    return slots;
+}
+
+nlohmann::ordered_json HeadlessStation::statusJson() {
+    const auto textOrNull = [](const std::string &text) {
+        return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+    };
+    nlohmann::ordered_json times = nlohmann::ordered_json::array();
+    nlohmann::ordered_json done = nlohmann::ordered_json::array();
+    ScheduleDayFile dayFile(station_);
+    std::string day;
+    (void)dayFile.readScheduleDay(day);
+    for (int s = 1; s <= scheduleTimeCount; ++s) {
+        times.push_back(textOrNull(scheduleTimeText(station_.scheduleTimes, s)));
+        std::string mark;
+        (void)dayFile.readSlotMark(s, mark);
+        done.push_back(textOrNull(trim(mark)));
+    }
+    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+    for (int slot : configuredDevices()) {
+        const DeviceRecord &d = station_.devices[slot];
+        nlohmann::ordered_json marks = nlohmann::ordered_json::array();
+        for (int s = 1; s <= scheduleTimeCount; ++s)
+            marks.push_back({{"time", s},
+                             {"scheduled", d.scheduledAt(s)},
+                             {"mark", textOrNull(station_.dailyMarks.at(2 * s, slot))}});
+        devices.push_back({{"device", slot},
+                           {"description", d[field::description]},
+                           {"connection", d.connection()},
+                           {"active", d.flag(field::active)},
+                           {"marks", marks}});
+    }
+    schedule_.previewCountdown();
+    const nlohmann::ordered_json countdown =
+        schedule_.scheduleOff() ? nlohmann::ordered_json(nullptr)
+                                : nlohmann::ordered_json{{"hours", schedule_.hoursToNext()},
+                                                         {"minutes", schedule_.minutesToNext()}};
+    return {{"schedule", {{"times", times}, {"day", textOrNull(trim(day))}, {"done", done}}},
+            {"countdown", countdown},
+            {"devices", devices}};
+}
+
 } // namespace vantrell

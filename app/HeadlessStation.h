@@ -14,9 +14,12 @@
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <vector>
 
 namespace vantrell {
 
@@ -46,6 +49,11 @@ public:
     // Texts from the files are shown only where printable: a terminal takes control
     // characters as commands.
     void printStatus(std::ostream &out);
+    // The same as one JSON object: "schedule", "countdown" and "devices".
+    nlohmann::ordered_json statusJson();
+    // The configured devices, and of them those that are active.
+    std::vector<int> configuredDevices() const;
+    std::vector<int> activeDevices() const;
 
 private:
     bool deviceTableUsable();

@@ -5,7 +5,9 @@
 #include "HeadlessStation.h"
 #include "Probe.h"
 #include "ProgramEnvironment.h"
+#include "ReadingsExport.h"
 #include "ServiceManager.h"
+#include "StatusReport.h"
 #include "config/Templates.h"
 #include "forwarding/CurlTransfer.h"
 
@@ -13,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -26,7 +29,7 @@ constexpr const char *usageLine =
     "Usage: vantrelld [--config-dir DIR] [--log-io] [--quiet] COMMAND [OPTIONS]\n";
 
 constexpr const char *usage =
-    R"(Usage: vantrelld [--config-dir DIR] [--log-io] [--quiet] COMMAND [OPTIONS]
+    R"usage(Usage: vantrelld [--config-dir DIR] [--log-io] [--quiet] COMMAND [OPTIONS]
 
 The unattended communication station for data loggers, without a screen.
 
@@ -44,10 +47,37 @@ Commands:
                       1), and writes its done mark. The last line is "status: <letter>"
                       ("status: none" when no letter was written). Exit 0 for "X", 1 for any
                       other outcome.
-  status              Shows the schedule times, the schedule day, every configured device with
+  status [--json]     Shows the schedule times, the schedule day, every configured device with
                       its marks, and the countdown to the next connection. It only reads: it
                       runs beside a station that is running on the same folder. The first
-                      line names the folder it read.
+                      line names the folder it read. With the journal on (vantrell.conf), it
+                      adds per active device the last session, the last good read and the
+                      schedule times missed in a row, and the outbox; "journal: unavailable
+                      (<reason>)" when the journal cannot be read at once. Exit 0 when every
+                      active device's last session left "X" and the outbox is empty, else 1.
+                      --json prints one JSON object instead (log lines go to standard error):
+                        {"folder", "schedule": {"times": [4 x "hh:mm"|null], "day",
+                         "done": [4 x mark|null]}, "countdown": {"hours","minutes"}|null,
+                         "journal": {"state": "off"|"ok"|"unavailable", "reason"},
+                         "devices": [{"device", "description", "connection", "active",
+                           "marks": [{"time","scheduled","mark"}], "last_session": {"start",
+                           "end", "letter", "words", "records", "data_file"}|null,
+                           "last_good_read", "missed_times"}],
+                         "outbox": {"pending", "oldest", "oldest_delivery": {"kind",
+                           "device", "recipient", "what", "tries", "last_error"}|null}|null}
+                      Times are ISO 8601 local times with their offset. The journal's fields
+                      are null while it is off or unavailable.
+  export [--format csv|json] [--device N] [--serial S] [--since T] [--until T]
+                      Writes the journal's readings to standard output as they are read, the
+                      oldest first: CSV (default) with the header
+                      time_utc,time_local,device,serial,channel,name,unit,value, or JSON: one
+                      array with one reading object per line, with the same names ("value"
+                      null for a missing reading). --device and --serial keep one device's or
+                      one logger's readings; --since (inclusive) and --until (exclusive) take
+                      ISO 8601 times: 2026-03-29, 2026-03-29T01:30, 2026-03-29T01:30:00Z or
+                      with +hh:mm (without an offset, the station's local time). It only
+                      reads, beside a running station. Exit 1 when the journal is off or
+                      cannot be read.
   probe [--port N] [--switch] [--logger K]
                       Wakes logger K (default 1) on port N (default 1), through the line
                       switch when --switch is given, reads its clock and parameter block and
@@ -72,10 +102,11 @@ vantrell.lock there names the holder): a second one on the same folder is refuse
 session holds its line's device, and an SMS its modem's device, against every other program.
 
 Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration
-error, found before anything was read: an unusable device table (prop.xml), a configuration
-folder that cannot be written, or one held by another program; for run also a port whose
-device refuses this user (it needs the device's group, usually dialout).
-)";
+error, found before anything was read: an unusable device table (prop.xml), a damaged
+vantrell.conf, a configuration folder that cannot be written, or one held by another
+program; for run also a port whose device refuses this user (it needs the device's group,
+usually dialout).
+)usage";
 
 struct Options {
     std::filesystem::path configDir;
@@ -85,6 +116,8 @@ struct Options {
     std::vector<std::string> arguments;
     std::optional<std::string> slot, port, logger;
     bool throughSwitch = false;
+    bool json = false;
+    std::optional<std::string> format, device, serial, since, until;
     std::string commandLine;  // as started, for the folder lock
     std::string folderReason; // why the configuration folder is the one it is
 };
@@ -100,7 +133,22 @@ bool outputIsJournal() {
 }
 
 Parsed parseOptions(int argc, char **argv, Options &options) {
-    enum { configDir = 256, logIo, quiet, version, slot, port, logger, throughSwitch };
+    enum {
+        configDir = 256,
+        logIo,
+        quiet,
+        version,
+        slot,
+        port,
+        logger,
+        throughSwitch,
+        json,
+        format,
+        device,
+        serial,
+        since,
+        until
+    };
     static const option longOptions[] = {{"config-dir", required_argument, nullptr, configDir},
                                          {"log-io", no_argument, nullptr, logIo},
                                          {"quiet", no_argument, nullptr, quiet},
@@ -110,6 +158,12 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
                                          {"port", required_argument, nullptr, port},
                                          {"logger", required_argument, nullptr, logger},
                                          {"switch", no_argument, nullptr, throughSwitch},
+                                         {"json", no_argument, nullptr, json},
+                                         {"format", required_argument, nullptr, format},
+                                         {"device", required_argument, nullptr, device},
+                                         {"serial", required_argument, nullptr, serial},
+                                         {"since", required_argument, nullptr, since},
+                                         {"until", required_argument, nullptr, until},
                                          {nullptr, 0, nullptr, 0}};
     options.commandLine = commandLineOf(argc, argv);
     for (int c; (c = getopt_long(argc, argv, "h", longOptions, nullptr)) != -1;) {
@@ -140,6 +194,24 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
         case throughSwitch:
             options.throughSwitch = true;
             break;
+        case json:
+            options.json = true;
+            break;
+        case format:
+            options.format = optarg;
+            break;
+        case device:
+            options.device = optarg;
+            break;
+        case serial:
+            options.serial = optarg;
+            break;
+        case since:
+            options.since = optarg;
+            break;
+        case until:
+            options.until = optarg;
+            break;
         default: // getopt_long has said what is wrong
             return Parsed::refused;
         }
@@ -152,9 +224,13 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
     options.arguments.assign(argv + optind + 1, argv + argc);
     const bool readOptions = options.slot.has_value();
     const bool probeOptions = options.port || options.logger || options.throughSwitch;
+    const bool exportOptions =
+        options.format || options.device || options.serial || options.since || options.until;
     const std::size_t mostArguments = options.command == "read" ? 1 : 0;
     if ((readOptions && options.command != "read") ||
-        (probeOptions && options.command != "probe")) {
+        (probeOptions && options.command != "probe") ||
+        (options.json && options.command != "status") ||
+        (exportOptions && options.command != "export")) {
         std::cerr << "vantrelld: " << options.command << " takes no such option\n";
         return Parsed::refused;
     }
@@ -263,13 +339,114 @@ int runRead(const Options &options) {
     return isDoneMark(letter) ? EXIT_SUCCESS : 1;
 }
 
+// The settings of vantrell.conf; nothing (after saying why) when the file cannot be used.
+std::optional<ConfSettings> readSettings(const Options &options) {
+    ConfRead read = readConfFile(options.configDir);
+    if (read.problem) {
+        error(options) << printable(read.problem->describe()) << "\n";
+        return std::nullopt;
+    }
+    return read.settings;
+}
+
+// While it lives, what the station logs on standard output goes to standard error: standard
+// output carries one JSON object and nothing else.
+class LogToStandardError {
+public:
+    LogToStandardError() : output_(std::cout.rdbuf(std::cerr.rdbuf())) {}
+    ~LogToStandardError() { std::cout.rdbuf(output_); }
+    LogToStandardError(const LogToStandardError &) = delete;
+    LogToStandardError &operator=(const LogToStandardError &) = delete;
+    std::streambuf *output() const { return output_; }
+
+private:
+    std::streambuf *output_;
+};
+
 int runStatus(const Options &options) {
-    std::cout << "configuration folder: " << printable(options.configDir.string()) << " ("
-              << options.folderReason << ")\n";
+    std::optional<LogToStandardError> logToError;
+    if (options.json)
+        logToError.emplace();
+    else
+        std::cout << "configuration folder: " << printable(options.configDir.string()) << " ("
+                  << options.folderReason << ")\n";
     HeadlessStation headless(options.configDir, false, options.style);
     if (!headless.readConfiguration())
         return 2;
-    headless.printStatus(std::cout);
+    const auto settings = readSettings(options);
+    if (!settings)
+        return 2;
+    const std::vector<int> active = headless.activeDevices();
+    const JournalView view =
+        readJournalView(options.configDir, *settings, headless.configuredDevices());
+    if (options.json) {
+        nlohmann::ordered_json status = {{"folder", options.configDir.string()}};
+        status.update(headless.statusJson());
+        addJournalView(status, view);
+        std::ostream(logToError->output())
+            << status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    } else {
+        headless.printStatus(std::cout);
+        printJournalView(std::cout, view, active, std::time(nullptr));
+    }
+    return allWell(view, active) ? EXIT_SUCCESS : 1;
+}
+
+// The filters of export; nothing (after saying which one is wrong) for a bad one.
+std::optional<ReadingFilter> readingFilter(const Options &options) {
+    ReadingFilter filter;
+    if (options.device) {
+        filter.device = wholeNumber(*options.device, 1, maxDevices);
+        if (!filter.device) {
+            std::cerr << "export: the device is a number from 1 to 50\n";
+            return std::nullopt;
+        }
+    }
+    filter.serial = options.serial;
+    const auto time = [](const std::optional<std::string> &text, const char *option,
+                         std::optional<UtcSeconds> &into) {
+        if (!text)
+            return true;
+        into = parseIso(*text);
+        if (!into)
+            std::cerr << "export: " << option << " '" << printable(*text)
+                      << "' is no ISO 8601 time (2026-03-29, 2026-03-29T01:30, "
+                         "2026-03-29T01:30:00Z, 2026-03-29T03:30:00+02:00)\n";
+        return into.has_value();
+    };
+    if (!time(options.since, "--since", filter.since) ||
+        !time(options.until, "--until", filter.until))
+        return std::nullopt;
+    return filter;
+}
+
+int runExport(const Options &options) {
+    const auto format = exportFormatNamed(options.format.value_or("csv"));
+    if (!format) {
+        std::cerr << "export: the format is csv or json\n" << usageLine;
+        return 2;
+    }
+    const auto filter = readingFilter(options);
+    if (!filter)
+        return 2;
+    const auto settings = readSettings(options);
+    if (!settings)
+        return 2;
+    if (!settings->journalOn()) {
+        error(options) << "export: the journal is off (no [journal] section in "
+                       << files::stationConf << ")\n";
+        return 1;
+    }
+    std::unique_ptr<Journal> journal;
+    JournalProblem problem = Journal::open(options.configDir / settings->journalSettings().file,
+                                           Journal::Access::readOnly, journal);
+    if (!problem)
+        problem = exportReadings(*journal, *filter, *format, std::cout);
+    std::cout.flush();
+    if (problem) {
+        error(options) << "export: journal unavailable (" << printable(problem.text) << ")\n";
+        return 1;
+    }
     return EXIT_SUCCESS;
 }
 
@@ -325,6 +502,8 @@ int main(int argc, char **argv) {
         return runRead(options);
     if (options.command == "status")
         return runStatus(options);
+    if (options.command == "export")
+        return runExport(options);
     std::cerr << "vantrelld: unknown command '" << options.command << "'\n"
               << usageLine << "(see vantrelld --help)\n";
     return 2;

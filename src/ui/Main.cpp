@@ -344,6 +344,14 @@ std::optional<int> Main::findFreeRow() {
 
 void Main::refreshGrid() {
     grid_->showAll(station_.devices);
+    if (journal_ != nullptr)
+        journal_->refresh();
+}
+
+void Main::showJournal(const std::filesystem::path &journalFile) {
+    delete journal_;
+    journal_ = new PhoneListJournal(*grid_, station_.devices, journalFile, this);
+    journal_->refresh();
 }
 
 void Main::rowClicked(int row) {

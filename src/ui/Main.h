@@ -6,6 +6,7 @@
 
 #include "config/Station.h"
 #include "cycle/Schedule.h"
+#include "ui/PhoneListJournal.h"
 #include "ui/PhoneListView.h"
 #include "ui/PropertiesDialog.h"
 #include "ui/TelGrid.h"
@@ -22,6 +23,7 @@
 #include <QToolButton>
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -46,6 +48,8 @@ public:
     // desktop has no notification area.
     void load();
     void startTimers();
+    // The phone list's rows show, as tooltips, what `journalFile` remembers of each device.
+    void showJournal(const std::filesystem::path &journalFile);
 
     std::optional<int> findFreeRow() override;
     void refreshGrid() override;
@@ -115,6 +119,7 @@ private:
     QLabel *lblComDevice_ = nullptr;
     QLabel *lblModemDevice_ = nullptr;
     TelGrid *grid_ = nullptr;
+    PhoneListJournal *journal_ = nullptr;
     QLabel *lblCountdown_ = nullptr;
     QPushButton *cmdQuit_ = nullptr;
     QTimer *trayTimer_ = nullptr;

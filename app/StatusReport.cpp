@@ -1,0 +1,167 @@
+#include "StatusReport.h"
+
+#include "config/SessionStatus.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+
+#include <algorithm>
+
+namespace vantrell {
+
+namespace {
+
+// A session ended by a stop leaves no letter.
+constexpr const char *noLetterWords = "no letter";
+
+std::string localTime(UtcSeconds utc) {
+    int offset = 0;
+    (void)toLocal(utc, &offset);
+    return isoLocal(utc, offset);
+}
+
+std::string wordsOf(const std::string &letter) {
+    if (letter.empty())
+        return noLetterWords;
+    const auto status = statusOfMark(letter);
+    return status ? trim(std::string(reportTextOf(*status))) : "unknown letter";
+}
+
+std::string ageText(UtcSeconds seconds) {
+    seconds = std::max<UtcSeconds>(0, seconds);
+    const UtcSeconds hours = seconds / 3600;
+    const UtcSeconds minutes = seconds % 3600 / 60;
+    return hours > 0 ? std::to_string(hours) + " h " + std::to_string(minutes) + " min"
+                     : std::to_string(minutes) + " min";
+}
+
+nlohmann::ordered_json timeOrNull(const std::optional<UtcSeconds> &utc) {
+    return utc ? nlohmann::ordered_json(localTime(*utc)) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json sessionJson(const SessionRow &s) {
+    return {{"start", localTime(s.started)},
+            {"end", localTime(s.ended)},
+            {"letter",
+             s.letter.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.letter)},
+            {"words", wordsOf(s.letter)},
+            {"records", s.recordsRead},
+            {"data_file", s.dataFile.empty() ? nlohmann::ordered_json(nullptr)
+                                             : nlohmann::ordered_json(s.dataFile)}};
+}
+
+} // namespace
+
+const char *nameOf(JournalView::State state) {
+    switch (state) {
+    case JournalView::State::ok:
+        return "ok";
+    case JournalView::State::unavailable:
+        return "unavailable";
+    default:
+        return "off";
+    }
+}
+
+JournalView readJournalView(const std::filesystem::path &configDir, const ConfSettings &settings,
+                            const std::vector<int> &devices) {
+    JournalView view;
+    if (!settings.journalOn())
+        return view;
+    const auto unavailable = [&view](const JournalProblem &problem) {
+        view = {};
+        view.state = JournalView::State::unavailable;
+        view.reason = problem.text;
+        return view;
+    };
+    std::unique_ptr<Journal> journal;
+    if (auto problem = Journal::open(configDir / settings.journalSettings().file,
+                                     Journal::Access::readOnly, journal))
+        return unavailable(problem);
+    for (int device : devices)
+        if (auto problem = journal->deviceJournal(device, view.devices[device]))
+            return unavailable(problem);
+    if (auto problem = journal->pendingDeliveries(view.pending))
+        return unavailable(problem);
+    std::stable_sort(
+        view.pending.begin(), view.pending.end(),
+        [](const DeliveryRow &a, const DeliveryRow &b) { return a.created < b.created; });
+    view.state = JournalView::State::ok;
+    return view;
+}
+
+bool allWell(const JournalView &view, const std::vector<int> &activeDevices) {
+    if (view.state == JournalView::State::off)
+        return true;
+    if (view.state != JournalView::State::ok || !view.pending.empty())
+        return false;
+    return std::all_of(activeDevices.begin(), activeDevices.end(), [&view](int device) {
+        const auto found = view.devices.find(device);
+        return found != view.devices.end() && found->second.lastSession &&
+               isDoneMark(found->second.lastSession->letter);
+    });
+}
+
+void printJournalView(std::ostream &out, const JournalView &view,
+                      const std::vector<int> &activeDevices, UtcSeconds now) {
+    if (view.state == JournalView::State::off)
+        return;
+    if (view.state == JournalView::State::unavailable) {
+        out << "journal: unavailable (" << printable(view.reason) << ")\n";
+        return;
+    }
+    out << "journal:\n";
+    for (int device : activeDevices) {
+        const DeviceJournal &d = view.devices.at(device);
+        out << "  " << device << "  ";
+        if (!d.lastSession) {
+            out << "no session yet\n";
+            continue;
+        }
+        const SessionRow &s = *d.lastSession;
+        out << "last session " << localTime(s.started) << " "
+            << (s.letter.empty() ? "-" : printable(s.letter)) << " " << wordsOf(s.letter)
+            << "  last good read " << (d.lastGoodRead ? localTime(*d.lastGoodRead) : "never")
+            << "  missed times " << d.missedTimes << "\n";
+    }
+    if (view.pending.empty()) {
+        out << "outbox: empty\n";
+        return;
+    }
+    const DeliveryRow &oldest = view.pending.front();
+    out << "outbox: " << view.pending.size() << " pending, the oldest "
+        << ageText(now - oldest.created) << " old: " << nameOf(oldest.kind) << " to "
+        << printable(oldest.recipient) << " \"" << printable(oldest.what) << "\"\n";
+}
+
+void addJournalView(nlohmann::ordered_json &status, const JournalView &view) {
+    status["journal"] = {{"state", nameOf(view.state)},
+                         {"reason", view.reason.empty() ? nlohmann::ordered_json(nullptr)
+                                                        : nlohmann::ordered_json(view.reason)}};
+    const bool ok = view.state == JournalView::State::ok;
+    for (nlohmann::ordered_json &device : status["devices"]) {
+        const auto found = view.devices.find(device["device"].get<int>());
+        const DeviceJournal *d = ok && found != view.devices.end() ? &found->second : nullptr;
+        device["last_session"] =
+            d && d->lastSession ? sessionJson(*d->lastSession) : nlohmann::ordered_json(nullptr);
+        device["last_good_read"] =
+            d ? timeOrNull(d->lastGoodRead) : nlohmann::ordered_json(nullptr);
+        device["missed_times"] =
+            d ? nlohmann::ordered_json(d->missedTimes) : nlohmann::ordered_json(nullptr);
+    }
+    if (!ok) {
+        status["outbox"] = nullptr;
+        return;
+    }
+    nlohmann::ordered_json oldest = nullptr;
+    nlohmann::ordered_json what = nullptr;
+    if (!view.pending.empty()) {
+        const DeliveryRow &o = view.pending.front();
+        oldest = localTime(o.created);
+        what = {{"kind", nameOf(o.kind)}, {"device", o.device}, {"recipient", o.recipient},
+                {"what", o.what},         {"tries", o.tries},   {"last_error", o.lastError}};
+    }
+    status["outbox"] = {
+        {"pending", view.pending.size()}, {"oldest", oldest}, {"oldest_delivery", what}};
+}
+
+} // namespace vantrell

@@ -1,0 +1,45 @@
+// What `vantrelld status` tells from the journal beside the schedule and the marks: per device
+// the last session, the last good read and the schedule times missed in a row, and the
+// deliveries still waiting in the outbox. Monitoring reads its exit code, so the journal is
+// opened read-only and never waited for: a journal that is missing, damaged or locked is
+// reported as unavailable instead.
+#pragma once
+
+#include "config/ConfFile.h"
+#include "journal/Journal.h"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vantrell {
+
+struct JournalView {
+    enum class State { off, ok, unavailable };
+    State state = State::off;
+    std::string reason; // why it is unavailable
+    std::map<int, DeviceJournal> devices;
+    std::vector<DeliveryRow> pending; // the oldest first
+};
+
+const char *nameOf(JournalView::State state); // "off", "ok", "unavailable"
+
+JournalView readJournalView(const std::filesystem::path &configDir, const ConfSettings &settings,
+                            const std::vector<int> &devices);
+
+// "X" for every one of `activeDevices` and nothing pending; with the journal off, always.
+bool allWell(const JournalView &view, const std::vector<int> &activeDevices);
+
+// The lines after today's status; nothing with the journal off.
+void printJournalView(std::ostream &out, const JournalView &view,
+                      const std::vector<int> &activeDevices, UtcSeconds now);
+
+// Adds "journal" and "outbox" to the status object, and to each of its "devices" its
+// "last_session", "last_good_read" and "missed_times".
+void addJournalView(nlohmann::ordered_json &status, const JournalView &view);
+
+} // namespace vantrell
