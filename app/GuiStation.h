@@ -4,9 +4,11 @@
 // drives.
 #pragma once
 
+#include "config/ConfFile.h"
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationJournal.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
@@ -22,7 +24,8 @@ namespace vantrell {
 
 class GuiStation {
 public:
-    explicit GuiStation(const std::filesystem::path &configDir);
+    // `settings` are those of vantrell.conf; without them the journal and all it carries are off.
+    explicit GuiStation(const std::filesystem::path &configDir, const ConfSettings &settings = {});
     GuiStation(const GuiStation &) = delete;
     GuiStation &operator=(const GuiStation &) = delete;
 
@@ -46,7 +49,8 @@ private:
     Station station_;
     ProgressWindow window_{station_, nullptr};
     StationForwarding forwarding_;
-    Session session_{station_, forwarding_};
+    StationJournal journal_;
+    Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};
 };

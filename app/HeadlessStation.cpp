@@ -62,7 +62,8 @@ DialogAnswer HeadlessStation::PrioritisedDialogs::message(std::string_view title
     return shown_.message(title, text, buttons, icon);
 }
 
-HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style)
+HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style,
+                                 const ConfSettings &settings)
     : progress_(std::cout, clock_, style), linePort_(deviceMap(configDir)),
       smsPort_(deviceMap(configDir)),
       loggedLine_(
@@ -75,7 +76,8 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
           logIo),
       station_({clock_, pump_, loggedLine_, progress_, dialogs_}, configDir),
       forwarding_(station_, {[] { return std::make_unique<CurlMailSession>(); },
-                             [] { return std::make_unique<CurlFtpSession>(); }, loggedSms_}) {
+                             [] { return std::make_unique<CurlFtpSession>(); }, loggedSms_}),
+      journal_(station_, settings, &forwarding_.alarm()) {
     self_ = &station_;
 }
 
@@ -169,6 +171,8 @@ void HeadlessStation::runCycle() {
         progress_.log("station", "no device is active in " +
                                      (station_.configDir() / files::deviceProperties).string() +
                                      ": nothing will be read");
+    if (journal_.on() && journal_.journal() != nullptr)
+        progress_.log("journal", "sessions and readings go to " + journal_.file().string());
     service::ready();
     while (!stopSignal) {
         schedule_.tick();

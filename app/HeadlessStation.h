@@ -3,9 +3,11 @@
 // real mail and FTP, progress and messages as log lines on standard output.
 #pragma once
 
+#include "config/ConfFile.h"
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationJournal.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "general/Dialogs.h"
@@ -22,7 +24,9 @@ namespace vantrell {
 
 class HeadlessStation {
 public:
-    HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style = {});
+    // `settings` are those of vantrell.conf; without them the journal and all it carries are off.
+    HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style = {},
+                    const ConfSettings &settings = {});
 
     Station &station() { return station_; }
     LoggingProgress &log() { return progress_; }
@@ -91,7 +95,8 @@ private:
     PrioritisedDialogs dialogs_{progress_.style()};
     Station station_;
     StationForwarding forwarding_;
-    Session session_{station_, forwarding_};
+    StationJournal journal_;
+    Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
 };
 

@@ -6,6 +6,7 @@
 #include "Probe.h"
 #include "ProgramEnvironment.h"
 #include "ServiceManager.h"
+#include "config/ConfFile.h"
 #include "config/Templates.h"
 #include "forwarding/CurlTransfer.h"
 
@@ -182,6 +183,16 @@ std::ostream &error(const Options &options) {
     return std::cerr << (options.style.journal ? "<3>" : "");
 }
 
+// vantrell.conf's settings; nothing (after saying where the file is wrong) when it cannot be used.
+std::optional<ConfSettings> stationSettings(const Options &options) {
+    ConfRead conf = readConfFile(options.configDir);
+    if (conf.problem) {
+        error(options) << printable(conf.problem->describe()) << "\n";
+        return std::nullopt;
+    }
+    return std::move(conf.settings);
+}
+
 // False (after saying who has it) when another program holds the folder.
 bool takeFolder(FolderLock &lock, const Options &options) {
     const std::string refused = lock.take(options.configDir, options.commandLine);
@@ -213,7 +224,10 @@ int runCycle(const Options &options) {
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo, options.style);
+    const std::optional<ConfSettings> settings = stationSettings(options);
+    if (!settings)
+        return 2;
+    HeadlessStation headless(options.configDir, options.logIo, options.style, *settings);
     if (!headless.loadConfiguration() || !headless.portsPermitted())
         return 2;
     stopOnTerminationSignals();
@@ -250,7 +264,10 @@ int runRead(const Options &options) {
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo, options.style);
+    const std::optional<ConfSettings> settings = stationSettings(options);
+    if (!settings)
+        return 2;
+    HeadlessStation headless(options.configDir, options.logIo, options.style, *settings);
     if (!headless.loadConfiguration())
         return 2;
     if (headless.station().devices[*device].isFree()) {
