@@ -87,6 +87,8 @@ void Session::readDevice() {
 }
 
 void Session::start() {
+    if (journal_ != nullptr)
+        journal_->sessionStarted();
     markBefore_ = station_.currentStatus();
     ProgressSink &progress = station_.progress();
     progress.openWindow();
@@ -100,8 +102,6 @@ void Session::start() {
     session.communicating = true;
     session.connectionAttempt = 0;
     session.switchAttempt = 0;
-    if (journal_ != nullptr)
-        journal_->sessionStarted();
 }
 
 // One connection attempt up to the switch stage; false when the attempt failed (or was the
