@@ -1,0 +1,135 @@
+#include "journal/Schema.h"
+
+#include "journal/Sqlite.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace vantrell {
+
+namespace {
+
+// Readings are the bulk (a full memory is 65 600 of them), so they carry integer keys only and
+// no rowid: the key (channel, UTC time) is the row. The index by time serves the export's order
+// and pruning. Foreign keys stay off: the journal alone writes these tables, and a check per
+// reading would cost the batch time for nothing.
+constexpr const char *firstSchema = R"(
+CREATE TABLE loggers(
+    id INTEGER PRIMARY KEY,
+    serial TEXT NOT NULL UNIQUE);
+CREATE TABLE channels(
+    id INTEGER PRIMARY KEY,
+    logger_id INTEGER NOT NULL,
+    channel INTEGER NOT NULL CHECK(channel BETWEEN 1 AND 4),
+    name TEXT NOT NULL,
+    unit TEXT NOT NULL,
+    UNIQUE(logger_id, channel));
+CREATE TABLE sessions(
+    id INTEGER PRIMARY KEY,
+    device INTEGER NOT NULL,
+    schedule_time INTEGER NOT NULL,
+    started_utc INTEGER NOT NULL,
+    ended_utc INTEGER NOT NULL,
+    letter TEXT NOT NULL,
+    records_read INTEGER NOT NULL,
+    data_file TEXT NOT NULL,
+    attempts INTEGER NOT NULL);
+CREATE INDEX sessions_by_device ON sessions(device, id);
+CREATE TABLE readings(
+    channel_id INTEGER NOT NULL,
+    time_utc INTEGER NOT NULL,
+    local_offset INTEGER NOT NULL,
+    in_gap INTEGER NOT NULL,
+    device INTEGER NOT NULL,
+    value REAL,
+    value_text TEXT NOT NULL,
+    session_id INTEGER,
+    PRIMARY KEY(channel_id, time_utc)) WITHOUT ROWID;
+CREATE INDEX readings_by_time ON readings(time_utc);
+CREATE TABLE rollups(
+    channel_id INTEGER NOT NULL,
+    period INTEGER NOT NULL,
+    bucket_start INTEGER NOT NULL,
+    count INTEGER NOT NULL,
+    sum REAL NOT NULL,
+    min REAL NOT NULL,
+    max REAL NOT NULL,
+    PRIMARY KEY(channel_id, period, bucket_start)) WITHOUT ROWID;
+CREATE TABLE device_state(
+    device INTEGER PRIMARY KEY,
+    missed INTEGER NOT NULL DEFAULT 0,
+    silence_alarmed INTEGER NOT NULL DEFAULT 0,
+    last_good_utc INTEGER,
+    last_letters TEXT NOT NULL DEFAULT '');
+CREATE TABLE deliveries(
+    id INTEGER PRIMARY KEY,
+    kind TEXT NOT NULL,
+    device INTEGER NOT NULL,
+    recipient TEXT NOT NULL,
+    what TEXT NOT NULL,
+    state TEXT NOT NULL,
+    tries INTEGER NOT NULL,
+    last_error TEXT NOT NULL,
+    created_utc INTEGER NOT NULL,
+    next_try_utc INTEGER NOT NULL,
+    payload BLOB NOT NULL,
+    snapshot BLOB NOT NULL);
+CREATE INDEX deliveries_by_state ON deliveries(state, next_try_utc);
+)";
+
+constexpr std::array migrations{firstSchema};
+
+} // namespace
+
+int journalSchemaVersion() {
+    return int(migrations.size());
+}
+
+int storedSchemaVersion(sqlite3 *db, JournalProblem &problem) {
+    sqlite::Statement version(db, "PRAGMA user_version");
+    if (version.next())
+        return int(version.integer(0));
+    problem = version.failure();
+    return -1;
+}
+
+namespace {
+
+// Nothing to do, a newer journal (a problem), or a version to migrate from.
+std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {
+    const int version = storedSchemaVersion(db, problem);
+    if (version > journalSchemaVersion())
+        problem =
+            sqlite::problem(db, "made by a newer program (schema " + std::to_string(version) + ")");
+    if (problem || version == journalSchemaVersion())
+        return std::nullopt;
+    return version;
+}
+
+} // namespace
+
+JournalProblem migrateJournal(sqlite3 *db) {
+    JournalProblem problem;
+    // Most opens find the journal up to date and need no write lock for it.
+    if (!versionToMigrate(db, problem))
+        return problem;
+    for (;;) {
+        sqlite::Transaction transaction(db);
+        if (auto notBegun = transaction.failure())
+            return notBegun;
+        // Read again inside the write lock: another connection may have migrated meanwhile.
+        const auto version = versionToMigrate(db, problem);
+        if (!version)
+            return problem;
+        if (auto failed = sqlite::exec(db, migrations[std::size_t(*version)]))
+            return failed;
+        const std::string bump = "PRAGMA user_version = " + std::to_string(*version + 1);
+        if (auto failed = sqlite::exec(db, bump.c_str()))
+            return failed;
+        if (auto failed = transaction.commit())
+            return failed;
+    }
+}
+
+} // namespace vantrell

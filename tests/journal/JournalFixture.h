@@ -1,0 +1,76 @@
+// A fresh journal in a folder of its own, and loggers' memories to feed it.
+#pragma once
+
+#include "TempFolder.h"
+#include "journal/Journal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vantrell::testing {
+
+// A reading of four channels at "dd-mm-yy" "hh:mm:ss", the values as the data file has them.
+inline Reading reading(std::string date, std::string time, std::vector<std::string> texts) {
+    Reading r;
+    r.date = std::move(date);
+    r.time = std::move(time);
+    for (std::size_t c = 0; c < texts.size(); ++c)
+        r.values[int(c + 1)] = texts[c];
+    return r;
+}
+
+// `count` readings of four channels, one every `step` minutes from 01-03-26 00:00 local time;
+// channel c reads c * 10 + record number.
+inline std::vector<Reading> memory(int count, int step = 10) {
+    std::vector<Reading> readings;
+    readings.reserve(std::size_t(count));
+    for (int k = 0; k < count; ++k) {
+        const LocalDateTime at = LocalDateTime{2026, 3, 1, 0, 0, 0}.plusSeconds(k * step * 60LL);
+        char date[32], time[32];
+        std::snprintf(date, sizeof date, "%02d-%02d-%02d", at.day, at.month, at.year - 2000);
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", at.hour, at.minute, at.second);
+        std::vector<std::string> texts;
+        for (int c = 1; c <= 4; ++c)
+            texts.push_back(std::to_string(c * 10 + k) + ".0");
+        readings.push_back(reading(date, time, texts));
+    }
+    return readings;
+}
+
+inline LoggerReadings batchOf(const std::vector<Reading> &readings, int device = 1,
+                              std::string serial = "KV12345678") {
+    LoggerReadings batch;
+    batch.device = device;
+    batch.serial = std::move(serial);
+    for (int c = 0; c < 4; ++c)
+        batch.channels[std::size_t(c)] = {true, "Kanal " + std::to_string(c + 1), "°C"};
+    batch.readings = &readings;
+    return batch;
+}
+
+class JournalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
+    }
+
+    std::vector<ExportedReading> exported(const ReadingFilter &filter = {}) {
+        std::vector<ExportedReading> rows;
+        EXPECT_EQ(forEach(filter, rows).text, "");
+        return rows;
+    }
+
+    JournalProblem forEach(const ReadingFilter &filter, std::vector<ExportedReading> &rows) {
+        return journal->forEachReading(filter,
+                                       [&](const ExportedReading &r) { rows.push_back(r); });
+    }
+
+    TempFolder folder;
+    std::filesystem::path file = folder / "journal.sqlite";
+    std::unique_ptr<Journal> journal;
+};
+
+} // namespace vantrell::testing
