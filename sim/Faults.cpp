@@ -29,6 +29,8 @@ const std::vector<FaultInfo> &allFaults() {
          "the modem says nothing after the dial"},
         {FaultKind::modemInitError, "modemInitError", 0, false,
          "the modem answers its initialisation strings with ERROR"},
+        {FaultKind::smsRefused, "smsRefused", 1, false,
+         "the GSM modem answers the next n messages with ERROR"},
     };
     return faults;
 }

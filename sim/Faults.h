@@ -25,6 +25,7 @@ enum class FaultKind {
     modemNoCarrier,    // the call is not answered: NO CARRIER
     modemNoDialAnswer, // the modem says nothing after the dial command
     modemInitError,    // the modem answers its initialisation strings with ERROR
+    smsRefused,        // the GSM modem answers the next n messages with ERROR
 };
 
 struct Fault {
@@ -46,7 +47,7 @@ const std::vector<FaultInfo> &allFaults();
 
 std::string_view faultName(FaultKind kind);
 bool isSwitchFault(FaultKind kind);
-bool isModemFault(FaultKind kind);
+bool isModemFault(FaultKind kind); // the dial-up modem's, not the GSM modem's
 // "NAME" or "NAME:n" (n a whole number >= 0); nothing for an unknown name or a bad count.
 std::optional<Fault> parseFault(std::string_view text);
 std::string describe(const Fault &fault);

@@ -16,6 +16,11 @@ constexpr unsigned char abandonMessage = 27;
 
 } // namespace
 
+GsmModem::GsmModem(World &world, const std::vector<Fault> &faults) : world_(world) {
+    if (const Fault *refused = findFault(faults, FaultKind::smsRefused))
+        refusalsLeft_ = refused->count;
+}
+
 void GsmModem::receive(unsigned char byte) {
     if (mode_ == Mode::message)
         hearMessageByte(byte);
@@ -81,6 +86,11 @@ void GsmModem::hearMessageByte(unsigned char byte) {
     }
     if (byte == sendMessage) {
         mode_ = Mode::command;
+        if (refusalsLeft_ > 0) {
+            --refusalsLeft_;
+            later(sendDelay, std::string(error));
+            return;
+        }
         messages_.push_back({world_.now(), number_, text_.substr(0, maxMessageLength)});
         later(sendDelay,
               std::string(messageReference) + std::to_string(++reference_) + std::string(ok));

@@ -1,10 +1,12 @@
 // A GSM modem on the station's SMS port. It takes text-mode SMS the way a real one does:
 // "AT+CMGF=1" selects text mode, "AT+CMGS="<number>"" opens a message with the "> " prompt,
 // the text follows and character 26 sends it (27 abandons it), answered "+CMGS: <n>" and "OK"
-// at 9600-baud timing. It keeps every message it sent, number and text, for tests.
+// at 9600-baud timing. It keeps every message it sent, number and text, for tests. The
+// smsRefused fault makes it answer the next n messages with ERROR and send none of them.
 #pragma once
 
 #include "sim/Device.h"
+#include "sim/Faults.h"
 #include "sim/World.h"
 
 #include <string>
@@ -29,7 +31,7 @@ struct SmsMessage {
 class GsmModem final : public Device {
 public:
     // The world must outlive the modem's pending answers; keep both in the same scope.
-    explicit GsmModem(World &world) : world_(world) {}
+    explicit GsmModem(World &world, const std::vector<Fault> &faults = {});
 
     void receive(unsigned char byte) override;
 
@@ -41,8 +43,8 @@ public:
 
     // Seconds from the CR of a command to its answer.
     double resultDelay = 0.02;
-    // Seconds the network takes to accept a message.
-    double sendDelay = 2.0;
+    // Seconds the network takes to accept a message: a station gives it one second.
+    double sendDelay = 0.5;
 
 private:
     enum class Mode { command, message };
@@ -62,6 +64,7 @@ private:
     std::string text_;
     int reference_ = 0;
     int abandoned_ = 0;
+    int refusalsLeft_ = 0;
     std::vector<SmsMessage> messages_;
     std::vector<std::string> commands_;
 };

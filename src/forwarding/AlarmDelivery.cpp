@@ -58,8 +58,10 @@ void AlarmDelivery::broadcast(const std::string &message) {
 }
 
 void AlarmDelivery::sendSms(const std::string &number, const std::string &message) {
-    if (const Delivery sms = modem_.send(number, message); !sms.delivered())
+    const Delivery sms = modem_.send(number, message);
+    if (!sms.delivered())
         reportNotSent(station_.progress(), "SMS", "\"" + number + "\"", sms.reason());
+    outbox_.smsTried(number, message, sms, station_.cycleDevice);
 }
 
 void AlarmDelivery::sendNotice(AlarmRoute route, const std::string &address,
@@ -84,7 +86,7 @@ void AlarmDelivery::mail(const std::string &address, const std::string &subject,
     mail->setSendTo(address);
     mail->setMessageSubject(subject);
     mail->setMessageText(message);
-    deliverMail(station_, *mail);
+    deliverMail(station_, *mail, outbox_, station_.cycleDevice);
 }
 
 } // namespace vantrell

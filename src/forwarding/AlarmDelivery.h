@@ -1,11 +1,13 @@
 // Sending the alarms a check returned: a channel alarm by SMS to every number of the phone book,
 // twenty seconds apart; a limit alarm by mail or by SMS to the device's alarm address. What does
-// not go out is a progress line; nothing here changes a device's status or stops a session.
+// not go out is a progress line, and the outbox keeps it for a retry; nothing here changes a
+// device's status or stops a session.
 #pragma once
 
 #include "config/Station.h"
 #include "forwarding/AlarmCheck.h"
 #include "forwarding/MailSession.h"
+#include "forwarding/Outbox.h"
 #include "general/SerialPort.h"
 #include "link/SmsModem.h"
 
@@ -16,8 +18,8 @@ namespace vantrell {
 
 class AlarmDelivery {
 public:
-    AlarmDelivery(Station &station, SerialPort &smsPort, MailSessionFactory mail)
-        : station_(station), modem_(station, smsPort), mail_(std::move(mail)) {}
+    AlarmDelivery(Station &station, SerialPort &smsPort, MailSessionFactory mail, Outbox &outbox)
+        : station_(station), modem_(station, smsPort), mail_(std::move(mail)), outbox_(outbox) {}
 
     // In the order given.
     void send(const std::vector<AlarmMessage> &alarms);
@@ -36,6 +38,7 @@ private:
     Station &station_;
     SmsModem modem_;
     MailSessionFactory mail_;
+    Outbox &outbox_;
 };
 
 } // namespace vantrell

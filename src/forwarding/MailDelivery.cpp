@@ -4,11 +4,12 @@
 
 namespace vantrell {
 
-void deliverMail(Station &station, MailSession &mail) {
+void deliverMail(Station &station, MailSession &mail, Outbox &outbox, int device) {
     const Delivery delivery = mail.sendEmail();
     if (!delivery.delivered())
         reportNotSent(station.progress(), "Mail", "\"" + mail.message().sendTo + "\"",
                       delivery.reason());
+    outbox.mailTried(mail.message(), delivery, device);
 }
 
 void reportNotSent(ProgressSink &progress, std::string_view what, std::string_view whom,

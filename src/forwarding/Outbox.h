@@ -14,9 +14,11 @@
 #include "general/Progress.h"
 #include "journal/Journal.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -34,8 +36,10 @@ struct FtpUpload {
     std::string remoteName;
 };
 
-// The pause before try `tries` + 1 after `tries` failed ones; nullopt when the delivery, first
-// tried at `created`, is to be given up at `now`.
+// When try `tries` + 1 is due, after `tries` failed ones, the last of them at `now`: the pause
+// starts at first_retry_s and doubles with every try up to max_retry_s, and never reaches past
+// the moment the delivery is given up, so that its last try falls on that moment. nullopt when
+// the delivery, first tried at `created`, is to be given up at `now`.
 std::optional<UtcSeconds> nextTry(const OutboxSettings &settings, int tries, UtcSeconds created,
                                   UtcSeconds now);
 
@@ -54,7 +58,27 @@ public:
                   int device);
     // The SMS retries that are due, on the station's loop between sessions.
     void retryDueSms(SmsModem &modem);
+
+private:
+    // `retryable`: a failure that a later try could mend (not a malformed address or number).
+    void tried(DeliveryRow row, const Delivery &result, bool retryable,
+               const std::string &attachment);
+    // A copy of `attachment` in the snapshot folder, after older snapshots made room for it;
+    // empty when there is none or none could be made (then a retry sends the original).
+    std::string keepSnapshot(DeliveryRow &row, const std::string &attachment);
+    void makeRoom(std::uint64_t bytes);
+    UtcSeconds now() const;
+    void problem(const JournalProblem &problem) const;
+
+    Journal *journal_;
+    std::optional<OutboxSettings> settings_;
+    std::filesystem::path snapshotFolder_;
+    const Clock &clock_;
+    OutboxLog log_;
 };
+
+// The outbox of a station without a journal: it records nothing and keeps nothing.
+Outbox &noOutbox();
 
 // Mail and upload retries on a thread of their own, with their own journal connection.
 class OutboxWorker {
@@ -66,6 +90,29 @@ public:
     void stop();
     // One pass over the mail and uploads due at `now`; the thread calls it every few seconds.
     void retryDue(UtcSeconds now);
+
+private:
+    void run();
+    bool openJournal();
+    // nullopt when what the row keeps to send cannot be read.
+    std::optional<Delivery> retryMail(const DeliveryRow &row);
+    std::optional<Delivery> retryUpload(const DeliveryRow &row);
+    // A pause that stop() cuts short; false when it did.
+    bool pause(double seconds);
+    bool stopping();
+
+    std::filesystem::path journalFile_;
+    OutboxSettings settings_;
+    MailSessionFactory mail_;
+    FtpSessionFactory ftp_;
+    OutboxLog log_;
+    SystemClock clock_;
+    std::unique_ptr<Journal> journal_;
+    std::string journalProblem_; // the last one logged, so that it is logged once
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread thread_;
 };
 
 } // namespace vantrell

@@ -50,7 +50,8 @@ void Report::sendRunReport() {
     mail->setMessageText(reportHeading);
     appendDeviceLines(*mail, time);
     mail->setMessageText(mail->messageText() + reportEnd);
-    deliverMail(station_, *mail);
+    // The report is about no single device.
+    deliverMail(station_, *mail, outbox_, 0);
 }
 
 // Every device due at the time counts, even one whose session left no known letter, so that

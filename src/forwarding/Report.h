@@ -4,6 +4,7 @@
 
 #include "config/Station.h"
 #include "forwarding/MailSession.h"
+#include "forwarding/Outbox.h"
 
 #include <string>
 
@@ -14,7 +15,8 @@ std::string statusReportText(std::string_view letter);
 
 class Report {
 public:
-    Report(Station &station, MailSessionFactory mail) : station_(station), mail_(std::move(mail)) {}
+    Report(Station &station, MailSessionFactory mail, Outbox &outbox)
+        : station_(station), mail_(std::move(mail)), outbox_(outbox) {}
 
     // For the schedule time whose done mark is at dailyMarkIndex + 1.
     void sendRunReport();
@@ -24,6 +26,7 @@ private:
 
     Station &station_;
     MailSessionFactory mail_;
+    Outbox &outbox_;
 };
 
 } // namespace vantrell

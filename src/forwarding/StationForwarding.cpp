@@ -16,9 +16,9 @@ constexpr const char *accelerationNotChecked =
 } // namespace
 
 StationForwarding::StationForwarding(Station &station, ForwardingServices services)
-    : station_(station), forward_(station, services.mail, std::move(services.ftp)),
-      alarm_(station, services.smsPort, services.mail), report_(station, std::move(services.mail)) {
-}
+    : station_(station), forward_(station, services.mail, std::move(services.ftp), services.outbox),
+      alarm_(station, services.smsPort, services.mail, services.outbox),
+      report_(station, std::move(services.mail), services.outbox) {}
 
 void StationForwarding::checkAbsoluteAlarms() {
     station_.progress().detail(checkingAlarmAbsolute);

@@ -12,6 +12,7 @@
 #include "forwarding/Forwarding.h"
 #include "forwarding/FtpSession.h"
 #include "forwarding/MailSession.h"
+#include "forwarding/Outbox.h"
 #include "forwarding/Report.h"
 #include "general/SerialPort.h"
 
@@ -21,6 +22,9 @@ struct ForwardingServices {
     MailSessionFactory mail;
     FtpSessionFactory ftp;
     SerialPort &smsPort;
+    // Records every delivery and keeps the failed ones for a retry; by default a station without
+    // a journal, which does neither.
+    Outbox &outbox = noOutbox();
 };
 
 class StationForwarding final : public Forwarding {

@@ -1,5 +1,6 @@
-// Sending an SMS through the GSM modem on the modem port, in text mode. The modem's answers are
-// not read: each step is followed by a pause instead. Numbers and messages come from the
+// Sending an SMS through the GSM modem on the modem port, in text mode. Each step is followed by
+// a one-second pause, and the modem's answer is read within it: the message counts as sent only
+// when the modem confirms it ("+CMGS: n", "OK"). Numbers and messages come from the
 // configuration, so they go on the line only as text: nothing in a configured number or message
 // can reach the modem as a command.
 #pragma once
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrell {
 
@@ -29,6 +31,12 @@ inline constexpr const char *notATelephoneNumber =
 // letter) could close the number and append a command, and is refused with nullopt.
 std::optional<std::string> smsNumber(std::string_view text);
 
+// What the modem answered to the three steps of a message, in order: text mode, opening the
+// message, the text with character 26. Each is all that came within the pause after the step.
+// Delivered when the last answer confirms the message; otherwise the reason names the first
+// step whose answer was wrong.
+Delivery judgeSmsAnswers(const std::vector<std::string> &answers);
+
 // A message as it goes on the modem line: 8-bit, without a single control character, so that
 // nothing in it can end (26), abandon (27) or break it, or reach the modem as a command.
 std::string smsLineText(std::string_view text);
@@ -40,11 +48,13 @@ public:
     SmsModem(Station &station, SerialPort &port) : station_(station), port_(port) {}
 
     // One message to one number. Control characters removed from the message are a progress
-    // line; a number refused, a port that does not open or takes no bytes, the result.
+    // line; a number refused, a port that does not open or takes no bytes, a modem that answers
+    // ERROR or nothing, the result.
     Delivery send(const std::string &number, const std::string &message);
 
 private:
-    bool write(const std::string &bytes);
+    // Writes one step and listens through the pause after it; nothing when the port refused.
+    std::optional<std::string> step(const std::string &bytes);
 
     Station &station_;
     SerialPort &port_;

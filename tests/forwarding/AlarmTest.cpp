@@ -291,6 +291,56 @@ TEST(Sms, APortInUseIsALogLineAndNoStatus) {
     EXPECT_EQ(b.station.currentStatus(), "X");
 }
 
+// The bytes on the line and the one-second pauses are the same in every case; only the modem's
+// answers within the pauses decide.
+TEST(Sms, TheModemsConfirmationDecides) {
+    const struct {
+        const char *legend;
+        std::vector<sim::Fault> faults;
+        double resultDelay, sendDelay; // seconds
+        int sent;                      // messages the modem sent, of two tries
+        Texts logged;
+    } cases[] = {
+        {"prompt answers: both sent", {}, 0.02, 0.5, 2, {}},
+        {"the first refused with ERROR, the retry goes",
+         {{sim::FaultKind::smsRefused, 1}},
+         0.02,
+         0.5,
+         1,
+         {"SMS to \"+4911\" not sent: the modem answered ERROR to the message"}},
+        {"no confirmation within the pause",
+         {},
+         0.02,
+         5.0,
+         2,
+         Texts(2, "SMS to \"+4911\" not sent: no answer from the modem to the message")},
+        {"late answers, but the message is confirmed in time", {}, 1.5, 0.5, 2, {}},
+        {"the first step that went unanswered is named",
+         {},
+         1.5,
+         5.0,
+         2,
+         Texts(2, "SMS to \"+4911\" not sent: no answer from the modem to AT+CMGF=1")},
+    };
+    for (const auto &c : cases) {
+        AlarmBench b;
+        sim::GsmModem modem(b.world, c.faults);
+        modem.resultDelay = c.resultDelay;
+        modem.sendDelay = c.sendDelay;
+        b.smsPort.attach(modem);
+        const double start = b.world.now();
+        b.forwarding.alarm().sendSms("+4911", "x");
+        b.world.runFor(10.0);
+        b.forwarding.alarm().sendSms("+4911", "x");
+        EXPECT_EQ(int(modem.messages().size()), c.sent) << c.legend;
+        EXPECT_EQ(b.reports(), c.logged) << c.legend;
+        EXPECT_EQ(b.smsPort.sentBytes(), std::string("AT+CMGF=1\rAT+CMGS=\"+4911\"\rx\x1A") +
+                                             "AT+CMGF=1\rAT+CMGS=\"+4911\"\rx\x1A")
+            << c.legend;
+        EXPECT_NEAR(b.world.now() - start, 16.0, 0.01) << c.legend;
+    }
+}
+
 TEST(LimitAlarm, TextByConnectionAndDeliveryByNotifyKind) {
     const struct {
         const char *legend;

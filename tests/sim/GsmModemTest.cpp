@@ -13,6 +13,7 @@ TEST(GsmModem, TakesTextModeMessagesAsARealOneDoes) {
         std::string answers;            // everything that came back
         std::vector<std::string> numbersSent;
         std::vector<std::string> textsSent;
+        std::vector<Fault> faults = {};
     } cases[] = {
         {"text mode, number, text and character 26",
          {"AT+CMGF=1\r", "AT+CMGS=\"+4911\"\r", "Level; Channel 2\x1A"},
@@ -39,10 +40,16 @@ TEST(GsmModem, TakesTextModeMessagesAsARealOneDoes) {
          "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\n+CMGS: 1\r\nOK\r\n\r\n> \r\n+CMGS: 2\r\nOK\r\n",
          {"+1", "+2"},
          {"a", "b"}},
+        {"smsRefused:1 refuses the first message only",
+         {"ATE0\rAT+CMGF=1\r", "AT+CMGS=\"+1\"\r", "a\x1A", "AT+CMGS=\"+2\"\r", "b\x1A"},
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\nERROR\r\n\r\n> \r\n+CMGS: 1\r\nOK\r\n",
+         {"+2"},
+         {"b"},
+         {{FaultKind::smsRefused, 1}}},
     };
     for (const auto &c : cases) {
         SimBench b;
-        GsmModem modem(b.world);
+        GsmModem modem(b.world, c.faults);
         b.attach(modem);
         std::string answers;
         for (const std::string &step : c.steps)
