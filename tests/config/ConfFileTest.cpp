@@ -1,0 +1,179 @@
+#include "config/ConfFile.h"
+
+#include "ConfigStation.h"
+#include "config/Templates.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <optional>
+
+namespace vantrell {
+namespace {
+
+using test::TempFolder;
+
+constexpr const char *sample = R"([journal]
+file = journal.sqlite      ; relative to the configuration folder
+keep_days = 400            ; sessions and readings older than this are pruned once a day
+
+[outbox]
+first_retry_s = 300        ; first retry of a failed delivery; doubles each time
+max_retry_s = 3600
+give_up_h = 72             ; then the delivery is dropped with an error line
+
+[silence]
+after_missed = 2           ; schedule times in a row without "X" before the alarm; 0 = off
+)";
+
+// The settings in one line: "-" for a section that is off.
+std::string shown(const ConfSettings &s) {
+    std::string text = "journal ";
+    text += s.journal ? s.journal->file.string() + " " + std::to_string(s.journal->keepDays) : "-";
+    text += ", outbox ";
+    text += s.outbox ? std::to_string(s.outbox->firstRetrySeconds) + " " +
+                           std::to_string(s.outbox->maxRetrySeconds) + " " +
+                           std::to_string(s.outbox->giveUpHours) + " " +
+                           std::to_string(s.outbox->snapshotLimitBytes >> 20)
+                     : "-";
+    text += ", silence ";
+    text += s.silence ? std::to_string(s.silence->afterMissed) : "-";
+    return text;
+}
+
+std::string replaced(std::string text, const std::string &from, const std::string &to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string templateText() {
+    for (const TemplateFile &file : templateFiles())
+        if (file.name == files::stationConf)
+            return std::string(file.bytes);
+    return "";
+}
+
+ConfRead readText(const TempFolder &folder, const std::optional<std::string> &text) {
+    if (text)
+        test::writeBytes(folder / files::stationConf, *text);
+    return readConfFile(folder.path());
+}
+
+TEST(ConfFile, SettingsAsWritten) {
+    const std::string all = "journal journal.sqlite 400, outbox 300 3600 72 1024, silence 2";
+    const struct {
+        const char *legend;
+        std::optional<std::string> text; // nothing: no file
+        std::string settings;
+        bool journalOn;
+    } cases[] = {
+        {"no file: everything off", std::nullopt, "journal -, outbox -, silence -", false},
+        {"the installed template changes nothing", templateText(), "journal -, outbox -, silence -",
+         false},
+        {"the sample of the documentation", sample, all, true},
+        {"Windows line ends and a byte order mark", "\xEF\xBB\xBF" + replaced(sample, "\n", "\r\n"),
+         all, true},
+        {"empty sections are on with their defaults", "[journal]\n[outbox]\n[silence]", all, true},
+        {"the outbox alone needs the journal", "# retries only\n[outbox]\n",
+         "journal -, outbox 300 3600 72 1024, silence -", true},
+        {"every value at its limits",
+         "[journal]\nfile = /var/lib/j.db\nkeep_days = 36500\n[silence]\nafter_missed = 0\n"
+         "[outbox]\nfirst_retry_s = 1\nmax_retry_s = 1\ngive_up_h = 1\nsnapshots_max_mb = 1\n",
+         "journal /var/lib/j.db 36500, outbox 1 1 1 1, silence 0", true},
+        {"blanks around sections, keys and values",
+         "  [silence]  ; comment\n\tafter_missed=7\n[journal]\nkeep_days   =   1\n",
+         "journal journal.sqlite 1, outbox -, silence 7", true},
+    };
+    for (const auto &c : cases) {
+        TempFolder folder;
+        const ConfRead read = readText(folder, c.text);
+        EXPECT_FALSE(read.problem) << c.legend << ": " << read.problem->describe();
+        EXPECT_EQ(shown(read.settings), c.settings) << c.legend;
+        EXPECT_EQ(read.settings.journalOn(), c.journalOn) << c.legend;
+    }
+}
+
+TEST(ConfFile, AProblemNamesLineAndKey) {
+    const struct {
+        const char *legend;
+        std::string text;
+        std::string problem; // after "<file> "
+    } cases[] = {
+        {"an unknown section", "[journal]\n\n[mail]\n",
+         "line 3: [mail]: not a section of vantrell.conf (journal, outbox, silence)"},
+        {"an unknown key", "[journal]\nkeepdays = 4\n",
+         "line 2: keepdays: not a setting of [journal] (file, keep_days)"},
+        {"a key of another section", "[silence]\ngive_up_h = 4\n",
+         "line 2: give_up_h: not a setting of [silence] (after_missed)"},
+        {"not a whole number", "[journal]\n; comment\nkeep_days = 4.5\n",
+         "line 3: keep_days: not a whole number from 1 to 36500"},
+        {"below the range", "[journal]\nkeep_days = 0\n",
+         "line 2: keep_days: not a whole number from 1 to 36500"},
+        {"above the range", "[silence]\nafter_missed = 1001\n",
+         "line 2: after_missed: not a whole number from 0 to 1000"},
+        {"a sign", "[silence]\nafter_missed = -0\n",
+         "line 2: after_missed: not a whole number from 0 to 1000"},
+        {"a number too big for any counter", "[outbox]\ngive_up_h = 99999999999999999999\n",
+         "line 2: give_up_h: not a whole number from 1 up"},
+        {"a comment without a blank before it", "[outbox]\ngive_up_h = 4;hours\n",
+         "line 2: give_up_h: not a whole number from 1 up"},
+        {"an empty value", "[outbox]\nsnapshots_max_mb =\n",
+         "line 2: snapshots_max_mb: not a whole number from 1 up"},
+        {"an empty journal file name", "[journal]\nfile = ; none\n",
+         "line 2: file: empty; name the journal file"},
+        {"a section twice", "[silence]\n[journal]\n[silence]\n",
+         "line 3: [silence]: the section is given twice"},
+        {"a key twice", "[outbox]\ngive_up_h = 4\ngive_up_h = 4\n",
+         "line 3: give_up_h: given twice in its section"},
+        {"a key before every section", "keep_days = 4\n[journal]\n",
+         "line 1: keep_days: a setting before the first section"},
+        {"a line without =", "[journal]\nkeep_days\n",
+         "line 2: neither a section, a setting (key = value) nor a comment"},
+        {"a section without its bracket", "[journal\n",
+         "line 1: neither a section, a setting (key = value) nor a comment"},
+        {"the first problem wins over inih's later one", "[journal]\nx = 1\nkeep_days\n",
+         "line 2: x: not a setting of [journal] (file, keep_days)"},
+        {"inih's problem wins over a later one", "[journal]\nkeep_days\nx = 1\n",
+         "line 2: neither a section, a setting (key = value) nor a comment"},
+        {"a line longer than inih takes", "[journal]\n;" + std::string(300, 'x') + "\n",
+         "line 2: longer than the 197 characters a line may have"},
+        {"the longest retry shorter than the first",
+         "[outbox]\nmax_retry_s = 10\nfirst_retry_s = 20",
+         "line 2: max_retry_s: less than first_retry_s (20)"},
+        {"the first retry longer than the default longest", "[outbox]\n\nfirst_retry_s = 5000\n",
+         "line 3: first_retry_s: more than max_retry_s (3600)"},
+    };
+    for (const auto &c : cases) {
+        TempFolder folder;
+        const ConfRead read = readText(folder, c.text);
+        ASSERT_TRUE(read.problem) << c.legend;
+        EXPECT_EQ(read.problem->describe(),
+                  (folder / files::stationConf).string() + " " + c.problem)
+            << c.legend;
+        EXPECT_EQ(shown(read.settings), "journal -, outbox -, silence -") << c.legend;
+    }
+}
+
+TEST(ConfFile, AFileThatCannotBeReadIsLineZero) {
+    TempFolder folder;
+    const std::filesystem::path conf = folder / files::stationConf;
+    std::filesystem::create_directory(conf);
+    ConfRead read = readConfFile(folder.path());
+    ASSERT_TRUE(read.problem);
+    EXPECT_EQ(read.problem->describe(), conf.string() + ": cannot be read: not a file");
+    std::filesystem::remove(conf);
+
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads a file without read permission";
+    test::writeBytes(conf, "[journal]\n");
+    std::filesystem::permissions(conf, std::filesystem::perms::none);
+    read = readConfFile(folder.path());
+    ASSERT_TRUE(read.problem);
+    EXPECT_EQ(read.problem->describe(), conf.string() + ": cannot be read: Permission denied");
+    EXPECT_FALSE(read.settings.journalOn());
+}
+
+} // namespace
+} // namespace vantrell
