@@ -11,13 +11,16 @@ constexpr const char *journalLine = "Journal ";
 constexpr long long secondsPerDay = 24 * 3600;
 } // namespace
 
-StationJournal::StationJournal(Station &station, const ConfSettings &settings,
-                               AlarmDelivery *alarms)
-    : station_(station), on_(settings.journalOn()), keepDays_(settings.journalSettings().keepDays) {
+StationJournal::StationJournal(Station &station, const ConfSettings &settings)
+    : station_(station), on_(settings.journalOn()), keepDays_(settings.journalSettings().keepDays),
+      silenceSettings_(settings.silence) {
     const std::filesystem::path file = settings.journalSettings().file;
     file_ = file.is_relative() ? station.configDir() / file : file;
-    if (alarms != nullptr && settings.silence && settings.silence->afterMissed > 0)
-        silence_.emplace(station, *alarms, *settings.silence);
+}
+
+void StationJournal::sendSilenceAlarmsBy(AlarmDelivery &alarms) {
+    if (silenceSettings_ && silenceSettings_->afterMissed > 0)
+        silence_.emplace(station_, alarms, *silenceSettings_);
 }
 
 StationJournal::~StationJournal() = default;
@@ -49,7 +52,8 @@ void StationJournal::sessionStarted() {
 
 void StationJournal::loggerTransferred(MemorySaved saved) {
     const LoggerData &data = station_.data;
-    row_.recordsRead += std::int64_t(data.readingTable.size());
+    // Records as received: a transfer cut short decodes none, but it did read them.
+    row_.recordsRead += std::int64_t(data.recordBuffer.size());
     if (saved != MemorySaved::inFile)
         return;
     row_.dataFile = data.dataFilePath;

@@ -22,9 +22,8 @@ class AlarmDelivery;
 
 class StationJournal {
 public:
-    // Records nothing when `settings` leave the journal off. The silent-station alarm goes out
-    // by `alarms` when the settings ask for it.
-    StationJournal(Station &station, const ConfSettings &settings, AlarmDelivery *alarms = nullptr);
+    // Records nothing when `settings` leave the journal off.
+    StationJournal(Station &station, const ConfSettings &settings);
     ~StationJournal();
     StationJournal(const StationJournal &) = delete;
     StationJournal &operator=(const StationJournal &) = delete;
@@ -36,6 +35,9 @@ public:
     // again at the next schedule time, so a disk that was fixed comes back. Null while the
     // journal is off or unavailable.
     Journal *journal();
+    // The silent-station alarm goes out by `alarms` when the settings ask for it. A setter: the
+    // forwarding that owns them is built on the outbox, which needs the journal first.
+    void sendSilenceAlarmsBy(AlarmDelivery &alarms);
 
     // The session's hooks.
     void sessionStarted();
@@ -54,6 +56,7 @@ private:
     bool on_;
     std::filesystem::path file_;
     int keepDays_;
+    std::optional<SilenceSettings> silenceSettings_;
     std::unique_ptr<Journal> journal_;
     std::optional<SilenceAlarm> silence_;
     OncePerTime openTried_;
