@@ -17,11 +17,12 @@ constexpr const char *configurationTitle = "Configuration";
 GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSettings &settings)
     : linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
       station_({clock_, pump_, linePort_, progress_, dialogs_}, configDir),
+      journal_(station_, settings),
       forwarding_(station_,
                   // A mail on its way keeps the windows alive as every other wait does.
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
-                   smsPort_}),
-      journal_(station_, settings, &forwarding_.alarm()) {
+                   smsPort_}) {
+    journal_.sendSilenceAlarmsBy(forwarding_.alarm());
     progress_.attach(window_, station_);
     window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);

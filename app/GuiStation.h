@@ -48,8 +48,8 @@ private:
     WindowProgress progress_;
     Station station_;
     ProgressWindow window_{station_, nullptr};
-    StationForwarding forwarding_;
     StationJournal journal_;
+    StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};

@@ -8,6 +8,7 @@
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
 #include "cycle/StationJournal.h"
+#include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "general/Dialogs.h"
@@ -15,6 +16,7 @@
 #include "general/Progress.h"
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
+#include "link/SmsModem.h"
 
 #include <filesystem>
 #include <functional>
@@ -58,6 +60,8 @@ private:
     // and then fail to save.
     void checkDataFolders();
     void reload();
+    // The outbox's lines, from its thread too.
+    OutboxLog outboxLog();
 
     // Passes the stop signal on to the running session.
     class StoppablePump final : public EventPump {
@@ -94,8 +98,13 @@ private:
     };
     PrioritisedDialogs dialogs_{progress_.style()};
     Station station_;
-    StationForwarding forwarding_;
+    ConfSettings settings_;
     StationJournal journal_;
+    // Built on the loop's journal connection, opened with the station.
+    Outbox outbox_;
+    // The SMS the outbox tries again, between sessions: the modem's port is the loop's.
+    SmsModem smsRetries_;
+    StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
 };
