@@ -108,6 +108,36 @@ TEST(StationJournal, ASessionRowAndTheReadingsOfItsFile) {
     }
 }
 
+TEST(StationJournal, TheFirstSessionOfADayPrunesWhatIsOlderThanKeepDays) {
+    // Twenty records from 2 February 00:00, ten minutes apart; read on 3 February at 02:00.
+    const struct {
+        const char *legend;
+        int keepDays;
+        int kept; // readings of each channel
+    } cases[] = {
+        {"400 days keep them all", 400, 20},
+        {"one day keeps those after the session's end, a day before: 02:10 on", 1, 7},
+    };
+    for (const auto &c : cases) {
+        CycleBench b({2026, 2, 3, 2, 0, 0},
+                     ConfSettings{JournalSettings{"journal.sqlite", c.keepDays}, std::nullopt,
+                                  std::nullopt});
+        b.configure(1, "locl0000", {"KV00000001"}, false);
+        auto &logger = b.addLogger(loggerWith("KV00000001", 20));
+        b.port.attach(logger);
+        readAt(b, 1);
+        ASSERT_EQ(b.station.currentStatus(), "X") << c.legend;
+
+        std::map<int, int> perChannel;
+        ASSERT_FALSE(b.readJournal()->forEachReading(
+            {1, {}, {}, {}}, [&](const ExportedReading &r) { ++perChannel[r.channel]; }))
+            << c.legend;
+        ASSERT_FALSE(perChannel.empty()) << c.legend;
+        for (const auto &[channel, count] : perChannel)
+            EXPECT_EQ(count, c.kept) << c.legend << ", channel " << channel;
+    }
+}
+
 TEST(StationJournal, TheSilentAlarmGoesOutOncePerSilenceAndOnceWhenTheStationAnswers) {
     // Sessions in order: "-" a silent logger, "X" one that is read.
     const struct {
