@@ -121,7 +121,8 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
         return problemAt(file, "no journal yet");
     sqlite3 *db = nullptr;
     const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
+    const int flagsX = flags | SQLITE_OPEN_NOMUTEX;
+    const int rc = sqlite3_open_v2(file.c_str(), &db, flagsX, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db));
     if (rc != SQLITE_OK)
         return problemAt(file, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
@@ -131,9 +132,11 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
             return problem;
     } else {
         // NORMAL is safe in WAL mode: a killed process loses nothing it committed, and only a
-        // power cut can lose the last transactions (never the journal's consistency).
+        // power cut can lose the last transactions (never the journal's consistency). A full
+        // logger memory fits the cache, so a batch is not spilled before its commit.
         if (auto problem = sqlite::exec(db, "PRAGMA journal_mode = WAL; "
-                                            "PRAGMA synchronous = NORMAL"))
+                                            "PRAGMA synchronous = NORMAL; "
+                                            "PRAGMA cache_size = -32768"))
             return problem;
         if (auto problem = migrateJournal(db))
             return problem;

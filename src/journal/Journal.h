@@ -103,6 +103,7 @@ struct ReadingFilter {
 struct ExportedReading {
     UtcSeconds utc = 0;
     int offsetSeconds = 0; // local = utc + offset
+    bool inGap = false;    // the logger's local time fell into the spring gap
     int device = 0;
     std::string serial;
     int channel = 0;

@@ -6,9 +6,11 @@
 #include "general/Text.h"
 #include "journal/Sqlite.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <tuple>
 
 namespace vantrell {
@@ -39,10 +41,17 @@ std::optional<double> readingValue(const Reading &reading, int channel) {
 // upsert per bucket instead of one per reading.
 class Rollups {
 public:
+    // Readings come channel by channel in time order: most fall into the bucket before.
     void add(std::int64_t channelId, UtcSeconds utc, double value) {
-        for (const std::int64_t period : {hour, day}) {
-            const UtcSeconds start = utc - ((utc % period) + period) % period;
-            Bucket &b = buckets_[{channelId, period, start}];
+        for (Recent &recent : recent_) {
+            const UtcSeconds start = utc - ((utc % recent.period) + recent.period) % recent.period;
+            if (recent.bucket == nullptr || recent.channelId != channelId ||
+                recent.start != start) {
+                recent.bucket = &buckets_[{channelId, recent.period, start}];
+                recent.channelId = channelId;
+                recent.start = start;
+            }
+            Bucket &b = *recent.bucket;
             b.min = b.count == 0 ? value : std::min(b.min, value);
             b.max = b.count == 0 ? value : std::max(b.max, value);
             b.sum += value;
@@ -79,7 +88,14 @@ private:
         double min = 0;
         double max = 0;
     };
+    struct Recent {
+        std::int64_t period;
+        Bucket *bucket = nullptr;
+        std::int64_t channelId = 0;
+        UtcSeconds start = 0;
+    };
     std::map<std::tuple<std::int64_t, std::int64_t, UtcSeconds>, Bucket> buckets_;
+    std::array<Recent, 2> recent_{Recent{hour}, Recent{day}};
 };
 
 JournalProblem loggerKey(sqlite3 *db, const std::string &serial, std::int64_t &id) {
@@ -116,61 +132,137 @@ JournalProblem channelKey(sqlite3 *db, std::int64_t loggerId, int channel,
     return {};
 }
 
+// The records with a time, in memory order, each with its UTC time.
+struct TimedRecord {
+    const Reading *reading;
+    ReadingTime time;
+};
+
+std::vector<TimedRecord> timedRecords(const std::vector<Reading> &readings) {
+    std::vector<TimedRecord> records;
+    records.reserve(readings.size());
+    std::optional<UtcSeconds> previous;
+    for (const Reading &reading : readings) {
+        const auto local = recordTime(reading.date, reading.time);
+        if (!local)
+            continue;
+        records.push_back({&reading, toUtc(*local, previous)});
+        previous = records.back().time.utc;
+    }
+    return records;
+}
+
+// Marks the records whose UTC time an earlier record of the same memory had already.
+std::vector<bool> repeatedTimes(const std::vector<TimedRecord> &records) {
+    std::vector<std::size_t> order(records.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return records[a].time.utc < records[b].time.utc;
+    });
+    std::vector<bool> repeated(records.size());
+    for (std::size_t k = 1; k < order.size(); ++k)
+        if (records[order[k]].time.utc == records[order[k - 1]].time.utc)
+            repeated[order[k]] = true;
+    return repeated;
+}
+
+// A channel of the batch, and the times of its readings the journal holds, in order.
+struct BatchChannel {
+    int channel = 0;
+    std::int64_t id = 0;
+    std::vector<UtcSeconds> known;
+};
+
+JournalProblem knownTimes(sqlite3 *db, UtcSeconds from, UtcSeconds to, BatchChannel &channel) {
+    sqlite::Statement select(db, "SELECT time_utc FROM readings "
+                                 "WHERE channel_id = ? AND time_utc BETWEEN ? AND ? "
+                                 "ORDER BY time_utc");
+    select.bindInt(1, channel.id);
+    select.bindInt(2, from);
+    select.bindInt(3, to);
+    while (select.next())
+        channel.known.push_back(select.integer(0));
+    return select.failure();
+}
+
+class ReadingRows {
+public:
+    ReadingRows(sqlite3 *db, int device)
+        : insert_(db, "INSERT INTO readings(channel_id, time_utc, local_offset, in_gap, device, "
+                      "value, value_text) VALUES(?, ?, ?, ?, ?, ?, ?)") {
+        insert_.bindInt(5, device);
+    }
+
+    // `text` as the data file has it (Windows-1252).
+    JournalProblem insert(std::int64_t channelId, const ReadingTime &time,
+                          const std::optional<double> &value, std::string_view text) {
+        insert_.bindInt(1, channelId);
+        insert_.bindInt(2, time.utc);
+        insert_.bindInt(3, time.offsetSeconds);
+        insert_.bindInt(4, time.inGap ? 1 : 0);
+        insert_.bindReal(6, value);
+        insert_.bindText(7, windows1252ToUtf8(text));
+        return insert_.run();
+    }
+
+private:
+    sqlite::Statement insert_;
+};
+
 } // namespace
 
 JournalProblem Journal::recordReadings(const LoggerReadings &batch, StoredReadings &stored) {
     stored = {};
     if (batch.readings == nullptr)
         return {};
+    const std::vector<TimedRecord> records = timedRecords(*batch.readings);
     sqlite::Transaction transaction(db_);
     if (auto notBegun = transaction.failure())
         return notBegun;
     std::int64_t loggerId = 0;
     if (auto failed = loggerKey(db_, batch.serial, loggerId))
         return failed;
-    std::array<std::optional<std::int64_t>, 4> channelIds;
+    std::vector<BatchChannel> channels;
     for (int c = 1; c <= 4; ++c) {
         const auto &setup = batch.channels[std::size_t(c - 1)];
         if (!setup.enabled)
             continue;
-        channelIds[std::size_t(c - 1)].emplace();
-        if (auto failed = channelKey(db_, loggerId, c, setup, *channelIds[std::size_t(c - 1)]))
+        BatchChannel &channel = channels.emplace_back();
+        channel.channel = c;
+        if (auto failed = channelKey(db_, loggerId, c, setup, channel.id))
             return failed;
     }
+    // Looking the journal's readings up once per channel beats a failed insert per reading: a
+    // logger whose memory is not erased brings mostly readings the journal holds.
+    if (!records.empty()) {
+        const auto [first, last] = std::minmax_element(
+            records.begin(), records.end(),
+            [](const TimedRecord &a, const TimedRecord &b) { return a.time.utc < b.time.utc; });
+        for (BatchChannel &channel : channels)
+            if (auto failed = knownTimes(db_, first->time.utc, last->time.utc, channel))
+                return failed;
+    }
 
-    sqlite::Statement insert(db_, "INSERT OR IGNORE INTO readings(channel_id, time_utc, "
-                                  "local_offset, in_gap, device, value, value_text) "
-                                  "VALUES(?, ?, ?, ?, ?, ?, ?)");
-    insert.bindInt(5, batch.device);
+    ReadingRows rows(db_, batch.device);
+    const std::vector<bool> repeated = repeatedTimes(records);
     StoredReadings counted;
     Rollups rollups;
-    std::optional<UtcSeconds> previous;
-    for (const Reading &reading : *batch.readings) {
-        const auto local = recordTime(reading.date, reading.time);
-        if (!local)
-            continue;
-        const ReadingTime time = toUtc(*local, previous);
-        previous = time.utc;
-        insert.bindInt(2, time.utc);
-        insert.bindInt(3, time.offsetSeconds);
-        insert.bindInt(4, time.inGap ? 1 : 0);
-        for (int c = 1; c <= 4; ++c) {
-            const auto &channelId = channelIds[std::size_t(c - 1)];
-            if (!channelId)
-                continue;
-            const auto value = readingValue(reading, c);
-            insert.bindInt(1, *channelId);
-            insert.bindReal(6, value);
-            insert.bindText(7, windows1252ToUtf8(reading.values[c]));
-            if (auto failed = insert.run())
-                return failed;
-            if (insert.changes() == 0) {
+    // Channel by channel: each channel's readings then go into one stretch of the table.
+    for (const BatchChannel &channel : channels) {
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            const TimedRecord &record = records[k];
+            if (repeated[k] ||
+                std::binary_search(channel.known.begin(), channel.known.end(), record.time.utc)) {
                 ++counted.alreadyKnown;
                 continue;
             }
-            ++counted.added;
+            const auto value = readingValue(*record.reading, channel.channel);
+            if (auto failed = rows.insert(channel.id, record.time, value,
+                                          record.reading->values[channel.channel]))
+                return failed;
             if (value)
-                rollups.add(*channelId, time.utc, *value);
+                rollups.add(channel.id, record.time.utc, *value);
+            ++counted.added;
         }
     }
     if (auto failed = rollups.store(db_))
@@ -200,7 +292,7 @@ JournalProblem Journal::forEachReading(const ReadingFilter &filter,
                                        const std::function<void(const ExportedReading &)> &each) {
     // Only the filters given become conditions, so that a time range can use the time index.
     std::string sql = "SELECT r.time_utc, r.local_offset, r.device, l.serial, c.channel, c.name, "
-                      "c.unit, r.value, r.value_text FROM readings r "
+                      "c.unit, r.value, r.value_text, r.in_gap FROM readings r "
                       "JOIN channels c ON c.id = r.channel_id "
                       "JOIN loggers l ON l.id = c.logger_id WHERE 1";
     if (filter.device)
@@ -233,6 +325,7 @@ JournalProblem Journal::forEachReading(const ReadingFilter &filter,
         row.unit = select.text(6);
         row.value = select.isNull(7) ? std::nullopt : std::optional(select.real(7));
         row.valueText = select.text(8);
+        row.inGap = select.integer(9) != 0;
         each(row);
     }
     return select.failure();

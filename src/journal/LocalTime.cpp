@@ -127,7 +127,7 @@ std::string isoUtc(UtcSeconds utc) {
 
 std::string isoLocal(UtcSeconds utc, int offsetSeconds) {
     const int minutes = (offsetSeconds < 0 ? -offsetSeconds : offsetSeconds) / 60;
-    std::array<char, 8> zone{};
+    std::array<char, 16> zone{};
     std::snprintf(zone.data(), zone.size(), "%c%02d:%02d", offsetSeconds < 0 ? '-' : '+',
                   minutes / 60, minutes % 60);
     return format(fromWallSeconds(utc + offsetSeconds)) + zone.data();

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,13 +26,14 @@ inline Reading reading(std::string date, std::string time, std::vector<std::stri
     return r;
 }
 
-// `count` readings of four channels, one every `step` minutes from 01-03-26 00:00 local time;
-// channel c reads c * 10 + record number.
-inline std::vector<Reading> memory(int count, int step = 10) {
+// `count` readings of four channels, one every `step` minutes from `first` (local time); channel
+// c reads c * 10 + record number.
+inline std::vector<Reading> memory(int count, LocalDateTime first = {2026, 3, 1, 0, 0, 0},
+                                   int step = 10) {
     std::vector<Reading> readings;
     readings.reserve(std::size_t(count));
     for (int k = 0; k < count; ++k) {
-        const LocalDateTime at = LocalDateTime{2026, 3, 1, 0, 0, 0}.plusSeconds(k * step * 60LL);
+        const LocalDateTime at = first.plusSeconds(k * step * 60LL);
         char date[32], time[32];
         std::snprintf(date, sizeof date, "%02d-%02d-%02d", at.day, at.month, at.year - 2000);
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", at.hour, at.minute, at.second);
@@ -50,6 +55,29 @@ inline LoggerReadings batchOf(const std::vector<Reading> &readings, int device =
     batch.readings = &readings;
     return batch;
 }
+
+// The station's zone for the test's lifetime, and the process's own zone back afterwards.
+class StationZone {
+public:
+    explicit StationZone(const char *zone) {
+        if (const char *was = std::getenv("TZ"))
+            saved_ = was;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~StationZone() {
+        if (saved_)
+            setenv("TZ", saved_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    StationZone(const StationZone &) = delete;
+    StationZone &operator=(const StationZone &) = delete;
+
+private:
+    std::optional<std::string> saved_;
+};
 
 class JournalTest : public ::testing::Test {
 protected:

@@ -5,7 +5,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 
 namespace vantrell::testing {
 namespace {
@@ -116,6 +118,114 @@ TEST_F(JournalTest, DeliveriesRoundTripAndOnlyPendingOnesComeBack) {
     DeliveryRow unknown = mail;
     unknown.id = 999;
     EXPECT_NE(journal->updateDelivery(unknown).text.find("no delivery 999"), std::string::npos);
+}
+
+// SQL on the journal file through a connection of the test's own.
+class RawConnection {
+public:
+    explicit RawConnection(const std::filesystem::path &file) { sqlite3_open(file.c_str(), &db_); }
+    ~RawConnection() { sqlite3_close(db_); }
+    RawConnection(const RawConnection &) = delete;
+    RawConnection &operator=(const RawConnection &) = delete;
+
+    // The first column of the last row, or the error.
+    std::string run(const char *sql) {
+        std::string last;
+        char *error = nullptr;
+        sqlite3_exec(
+            db_, sql,
+            [](void *out, int, char **values, char **) {
+                *static_cast<std::string *>(out) = values[0] != nullptr ? values[0] : "";
+                return 0;
+            },
+            &last, &error);
+        if (error != nullptr) {
+            last = error;
+            sqlite3_free(error);
+        }
+        return last;
+    }
+
+private:
+    sqlite3 *db_ = nullptr;
+};
+
+TEST(JournalFile, ThatIsNoJournalGivesAProblemNotAThrow) {
+    struct Case {
+        const char *legend;
+        std::function<void(const std::filesystem::path &)> make;
+        Journal::Access access;
+        std::string problem; // after "journal <file>: "
+    };
+    const auto notSqlite = [](const std::filesystem::path &f) {
+        std::ofstream(f) << std::string(4096, 'x');
+    };
+    const auto newer = [](const std::filesystem::path &f) {
+        std::unique_ptr<Journal> j;
+        (void)Journal::open(f, Journal::Access::write, j);
+        RawConnection(f).run("PRAGMA user_version = 99");
+    };
+    const auto none = [](const std::filesystem::path &) {};
+    const std::vector<Case> cases{
+        {"not SQLite, for writing", notSqlite, Journal::Access::write, "file is not a database"},
+        {"not SQLite, for reading", notSqlite, Journal::Access::readOnly, "file is not a database"},
+        {"missing, for reading", none, Journal::Access::readOnly, "no journal yet"},
+        {"newer, for writing", newer, Journal::Access::write,
+         "made by a newer program (schema 99)"},
+        {"newer, for reading", newer, Journal::Access::readOnly, "schema 99, this program reads 1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        const auto file = folder / "journal.sqlite";
+        c.make(file);
+        std::unique_ptr<Journal> journal;
+        EXPECT_EQ(Journal::open(file, c.access, journal).text,
+                  "journal " + file.string() + ": " + c.problem);
+        EXPECT_FALSE(journal);
+    }
+    std::unique_ptr<Journal> journal;
+    EXPECT_NE(Journal::open("/nonexistent/folder/j.sqlite", Journal::Access::write, journal).text,
+              "");
+}
+
+TEST_F(JournalTest, ALockHeldElsewhereIsAProblemAfterABoundedWaitAndReadersGoOn) {
+    ASSERT_EQ(journal->recordSession(session(1, "X", 100)).text, "");
+    RawConnection other(file);
+    ASSERT_EQ(other.run("BEGIN IMMEDIATE; INSERT INTO sessions VALUES(99, 1, 1, 0, 0, 'C', 0, "
+                        "'', 1)"),
+              "");
+    const auto start = std::chrono::steady_clock::now();
+    const auto problem = journal->recordSession(session(1, "C", 200));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(problem.text, "journal " + file.string() + ": database is locked");
+    EXPECT_LT(waited, std::chrono::seconds(5));
+
+    // status reads the last committed state without waiting for the writer.
+    std::unique_ptr<Journal> reader;
+    ASSERT_EQ(Journal::open(file, Journal::Access::readOnly, reader).text, "");
+    const auto readStart = std::chrono::steady_clock::now();
+    DeviceJournal state;
+    ASSERT_EQ(reader->deviceJournal(1, state).text, "");
+    EXPECT_LT(std::chrono::steady_clock::now() - readStart, std::chrono::milliseconds(500));
+    EXPECT_EQ(state.lastSession->letter, "X");
+    EXPECT_NE(reader->recordSession(session(1, "X", 300)).text, "");
+
+    other.run("ROLLBACK");
+    ASSERT_EQ(journal->recordSession(session(1, "C", 200)).text, "");
+}
+
+TEST_F(JournalTest, AFullDiskLosesTheBatchButNotTheJournal) {
+    const auto readings = memory(2000);
+    StoredReadings stored;
+    {
+        FullDisk full;
+        EXPECT_NE(journal->recordReadings(batchOf(readings), stored).text, "");
+        EXPECT_EQ(stored.added, 0);
+    }
+    ASSERT_EQ(journal->recordReadings(batchOf(readings), stored).text, "");
+    EXPECT_EQ(stored.added, 4 * 2000);
+    EXPECT_EQ(RawConnection(file).run("PRAGMA integrity_check"), "ok");
 }
 
 TEST(JournalNames, AreTheWordsStatusShows) {

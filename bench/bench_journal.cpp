@@ -1,0 +1,102 @@
+// What the journal costs a session: a full logger memory (16 400 records of four channels) into a
+// fresh journal, and the same memory again, as a logger whose memory is not erased gives it at
+// every session. Target: under 100 ms for the full memory, in one transaction.
+#include "journal/Journal.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace vantrell {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int fullMemory = 16400;
+
+// One record every ten minutes, four months of summer time.
+std::vector<Reading> fullLoggerMemory() {
+    std::vector<Reading> readings(fullMemory);
+    for (int k = 0; k < fullMemory; ++k) {
+        const LocalDateTime at = LocalDateTime{2026, 4, 1, 8, 0, 0}.plusSeconds(k * 600LL);
+        Reading &r = readings[std::size_t(k)];
+        char text[32];
+        std::snprintf(text, sizeof text, "%02d-%02d-%02d", at.day, at.month, at.year % 100);
+        r.date = text;
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", at.hour, at.minute, at.second);
+        r.time = text;
+        for (int c = 1; c <= 4; ++c) {
+            std::snprintf(text, sizeof text, "%+07.1f", (k % 500) * 0.1 - c);
+            r.values[c] = text;
+        }
+        r.fullValues[1] = (k % 500) * 0.1 - 1;
+    }
+    return readings;
+}
+
+struct Bench {
+    Bench() : folder(fs::temp_directory_path() / "vantrell-bench-journal") {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+        batch.device = 1;
+        batch.serial = "KV12345678";
+        for (int c = 0; c < 4; ++c)
+            batch.channels[std::size_t(c)] = {true, "Kanal " + std::to_string(c + 1), "°C"};
+        batch.readings = &readings;
+    }
+    ~Bench() { fs::remove_all(folder); }
+
+    std::unique_ptr<Journal> freshJournal() {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        std::unique_ptr<Journal> journal;
+        (void)Journal::open(folder / "journal.sqlite", Journal::Access::write, journal);
+        return journal;
+    }
+
+    fs::path folder;
+    std::vector<Reading> readings = fullLoggerMemory();
+    LoggerReadings batch;
+};
+
+void recordFullMemoryIntoAFreshJournal(benchmark::State &state) {
+    Bench b;
+    StoredReadings stored;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto journal = b.freshJournal();
+        state.ResumeTiming();
+        if (!journal || journal->recordReadings(b.batch, stored) ||
+            stored.added != 4 * fullMemory) {
+            state.SkipWithError("the memory was not stored");
+            break;
+        }
+        state.PauseTiming();
+        journal.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(recordFullMemoryIntoAFreshJournal)->Unit(benchmark::kMillisecond);
+
+void recordTheSameMemoryAgain(benchmark::State &state) {
+    Bench b;
+    auto journal = b.freshJournal();
+    StoredReadings stored;
+    if (!journal || journal->recordReadings(b.batch, stored))
+        state.SkipWithError("the memory was not stored");
+    for (auto _ : state)
+        if (!journal || journal->recordReadings(b.batch, stored) ||
+            stored.alreadyKnown != 4 * fullMemory) {
+            state.SkipWithError("the memory was stored twice");
+            break;
+        }
+}
+BENCHMARK(recordTheSameMemoryAgain)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace vantrell
+
+BENCHMARK_MAIN();

@@ -1,0 +1,102 @@
+// A station killed while it writes the journal: the journal opens afterwards, whole, holding
+// every batch it committed and no part of the one it was writing, and takes the next batch.
+#include "JournalFixture.h"
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <poll.h>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vantrell::testing {
+namespace {
+
+constexpr int batchRecords = 1000;
+constexpr int batchReadings = 4 * batchRecords;
+
+LocalDateTime batchStart(int batch) {
+    return LocalDateTime{2026, 1, 1, 0, 0, 0}.plusSeconds(batch * batchRecords * 600LL);
+}
+
+// The child: batch after batch from `firstBatch` on, one byte on `progress` after each commit.
+[[noreturn]] void writeBatches(const std::filesystem::path &file, int firstBatch, int progress) {
+    std::unique_ptr<Journal> journal;
+    if (Journal::open(file, Journal::Access::write, journal))
+        _exit(1);
+    for (int batch = firstBatch;; ++batch) {
+        const auto readings = memory(batchRecords, batchStart(batch));
+        StoredReadings stored;
+        if (journal->recordReadings(batchOf(readings), stored) || write(progress, "b", 1) != 1)
+            _exit(1);
+    }
+}
+
+// One column of one row, through a connection of the test's own.
+std::string scalar(const std::filesystem::path &file, const char *sql) {
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_stmt *select = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &select, nullptr);
+    std::string value = sqlite3_step(select) == SQLITE_ROW
+                            ? reinterpret_cast<const char *>(sqlite3_column_text(select, 0))
+                            : sqlite3_errmsg(db);
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    return value;
+}
+
+TEST(JournalKill, ASigkillDuringABatchLeavesAWholeJournal) {
+    TempFolder folder;
+    const auto file = folder / "journal.sqlite";
+    std::random_device seed;
+    const unsigned seen = seed();
+    SCOPED_TRACE("seed " + std::to_string(seen));
+    std::mt19937 random(seen);
+    int committed = 0;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        int progress[2];
+        ASSERT_EQ(pipe(progress), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(progress[0]);
+            writeBatches(file, round * 100, progress[1]);
+        }
+        close(progress[1]);
+        // After a random count of commits, and a random part of the next batch.
+        const int commits = std::uniform_int_distribution(1, 3)(random);
+        char byte = 0;
+        for (int k = 0; k < commits; ++k)
+            ASSERT_EQ(read(progress[0], &byte, 1), 1) << "the child stopped writing";
+        pollfd next{progress[0], POLLIN, 0};
+        poll(&next, 1, std::uniform_int_distribution(0, 40)(random));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        while (read(progress[0], &byte, 1) == 1)
+            ++committed;
+        close(progress[0]);
+        committed += commits;
+        EXPECT_TRUE(WIFSIGNALED(status));
+
+        std::unique_ptr<Journal> journal;
+        ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
+        EXPECT_EQ(scalar(file, "PRAGMA integrity_check"), "ok");
+        const int readings = std::stoi(scalar(file, "SELECT count(*) FROM readings"));
+        EXPECT_EQ(readings % batchReadings, 0) << readings;
+        // A commit it reported before the kill is there; at most the batch it was in is lost.
+        EXPECT_GE(readings, committed * batchReadings);
+    }
+    std::unique_ptr<Journal> journal;
+    ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
+    const auto readings = memory(batchRecords, batchStart(1000));
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batchOf(readings), stored).text, "");
+    EXPECT_EQ(stored.added, batchReadings);
+}
+
+} // namespace
+} // namespace vantrell::testing

@@ -1,0 +1,241 @@
+// Readings into the journal and out again: times across the changes of the clocks, values,
+// rollups, pruning and the export's filters.
+#include "JournalFixture.h"
+
+#include <sqlite3.h>
+
+namespace vantrell::testing {
+namespace {
+
+struct Rollup {
+    std::int64_t count;
+    double min, max, mean;
+    bool operator==(const Rollup &) const = default;
+};
+
+// The journal's rollup of channel 1 of the test's logger, read past the journal's interface.
+std::optional<Rollup> rollupOf(const std::filesystem::path &file, int period, UtcSeconds start) {
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *select = nullptr;
+    sqlite3_prepare_v2(db,
+                       "SELECT count, min, max, sum / count FROM rollups JOIN channels c "
+                       "ON c.id = channel_id WHERE c.channel = 1 AND period = ? "
+                       "AND bucket_start = ?",
+                       -1, &select, nullptr);
+    sqlite3_bind_int64(select, 1, period);
+    sqlite3_bind_int64(select, 2, start);
+    std::optional<Rollup> found;
+    if (sqlite3_step(select) == SQLITE_ROW)
+        found = Rollup{sqlite3_column_int64(select, 0), sqlite3_column_double(select, 1),
+                       sqlite3_column_double(select, 2), sqlite3_column_double(select, 3)};
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    return found;
+}
+
+TEST_F(JournalTest, TimesFollowMemoryOrderAcrossTheChangesOfTheClocks) {
+    StationZone berlin("Europe/Berlin");
+    struct Case {
+        const char *legend;
+        std::vector<const char *> times; // of one day, in memory order
+        const char *date;
+        std::vector<UtcSeconds> utcFromFirst;
+        std::vector<bool> inGap;
+    };
+    const std::vector<Case> cases{
+        {"autumn: 02:00 and 02:30 twice",
+         {"01:30:00", "02:00:00", "02:30:00", "02:00:00", "02:30:00", "03:00:00"},
+         "25-10-26",
+         {0, 1800, 3600, 5400, 7200, 9000},
+         {false, false, false, false, false, false}},
+        {"spring: 02:30 does not exist",
+         {"01:30:00", "02:30:00", "03:30:00"},
+         "29-03-26",
+         {0, 3600, 3600},
+         {false, true, false}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        std::vector<Reading> readings;
+        for (const char *time : c.times)
+            readings.push_back(reading(c.date, time, {"1.0"}));
+        LoggerReadings batch = batchOf(readings, 1, c.legend);
+        StoredReadings stored;
+        ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
+        ReadingFilter filter;
+        filter.serial = c.legend;
+        filter.device = 1;
+        std::vector<ExportedReading> rows;
+        for (const auto &row : exported(filter))
+            if (row.channel == 1)
+                rows.push_back(row);
+        // Two spring readings share a UTC time: the later one is known already.
+        ASSERT_EQ(rows.size(), std::set(c.utcFromFirst.begin(), c.utcFromFirst.end()).size());
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            EXPECT_EQ(rows[k].utc - rows[0].utc, c.utcFromFirst[k]) << k;
+            EXPECT_EQ(rows[k].inGap, c.inGap[k]) << k;
+        }
+    }
+}
+
+TEST_F(JournalTest, StoresValuesAsTheFileHasThem) {
+    struct Case {
+        const char *legend;
+        std::string text;
+        std::optional<double> full;
+        std::optional<double> value;
+        std::string storedText;
+    };
+    const std::vector<Case> cases{
+        {"the decoder's every digit wins", "+12346.", 12345.8, 12345.8, "+12346."},
+        {"a number text", " -012.40", {}, -12.4, " -012.40"},
+        {"a plus sign", "+0023.5", {}, 23.5, "+0023.5"},
+        {"a missing reading", MISSING_READING, {}, {}, MISSING_READING},
+        {"a text with a number in front", "12abc", {}, {}, "12abc"},
+        {"Windows-1252 becomes UTF-8", "1.0\xb0", {}, {}, "1.0°"},
+    };
+    std::vector<Reading> readings;
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        readings.push_back(memory(1, LocalDateTime{2026, 5, 1, 0, 0, 0}.plusSeconds(60 * k))[0]);
+        readings.back().values[2] = cases[k].text;
+        readings.back().fullValues[2] = cases[k].full;
+    }
+    readings.push_back(reading("no date", "12:00:00", {"1", "2", "3", "4"}));
+    LoggerReadings batch = batchOf(readings);
+    batch.channels[2].enabled = false;
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
+    EXPECT_EQ(stored.added, 3 * std::int64_t(cases.size()));
+
+    std::vector<ExportedReading> channel2;
+    for (const auto &row : exported()) {
+        EXPECT_NE(row.channel, 3);
+        if (row.channel == 2)
+            channel2.push_back(row);
+    }
+    ASSERT_EQ(channel2.size(), cases.size());
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(cases[k].legend);
+        EXPECT_EQ(channel2[k].value, cases[k].value);
+        EXPECT_EQ(channel2[k].valueText, cases[k].storedText);
+    }
+}
+
+TEST_F(JournalTest, ReadingsKnownAlreadyAreSkippedAndNamesFollowTheLogger) {
+    const auto first = memory(30);
+    const auto overlapping = memory(20, LocalDateTime{2026, 3, 1, 3, 0, 0}); // 12 of them known
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batchOf(first), stored).text, "");
+    LoggerReadings renamed = batchOf(overlapping);
+    renamed.channels[0].name = "Pegel";
+    renamed.channels[0].unit = "m";
+    ASSERT_EQ(journal->recordReadings(renamed, stored).text, "");
+    EXPECT_EQ(stored.alreadyKnown, 4 * 12);
+    EXPECT_EQ(stored.added, 4 * 8);
+    // The same memory from another logger is another logger's.
+    ASSERT_EQ(journal->recordReadings(batchOf(first, 2, "KV2"), stored).text, "");
+    EXPECT_EQ(stored.added, 4 * 30);
+
+    ReadingFilter own;
+    own.serial = "KV12345678";
+    const auto rows = exported(own);
+    ASSERT_EQ(rows.size(), 4u * 38);
+    EXPECT_EQ(rows.front().name, "Pegel");
+    EXPECT_EQ(rows.front().unit, "m");
+}
+
+TEST_F(JournalTest, RollupsMergeBatchesIntoTheSameHour) {
+    StationZone utc("UTC");
+    // 10:00, 10:10, 10:20 first, then 10:30 .. 11:00: channel 1 reads 10 + record number.
+    const auto early = memory(3, LocalDateTime{2026, 5, 1, 10, 0, 0});
+    auto late = memory(4, LocalDateTime{2026, 5, 1, 10, 30, 0});
+    late[1].values[1] = "-5.0";
+    late[2].values[1] = MISSING_READING;
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batchOf(early), stored).text, "");
+    ASSERT_EQ(journal->recordReadings(batchOf(late), stored).text, "");
+    ASSERT_EQ(journal->recordReadings(batchOf(late), stored).text, ""); // counted once
+
+    const UtcSeconds ten = 1777629600; // 2026-05-01T10:00:00Z
+    // 10, 11, 12, 10, -5 (the missing one does not count); 11:00 is the next hour.
+    EXPECT_EQ(rollupOf(file, 3600, ten), (Rollup{5, -5, 12, 38.0 / 5}));
+    EXPECT_EQ(rollupOf(file, 3600, ten + 3600), (Rollup{1, 13, 13, 13}));
+    EXPECT_EQ(rollupOf(file, 86400, ten - 10 * 3600), (Rollup{6, -5, 13, 51.0 / 6}));
+}
+
+TEST_F(JournalTest, PruneDropsWhatIsOlderThanTheCutoff) {
+    StationZone utc("UTC");
+    const UtcSeconds day1 = 1777593600; // 2026-05-01T00:00:00Z
+    const auto readings = memory(2 * 24, LocalDateTime{2026, 5, 1, 0, 0, 0}, 60);
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batchOf(readings), stored).text, "");
+    SessionRow old, recent;
+    old.device = recent.device = 1;
+    old.started = day1 + 3600;
+    recent.started = day1 + 40 * 3600;
+    old.letter = recent.letter = "X";
+    ASSERT_EQ(journal->recordSession(old).text, "");
+    ASSERT_EQ(journal->recordSession(recent).text, "");
+
+    const UtcSeconds cutoff = day1 + 30 * 3600 + 1800; // 2026-05-02T06:30Z
+    ASSERT_EQ(journal->prune(cutoff).text, "");
+    const auto rows = exported();
+    ASSERT_EQ(rows.size(), 4u * 17); // 07:00 .. 23:00 of day 2
+    EXPECT_EQ(rows.front().utc, cutoff + 1800);
+    DeviceJournal state;
+    ASSERT_EQ(journal->deviceJournal(1, state).text, "");
+    ASSERT_TRUE(state.lastSession);
+    EXPECT_EQ(state.lastSession->started, recent.started);
+    EXPECT_FALSE(rollupOf(file, 86400, day1));            // ended before the cutoff
+    EXPECT_FALSE(rollupOf(file, 3600, day1 + 29 * 3600)); // 05:00 .. 06:00
+    EXPECT_TRUE(rollupOf(file, 3600, day1 + 30 * 3600));  // 06:00 .. 07:00 straddles it
+    EXPECT_TRUE(rollupOf(file, 86400, day1 + 86400));
+}
+
+TEST_F(JournalTest, ExportFiltersAndOrders) {
+    StationZone utc("UTC");
+    const auto a = memory(6, LocalDateTime{2026, 5, 1, 0, 0, 0});  // 00:00 .. 00:50
+    const auto b = memory(6, LocalDateTime{2026, 5, 1, 0, 30, 0}); // 00:30 .. 01:20
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batchOf(b, 7, "KV9"), stored).text, "");
+    ASSERT_EQ(journal->recordReadings(batchOf(a, 3, "KV1"), stored).text, "");
+    const UtcSeconds start = 1777593600; // 2026-05-01T00:00:00Z
+
+    struct Case {
+        const char *legend;
+        ReadingFilter filter;
+        std::size_t rows;
+        UtcSeconds first, last;
+    };
+    const std::vector<Case> cases{
+        {"everything", {}, 48, start, start + 80 * 60},
+        {"one device", {7, {}, {}, {}}, 24, start + 30 * 60, start + 80 * 60},
+        {"one serial", {{}, "KV1", {}, {}}, 24, start, start + 50 * 60},
+        {"since, inclusive", {{}, {}, start + 50 * 60, {}}, 20, start + 50 * 60, start + 80 * 60},
+        {"until, exclusive", {{}, {}, {}, start + 30 * 60}, 12, start, start + 20 * 60},
+        {"all four",
+         {3, "KV1", start + 10 * 60, start + 40 * 60},
+         12,
+         start + 10 * 60,
+         start + 30 * 60},
+        {"device and serial of different loggers", {3, "KV9", {}, {}}, 0, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        const auto rows = exported(c.filter);
+        ASSERT_EQ(rows.size(), c.rows);
+        if (rows.empty())
+            continue;
+        EXPECT_EQ(rows.front().utc, c.first);
+        EXPECT_EQ(rows.back().utc, c.last);
+        for (std::size_t k = 1; k < rows.size(); ++k) {
+            const auto &p = rows[k - 1], &r = rows[k];
+            EXPECT_TRUE(std::tie(p.utc, p.serial, p.channel) < std::tie(r.utc, r.serial, r.channel))
+                << k;
+        }
+    }
+}
+
+} // namespace
+} // namespace vantrell::testing

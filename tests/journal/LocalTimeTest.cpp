@@ -1,0 +1,141 @@
+// Local times of the loggers against UTC in a zone with summer time: the hour repeated in autumn,
+// the hour missing in spring, and the ISO texts of export and status.
+#include "JournalFixture.h"
+
+namespace vantrell::testing {
+namespace {
+
+UtcSeconds utcOf(int year, int month, int day, int hour, int minute, int second = 0) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    return timegm(&tm);
+}
+
+class LocalTimeTest : public ::testing::Test {
+    StationZone berlin{"Europe/Berlin"};
+};
+
+TEST_F(LocalTimeTest, ResolvesTheRepeatedHourByOrderAndFlagsTheGap) {
+    struct Case {
+        const char *legend;
+        LocalDateTime local;
+        std::optional<UtcSeconds> previous;
+        UtcSeconds utc;
+        int offset;
+        bool inGap;
+    };
+    const Case cases[] = {
+        {"winter", {2026, 1, 15, 12, 0, 0}, {}, utcOf(2026, 1, 15, 11, 0), 3600, false},
+        {"summer", {2026, 7, 15, 12, 0, 0}, {}, utcOf(2026, 7, 15, 10, 0), 7200, false},
+        {"spring gap: kept at the offset before it",
+         {2026, 3, 29, 2, 30, 0},
+         {},
+         utcOf(2026, 3, 29, 1, 30),
+         3600,
+         true},
+        {"first minute after the gap",
+         {2026, 3, 29, 3, 0, 0},
+         {},
+         utcOf(2026, 3, 29, 1, 0),
+         7200,
+         false},
+        {"repeated hour, nothing before: the first pass",
+         {2026, 10, 25, 2, 30, 0},
+         {},
+         utcOf(2026, 10, 25, 0, 30),
+         7200,
+         false},
+        {"repeated hour after a reading of the first pass",
+         {2026, 10, 25, 2, 30, 0},
+         utcOf(2026, 10, 25, 0, 30),
+         utcOf(2026, 10, 25, 1, 30),
+         3600,
+         false},
+        {"repeated hour after a reading before it",
+         {2026, 10, 25, 2, 30, 0},
+         utcOf(2026, 10, 25, 0, 10),
+         utcOf(2026, 10, 25, 0, 30),
+         7200,
+         false},
+        {"after the repeated hour",
+         {2026, 10, 25, 3, 0, 0},
+         {},
+         utcOf(2026, 10, 25, 2, 0),
+         3600,
+         false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        const ReadingTime t = toUtc(c.local, c.previous);
+        EXPECT_EQ(t.utc, c.utc);
+        EXPECT_EQ(t.offsetSeconds, c.offset);
+        EXPECT_EQ(t.inGap, c.inGap);
+        if (!c.inGap) {
+            int offset = 0;
+            EXPECT_EQ(toLocal(t.utc, &offset), c.local);
+            EXPECT_EQ(offset, c.offset);
+        }
+    }
+}
+
+TEST_F(LocalTimeTest, ReadsRecordTimes) {
+    struct Case {
+        const char *date;
+        const char *time;
+        std::optional<LocalDateTime> local;
+    };
+    const Case cases[] = {
+        {"29-03-26", "02:30:15", LocalDateTime{2026, 3, 29, 2, 30, 15}},
+        {"31-12-99", "23:59:59", LocalDateTime{2099, 12, 31, 23, 59, 59}},
+        {"29-02-26", "00:00:00", std::nullopt}, // not a leap year
+        {"01-13-26", "00:00:00", std::nullopt},
+        {"01-03-26", "24:00:00", std::nullopt},
+        {"1-03-26", "00:00:00", std::nullopt},
+        {"01-03-26", "00:00:00 ", std::nullopt},
+        {"--------", "--:--:--", std::nullopt},
+        {"", "", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.date) + " " + c.time);
+        EXPECT_EQ(recordTime(c.date, c.time), c.local);
+    }
+}
+
+TEST_F(LocalTimeTest, ParsesAndWritesIsoTimes) {
+    struct Case {
+        const char *text;
+        std::optional<UtcSeconds> utc;
+    };
+    const Case cases[] = {
+        {"2026-03-29", utcOf(2026, 3, 28, 23, 0)}, // local midnight
+        {"2026-03-29T01:30Z", utcOf(2026, 3, 29, 1, 30)},
+        {"2026-03-29T03:30:00+02:00", utcOf(2026, 3, 29, 1, 30)},
+        {"2026-07-01T12:00-05:30", utcOf(2026, 7, 1, 17, 30)},
+        {"2026-10-25T02:30", utcOf(2026, 10, 25, 0, 30)}, // the first pass
+        {"2026-02-30", std::nullopt},
+        {"2026-3-29", std::nullopt},
+        {"2026-03-29T25:00", std::nullopt},
+        {"2026-03-29T01:30:60", std::nullopt},
+        {"2026-03-29 01:30", std::nullopt},
+        {"2026-03-29T01:30Zx", std::nullopt},
+        {"2026-03-29T01:30+2:00", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(parseIso(c.text), c.utc);
+    }
+    const UtcSeconds t = utcOf(2026, 3, 29, 1, 30, 5);
+    EXPECT_EQ(isoUtc(t), "2026-03-29T01:30:05Z");
+    EXPECT_EQ(isoLocal(t, 7200), "2026-03-29T03:30:05+02:00");
+    EXPECT_EQ(isoLocal(t, -19800), "2026-03-28T20:00:05-05:30");
+    EXPECT_EQ(parseIso(isoLocal(t, -19800)), t);
+}
+
+} // namespace
+} // namespace vantrell::testing
