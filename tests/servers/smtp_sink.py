@@ -2,8 +2,9 @@
 """A mail sink for the integration tests: an SMTP server on 127.0.0.1 that keeps every message
 it receives as a folder of plain files a test can compare byte for byte.
 
-Usage: smtp_sink.py FOLDER [--refuse | --silent]
-Prints "PORT <n>" once it accepts connections, then serves until terminated.
+Usage: smtp_sink.py FOLDER [--refuse | --silent | ""] [--port N]
+Prints "PORT <n>" once it accepts connections, then serves until terminated. Without --port it
+takes a free port; with it, a test can first try a port where nothing listens yet.
   FOLDER/<k>/message.eml    the message as received
   FOLDER/<k>/from, to       the envelope sender and recipients (one a line)
   FOLDER/<k>/subject        the decoded subject
@@ -68,14 +69,15 @@ async def silent(reader, writer):
 async def main():
     folder = sys.argv[1]
     mode = sys.argv[2] if len(sys.argv) > 2 else ""
+    port = int(sys.argv[sys.argv.index("--port") + 1]) if "--port" in sys.argv else 0
     os.makedirs(folder, exist_ok=True)
     loop = asyncio.get_running_loop()
     if mode == "--silent":
-        server = await asyncio.start_server(silent, "127.0.0.1", 0)
+        server = await asyncio.start_server(silent, "127.0.0.1", port)
     else:
         handler = Refuse() if mode == "--refuse" else Store(folder)
         server = await loop.create_server(
-            lambda: SMTP(handler, decode_data=False, hostname="sink.test"), "127.0.0.1", 0)
+            lambda: SMTP(handler, decode_data=False, hostname="sink.test"), "127.0.0.1", port)
     stop = asyncio.Event()
     loop.add_signal_handler(signal.SIGTERM, stop.set)
     print("PORT", server.sockets[0].getsockname()[1], flush=True)

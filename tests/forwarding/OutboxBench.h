@@ -1,0 +1,139 @@
+// A station in virtual time whose forwarding goes through an outbox on a journal of its own, with
+// a simulated GSM modem (faults given) on the SMS port, and what the outbox logged. The station's
+// mail and FTP sessions are real unless a test gives others; the outbox thread's are real.
+#pragma once
+
+#include "ForwardingBench.h"
+#include "StationBench.h"
+#include "TempFolder.h"
+#include "forwarding/Outbox.h"
+#include "forwarding/StationForwarding.h"
+#include "journal/Journal.h"
+#include "sim/Faults.h"
+#include "sim/GsmModem.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vantrell::testing {
+
+struct LogLine {
+    LogPriority priority;
+    std::string text;
+};
+
+struct OutboxBench : StationBench {
+    explicit OutboxBench(std::optional<OutboxSettings> given = OutboxSettings{},
+                         std::vector<sim::Fault> smsFaults = {},
+                         MailSessionFactory mail = curlMailSessions(),
+                         FtpSessionFactory ftp = curlFtpSessions())
+        : settings(given), modem(world, smsFaults), mail_(std::move(mail)), ftp_(std::move(ftp)) {
+        smsPort.attach(modem);
+        station.modemPortNumber = smsPortNumber;
+        station.cycleDevice = 7;
+        station.session.loggerIndex = 1;
+        station.devices[7].serialNumber(1) = "KV12345678";
+        open();
+    }
+
+    // The station stops and starts again on the same journal and snapshots.
+    void restart() {
+        forwarding.reset();
+        outbox.reset();
+        journal.reset();
+        open();
+    }
+
+    OutboxWorker worker() {
+        return OutboxWorker(journalFile(), settings.value_or(OutboxSettings{}), curlMailSessions(),
+                            curlFtpSessions(), logger());
+    }
+
+    OutboxLog logger() {
+        return [this](LogPriority priority, const std::string &text) {
+            const std::lock_guard lock(logMutex);
+            log.push_back({priority, text});
+        };
+    }
+    std::vector<std::string> errors() {
+        const std::lock_guard lock(logMutex);
+        std::vector<std::string> out;
+        for (const LogLine &line : log)
+            if (line.priority == LogPriority::error)
+                out.push_back(line.text);
+        return out;
+    }
+    std::string lastLog() {
+        const std::lock_guard lock(logMutex);
+        return log.empty() ? std::string() : log.back().text;
+    }
+
+    std::filesystem::path journalFile() const { return folder.path() / "journal.sqlite"; }
+    std::filesystem::path snapshots() const { return folder.path() / "outbox"; }
+    int snapshotCount() const {
+        int n = 0;
+        if (std::filesystem::exists(snapshots()))
+            for (const auto &entry : std::filesystem::recursive_directory_iterator(snapshots()))
+                n += entry.is_regular_file() ? 1 : 0;
+        return n;
+    }
+    // Lets the station's time run on to `utc`.
+    void runUntil(UtcSeconds utc) { world.runFor(double(utc - utcNow())); }
+    UtcSeconds utcNow() { return toUtc(world.clock().localNow()).utc; }
+
+    std::vector<DeliveryRow> pending() {
+        std::vector<DeliveryRow> rows;
+        EXPECT_FALSE(journal->pendingDeliveries(rows)) << "pending deliveries";
+        return rows;
+    }
+    // Every delivery the journal holds, oldest first, as "kind recipient state tries".
+    std::vector<std::string> deliveries() const {
+        sqlite3 *db = nullptr;
+        std::vector<std::string> out;
+        if (sqlite3_open_v2(journalFile().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_stmt *select = nullptr;
+            sqlite3_prepare_v2(db,
+                               "SELECT kind || ' ' || recipient || ' ' || state || ' ' || tries "
+                               "FROM deliveries ORDER BY id",
+                               -1, &select, nullptr);
+            while (select != nullptr && sqlite3_step(select) == SQLITE_ROW)
+                out.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(select, 0)));
+            sqlite3_finalize(select);
+        }
+        sqlite3_close(db);
+        return out;
+    }
+
+    std::optional<OutboxSettings> settings; // nullopt: the journal alone
+    TempFolder folder;
+    std::mutex logMutex;
+    std::vector<LogLine> log;
+    std::unique_ptr<Journal> journal;
+    std::unique_ptr<Outbox> outbox;
+    sim::SimPort smsPort{world, smsPortNumber};
+    sim::GsmModem modem;
+    std::unique_ptr<StationForwarding> forwarding;
+
+private:
+    void open() {
+        const JournalProblem problem =
+            Journal::open(journalFile(), Journal::Access::write, journal);
+        EXPECT_FALSE(problem) << problem.text;
+        outbox =
+            std::make_unique<Outbox>(journal.get(), settings, snapshots(), world.clock(), logger());
+        forwarding = std::make_unique<StationForwarding>(
+            station, ForwardingServices{mail_, ftp_, smsPort, *outbox});
+    }
+
+    MailSessionFactory mail_;
+    FtpSessionFactory ftp_;
+};
+
+} // namespace vantrell::testing
