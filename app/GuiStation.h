@@ -9,6 +9,7 @@
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
 #include "cycle/StationJournal.h"
+#include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
@@ -49,6 +50,9 @@ private:
     Station station_;
     ProgressWindow window_{station_, nullptr};
     StationJournal journal_;
+    // Records every delivery in the journal but keeps none for a retry: retries are the work
+    // of vantrelld run, whose outbox thread and loop are made for them.
+    Outbox outbox_;
     StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
