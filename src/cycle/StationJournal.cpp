@@ -7,7 +7,7 @@
 namespace vantrell {
 
 namespace {
-constexpr const char *journalLine = "Journal ";
+constexpr const char *readsOn = "; the station reads on without it";
 constexpr long long secondsPerDay = 24 * 3600;
 } // namespace
 
@@ -39,8 +39,7 @@ Journal *StationJournal::journal() {
 
 void StationJournal::report(const JournalProblem &problem) {
     if (problem && problemLogged_.first(today(), station_.session.dailyMarkIndex))
-        station_.progress().failure(journalLine + file_.string() + ": " + problem.text +
-                                    "; the station reads on without it");
+        station_.progress().failure(problem.text + readsOn);
 }
 
 void StationJournal::sessionStarted() {

@@ -30,7 +30,7 @@ void readAt(CycleBench &b, int dailyMarkIndex) {
 int journalLines(const CycleBench &b) {
     int lines = 0;
     for (const std::string &text : b.progress.texts(ProgressLine::detail))
-        lines += text.starts_with("Journal ");
+        lines += text.starts_with("journal ");
     return lines;
 }
 
