@@ -33,7 +33,8 @@ JournalProblem SilenceAlarm::check(Journal &journal, int device) {
     if (JournalProblem problem = journal.deviceJournal(device, seen))
         return problem;
     const DeviceRecord &record = station_.devices.at(device);
-    const bool answered = seen.lastSession && seen.lastSession->letter == "X";
+    const bool answered =
+        seen.lastSession && seen.lastSession->letter == letterOf(SessionStatus::done);
     if (!seen.silenceAlarmed && !answered && seen.missedTimes >= settings_.afterMissed) {
         send(device, silentSubject + std::to_string(device),
              deviceLine(device, record) + " has not been read at " +
