@@ -15,13 +15,19 @@ constexpr const char *configurationTitle = "Configuration";
 
 } // namespace
 
-GuiStation::GuiStation(const std::filesystem::path &configDir)
+GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSettings &settings)
     : linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
       station_({clock_, pump_, linePort_, progress_, dialogs_}, configDir),
+      journal_(station_, settings), outbox_(journal_.journal(), std::nullopt, {}, clock_,
+                                            [this](LogPriority priority, const std::string &text) {
+                                                if (priority <= LogPriority::warning)
+                                                    progress_.failure(text);
+                                            }),
       forwarding_(station_,
                   // A mail on its way keeps the windows alive as every other wait does.
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
-                   smsPort_}) {
+                   smsPort_, outbox_}) {
+    journal_.sendSilenceAlarmsBy(forwarding_.alarm());
     progress_.attach(window_, station_);
     window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);

@@ -4,9 +4,12 @@
 // drives.
 #pragma once
 
+#include "config/ConfFile.h"
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationJournal.h"
+#include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
@@ -22,7 +25,8 @@ namespace vantrell {
 
 class GuiStation {
 public:
-    explicit GuiStation(const std::filesystem::path &configDir);
+    // `settings` are those of vantrell.conf; without them the journal and all it carries are off.
+    explicit GuiStation(const std::filesystem::path &configDir, const ConfSettings &settings = {});
     GuiStation(const GuiStation &) = delete;
     GuiStation &operator=(const GuiStation &) = delete;
 
@@ -45,8 +49,12 @@ private:
     WindowProgress progress_;
     Station station_;
     ProgressWindow window_{station_, nullptr};
+    StationJournal journal_;
+    // Records every delivery in the journal but keeps none for a retry: retries are the work
+    // of vantrelld run, whose outbox thread and loop are made for them.
+    Outbox outbox_;
     StationForwarding forwarding_;
-    Session session_{station_, forwarding_};
+    Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};
 };

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include <unistd.h>
 
@@ -22,6 +23,16 @@ namespace vantrell {
 namespace {
 // The cycle timer of the station: one step every ten seconds.
 constexpr double cycleInterval = 10.0;
+// Copies of the attachments of deliveries still to go, in the configuration folder.
+constexpr const char *outboxFolder = "outbox";
+
+MailSessionFactory mailSessions() {
+    return [] { return std::make_unique<CurlMailSession>(); };
+}
+
+FtpSessionFactory ftpSessions() {
+    return [] { return std::make_unique<CurlFtpSession>(); };
+}
 
 // The port's own lines: the byte dump at the I/O level, a port that opens again as progress, and
 // a port that cannot be opened or written as an error.
@@ -62,7 +73,8 @@ DialogAnswer HeadlessStation::PrioritisedDialogs::message(std::string_view title
     return shown_.message(title, text, buttons, icon);
 }
 
-HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style)
+HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style,
+                                 const ConfSettings &settings)
     : progress_(std::cout, clock_, style), linePort_(deviceMap(configDir)),
       smsPort_(deviceMap(configDir)),
       loggedLine_(
@@ -73,10 +85,19 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
           smsPort_,
           [this](const std::string &line) { progress_.log("sms", line, portLinePriority(line)); },
           logIo),
-      station_({clock_, pump_, loggedLine_, progress_, dialogs_}, configDir),
-      forwarding_(station_, {[] { return std::make_unique<CurlMailSession>(); },
-                             [] { return std::make_unique<CurlFtpSession>(); }, loggedSms_}) {
+      station_({clock_, pump_, loggedLine_, progress_, dialogs_}, configDir), settings_(settings),
+      journal_(station_, settings),
+      outbox_(journal_.journal(), settings.outbox, configDir / outboxFolder, clock_, outboxLog()),
+      smsRetries_(station_, loggedSms_),
+      forwarding_(station_, {mailSessions(), ftpSessions(), loggedSms_, outbox_}) {
     self_ = &station_;
+    journal_.sendSilenceAlarmsBy(forwarding_.alarm());
+}
+
+OutboxLog HeadlessStation::outboxLog() {
+    return [this](LogPriority priority, const std::string &text) {
+        progress_.log("outbox", text, priority);
+    };
 }
 
 bool HeadlessStation::deviceTableUsable() {
@@ -169,9 +190,19 @@ void HeadlessStation::runCycle() {
         progress_.log("station", "no device is active in " +
                                      (station_.configDir() / files::deviceProperties).string() +
                                      ": nothing will be read");
+    if (journal_.on() && journal_.journal() != nullptr)
+        progress_.log("journal", "sessions and readings go to " + journal_.file().string());
+    // Mail and uploads are retried beside the loop, never in the way of a session.
+    std::optional<OutboxWorker> retries;
+    if (settings_.outbox && journal_.journal() != nullptr) {
+        retries.emplace(journal_.file(), *settings_.outbox, mailSessions(), ftpSessions(),
+                        outboxLog());
+        retries->start();
+    }
     service::ready();
     while (!stopSignal) {
         schedule_.tick();
+        outbox_.retryDueSms(smsRetries_);
         // Between steps no session runs: the place to read the configuration again.
         const Deadline next(clock_, cycleInterval);
         while (!next.expired() && !stopSignal) {

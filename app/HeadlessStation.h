@@ -3,9 +3,12 @@
 // real mail and FTP, progress and messages as log lines on standard output.
 #pragma once
 
+#include "config/ConfFile.h"
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationJournal.h"
+#include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "general/Dialogs.h"
@@ -13,6 +16,7 @@
 #include "general/Progress.h"
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
+#include "link/SmsModem.h"
 
 #include <nlohmann/json.hpp>
 
@@ -25,7 +29,9 @@ namespace vantrell {
 
 class HeadlessStation {
 public:
-    HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style = {});
+    // `settings` are those of vantrell.conf; without them the journal and all it carries are off.
+    HeadlessStation(const std::filesystem::path &configDir, bool logIo, LogStyle style = {},
+                    const ConfSettings &settings = {});
 
     Station &station() { return station_; }
     LoggingProgress &log() { return progress_; }
@@ -62,6 +68,8 @@ private:
     // and then fail to save.
     void checkDataFolders();
     void reload();
+    // The outbox's lines, from its thread too.
+    OutboxLog outboxLog();
 
     // Passes the stop signal on to the running session.
     class StoppablePump final : public EventPump {
@@ -98,8 +106,14 @@ private:
     };
     PrioritisedDialogs dialogs_{progress_.style()};
     Station station_;
+    ConfSettings settings_;
+    StationJournal journal_;
+    // Built on the loop's journal connection, opened with the station.
+    Outbox outbox_;
+    // The SMS the outbox tries again, between sessions: the modem's port is the loop's.
+    SmsModem smsRetries_;
     StationForwarding forwarding_;
-    Session session_{station_, forwarding_};
+    Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
 };
 

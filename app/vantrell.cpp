@@ -1,10 +1,11 @@
 // vantrell: the desktop program. A splash, then the station lives in the notification area,
 // with its main window, dialogs and progress window.
-#include "ConfigFolder.h"
 #include "CommandLine.h"
+#include "ConfigFolder.h"
 #include "FolderLock.h"
 #include "GuiStation.h"
 #include "ProgramEnvironment.h"
+#include "config/ConfFile.h"
 #include "general/Progress.h"
 #include "ui/DeviceSetupWindow.h"
 #include "ui/FolderPicker.h"
@@ -161,7 +162,16 @@ int main(int argc, char **argv) {
                               QString::fromStdString(refused));
         return 2;
     }
-    GuiStation gui(options.configDir);
+    // As vantrelld's run: a vantrell.conf that cannot be used stops the station before it reads.
+    const ConfRead conf = readConfFile(options.configDir);
+    if (conf.problem) {
+        const std::string problem = conf.problem->describe();
+        std::cerr << printable(problem) << "\n";
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QString::fromStdString(problem));
+        return 2;
+    }
+    GuiStation gui(options.configDir, conf.settings);
     stopOnTerminationSignals();
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, [&gui] {

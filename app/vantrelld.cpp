@@ -8,6 +8,7 @@
 #include "ReadingsExport.h"
 #include "ServiceManager.h"
 #include "StatusReport.h"
+#include "config/ConfFile.h"
 #include "config/Templates.h"
 #include "forwarding/CurlTransfer.h"
 
@@ -258,6 +259,16 @@ std::ostream &error(const Options &options) {
     return std::cerr << (options.style.journal ? "<3>" : "");
 }
 
+// vantrell.conf's settings; nothing (after saying where the file is wrong) when it cannot be used.
+std::optional<ConfSettings> stationSettings(const Options &options) {
+    ConfRead conf = readConfFile(options.configDir);
+    if (conf.problem) {
+        error(options) << printable(conf.problem->describe()) << "\n";
+        return std::nullopt;
+    }
+    return std::move(conf.settings);
+}
+
 // False (after saying who has it) when another program holds the folder.
 bool takeFolder(FolderLock &lock, const Options &options) {
     const std::string refused = lock.take(options.configDir, options.commandLine);
@@ -289,7 +300,10 @@ int runCycle(const Options &options) {
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo, options.style);
+    const std::optional<ConfSettings> settings = stationSettings(options);
+    if (!settings)
+        return 2;
+    HeadlessStation headless(options.configDir, options.logIo, options.style, *settings);
     if (!headless.loadConfiguration() || !headless.portsPermitted())
         return 2;
     stopOnTerminationSignals();
@@ -326,7 +340,10 @@ int runRead(const Options &options) {
     FolderLock lock;
     if (!takeFolder(lock, options))
         return 2;
-    HeadlessStation headless(options.configDir, options.logIo, options.style);
+    const std::optional<ConfSettings> settings = stationSettings(options);
+    if (!settings)
+        return 2;
+    HeadlessStation headless(options.configDir, options.logIo, options.style, *settings);
     if (!headless.loadConfiguration())
         return 2;
     if (headless.station().devices[*device].isFree()) {
@@ -337,16 +354,6 @@ int runRead(const Options &options) {
     const std::string letter = headless.readDevice(*device, time);
     std::cout << "status: " << (letter.empty() ? "none" : letter) << std::endl;
     return isDoneMark(letter) ? EXIT_SUCCESS : 1;
-}
-
-// The settings of vantrell.conf; nothing (after saying why) when the file cannot be used.
-std::optional<ConfSettings> readSettings(const Options &options) {
-    ConfRead read = readConfFile(options.configDir);
-    if (read.problem) {
-        error(options) << printable(read.problem->describe()) << "\n";
-        return std::nullopt;
-    }
-    return read.settings;
 }
 
 // While it lives, what the station logs on standard output goes to standard error: standard
@@ -373,7 +380,7 @@ int runStatus(const Options &options) {
     HeadlessStation headless(options.configDir, false, options.style);
     if (!headless.readConfiguration())
         return 2;
-    const auto settings = readSettings(options);
+    const auto settings = stationSettings(options);
     if (!settings)
         return 2;
     const std::vector<int> active = headless.activeDevices();
@@ -429,7 +436,7 @@ int runExport(const Options &options) {
     const auto filter = readingFilter(options);
     if (!filter)
         return 2;
-    const auto settings = readSettings(options);
+    const auto settings = stationSettings(options);
     if (!settings)
         return 2;
     if (!settings->journalOn()) {

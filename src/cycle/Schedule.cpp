@@ -61,14 +61,8 @@ std::string dayText(const LocalDateTime &day) {
 void Schedule::logFailure(const ConfigError &error) {
     if (!error.failed())
         return;
-    const std::string today = dayText(station_.clock().localNow());
-    if (today != failureDay_) {
-        failureDay_ = today;
-        failureLoggedAt_.clear();
-    }
-    if (!failureLoggedAt_.insert(station_.session.dailyMarkIndex).second)
-        return;
-    station_.progress().detail(describe(error));
+    if (failureLogged_.first(dayText(station_.clock().localNow()), station_.session.dailyMarkIndex))
+        station_.progress().detail(describe(error));
 }
 
 bool Schedule::scheduleOff() const {

@@ -6,12 +6,12 @@
 #pragma once
 
 #include "config/Station.h"
+#include "cycle/OncePerTime.h"
 #include "cycle/Session.h"
 #include "forwarding/Forwarding.h"
 
 #include <array>
 #include <optional>
-#include <set>
 #include <string>
 
 namespace vantrell {
@@ -75,9 +75,8 @@ private:
         OneBased<std::optional<std::string>, scheduleTimeCount> reportMarks;
     };
     Unsaved unsaved_;
-    // The day, and its schedule times (by dailyMarkIndex), whose first file failure was logged.
-    std::string failureDay_;
-    std::set<int> failureLoggedAt_;
+    // The schedule times whose first file failure was logged.
+    OncePerTime failureLogged_;
 };
 
 // Today as the marks files write a day: dd/mm/yyyy.

@@ -3,9 +3,12 @@
 #include "config/ScheduleFiles.h"
 #include "config/SetupFiles.h"
 #include "cycle/SessionTexts.h"
+#include "cycle/StationJournal.h"
 #include "general/Progress.h"
 #include "general/Text.h"
 #include "link/LinkTexts.h"
+
+#include <algorithm>
 
 namespace vantrell {
 
@@ -32,9 +35,9 @@ constexpr ReleasePauses afterSerialMismatch{4, 1};
 constexpr ReleasePauses afterUnreadableParameters{10, 10};
 } // namespace
 
-Session::Session(Station &station, Forwarding &forwarding)
-    : station_(station), forwarding_(forwarding), conversions_(station), commands_(station),
-      dataFile_(station), modem_(station), connect_(station, *this) {}
+Session::Session(Station &station, Forwarding &forwarding, StationJournal *journal)
+    : station_(station), forwarding_(forwarding), journal_(journal), conversions_(station),
+      commands_(station), dataFile_(station), modem_(station), connect_(station, *this) {}
 
 void Session::pauses(int count, double seconds) {
     for (int pause = 0; pause < count; ++pause)
@@ -84,6 +87,8 @@ void Session::readDevice() {
 }
 
 void Session::start() {
+    if (journal_ != nullptr)
+        journal_->sessionStarted();
     markBefore_ = station_.currentStatus();
     ProgressSink &progress = station_.progress();
     progress.openWindow();
@@ -229,6 +234,9 @@ Session::Outcome Session::readLogger() {
     commandAnswers_ = connection.commandAnswers;
     station_.progress().service(transferToFile);
     const MemorySaved saved = dataFile_.transferAndSave(session.loggerIndex);
+    // Before the read-back replaces the transfer's readings with the whole file.
+    if (journal_ != nullptr)
+        journal_->loggerTransferred(saved);
     checkAndErase(saved);
     releaseLogger();
     dataFile_.readBackDataFile();
@@ -376,7 +384,7 @@ void Session::abandon() {
     if (isRemote() || callUp_)
         hangUp();
     writeDailyMark();
-    finish();
+    finish(true);
 }
 
 void Session::writeDailyMark() {
@@ -387,8 +395,12 @@ void Session::writeDailyMark() {
         station_.progress().detail(describe(error));
 }
 
-void Session::finish() {
+void Session::finish(bool abandoned) {
     station_.port().release();
+    // The line is free again before a silent-station alarm goes out.
+    if (journal_ != nullptr)
+        journal_->sessionEnded(abandoned,
+                               std::min(station_.session.connectionAttempt, maxConnectionAttempts));
     station_.session.sessionRunning = false;
     station_.session.communicating = false;
     station_.progress().closeWindow();

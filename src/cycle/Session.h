@@ -17,9 +17,13 @@
 
 namespace vantrell {
 
+class StationJournal;
+
 class Session final : private LoggerSteps {
 public:
-    Session(Station &station, Forwarding &forwarding);
+    // With `journal`, every session and the readings of every data file it writes are
+    // recorded there.
+    Session(Station &station, Forwarding &forwarding, StationJournal *journal = nullptr);
 
     // Reads device CycleDevice for the schedule time of dailyMarkIndex.
     void readDevice();
@@ -65,7 +69,8 @@ private:
     void endAfterLoggerFault();
     void abandon();
     void writeDailyMark();
-    void finish();
+    // `abandoned`: the program is ending, and the session leaves no verdict.
+    void finish(bool abandoned = false);
     // `count` pauses of `seconds` each, one after the other.
     void pauses(int count, double seconds);
     bool isRemote() const;
@@ -73,6 +78,7 @@ private:
 
     Station &station_;
     Forwarding &forwarding_;
+    StationJournal *journal_;
     Conversions conversions_;
     LoggerCommands commands_;
     DataFile dataFile_;

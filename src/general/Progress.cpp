@@ -53,6 +53,7 @@ void LoggingProgress::flushRepeats() {
 }
 
 void LoggingProgress::show(ProgressLine line, std::string_view text) {
+    const std::lock_guard lock(mutex_);
     if (line == lastLine_ && !lastText_.empty() && shape(text) == shape(lastText_)) {
         ++repeats_;
         lastText_ = text;
@@ -66,6 +67,7 @@ void LoggingProgress::show(ProgressLine line, std::string_view text) {
 }
 
 void LoggingProgress::failure(std::string_view text) {
+    const std::lock_guard lock(mutex_);
     flushRepeats();
     lastText_.clear();
     out_ << prefix(LogPriority::error) << label(ProgressLine::detail) << printable(text)
@@ -77,6 +79,7 @@ void LoggingProgress::note(std::string_view text) {
 }
 
 void LoggingProgress::log(std::string_view subsystem, std::string_view text, LogPriority priority) {
+    const std::lock_guard lock(mutex_);
     flushRepeats();
     lastText_.clear();
     if (style_.quiet && priority > LogPriority::warning)

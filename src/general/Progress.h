@@ -4,6 +4,7 @@
 
 #include "general/Clock.h"
 
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -46,6 +47,7 @@ struct LogStyle {
 std::string logLinePrefix(const LogStyle &style, LogPriority priority, const LocalDateTime &now);
 
 // One timestamped line per text; a text repeated on the same line is collapsed into a count.
+// Threads beside the station's loop (the outbox) log through the same object, line by line.
 class LoggingProgress final : public ProgressSink {
 public:
     LoggingProgress(std::ostream &out, const Clock &clock, LogStyle style = {})
@@ -66,6 +68,7 @@ private:
     std::ostream &out_;
     const Clock &clock_;
     LogStyle style_;
+    std::mutex mutex_;
     ProgressLine lastLine_ = ProgressLine::service;
     std::string lastText_;
     int repeats_ = 0;

@@ -1,14 +1,18 @@
 // A whole station in virtual time over an installed configuration folder: the simulated line,
-// the reading session and the cycle, with forwarding recorded instead of delivered.
+// the reading session and the cycle, with forwarding recorded instead of delivered, and the
+// journal when the settings turn it on (the silent-station alarm's mail recorded as well).
 #pragma once
 
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/ConfFile.h"
 #include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/Templates.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationJournal.h"
+#include "forwarding/ForwardingBench.h"
 #include "sim/LineSwitch.h"
 #include "sim/Logger.h"
 
@@ -43,8 +47,10 @@ struct ConfigFolder {
 };
 
 struct CycleBench : ConfigFolder, StationBench {
-    explicit CycleBench(LocalDateTime start = {2026, 2, 3, 9, 5, 0})
-        : StationBench(start, folder.path()) {
+    explicit CycleBench(LocalDateTime start = {2026, 2, 3, 9, 5, 0},
+                        const ConfSettings &settings = {})
+        : StationBench(start, folder.path()), journal(station, settings) {
+        journal.sendSilenceAlarmsBy(alarms);
         EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         forwarding.station = &station;
         station.cycleDevice = 1;
@@ -107,8 +113,21 @@ struct CycleBench : ConfigFolder, StationBench {
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
+    // What the journal holds, through a connection of the test's own.
+    std::unique_ptr<Journal> readJournal() const {
+        std::unique_ptr<Journal> opened;
+        EXPECT_FALSE(Journal::open(journal.file(), Journal::Access::readOnly, opened));
+        return opened;
+    }
+
     RecordingForwarding forwarding;
-    Session session{station, forwarding};
+    std::vector<MailMessage> alarmMails;
+    sim::SimPort smsPort{world, smsPortNumber};
+    AlarmDelivery alarms{station, smsPort,
+                         [this] { return std::make_unique<FakeMailSession>(alarmMails, ""); },
+                         noOutbox()};
+    StationJournal journal;
+    Session session{station, forwarding, &journal};
     Schedule schedule{station, session, forwarding};
     std::vector<std::unique_ptr<sim::Logger>> loggers;
 };

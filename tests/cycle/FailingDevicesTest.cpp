@@ -1,6 +1,7 @@
 // A whole day in virtual time with fifty devices on one line, each failing in a way of its own:
 // every schedule time ends and is reported with a line for every device, and no device is read
-// again in the same time, whatever its failure.
+// again in the same time, whatever its failure. With the journal on, the same day leaves one
+// row per session with the letter of its mark, and the readings of every saved file once.
 #include "CycleBench.h"
 #include "cycle/SessionTexts.h"
 #include "forwarding/Report.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 namespace vantrell {
 namespace {
@@ -76,7 +79,8 @@ const FailureKind &kindOf(int slot) {
 // Schedule times 03:00, 09:00, 15:00 and 21:00; every device active, scheduled at all four,
 // erasing its logger's memory once it is saved.
 struct FailingDay : CycleBench {
-    FailingDay() : CycleBench({2026, 2, 3, 2, 58, 0}), router(station) {
+    explicit FailingDay(const ConfSettings &settings = {})
+        : CycleBench({2026, 2, 3, 2, 58, 0}, settings), router(station) {
         for (int s = 1; s <= scheduleTimeCount; ++s)
             station.scheduleTimes[s] = std::to_string(3 + 6 * (s - 1));
         for (int slot = 1; slot <= maxDevices; ++slot)
@@ -165,6 +169,43 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
         EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased),
                   kind.letter == std::string("X") ? scheduleTimeCount : 0)
             << kind.legend;
+    }
+}
+
+TEST(Schedule, AWholeDayWithEveryKindOfFailureInTheJournal) {
+    FailingDay b(ConfSettings{JournalSettings{}, std::nullopt, std::nullopt});
+    b.runUntil(0, 0, 4);
+    const std::unique_ptr<Journal> journal = b.readJournal();
+    ASSERT_NE(journal, nullptr);
+
+    for (int slot = 1; slot <= maxDevices; ++slot) {
+        const FailureKind &kind = kindOf(slot);
+        DeviceJournal seen;
+        ASSERT_FALSE(journal->deviceJournal(slot, seen)) << slot;
+        ASSERT_TRUE(seen.lastSession.has_value()) << kind.legend;
+        std::string letters;
+        for (int s = 0; s < scheduleTimeCount; ++s)
+            letters += kind.letter;
+        EXPECT_EQ(seen.lastLetters, letters) << kind.legend << ", slot " << slot;
+        EXPECT_EQ(seen.lastSession->scheduleTime, scheduleTimeCount) << kind.legend;
+        EXPECT_EQ(seen.missedTimes, kind.letter == std::string("X") ? 0 : scheduleTimeCount)
+            << kind.legend;
+        EXPECT_LE(seen.lastSession->started, seen.lastSession->ended) << kind.legend;
+
+        // Every logger holds five records; only a file written in full reaches the journal.
+        std::map<int, int> perChannel;
+        std::set<std::pair<int, UtcSeconds>> keys;
+        ASSERT_FALSE(journal->forEachReading({slot, {}, {}, {}}, [&](const ExportedReading &r) {
+            ++perChannel[r.channel];
+            EXPECT_TRUE(keys.insert({r.channel, r.utc}).second) << "stored twice";
+        }));
+        if (kind.letter != std::string("X")) {
+            EXPECT_TRUE(perChannel.empty()) << kind.legend;
+            continue;
+        }
+        EXPECT_FALSE(perChannel.empty()) << kind.legend;
+        for (const auto &[channel, count] : perChannel)
+            EXPECT_EQ(count, 5) << kind.legend << ", channel " << channel;
     }
 }
 

@@ -1,0 +1,97 @@
+#include "cycle/StationJournal.h"
+
+#include "cycle/Schedule.h"
+#include "general/Progress.h"
+#include "general/Text.h"
+
+namespace vantrell {
+
+namespace {
+constexpr const char *readsOn = "; the station reads on without it";
+constexpr long long secondsPerDay = 24 * 3600;
+} // namespace
+
+StationJournal::StationJournal(Station &station, const ConfSettings &settings)
+    : station_(station), on_(settings.journalOn()), keepDays_(settings.journalSettings().keepDays),
+      silenceSettings_(settings.silence) {
+    const std::filesystem::path file = settings.journalSettings().file;
+    file_ = file.is_relative() ? station.configDir() / file : file;
+}
+
+void StationJournal::sendSilenceAlarmsBy(AlarmDelivery &alarms) {
+    if (silenceSettings_ && silenceSettings_->afterMissed > 0)
+        silence_.emplace(station_, alarms, *silenceSettings_);
+}
+
+StationJournal::~StationJournal() = default;
+
+std::string StationJournal::today() const {
+    return dayText(station_.clock().localNow());
+}
+
+Journal *StationJournal::journal() {
+    if (!on_ || journal_)
+        return journal_.get();
+    if (openTried_.first(today(), station_.session.dailyMarkIndex))
+        report(Journal::open(file_, Journal::Access::write, journal_));
+    return journal_.get();
+}
+
+void StationJournal::report(const JournalProblem &problem) {
+    if (problem && problemLogged_.first(today(), station_.session.dailyMarkIndex))
+        station_.progress().failure(problem.text + readsOn);
+}
+
+void StationJournal::sessionStarted() {
+    row_ = SessionRow{};
+    row_.device = station_.cycleDevice;
+    row_.scheduleTime = station_.session.dailyMarkIndex / 2 + 1;
+    row_.started = toUtc(station_.clock().localNow()).utc;
+}
+
+void StationJournal::loggerTransferred(MemorySaved saved) {
+    const LoggerData &data = station_.data;
+    // Records as received: a transfer cut short decodes none, but it did read them.
+    row_.recordsRead += std::int64_t(data.recordBuffer.size());
+    if (saved != MemorySaved::inFile)
+        return;
+    row_.dataFile = data.dataFilePath;
+    Journal *journal = this->journal();
+    if (journal == nullptr)
+        return;
+    LoggerReadings batch;
+    batch.device = station_.cycleDevice;
+    batch.serial = trim(station_.logger.loggerSerial);
+    for (int c = 1; c <= 4; ++c) {
+        const ChannelParameters &channel = station_.logger.channel(c);
+        batch.channels[std::size_t(c - 1)] = {channel.enabled == 1, trim(channel.name),
+                                              trim(channel.unitText)};
+    }
+    batch.readings = &data.readingTable;
+    StoredReadings stored;
+    report(journal->recordReadings(batch, stored));
+}
+
+void StationJournal::sessionEnded(bool abandoned, int attempts) {
+    Journal *journal = this->journal();
+    if (journal == nullptr)
+        return;
+    row_.ended = toUtc(station_.clock().localNow()).utc;
+    row_.letter = abandoned ? std::string() : trim(station_.currentStatus());
+    row_.attempts = attempts;
+    const JournalProblem problem = journal->recordSession(row_);
+    report(problem);
+    if (!problem && silence_)
+        report(silence_->check(*journal, row_.device));
+    pruneOncePerDay(row_.ended);
+}
+
+void StationJournal::pruneOncePerDay(UtcSeconds now) {
+    const std::string day = today();
+    if (day == prunedOn_)
+        return;
+    prunedOn_ = day;
+    report(journal_->prune(now - keepDays_ * secondsPerDay));
+}
+
+} // namespace vantrell

@@ -1,0 +1,68 @@
+// What the station's loop writes to the journal: after each logger whose data file was written,
+// its readings, and at the end of every reading session one row with the letter it left. The
+// data file stays the first copy, so a journal that cannot be opened or written never fails a
+// session: its problem is an error line, once per schedule time, and the station reads on.
+#pragma once
+
+#include "config/ConfFile.h"
+#include "config/Station.h"
+#include "cycle/OncePerTime.h"
+#include "cycle/SilenceAlarm.h"
+#include "journal/Journal.h"
+#include "loggerdata/DataFile.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace vantrell {
+
+class AlarmDelivery;
+
+class StationJournal {
+public:
+    // Records nothing when `settings` leave the journal off.
+    StationJournal(Station &station, const ConfSettings &settings);
+    ~StationJournal();
+    StationJournal(const StationJournal &) = delete;
+    StationJournal &operator=(const StationJournal &) = delete;
+
+    bool on() const { return on_; }
+    // The journal file, relative paths taken from the configuration folder.
+    const std::filesystem::path &file() const { return file_; }
+    // The loop's connection, opened when first needed; one that could not be opened is tried
+    // again at the next schedule time, so a disk that was fixed comes back. Null while the
+    // journal is off or unavailable.
+    Journal *journal();
+    // The silent-station alarm goes out by `alarms` when the settings ask for it. A setter: the
+    // forwarding that owns them is built on the outbox, which needs the journal first.
+    void sendSilenceAlarmsBy(AlarmDelivery &alarms);
+
+    // The session's hooks.
+    void sessionStarted();
+    // After each memory transfer: its records count as read, and those of a data file written
+    // in full go into the journal.
+    void loggerTransferred(MemorySaved saved);
+    // `abandoned`: the program is ending; the row keeps no letter.
+    void sessionEnded(bool abandoned, int attempts);
+
+private:
+    void report(const JournalProblem &problem);
+    void pruneOncePerDay(UtcSeconds now);
+    std::string today() const;
+
+    Station &station_;
+    bool on_;
+    std::filesystem::path file_;
+    int keepDays_;
+    std::optional<SilenceSettings> silenceSettings_;
+    std::unique_ptr<Journal> journal_;
+    std::optional<SilenceAlarm> silence_;
+    OncePerTime openTried_;
+    OncePerTime problemLogged_;
+    std::string prunedOn_;
+    SessionRow row_;
+};
+
+} // namespace vantrell

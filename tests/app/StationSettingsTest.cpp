@@ -1,0 +1,101 @@
+// vantrell.conf as the programs take it: a file they cannot use stops run and read before they
+// read anything, naming where it is wrong; with [journal], a reading lands in the journal.
+#include "Programs.h"
+#include "TempFolder.h"
+#include "journal/Journal.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace vantrell {
+namespace {
+
+using testing::ChildProcess;
+using testing::Launch;
+using testing::TempFolder;
+
+// Device 1 active on a switch, its logger at position 2 writing into config/data.
+void configureDevice(const std::filesystem::path &config) {
+    testing::initFolder(config);
+    std::filesystem::create_directories(config / "data");
+    testing::editDevice(config, 1, [&](DeviceRecord &d) {
+        d[field::active] = "1";
+        d[field::connection] = "netw0101";
+        d[field::useSwitch] = "1";
+        d.serialNumber(2) = "KV20260001";
+        d[field::dataDirectory] = (config / "data").string();
+        d[field::savingMode] = "1";
+    });
+}
+
+TEST(StationSettings, ADamagedFileStopsRunAndReadNamingItsLine) {
+    const struct {
+        const char *legend;
+        std::vector<std::string> command;
+        const char *conf;
+        const char *expected; // in the error line
+    } cases[] = {
+        {"run: a value out of range",
+         {"run"},
+         "[journal]\nfile = j.sqlite\nkeep_days = 0\n",
+         "vantrell.conf line 3: keep_days"},
+        {"read: an unknown section", {"read", "1"}, "; comment\n[journl]\n", "line 2"},
+        {"read: an unknown key", {"read", "1"}, "[silence]\nafter = 2\n", "line 2: after"},
+    };
+    for (const auto &c : cases) {
+        TempFolder folder;
+        const auto config = folder.path();
+        configureDevice(config);
+        std::ofstream(config / "vantrell.conf") << c.conf;
+
+        Launch withErrors;
+        withErrors.withErrors = true;
+        ChildProcess program(testing::vantrelld(config, c.command), withErrors);
+        std::string output;
+        while (const auto line = program.readLine(30))
+            output += *line + "\n";
+        EXPECT_EQ(program.wait(10), 2) << c.legend << "\n" << output;
+        EXPECT_NE(output.find(c.expected), std::string::npos) << c.legend << "\n" << output;
+        EXPECT_TRUE(std::filesystem::is_empty(config / "data")) << c.legend;
+        EXPECT_FALSE(std::filesystem::exists(config / "j.sqlite")) << c.legend;
+    }
+}
+
+TEST(StationSettings, ReadWithAJournalRecordsTheSessionAndItsReadings) {
+    TempFolder folder;
+    const auto config = folder.path();
+    configureDevice(config);
+    std::ofstream(config / "vantrell.conf") << "[journal]\nfile = station.sqlite\n";
+
+    ChildProcess sim({testing::programs + "vantrell-sim", "--switch", "--logger",
+                      "serial=KV20260001,model=1,records=30,interval=600,position=2"});
+    const auto pty = sim.readLine(10);
+    ASSERT_TRUE(pty && pty->rfind("/dev/", 0) == 0) << pty.value_or("(nothing)");
+    testing::mapPortOne(config, *pty);
+
+    ChildProcess read(testing::vantrelld(config, {"read", "1", "--slot", "2"}));
+    std::string last;
+    while (const auto line = read.readLine(120))
+        last = *line;
+    EXPECT_EQ(read.wait(10), 0);
+    ASSERT_EQ(last, "status: X");
+
+    std::unique_ptr<Journal> journal;
+    ASSERT_FALSE(Journal::open(config / "station.sqlite", Journal::Access::readOnly, journal));
+    DeviceJournal seen;
+    ASSERT_FALSE(journal->deviceJournal(1, seen));
+    ASSERT_TRUE(seen.lastSession.has_value());
+    EXPECT_EQ(seen.lastSession->letter, "X");
+    EXPECT_EQ(seen.lastSession->scheduleTime, 2);
+    EXPECT_EQ(seen.lastSession->recordsRead, 30);
+    EXPECT_EQ(seen.lastSession->dataFile, (config / "data" / "KV20260001.dat").string());
+    int readings = 0;
+    ASSERT_FALSE(journal->forEachReading({1, "KV20260001", {}, {}},
+                                         [&readings](const ExportedReading &) { ++readings; }));
+    EXPECT_GT(readings, 0);
+    EXPECT_EQ(readings % 30, 0) << "every channel has each of the 30 records";
+}
+
+} // namespace
+} // namespace vantrell
