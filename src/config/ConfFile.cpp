@@ -1,12 +1,15 @@
 #include "config/ConfFile.h"
 
 #include <ini.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <charconv>
 #include <climits>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -18,12 +21,16 @@ namespace {
 constexpr std::string_view journalSection = "journal";
 constexpr std::string_view outboxSection = "outbox";
 constexpr std::string_view silenceSection = "silence";
+constexpr std::string_view mqttSection = "mqtt";
+constexpr std::string_view metricsSection = "metrics";
+constexpr std::string_view webSection = "web";
 constexpr std::string_view fileKey = "file";
 constexpr std::string_view firstRetryKey = "first_retry_s";
 constexpr std::string_view maxRetryKey = "max_retry_s";
 constexpr std::string_view utf8ByteOrderMark = "\xEF\xBB\xBF";
 
-constexpr const char *notASection = "not a section of vantrell.conf (journal, outbox, silence)";
+constexpr const char *notASection =
+    "not a section of vantrell.conf (journal, outbox, silence, mqtt, metrics, web)";
 constexpr const char *sectionTwice = "the section is given twice";
 constexpr const char *keyTwice = "given twice in its section";
 constexpr const char *keyOutsideSection = "a setting before the first section";
@@ -33,6 +40,33 @@ constexpr const char *notASetting = "neither a section, a setting (key = value) 
 constexpr const char *lineTooLong = "longer than the ";
 constexpr const char *notAFile = "cannot be read: not a file";
 constexpr const char *cannotBeRead = "cannot be read: ";
+constexpr std::string_view passwordKey = "password_file";
+constexpr const char *notABrokerUrl = "not mqtt://host[:port] or mqtts://host[:port]";
+constexpr const char *notATopicLevel = "empty, or holds a topic wildcard (+ or #)";
+constexpr const char *notAListenAddress = "not host:port (127.0.0.1:8080, [::1]:8080)";
+constexpr const char *openWithoutProtection =
+    "an address beyond this computer needs user, password_file, cert_file and key_file";
+constexpr const char *userWithoutPassword = "a user needs a password_file";
+constexpr const char *halfACertificate = "cert_file and key_file go together";
+
+// The configuration folder's own name: what tells one station's instance from another's.
+std::string folderName(const fs::path &configDir) {
+    fs::path folder = configDir;
+    std::error_code ec;
+    if (const fs::path absolute = fs::absolute(configDir, ec); !ec)
+        folder = absolute.lexically_normal();
+    if (!folder.has_filename())
+        folder = folder.parent_path();
+    return folder.filename().string();
+}
+
+// A name as one level of an MQTT topic: no separator, no wildcard.
+std::string topicLevel(std::string name) {
+    for (char &c : name)
+        if (c == '/' || c == '+' || c == '#' || static_cast<unsigned char>(c) < 32)
+            c = '_';
+    return name.empty() ? "station" : name;
+}
 
 // The whole-number settings: where they live, their range and where they go.
 struct NumberKey {
@@ -56,6 +90,34 @@ const NumberKey numberKeys[] = {
      [](ConfSettings &s, long long v) { s.outbox->snapshotLimitBytes = std::uint64_t(v) << 20; }},
     {silenceSection, "after_missed", 0, 1000,
      [](ConfSettings &s, long long v) { s.silence->afterMissed = int(v); }},
+    {mqttSection, "qos", 0, 2, [](ConfSettings &s, long long v) { s.mqtt->qos = int(v); }},
+};
+
+// The text settings; an empty value keeps the default.
+struct TextKey {
+    std::string_view section;
+    std::string_view key;
+    void (*store)(ConfSettings &, std::string_view);
+};
+
+const TextKey textKeys[] = {
+    {journalSection, fileKey, [](ConfSettings &s, std::string_view v) { s.journal->file = v; }},
+    {mqttSection, "url", [](ConfSettings &s, std::string_view v) { s.mqtt->url = v; }},
+    {mqttSection, "station", [](ConfSettings &s, std::string_view v) { s.mqtt->station = v; }},
+    {mqttSection, "topic", [](ConfSettings &s, std::string_view v) { s.mqtt->topic = v; }},
+    {mqttSection, "client_id", [](ConfSettings &s, std::string_view v) { s.mqtt->clientId = v; }},
+    {mqttSection, "username", [](ConfSettings &s, std::string_view v) { s.mqtt->username = v; }},
+    {mqttSection, "password_file",
+     [](ConfSettings &s, std::string_view v) { s.mqtt->passwordFile = v; }},
+    {mqttSection, "ca_file", [](ConfSettings &s, std::string_view v) { s.mqtt->caFile = v; }},
+    {metricsSection, "textfile",
+     [](ConfSettings &s, std::string_view v) { s.metrics->textfile = v; }},
+    {webSection, "listen", [](ConfSettings &s, std::string_view v) { s.web->listen = v; }},
+    {webSection, "cert_file", [](ConfSettings &s, std::string_view v) { s.web->certFile = v; }},
+    {webSection, "key_file", [](ConfSettings &s, std::string_view v) { s.web->keyFile = v; }},
+    {webSection, "user", [](ConfSettings &s, std::string_view v) { s.web->user = v; }},
+    {webSection, "password_file",
+     [](ConfSettings &s, std::string_view v) { s.web->passwordFile = v; }},
 };
 
 std::string rangeText(const NumberKey &k) {
@@ -75,7 +137,10 @@ std::optional<long long> wholeNumber(std::string_view text, const NumberKey &k) 
 }
 
 std::string keysOf(std::string_view section) {
-    std::string keys = section == journalSection ? std::string(fileKey) : std::string();
+    std::string keys;
+    for (const TextKey &k : textKeys)
+        if (k.section == section)
+            keys += (keys.empty() ? "" : ", ") + std::string(k.key);
     for (const NumberKey &k : numberKeys)
         if (k.section == section)
             keys += (keys.empty() ? "" : ", ") + std::string(k.key);
@@ -96,6 +161,7 @@ struct Parse {
     std::set<std::string> keys; // "section key"
     int firstRetryLine = 0;
     int maxRetryLine = 0;
+    std::map<std::string, int> keyLines; // the line of each text setting, for its problems
 
     void fail(int at, std::string key, std::string reason) {
         if (!problem)
@@ -112,6 +178,12 @@ struct Parse {
             settings.outbox.emplace();
         else if (name == silenceSection)
             settings.silence.emplace();
+        else if (name == mqttSection)
+            settings.mqtt.emplace();
+        else if (name == metricsSection)
+            settings.metrics.emplace();
+        else if (name == webSection)
+            settings.web.emplace();
         else
             fail(line, shown, notASection);
     }
@@ -122,10 +194,14 @@ struct Parse {
             return fail(line, name, keyOutsideSection);
         if (!keys.insert(std::string(section) + " " + name).second)
             return fail(line, name, keyTwice);
-        if (section == journalSection && key == fileKey) {
-            if (value.empty())
-                return fail(line, name, emptyFile);
-            settings.journal->file = fs::path(std::string(value));
+        if (section == journalSection && key == fileKey && value.empty())
+            return fail(line, name, emptyFile);
+        for (const TextKey &k : textKeys) {
+            if (k.section != section || k.key != key)
+                continue;
+            keyLines[std::string(section) + " " + name] = line;
+            if (!value.empty())
+                k.store(settings, value);
             return;
         }
         for (const NumberKey &k : numberKeys) {
@@ -144,6 +220,66 @@ struct Parse {
         fail(line, name, notAKeyOf + ("[" + std::string(section) + "] (" + keysOf(section)) + ")");
     }
 
+    int lineOf(std::string_view section, std::string_view key) const {
+        const auto at = keyLines.find(std::string(section) + " " + std::string(key));
+        return at == keyLines.end() ? 0 : at->second;
+    }
+
+    // A password must be this program's secret alone: a file others may read is refused.
+    void checkSecret(std::string_view section, const fs::path &configDir, const fs::path &secret) {
+        if (secret.empty())
+            return;
+        const fs::path path = secret.is_relative() ? configDir / secret : secret;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0)
+            return fail(lineOf(section, passwordKey), std::string(passwordKey),
+                        cannotBeRead + std::generic_category().message(errno));
+        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", unsigned(info.st_mode & 07777));
+            fail(lineOf(section, passwordKey), std::string(passwordKey),
+                 std::string("others may read it (mode ") + mode + "); chmod 600 it");
+        }
+    }
+
+    void checkMqtt(const fs::path &configDir) {
+        if (!settings.mqtt)
+            return;
+        MqttSettings &mqtt = *settings.mqtt;
+        if (mqtt.station.empty())
+            mqtt.station = topicLevel(folderName(configDir));
+        if (mqtt.clientId.empty())
+            mqtt.clientId = "vantrell-" + mqtt.station;
+        if (!mqtt.on())
+            return;
+        if (!brokerUrl(mqtt.url))
+            fail(lineOf(mqttSection, "url"), "url", notABrokerUrl);
+        for (const auto &[key, level] : {std::pair<const char *, const std::string &>{
+                                             "station", mqtt.station},
+                                         {"topic", mqtt.topic}})
+            if (level.find_first_of("+#") != std::string::npos || level.empty())
+                fail(lineOf(mqttSection, key), key, notATopicLevel);
+        checkSecret(mqttSection, configDir, mqtt.passwordFile);
+    }
+
+    void checkWeb(const fs::path &configDir) {
+        if (!settings.web || !settings.web->on())
+            return;
+        const WebSettings &web = *settings.web;
+        const std::optional<ListenAddress> address = listenAddress(web.listen);
+        if (!address)
+            return fail(lineOf(webSection, "listen"), "listen", notAListenAddress);
+        if (!address->loopback() &&
+            (web.user.empty() || web.certFile.empty() || web.keyFile.empty()))
+            return fail(lineOf(webSection, "listen"), "listen", openWithoutProtection);
+        if (!web.user.empty() && web.passwordFile.empty())
+            return fail(lineOf(webSection, "user"), "user", userWithoutPassword);
+        if (web.certFile.empty() != web.keyFile.empty())
+            return fail(lineOf(webSection, web.certFile.empty() ? "key_file" : "cert_file"),
+                        web.certFile.empty() ? "key_file" : "cert_file", halfACertificate);
+        checkSecret(webSection, configDir, web.passwordFile);
+    }
+
     // The one rule between two keys, judged once both are known.
     void checkRetries() {
         if (!settings.outbox ||
@@ -159,6 +295,60 @@ struct Parse {
                      ")");
     }
 };
+
+} // namespace
+
+std::optional<ListenAddress> listenAddress(std::string_view text) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    std::string_view host = text.substr(0, colon);
+    if (host.starts_with('[') && host.ends_with(']'))
+        host = host.substr(1, host.size() - 2);
+    const std::string_view portText = text.substr(colon + 1);
+    int port = 0;
+    const auto [stop, error] =
+        std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    if (host.empty() || error != std::errc{} || stop != portText.data() + portText.size() ||
+        port < 1 || port > 65535)
+        return std::nullopt;
+    return ListenAddress{std::string(host), port};
+}
+
+bool ListenAddress::loopback() const {
+    return host == "localhost" || host == "::1" || host.starts_with("127.");
+}
+
+std::optional<BrokerUrl> brokerUrl(std::string_view url) {
+    BrokerUrl broker;
+    if (url.starts_with("mqtt://")) {
+        url.remove_prefix(7);
+        broker.port = 1883;
+    } else if (url.starts_with("mqtts://")) {
+        url.remove_prefix(8);
+        broker.tls = true;
+        broker.port = 8883;
+    } else {
+        return std::nullopt;
+    }
+    if (url.ends_with('/'))
+        url.remove_suffix(1);
+    const std::size_t colon = url.rfind(':');
+    if (colon != std::string_view::npos && url.find(']') == std::string_view::npos) {
+        const std::optional<ListenAddress> address = listenAddress(url);
+        if (!address)
+            return std::nullopt;
+        broker.host = address->host;
+        broker.port = address->port;
+    } else {
+        broker.host = url;
+    }
+    if (broker.host.empty() || broker.host.find_first_of("/ ") != std::string::npos)
+        return std::nullopt;
+    return broker;
+}
+
+namespace {
 
 char *readLine(char *buffer, int size, void *stream) {
     Parse &p = *static_cast<Parse *>(stream);
@@ -232,6 +422,10 @@ ConfRead readConfFile(const fs::path &configDir) {
         p.problem = ConfProblem{p.file, failedLine, "", notASetting};
     if (!p.problem)
         p.checkRetries();
+    if (!p.problem)
+        p.checkMqtt(configDir);
+    if (!p.problem)
+        p.checkWeb(configDir);
     if (p.problem)
         return {{}, p.problem};
     return {p.settings, std::nullopt};

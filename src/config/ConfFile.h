@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vantrell {
 
@@ -31,14 +32,46 @@ struct SilenceSettings {
     int afterMissed = 2; // 0: off
 };
 
+// Readings and device states to an MQTT broker. Empty texts take their defaults when the
+// settings are read: station = the configuration folder's name, client_id = "vantrell-<station>".
+struct MqttSettings {
+    std::string url; // mqtt://host[:1883] or mqtts://host[:8883]; empty: off
+    std::string station;
+    std::string topic = "vantrell";
+    std::string clientId;
+    std::string username;
+    std::filesystem::path passwordFile; // mode 0600 or stricter, checked when read
+    std::filesystem::path caFile;
+    int qos = 1;
+    bool on() const { return !url.empty(); }
+};
+
+struct MetricsSettings {
+    std::filesystem::path textfile; // Prometheus text file; empty: off
+    bool on() const { return !textfile.empty(); }
+};
+
+// The read-only status page.
+struct WebSettings {
+    std::string listen; // host:port; empty: off. Not loopback: needs user and TLS
+    std::filesystem::path certFile;
+    std::filesystem::path keyFile;
+    std::string user;
+    std::filesystem::path passwordFile; // mode 0600 or stricter
+    bool on() const { return !listen.empty(); }
+};
+
 struct ConfSettings {
     std::optional<JournalSettings> journal;
     std::optional<OutboxSettings> outbox;
     std::optional<SilenceSettings> silence;
+    std::optional<MqttSettings> mqtt;
+    std::optional<MetricsSettings> metrics;
+    std::optional<WebSettings> web;
 
-    // The outbox and the silent alarm keep their state in the journal: either section turns it
-    // on with its defaults.
-    bool journalOn() const { return journal || outbox || silence; }
+    // Every feature beyond reading keeps its state in, or reads from, the journal: any of their
+    // sections turns it on with its defaults.
+    bool journalOn() const { return journal || outbox || silence || mqtt || metrics || web; }
     JournalSettings journalSettings() const { return journal.value_or(JournalSettings{}); }
 };
 
@@ -57,7 +90,25 @@ struct ConfRead {
     std::optional<ConfProblem> problem;
 };
 
-// Reads `configDir`/vantrell.conf. A missing file is all features off, no problem.
+// "host:port", "[::1]:port"; nullopt for anything else.
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+    bool loopback() const;
+};
+std::optional<ListenAddress> listenAddress(std::string_view text);
+
+// mqtt://host[:port] (1883) or mqtts://host[:port] (8883).
+struct BrokerUrl {
+    std::string host;
+    int port = 1883;
+    bool tls = false;
+};
+std::optional<BrokerUrl> brokerUrl(std::string_view url);
+
+// Reads `configDir`/vantrell.conf. A missing file is all features off, no problem. Relative
+// file names stay relative to the configuration folder; password files are checked for their
+// mode and for being readable.
 ConfRead readConfFile(const std::filesystem::path &configDir);
 
 } // namespace vantrell

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <optional>
@@ -105,7 +106,27 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
         std::string problem; // after "<file> "
     } cases[] = {
         {"an unknown section", "[journal]\n\n[mail]\n",
-         "line 3: [mail]: not a section of vantrell.conf (journal, outbox, silence)"},
+         "line 3: [mail]: not a section of vantrell.conf (journal, outbox, silence, mqtt, "
+         "metrics, web)"},
+        {"a broker that is no URL", "[mqtt]\nurl = tcp://broker:1883\n",
+         "line 2: url: not mqtt://host[:port] or mqtts://host[:port]"},
+        {"a broker port out of range", "[mqtt]\nurl = mqtt://broker:70000\n",
+         "line 2: url: not mqtt://host[:port] or mqtts://host[:port]"},
+        {"a topic with a wildcard", "[mqtt]\nurl = mqtt://b\ntopic = a/#\n",
+         "line 3: topic: empty, or holds a topic wildcard (+ or #)"},
+        {"a quality of service MQTT does not have", "[mqtt]\nqos = 3\n",
+         "line 2: qos: not a whole number from 0 to 2"},
+        {"a missing password file", "[mqtt]\nurl = mqtt://b\npassword_file = none\n",
+         "line 3: password_file: cannot be read: No such file or directory"},
+        {"a page open to the network without protection", "[web]\nlisten = 0.0.0.0:8080\n",
+         "line 2: listen: an address beyond this computer needs user, password_file, cert_file "
+         "and key_file"},
+        {"a listen address without a port", "[web]\nlisten = 127.0.0.1\n",
+         "line 2: listen: not host:port (127.0.0.1:8080, [::1]:8080)"},
+        {"a user without a password", "[web]\nlisten = [::1]:80\nuser = op\n",
+         "line 3: user: a user needs a password_file"},
+        {"a certificate without its key", "[web]\nlisten = localhost:80\ncert_file = c.pem\n",
+         "line 3: cert_file: cert_file and key_file go together"},
         {"an unknown key", "[journal]\nkeepdays = 4\n",
          "line 2: keepdays: not a setting of [journal] (file, keep_days)"},
         {"a key of another section", "[silence]\ngive_up_h = 4\n",
@@ -156,6 +177,37 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
                   (folder / files::stationConf).string() + " " + c.problem)
             << c.legend;
         EXPECT_EQ(shown(read.settings), "journal -, outbox -, silence -") << c.legend;
+    }
+}
+
+// The station's name in topics tells the instances of one computer apart: by default it is the
+// configuration folder's name, as each vantrelld@ instance has its own folder.
+TEST(ConfFile, BrokerAndPageSettings) {
+    TempFolder folder;
+    const ConfRead defaults = readText(folder, "[mqtt]\nurl = mqtts://broker.example\n[metrics]");
+    ASSERT_FALSE(defaults.problem) << defaults.problem->describe();
+    const MqttSettings &mqtt = *defaults.settings.mqtt;
+    EXPECT_EQ(mqtt.station, folder.path().filename().string());
+    EXPECT_EQ(mqtt.clientId, "vantrell-" + mqtt.station);
+    EXPECT_EQ(mqtt.topic, "vantrell");
+    EXPECT_EQ(mqtt.qos, 1);
+    const std::optional<BrokerUrl> broker = brokerUrl(mqtt.url);
+    ASSERT_TRUE(broker);
+    EXPECT_EQ(broker->host + ":" + std::to_string(broker->port) + (broker->tls ? " tls" : ""),
+              "broker.example:8883 tls");
+    EXPECT_FALSE(defaults.settings.metrics->on());
+    EXPECT_TRUE(defaults.settings.journalOn());
+
+    for (const auto &[mode, refused] : {std::pair{0600, false}, {0400, false}, {0640, true}}) {
+        test::writeBytes(folder / "secret", "pw\n");
+        ::chmod((folder / "secret").c_str(), mode_t(mode));
+        const ConfRead read = readText(folder, "[web]\nlisten = 192.0.2.1:8443\nuser = op\n"
+                                               "password_file = secret\ncert_file = c\n"
+                                               "key_file = k\n");
+        EXPECT_EQ(bool(read.problem), refused) << std::oct << mode;
+        if (read.problem) {
+            EXPECT_EQ(read.problem->key, "password_file");
+        }
     }
 }
 

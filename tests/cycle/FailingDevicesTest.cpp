@@ -173,7 +173,9 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
 }
 
 TEST(Schedule, AWholeDayWithEveryKindOfFailureInTheJournal) {
-    FailingDay b(ConfSettings{JournalSettings{}, std::nullopt, std::nullopt});
+    ConfSettings journalOn;
+    journalOn.journal.emplace();
+    FailingDay b(journalOn);
     b.runUntil(0, 0, 4);
     const std::unique_ptr<Journal> journal = b.readJournal();
     ASSERT_NE(journal, nullptr);

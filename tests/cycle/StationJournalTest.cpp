@@ -18,7 +18,15 @@ using testing::CycleBench;
 using testing::FullDisk;
 using testing::loggerWith;
 
-const ConfSettings journalOn{JournalSettings{}, std::nullopt, std::nullopt};
+ConfSettings settingsWith(std::optional<JournalSettings> journal,
+                          std::optional<SilenceSettings> silence = std::nullopt) {
+    ConfSettings settings;
+    settings.journal = journal;
+    settings.silence = silence;
+    return settings;
+}
+
+const ConfSettings journalOn = settingsWith(JournalSettings{});
 
 // One reading session of device 1 as for the schedule time of `dailyMarkIndex`.
 void readAt(CycleBench &b, int dailyMarkIndex) {
@@ -120,8 +128,7 @@ TEST(StationJournal, TheFirstSessionOfADayPrunesWhatIsOlderThanKeepDays) {
     };
     for (const auto &c : cases) {
         CycleBench b({2026, 2, 3, 2, 0, 0},
-                     ConfSettings{JournalSettings{"journal.sqlite", c.keepDays}, std::nullopt,
-                                  std::nullopt});
+                     settingsWith(JournalSettings{"journal.sqlite", c.keepDays}));
         b.configure(1, "locl0000", {"KV00000001"}, false);
         auto &logger = b.addLogger(loggerWith("KV00000001", 20));
         b.port.attach(logger);
@@ -166,7 +173,7 @@ TEST(StationJournal, TheSilentAlarmGoesOutOncePerSilenceAndOnceWhenTheStationAns
     };
     for (const auto &c : cases) {
         CycleBench b({2026, 2, 3, 9, 5, 0},
-                     ConfSettings{std::nullopt, std::nullopt, SilenceSettings{c.afterMissed}});
+                     settingsWith(std::nullopt, SilenceSettings{c.afterMissed}));
         DeviceRecord &device = b.configure(1, "locl0000", {"KV00000001"}, false);
         device[field::description] = "Pump house";
         device[field::alarmEnabled] = c.alarmsOn ? "1" : "0";
