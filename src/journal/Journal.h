@@ -113,6 +113,39 @@ struct ExportedReading {
     std::string valueText;       // as written in the data file
 };
 
+// A channel of a logger that a device has read, for plots.
+struct ChannelOfDevice {
+    std::string serial;
+    int channel = 0;
+    std::string name;
+    std::string unit;
+};
+
+// What a plot asks for: one channel of one logger over a range, in at most `points` points.
+struct SeriesRequest {
+    std::string serial;
+    int channel = 0;
+    std::optional<UtcSeconds> since; // inclusive
+    std::optional<UtcSeconds> until; // exclusive
+    int points = 1000;
+};
+
+// One point of a plot: a reading (bucketSeconds 0: min = max = mean = the value), or a bucket of
+// readings from the hourly or daily rollups (or several daily ones merged).
+struct SeriesPoint {
+    UtcSeconds start = 0;
+    double min = 0;
+    double max = 0;
+    double mean = 0;
+    std::int64_t count = 0;
+};
+
+struct Series {
+    ChannelOfDevice channel;
+    std::int64_t bucketSeconds = 0; // 0: single readings
+    std::vector<SeriesPoint> points;
+};
+
 class Journal {
 public:
     enum class Access { write, readOnly };
@@ -145,6 +178,12 @@ public:
     JournalProblem deviceJournal(int device, DeviceJournal &out);
     JournalProblem forEachReading(const ReadingFilter &filter,
                                   const std::function<void(const ExportedReading &)> &each);
+    // Plots: the channels a device has read (newest logger first), its sessions since a moment
+    // (newest first), and a channel's readings downsampled from the rollups so that no request
+    // returns more than `points` points, whatever the range.
+    JournalProblem channelsOfDevice(int device, std::vector<ChannelOfDevice> &out);
+    JournalProblem sessionsSince(int device, UtcSeconds since, std::vector<SessionRow> &out);
+    JournalProblem readingSeries(const SeriesRequest &request, Series &out);
 
 private:
     explicit Journal(sqlite3 *db);
