@@ -2,7 +2,6 @@
 
 #include "ProgramEnvironment.h"
 
-#include "config/ConfFile.h"
 #include "config/Templates.h"
 
 #include <QCoreApplication>
@@ -12,17 +11,17 @@ namespace vantrell {
 namespace {
 
 constexpr const char *configurationTitle = "Configuration";
+// As often as the headless station's loop looks for due SMS.
+constexpr int smsRetryMilliseconds = 10000;
 
 } // namespace
 
 GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSettings &settings)
-    : linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
+    : settings_(settings), linePort_(deviceMap(configDir)), smsPort_(deviceMap(configDir)),
       station_({clock_, pump_, linePort_, progress_, dialogs_}, configDir),
-      journal_(station_, settings), outbox_(journal_.journal(), std::nullopt, {}, clock_,
-                                            [this](LogPriority priority, const std::string &text) {
-                                                if (priority <= LogPriority::warning)
-                                                    progress_.failure(text);
-                                            }),
+      journal_(station_, settings),
+      outbox_(journal_.journal(), settings.outbox, configDir / outboxFolder, clock_, outboxLog()),
+      smsRetries_(station_, smsPort_),
       forwarding_(station_,
                   // A mail on its way keeps the windows alive as every other wait does.
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
@@ -37,10 +36,36 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
 void GuiStation::start() {
     installMissingFiles();
     main_.load();
-    const ConfSettings settings = readConfFile(station_.configDir()).settings;
-    if (settings.journalOn())
-        main_.showJournal(station_.configDir() / settings.journalSettings().file);
+    if (settings_.journalOn())
+        main_.showJournal(journal_.file());
     main_.startTimers();
+    startRetries();
+}
+
+OutboxLog GuiStation::outboxLog() {
+    return [this](LogPriority priority, const std::string &text) {
+        if (priority > LogPriority::warning)
+            return;
+        QMetaObject::invokeMethod(
+            &main_, [this, text] { progress_.failure(text); }, Qt::QueuedConnection);
+    };
+}
+
+void GuiStation::startRetries() {
+    if (!settings_.outbox || journal_.journal() == nullptr)
+        return;
+    // No idle function for the thread: the windows' events belong to the windows' thread.
+    retries_.emplace(journal_.file(), *settings_.outbox, curlMailSessions(), curlFtpSessions(),
+                     outboxLog());
+    retries_->start();
+    QObject::connect(&smsRetryTimer_, &QTimer::timeout, [this] { retryDueSms(); });
+    smsRetryTimer_.start(smsRetryMilliseconds);
+}
+
+// The windows' waits run the timers, also inside a session: an SMS then waits for the next turn.
+void GuiStation::retryDueSms() {
+    if (!station_.session.sessionRunning && !station_.session.communicating)
+        outbox_.retryDueSms(smsRetries_);
 }
 
 // A first start in an empty folder finds the templates in place; a folder that cannot be

@@ -11,6 +11,7 @@
 #include "cycle/StationJournal.h"
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
+#include "link/SmsModem.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
 #include "ui/GuiEventPump.h"
@@ -19,7 +20,10 @@
 #include "ui/QtDialogs.h"
 #include "ui/WindowProgress.h"
 
+#include <QTimer>
+
 #include <filesystem>
+#include <optional>
 
 namespace vantrell {
 
@@ -40,7 +44,14 @@ public:
 
 private:
     void installMissingFiles();
+    // Lines of the outbox, also from its thread: they reach the window on the window's thread.
+    OutboxLog outboxLog();
+    // Mail and uploads beside the windows; SMS between sessions, as the modem's port is the
+    // station's.
+    void startRetries();
+    void retryDueSms();
 
+    ConfSettings settings_;
     SystemClock clock_;
     GuiEventPump pump_{clock_};
     PosixSerialPort linePort_;
@@ -50,13 +61,14 @@ private:
     Station station_;
     ProgressWindow window_{station_, nullptr};
     StationJournal journal_;
-    // Records every delivery in the journal but keeps none for a retry: retries are the work
-    // of vantrelld run, whose outbox thread and loop are made for them.
     Outbox outbox_;
+    SmsModem smsRetries_;
     StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};
+    QTimer smsRetryTimer_;
+    std::optional<OutboxWorker> retries_;
 };
 
 } // namespace vantrell

@@ -24,7 +24,6 @@ namespace {
 // The cycle timer of the station: one step every ten seconds.
 constexpr double cycleInterval = 10.0;
 // Copies of the attachments of deliveries still to go, in the configuration folder.
-constexpr const char *outboxFolder = "outbox";
 
 MailSessionFactory mailSessions() {
     return [] { return std::make_unique<CurlMailSession>(); };

@@ -43,6 +43,10 @@ struct FtpUpload {
 std::optional<UtcSeconds> nextTry(const OutboxSettings &settings, int tries, UtcSeconds created,
                                   UtcSeconds now);
 
+// Where a station keeps the copies of attachments waiting for a retry, in its configuration
+// folder.
+inline constexpr const char *outboxFolder = "outbox";
+
 // A log line from any thread: the outbox thread logs through it too.
 using OutboxLog = std::function<void(LogPriority, const std::string &)>;
 

@@ -1,8 +1,7 @@
 // vantrell.conf as the programs take it: a file they cannot use stops run and read before they
-// read anything, naming where it is wrong; with [journal], a reading lands in the journal.
+// read anything, naming where it is wrong.
 #include "Programs.h"
 #include "TempFolder.h"
-#include "journal/Journal.h"
 
 #include <gtest/gtest.h>
 
@@ -60,41 +59,6 @@ TEST(StationSettings, ADamagedFileStopsRunAndReadNamingItsLine) {
         EXPECT_TRUE(std::filesystem::is_empty(config / "data")) << c.legend;
         EXPECT_FALSE(std::filesystem::exists(config / "j.sqlite")) << c.legend;
     }
-}
-
-TEST(StationSettings, ReadWithAJournalRecordsTheSessionAndItsReadings) {
-    TempFolder folder;
-    const auto config = folder.path();
-    configureDevice(config);
-    std::ofstream(config / "vantrell.conf") << "[journal]\nfile = station.sqlite\n";
-
-    ChildProcess sim({testing::programs + "vantrell-sim", "--switch", "--logger",
-                      "serial=KV20260001,model=1,records=30,interval=600,position=2"});
-    const auto pty = sim.readLine(10);
-    ASSERT_TRUE(pty && pty->rfind("/dev/", 0) == 0) << pty.value_or("(nothing)");
-    testing::mapPortOne(config, *pty);
-
-    ChildProcess read(testing::vantrelld(config, {"read", "1", "--slot", "2"}));
-    std::string last;
-    while (const auto line = read.readLine(120))
-        last = *line;
-    EXPECT_EQ(read.wait(10), 0);
-    ASSERT_EQ(last, "status: X");
-
-    std::unique_ptr<Journal> journal;
-    ASSERT_FALSE(Journal::open(config / "station.sqlite", Journal::Access::readOnly, journal));
-    DeviceJournal seen;
-    ASSERT_FALSE(journal->deviceJournal(1, seen));
-    ASSERT_TRUE(seen.lastSession.has_value());
-    EXPECT_EQ(seen.lastSession->letter, "X");
-    EXPECT_EQ(seen.lastSession->scheduleTime, 2);
-    EXPECT_EQ(seen.lastSession->recordsRead, 30);
-    EXPECT_EQ(seen.lastSession->dataFile, (config / "data" / "KV20260001.dat").string());
-    int readings = 0;
-    ASSERT_FALSE(journal->forEachReading({1, "KV20260001", {}, {}},
-                                         [&readings](const ExportedReading &) { ++readings; }));
-    EXPECT_GT(readings, 0);
-    EXPECT_EQ(readings % 30, 0) << "every channel has each of the 30 records";
 }
 
 } // namespace
