@@ -18,16 +18,7 @@ using testing::TempFolder;
 TEST(EndToEnd, VantrelldReadsASimulatedStationThroughAPseudoTerminal) {
     TempFolder folder;
     const auto config = folder.path();
-    testing::initFolder(config);
-    std::filesystem::create_directories(config / "data");
-    testing::editDevice(config, 1, [&](DeviceRecord &d) {
-        d[field::active] = "1";
-        d[field::connection] = "netw0101";
-        d[field::useSwitch] = "1";
-        d.serialNumber(2) = "KV20260001";
-        d[field::dataDirectory] = (config / "data").string();
-        d[field::savingMode] = "1";
-    });
+    testing::configureSwitchedLogger(config);
     std::ofstream(config / "vantrell.conf") << "[journal]\nfile = station.sqlite\n";
 
     ChildProcess sim({testing::programs + "vantrell-sim", "--switch", "--logger",

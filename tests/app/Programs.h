@@ -53,6 +53,21 @@ inline void editDevice(const std::filesystem::path &config, int slot,
     ASSERT_FALSE(DeviceFile(station).saveDevice().failed());
 }
 
+// A fresh folder whose device 1 is active on a line switch, its logger KV20260001 at position 2,
+// appending into config/data: the station vantrell-sim serves by default.
+inline void configureSwitchedLogger(const std::filesystem::path &config) {
+    initFolder(config);
+    std::filesystem::create_directories(config / "data");
+    editDevice(config, 1, [&](DeviceRecord &d) {
+        d[field::active] = "1";
+        d[field::connection] = "netw0101";
+        d[field::useSwitch] = "1";
+        d.serialNumber(2) = "KV20260001";
+        d[field::dataDirectory] = (config / "data").string();
+        d[field::savingMode] = "1";
+    });
+}
+
 // Port 1 opens `device`.
 inline void mapPortOne(const std::filesystem::path &config, const std::string &device) {
     std::ofstream(config / "comports.xml")

@@ -14,20 +14,6 @@ using testing::ChildProcess;
 using testing::Launch;
 using testing::TempFolder;
 
-// Device 1 active on a switch, its logger at position 2 writing into config/data.
-void configureDevice(const std::filesystem::path &config) {
-    testing::initFolder(config);
-    std::filesystem::create_directories(config / "data");
-    testing::editDevice(config, 1, [&](DeviceRecord &d) {
-        d[field::active] = "1";
-        d[field::connection] = "netw0101";
-        d[field::useSwitch] = "1";
-        d.serialNumber(2) = "KV20260001";
-        d[field::dataDirectory] = (config / "data").string();
-        d[field::savingMode] = "1";
-    });
-}
-
 TEST(StationSettings, ADamagedFileStopsRunAndReadNamingItsLine) {
     const struct {
         const char *legend;
@@ -45,7 +31,7 @@ TEST(StationSettings, ADamagedFileStopsRunAndReadNamingItsLine) {
     for (const auto &c : cases) {
         TempFolder folder;
         const auto config = folder.path();
-        configureDevice(config);
+        testing::configureSwitchedLogger(config);
         std::ofstream(config / "vantrell.conf") << c.conf;
 
         Launch withErrors;
