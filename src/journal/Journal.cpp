@@ -13,9 +13,11 @@ namespace vantrell {
 namespace {
 
 // A writer waits this long for another connection's transaction (the outbox thread's are a few
-// milliseconds) before the journal counts as locked; a reader never waits for a writer in WAL
-// mode, only for the rare moment a connection recovers the log.
+// milliseconds) before the journal counts as locked. A reader never waits for a writer in WAL
+// mode, only for the rare moment a connection recovers the log or another program holds the
+// file locked: status and export then say so at once rather than hang a monitoring check.
 constexpr int busyWaitMs = 2000;
+constexpr int readerBusyWaitMs = 200;
 
 // What the journal says of a file no writer has made a journal of yet.
 constexpr const char *noJournalYet = "no journal yet";
@@ -131,7 +133,7 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
     std::unique_ptr<Journal> journal(new Journal(db));
     if (rc != SQLITE_OK)
         return problemAt(file, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    sqlite3_busy_timeout(db, busyWaitMs);
+    sqlite3_busy_timeout(db, readOnly ? readerBusyWaitMs : busyWaitMs);
     if (readOnly) {
         if (auto problem = checkReadable(db, file))
             return problem;
