@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -121,7 +122,9 @@ ReadingsWindow::ReadingsWindow(std::filesystem::path journalFile, const Clock &c
     layout->addLayout(top);
     layout->addWidget(lblNoReadings_);
     layout->addWidget(scroll, 1);
-    resize(900, 4 * chartHeight + 60);
+    // Four charts where the screen has room for them; the rest scrolls.
+    const int roomy = 4 * chartHeight + 60;
+    resize(900, std::min(roomy, screen()->availableGeometry().height() * 9 / 10));
 }
 
 void ReadingsWindow::showDevice(int device, const std::string &description) {
