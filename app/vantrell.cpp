@@ -50,7 +50,8 @@ on the same folder is refused, and so is this one while another holds it (exit c
 )";
 
 // Also understood, for screenshots and reviews: --show WINDOW opens that window once the
-// station has started (main, properties, setup, phonebook, progress, path, menu, splash).
+// station has started (main, properties, setup, phonebook, progress, path, menu, splash,
+// readings: those of device 1 when the station keeps a journal).
 struct Options {
     std::filesystem::path configDir;
     std::string show;
@@ -115,6 +116,8 @@ void showWindow(GuiStation &gui, const std::string &window) {
         auto *path = new FolderPicker(station, &main);
         path->setAttribute(Qt::WA_DeleteOnClose);
         path->show();
+    } else if (window == "readings") {
+        main.openReadings(1);
     } else if (window == "progress") {
         showProgressSample(gui);
     } else if (window == "menu") {

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libpugixml-dev libcurl4-openssl-dev qt6-base-dev libgl-dev
+    libpugixml-dev libcurl4-openssl-dev qt6-base-dev qt6-charts-dev libgl-dev
     python3-aiosmtpd python3-pyftpdlib time
     libsystemd-dev scdoc
     libsqlite3-dev libinih-dev nlohmann-json3-dev

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop program for review: vantrell runs under a virtual X server with
 # a notification area (trayer), once per window, over a demo configuration whose line is a
-# simulated station, and each screen is saved as a PNG in a folder printed at the end. Last, the
+# simulated station, and each screen is saved as a PNG in a folder printed at the end. Then the
+# Readings window, over a journal that one read of the simulated station filled. Last, the
 # properties dialog as on a 1366 x 768 laptop screen at 125 %, under a window manager.
 #
 #   scripts/screenshots.sh            builds vantrell (release) first
@@ -103,6 +104,14 @@ for window in splash main properties setup phonebook progress path menu; do
     esac
     shoot "$window" "$window" "$settle" env
 done
+
+# The journal on for one read of device 1 (about a minute on the simulated line), the Readings
+# window over what it brought, and the journal off again: the dialog below stays as it always was.
+sed -i 's/^;\[journal\]$/[journal]/' "$config/vantrell.conf"
+"$bin/vantrelld" --config-dir "$config" read 1 >"$out/read.log" 2>&1 ||
+    echo "the read of device 1 did not end with X (see $out/read.log)" >&2
+shoot readings readings 5 env
+sed -i 's/^\[journal\]$/;[journal]/' "$config/vantrell.conf"
 
 # Device 1 forwarding by FTP with neither host nor root stored: the dialog shows its tallest
 # frame, and the two boxes offer their defaults in the inactive colour.

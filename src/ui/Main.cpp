@@ -18,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -38,6 +39,7 @@ constexpr const char *modemCaption = "Modem";
 constexpr const char *exitTip = "Exit";
 constexpr const char *saveTip = "Save";
 constexpr const char *quitCaption = "Exit";
+constexpr const char *readingsCaption = "Readings";
 
 constexpr const char *listFullTitle = " Dial-up memory ";
 constexpr const char *listFullText = "ATTENTION: Auto dialig number list is full \r\n"
@@ -352,6 +354,38 @@ void Main::showJournal(const std::filesystem::path &journalFile) {
     delete journal_;
     journal_ = new PhoneListJournal(*grid_, station_.devices, journalFile, this);
     journal_->refresh();
+    if (!journalFile_) {
+        grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(grid_, &TelGrid::customContextMenuRequested, this, &Main::openRowMenu);
+    }
+    journalFile_ = journalFile;
+}
+
+void Main::openRowMenu(const QPoint &position) {
+    const int row = grid_->rowAt(position.y());
+    if (row < 0 || station_.devices.at(row + 1).isFree())
+        return;
+    rowClicked(row);
+    auto *menu = new QMenu(this);
+    menu->setObjectName("mnuRow");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *readings = menu->addAction(readingsCaption);
+    readings->setObjectName("mnuReadings");
+    connect(readings, &QAction::triggered, this, [this, row] { openReadings(row + 1); });
+    menu->popup(grid_->viewport()->mapToGlobal(position));
+}
+
+void Main::openReadings(int record) {
+    if (!journalFile_)
+        return;
+    if (readings_ == nullptr) {
+        readings_ = new ReadingsWindow(*journalFile_, station_.clock(), this);
+        readings_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    readings_->showDevice(record, station_.devices.at(record)[field::description]);
+    readings_->show();
+    readings_->raise();
+    readings_->activateWindow();
 }
 
 void Main::rowClicked(int row) {
@@ -377,6 +411,10 @@ void Main::openProperties() {
     }
     auto *dialog = new PropertiesDialog(station_, *this, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (journalFile_) {
+        dialog->offerReadings();
+        connect(dialog, &PropertiesDialog::readingsRequested, this, &Main::openReadings);
+    }
     properties_ = dialog;
     dialog->show();
 }

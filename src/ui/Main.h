@@ -9,6 +9,7 @@
 #include "ui/PhoneListJournal.h"
 #include "ui/PhoneListView.h"
 #include "ui/PropertiesDialog.h"
+#include "ui/ReadingsWindow.h"
 #include "ui/TelGrid.h"
 #include "ui/TrayIcon.h"
 
@@ -48,7 +49,8 @@ public:
     // desktop has no notification area.
     void load();
     void startTimers();
-    // The phone list's rows show, as tooltips, what `journalFile` remembers of each device.
+    // The phone list's rows show, as tooltips, what `journalFile` remembers of each device, and
+    // its rows and the properties dialog offer the device's readings.
     void showJournal(const std::filesystem::path &journalFile);
 
     std::optional<int> findFreeRow() override;
@@ -59,12 +61,16 @@ public:
     bool exitPending() const { return exitPending_; }
     // The device properties dialog the phone list opened last, while it is open.
     PropertiesDialog *propertiesDialog() const { return properties_; }
+    // The readings window, once opened and while it is open.
+    ReadingsWindow *readingsWindow() const { return readings_; }
 
 public slots:
     void trayTick();
     void cycleTick();
     void openWindow();
     void requestExit();
+    // One window for every device: it shows the device asked for last.
+    void openReadings(int record);
 
 signals:
     // The phone list's double click: record `record` is to be edited.
@@ -96,6 +102,7 @@ private:
     void rowClicked(int row);
     void rowDoubleClicked(int row);
     void openProperties();
+    void openRowMenu(const QPoint &position);
     void hideToTray();
     void finishExit();
     void showCountdown();
@@ -120,11 +127,13 @@ private:
     QLabel *lblModemDevice_ = nullptr;
     TelGrid *grid_ = nullptr;
     PhoneListJournal *journal_ = nullptr;
+    std::optional<std::filesystem::path> journalFile_;
     QLabel *lblCountdown_ = nullptr;
     QPushButton *cmdQuit_ = nullptr;
     QTimer *trayTimer_ = nullptr;
     QTimer *cycleTimer_ = nullptr;
     QPointer<PropertiesDialog> properties_;
+    QPointer<ReadingsWindow> readings_;
 };
 
 } // namespace vantrell

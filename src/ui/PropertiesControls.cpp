@@ -352,6 +352,11 @@ QWidget *PropertiesDialog::buildCommands() {
     auto *commands = new QWidget;
     auto *row = new QHBoxLayout(commands);
     row->setContentsMargins(0, 0, 0, 0);
+    // Left of the record's commands, and only where a journal is kept: without one the row is
+    // as it always was.
+    auto *readings = button("cmdReadings", "Readings");
+    readings->hide();
+    row->addWidget(readings);
     row->addStretch();
     row->addWidget(pictureButton("cmdAdd", QStyle::SP_DialogSaveButton, "Insert record", this));
     row->addWidget(

@@ -124,6 +124,12 @@ void PropertiesDialog::connectCommands() {
             &PropertiesDialog::openFolderPicker);
     for (int k = 1; k <= maxLoggers; ++k)
         connect(cmdSetup_[k], &QPushButton::clicked, this, [this, k] { openSetup(k); });
+    connect(findChild<QPushButton *>("cmdReadings"), &QPushButton::clicked, this,
+            [this] { emit readingsRequested(record_); });
+}
+
+void PropertiesDialog::offerReadings() {
+    findChild<QPushButton *>("cmdReadings")->show();
 }
 
 // Only what the operator does counts as an edit: these signals stay silent while the program

@@ -38,6 +38,12 @@ public:
     // chooses to store them (they are checked as by "Insert record"), drop them, or stay. True
     // when the record may go.
     bool leaveRecord();
+    // Shows the "Readings" button, for a station that keeps a journal.
+    void offerReadings();
+
+signals:
+    // The readings of the record on show are to be shown.
+    void readingsRequested(int record);
 
 protected:
     // The close box asks about unsaved edits; a close the program asks for does not wait.
