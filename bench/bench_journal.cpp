@@ -1,6 +1,8 @@
 // What the journal costs a session: a full logger memory (16 400 records of four channels) into a
 // fresh journal, and the same memory again, as a logger whose memory is not erased gives it at
 // every session. Target: under 100 ms for the full memory, in one transaction.
+// What a page of plots costs: the four channels of a device over 400 days of 10-minute readings,
+// over the last day, week, month and the whole journal. Target: under 50 ms for the page.
 #include "journal/Journal.h"
 
 #include <benchmark/benchmark.h>
@@ -17,10 +19,11 @@ namespace fs = std::filesystem;
 
 constexpr int fullMemory = 16400;
 
-// One record every ten minutes, four months of summer time.
-std::vector<Reading> fullLoggerMemory() {
-    std::vector<Reading> readings(fullMemory);
-    for (int k = 0; k < fullMemory; ++k) {
+// One record every ten minutes from the first of April: a full memory is four months of summer
+// time.
+std::vector<Reading> loggerMemory(int records) {
+    std::vector<Reading> readings(static_cast<std::size_t>(records));
+    for (int k = 0; k < records; ++k) {
         const LocalDateTime at = LocalDateTime{2026, 4, 1, 8, 0, 0}.plusSeconds(k * 600LL);
         Reading &r = readings[std::size_t(k)];
         char text[32];
@@ -58,7 +61,7 @@ struct Bench {
     }
 
     fs::path folder;
-    std::vector<Reading> readings = fullLoggerMemory();
+    std::vector<Reading> readings = loggerMemory(fullMemory);
     LoggerReadings batch;
 };
 
@@ -95,6 +98,44 @@ void recordTheSameMemoryAgain(benchmark::State &state) {
         }
 }
 BENCHMARK(recordTheSameMemoryAgain)->Unit(benchmark::kMillisecond);
+
+void readAPageOfFourChannels(benchmark::State &state) {
+    constexpr int days = 400;
+    constexpr UtcSeconds day = 86400;
+    Bench b;
+    b.readings = loggerMemory(days * 144);
+    auto journal = b.freshJournal();
+    StoredReadings stored;
+    if (!journal || journal->recordReadings(b.batch, stored))
+        state.SkipWithError("the readings were not stored");
+    const UtcSeconds firstReading = 1775023200; // 2026-04-01 08:00 in Berlin
+    const UtcSeconds end = firstReading + UtcSeconds(b.readings.size()) * 600;
+    std::vector<ChannelOfDevice> channels;
+    Series series;
+    for (auto _ : state) {
+        if (!journal || journal->channelsOfDevice(1, channels) || channels.size() != 4) {
+            state.SkipWithError("the channels were not found");
+            break;
+        }
+        for (const ChannelOfDevice &channel : channels) {
+            SeriesRequest request{channel.serial, channel.channel, std::nullopt, std::nullopt,
+                                  2000};
+            if (state.range(0) != 0)
+                request.since = end - state.range(0) * day;
+            if (journal->readingSeries(request, series) || series.points.size() > 2000) {
+                state.SkipWithError("the series was not read");
+                break;
+            }
+        }
+    }
+}
+BENCHMARK(readAPageOfFourChannels)
+    ->ArgName("days")
+    ->Arg(1)
+    ->Arg(7)
+    ->Arg(30)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace vantrell

@@ -132,6 +132,17 @@ JournalProblem channelKey(sqlite3 *db, std::int64_t loggerId, int channel,
     return {};
 }
 
+// The batch's logger joins the loggers its device has read, with its newest reading.
+JournalProblem linkDeviceLogger(sqlite3 *db, int device, std::int64_t loggerId, UtcSeconds newest) {
+    sqlite::Statement upsert(db, "INSERT INTO device_loggers(device, logger_id, newest_utc) "
+                                 "VALUES(?, ?, ?) ON CONFLICT(device, logger_id) DO UPDATE "
+                                 "SET newest_utc = max(newest_utc, excluded.newest_utc)");
+    upsert.bindInt(1, device);
+    upsert.bindInt(2, loggerId);
+    upsert.bindInt(3, newest);
+    return upsert.run();
+}
+
 // The records with a time, in memory order, each with its UTC time.
 struct TimedRecord {
     const Reading *reading;
@@ -241,6 +252,8 @@ JournalProblem Journal::recordReadings(const LoggerReadings &batch, StoredReadin
         for (BatchChannel &channel : channels)
             if (auto failed = knownTimes(db_, first->time.utc, last->time.utc, channel))
                 return failed;
+        if (auto failed = linkDeviceLogger(db_, batch.device, loggerId, last->time.utc))
+            return failed;
     }
 
     ReadingRows rows(db_, batch.device);

@@ -78,7 +78,20 @@ CREATE TABLE deliveries(
 CREATE INDEX deliveries_by_state ON deliveries(state, next_try_utc);
 )";
 
-constexpr std::array migrations{firstSchema};
+// Plots list a device's channels without touching the readings: one row per logger a device has
+// read, with its newest reading, kept by each batch. Journals from before it fill it once here.
+constexpr const char *deviceLoggers = R"(
+CREATE TABLE device_loggers(
+    device INTEGER NOT NULL,
+    logger_id INTEGER NOT NULL,
+    newest_utc INTEGER NOT NULL,
+    PRIMARY KEY(device, logger_id)) WITHOUT ROWID;
+INSERT INTO device_loggers(device, logger_id, newest_utc)
+    SELECT r.device, c.logger_id, max(r.time_utc) FROM readings r
+    JOIN channels c ON c.id = r.channel_id GROUP BY r.device, c.logger_id;
+)";
+
+constexpr std::array migrations{firstSchema, deviceLoggers};
 
 // Nothing to do, a newer journal (a problem), or a version to migrate from.
 std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {

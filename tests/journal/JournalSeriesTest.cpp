@@ -1,0 +1,221 @@
+// The reads plots make: a channel over any range in a bounded number of points with the true
+// extremes, the channels a device has read, and its sessions since a moment.
+#include "JournalFixture.h"
+
+#include "journal/Schema.h"
+
+#include <sqlite3.h>
+
+#include <numeric>
+
+namespace vantrell::testing {
+namespace {
+
+constexpr UtcSeconds day = 86400;
+constexpr int days = 400;
+constexpr int perDay = 144;                     // one reading every ten minutes
+constexpr UtcSeconds firstReading = 1772323200; // 2026-03-01 00:00 UTC
+
+// 400 days of four channels written once for every case: channel c reads c * 10 + record number,
+// so the extremes of a range are its first and last reading.
+class ReadingSeries : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const StationZone utc("UTC");
+        folder_ = new TempFolder;
+        const auto readings = memory(days * perDay);
+        StoredReadings stored;
+        ASSERT_EQ(Journal::open(*folder_ / "journal.sqlite", Journal::Access::write, journal_).text,
+                  "");
+        ASSERT_EQ(journal_->recordReadings(batchOf(readings), stored).text, "");
+        ASSERT_EQ(stored.added, 4 * days * perDay);
+    }
+    static void TearDownTestSuite() {
+        journal_.reset();
+        delete folder_;
+    }
+
+    static inline TempFolder *folder_ = nullptr;
+    static inline std::unique_ptr<Journal> journal_;
+};
+
+TEST_F(ReadingSeries, AnyRangeStaysWithinThePointsAndKeepsTheExtremes) {
+    struct Case {
+        const char *legend;
+        int lastDays; // 0: the whole journal, no bounds
+        int points;
+        std::int64_t bucketSeconds;
+        std::size_t size;
+    };
+    const std::vector<Case> cases{
+        {"1 day: single readings", 1, 1000, 0, perDay},
+        {"7 days: more readings than points, hourly", 7, 1000, 3600, 7 * 24},
+        {"30 days: hourly", 30, 1000, 3600, 30 * 24},
+        {"7 days, few points: daily", 7, 100, day, 7},
+        {"all: daily", 0, 1000, day, days},
+        {"all, a page's most points", 0, 2000, day, days},
+        {"all, more than any page gets", 0, 100000, day, days},
+        {"all, 100 points: four days merged", 0, 100, 4 * day, 100},
+        {"all, 7 points: 58 days merged", 0, 7, 58 * day, 7},
+        {"a nonsense request still gets a point", 0, 0, 400 * day, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        SeriesRequest request{"KV12345678", 3, std::nullopt, std::nullopt, c.points};
+        const UtcSeconds end = firstReading + days * day;
+        UtcSeconds from = firstReading;
+        if (c.lastDays != 0) {
+            from = end - c.lastDays * day;
+            request.since = from;
+            request.until = end;
+        }
+        Series series;
+        ASSERT_EQ(journal_->readingSeries(request, series).text, "");
+        EXPECT_EQ(series.channel.name, "Kanal 3");
+        EXPECT_EQ(series.channel.unit, "°C");
+        EXPECT_EQ(series.bucketSeconds, c.bucketSeconds);
+        ASSERT_EQ(series.points.size(), c.size);
+        EXPECT_LE(series.points.size(), std::size_t(std::clamp(c.points, 1, 2000)));
+
+        const double first = 30 + double(from - firstReading) / 600;
+        const double last = 30 + double(end - firstReading) / 600 - 1;
+        double lowest = series.points.front().min, highest = lowest, sum = 0;
+        std::int64_t count = 0;
+        for (const SeriesPoint &p : series.points) {
+            lowest = std::min(lowest, p.min);
+            highest = std::max(highest, p.max);
+            sum += p.mean * double(p.count);
+            count += p.count;
+            EXPECT_LE(p.min, p.mean);
+            EXPECT_LE(p.mean, p.max);
+        }
+        EXPECT_EQ(series.points.front().start, from);
+        EXPECT_DOUBLE_EQ(lowest, first);
+        EXPECT_DOUBLE_EQ(highest, last);
+        EXPECT_EQ(count, (end - from) / 600);
+        EXPECT_NEAR(sum / double(count), (first + last) / 2, 1e-6);
+    }
+}
+
+TEST_F(ReadingSeries, ARangeBetweenBucketsKeepsTheWholeBucketsAtItsEdges) {
+    const UtcSeconds since = firstReading + 10 * day + 1800;
+    Series series;
+    ASSERT_EQ(journal_->readingSeries({"KV12345678", 1, since, since + 30 * day, 500}, series).text,
+              "");
+    ASSERT_EQ(series.bucketSeconds, day);
+    ASSERT_EQ(series.points.size(), 31u);
+    EXPECT_EQ(series.points.front().start, firstReading + 10 * day);
+}
+
+TEST_F(ReadingSeries, WhatTheJournalDoesNotHoldIsAnEmptySeries) {
+    struct Case {
+        const char *legend;
+        SeriesRequest request;
+    };
+    const std::vector<Case> cases{
+        {"a logger never read", {"KV00000000", 1, std::nullopt, std::nullopt, 500}},
+        {"a channel out of range", {"KV12345678", 5, std::nullopt, std::nullopt, 500}},
+        {"before the first reading", {"KV12345678", 1, 0, firstReading, 500}},
+        {"an empty range", {"KV12345678", 1, firstReading + day, firstReading + day, 500}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        Series series;
+        ASSERT_EQ(journal_->readingSeries(c.request, series).text, "");
+        EXPECT_TRUE(series.points.empty());
+        EXPECT_EQ(series.channel.serial, c.request.serial);
+    }
+}
+
+TEST_F(JournalTest, AnEmptyJournalHasNoChannelsSessionsOrSeries) {
+    std::vector<ChannelOfDevice> channels{{"x", 1, "", ""}};
+    std::vector<SessionRow> sessions(1);
+    Series series;
+    EXPECT_EQ(journal->channelsOfDevice(1, channels).text, "");
+    EXPECT_EQ(journal->sessionsSince(1, 0, sessions).text, "");
+    EXPECT_EQ(
+        journal->readingSeries({"KV12345678", 1, std::nullopt, std::nullopt, 500}, series).text,
+        "");
+    EXPECT_TRUE(channels.empty());
+    EXPECT_TRUE(sessions.empty());
+    EXPECT_TRUE(series.points.empty());
+}
+
+std::vector<std::string> serialsAndChannels(Journal &journal, int device) {
+    std::vector<ChannelOfDevice> channels;
+    EXPECT_EQ(journal.channelsOfDevice(device, channels).text, "");
+    std::vector<std::string> out;
+    for (const auto &c : channels)
+        out.push_back(c.serial + "/" + std::to_string(c.channel) + " " + c.name);
+    return out;
+}
+
+TEST_F(JournalTest, ADeviceListsTheChannelsOfItsLoggersNewestFirst) {
+    const StationZone utc("UTC");
+    const auto march = memory(3);
+    const auto april = memory(3, {2026, 4, 1, 0, 0, 0});
+    auto older = batchOf(april, 1, "KV11111111");
+    auto newer = batchOf(march, 1, "KV22222222");
+    newer.channels[1].enabled = false;
+    newer.channels[3].enabled = false;
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(newer, stored).text, "");
+    ASSERT_EQ(journal->recordReadings(older, stored).text, "");
+    ASSERT_EQ(journal->recordReadings(batchOf(march, 2, "KV33333333"), stored).text, "");
+    // Read again later in the year: KV22222222 is now the newest of device 1.
+    const auto may = memory(3, {2026, 5, 1, 0, 0, 0});
+    ASSERT_EQ(journal->recordReadings(batchOf(may, 1, "KV22222222"), stored).text, "");
+
+    const std::vector<std::string> device1{"KV22222222/1 Kanal 1", "KV22222222/2 Kanal 2",
+                                           "KV22222222/3 Kanal 3", "KV22222222/4 Kanal 4",
+                                           "KV11111111/1 Kanal 1", "KV11111111/2 Kanal 2",
+                                           "KV11111111/3 Kanal 3", "KV11111111/4 Kanal 4"};
+    EXPECT_EQ(serialsAndChannels(*journal, 1), device1);
+    EXPECT_EQ(serialsAndChannels(*journal, 2).size(), 4u);
+    EXPECT_TRUE(serialsAndChannels(*journal, 3).empty());
+}
+
+TEST_F(JournalTest, AJournalFromBeforePlotsFindsItsDevicesLoggersOnceMigrated) {
+    const auto readings = memory(3);
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batchOf(readings, 7), stored).text, "");
+    journal.reset();
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, "DROP TABLE device_loggers; PRAGMA user_version = 1", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
+    EXPECT_EQ(serialsAndChannels(*journal, 7).size(), 4u);
+}
+
+TEST_F(JournalTest, SessionsSinceAMomentComeNewestFirst) {
+    for (const UtcSeconds ended : {1000, 2000, 3000, 4000}) {
+        SessionRow row;
+        row.device = ended == 3000 ? 2 : 1;
+        row.started = ended - 100;
+        row.ended = ended;
+        row.letter = "X";
+        ASSERT_EQ(journal->recordSession(row).text, "");
+    }
+    struct Case {
+        UtcSeconds since;
+        std::vector<UtcSeconds> ends;
+    };
+    for (const auto &c : std::vector<Case>{
+             {0, {4000, 2000, 1000}}, {1900, {4000, 2000}}, {1901, {4000}}, {5000, {}}}) {
+        SCOPED_TRACE(c.since);
+        std::vector<SessionRow> rows;
+        ASSERT_EQ(journal->sessionsSince(1, c.since, rows).text, "");
+        std::vector<UtcSeconds> ends;
+        for (const auto &r : rows)
+            ends.push_back(r.ended);
+        EXPECT_EQ(ends, c.ends);
+    }
+}
+
+} // namespace
+} // namespace vantrell::testing
