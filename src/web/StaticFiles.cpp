@@ -13,9 +13,10 @@ const charts = new Map();
 function pad(n) { return String(n).padStart(2, '0'); }
 function tickLabel(ms, span) {
   const d = new Date(ms);
-  const date = d.getFullYear() + '-' + pad(d.getMonth() + 1) + '-' + pad(d.getDate());
+  const date = pad(d.getMonth() + 1) + '-' + pad(d.getDate());
   const time = pad(d.getHours()) + ':' + pad(d.getMinutes());
-  return span > 2 * day ? date : span > day / 2 ? date + ' ' + time : time;
+  if (span > 14 * day) return d.getFullYear() + '-' + date;
+  return span > day ? date + ' ' + time : time;
 }
 async function draw(canvas, days) {
   const query = new URLSearchParams({device: canvas.dataset.device, serial: canvas.dataset.serial,

@@ -53,6 +53,7 @@ struct WebBench : CycleBench {
     }
 
     void publish(std::vector<std::string> lines = {}) {
+        schedule.previewCountdown();
         snapshots.publish(takeSnapshot(station, schedule, std::move(lines)));
     }
 
