@@ -18,6 +18,8 @@
 #include <mutex>
 #include <sstream>
 
+#include <sys/socket.h>
+
 namespace vantrell {
 
 namespace {
@@ -27,6 +29,9 @@ constexpr std::size_t payloadLimit = 8 * 1024;
 // A request that has not arrived in full by then is dropped: a slow client holds a worker.
 constexpr time_t readTimeoutSeconds = 5;
 constexpr time_t writeTimeoutSeconds = 5;
+// httplib listens with a queue of 5: a burst of connections beyond it would wait on their
+// kernels' connection retries (1, 3, 7 ... seconds) instead of on the pool.
+constexpr int listenQueue = 256;
 // The sessions a device page lists.
 constexpr UtcSeconds sessionDays = 7;
 constexpr int defaultPoints = 1000;
@@ -148,8 +153,15 @@ std::string StatusServer::start() {
     }
     chartJs_ = readFile(chartJsFile);
     route();
+    int listening = -1;
+    server_->set_socket_options([&listening](socket_t socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = socket;
+    });
     if (!server_->bind_to_port(address->host, address->port))
         return "cannot listen on " + settings_.listen;
+    ::listen(listening, listenQueue);
     port_ = address->port;
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     return {};
