@@ -75,8 +75,12 @@ StationSnapshot busyStation() {
     s.countdownText = "Vantrell 06/12/2026 15:40:48 Next connection in 2 Hours 19 Minutes";
     s.times = {"08:00", "12:00", "18:00", ""};
     for (int d = 1; d <= 50; ++d)
-        s.devices.push_back({d, "Pegel " + std::to_string(d), "0761 1234" + std::to_string(d),
-                             true, {true, true, true, false}, {"X", "C", "", ""}});
+        s.devices.push_back({d,
+                             "Pegel " + std::to_string(d),
+                             "0761 1234" + std::to_string(d),
+                             true,
+                             {true, true, true, false},
+                             {"X", "C", "", ""}});
     for (std::size_t k = 0; k < LogRing::capacity; ++k)
         s.logLines.push_back("Reading records ... " + std::to_string(k));
     return s;
@@ -127,8 +131,8 @@ void devicePlots(benchmark::State &state) {
     std::size_t points = 0;
     for (auto _ : state) {
         for (int channel = 1; channel <= 4; ++channel) {
-            std::string path = "/api/readings?device=1&serial=KV12345678&channel=" +
-                               std::to_string(channel);
+            std::string path =
+                "/api/readings?device=1&serial=KV12345678&channel=" + std::to_string(channel);
             if (range > 0)
                 path += "&since=" + std::to_string(std::time(nullptr) - range * 86400);
             const auto answer = client.Get(path);

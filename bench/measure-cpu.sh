@@ -24,7 +24,7 @@ hz=$(getconf CLK_TCK)
 
 "$bin/vantrelld" --config-dir "$folder" init >/dev/null
 mkdir -p "$folder/data"
-/usr/bin/python3 scripts/demo-configure.py "$folder" "$folder/line"
+/usr/bin/python3 scripts/demo-configure.py "$folder" "$folder/line" 127.0.0.1:25
 # Schedule time 1 two hours from now: the cycle only counts down.
 sed -i "s|<time1>[0-9]*</time1>|<time1>$(( ($(date +%-H) + 2) % 24 ))</time1>|" "$folder/timeutils.xml"
 

@@ -32,8 +32,8 @@ StationSnapshot takeSnapshot(Station &station, const Schedule &schedule,
         const DeviceRecord &d = station.devices[slot];
         if (d.isFree())
             continue;
-        DeviceSnapshot device{slot, d[field::description], d.connection(), d.flag(field::active),
-                              {}, {}};
+        DeviceSnapshot device{
+            slot, d[field::description], d.connection(), d.flag(field::active), {}, {}};
         for (int t = 1; t <= scheduleTimeCount; ++t) {
             device.scheduled[t - 1] = d.scheduledAt(t);
             device.marks[t - 1] = station.dailyMarks.at(2 * t, slot);

@@ -83,9 +83,10 @@ nlohmann::ordered_json statusJson(const StationSnapshot &snapshot) {
         snapshot.countdown ? nlohmann::ordered_json{{"hours", snapshot.countdown->hours},
                                                     {"minutes", snapshot.countdown->minutes}}
                            : nlohmann::ordered_json(nullptr);
-    return {{"schedule", {{"times", times}, {"day", textOrNull(snapshot.scheduleDay)}, {"done", done}}},
-            {"countdown", countdown},
-            {"devices", devices}};
+    return {
+        {"schedule", {{"times", times}, {"day", textOrNull(snapshot.scheduleDay)}, {"done", done}}},
+        {"countdown", countdown},
+        {"devices", devices}};
 }
 
 const char *nameOf(JournalView::State state) {

@@ -16,7 +16,9 @@ void head(std::ostringstream &out, const std::string &title) {
         << "<link rel=\"stylesheet\" href=\"/static/style.css\"></head><body>\n";
 }
 
-std::string markOrDash(const std::string &mark) { return mark.empty() ? "-" : escapeHtml(mark); }
+std::string markOrDash(const std::string &mark) {
+    return mark.empty() ? "-" : escapeHtml(mark);
+}
 
 // The first of the device's times today that has no done mark yet; after the last, tomorrow's
 // first.
@@ -57,8 +59,9 @@ void lastSessionCells(std::ostringstream &out, const JournalView &view, int devi
 std::string stationPage(const StationSnapshot &s, const JournalView &view, Backlog mqttBacklog) {
     std::ostringstream out;
     head(out, s.stationName);
-    out << "<h1>" << escapeHtml(s.stationName) << "</h1>\n<p id=\"time\">" << escapeHtml(s.localTime)
-        << "</p>\n<p id=\"countdown\">" << escapeHtml(s.countdownText) << "</p>\n";
+    out << "<h1>" << escapeHtml(s.stationName) << "</h1>\n<p id=\"time\">"
+        << escapeHtml(s.localTime) << "</p>\n<p id=\"countdown\">" << escapeHtml(s.countdownText)
+        << "</p>\n";
     out << "<table id=\"schedule\"><tr><th>schedule time</th>";
     for (int t = 0; t < scheduleTimes; ++t)
         out << "<th>" << (t + 1) << "</th>";

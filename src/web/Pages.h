@@ -23,8 +23,8 @@ std::string stationPage(const StationSnapshot &snapshot, const JournalView &view
                         Backlog mqttBacklog);
 
 struct DeviceHistory {
-    std::vector<SessionRow> sessions;         // the newest first
-    std::vector<ChannelOfDevice> channels;    // empty: no readings yet
+    std::vector<SessionRow> sessions;      // the newest first
+    std::vector<ChannelOfDevice> channels; // empty: no readings yet
 };
 
 // `device` is one of the snapshot's devices.

@@ -62,7 +62,8 @@ for (const button of document.querySelectorAll('#ranges button')) {
 drawAll(7);
 )js";
 
-constexpr std::string_view styleCss = R"css(body { font-family: sans-serif; margin: 1.5em; color: #222; }
+constexpr std::string_view styleCss =
+    R"css(body { font-family: sans-serif; margin: 1.5em; color: #222; }
 table { border-collapse: collapse; margin: 0.5em 0 1em; }
 th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; text-align: left; }
 th { background: #eef2f7; }

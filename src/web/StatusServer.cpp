@@ -127,7 +127,9 @@ void answerProblem(httplib::Response &response, int status, const std::string &t
 StatusServer::StatusServer(StatusSources sources, WebSettings settings)
     : sources_(std::move(sources)), settings_(std::move(settings)) {}
 
-StatusServer::~StatusServer() { stop(); }
+StatusServer::~StatusServer() {
+    stop();
+}
 
 std::string StatusServer::start() {
     const std::optional<ListenAddress> address = listenAddress(settings_.listen);
@@ -225,33 +227,32 @@ void StatusServer::route() {
             devices.push_back(d.number);
         nlohmann::ordered_json status = {{"folder", sources_.configDir.string()}};
         status.update(statusJson(*snapshot));
-        addJournalView(status,
-                       readJournalView(sources_.configDir, sources_.settings, devices));
+        addJournalView(status, readJournalView(sources_.configDir, sources_.settings, devices));
         response.set_content(
             status.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    s.Get(R"(/device/(\d{1,2}))", [this](const httplib::Request &request,
-                                         httplib::Response &response) {
-        const auto snapshot = sources_.snapshots->current();
-        const int number = std::stoi(request.matches[1]);
-        const auto device =
-            std::find_if(snapshot->devices.begin(), snapshot->devices.end(),
-                         [number](const DeviceSnapshot &d) { return d.number == number; });
-        if (device == snapshot->devices.end())
-            return answerProblem(response, 404, "no such device");
-        DeviceHistory history;
-        std::unique_ptr<Journal> journal;
-        if (sources_.settings.journalOn() &&
-            !Journal::open(sources_.configDir / sources_.settings.journalSettings().file,
-                           Journal::Access::readOnly, journal)) {
-            const UtcSeconds since = std::time(nullptr) - sessionDays * 86400;
-            if (journal->sessionsSince(number, since, history.sessions) ||
-                journal->channelsOfDevice(number, history.channels))
-                history = {};
-        }
-        response.set_content(devicePage(*snapshot, *device, history), htmlType);
-    });
+    s.Get(R"(/device/(\d{1,2}))",
+          [this](const httplib::Request &request, httplib::Response &response) {
+              const auto snapshot = sources_.snapshots->current();
+              const int number = std::stoi(request.matches[1]);
+              const auto device =
+                  std::find_if(snapshot->devices.begin(), snapshot->devices.end(),
+                               [number](const DeviceSnapshot &d) { return d.number == number; });
+              if (device == snapshot->devices.end())
+                  return answerProblem(response, 404, "no such device");
+              DeviceHistory history;
+              std::unique_ptr<Journal> journal;
+              if (sources_.settings.journalOn() &&
+                  !Journal::open(sources_.configDir / sources_.settings.journalSettings().file,
+                                 Journal::Access::readOnly, journal)) {
+                  const UtcSeconds since = std::time(nullptr) - sessionDays * 86400;
+                  if (journal->sessionsSince(number, since, history.sessions) ||
+                      journal->channelsOfDevice(number, history.channels))
+                      history = {};
+              }
+              response.set_content(devicePage(*snapshot, *device, history), htmlType);
+          });
     s.Get("/api/readings", [this](const httplib::Request &request, httplib::Response &response) {
         const auto device = number(request, "device");
         const auto channel = number(request, "channel");
@@ -305,15 +306,15 @@ void StatusServer::route() {
             answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    s.Get(R"(/static/([a-z.]+))", [this](const httplib::Request &request,
-                                         httplib::Response &response) {
-        const std::string name = request.matches[1];
-        if (name == "chart.min.js" && !chartJs_.empty())
-            return response.set_content(chartJs_, "text/javascript; charset=utf-8");
-        if (const auto file = builtInFile(name))
-            return response.set_content(std::string(file->content), file->type);
-        answerProblem(response, 404, "not found");
-    });
+    s.Get(R"(/static/([a-z.]+))",
+          [this](const httplib::Request &request, httplib::Response &response) {
+              const std::string name = request.matches[1];
+              if (name == "chart.min.js" && !chartJs_.empty())
+                  return response.set_content(chartJs_, "text/javascript; charset=utf-8");
+              if (const auto file = builtInFile(name))
+                  return response.set_content(std::string(file->content), file->type);
+              answerProblem(response, 404, "not found");
+          });
 }
 
 } // namespace vantrell

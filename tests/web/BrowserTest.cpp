@@ -61,8 +61,8 @@ TEST(Browser, ShowsTheDevicesAndPlotsEveryChannel) {
 
     const std::filesystem::path screens = std::filesystem::path(VANTRELL_BINARY_DIR) / "screens";
     std::filesystem::create_directories(screens);
-    for (const auto &[page, file] : {std::pair{"/", "status-page.png"},
-                                     std::pair{"/device/1", "status-page-device.png"}}) {
+    for (const auto &[page, file] :
+         {std::pair{"/", "status-page.png"}, std::pair{"/device/1", "status-page-device.png"}}) {
         std::filesystem::remove(screens / file);
         browse(profile, root + page, {"--screenshot=" + (screens / file).string()});
         EXPECT_TRUE(std::filesystem::exists(screens / file)) << file;

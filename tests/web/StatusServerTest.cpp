@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "WebBench.h"
 
 #include "cycle/StatusReport.h"
@@ -61,6 +62,63 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
     }
 }
 
+// What arrives on the socket, and the status line it gets (empty: the connection is closed).
+std::string statusLineFor(int port, const std::string &bytes) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval limit{10, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (::connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        return "no connection";
+    (void)::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string answer;
+    char chunk[4096];
+    for (ssize_t n; (n = ::recv(s, chunk, sizeof chunk, 0)) > 0;)
+        answer.append(chunk, std::size_t(n));
+    ::close(s);
+    return answer.substr(0, answer.find("\r\n"));
+}
+
+TEST(StatusServer, RefusesWhatNoBrowserSends) {
+    WebBench b;
+    b.publish();
+    b.serve();
+    struct Case {
+        const char *legend;
+        std::string bytes;
+        const char *statusLine;
+    };
+    const Case cases[] = {
+        {"an address of 100 000 characters",
+         "GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n", "HTTP/1.1 414 URI Too Long"},
+        {"a change with a body of a megabyte",
+         "POST / HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + std::string(1048576, 'x'),
+         "HTTP/1.1 405 Method Not Allowed"},
+        {"a look with a body of a megabyte, never read",
+         "GET /api/status HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + std::string(1048576, 'x'),
+         "HTTP/1.1 200 OK"},
+        {"no request line", "\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a header line of 100 000 characters",
+         "GET / HTTP/1.1\r\nX-Long: " + std::string(100000, 'b') + "\r\n\r\n", ""},
+        {"a TLS greeting on the plain port",
+         std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\r\n\r\n", 13), ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        const std::string got = statusLineFor(b.port, c.bytes);
+        if (*c.statusLine)
+            EXPECT_EQ(got, c.statusLine);
+        else
+            EXPECT_TRUE(got.empty() || got.starts_with("HTTP/1.1 4")) << got;
+    }
+    const auto after = b.client().Get("/");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200);
+}
+
 TEST(StatusServer, StatusObjectIsTheCommandsObject) {
     WebBench b;
     b.fillJournal(1);
@@ -98,9 +156,7 @@ TEST(StatusServer, TextsOfConfigurationAndLoggersStayText) {
 
 TEST(StatusServer, AUserMustSayWhoHeIs) {
     WebBench b;
-    {
-        std::ofstream(b.folder.path() / "web.password") << "geheim\n";
-    }
+    { std::ofstream(b.folder.path() / "web.password") << "geheim\n"; }
     b.publish();
     WebSettings web;
     web.user = "betrieb";
@@ -129,6 +185,27 @@ TEST(StatusServer, AUserMustSayWhoHeIs) {
             EXPECT_EQ(answer->status, c.status) << path;
         }
     }
+}
+
+TEST(StatusServer, ServesOverTlsWithItsCertificate) {
+    WebBench b;
+    ChildProcess openssl({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                          "-days", "1", "-subj", "/CN=127.0.0.1", "-keyout",
+                          (b.folder.path() / "web.key").string(), "-out",
+                          (b.folder.path() / "web.crt").string()},
+                         Launch{true, {}});
+    ASSERT_EQ(openssl.wait(60), 0) << openssl.unread();
+    b.publish();
+    WebSettings web;
+    web.certFile = "web.crt";
+    web.keyFile = "web.key";
+    b.serve(web);
+    httplib::SSLClient tls("127.0.0.1", b.port);
+    tls.enable_server_certificate_verification(false);
+    const auto answer = tls.Get("/api/status");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_FALSE(b.client().Get("/")) << "plain HTTP on the TLS port";
 }
 
 TEST(StatusServer, NoJournalYetSaysSo) {
@@ -161,16 +238,19 @@ TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
         std::size_t most;
     };
     const Case cases[] = {
-        {"a day, every reading", 1, 0, 1000},   {"a week", 7, 0, 1000},
-        {"a month", 30, 0, 1000},               {"all", 0, 0, 1000},
-        {"all, the most allowed", 0, 2000, 2000}, {"all, a thumbnail", 0, 50, 50},
+        {"a day, every reading", 1, 0, 1000},
+        {"a week", 7, 0, 1000},
+        {"a month", 30, 0, 1000},
+        {"all", 0, 0, 1000},
+        {"all, the most allowed", 0, 2000, 2000},
+        {"all, a thumbnail", 0, 50, 50},
         {"a day in ten points", 1, 10, 10},
     };
     for (const Case &c : cases)
         for (int channel = 1; channel <= 4; ++channel) {
             SCOPED_TRACE(std::string(c.legend) + ", channel " + std::to_string(channel));
-            std::string path = "/api/readings?device=1&serial=KV12345678&channel=" +
-                               std::to_string(channel);
+            std::string path =
+                "/api/readings?device=1&serial=KV12345678&channel=" + std::to_string(channel);
             if (c.days)
                 path += "&since=" + std::to_string(now - c.days * 86400);
             if (c.points)

@@ -7,8 +7,8 @@
 #include "journal/JournalFixture.h"
 #include "web/StatusServer.h"
 
-#include <httplib.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
