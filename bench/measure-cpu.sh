@@ -61,6 +61,6 @@ awk -v t="$used" -v hz="$hz" -v s="$idle_seconds" \
 began=$SECONDS
 /usr/bin/time -f "%U %S" -o "$folder/time" "$bin/vantrelld" --config-dir "$folder" read 1 >/dev/null || true
 wall=$((SECONDS - began))
-read -r user sys <"$folder/time"
+read -r user sys < <(tail -n 1 "$folder/time")
 awk -v u="$user" -v s="$sys" -v w="$wall" \
     'BEGIN { printf "reading session (2 loggers, 2 500 records): %.2f s CPU in %d s = %.2f %% of the wall time\n", u+s, w, 100*(u+s)/w }'

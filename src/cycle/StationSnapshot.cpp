@@ -60,15 +60,6 @@ void LogRing::show(ProgressLine line, std::string_view text) {
     inner_.show(line, text);
 }
 
-void LogRing::openWindow() {
-    {
-        const std::lock_guard lock(mutex_);
-        lines_.clear();
-        ++generation_;
-    }
-    inner_.openWindow();
-}
-
 void LogRing::failure(std::string_view text) {
     keep(text);
     inner_.failure(text);

@@ -41,7 +41,7 @@ struct StationSnapshot {
     std::string scheduleDay;
     std::array<std::string, 4> done;
     std::vector<DeviceSnapshot> devices; // the configured ones
-    std::vector<std::string> logLines;   // of the last session, the oldest first
+    std::vector<std::string> logLines;   // of the last sessions, the oldest first
 };
 
 // The schedule's countdown is taken as it stands: the caller previews it where no cycle set it.
@@ -59,8 +59,9 @@ private:
     std::shared_ptr<const StationSnapshot> current_ = std::make_shared<const StationSnapshot>();
 };
 
-// Passes every text on to the log and keeps the last lines of the session that runs or ran last;
-// a new progress window (a session, a report) starts afresh. The outbox thread logs too.
+// Passes every text on to the log and keeps the last lines, those of the session that runs or ran
+// last and of the report after it: a report's window must not wipe out what the session said.
+// The outbox thread logs too.
 class LogRing final : public ProgressSink {
 public:
     // A session logs a few dozen lines; a long transfer's repeated counts must not grow it.
@@ -68,7 +69,7 @@ public:
 
     explicit LogRing(ProgressSink &inner) : inner_(inner) {}
     void show(ProgressLine line, std::string_view text) override;
-    void openWindow() override;
+    void openWindow() override { inner_.openWindow(); }
     void closeWindow() override { inner_.closeWindow(); }
     void failure(std::string_view text) override;
     void note(std::string_view text) override;

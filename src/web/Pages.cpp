@@ -16,6 +16,13 @@ void head(std::ostringstream &out, const std::string &title) {
         << "<link rel=\"stylesheet\" href=\"/static/style.css\"></head><body>\n";
 }
 
+// The tooltip's lines are separated by carriage returns.
+std::string lineBreaks(std::string text) {
+    for (std::size_t at = 0; (at = text.find('\r', at)) != std::string::npos;)
+        text.replace(at, 1, "<br>");
+    return text;
+}
+
 std::string markOrDash(const std::string &mark) {
     return mark.empty() ? "-" : escapeHtml(mark);
 }
@@ -60,8 +67,8 @@ std::string stationPage(const StationSnapshot &s, const JournalView &view, Backl
     std::ostringstream out;
     head(out, s.stationName);
     out << "<h1>" << escapeHtml(s.stationName) << "</h1>\n<p id=\"time\">"
-        << escapeHtml(s.localTime) << "</p>\n<p id=\"countdown\">" << escapeHtml(s.countdownText)
-        << "</p>\n";
+        << escapeHtml(s.localTime) << "</p>\n<p id=\"countdown\">"
+        << lineBreaks(escapeHtml(s.countdownText)) << "</p>\n";
     out << "<table id=\"schedule\"><tr><th>schedule time</th>";
     for (int t = 0; t < scheduleTimes; ++t)
         out << "<th>" << (t + 1) << "</th>";
@@ -89,7 +96,7 @@ std::string stationPage(const StationSnapshot &s, const JournalView &view, Backl
     else
         out << escapeHtml(nameOf(view.state));
     out << " &middot; MQTT: " << (mqttBacklog ? std::to_string(*mqttBacklog) : "off") << "</p>\n";
-    out << "<h2>last session</h2>\n<pre id=\"log\">";
+    out << "<h2>last sessions</h2>\n<pre id=\"log\">";
     for (const std::string &line : s.logLines)
         out << escapeHtml(line) << "\n";
     out << "</pre>\n</body></html>\n";
