@@ -11,6 +11,7 @@
 #include "forwarding/CurlMailSession.h"
 #include "general/Text.h"
 #include "loggerdata/DataFile.h"
+#include "web/StatusServer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -56,6 +57,8 @@ LogPriority priorityOf(DialogIcon icon) {
 void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
     if (heartbeat)
         heartbeat();
+    if (stepped)
+        stepped();
     if (stopSignal && station_ != nullptr)
         station_->session.stopRequested = true;
     inner_.yield(port, until);
@@ -84,7 +87,7 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
           smsPort_,
           [this](const std::string &line) { progress_.log("sms", line, portLinePriority(line)); },
           logIo),
-      station_({clock_, pump_, loggedLine_, progress_, dialogs_}, configDir), settings_(settings),
+      station_({clock_, pump_, loggedLine_, sessionLog_, dialogs_}, configDir), settings_(settings),
       journal_(station_, settings),
       outbox_(journal_.journal(), settings.outbox, configDir / outboxFolder, clock_, outboxLog()),
       smsRetries_(station_, loggedSms_),
@@ -198,10 +201,27 @@ void HeadlessStation::runCycle() {
                         outboxLog());
         retries->start();
     }
+    std::optional<StatusServer> page;
+    if (settings_.web && settings_.web->on()) {
+        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_, mqttBacklog_},
+                     *settings_.web);
+        schedule_.previewCountdown();
+        publishSnapshot();
+        if (const std::string problem = page->start(); !problem.empty())
+            progress_.log("web", problem, LogPriority::error);
+        else
+            progress_.log("web", "the status page is on " + settings_.web->listen);
+        pump_.stepped = [this] {
+            if (sessionLog_.generation() != publishedLog_)
+                publishSnapshot();
+        };
+    }
     service::ready();
     while (!stopSignal) {
         schedule_.tick();
         outbox_.retryDueSms(smsRetries_);
+        if (page)
+            publishSnapshot();
         // Between steps no session runs: the place to read the configuration again.
         const Deadline next(clock_, cycleInterval);
         while (!next.expired() && !stopSignal) {
@@ -210,8 +230,14 @@ void HeadlessStation::runCycle() {
             pump_.yield(nullptr, next.end());
         }
     }
+    pump_.stepped = nullptr;
     service::stopping();
     progress_.log("station", "stopped");
+}
+
+void HeadlessStation::publishSnapshot() {
+    publishedLog_ = sessionLog_.generation();
+    snapshots_.publish(takeSnapshot(station_, schedule_, sessionLog_.lines()));
 }
 
 std::string HeadlessStation::readDevice(int slot, int time) {
@@ -279,42 +305,8 @@ std::vector<int> HeadlessStation::activeDevices() const {
 }
 
 nlohmann::ordered_json HeadlessStation::statusJson() {
-    const auto textOrNull = [](const std::string &text) {
-        return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
-    };
-    nlohmann::ordered_json times = nlohmann::ordered_json::array();
-    nlohmann::ordered_json done = nlohmann::ordered_json::array();
-    ScheduleDayFile dayFile(station_);
-    std::string day;
-    (void)dayFile.readScheduleDay(day);
-    for (int s = 1; s <= scheduleTimeCount; ++s) {
-        times.push_back(textOrNull(scheduleTimeText(station_.scheduleTimes, s)));
-        std::string mark;
-        (void)dayFile.readSlotMark(s, mark);
-        done.push_back(textOrNull(trim(mark)));
-    }
-    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
-    for (int slot : configuredDevices()) {
-        const DeviceRecord &d = station_.devices[slot];
-        nlohmann::ordered_json marks = nlohmann::ordered_json::array();
-        for (int s = 1; s <= scheduleTimeCount; ++s)
-            marks.push_back({{"time", s},
-                             {"scheduled", d.scheduledAt(s)},
-                             {"mark", textOrNull(station_.dailyMarks.at(2 * s, slot))}});
-        devices.push_back({{"device", slot},
-                           {"description", d[field::description]},
-                           {"connection", d.connection()},
-                           {"active", d.flag(field::active)},
-                           {"marks", marks}});
-    }
     schedule_.previewCountdown();
-    const nlohmann::ordered_json countdown =
-        schedule_.scheduleOff() ? nlohmann::ordered_json(nullptr)
-                                : nlohmann::ordered_json{{"hours", schedule_.hoursToNext()},
-                                                         {"minutes", schedule_.minutesToNext()}};
-    return {{"schedule", {{"times", times}, {"day", textOrNull(trim(day))}, {"done", done}}},
-            {"countdown", countdown},
-            {"devices", devices}};
+    return vantrell::statusJson(takeSnapshot(station_, schedule_, {}));
 }
 
 } // namespace vantrell

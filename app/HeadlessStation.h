@@ -8,6 +8,7 @@
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
 #include "cycle/StationJournal.h"
+#include "cycle/StationSnapshot.h"
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
@@ -17,6 +18,7 @@
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
 #include "link/SmsModem.h"
+#include "web/Pages.h"
 
 #include <nlohmann/json.hpp>
 
@@ -57,6 +59,8 @@ public:
     void printStatus(std::ostream &out);
     // The same as one JSON object: "schedule", "countdown" and "devices".
     nlohmann::ordered_json statusJson();
+    // Where the status page learns the MQTT backlog; without it the page says "off".
+    void countMqttBacklogBy(std::function<Backlog()> count) { mqttBacklog_ = std::move(count); }
     // The configured devices, and of them those that are active.
     std::vector<int> configuredDevices() const;
     std::vector<int> activeDevices() const;
@@ -70,6 +74,8 @@ private:
     void reload();
     // The outbox's lines, from its thread too.
     OutboxLog outboxLog();
+    // The state the status page shows, again whenever a step logged something.
+    void publishSnapshot();
 
     // Passes the stop signal on to the running session.
     class StoppablePump final : public EventPump {
@@ -77,6 +83,7 @@ private:
         StoppablePump(const Clock &clock, Station *&station) : inner_(clock), station_(station) {}
         void yield(SerialPort *port, double until) override;
         std::function<void()> heartbeat;
+        std::function<void()> stepped;
 
     private:
         BlockingEventPump inner_;
@@ -105,6 +112,10 @@ private:
         LoggingDialogs quietened_{dropped_};
     };
     PrioritisedDialogs dialogs_{progress_.style()};
+    LogRing sessionLog_{progress_};
+    SnapshotBox snapshots_;
+    std::size_t publishedLog_ = 0;
+    std::function<Backlog()> mqttBacklog_;
     Station station_;
     ConfSettings settings_;
     StationJournal journal_;

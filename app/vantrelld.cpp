@@ -7,9 +7,9 @@
 #include "ProgramEnvironment.h"
 #include "ReadingsExport.h"
 #include "ServiceManager.h"
-#include "StatusReport.h"
 #include "config/ConfFile.h"
 #include "config/Templates.h"
+#include "cycle/StatusReport.h"
 #include "forwarding/CurlTransfer.h"
 
 #include <getopt.h>

@@ -11,6 +11,7 @@ packages=(
     libsystemd-dev scdoc
     libsqlite3-dev libinih-dev nlohmann-json3-dev
     dpkg-dev file lintian systemd procps
+    libcpp-httplib-dev libssl-dev libjs-chart.js chromium curl openssl
 )
 
 missing=()

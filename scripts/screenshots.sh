@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 missing=()
 for pair in Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils trayer:trayer import:imagemagick \
-    openbox:openbox; do
+    openbox:openbox chromium:chromium curl:curl; do
     command -v "${pair%%:*}" >/dev/null || missing+=("${pair#*:}")
 done
 if ((${#missing[@]})); then
@@ -126,6 +126,21 @@ tree.write(path, encoding="UTF-8", xml_declaration=True)
 PY
 start_screen 1366x768 yes
 shoot properties-1366x768-125 properties 5 env QT_SCALE_FACTOR=1.25
+
+# The status page of the daemon after it has read device 1 from the simulated line: the station
+# page and the device's page with its plots, as headless Chromium draws them.
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf '[web]\nlisten = 127.0.0.1:%s\n' "$port" >"$config/vantrell.conf"
+"$bin/vantrelld" --config-dir "$config" read 1 >"$out/read.log" 2>&1 || true
+"$bin/vantrelld" --config-dir "$config" run >"$out/vantrelld.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do curl -sf -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+for page in "/:status-page" "/device/1:status-page-device"; do
+    chromium --headless --no-sandbox --disable-gpu --log-level=3 --virtual-time-budget=5000 \
+        --user-data-dir="$out/chromium" --window-size=1280,900 \
+        --screenshot="$out/${page#*:}.png" "http://127.0.0.1:$port${page%%:*}" \
+        >"$out/chromium.log" 2>&1
+done
 
 echo "Screenshots in $out:"
 ls "$out"/*.png

@@ -1,11 +1,12 @@
-// What `vantrelld status` tells from the journal beside the schedule and the marks: per device
-// the last session, the last good read and the schedule times missed in a row, and the
-// deliveries still waiting in the outbox. Monitoring reads its exit code, so the journal is
-// opened read-only and never waited for: a journal that is missing, damaged or locked is
-// reported as unavailable instead.
+// What `vantrelld status` and the status page tell: the schedule, the marks and the devices from
+// the station's snapshot, and from the journal per device the last session, the last good read
+// and the schedule times missed in a row, and the deliveries still waiting in the outbox.
+// Monitoring reads its exit code, so the journal is opened read-only and never waited for: a
+// journal that is missing, damaged or locked is reported as unavailable instead.
 #pragma once
 
 #include "config/ConfFile.h"
+#include "cycle/StationSnapshot.h"
 #include "journal/Journal.h"
 
 #include <nlohmann/json.hpp>
@@ -26,7 +27,11 @@ struct JournalView {
     std::vector<DeliveryRow> pending; // the oldest first
 };
 
-const char *nameOf(JournalView::State state); // "off", "ok", "unavailable"
+const char *nameOf(JournalView::State state);
+// A moment as the station's local time with its offset.
+std::string localTime(UtcSeconds utc);
+// A session's letter in the words of the run report; "no letter" for a session a stop ended.
+std::string wordsOf(const std::string &letter); // "off", "ok", "unavailable"
 
 JournalView readJournalView(const std::filesystem::path &configDir, const ConfSettings &settings,
                             const std::vector<int> &devices);
@@ -37,6 +42,9 @@ bool allWell(const JournalView &view, const std::vector<int> &activeDevices);
 // The lines after today's status; nothing with the journal off.
 void printJournalView(std::ostream &out, const JournalView &view,
                       const std::vector<int> &activeDevices, UtcSeconds now);
+
+// "schedule", "countdown" and "devices", one object for `status --json` and the page's API.
+nlohmann::ordered_json statusJson(const StationSnapshot &snapshot);
 
 // Adds "journal" and "outbox" to the status object, and to each of its "devices" its
 // "last_session", "last_good_read" and "missed_times".

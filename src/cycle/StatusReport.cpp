@@ -1,6 +1,7 @@
 #include "StatusReport.h"
 
 #include "config/SessionStatus.h"
+#include "config/Tables.h"
 #include "general/Progress.h"
 #include "general/Text.h"
 
@@ -12,6 +13,8 @@ namespace {
 
 // A session ended by a stop leaves no letter.
 constexpr const char *noLetterWords = "no letter";
+
+} // namespace
 
 std::string localTime(UtcSeconds utc) {
     int offset = 0;
@@ -25,6 +28,8 @@ std::string wordsOf(const std::string &letter) {
     const auto status = statusOfMark(letter);
     return status ? trim(std::string(reportTextOf(*status))) : "unknown letter";
 }
+
+namespace {
 
 std::string ageText(UtcSeconds seconds) {
     seconds = std::max<UtcSeconds>(0, seconds);
@@ -49,7 +54,40 @@ nlohmann::ordered_json sessionJson(const SessionRow &s) {
                                              : nlohmann::ordered_json(s.dataFile)}};
 }
 
+nlohmann::ordered_json textOrNull(const std::string &text) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
 } // namespace
+
+nlohmann::ordered_json statusJson(const StationSnapshot &snapshot) {
+    nlohmann::ordered_json times = nlohmann::ordered_json::array();
+    nlohmann::ordered_json done = nlohmann::ordered_json::array();
+    for (int t = 0; t < scheduleTimeCount; ++t) {
+        times.push_back(textOrNull(snapshot.times[t]));
+        done.push_back(textOrNull(snapshot.done[t]));
+    }
+    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+    for (const DeviceSnapshot &d : snapshot.devices) {
+        nlohmann::ordered_json marks = nlohmann::ordered_json::array();
+        for (int t = 0; t < scheduleTimeCount; ++t)
+            marks.push_back(
+                {{"time", t + 1}, {"scheduled", d.scheduled[t]}, {"mark", textOrNull(d.marks[t])}});
+        devices.push_back({{"device", d.number},
+                           {"description", d.description},
+                           {"connection", d.connection},
+                           {"active", d.active},
+                           {"marks", marks}});
+    }
+    const nlohmann::ordered_json countdown =
+        snapshot.countdown ? nlohmann::ordered_json{{"hours", snapshot.countdown->hours},
+                                                    {"minutes", snapshot.countdown->minutes}}
+                           : nlohmann::ordered_json(nullptr);
+    return {
+        {"schedule", {{"times", times}, {"day", textOrNull(snapshot.scheduleDay)}, {"done", done}}},
+        {"countdown", countdown},
+        {"devices", devices}};
+}
 
 const char *nameOf(JournalView::State state) {
     switch (state) {

@@ -1,0 +1,60 @@
+// The read-only status page and its JSON API, served on a thread of its own. It meets the
+// station only through the snapshot the loop publishes and the journal, which it opens read-only
+// for each request: it never waits for the loop, and the loop never waits for it.
+#pragma once
+
+#include "config/ConfFile.h"
+#include "cycle/StationSnapshot.h"
+#include "web/Pages.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace vantrell {
+
+struct StatusSources {
+    const SnapshotBox *snapshots = nullptr;
+    std::filesystem::path configDir;
+    ConfSettings settings; // the journal's file and whether it is on
+    // The MQTT publisher's backlog; empty while there is none.
+    std::function<Backlog()> mqttBacklog;
+};
+
+class StatusServer {
+public:
+    // Connections served at once and waiting beyond those: every other one is answered 503.
+    static constexpr std::size_t workers = 4;
+    static constexpr std::size_t waiting = 60;
+
+    StatusServer(StatusSources sources, WebSettings settings);
+    ~StatusServer();
+    StatusServer(const StatusServer &) = delete;
+    StatusServer &operator=(const StatusServer &) = delete;
+
+    // Binds and starts serving; the reason when it cannot (an address in use, a certificate
+    // that does not load, a password file that cannot be read).
+    [[nodiscard]] std::string start();
+    void stop();
+    int port() const { return port_; }
+
+private:
+    void route();
+
+    StatusSources sources_;
+    WebSettings settings_;
+    std::string expectedAuthorization_; // empty: no user
+    std::string chartJs_;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+} // namespace vantrell

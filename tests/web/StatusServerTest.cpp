@@ -1,0 +1,271 @@
+#include "ChildProcess.h"
+#include "WebBench.h"
+
+#include "cycle/StatusReport.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+
+namespace vantrell::testing {
+namespace {
+
+TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
+    WebBench b;
+    b.fillJournal(2);
+    b.publish();
+    b.serve();
+    struct Case {
+        const char *legend;
+        const char *method;
+        const char *path;
+        int status;
+        const char *type; // a prefix of Content-Type; empty: any
+    };
+    const Case cases[] = {
+        {"the station", "GET", "/", 200, "text/html"},
+        {"a look without the body", "HEAD", "/", 200, "text/html"},
+        {"the status object", "GET", "/api/status", 200, "application/json"},
+        {"a configured device", "GET", "/device/1", 200, "text/html"},
+        {"a free place", "GET", "/device/7", 404, ""},
+        {"beyond the table", "GET", "/device/99", 404, ""},
+        {"the page script", "GET", "/static/device.js", 200, "text/javascript"},
+        {"Debian's Chart.js", "GET", "/static/chart.min.js", 200, "text/javascript"},
+        {"a file beside the static ones", "GET", "/static/../vantrell.conf", 404, ""},
+        {"an encoded climb", "GET", "/static/%2e%2e%2fvantrell.conf", 404, ""},
+        {"a climb out of the root", "GET", "/../../etc/passwd", 404, ""},
+        {"an encoded climb to the root", "GET", "/%2e%2e/%2e%2e/etc/passwd", 404, ""},
+        {"readings without a device", "GET", "/api/readings?serial=KV12345678&channel=1", 400, ""},
+        {"a fifth channel", "GET", "/api/readings?device=1&serial=KV12345678&channel=5", 400, ""},
+        {"too many points", "GET", "/api/readings?device=1&serial=KV12345678&channel=1&points=5000",
+         400, ""},
+        {"a time that is no number", "GET",
+         "/api/readings?device=1&serial=KV12345678&channel=1&since=yesterday", 400, ""},
+        {"a logger the device never read", "GET",
+         "/api/readings?device=2&serial=KV12345678&channel=1", 200, "application/json"},
+        {"a change", "POST", "/", 405, ""},
+        {"a replacement", "PUT", "/api/status", 405, ""},
+        {"a removal", "DELETE", "/device/1", 405, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        httplib::Client client = b.client();
+        httplib::Request request;
+        request.method = c.method;
+        request.path = c.path;
+        const httplib::Result answer = client.send(request);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, c.status);
+        EXPECT_EQ(answer->get_header_value("Content-Security-Policy"), "default-src 'self'");
+        EXPECT_TRUE(answer->get_header_value("Content-Type").starts_with(c.type))
+            << answer->get_header_value("Content-Type");
+    }
+}
+
+// What arrives on the socket, and the status line it gets (empty: the connection is closed).
+std::string statusLineFor(int port, const std::string &bytes) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval limit{10, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (::connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        return "no connection";
+    (void)::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string answer;
+    char chunk[4096];
+    for (ssize_t n; (n = ::recv(s, chunk, sizeof chunk, 0)) > 0;)
+        answer.append(chunk, std::size_t(n));
+    ::close(s);
+    return answer.substr(0, answer.find("\r\n"));
+}
+
+TEST(StatusServer, RefusesWhatNoBrowserSends) {
+    WebBench b;
+    b.publish();
+    b.serve();
+    struct Case {
+        const char *legend;
+        std::string bytes;
+        const char *statusLine;
+    };
+    const Case cases[] = {
+        {"an address of 100 000 characters",
+         "GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n", "HTTP/1.1 414 URI Too Long"},
+        {"a change with a body of a megabyte",
+         "POST / HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + std::string(1048576, 'x'),
+         "HTTP/1.1 405 Method Not Allowed"},
+        {"a look with a body of a megabyte, never read",
+         "GET /api/status HTTP/1.1\r\nContent-Length: 1048576\r\n\r\n" + std::string(1048576, 'x'),
+         "HTTP/1.1 200 OK"},
+        {"no request line", "\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"a header line of 100 000 characters",
+         "GET / HTTP/1.1\r\nX-Long: " + std::string(100000, 'b') + "\r\n\r\n", ""},
+        {"a TLS greeting on the plain port",
+         std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\r\n\r\n", 13), ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        const std::string got = statusLineFor(b.port, c.bytes);
+        if (*c.statusLine)
+            EXPECT_EQ(got, c.statusLine);
+        else
+            EXPECT_TRUE(got.empty() || got.starts_with("HTTP/1.1 4")) << got;
+    }
+    const auto after = b.client().Get("/");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200);
+}
+
+TEST(StatusServer, StatusObjectIsTheCommandsObject) {
+    WebBench b;
+    b.fillJournal(1);
+    b.publish();
+    b.serve();
+    const auto answer = b.client().Get("/api/status");
+    ASSERT_TRUE(answer);
+    const auto got = nlohmann::ordered_json::parse(answer->body);
+    nlohmann::ordered_json expected = {{"folder", b.folder.path().string()}};
+    expected.update(statusJson(*b.snapshots.current()));
+    addJournalView(expected, readJournalView(b.folder.path(), journalAndPage(), {1, 2}));
+    EXPECT_EQ(got, expected);
+    ASSERT_EQ(got["devices"].size(), 2u);
+    EXPECT_EQ(got["devices"][0]["last_session"]["letter"], "X");
+    EXPECT_EQ(got["devices"][1]["last_session"], nullptr);
+    EXPECT_EQ(got["journal"]["state"], "ok");
+}
+
+TEST(StatusServer, TextsOfConfigurationAndLoggersStayText) {
+    WebBench b("<script>alert('Pegel')</script>");
+    b.fillJournal(1, "KV<b>1</b>");
+    b.station.devices[1].serialNumber(1) = "KV<b>1</b>";
+    b.publish({"Verbindung <img src=x onerror=alert(1)>"});
+    b.serve();
+    for (const char *path : {"/", "/device/1"}) {
+        SCOPED_TRACE(path);
+        const auto answer = b.client().Get(path);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->body.find("<script>alert"), std::string::npos);
+        EXPECT_EQ(answer->body.find("<img"), std::string::npos);
+        EXPECT_EQ(answer->body.find("<b>"), std::string::npos);
+        EXPECT_NE(answer->body.find("&lt;script&gt;alert(&#39;Pegel&#39;)"), std::string::npos);
+    }
+}
+
+TEST(StatusServer, AUserMustSayWhoHeIs) {
+    WebBench b;
+    { std::ofstream(b.folder.path() / "web.password") << "geheim\n"; }
+    b.publish();
+    WebSettings web;
+    web.user = "betrieb";
+    web.passwordFile = "web.password";
+    b.serve(web);
+    struct Case {
+        const char *legend;
+        const char *user;
+        const char *password;
+        int status;
+    };
+    const Case cases[] = {
+        {"no credentials", nullptr, nullptr, 401},
+        {"a wrong password", "betrieb", "Geheim", 401},
+        {"another user", "admin", "geheim", 401},
+        {"the user", "betrieb", "geheim", 200},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        httplib::Client client = b.client();
+        if (c.user)
+            client.set_basic_auth(c.user, c.password);
+        for (const char *path : {"/", "/api/status", "/static/device.js"}) {
+            const auto answer = client.Get(path);
+            ASSERT_TRUE(answer);
+            EXPECT_EQ(answer->status, c.status) << path;
+        }
+    }
+}
+
+TEST(StatusServer, ServesOverTlsWithItsCertificate) {
+    WebBench b;
+    ChildProcess openssl({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                          "-days", "1", "-subj", "/CN=127.0.0.1", "-keyout",
+                          (b.folder.path() / "web.key").string(), "-out",
+                          (b.folder.path() / "web.crt").string()},
+                         Launch{true, {}});
+    ASSERT_EQ(openssl.wait(60), 0) << openssl.unread();
+    b.publish();
+    WebSettings web;
+    web.certFile = "web.crt";
+    web.keyFile = "web.key";
+    b.serve(web);
+    httplib::SSLClient tls("127.0.0.1", b.port);
+    tls.enable_server_certificate_verification(false);
+    const auto answer = tls.Get("/api/status");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_FALSE(b.client().Get("/")) << "plain HTTP on the TLS port";
+}
+
+TEST(StatusServer, NoJournalYetSaysSo) {
+    WebBench b;
+    b.publish();
+    b.serve();
+    const auto page = b.client().Get("/device/1");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("no readings yet"), std::string::npos);
+    EXPECT_EQ(page->body.find("<canvas"), std::string::npos);
+    const auto readings = b.client().Get("/api/readings?device=1&serial=KV12345678&channel=1");
+    ASSERT_TRUE(readings);
+    EXPECT_EQ(readings->status, 200);
+    EXPECT_TRUE(nlohmann::json::parse(readings->body)["points"].empty());
+}
+
+// 400 days of 10-minute readings on four channels: whatever the range, no answer has more points
+// than asked for, and every answer has some.
+TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
+    WebBench b;
+    b.fillJournal(400);
+    b.publish();
+    b.serve();
+    const std::time_t now = std::time(nullptr);
+    struct Case {
+        const char *legend;
+        long long days; // 0: all
+        int points;     // 0: the default
+        std::size_t most;
+    };
+    const Case cases[] = {
+        {"a day, every reading", 1, 0, 1000},
+        {"a week", 7, 0, 1000},
+        {"a month", 30, 0, 1000},
+        {"all", 0, 0, 1000},
+        {"all, the most allowed", 0, 2000, 2000},
+        {"all, a thumbnail", 0, 50, 50},
+        {"a day in ten points", 1, 10, 10},
+    };
+    for (const Case &c : cases)
+        for (int channel = 1; channel <= 4; ++channel) {
+            SCOPED_TRACE(std::string(c.legend) + ", channel " + std::to_string(channel));
+            std::string path =
+                "/api/readings?device=1&serial=KV12345678&channel=" + std::to_string(channel);
+            if (c.days)
+                path += "&since=" + std::to_string(now - c.days * 86400);
+            if (c.points)
+                path += "&points=" + std::to_string(c.points);
+            const auto answer = b.client().Get(path);
+            ASSERT_TRUE(answer);
+            ASSERT_EQ(answer->status, 200);
+            const auto json = nlohmann::json::parse(answer->body);
+            EXPECT_LE(json["points"].size(), c.most);
+            EXPECT_GT(json["points"].size(), 0u);
+            EXPECT_EQ(json["name"], "Kanal " + std::to_string(channel));
+            for (const auto &p : json["points"])
+                ASSERT_LE(p["min"].get<double>(), p["max"].get<double>());
+        }
+}
+
+} // namespace
+} // namespace vantrell::testing
