@@ -12,6 +12,8 @@ namespace vantrell {
 namespace {
 
 constexpr const char *configurationTitle = "Configuration";
+// As often as the cycle timer of the station steps, so that no session's counts wait for long.
+constexpr int metricsIntervalMs = 10'000;
 
 } // namespace
 
@@ -32,6 +34,8 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
     window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);
     main_.setSmsPort(smsPort_);
+    if (settings.metrics && settings.metrics->on())
+        metrics_.emplace(station_, journal_, *settings.metrics);
 }
 
 void GuiStation::start() {
@@ -41,6 +45,14 @@ void GuiStation::start() {
     if (settings.journalOn())
         main_.showJournal(station_.configDir() / settings.journalSettings().file);
     main_.startTimers();
+    if (!metrics_)
+        return;
+    metrics_->refresh();
+    QObject::connect(&metricsTimer_, &QTimer::timeout, [this] {
+        if (!station_.session.sessionRunning)
+            metrics_->refresh();
+    });
+    metricsTimer_.start(metricsIntervalMs);
 }
 
 // A first start in an empty folder finds the templates in place; a folder that cannot be

@@ -13,13 +13,17 @@
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
+#include "publish/MetricsFile.h"
 #include "ui/GuiEventPump.h"
 #include "ui/Main.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtDialogs.h"
 #include "ui/WindowProgress.h"
 
+#include <QTimer>
+
 #include <filesystem>
+#include <optional>
 
 namespace vantrell {
 
@@ -57,6 +61,10 @@ private:
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};
+    // Only when vantrell.conf names a file: written at start, then on a timer of its own
+    // between sessions, since the main window's cycle does not say when one ended.
+    std::optional<MetricsFile> metrics_;
+    QTimer metricsTimer_;
 };
 
 } // namespace vantrell
