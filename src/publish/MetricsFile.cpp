@@ -18,8 +18,8 @@ constexpr const char *goesOn = "; the station goes on without it";
 class Family {
 public:
     Family(const char *name, const char *type, const char *help)
-        : name_(name),
-          text_(std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n") {}
+        : name_(name), text_(std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " +
+                             type + "\n") {}
 
     // `labels`: name and value pairs; the values are escaped here.
     Family &sample(const std::vector<std::pair<const char *, std::string>> &labels,
@@ -104,8 +104,8 @@ std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublishe
     return text;
 }
 
-MetricsFile::MetricsFile(Station &station, StationJournal &journal,
-                         const MetricsSettings &settings, UnpublishedCount unpublished)
+MetricsFile::MetricsFile(Station &station, StationJournal &journal, const MetricsSettings &settings,
+                         UnpublishedCount unpublished)
     : station_(station), journal_(journal), unpublished_(std::move(unpublished)) {
     file_ = settings.textfile.is_relative() ? station.configDir() / settings.textfile
                                             : settings.textfile;
@@ -132,8 +132,7 @@ void MetricsFile::refresh() {
 }
 
 void MetricsFile::report(const std::string &problem) {
-    if (problemLogged_.first(dayText(station_.clock().localNow()),
-                             station_.session.dailyMarkIndex))
+    if (problemLogged_.first(dayText(station_.clock().localNow()), station_.session.dailyMarkIndex))
         station_.progress().failure(problem + goesOn);
 }
 

@@ -1,10 +1,11 @@
 // The metrics file as a Prometheus collector reads it: every line must pass the exposition
 // format's rules, or the collector drops the whole file and the operator's alerting goes blind.
 // Its counters must come from the journal and never go down, across restarts and pruning.
-#include "cycle/CycleBench.h"
 #include "publish/MetricsFile.h"
+#include "cycle/CycleBench.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <limits>
@@ -52,8 +53,7 @@ std::map<std::string, double> parseExposition(const std::string &text) {
             std::string labels = m[3];
             std::smatch l;
             std::set<std::string> names;
-            while (std::regex_search(labels, l, label,
-                                     std::regex_constants::match_continuous) &&
+            while (std::regex_search(labels, l, label, std::regex_constants::match_continuous) &&
                    l.length() > 0) {
                 EXPECT_TRUE(names.insert(l[1]).second) << "repeated label: " << line;
                 std::string value = l[2];
@@ -96,9 +96,8 @@ TEST(MetricsFile, LabelValuesAreEscapedAndReadBackAsTheyWere) {
         device.sessionsByLetter = {{c.letter, 3}};
         counts.devices.push_back(device);
         const auto samples = parseExposition(metricsText(counts, 0));
-        EXPECT_EQ(samples.count("vantrell_sessions_total{device=\"7\",letter=\"" + c.letter +
-                                "\"}"),
-                  1u)
+        EXPECT_EQ(
+            samples.count("vantrell_sessions_total{device=\"7\",letter=\"" + c.letter + "\"}"), 1u)
             << c.legend;
     }
 }
@@ -192,6 +191,34 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
                           [](Journal &) { return std::int64_t(7); });
     restarted.refresh();
     EXPECT_EQ(fileText(b.folder / "vantrell.prom"), written);
+}
+
+TEST(MetricsFile, AJournalOfAnOlderStationStartsItsCountersFromItsSessions) {
+    MixedDay b;
+    b.runDay();
+    StationCounts before;
+    ASSERT_FALSE(b.journal.journal()->stationCounts(before));
+    // The journal as the station before the metrics left it: no totals kept.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(b.journal.file().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "DROP TRIGGER sessions_counted; DROP TABLE session_totals; "
+                           "PRAGMA user_version = 1",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    std::unique_ptr<Journal> migrated;
+    ASSERT_FALSE(Journal::open(b.journal.file(), Journal::Access::write, migrated));
+    StationCounts after;
+    ASSERT_FALSE(migrated->stationCounts(after));
+    ASSERT_EQ(after.devices.size(), before.devices.size());
+    for (std::size_t k = 0; k < after.devices.size(); ++k) {
+        const DeviceCounts &was = before.devices[k], &is = after.devices[k];
+        EXPECT_EQ(is.sessionsByLetter, was.sessionsByLetter) << "device " << is.device;
+        EXPECT_EQ(is.recordsRead, was.recordsRead) << "device " << is.device;
+        EXPECT_EQ(is.lastSession, was.lastSession) << "device " << is.device;
+    }
 }
 
 TEST(MetricsFile, AFolderThatCannotBeWrittenIsSaidOncePerScheduleTime) {
