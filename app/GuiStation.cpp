@@ -11,8 +11,8 @@ namespace vantrell {
 namespace {
 
 constexpr const char *configurationTitle = "Configuration";
-// As often as the headless station's loop looks for due SMS.
-constexpr int smsRetryMilliseconds = 10000;
+// As often as the station's cycle steps: no SMS and no session's counts wait for long.
+constexpr int betweenSessionsMs = 10'000;
 
 } // namespace
 
@@ -31,6 +31,8 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
     window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);
     main_.setSmsPort(smsPort_);
+    if (settings.metrics && settings.metrics->on())
+        metrics_.emplace(station_, journal_, *settings.metrics);
 }
 
 void GuiStation::start() {
@@ -40,6 +42,10 @@ void GuiStation::start() {
         main_.showJournal(journal_.file());
     main_.startTimers();
     startRetries();
+    if (metrics_)
+        metrics_->refresh();
+    QObject::connect(&betweenSessions_, &QTimer::timeout, [this] { betweenSessions(); });
+    betweenSessions_.start(betweenSessionsMs);
 }
 
 OutboxLog GuiStation::outboxLog() {
@@ -58,14 +64,17 @@ void GuiStation::startRetries() {
     retries_.emplace(journal_.file(), *settings_.outbox, curlMailSessions(), curlFtpSessions(),
                      outboxLog());
     retries_->start();
-    QObject::connect(&smsRetryTimer_, &QTimer::timeout, [this] { retryDueSms(); });
-    smsRetryTimer_.start(smsRetryMilliseconds);
 }
 
-// The windows' waits run the timers, also inside a session: an SMS then waits for the next turn.
-void GuiStation::retryDueSms() {
-    if (!station_.session.sessionRunning && !station_.session.communicating)
+// The windows' waits run the timers, also inside a session: then all this waits for the next
+// turn.
+void GuiStation::betweenSessions() {
+    if (station_.session.sessionRunning || station_.session.communicating)
+        return;
+    if (retries_)
         outbox_.retryDueSms(smsRetries_);
+    if (metrics_)
+        metrics_->refresh();
 }
 
 // A first start in an empty folder finds the templates in place; a folder that cannot be

@@ -11,9 +11,10 @@
 #include "cycle/StationJournal.h"
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
-#include "link/SmsModem.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
+#include "link/SmsModem.h"
+#include "publish/MetricsFile.h"
 #include "ui/GuiEventPump.h"
 #include "ui/Main.h"
 #include "ui/ProgressWindow.h"
@@ -49,7 +50,8 @@ private:
     // Mail and uploads beside the windows; SMS between sessions, as the modem's port is the
     // station's.
     void startRetries();
-    void retryDueSms();
+    // What the headless station's loop does between ticks: due SMS, the metrics file.
+    void betweenSessions();
 
     ConfSettings settings_;
     SystemClock clock_;
@@ -67,8 +69,11 @@ private:
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};
-    QTimer smsRetryTimer_;
     std::optional<OutboxWorker> retries_;
+    // Only when vantrell.conf names a file: written at start, then between sessions, since the
+    // main window's cycle does not say when one ended.
+    std::optional<MetricsFile> metrics_;
+    QTimer betweenSessions_;
 };
 
 } // namespace vantrell

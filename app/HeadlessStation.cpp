@@ -94,6 +94,13 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
       forwarding_(station_, {mailSessions(), ftpSessions(), loggedSms_, outbox_}) {
     self_ = &station_;
     journal_.sendSilenceAlarmsBy(forwarding_.alarm());
+    if (settings.metrics && settings.metrics->on())
+        metrics_.emplace(station_, journal_, *settings.metrics);
+}
+
+void HeadlessStation::refreshMetrics() {
+    if (metrics_)
+        metrics_->refresh();
 }
 
 OutboxLog HeadlessStation::outboxLog() {
@@ -194,6 +201,9 @@ void HeadlessStation::runCycle() {
                                      ": nothing will be read");
     if (journal_.on() && journal_.journal() != nullptr)
         progress_.log("journal", "sessions and readings go to " + journal_.file().string());
+    if (metrics_)
+        progress_.log("metrics", "the station's counts go to " + metrics_->file().string());
+    refreshMetrics();
     // Mail and uploads are retried beside the loop, never in the way of a session.
     std::optional<OutboxWorker> retries;
     if (settings_.outbox && journal_.journal() != nullptr) {
@@ -222,6 +232,8 @@ void HeadlessStation::runCycle() {
         outbox_.retryDueSms(smsRetries_);
         if (page)
             publishSnapshot();
+        // A tick runs at most one session; between sessions the outbox changes the counts too.
+        refreshMetrics();
         // Between steps no session runs: the place to read the configuration again.
         const Deadline next(clock_, cycleInterval);
         while (!next.expired() && !stopSignal) {
@@ -247,6 +259,7 @@ std::string HeadlessStation::readDevice(int slot, int time) {
     session.connectionAttempt = 0;
     session.dialNumber = station_.cycleRecord().connection();
     session_.readDevice();
+    refreshMetrics();
     return trim(station_.currentStatus());
 }
 

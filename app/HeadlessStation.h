@@ -18,6 +18,7 @@
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
 #include "link/SmsModem.h"
+#include "publish/MetricsFile.h"
 #include "web/Pages.h"
 
 #include <nlohmann/json.hpp>
@@ -25,6 +26,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 namespace vantrell {
@@ -72,6 +74,7 @@ private:
     // and then fail to save.
     void checkDataFolders();
     void reload();
+    void refreshMetrics();
     // The outbox's lines, from its thread too.
     OutboxLog outboxLog();
     // The state the status page shows, again whenever a step logged something.
@@ -119,6 +122,9 @@ private:
     Station station_;
     ConfSettings settings_;
     StationJournal journal_;
+    // Written at start and after every tick of the cycle or reading session; only when
+    // vantrell.conf names a file.
+    std::optional<MetricsFile> metrics_;
     // Built on the loop's journal connection, opened with the station.
     Outbox outbox_;
     // The SMS the outbox tries again, between sessions: the modem's port is the loop's.

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -146,6 +147,24 @@ struct Series {
     std::vector<SeriesPoint> points;
 };
 
+// Per device, what the metrics file shows: counts since the journal began, pruned sessions
+// included.
+struct DeviceCounts {
+    int device = 0;
+    std::optional<UtcSeconds> lastSession;  // the end of its last session
+    std::optional<UtcSeconds> lastGoodRead; // the end of its last session that left "X"
+    int missedTimes = 0;
+    std::int64_t recordsRead = 0;
+    // Sessions per letter left, by letter; sessions abandoned at shutdown left none and are not
+    // among them.
+    std::vector<std::pair<std::string, std::int64_t>> sessionsByLetter;
+};
+
+struct StationCounts {
+    std::vector<DeviceCounts> devices; // by device number, those the journal knows
+    std::int64_t outboxPending = 0;
+};
+
 class Journal {
 public:
     enum class Access { write, readOnly };
@@ -184,6 +203,8 @@ public:
     JournalProblem channelsOfDevice(int device, std::vector<ChannelOfDevice> &out);
     JournalProblem sessionsSince(int device, UtcSeconds since, std::vector<SessionRow> &out);
     JournalProblem readingSeries(const SeriesRequest &request, Series &out);
+    // Metrics: every device's counts and the deliveries still to go.
+    JournalProblem stationCounts(StationCounts &out);
 
 private:
     explicit Journal(sqlite3 *db);

@@ -91,7 +91,32 @@ INSERT INTO device_loggers(device, logger_id, newest_utc)
     JOIN channels c ON c.id = r.channel_id GROUP BY r.device, c.logger_id;
 )";
 
-constexpr std::array migrations{firstSchema, deviceLoggers};
+// The metrics' counters must never go down while the station lives, but pruning deletes old
+// sessions: their totals are kept here, per device and letter, by a trigger on every session
+// row, so that no writer of sessions has to remember them. Seeded from the sessions a journal
+// already holds.
+constexpr const char *sessionTotals = R"(
+CREATE TABLE session_totals(
+    device INTEGER NOT NULL,
+    letter TEXT NOT NULL,
+    sessions INTEGER NOT NULL,
+    records_read INTEGER NOT NULL,
+    last_ended_utc INTEGER NOT NULL,
+    PRIMARY KEY(device, letter)) WITHOUT ROWID;
+INSERT INTO session_totals
+    SELECT device, letter, count(*), sum(records_read), max(ended_utc) FROM sessions
+    GROUP BY device, letter;
+CREATE TRIGGER sessions_counted AFTER INSERT ON sessions BEGIN
+    INSERT INTO session_totals
+        VALUES(new.device, new.letter, 1, new.records_read, new.ended_utc)
+        ON CONFLICT(device, letter) DO UPDATE SET
+            sessions = sessions + 1,
+            records_read = records_read + excluded.records_read,
+            last_ended_utc = max(last_ended_utc, excluded.last_ended_utc);
+END;
+)";
+
+constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals};
 
 // Nothing to do, a newer journal (a problem), or a version to migrate from.
 std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {

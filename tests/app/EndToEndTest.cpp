@@ -1,6 +1,7 @@
 // The station's programs as an operator runs them: vantrelld reading a station served by
 // vantrell-sim on a pseudo-terminal, through the real serial port, in real time, with the
-// journal on: the session and its readings land there after the data file.
+// journal and the metrics file on: the session and its readings land in the journal after the
+// data file, and the metrics file counts the session.
 #include "Programs.h"
 #include "TempFolder.h"
 #include "journal/Journal.h"
@@ -19,7 +20,8 @@ TEST(EndToEnd, VantrelldReadsASimulatedStationThroughAPseudoTerminal) {
     TempFolder folder;
     const auto config = folder.path();
     testing::configureSwitchedLogger(config);
-    std::ofstream(config / "vantrell.conf") << "[journal]\nfile = station.sqlite\n";
+    std::ofstream(config / "vantrell.conf")
+        << "[journal]\nfile = station.sqlite\n[metrics]\ntextfile = vantrell.prom\n";
 
     ChildProcess sim({testing::programs + "vantrell-sim", "--switch", "--logger",
                       "serial=KV20260001,model=1,records=30,interval=600,position=2"});
@@ -51,6 +53,13 @@ TEST(EndToEnd, VantrelldReadsASimulatedStationThroughAPseudoTerminal) {
                                          [&readings](const ExportedReading &) { ++readings; }));
     EXPECT_GT(readings, 0);
     EXPECT_EQ(readings % 30, 0) << "every channel has each of the 30 records";
+
+    std::ifstream in(config / "vantrell.prom");
+    const std::string metrics{std::istreambuf_iterator<char>(in), {}};
+    for (const char *sample : {"\nvantrell_sessions_total{device=\"1\",letter=\"X\"} 1\n",
+                               "\nvantrell_records_read_total{device=\"1\"} 30\n",
+                               "\nvantrell_missed_times{device=\"1\"} 0\n"})
+        EXPECT_NE(metrics.find(sample), std::string::npos) << sample << "in:\n" << metrics;
 }
 
 } // namespace

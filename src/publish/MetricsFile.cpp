@@ -1,0 +1,139 @@
+#include "publish/MetricsFile.h"
+
+#include "config/AtomicFile.h"
+#include "cycle/Schedule.h"
+#include "general/Progress.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace vantrell {
+
+namespace {
+
+constexpr const char *goesOn = "; the station goes on without it";
+
+// One family of the file: its name, type and help line, and its samples.
+class Family {
+public:
+    Family(const char *name, const char *type, const char *help)
+        : name_(name), text_(std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " +
+                             type + "\n") {}
+
+    // `labels`: name and value pairs; the values are escaped here.
+    Family &sample(const std::vector<std::pair<const char *, std::string>> &labels,
+                   std::int64_t value) {
+        text_ += name_;
+        if (!labels.empty()) {
+            const char *separator = "{";
+            for (const auto &[label, labelValue] : labels) {
+                text_ += separator;
+                text_ += label;
+                text_ += "=\"" + escaped(labelValue) + "\"";
+                separator = ",";
+            }
+            text_ += "}";
+        }
+        text_ += " " + std::to_string(value) + "\n";
+        return *this;
+    }
+
+    const std::string &text() const { return text_; }
+
+private:
+    // A label value may hold any text; the format escapes the three characters that would end
+    // it or its line.
+    static std::string escaped(const std::string &value) {
+        std::string out;
+        for (char c : value) {
+            if (c == '\\')
+                out += "\\\\";
+            else if (c == '"')
+                out += "\\\"";
+            else if (c == '\n')
+                out += "\\n";
+            else
+                out += c;
+        }
+        return out;
+    }
+
+    std::string name_;
+    std::string text_;
+};
+
+std::pair<const char *, std::string> deviceLabel(int device) {
+    return {"device", std::to_string(device)};
+}
+
+} // namespace
+
+std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublished) {
+    Family lastSession("vantrell_last_session_timestamp_seconds", "gauge",
+                       "End of the device's last reading session, in seconds since 1970 UTC.");
+    Family lastSuccess("vantrell_last_success_timestamp_seconds", "gauge",
+                       "End of the device's last reading session that left X, in seconds since "
+                       "1970 UTC.");
+    Family sessions("vantrell_sessions_total", "counter",
+                    "Reading sessions of the device, by the letter they left.");
+    Family records("vantrell_records_read_total", "counter",
+                   "Logger records the device's sessions have read.");
+    Family missed("vantrell_missed_times", "gauge",
+                  "Schedule times in a row at which the device left no X.");
+    for (const DeviceCounts &device : counts.devices) {
+        if (device.lastSession)
+            lastSession.sample({deviceLabel(device.device)}, *device.lastSession);
+        if (device.lastGoodRead)
+            lastSuccess.sample({deviceLabel(device.device)}, *device.lastGoodRead);
+        for (const auto &[letter, count] : device.sessionsByLetter)
+            sessions.sample({deviceLabel(device.device), {"letter", letter}}, count);
+        records.sample({deviceLabel(device.device)}, device.recordsRead);
+        missed.sample({deviceLabel(device.device)}, device.missedTimes);
+    }
+    Family outbox("vantrell_outbox_pending", "gauge",
+                  "Mails, uploads and SMS in the outbox waiting for another try.");
+    outbox.sample({}, counts.outboxPending);
+    Family unpublished("vantrell_mqtt_unpublished", "gauge",
+                       "Readings the MQTT broker has not acknowledged yet.");
+    unpublished.sample({}, mqttUnpublished);
+    std::string text;
+    for (const Family *family :
+         {&lastSession, &lastSuccess, &sessions, &records, &missed, &outbox, &unpublished})
+        text += family->text();
+    return text;
+}
+
+MetricsFile::MetricsFile(Station &station, StationJournal &journal, const MetricsSettings &settings,
+                         UnpublishedCount unpublished)
+    : station_(station), journal_(journal), unpublished_(std::move(unpublished)) {
+    file_ = settings.textfile.is_relative() ? station.configDir() / settings.textfile
+                                            : settings.textfile;
+}
+
+void MetricsFile::refresh() {
+    // The journal reports its own problems.
+    Journal *journal = journal_.journal();
+    if (journal == nullptr)
+        return;
+    StationCounts counts;
+    if (auto problem = journal->stationCounts(counts)) {
+        report(problem.text);
+        return;
+    }
+    const std::string text = metricsText(counts, unpublished_ ? unpublished_(*journal) : 0);
+    if (text == written_)
+        return;
+    if (const ConfigError error = replaceFile(file_, text)) {
+        report("metrics " + describe(error));
+        return;
+    }
+    written_ = text;
+}
+
+void MetricsFile::report(const std::string &problem) {
+    if (problemLogged_.first(dayText(station_.clock().localNow()), station_.session.dailyMarkIndex))
+        station_.progress().failure(problem + goesOn);
+}
+
+} // namespace vantrell
