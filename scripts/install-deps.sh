@@ -10,6 +10,7 @@ packages=(
     python3-aiosmtpd python3-pyftpdlib time
     libsystemd-dev scdoc
     libsqlite3-dev libinih-dev nlohmann-json3-dev
+    libmosquitto-dev mosquitto openssl
     dpkg-dev file lintian systemd procps
 )
 
