@@ -9,11 +9,13 @@ namespace vantrell {
 JournalProblem Journal::unpublishedReadings(std::int64_t afterSeq, int limit,
                                             std::vector<UnpublishedReading> &out) {
     out.clear();
+    // Markers first, in their order: the planner would otherwise walk the readings.
     sqlite::Statement select(
         db_, "SELECT u.seq, r.time_utc, r.local_offset, r.device, l.serial, c.channel, c.name, "
              "c.unit, r.value FROM unpublished u "
-             "JOIN readings r ON r.channel_id = u.channel_id AND r.time_utc = u.time_utc "
-             "JOIN channels c ON c.id = u.channel_id JOIN loggers l ON l.id = c.logger_id "
+             "CROSS JOIN readings r ON r.channel_id = u.channel_id AND r.time_utc = u.time_utc "
+             "CROSS JOIN channels c ON c.id = u.channel_id "
+             "CROSS JOIN loggers l ON l.id = c.logger_id "
              "WHERE u.seq > ? ORDER BY u.seq LIMIT ?");
     select.bindInt(1, afterSeq);
     select.bindInt(2, limit);

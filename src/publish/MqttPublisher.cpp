@@ -26,8 +26,12 @@ namespace vantrell {
 namespace {
 
 // Readings in flight at once: enough to keep a broker's line full, few enough that a backlog of
-// months stays a bounded amount of memory.
-constexpr int window = 2000;
+// months stays a bounded amount of memory (and the client library, which walks its list of
+// messages in flight at every acknowledgement, cheap). The window is topped up whenever a refill's
+// worth is free: a sender that pauses until half of it came back leaves the broker's last
+// acknowledgements waiting for a delayed TCP acknowledgement (Nagle), a stall per window.
+constexpr std::size_t window = 500;
+constexpr std::size_t refill = 50;
 // Acknowledged readings are unmarked in batches: one journal transaction per reading would cost
 // more than the publishing.
 constexpr std::size_t markBatch = 500;
@@ -81,8 +85,10 @@ public:
         mosquitto_connect_callback_set(client_, onConnect);
         mosquitto_disconnect_callback_set(client_, onDisconnect);
         mosquitto_publish_callback_set(client_, onPublish);
-        // The journal's window is the only limit on messages in flight.
+        // The journal's window is the only limit on messages in flight. Without Nagle's delay:
+        // a window's last messages would wait for the broker's delayed TCP acknowledgement.
         mosquitto_max_inflight_messages_set(client_, 0);
+        mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
         mosquitto_will_set(client_, stateTopic.c_str(), int(std::string_view(mqtt::offline).size()),
                            mqtt::offline, qos_, true);
         if (!settings.username.empty())
@@ -193,11 +199,7 @@ public:
           log_(log), root_(stationTopic(settings.topic, settings.station)),
           retry_(clock_, 0), poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
 
-    // A new schedule time: its problems are worth a line again, and the journal a look.
-    void sessionEnded() {
-        lastProblem_.clear();
-        lookAgain_ = true;
-    }
+    void sessionEnded() { lookAgain_ = true; }
 
     // One turn; returns how long the caller may wait for a session before the next one.
     double turn() {
@@ -214,7 +216,7 @@ public:
             if (!connection_)
                 return retry_.remaining();
         }
-        connection_->loop(busy() ? 0 : loopMillis);
+        connection_->loop(roomToSend() ? 0 : loopMillis);
         afterLoop();
         return 0;
     }
@@ -244,13 +246,17 @@ public:
     }
 
 private:
-    bool busy() const { return more_ || lookAgain_ || !inFlight_.empty(); }
+    // Readings to send and room for them: the client's loop must not wait. Otherwise it waits for
+    // the broker, which wakes it with each acknowledgement.
+    bool roomToSend() const { return (more_ || lookAgain_) && inFlight_.size() + refill <= window; }
 
+    // A broker that stays away fails every attempt alike: a line when the reason changes, and
+    // one when it is back.
     void problem(const std::string &text) {
         if (text == lastProblem_)
             return;
         lastProblem_ = text;
-        log_(LogPriority::warning, "MQTT " + settings_.url + ": " + text + keptForLater);
+        log_(LogPriority::warning, settings_.url + ": " + text + keptForLater);
     }
 
     bool openJournal() {
@@ -307,12 +313,12 @@ private:
             more_ = true;
             publishDeviceStates();
         }
-        if (more_ && inFlight_.size() < window / 2)
+        if (more_ && inFlight_.size() + refill <= window)
             publishReadings();
     }
 
     void connected() {
-        log_(LogPriority::progress, "MQTT connected to " + settings_.url);
+        log_(LogPriority::progress, "connected to " + settings_.url);
         lastProblem_.clear();
         retrySeconds_ = firstRetrySeconds;
         std::string failed;
@@ -339,13 +345,13 @@ private:
     }
 
     void publishReadings() {
-        if (auto failed = journal_->unpublishedReadings(
-                afterSeq_, window - int(inFlight_.size()), batch_)) {
+        const std::size_t room = window - inFlight_.size();
+        if (auto failed = journal_->unpublishedReadings(afterSeq_, int(room), batch_)) {
             problem(failed.text);
             more_ = false;
             return;
         }
-        more_ = batch_.size() == std::size_t(window) - inFlight_.size();
+        more_ = batch_.size() == room;
         for (const UnpublishedReading &reading : batch_) {
             std::string failed;
             const std::string topic = readingTopic(root_, reading);
