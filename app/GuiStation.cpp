@@ -40,6 +40,17 @@ void GuiStation::start() {
     const ConfSettings settings = readConfFile(station_.configDir()).settings;
     if (settings.journalOn())
         main_.showJournal(station_.configDir() / settings.journalSettings().file);
+    if (settings.mqtt && settings.mqtt->on() && journal_.journal() != nullptr) {
+        // Its problems reach the progress window on the window system's thread.
+        publisher_.emplace(journal_.file(), *settings.mqtt, station_.configDir(),
+                           [this](LogPriority priority, const std::string &text) {
+                               if (priority <= LogPriority::warning)
+                                   QMetaObject::invokeMethod(
+                                       &main_, [this, text] { progress_.failure(text); },
+                                       Qt::QueuedConnection);
+                           });
+        publisher_->start();
+    }
     main_.startTimers();
 }
 

@@ -13,6 +13,7 @@
 #include "forwarding/StationForwarding.h"
 #include "general/Clock.h"
 #include "link/PosixSerialPort.h"
+#include "publish/MqttPublisher.h"
 #include "ui/GuiEventPump.h"
 #include "ui/Main.h"
 #include "ui/ProgressWindow.h"
@@ -20,6 +21,7 @@
 #include "ui/WindowProgress.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace vantrell {
 
@@ -57,6 +59,8 @@ private:
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     Main main_{station_, schedule_};
+    // Finds the sessions' readings in the journal by itself, every few seconds.
+    std::optional<MqttPublisher> publisher_;
 };
 
 } // namespace vantrell

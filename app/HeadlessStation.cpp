@@ -25,6 +25,8 @@ namespace {
 constexpr double cycleInterval = 10.0;
 // Copies of the attachments of deliveries still to go, in the configuration folder.
 constexpr const char *outboxFolder = "outbox";
+// How long a one-shot read waits for the broker's acknowledgements before it exits.
+constexpr double publishedWithin = 5.0;
 
 MailSessionFactory mailSessions() {
     return [] { return std::make_unique<CurlMailSession>(); };
@@ -199,9 +201,12 @@ void HeadlessStation::runCycle() {
                         outboxLog());
         retries->start();
     }
+    startPublisher();
     service::ready();
     while (!stopSignal) {
         schedule_.tick();
+        if (publisher_)
+            publisher_->sessionEnded();
         outbox_.retryDueSms(smsRetries_);
         // Between steps no session runs: the place to read the configuration again.
         const Deadline next(clock_, cycleInterval);
@@ -212,6 +217,7 @@ void HeadlessStation::runCycle() {
         }
     }
     service::stopping();
+    publisher_.reset();
     progress_.log("station", "stopped");
 }
 
@@ -223,6 +229,25 @@ std::string HeadlessStation::readDevice(int slot, int time) {
     session.dialNumber = station_.cycleRecord().connection();
     session_.readDevice();
     return trim(station_.currentStatus());
+}
+
+void HeadlessStation::startPublisher() {
+    if (!settings_.mqtt || !settings_.mqtt->on() || journal_.journal() == nullptr)
+        return;
+    publisher_.emplace(journal_.file(), *settings_.mqtt, station_.configDir(),
+                       [this](LogPriority priority, const std::string &text) {
+                           progress_.log("mqtt", text, priority);
+                       });
+    publisher_->start();
+}
+
+void HeadlessStation::awaitPublished() {
+    if (!publisher_)
+        return;
+    if (!publisher_->waitForAcknowledgements(publishedWithin))
+        progress_.log("mqtt",
+                      "the broker has not acknowledged every reading yet; they go with the next run",
+                      LogPriority::warning);
 }
 
 void HeadlessStation::printStatus(std::ostream &out) {

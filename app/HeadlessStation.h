@@ -17,12 +17,14 @@
 #include "link/LoggingSerialPort.h"
 #include "link/PosixSerialPort.h"
 #include "link/SmsModem.h"
+#include "publish/MqttPublisher.h"
 
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 namespace vantrell {
@@ -52,6 +54,10 @@ public:
     void onLoop(std::function<void()> heartbeat) { pump_.heartbeat = std::move(heartbeat); }
     // One reading session of `slot` as for schedule time `time`; returns the letter left.
     std::string readDevice(int slot, int time);
+    // Readings and device states go to the MQTT broker when vantrell.conf names one.
+    void startPublisher();
+    // Waits a bounded time for the broker to acknowledge every reading still to go.
+    void awaitPublished();
     // Texts from the files are shown only where printable: a terminal takes control
     // characters as commands.
     void printStatus(std::ostream &out);
@@ -115,6 +121,7 @@ private:
     StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
+    std::optional<MqttPublisher> publisher_;
 };
 
 } // namespace vantrell
