@@ -2,6 +2,7 @@
 #include "JournalFixture.h"
 
 #include "FullDisk.h"
+#include "journal/Schema.h"
 
 #include <sqlite3.h>
 
@@ -172,7 +173,8 @@ TEST(JournalFile, ThatIsNoJournalGivesAProblemNotAThrow) {
         {"missing, for reading", none, Journal::Access::readOnly, "no journal yet"},
         {"newer, for writing", newer, Journal::Access::write,
          "made by a newer program (schema 99)"},
-        {"newer, for reading", newer, Journal::Access::readOnly, "schema 99, this program reads 1"},
+        {"newer, for reading", newer, Journal::Access::readOnly,
+         "schema 99, this program reads " + std::to_string(journalSchemaVersion())},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
