@@ -100,18 +100,17 @@ public:
             return;
         }
         if (url->tls) {
-            const int rc = caFile.empty()
-                               ? mosquitto_tls_set(client_, nullptr, systemCertificates, nullptr,
-                                                   nullptr, nullptr)
-                               : mosquitto_tls_set(client_, caFile.c_str(), nullptr, nullptr,
-                                                   nullptr, nullptr);
+            const int rc = caFile.empty() ? mosquitto_tls_set(client_, nullptr, systemCertificates,
+                                                              nullptr, nullptr, nullptr)
+                                          : mosquitto_tls_set(client_, caFile.c_str(), nullptr,
+                                                              nullptr, nullptr, nullptr);
             if (rc != MOSQ_ERR_SUCCESS) {
                 fail("TLS cannot be set up: " + std::string(mosquitto_strerror(rc)));
                 return;
             }
         }
-        const int rc = mosquitto_connect_async(client_, url->host.c_str(), url->port,
-                                               keepAliveSeconds);
+        const int rc =
+            mosquitto_connect_async(client_, url->host.c_str(), url->port, keepAliveSeconds);
         if (rc != MOSQ_ERR_SUCCESS)
             fail(describe(rc));
     }
@@ -170,8 +169,8 @@ private:
             return;
         }
         c->state_ = State::refused;
-        c->reason_ = std::string("the broker refused the connection: ") +
-                     mosquitto_connack_string(rc);
+        c->reason_ =
+            std::string("the broker refused the connection: ") + mosquitto_connack_string(rc);
     }
     static void onDisconnect(mosquitto *, void *self, int rc) {
         auto *c = static_cast<BrokerConnection *>(self);
@@ -196,8 +195,8 @@ public:
                  const std::string &password, const std::filesystem::path &caFile,
                  const PublisherLog &log)
         : journalFile_(journalFile), settings_(settings), password_(password), caFile_(caFile),
-          log_(log), root_(stationTopic(settings.topic, settings.station)),
-          retry_(clock_, 0), poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
+          log_(log), root_(stationTopic(settings.topic, settings.station)), retry_(clock_, 0),
+          poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
 
     void sessionEnded() { lookAgain_ = true; }
 
@@ -379,7 +378,8 @@ private:
             if (!state.lastSession)
                 continue;
             const auto key = std::make_pair(state.lastSession->ended, state.lastSession->letter);
-            if (const auto it = published_.find(device); it != published_.end() && it->second == key)
+            if (const auto it = published_.find(device);
+                it != published_.end() && it->second == key)
                 continue;
             std::string failed;
             if (connection_->publish(deviceStatusTopic(root_, device), deviceStatusPayload(state),

@@ -97,8 +97,8 @@ protected:
 };
 
 // Readings by topic and time, with how often each came.
-std::map<std::pair<std::string, std::string>, int> readingsArrived(
-    const std::vector<MqttMessage> &messages) {
+std::map<std::pair<std::string, std::string>, int>
+readingsArrived(const std::vector<MqttMessage> &messages) {
     std::map<std::pair<std::string, std::string>, int> seen;
     for (const MqttMessage &m : messages)
         if (m.topic.starts_with(std::string(root) + "/KV"))

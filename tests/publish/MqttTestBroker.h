@@ -67,9 +67,9 @@ public:
 
     // True once the broker says it runs.
     bool start() {
-        process_.emplace(std::vector<std::string>{mosquittoProgram, "-c",
-                                                  (folder / "mosquitto.conf").string()},
-                         Launch{.withErrors = true, .user = {}});
+        process_.emplace(
+            std::vector<std::string>{mosquittoProgram, "-c", (folder / "mosquitto.conf").string()},
+            Launch{.withErrors = true, .user = {}});
         while (const auto line = process_->readLine(10))
             if (line->find(" running") != std::string::npos)
                 return true;
@@ -97,13 +97,17 @@ private:
         const std::string d = folder.path().string();
         const std::string quiet = " >/dev/null 2>&1";
         std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=vantrell-test-ca"
-                     " -keyout " + d + "/ca.key -out " + d + "/ca.pem" + quiet).c_str());
+                     " -keyout " +
+                     d + "/ca.key -out " + d + "/ca.pem" + quiet)
+                        .c_str());
         std::system(("openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + d +
-                     "/server.key -out " + d + "/server.csr" + quiet).c_str());
+                     "/server.key -out " + d + "/server.csr" + quiet)
+                        .c_str());
         std::ofstream(folder / "san.ext") << "subjectAltName=IP:127.0.0.1\n";
-        std::system(("openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " +
-                     d + "/ca.key -CAcreateserial -days 2 -extfile " + d + "/san.ext -out " + d +
-                     "/server.pem" + quiet).c_str());
+        std::system(("openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
+                     "/ca.key -CAcreateserial -days 2 -extfile " + d + "/san.ext -out " + d +
+                     "/server.pem" + quiet)
+                        .c_str());
     }
 
     std::optional<ChildProcess> process_;
@@ -120,27 +124,25 @@ class TestSubscriber {
 public:
     TestSubscriber(int port, std::string filter,
                    const std::string &clientId = "vantrell-test-subscriber")
-        : client_(mosquitto_new(clientId.c_str(), false, this)),
-          filter_(std::move(filter)) {
+        : client_(mosquitto_new(clientId.c_str(), false, this)), filter_(std::move(filter)) {
         mosquitto_connect_callback_set(client_, [](mosquitto *m, void *self, int rc) {
             auto *s = static_cast<TestSubscriber *>(self);
             if (rc == 0)
                 mosquitto_subscribe(m, nullptr, s->filter_.c_str(), 1);
         });
-        mosquitto_subscribe_callback_set(client_, [](mosquitto *, void *self, int, int,
-                                                     const int *) {
-            auto *s = static_cast<TestSubscriber *>(self);
-            std::lock_guard lock(s->mutex_);
-            s->subscribed_ = true;
-            s->arrived_.notify_all();
-        });
+        mosquitto_subscribe_callback_set(client_,
+                                         [](mosquitto *, void *self, int, int, const int *) {
+                                             auto *s = static_cast<TestSubscriber *>(self);
+                                             std::lock_guard lock(s->mutex_);
+                                             s->subscribed_ = true;
+                                             s->arrived_.notify_all();
+                                         });
         mosquitto_message_callback_set(
             client_, [](mosquitto *, void *self, const mosquitto_message *m) {
                 auto *s = static_cast<TestSubscriber *>(self);
                 std::lock_guard lock(s->mutex_);
-                s->messages_.push_back(
-                    {m->topic, std::string(static_cast<const char *>(m->payload),
-                                           std::size_t(m->payloadlen))});
+                s->messages_.push_back({m->topic, std::string(static_cast<const char *>(m->payload),
+                                                              std::size_t(m->payloadlen))});
                 s->arrived_.notify_all();
             });
         mosquitto_reconnect_delay_set(client_, 1, 1, false);
@@ -165,8 +167,7 @@ public:
                                  [&] { return done(messages_); });
     }
     bool waitForCount(const std::string &topicPart, std::size_t count, double seconds) {
-        return waitFor([&](const auto &all) { return matching(all, topicPart) >= count; },
-                       seconds);
+        return waitFor([&](const auto &all) { return matching(all, topicPart) >= count; }, seconds);
     }
     std::vector<MqttMessage> messages() {
         std::lock_guard lock(mutex_);
