@@ -226,6 +226,7 @@ public:
                !lookAgain_ && !more_ && inFlight_.empty() && acknowledged_.empty();
     }
 
+    // Readings still in flight are acknowledged on the way, and unmarked with the others.
     void goodbye() {
         if (!connection_ || connection_->state() != BrokerConnection::State::connected)
             return;
@@ -236,9 +237,9 @@ public:
         while (!acknowledged && !limit.expired() &&
                connection_->state() == BrokerConnection::State::connected) {
             connection_->loop(loopMillis);
-            for (const int m : connection_->takeAcknowledged())
-                acknowledged = acknowledged || m == *mid;
-            collect({});
+            const std::vector<int> mids = connection_->takeAcknowledged();
+            acknowledged = std::find(mids.begin(), mids.end(), *mid) != mids.end();
+            collect(mids);
         }
         unmark();
         connection_->disconnect();
