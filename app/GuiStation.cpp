@@ -32,7 +32,7 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
     dialogs_.setParent(&main_);
     main_.setSmsPort(smsPort_);
     if (settings.metrics && settings.metrics->on())
-        metrics_.emplace(station_, journal_, *settings.metrics);
+        metrics_.emplace(station_, journal_, *settings.metrics, unpublishedReadings(settings));
 }
 
 void GuiStation::start() {
@@ -40,6 +40,11 @@ void GuiStation::start() {
     main_.load();
     if (settings_.journalOn())
         main_.showJournal(journal_.file());
+    if (settings_.mqtt && settings_.mqtt->on() && journal_.journal() != nullptr) {
+        // Its problems reach the progress window on the window system's thread.
+        publisher_.emplace(journal_.file(), *settings_.mqtt, station_.configDir(), outboxLog());
+        publisher_->start();
+    }
     main_.startTimers();
     startRetries();
     if (metrics_)

@@ -15,6 +15,7 @@
 #include "link/PosixSerialPort.h"
 #include "link/SmsModem.h"
 #include "publish/MetricsFile.h"
+#include "publish/MqttPublisher.h"
 #include "ui/GuiEventPump.h"
 #include "ui/Main.h"
 #include "ui/ProgressWindow.h"
@@ -74,6 +75,8 @@ private:
     // main window's cycle does not say when one ended.
     std::optional<MetricsFile> metrics_;
     QTimer betweenSessions_;
+    // Finds the sessions' readings in the journal by itself, every few seconds.
+    std::optional<MqttPublisher> publisher_;
 };
 
 } // namespace vantrell

@@ -25,6 +25,8 @@ namespace {
 // The cycle timer of the station: one step every ten seconds.
 constexpr double cycleInterval = 10.0;
 // Copies of the attachments of deliveries still to go, in the configuration folder.
+// How long a one-shot read waits for the broker's acknowledgements before it exits.
+constexpr double publishedWithin = 5.0;
 
 MailSessionFactory mailSessions() {
     return [] { return std::make_unique<CurlMailSession>(); };
@@ -95,7 +97,7 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
     self_ = &station_;
     journal_.sendSilenceAlarmsBy(forwarding_.alarm());
     if (settings.metrics && settings.metrics->on())
-        metrics_.emplace(station_, journal_, *settings.metrics);
+        metrics_.emplace(station_, journal_, *settings.metrics, unpublishedReadings(settings));
 }
 
 void HeadlessStation::refreshMetrics() {
@@ -213,7 +215,7 @@ void HeadlessStation::runCycle() {
     }
     std::optional<StatusServer> page;
     if (settings_.web && settings_.web->on()) {
-        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_, mqttBacklog_},
+        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_},
                      *settings_.web);
         schedule_.previewCountdown();
         publishSnapshot();
@@ -226,9 +228,12 @@ void HeadlessStation::runCycle() {
                 publishSnapshot();
         };
     }
+    startPublisher();
     service::ready();
     while (!stopSignal) {
         schedule_.tick();
+        if (publisher_)
+            publisher_->sessionEnded();
         outbox_.retryDueSms(smsRetries_);
         if (page)
             publishSnapshot();
@@ -244,6 +249,7 @@ void HeadlessStation::runCycle() {
     }
     pump_.stepped = nullptr;
     service::stopping();
+    publisher_.reset();
     progress_.log("station", "stopped");
 }
 
@@ -261,6 +267,25 @@ std::string HeadlessStation::readDevice(int slot, int time) {
     session_.readDevice();
     refreshMetrics();
     return trim(station_.currentStatus());
+}
+
+void HeadlessStation::startPublisher() {
+    if (!settings_.mqtt || !settings_.mqtt->on() || journal_.journal() == nullptr)
+        return;
+    publisher_.emplace(journal_.file(), *settings_.mqtt, station_.configDir(),
+                       [this](LogPriority priority, const std::string &text) {
+                           progress_.log("mqtt", text, priority);
+                       });
+    publisher_->start();
+}
+
+void HeadlessStation::awaitPublished() {
+    if (!publisher_)
+        return;
+    if (!publisher_->waitForAcknowledgements(publishedWithin))
+        progress_.log("mqtt",
+                      "the broker has not acknowledged every reading yet; they go with the next run",
+                      LogPriority::warning);
 }
 
 void HeadlessStation::printStatus(std::ostream &out) {

@@ -19,6 +19,7 @@
 #include "link/PosixSerialPort.h"
 #include "link/SmsModem.h"
 #include "publish/MetricsFile.h"
+#include "publish/MqttPublisher.h"
 #include "web/Pages.h"
 
 #include <nlohmann/json.hpp>
@@ -56,13 +57,15 @@ public:
     void onLoop(std::function<void()> heartbeat) { pump_.heartbeat = std::move(heartbeat); }
     // One reading session of `slot` as for schedule time `time`; returns the letter left.
     std::string readDevice(int slot, int time);
+    // Readings and device states go to the MQTT broker when vantrell.conf names one.
+    void startPublisher();
+    // Waits a bounded time for the broker to acknowledge every reading still to go.
+    void awaitPublished();
     // Texts from the files are shown only where printable: a terminal takes control
     // characters as commands.
     void printStatus(std::ostream &out);
     // The same as one JSON object: "schedule", "countdown" and "devices".
     nlohmann::ordered_json statusJson();
-    // Where the status page learns the MQTT backlog; without it the page says "off".
-    void countMqttBacklogBy(std::function<Backlog()> count) { mqttBacklog_ = std::move(count); }
     // The configured devices, and of them those that are active.
     std::vector<int> configuredDevices() const;
     std::vector<int> activeDevices() const;
@@ -118,7 +121,6 @@ private:
     LogRing sessionLog_{progress_};
     SnapshotBox snapshots_;
     std::size_t publishedLog_ = 0;
-    std::function<Backlog()> mqttBacklog_;
     Station station_;
     ConfSettings settings_;
     StationJournal journal_;
@@ -132,6 +134,7 @@ private:
     StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
+    std::optional<MqttPublisher> publisher_;
 };
 
 } // namespace vantrell

@@ -351,7 +351,9 @@ int runRead(const Options &options) {
         return 2;
     }
     stopOnTerminationSignals();
+    headless.startPublisher();
     const std::string letter = headless.readDevice(*device, time);
+    headless.awaitPublished();
     std::cout << "status: " << (letter.empty() ? "none" : letter) << std::endl;
     return isDoneMark(letter) ? EXIT_SUCCESS : 1;
 }

@@ -101,7 +101,7 @@ struct Server {
         (void)writer->recordReadings(batchOf(readings), stored);
         snapshots.publish(busyStation());
         server = std::make_unique<StatusServer>(
-            StatusSources{&snapshots, folder, settings, nullptr}, *settings.web);
+            StatusSources{&snapshots, folder, settings}, *settings.web);
         (void)server->start();
     }
     ~Server() {

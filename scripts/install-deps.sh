@@ -9,7 +9,8 @@ packages=(
     libpugixml-dev libcurl4-openssl-dev qt6-base-dev qt6-charts-dev libgl-dev
     python3-aiosmtpd python3-pyftpdlib time
     libsystemd-dev scdoc
-    libsqlite3-dev libinih-dev nlohmann-json3-dev libmosquitto-dev
+    libsqlite3-dev libinih-dev nlohmann-json3-dev
+    libmosquitto-dev mosquitto openssl
     dpkg-dev file lintian systemd procps
     libcpp-httplib-dev libssl-dev libjs-chart.js chromium curl openssl
 )

@@ -13,7 +13,7 @@ constexpr long long secondsPerDay = 24 * 3600;
 
 StationJournal::StationJournal(Station &station, const ConfSettings &settings)
     : station_(station), on_(settings.journalOn()), keepDays_(settings.journalSettings().keepDays),
-      silenceSettings_(settings.silence) {
+      silenceSettings_(settings.silence), toPublish_(settings.mqtt && settings.mqtt->on()) {
     const std::filesystem::path file = settings.journalSettings().file;
     file_ = file.is_relative() ? station.configDir() / file : file;
 }
@@ -68,6 +68,7 @@ void StationJournal::loggerTransferred(MemorySaved saved) {
                                               trim(channel.unitText)};
     }
     batch.readings = &data.readingTable;
+    batch.toPublish = toPublish_;
     StoredReadings stored;
     report(journal->recordReadings(batch, stored));
 }

@@ -57,6 +57,8 @@ private:
     std::filesystem::path file_;
     int keepDays_;
     std::optional<SilenceSettings> silenceSettings_;
+    // Readings recorded while no broker is configured are never published.
+    bool toPublish_;
     std::unique_ptr<Journal> journal_;
     std::optional<SilenceAlarm> silence_;
     OncePerTime openTried_;

@@ -120,6 +120,12 @@ JournalView readJournalView(const std::filesystem::path &configDir, const ConfSe
             return unavailable(problem);
     if (auto problem = journal->pendingDeliveries(view.pending))
         return unavailable(problem);
+    if (settings.mqtt && settings.mqtt->on()) {
+        std::int64_t unpublished = 0;
+        if (auto problem = journal->unpublishedCount(unpublished))
+            return unavailable(problem);
+        view.mqttUnpublished = unpublished;
+    }
     std::stable_sort(
         view.pending.begin(), view.pending.end(),
         [](const DeliveryRow &a, const DeliveryRow &b) { return a.created < b.created; });

@@ -25,6 +25,7 @@ struct JournalView {
     std::string reason; // why it is unavailable
     std::map<int, DeviceJournal> devices;
     std::vector<DeliveryRow> pending; // the oldest first
+    std::optional<std::int64_t> mqttUnpublished; // readings still to go; empty with MQTT off
 };
 
 const char *nameOf(JournalView::State state);

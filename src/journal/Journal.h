@@ -55,6 +55,8 @@ struct LoggerReadings {
     std::array<Channel, 4> channels{};
     // In the order of the logger's memory (their order resolves a repeated local hour).
     const std::vector<Reading> *readings = nullptr;
+    // The new readings are also kept as still to go to the MQTT broker.
+    bool toPublish = false;
 };
 
 struct StoredReadings {
@@ -112,6 +114,19 @@ struct ExportedReading {
     std::string unit;
     std::optional<double> value; // empty for a missing reading
     std::string valueText;       // as written in the data file
+};
+
+// A reading still to go to the MQTT broker; `seq` orders them as they were recorded.
+struct UnpublishedReading {
+    std::int64_t seq = 0;
+    UtcSeconds utc = 0;
+    int offsetSeconds = 0;
+    int device = 0;
+    std::string serial;
+    int channel = 0;
+    std::string name;
+    std::string unit;
+    std::optional<double> value; // empty for a missing reading
 };
 
 // A channel of a logger that a device has read, for plots.
@@ -192,6 +207,14 @@ public:
     JournalProblem addDelivery(DeliveryRow &row); // sets row.id
     JournalProblem updateDelivery(const DeliveryRow &row);
     JournalProblem pendingDeliveries(std::vector<DeliveryRow> &out, std::optional<DeliveryKind> kind = {});
+
+    // The MQTT publisher (its own connection): up to `limit` readings still to go with a
+    // sequence after `afterSeq`, oldest first; those the broker acknowledged; and how many are
+    // left.
+    JournalProblem unpublishedReadings(std::int64_t afterSeq, int limit,
+                                       std::vector<UnpublishedReading> &out);
+    JournalProblem markPublished(const std::vector<std::int64_t> &seqs);
+    JournalProblem unpublishedCount(std::int64_t &count);
 
     // Readers.
     JournalProblem deviceJournal(int device, DeviceJournal &out);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <tuple>
 
 namespace vantrell {
@@ -198,10 +199,12 @@ JournalProblem knownTimes(sqlite3 *db, UtcSeconds from, UtcSeconds to, BatchChan
 
 class ReadingRows {
 public:
-    ReadingRows(sqlite3 *db, int device)
+    ReadingRows(sqlite3 *db, int device, bool toPublish)
         : insert_(db, "INSERT INTO readings(channel_id, time_utc, local_offset, in_gap, device, "
                       "value, value_text) VALUES(?, ?, ?, ?, ?, ?, ?)") {
         insert_.bindInt(5, device);
+        if (toPublish)
+            unpublished_.emplace(db, "INSERT INTO unpublished(channel_id, time_utc) VALUES(?, ?)");
     }
 
     // `text` as the data file has it (Windows-1252).
@@ -213,11 +216,18 @@ public:
         insert_.bindInt(4, time.inGap ? 1 : 0);
         insert_.bindReal(6, value);
         insert_.bindText(7, windows1252ToUtf8(text));
-        return insert_.run();
+        if (auto failed = insert_.run())
+            return failed;
+        if (!unpublished_)
+            return {};
+        unpublished_->bindInt(1, channelId);
+        unpublished_->bindInt(2, time.utc);
+        return unpublished_->run();
     }
 
 private:
     sqlite::Statement insert_;
+    std::optional<sqlite::Statement> unpublished_;
 };
 
 } // namespace
@@ -256,7 +266,7 @@ JournalProblem Journal::recordReadings(const LoggerReadings &batch, StoredReadin
             return failed;
     }
 
-    ReadingRows rows(db_, batch.device);
+    ReadingRows rows(db_, batch.device, batch.toPublish);
     const std::vector<bool> repeated = repeatedTimes(records);
     StoredReadings counted;
     Rollups rollups;
@@ -292,6 +302,7 @@ JournalProblem Journal::prune(UtcSeconds cutoff) {
         return notBegun;
     for (const char *sql :
          {"DELETE FROM sessions WHERE started_utc < ?", "DELETE FROM readings WHERE time_utc < ?",
+          "DELETE FROM unpublished WHERE time_utc < ?",
           "DELETE FROM rollups WHERE bucket_start + period <= ?"}) {
         sqlite::Statement remove(db_, sql);
         remove.bindInt(1, cutoff);

@@ -116,7 +116,17 @@ CREATE TRIGGER sessions_counted AFTER INSERT ON sessions BEGIN
 END;
 )";
 
-constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals};
+// The readings still to go to the MQTT broker, in the order they were recorded (the key is the
+// sequence). Only readings recorded while the broker is configured come here: a marker row per
+// reading, deleted when the broker acknowledged it, so the table stays as short as the backlog.
+constexpr const char *unpublishedReadings = R"(
+CREATE TABLE unpublished(
+    seq INTEGER PRIMARY KEY,
+    channel_id INTEGER NOT NULL,
+    time_utc INTEGER NOT NULL);
+)";
+
+constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals, unpublishedReadings};
 
 // Nothing to do, a newer journal (a problem), or a version to migrate from.
 std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {

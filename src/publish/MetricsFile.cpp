@@ -104,6 +104,15 @@ std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublishe
     return text;
 }
 
+UnpublishedCount unpublishedReadings(const ConfSettings &settings) {
+    if (!settings.mqtt || !settings.mqtt->on())
+        return {};
+    return [](Journal &journal) {
+        std::int64_t count = 0;
+        return journal.unpublishedCount(count) ? std::int64_t(0) : count;
+    };
+}
+
 MetricsFile::MetricsFile(Station &station, StationJournal &journal, const MetricsSettings &settings,
                          UnpublishedCount unpublished)
     : station_(station), journal_(journal), unpublished_(std::move(unpublished)) {

@@ -22,6 +22,8 @@ namespace vantrell {
 // The readings the MQTT publisher has not had acknowledged yet, counted on the loop's journal
 // connection.
 using UnpublishedCount = std::function<std::int64_t(Journal &)>;
+// The count the journal keeps while MQTT is on: nothing with it off.
+UnpublishedCount unpublishedReadings(const ConfSettings &settings);
 
 // The file's text in the exposition format: HELP and TYPE before each family, one sample per
 // series.

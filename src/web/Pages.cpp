@@ -63,7 +63,7 @@ void lastSessionCells(std::ostringstream &out, const JournalView &view, int devi
 
 } // namespace
 
-std::string stationPage(const StationSnapshot &s, const JournalView &view, Backlog mqttBacklog) {
+std::string stationPage(const StationSnapshot &s, const JournalView &view) {
     std::ostringstream out;
     head(out, s.stationName);
     out << "<h1>" << escapeHtml(s.stationName) << "</h1>\n<p id=\"time\">"
@@ -95,7 +95,7 @@ std::string stationPage(const StationSnapshot &s, const JournalView &view, Backl
         out << view.pending.size();
     else
         out << escapeHtml(nameOf(view.state));
-    out << " &middot; MQTT: " << (mqttBacklog ? std::to_string(*mqttBacklog) : "off") << "</p>\n";
+    out << " &middot; MQTT: " << (view.mqttUnpublished ? std::to_string(*view.mqttUnpublished) : "off") << "</p>\n";
     out << "<h2>last sessions</h2>\n<pre id=\"log\">";
     for (const std::string &line : s.logLines)
         out << escapeHtml(line) << "\n";

@@ -16,11 +16,7 @@ namespace vantrell {
 // Shown where the journal has nothing to plot, or is not there yet.
 inline constexpr const char *noReadingsText = "no readings yet";
 
-// The MQTT backlog, or nothing while there is no publisher.
-using Backlog = std::optional<long long>;
-
-std::string stationPage(const StationSnapshot &snapshot, const JournalView &view,
-                        Backlog mqttBacklog);
+std::string stationPage(const StationSnapshot &snapshot, const JournalView &view);
 
 struct DeviceHistory {
     std::vector<SessionRow> sessions;      // the newest first

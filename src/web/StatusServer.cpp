@@ -217,8 +217,7 @@ void StatusServer::route() {
             devices.push_back(d.number);
         const JournalView view = readJournalView(sources_.configDir, sources_.settings, devices);
         response.set_content(
-            stationPage(*snapshot, view, sources_.mqttBacklog ? sources_.mqttBacklog() : Backlog{}),
-            htmlType);
+            stationPage(*snapshot, view), htmlType);
     });
     s.Get("/api/status", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();

@@ -23,9 +23,7 @@ namespace vantrell {
 struct StatusSources {
     const SnapshotBox *snapshots = nullptr;
     std::filesystem::path configDir;
-    ConfSettings settings; // the journal's file and whether it is on
-    // The MQTT publisher's backlog; empty while there is none.
-    std::function<Backlog()> mqttBacklog;
+    ConfSettings settings; // the journal's file, whether it is on, whether MQTT is
 };
 
 class StatusServer {

@@ -184,7 +184,8 @@ TEST_F(JournalTest, AJournalFromBeforePlotsFindsItsDevicesLoggersOnceMigrated) {
         sqlite3 *db = nullptr;
         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db, "DROP TABLE device_loggers; DROP TRIGGER sessions_counted; "
-                               "DROP TABLE session_totals; PRAGMA user_version = 1", nullptr,
+                               "DROP TABLE session_totals; DROP TABLE unpublished; "
+                               "PRAGMA user_version = 1", nullptr,
                                nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);

@@ -203,7 +203,7 @@ TEST(MetricsFile, AJournalOfAnOlderStationStartsItsCountersFromItsSessions) {
     ASSERT_EQ(sqlite3_open(b.journal.file().c_str(), &db), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(db,
                            "DROP TRIGGER sessions_counted; DROP TABLE session_totals; "
-                           "PRAGMA user_version = 2",
+                           "DROP TABLE unpublished; PRAGMA user_version = 2",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);

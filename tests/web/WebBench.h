@@ -78,7 +78,7 @@ struct WebBench : CycleBench {
         ConfSettings settings = journalAndPage();
         settings.web = web;
         server = std::make_unique<StatusServer>(
-            StatusSources{&snapshots, folder.path(), settings, nullptr}, web);
+            StatusSources{&snapshots, folder.path(), settings}, web);
         ASSERT_EQ(server->start(), "");
     }
 

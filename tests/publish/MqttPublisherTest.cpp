@@ -1,0 +1,319 @@
+// The publisher against a real broker: what arrives under which topic, what a broker that goes
+// away, a restart, a refused login and TLS do to it, and that the journal keeps every reading the
+// broker has not acknowledged.
+#include "publish/MqttPublisher.h"
+
+#include "journal/JournalFixture.h"
+#include "publish/MqttTestBroker.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <map>
+#include <set>
+
+#include <sys/wait.h>
+
+namespace vantrell {
+namespace {
+
+using namespace testing;
+
+constexpr double patience = 20; // seconds a test waits for what must come
+constexpr const char *root = "vantrell/st1";
+
+// The publisher's log lines, from its thread.
+class LogLines {
+public:
+    PublisherLog log() {
+        return [this](LogPriority, const std::string &line) {
+            std::lock_guard lock(mutex_);
+            lines_.push_back(line);
+            added_.notify_all();
+        };
+    }
+    bool waitFor(const std::string &part, double seconds) {
+        std::unique_lock lock(mutex_);
+        return added_.wait_for(lock, std::chrono::duration<double>(seconds),
+                               [&] { return count(part) > 0; });
+    }
+    std::size_t count(const std::string &part) const {
+        std::size_t n = 0;
+        for (const std::string &line : lines_)
+            n += line.find(part) != std::string::npos ? 1 : 0;
+        return n;
+    }
+    std::string all() {
+        std::lock_guard lock(mutex_);
+        std::string text;
+        for (const std::string &line : lines_)
+            text += line + "\n";
+        return text;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable added_;
+    std::vector<std::string> lines_;
+};
+
+class MqttPublisherTest : public JournalTest {
+protected:
+    void SetUp() override {
+        JournalTest::SetUp();
+        ASSERT_TRUE(broker.start());
+        settings.url = broker.url();
+        settings.station = "st1";
+        settings.clientId = "vantrell-st1";
+    }
+
+    // `count` records of four channels from `first`, to be published or not.
+    void record(int count, bool toPublish = true, LocalDateTime first = {2026, 3, 1, 0, 0, 0}) {
+        memories.push_back(memory(count, first));
+        LoggerReadings batch = batchOf(memories.back());
+        batch.toPublish = toPublish;
+        StoredReadings stored;
+        ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
+    }
+
+    std::int64_t unpublished() {
+        std::int64_t count = -1;
+        EXPECT_EQ(journal->unpublishedCount(count).text, "");
+        return count;
+    }
+
+    std::unique_ptr<MqttPublisher> publisher() {
+        auto p = std::make_unique<MqttPublisher>(file, settings, folder.path(), lines.log());
+        p->start();
+        return p;
+    }
+
+    StationZone zone{"Europe/Berlin"};
+    TestBroker broker;
+    MqttSettings settings;
+    LogLines lines;
+    std::vector<std::vector<Reading>> memories;
+};
+
+// Readings by topic and time, with how often each came.
+std::map<std::pair<std::string, std::string>, int>
+readingsArrived(const std::vector<MqttMessage> &messages) {
+    std::map<std::pair<std::string, std::string>, int> seen;
+    for (const MqttMessage &m : messages)
+        if (m.topic.starts_with(std::string(root) + "/KV"))
+            ++seen[{m.topic, nlohmann::json::parse(m.payload).at("time").get<std::string>()}];
+    return seen;
+}
+
+TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) {
+    TestSubscriber subscriber(broker.port, "vantrell/#");
+    record(2, false); // before the broker was configured: never published
+    memories.push_back({reading("01-03-26", "01:00:00", {"21.5", "", "-3.25", "7"})});
+    LoggerReadings batch = batchOf(memories.back());
+    batch.toPublish = true;
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
+    ASSERT_EQ(journal->recordSession({1, 2, 1772326800, 1772326860, "X", 1, "d.txt", 1}).text, "");
+
+    auto p = publisher();
+    ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    ASSERT_TRUE(subscriber.waitForCount("/KV", 4, patience));
+    ASSERT_TRUE(subscriber.waitForCount("/status", 1, patience));
+    ASSERT_TRUE(subscriber.waitForCount("/state", 1, patience));
+
+    struct Case {
+        const char *legend;
+        std::string topic;
+        std::string payload;
+        bool retained;
+    };
+    const Case cases[] = {
+        {"a number, local time in winter", std::string(root) + "/KV12345678/1",
+         R"({"time":"2026-03-01T00:00:00Z","local":"2026-03-01T01:00:00+01:00","value":21.5,)"
+         R"("unit":"°C","name":"Kanal 1","device":1})",
+         false},
+        {"a missing reading is null", std::string(root) + "/KV12345678/2",
+         R"({"time":"2026-03-01T00:00:00Z","local":"2026-03-01T01:00:00+01:00","value":null,)"
+         R"("unit":"°C","name":"Kanal 2","device":1})",
+         false},
+        {"a negative value", std::string(root) + "/KV12345678/3",
+         R"({"time":"2026-03-01T00:00:00Z","local":"2026-03-01T01:00:00+01:00","value":-3.25,)"
+         R"("unit":"°C","name":"Kanal 3","device":1})",
+         false},
+        {"the device's last session, retained", std::string(root) + "/device/1/status",
+         R"({"letter":"X","words":"done succesfully","last_good_read":"2026-03-01T01:01:00Z",)"
+         R"("missed_times":0,"last_session":"2026-03-01T01:01:00Z"})",
+         true},
+        {"the station, retained", std::string(root) + "/state", "online", true},
+    };
+    // Retained messages come to a subscriber that comes later, marked as such.
+    TestSubscriber late(broker.port, "vantrell/#", "vantrell-test-late");
+    ASSERT_TRUE(late.waitForCount("/state", 1, patience));
+    ASSERT_TRUE(late.waitForCount("/status", 1, patience));
+    const auto messages = subscriber.messages();
+    const auto retained = late.messages();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        const auto found = std::find_if(messages.begin(), messages.end(),
+                                        [&](const MqttMessage &m) { return m.topic == c.topic; });
+        ASSERT_NE(found, messages.end());
+        EXPECT_EQ(found->payload, c.payload);
+        EXPECT_EQ(TestSubscriber::matching(retained, c.topic), c.retained ? 1u : 0u);
+    }
+    EXPECT_EQ(readingsArrived(messages).size(), 4u) << "only the readings marked to go";
+    EXPECT_EQ(unpublished(), 0);
+}
+
+TEST_F(MqttPublisherTest, BrokerGoneMidwayGetsEveryReadingAfterItIsBack) {
+    TestSubscriber subscriber(broker.port, "vantrell/#");
+    constexpr int records = 3000;
+    record(records);
+    auto p = publisher();
+    ASSERT_TRUE(subscriber.waitForCount("/KV", 1, patience));
+    broker.stop();
+    ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    ASSERT_TRUE(subscriber.waitFor(
+        [](const auto &all) { return readingsArrived(all).size() == 4u * records; }, patience));
+    // Only what was in flight when the broker went (at most the publisher's window of 2000) may
+    // come again, and what the broker had not yet passed on to this subscriber.
+    std::size_t again = 0;
+    for (const auto &[reading, times] : readingsArrived(subscriber.messages()))
+        again += times > 1 ? 1 : 0;
+    EXPECT_LE(again, 2100u);
+    EXPECT_EQ(unpublished(), 0);
+    EXPECT_EQ(lines.count("readings kept for later"), 1u) << "logged once: " << lines.all();
+}
+
+TEST_F(MqttPublisherTest, RestartPublishesWhatWasLeftInTheOrderRecorded) {
+    record(50);
+    record(50, true, {2026, 3, 2, 0, 0, 0});
+    {
+        // A port where nothing listens: logged once, every reading kept.
+        settings.url = "mqtt://127.0.0.1:" + std::to_string(freePort());
+        auto p = publisher();
+        ASSERT_TRUE(lines.waitFor("Connection refused", patience)) << lines.all();
+        p->sessionEnded();
+        EXPECT_FALSE(p->waitForAcknowledgements(0.5));
+    }
+    EXPECT_EQ(unpublished(), 400);
+    EXPECT_EQ(lines.count("Connection refused"), 1u) << lines.all();
+
+    TestSubscriber subscriber(broker.port, "vantrell/#");
+    settings.url = broker.url();
+    auto p = publisher();
+    ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    ASSERT_TRUE(subscriber.waitForCount("/KV", 400, patience));
+    std::vector<std::pair<std::string, std::string>> order;
+    for (const MqttMessage &m : subscriber.messages())
+        if (m.topic.find("/KV") != std::string::npos)
+            order.emplace_back(m.topic, nlohmann::json::parse(m.payload).at("time"));
+    ASSERT_EQ(order.size(), 400u);
+    // Recorded batch by batch, each channel by channel in time order.
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (order[k].first == order[k - 1].first) {
+            EXPECT_LT(order[k - 1].second, order[k].second) << k;
+        }
+    }
+    EXPECT_EQ(order.front().first, std::string(root) + "/KV12345678/1");
+    EXPECT_EQ(order[49].first, std::string(root) + "/KV12345678/1");
+    EXPECT_EQ(order[50].first, std::string(root) + "/KV12345678/2");
+}
+
+TEST_F(MqttPublisherTest, KilledPublisherLeavesOfflineAndACleanStopSaysIt) {
+    const pid_t child = fork();
+    if (child == 0) {
+        MqttPublisher p(file, settings, folder.path(), [](LogPriority, const std::string &) {});
+        p.start();
+        for (;;)
+            pause();
+    }
+    ASSERT_GT(child, 0);
+    TestSubscriber subscriber(broker.port, "vantrell/st1/state");
+    const auto last = [](const std::string &payload) {
+        return [payload](const std::vector<MqttMessage> &all) {
+            return !all.empty() && all.back().payload == payload;
+        };
+    };
+    ASSERT_TRUE(subscriber.waitFor(last("online"), patience));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_TRUE(subscriber.waitFor(last("offline"), patience)) << "the last will";
+
+    auto p = publisher();
+    ASSERT_TRUE(subscriber.waitFor(last("online"), patience));
+    p->stop();
+    EXPECT_TRUE(subscriber.waitFor(last("offline"), patience)) << "said on a clean stop";
+}
+
+struct Login {
+    const char *legend;
+    bool tls;
+    std::string username;
+    std::string password;
+    bool withCa;
+    const char *logged; // empty: the readings go
+};
+
+class MqttLoginTest : public MqttPublisherTest, public ::testing::WithParamInterface<Login> {};
+
+TEST_P(MqttLoginTest, ReadingsGoOrWaitWithTheReasonLogged) {
+    const Login &login = GetParam();
+    TestSubscriber subscriber(broker.port, "vantrell/#");
+    record(5);
+    settings.url = login.tls ? broker.tlsUrl() : broker.passwordUrl();
+    settings.username = login.username;
+    if (!login.password.empty()) {
+        settings.passwordFile = "password";
+        std::ofstream(folder / "password") << login.password << "\n";
+    }
+    if (login.withCa)
+        settings.caFile = broker.caFile();
+    auto p = publisher();
+    if (std::string(login.logged).empty()) {
+        ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+        EXPECT_TRUE(subscriber.waitForCount("/KV", 20, patience));
+        EXPECT_EQ(unpublished(), 0);
+        return;
+    }
+    ASSERT_TRUE(lines.waitFor(login.logged, patience)) << lines.all();
+    EXPECT_FALSE(p->waitForAcknowledgements(1));
+    EXPECT_EQ(lines.count(login.logged), 1u) << "logged once: " << lines.all();
+    EXPECT_EQ(unpublished(), 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Brokers, MqttLoginTest,
+    ::testing::Values(
+        Login{"user and password", false, TestBroker::user, TestBroker::password, false, ""},
+        Login{"wrong password", false, TestBroker::user, "wrong", false, "not authorised"},
+        Login{"no user", false, "", "", false, "not authorised"},
+        Login{"TLS with the test's authority", true, "", "", true, ""},
+        Login{"TLS with only the system's authorities", true, "", "", false, "TLS error"}),
+    [](const auto &tested) {
+        std::string name = tested.param.legend;
+        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+        return name;
+    });
+
+// A host that takes the connection and never answers it.
+TEST_F(MqttPublisherTest, SilentBrokerIsGivenUpWithinTheConnectLimit) {
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    getsockname(silent, reinterpret_cast<sockaddr *>(&address), &length);
+    record(1);
+    settings.url = "mqtt://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    auto p = publisher();
+    EXPECT_TRUE(lines.waitFor("no answer within 10 s", patience)) << lines.all();
+    EXPECT_EQ(unpublished(), 4);
+    close(silent);
+}
+
+} // namespace
+} // namespace vantrell
