@@ -24,6 +24,17 @@ namespace vantrell {
 
 namespace {
 
+// Compares every byte whatever the first difference, so that the answer's timing does not tell
+// how much of a guessed password was right.
+bool sameSecret(std::string_view given, std::string_view expected) {
+    unsigned char difference = given.size() == expected.size() ? 0 : 1;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        difference |= static_cast<unsigned char>(
+            static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
+            static_cast<unsigned char>(expected[i]));
+    return difference == 0;
+}
+
 // A browser sends a few hundred bytes; nothing here takes a body.
 constexpr std::size_t payloadLimit = 8 * 1024;
 // A request that has not arrived in full by then is dropped: a slow client holds a worker.
@@ -198,7 +209,7 @@ void StatusServer::route() {
             return httplib::Server::HandlerResponse::Handled;
         }
         if (!expectedAuthorization_.empty() &&
-            request.get_header_value("Authorization") != expectedAuthorization_) {
+            !sameSecret(request.get_header_value("Authorization"), expectedAuthorization_)) {
             response.set_header("WWW-Authenticate", "Basic realm=\"vantrell\"");
             answerProblem(response, 401, "who are you?");
             return httplib::Server::HandlerResponse::Handled;
