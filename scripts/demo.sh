@@ -2,7 +2,8 @@
 # The station's main job against a simulated station: a line switch with two loggers of
 # different models on a pseudo-terminal, device 1 configured on it, schedule time 1 at the
 # current hour; `vantrelld run` reads the station as the schedule says, then the data files are
-# shown.
+# shown. vantrell.conf turns on the journal, the outbox, the silent alarm, the metrics file, the
+# status page and MQTT to a local broker, and what they hold is shown at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,7 +41,28 @@ echo "   own high limit) and a model 5 rain logger at 3 whose clock is 20 minute
 pids+=($!)
 for _ in $(seq 50); do [ -e "$demo/line" ] && break; sleep 0.1; done
 
-"$bin/vantrelld" --config-dir "$demo" status
+free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+mqtt_port=$(free_port)
+web_port=$(free_port)
+echo "== A local MQTT broker on 127.0.0.1:$mqtt_port receives the readings"
+printf 'listener %s 127.0.0.1\nallow_anonymous true\nuser root\n' "$mqtt_port" >"$demo/mosquitto.conf"
+/usr/sbin/mosquitto -c "$demo/mosquitto.conf" >"$demo/mosquitto.log" 2>&1 &
+pids+=($!)
+cat >"$demo/vantrell.conf" <<CONF
+[journal]
+[outbox]
+[silence]
+[metrics]
+textfile = vantrell.prom
+[web]
+listen = 127.0.0.1:$web_port
+[mqtt]
+url = mqtt://127.0.0.1:$mqtt_port
+station = demo
+CONF
+echo "   vantrell.conf:"; sed 's/^/   | /' "$demo/vantrell.conf"
+
+"$bin/vantrelld" --config-dir "$demo" status || true
 echo
 echo "== vantrelld run (stops once schedule time 1 is done)"
 # Through a process substitution, so that $! is the station and not the filter.
@@ -62,8 +84,24 @@ until time1_done; do
     if ((SECONDS > deadline)); then echo "The station did not finish in time." >&2; exit 1; fi
     sleep 2
 done
+echo
+echo "== The status page while the station runs: http://127.0.0.1:$web_port/"
+curl -fsS "http://127.0.0.1:$web_port/" | sed -n 's/<[^>]*>/ /g; s/  */ /g; /X /p' | head -5
+curl -fsS "http://127.0.0.1:$web_port/api/readings?device=1&serial=1201KV0326&channel=1&points=5" |
+    head -c 300
+echo
 kill -TERM "$station"
 wait "$station" || true
+
+echo
+echo "== vantrelld status (exit 0: every active device last read \"X\", nothing pending)"
+"$bin/vantrelld" --config-dir "$demo" status | tail -4 || true
+echo
+echo "== vantrelld export --format csv (the first readings of the journal)"
+"$bin/vantrelld" --config-dir "$demo" export --format csv | head -5
+echo
+echo "== The metrics file for Prometheus"
+grep -v '^#' "$demo/vantrell.prom" | head -8
 
 echo
 echo "== Data files in $demo/data"
