@@ -150,8 +150,11 @@ void ReadingsWindow::reload() {
 }
 
 void ReadingsWindow::clearCharts() {
-    while (charts_->count() > 1)
-        delete charts_->takeAt(0)->widget();
+    while (charts_->count() > 1) {
+        QLayoutItem *item = charts_->takeAt(0);
+        delete item->widget();
+        delete item;
+    }
 }
 
 QString ReadingsWindow::readCharts() {
