@@ -9,16 +9,18 @@ namespace vantrell {
 JournalProblem Journal::unpublishedReadings(std::int64_t afterSeq, UtcSeconds afterUtc, int limit,
                                             std::vector<UnpublishedReading> &out) {
     out.clear();
-    // Markers first, in their order, each a range of the readings' key: the planner would
-    // otherwise walk the readings.
+    // Markers first, in their order, each a range of the readings' key that starts after the
+    // last reading sent: the planner would otherwise walk the readings, and a long marker would
+    // be walked from its start for every page.
     sqlite::Statement select(
         db_, "SELECT u.seq, r.time_utc, r.local_offset, r.device, l.serial, c.channel, c.name, "
              "c.unit, r.value FROM unpublished u "
              "CROSS JOIN channels c ON c.id = u.channel_id "
              "CROSS JOIN loggers l ON l.id = c.logger_id "
              "CROSS JOIN readings r ON r.channel_id = u.channel_id "
-             "AND r.time_utc BETWEEN u.from_utc AND u.to_utc "
-             "WHERE u.seq >= ?1 AND (u.seq > ?1 OR r.time_utc > ?2) "
+             "AND r.time_utc BETWEEN iif(u.seq = ?1, max(u.from_utc, ?2 + 1), u.from_utc) "
+             "AND u.to_utc "
+             "WHERE u.seq >= ?1 "
              "ORDER BY u.seq, r.time_utc LIMIT ?3");
     select.bindInt(1, afterSeq);
     select.bindInt(2, afterUtc);
