@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,7 +117,8 @@ struct ExportedReading {
     std::string valueText;       // as written in the data file
 };
 
-// A reading still to go to the MQTT broker; `seq` orders them as they were recorded.
+// A reading still to go to the MQTT broker: its marker's `seq` orders the markers as they were
+// recorded, and a marker's readings go in time order.
 struct UnpublishedReading {
     std::int64_t seq = 0;
     UtcSeconds utc = 0;
@@ -208,12 +210,13 @@ public:
     JournalProblem updateDelivery(const DeliveryRow &row);
     JournalProblem pendingDeliveries(std::vector<DeliveryRow> &out, std::optional<DeliveryKind> kind = {});
 
-    // The MQTT publisher (its own connection): up to `limit` readings still to go with a
-    // sequence after `afterSeq`, oldest first; those the broker acknowledged; and how many are
-    // left.
-    JournalProblem unpublishedReadings(std::int64_t afterSeq, int limit,
+    // The MQTT publisher (its own connection): up to `limit` readings still to go after the one
+    // of marker `afterSeq` at `afterUtc`, oldest first; the readings the broker acknowledged, as
+    // marker -> time up to which it acknowledged all of that marker's readings; and how many
+    // readings are left.
+    JournalProblem unpublishedReadings(std::int64_t afterSeq, UtcSeconds afterUtc, int limit,
                                        std::vector<UnpublishedReading> &out);
-    JournalProblem markPublished(const std::vector<std::int64_t> &seqs);
+    JournalProblem markPublished(const std::map<std::int64_t, UtcSeconds> &acknowledgedUpTo);
     JournalProblem unpublishedCount(std::int64_t &count);
 
     // Readers.

@@ -199,12 +199,10 @@ JournalProblem knownTimes(sqlite3 *db, UtcSeconds from, UtcSeconds to, BatchChan
 
 class ReadingRows {
 public:
-    ReadingRows(sqlite3 *db, int device, bool toPublish)
+    ReadingRows(sqlite3 *db, int device)
         : insert_(db, "INSERT INTO readings(channel_id, time_utc, local_offset, in_gap, device, "
                       "value, value_text) VALUES(?, ?, ?, ?, ?, ?, ?)") {
         insert_.bindInt(5, device);
-        if (toPublish)
-            unpublished_.emplace(db, "INSERT INTO unpublished(channel_id, time_utc) VALUES(?, ?)");
     }
 
     // `text` as the data file has it (Windows-1252).
@@ -216,19 +214,36 @@ public:
         insert_.bindInt(4, time.inGap ? 1 : 0);
         insert_.bindReal(6, value);
         insert_.bindText(7, windows1252ToUtf8(text));
-        if (auto failed = insert_.run())
-            return failed;
-        if (!unpublished_)
-            return {};
-        unpublished_->bindInt(1, channelId);
-        unpublished_->bindInt(2, time.utc);
-        return unpublished_->run();
+        return insert_.run();
     }
 
 private:
     sqlite::Statement insert_;
-    std::optional<sqlite::Statement> unpublished_;
 };
+
+// Marks a channel's new readings as still to go: one marker per stretch of them that no reading
+// the journal held before interrupts, since a marker stands for all the channel's readings in its
+// time range. `added` and `channel.known` are in time order.
+JournalProblem markToPublish(sqlite::Statement &mark, const BatchChannel &channel,
+                             const std::vector<UtcSeconds> &added) {
+    std::size_t first = 0;
+    for (std::size_t k = 0; k < added.size(); ++k) {
+        const bool last = k + 1 == added.size();
+        if (!last) {
+            const auto known =
+                std::upper_bound(channel.known.begin(), channel.known.end(), added[k]);
+            if (known == channel.known.end() || *known > added[k + 1])
+                continue;
+        }
+        mark.bindInt(1, channel.id);
+        mark.bindInt(2, added[first]);
+        mark.bindInt(3, added[k]);
+        if (auto failed = mark.run())
+            return failed;
+        first = k + 1;
+    }
+    return {};
+}
 
 } // namespace
 
@@ -266,12 +281,17 @@ JournalProblem Journal::recordReadings(const LoggerReadings &batch, StoredReadin
             return failed;
     }
 
-    ReadingRows rows(db_, batch.device, batch.toPublish);
+    ReadingRows rows(db_, batch.device);
+    std::optional<sqlite::Statement> mark;
+    if (batch.toPublish)
+        mark.emplace(db_, "INSERT INTO unpublished(channel_id, from_utc, to_utc) VALUES(?, ?, ?)");
+    std::vector<UtcSeconds> added;
     const std::vector<bool> repeated = repeatedTimes(records);
     StoredReadings counted;
     Rollups rollups;
     // Channel by channel: each channel's readings then go into one stretch of the table.
     for (const BatchChannel &channel : channels) {
+        added.clear();
         for (std::size_t k = 0; k < records.size(); ++k) {
             const TimedRecord &record = records[k];
             if (repeated[k] ||
@@ -286,6 +306,13 @@ JournalProblem Journal::recordReadings(const LoggerReadings &batch, StoredReadin
             if (value)
                 rollups.add(channel.id, record.time.utc, *value);
             ++counted.added;
+            if (mark)
+                added.push_back(record.time.utc);
+        }
+        if (mark) {
+            std::sort(added.begin(), added.end());
+            if (auto failed = markToPublish(*mark, channel, added))
+                return failed;
         }
     }
     if (auto failed = rollups.store(db_))
@@ -302,7 +329,8 @@ JournalProblem Journal::prune(UtcSeconds cutoff) {
         return notBegun;
     for (const char *sql :
          {"DELETE FROM sessions WHERE started_utc < ?", "DELETE FROM readings WHERE time_utc < ?",
-          "DELETE FROM unpublished WHERE time_utc < ?",
+          "DELETE FROM unpublished WHERE to_utc < ?1",
+          "UPDATE unpublished SET from_utc = ?1 WHERE from_utc < ?1",
           "DELETE FROM rollups WHERE bucket_start + period <= ?"}) {
         sqlite::Statement remove(db_, sql);
         remove.bindInt(1, cutoff);

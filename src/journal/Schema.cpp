@@ -117,13 +117,16 @@ END;
 )";
 
 // The readings still to go to the MQTT broker, in the order they were recorded (the key is the
-// sequence). Only readings recorded while the broker is configured come here: a marker row per
-// reading, deleted when the broker acknowledged it, so the table stays as short as the backlog.
+// sequence). Only readings recorded while the broker is configured come here: a marker per channel
+// for each stretch of new readings a batch brought, covering the channel's readings from from_utc
+// to to_utc. The broker's acknowledgements move from_utc on and delete the marker at its end, so
+// the table stays as short as the backlog and costs next to nothing per reading.
 constexpr const char *unpublishedReadings = R"(
 CREATE TABLE unpublished(
     seq INTEGER PRIMARY KEY,
     channel_id INTEGER NOT NULL,
-    time_utc INTEGER NOT NULL);
+    from_utc INTEGER NOT NULL,
+    to_utc INTEGER NOT NULL);
 )";
 
 constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals, unpublishedReadings};

@@ -13,6 +13,11 @@ using Json = nlohmann::ordered_json;
 Json timeOrNull(const std::optional<UtcSeconds> &utc) {
     return utc ? Json(isoUtc(*utc)) : Json(nullptr);
 }
+
+// Units and names come from loggers; a byte that is no UTF-8 must not cost the reading.
+std::string dumped(const Json &json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 } // namespace
 
 std::string stationTopic(const std::string &topic, const std::string &station) {
@@ -31,15 +36,25 @@ std::string stateTopic(const std::string &root) {
     return root + "/state";
 }
 
+// Written out field by field: a JSON object per reading cost more than its sending. The library
+// still writes the value and the texts, so that they read exactly as in the other payloads.
 std::string readingPayload(const UnpublishedReading &reading) {
-    const Json payload{{"time", isoUtc(reading.utc)},
-                       {"local", isoLocal(reading.utc, reading.offsetSeconds)},
-                       {"value", reading.value ? Json(*reading.value) : Json(nullptr)},
-                       {"unit", reading.unit},
-                       {"name", reading.name},
-                       {"device", reading.device}};
-    // Units and names come from loggers; a byte that is no UTF-8 must not cost the reading.
-    return payload.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string payload;
+    payload.reserve(160);
+    payload += R"({"time":")";
+    payload += isoUtc(reading.utc);
+    payload += R"(","local":")";
+    payload += isoLocal(reading.utc, reading.offsetSeconds);
+    payload += R"(","value":)";
+    payload += reading.value ? Json(*reading.value).dump() : "null";
+    payload += R"(,"unit":)";
+    payload += dumped(reading.unit);
+    payload += R"(,"name":)";
+    payload += dumped(reading.name);
+    payload += R"(,"device":)";
+    payload += std::to_string(reading.device);
+    payload += '}';
+    return payload;
 }
 
 std::string deviceStatusPayload(const DeviceJournal &device) {
@@ -55,7 +70,7 @@ std::string deviceStatusPayload(const DeviceJournal &device) {
                        {"last_good_read", timeOrNull(device.lastGoodRead)},
                        {"missed_times", device.missedTimes},
                        {"last_session", timeOrNull(lastSession)}};
-    return payload.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return dumped(payload);
 }
 
 } // namespace vantrell

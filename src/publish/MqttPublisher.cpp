@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -280,7 +281,9 @@ private:
         unmark();
         connection_.reset();
         inFlight_.clear();
+        sent_.clear();
         afterSeq_ = 0;
+        afterUtc_ = 0;
         retry_ = Deadline(clock_, retrySeconds_);
         retrySeconds_ = std::min(2 * retrySeconds_, maxRetrySeconds);
     }
@@ -306,7 +309,7 @@ private:
             connected();
         }
         collect(connection_->takeAcknowledged());
-        if (acknowledged_.size() >= markBatch || inFlight_.empty())
+        if (acknowledgedReadings_ >= markBatch || inFlight_.empty())
             unmark();
         if (lookAgain_) {
             lookAgain_ = false;
@@ -328,12 +331,29 @@ private:
         lookAgain_ = true;
     }
 
+    // A marker moves on only past the readings acknowledged with all before them: one the
+    // broker acknowledged ahead of an earlier one may go again after a reconnect.
     void collect(const std::vector<int> &mids) {
-        for (const int mid : mids)
-            if (const auto it = inFlight_.find(mid); it != inFlight_.end()) {
-                acknowledged_.push_back(it->second);
-                inFlight_.erase(it);
+        for (const int mid : mids) {
+            const auto it = inFlight_.find(mid);
+            if (it == inFlight_.end())
+                continue;
+            const auto [seq, utc] = it->second;
+            inFlight_.erase(it);
+            std::deque<Sent> &sent = sent_[seq];
+            const auto reading = std::lower_bound(
+                sent.begin(), sent.end(), utc,
+                [](const Sent &s, UtcSeconds time) { return s.utc < time; });
+            if (reading != sent.end() && reading->utc == utc)
+                reading->acknowledged = true;
+            while (!sent.empty() && sent.front().acknowledged) {
+                acknowledged_[seq] = sent.front().utc;
+                ++acknowledgedReadings_;
+                sent.pop_front();
             }
+            if (sent.empty())
+                sent_.erase(seq);
+        }
     }
 
     void unmark() {
@@ -342,11 +362,12 @@ private:
         if (auto failed = journal_->markPublished(acknowledged_))
             problem(failed.text);
         acknowledged_.clear();
+        acknowledgedReadings_ = 0;
     }
 
     void publishReadings() {
         const std::size_t room = window - inFlight_.size();
-        if (auto failed = journal_->unpublishedReadings(afterSeq_, int(room), batch_)) {
+        if (auto failed = journal_->unpublishedReadings(afterSeq_, afterUtc_, int(room), batch_)) {
             problem(failed.text);
             more_ = false;
             return;
@@ -359,12 +380,14 @@ private:
             if (connection_->state() != BrokerConnection::State::connected)
                 return;
             // A reading the client will not take (its topic or size) waits for the next
-            // connection; the others go on.
+            // connection, and holds its marker back; the others go on.
             if (!mid)
                 problem("cannot publish " + topic + ": " + failed);
             else
-                inFlight_[*mid] = reading.seq;
+                inFlight_[*mid] = {reading.seq, reading.utc};
+            sent_[reading.seq].push_back({reading.utc, false});
             afterSeq_ = reading.seq;
+            afterUtc_ = reading.utc;
         }
     }
 
@@ -409,9 +432,17 @@ private:
     std::string lastProblem_;
     bool lookAgain_ = true;
     bool more_ = false;
-    std::int64_t afterSeq_ = 0;
-    std::map<int, std::int64_t> inFlight_; // message id -> reading
-    std::vector<std::int64_t> acknowledged_;
+    // A reading sent on this connection, in its marker's order.
+    struct Sent {
+        UtcSeconds utc = 0;
+        bool acknowledged = false;
+    };
+    std::int64_t afterSeq_ = 0; // the last reading sent: its marker and time
+    UtcSeconds afterUtc_ = 0;
+    std::map<int, std::pair<std::int64_t, UtcSeconds>> inFlight_; // message id -> reading
+    std::map<std::int64_t, std::deque<Sent>> sent_;                // marker -> its readings sent
+    std::map<std::int64_t, UtcSeconds> acknowledged_; // marker -> acknowledged up to this time
+    std::size_t acknowledgedReadings_ = 0;
     std::vector<UnpublishedReading> batch_;
     std::map<int, std::pair<UtcSeconds, std::string>> published_; // device -> its last session
 };
