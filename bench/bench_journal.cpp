@@ -4,6 +4,7 @@
 // publisher on.
 // What a page of plots costs: the four channels of a device over 400 days of 10-minute readings,
 // over the last day, week, month and the whole journal. Target: under 50 ms for the page.
+#include "TenMinuteReadings.h"
 #include "journal/Journal.h"
 
 #include <benchmark/benchmark.h>
@@ -23,21 +24,9 @@ constexpr int fullMemory = 16400;
 // One record every ten minutes from the first of April: a full memory is four months of summer
 // time.
 std::vector<Reading> loggerMemory(int records) {
-    std::vector<Reading> readings(static_cast<std::size_t>(records));
-    for (int k = 0; k < records; ++k) {
-        const LocalDateTime at = LocalDateTime{2026, 4, 1, 8, 0, 0}.plusSeconds(k * 600LL);
-        Reading &r = readings[std::size_t(k)];
-        char text[32];
-        std::snprintf(text, sizeof text, "%02d-%02d-%02d", at.day, at.month, at.year % 100);
-        r.date = text;
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", at.hour, at.minute, at.second);
-        r.time = text;
-        for (int c = 1; c <= 4; ++c) {
-            std::snprintf(text, sizeof text, "%+07.1f", (k % 500) * 0.1 - c);
-            r.values[c] = text;
-        }
-        r.fullValues[1] = (k % 500) * 0.1 - 1;
-    }
+    std::vector<Reading> readings = testing::tenMinuteReadings({2026, 4, 1, 8, 0, 0}, records);
+    for (int k = 0; k < records; ++k)
+        readings[std::size_t(k)].fullValues[1] = (k % 500) * 0.1 - 1;
     return readings;
 }
 

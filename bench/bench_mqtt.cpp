@@ -8,6 +8,7 @@
 // in a notification that returns at once), so the session's share is measured there: a full
 // memory recorded while the publisher works through a backlog against a broker that is up, and
 // while it keeps trying one that is down. The two must not differ.
+#include "TenMinuteReadings.h"
 #include "journal/Journal.h"
 #include "publish/MqttPublisher.h"
 #include "tests/publish/MqttTestBroker.h"
@@ -27,24 +28,6 @@ namespace fs = std::filesystem;
 constexpr int fullMemory = 16400;
 constexpr double patience = 30;
 
-std::vector<Reading> fullLoggerMemory(LocalDateTime first) {
-    std::vector<Reading> readings(fullMemory);
-    for (int k = 0; k < fullMemory; ++k) {
-        const LocalDateTime at = first.plusSeconds(k * 600LL);
-        Reading &r = readings[std::size_t(k)];
-        char text[32];
-        std::snprintf(text, sizeof text, "%02d-%02d-%02d", at.day, at.month, at.year % 100);
-        r.date = text;
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", at.hour, at.minute, at.second);
-        r.time = text;
-        for (int c = 1; c <= 4; ++c) {
-            std::snprintf(text, sizeof text, "%+07.1f", (k % 500) * 0.1 - c);
-            r.values[c] = text;
-        }
-    }
-    return readings;
-}
-
 struct Bench {
     Bench() {
         setenv("TZ", "Europe/Berlin", 1);
@@ -63,7 +46,7 @@ struct Bench {
 
     // A full memory from `first`, marked as still to go.
     bool record(LocalDateTime first) {
-        const std::vector<Reading> readings = fullLoggerMemory(first);
+        const std::vector<Reading> readings = testing::tenMinuteReadings(first, fullMemory);
         LoggerReadings batch;
         batch.device = 1;
         batch.serial = "KV12345678";

@@ -2,16 +2,14 @@
 // device with 400 days of 10-minute readings on four channels (target: the page's plots under
 // 50 ms), and the station page while the station's loop writes a session to the journal and
 // publishes its snapshot (target: under 10 ms).
+#include "FreePort.h"
+#include "TenMinuteReadings.h"
 #include "cycle/StationSnapshot.h"
 #include "journal/Journal.h"
 #include "web/StatusServer.h"
 
 #include <benchmark/benchmark.h>
 #include <httplib.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -26,36 +24,6 @@ namespace fs = std::filesystem;
 
 constexpr int days = 400;
 constexpr int perDay = 144;
-
-int freePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(s, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
-
-std::vector<Reading> readingsFrom(UtcSeconds first, int count) {
-    std::vector<Reading> readings(static_cast<std::size_t>(count));
-    for (int k = 0; k < count; ++k) {
-        const LocalDateTime at = toLocal(first + k * 600LL);
-        Reading &r = readings[std::size_t(k)];
-        char text[32];
-        std::snprintf(text, sizeof text, "%02d-%02d-%02d", at.day, at.month, at.year % 100);
-        r.date = text;
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", at.hour, at.minute, at.second);
-        r.time = text;
-        for (int c = 1; c <= 4; ++c) {
-            std::snprintf(text, sizeof text, "%+07.1f", (k % 500) * 0.1 - c);
-            r.values[c] = text;
-        }
-    }
-    return readings;
-}
 
 LoggerReadings batchOf(const std::vector<Reading> &readings) {
     LoggerReadings batch;
@@ -92,16 +60,16 @@ struct Server {
         fs::create_directories(folder);
         settings.journal = JournalSettings{};
         settings.web = WebSettings{};
-        settings.web->listen = "127.0.0.1:" + std::to_string(freePort());
+        settings.web->listen = "127.0.0.1:" + std::to_string(testing::freePort());
         (void)Journal::open(folder / settings.journalSettings().file, Journal::Access::write,
                             writer);
         const std::vector<Reading> readings =
-            readingsFrom(std::time(nullptr) - days * 86400LL, days * perDay);
+            testing::tenMinuteReadings(toLocal(std::time(nullptr) - days * 86400LL), days * perDay);
         StoredReadings stored;
         (void)writer->recordReadings(batchOf(readings), stored);
         snapshots.publish(busyStation());
-        server = std::make_unique<StatusServer>(
-            StatusSources{&snapshots, folder, settings}, *settings.web);
+        server = std::make_unique<StatusServer>(StatusSources{&snapshots, folder, settings},
+                                                *settings.web);
         (void)server->start();
     }
     ~Server() {
@@ -156,7 +124,7 @@ void stationPageDuringSession(benchmark::State &state) {
                             loop);
         UtcSeconds next = std::time(nullptr);
         while (running) {
-            const std::vector<Reading> readings = readingsFrom(next, 100);
+            const std::vector<Reading> readings = testing::tenMinuteReadings(toLocal(next), 100);
             next += 100 * 600;
             StoredReadings stored;
             (void)loop->recordReadings(batchOf(readings), stored);

@@ -1,6 +1,7 @@
 // Retries over real servers on 127.0.0.1: the first try fails, the data file grows, and the retry
 // delivers the file as it was, once; or the server never comes and the delivery is given up. The
 // station and the retry passes run in virtual time; only the servers run in real time.
+#include "FreePort.h"
 #include "OutboxBench.h"
 #include "ServerProcess.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::contents;
+using testing::freePort;
 using testing::OutboxBench;
 using testing::ServerProcess;
 using testing::write;
@@ -22,19 +24,6 @@ using Texts = std::vector<std::string>;
 
 const std::string original = std::string(62 * 3, 'r') + "\xB0";
 const std::string appended = std::string(62, 'n');
-
-// A port nothing listens on now, for a server that comes later.
-int freePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr *>(&address), &length);
-    close(s);
-    return ntohs(address.sin_port);
-}
 
 struct RetryBench : OutboxBench {
     RetryBench() {

@@ -5,6 +5,8 @@
 // while the broker is down.
 #pragma once
 
+#include "FreePort.h"
+
 #include "ChildProcess.h"
 #include "TempFolder.h"
 
@@ -25,18 +27,6 @@
 #include <unistd.h>
 
 namespace vantrell::testing {
-
-inline int freePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr *>(&address), &length);
-    close(s);
-    return ntohs(address.sin_port);
-}
 
 inline const char *mosquittoProgram = "/usr/sbin/mosquitto";
 

@@ -2,6 +2,7 @@
 // loopback port, and a client to ask it.
 #pragma once
 
+#include "FreePort.h"
 #include "cycle/CycleBench.h"
 #include "cycle/StationSnapshot.h"
 #include "journal/JournalFixture.h"
@@ -20,19 +21,6 @@
 #include <vector>
 
 namespace vantrell::testing {
-
-// A port nobody listens on now.
-inline int freePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(s, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
 
 inline ConfSettings journalAndPage() {
     ConfSettings settings;
@@ -77,8 +65,8 @@ struct WebBench : CycleBench {
         web.listen = "127.0.0.1:" + std::to_string(port);
         ConfSettings settings = journalAndPage();
         settings.web = web;
-        server = std::make_unique<StatusServer>(
-            StatusSources{&snapshots, folder.path(), settings}, web);
+        server =
+            std::make_unique<StatusServer>(StatusSources{&snapshots, folder.path(), settings}, web);
         ASSERT_EQ(server->start(), "");
     }
 
