@@ -34,11 +34,13 @@ void Forward::sendDataMail() {
 void Forward::sendDataFtp(const std::string &localPath, const std::string &remote) {
     station_.progress().detail(sendingDataToFtp);
     const DeviceRecord &device = station_.cycleRecord();
-    const FtpUpload upload{{device[field::forwardAddress], ftpPort, device[field::forwardUser],
-                            device[field::forwardPassword]},
-                           device[field::ftpRootDirectory],
-                           localPath,
-                           remote};
+    FtpUpload upload;
+    upload.login.remoteHost = device[field::forwardAddress];
+    upload.login.userName = device[field::forwardUser];
+    upload.login.password = device[field::forwardPassword];
+    upload.folder = device[field::ftpRootDirectory];
+    upload.localPath = localPath;
+    upload.remoteName = remote;
     const std::unique_ptr<FtpSession> ftp = ftp_();
     ftp->setRemoteHost(upload.login.remoteHost);
     ftp->setRemotePort(upload.login.remotePort);
