@@ -45,7 +45,7 @@ public:
         std::ofstream conf(folder / "mosquitto.conf");
         if (geteuid() == 0)
             conf << "user root\n";
-        conf << "per_listener_settings true\npersistence true\npersistence_location "
+        conf << "per_listener_settings true\nset_tcp_nodelay true\npersistence true\npersistence_location "
              << folder.path().string() << "/\nmax_queued_messages 0\nlog_dest stderr\n"
              << "listener " << port << " 127.0.0.1\nallow_anonymous true\n"
              << "listener " << passwordPort << " 127.0.0.1\nallow_anonymous false\n"
