@@ -120,10 +120,12 @@ END;
 // sequence). Only readings recorded while the broker is configured come here: a marker per channel
 // for each stretch of new readings a batch brought, covering the channel's readings from from_utc
 // to to_utc. The broker's acknowledgements move from_utc on and delete the marker at its end, so
-// the table stays as short as the backlog and costs next to nothing per reading.
+// the table stays as short as the backlog and costs next to nothing per reading. AUTOINCREMENT:
+// the publisher goes on after the last sequence it sent, so no sequence may come twice, not even
+// after the backlog emptied the table.
 constexpr const char *unpublishedReadings = R"(
 CREATE TABLE unpublished(
-    seq INTEGER PRIMARY KEY,
+    seq INTEGER PRIMARY KEY AUTOINCREMENT,
     channel_id INTEGER NOT NULL,
     from_utc INTEGER NOT NULL,
     to_utc INTEGER NOT NULL);

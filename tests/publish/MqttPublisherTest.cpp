@@ -165,6 +165,23 @@ TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) 
     EXPECT_EQ(unpublished(), 0);
 }
 
+// The publisher goes on after the last marker it sent: a session whose readings come after the
+// backlog was all acknowledged (every marker gone) must still be found.
+TEST_F(MqttPublisherTest, ASessionAfterTheBacklogWasDrainedIsPublishedToo) {
+    TestSubscriber subscriber(broker.port, "vantrell/#");
+    record(10);
+    auto p = publisher();
+    ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    ASSERT_EQ(unpublished(), 0);
+    record(10, true, {2026, 3, 2, 0, 0, 0});
+    p->sessionEnded();
+    ASSERT_TRUE(subscriber.waitFor(
+        [](const auto &all) { return readingsArrived(all).size() == 4u * 20; }, patience))
+        << lines.all();
+    ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    EXPECT_EQ(unpublished(), 0);
+}
+
 TEST_F(MqttPublisherTest, BrokerGoneMidwayGetsEveryReadingAfterItIsBack) {
     TestSubscriber subscriber(broker.port, "vantrell/#");
     constexpr int records = 3000;
