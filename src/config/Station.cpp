@@ -26,4 +26,10 @@ std::string Station::currentStatus() const {
     return dailyMarks.at(session.dailyMarkIndex + 1, cycleDevice);
 }
 
+std::optional<int> Station::deviceInSession() const {
+    if (!session.sessionRunning)
+        return std::nullopt;
+    return cycleDevice;
+}
+
 } // namespace vantrell

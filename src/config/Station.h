@@ -10,6 +10,7 @@
 #include "config/Tables.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace vantrell {
@@ -48,6 +49,9 @@ public:
     // Puts back a mark as it was, whatever it holds.
     void restoreMark(const std::string &mark);
     std::string currentStatus() const;
+    // The device a session is reading now; nothing between sessions. The windows hold back
+    // what would change that device's record or marks until its session has ended.
+    std::optional<int> deviceInSession() const;
 
     DeviceTable devices{};
     ScheduleTimes scheduleTimes{};
