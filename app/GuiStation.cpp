@@ -27,7 +27,7 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
                    smsPort_, outbox_}) {
     journal_.sendSilenceAlarmsBy(forwarding_.alarm());
-    progress_.attach(window_, station_);
+    progress_.attach(window_);
     window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);
     main_.setSmsPort(smsPort_);

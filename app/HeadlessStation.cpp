@@ -215,8 +215,7 @@ void HeadlessStation::runCycle() {
     }
     std::optional<StatusServer> page;
     if (settings_.web && settings_.web->on()) {
-        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_},
-                     *settings_.web);
+        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_}, *settings_.web);
         schedule_.previewCountdown();
         publishSnapshot();
         if (const std::string problem = page->start(); !problem.empty())
@@ -259,14 +258,12 @@ void HeadlessStation::publishSnapshot() {
 }
 
 std::string HeadlessStation::readDevice(int slot, int time) {
-    SessionState &session = station_.session;
-    station_.cycleDevice = slot;
-    session.dailyMarkIndex = 2 * time - 1;
-    session.connectionAttempt = 0;
-    session.dialNumber = station_.cycleRecord().connection();
-    session_.readDevice();
+    station_.session.dailyMarkIndex = 2 * time - 1;
+    const DeviceRecord &device = station_.devices.at(slot);
+    const SessionResult result =
+        session_.read({slot, station_.session.dailyMarkIndex, device.connection(), device});
     refreshMetrics();
-    return trim(station_.currentStatus());
+    return trim(result.mark);
 }
 
 void HeadlessStation::startPublisher() {
@@ -283,9 +280,9 @@ void HeadlessStation::awaitPublished() {
     if (!publisher_)
         return;
     if (!publisher_->waitForAcknowledgements(publishedWithin))
-        progress_.log("mqtt",
-                      "the broker has not acknowledged every reading yet; they go with the next run",
-                      LogPriority::warning);
+        progress_.log(
+            "mqtt", "the broker has not acknowledged every reading yet; they go with the next run",
+            LogPriority::warning);
 }
 
 void HeadlessStation::printStatus(std::ostream &out) {

@@ -15,12 +15,11 @@ namespace {
 // The probe changes nothing in the logger.
 class NoSteps final : public LoggerSteps {
 public:
-    bool readParameters() override { return false; }
+    std::optional<DecodedParameters> readParameters() override { return std::nullopt; }
     void setLoggerClock() override {}
 };
 
-void printParameters(const Station &station, std::ostream &out) {
-    const LoggerParameters &p = station.logger;
+void printParameters(const LoggerParameters &p, std::ostream &out) {
     out << "serial number: " << p.loggerSerial << "\n"
         << "model: " << p.loggerModel << ", sampling code " << p.samplingCode << ", "
         << valInt(p.memoryPointer) - 1 << " records in memory\n";
@@ -57,16 +56,17 @@ bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &
     }
     station.progress().detail(linkText::korvaneConnected);
     const LoggerClock clock = connect.readLoggerClock();
-    const bool identified = Conversions(station).readParameters();
+    const std::optional<DecodedParameters> identified = readParameters(serial);
     out << "logger clock: " << clock.date << " " << clock.time << "\n";
     if (identified)
-        printParameters(station, out);
+        printParameters(identified->parameters, out);
     else
         out << "the parameter block could not be read\n";
-    connect.disconnectLogger();
+    connect.disconnectLogger(identified ? identified->parameters.samplingCode
+                                        : LoggerParameters{}.samplingCode);
     if (request.throughSwitch)
         connect.disconnectSwitch();
-    return identified;
+    return identified.has_value();
 }
 
 } // namespace

@@ -91,8 +91,8 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
 // A memory half transferred, as a session shows it.
 void showProgressSample(GuiStation &gui) {
     Station &station = gui.station();
-    station.logger.memoryPointer = "00401";
     station.progress().openWindow();
+    station.progress().transferSize(400);
     station.progress().service("Transfer to file ");
     station.progress().detail("Trasferring from device block no. 120");
 }

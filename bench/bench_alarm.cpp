@@ -18,15 +18,14 @@ namespace {
 constexpr int historyLength = 100000;
 
 // Readings that wander within a band narrower than the delta, so no alarm ends a scan early.
-void fillHistory(LoggerData &data) {
-    data.readingTable.assign(historyLength + 1, Reading{});
+void fillHistory(std::vector<Reading> &history) {
+    history.assign(historyLength + 1, Reading{});
     for (int j = 0; j < historyLength; ++j) {
         char text[16];
         std::snprintf(text, sizeof text, "%+07.1f", 20.0 + (j * 37 % 100) / 10.0);
         for (int ch = 1; ch <= 4; ++ch)
-            data.readingTable[std::size_t(j)].values[ch] = text;
+            history[std::size_t(j)].values[ch] = text;
     }
-    data.readBackCount = historyLength + 1;
 }
 
 void BM_AccelerationCheck(benchmark::State &state) {
@@ -37,7 +36,10 @@ void BM_AccelerationCheck(benchmark::State &state) {
     NullProgress progress;
     RecordingDialogs dialogs;
     Station station({world.clock(), pump, port, progress, dialogs}, ".");
-    fillHistory(station.data);
+    std::vector<Reading> history;
+    fillHistory(history);
+    LoggerResult logger;
+    logger.saved = MemorySaved::inFile;
     // Every reading of the history in the window, of all four channels.
     const std::string perDay = std::to_string(historyLength);
     const std::string on = "1";
@@ -50,7 +52,7 @@ void BM_AccelerationCheck(benchmark::State &state) {
     }
     StationForwarding forwarding(station, {{}, {}, smsPort});
     for (auto _ : state)
-        forwarding.checkAccelerationAlarms(true);
+        (void)forwarding.checkAccelerationAlarms({}, &station.channelSetup, logger, history);
     state.SetItemsProcessed(state.iterations() * historyLength * 4);
 }
 BENCHMARK(BM_AccelerationCheck)->Unit(benchmark::kMillisecond);

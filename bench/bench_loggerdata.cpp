@@ -37,15 +37,15 @@ struct Bench {
     explicit Bench(const char *name) : folder(fs::temp_directory_path() / name) {
         fs::remove_all(folder);
         fs::create_directories(folder);
-        station.cycleRecord().serialNumber(1) = "KV12345678";
-        station.cycleRecord()[field::dataDirectory] = folder.string();
+        device.serialNumber(1) = "KV12345678";
+        device[field::dataDirectory] = folder.string();
     }
     ~Bench() { fs::remove_all(folder); }
 
     void decodeParameters(const sim::LoggerDescription &d) {
         const auto decoded = decodeParameterBlock(sim::encodeParameterBlock(d));
-        station.logger = decoded->parameters;
-        station.rainFactor = decoded->rainFactor.value_or("");
+        logger.parameters = decoded->parameters;
+        logger.rainFactor = decoded->rainFactor;
     }
 
     fs::path folder;
@@ -55,6 +55,8 @@ struct Bench {
     NullProgress progress;
     RecordingDialogs dialogs;
     Station station{{world.clock(), pump, port, progress, dialogs}, folder};
+    DeviceRecord device{};
+    LoggerResult logger{};
 };
 
 void processAndWriteFullMemory(benchmark::State &state) {
@@ -66,15 +68,15 @@ void processAndWriteFullMemory(benchmark::State &state) {
         memory.push_back(sim::encodeRecord(record, d));
     DataFile file(b.station);
     MemoryTransfer readings(b.station);
-    const std::string path = file.dataPathFor(1);
+    const std::string path = file.dataPathFor(b.device, 1);
     bool written = true;
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove(path);
-        b.station.data.recordBuffer = memory;
+        b.logger.records = memory;
         state.ResumeTiming();
-        readings.processMemory();
-        written = file.saveReadings(path) && written;
+        readings.processMemory(b.logger);
+        written = !file.saveReadings(b.device, b.logger, path).empty() && written;
     }
     if (!written)
         state.SkipWithError("the data file was not written");
@@ -83,13 +85,13 @@ BENCHMARK(processAndWriteFullMemory)->Unit(benchmark::kMillisecond);
 
 void readBackLongHistory(benchmark::State &state) {
     Bench b("vantrell-bench-readback");
-    b.station.cycleRecord()[field::savingMode] = std::string("1");
+    b.device[field::savingMode] = std::string("1");
     b.decodeParameters(fullLogger(1));
     DataFile file(b.station);
-    b.station.data.dataFilePath = file.dataPathFor(1);
+    b.logger.path = file.dataPathFor(b.device, 1);
     {
-        std::ofstream out(b.station.data.dataFilePath, std::ios::binary);
-        out << namesRecord(b.station.logger) << unitsRecord(b.station.logger)
+        std::ofstream out(b.logger.path, std::ios::binary);
+        out << namesRecord(b.logger.parameters) << unitsRecord(b.logger.parameters)
             << std::string(62, '\0');
         Reading r;
         r.date = "03-02-26";
@@ -98,9 +100,10 @@ void readBackLongHistory(benchmark::State &state) {
         for (std::uint64_t k = 1; k <= 100000; ++k)
             out << asRecord(dataLine(k, r, 3));
     }
+    std::size_t seen = 0;
     for (auto _ : state)
-        file.readBackDataFile();
-    if (b.station.data.readBackCount != 100001)
+        seen = file.readBackDataFile(b.logger).size();
+    if (seen != 100001)
         state.SkipWithError("the read-back did not see every record");
 }
 BENCHMARK(readBackLongHistory)->Unit(benchmark::kMillisecond);
@@ -116,7 +119,7 @@ void transferOverTheVirtualLine(benchmark::State &state) {
         b->port.attach(logger);
         (void)Serial(b->station).wakeLogger(LoggerLine::direct);
         state.ResumeTiming();
-        const bool complete = MemoryTransfer(b->station).transferMemory();
+        const bool complete = MemoryTransfer(b->station).transferMemory(b->logger);
         state.PauseTiming();
         if (!complete)
             state.SkipWithError("the transfer did not complete");

@@ -146,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzInput in(data, size);
     testing::ForwardingBench b;
     Station &s = b.station;
-    DeviceRecord &device = s.devices[s.cycleDevice];
+    DeviceRecord &device = s.devices[7];
     const bool limitBySms = in.takeBool();
     for (int p = 1; p <= phonebookSize; ++p)
         s.phonebook[p] = in.takeText(24);
@@ -154,17 +154,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     device[field::alarmNotifyKind] = limitBySms ? "1" : "0";
     device[field::alarmAddress] = in.takeText(32);
     device[field::connection] = in.takeText(12);
-    device.serialNumber(s.session.loggerIndex) = in.takeText(16);
+    device.serialNumber(b.loggerResult.position) = in.takeText(16);
     device[field::forwardAddress] = in.takeText(32);
     s.settings.dataMailFrom = in.takeText(32);
     s.devices[1][field::reportAddress] = in.takeText(32);
     s.session.dailyMarkIndex = 1;
     const fs::path file = dataFile(in.takeText(64));
-    s.data.dataFilePath = file.string();
+    b.loggerResult.path = file.string();
 
-    b.forwarding.alarm().broadcast(message);
-    b.forwarding.sendLimitAlarm();
-    b.forwarding.sendDataMail();
+    (void)b.forwarding.alarm().broadcast(message);
+    (void)b.forwarding.sendLimitAlarm(b.request(), b.loggerResult);
+    (void)b.forwarding.sendDataMail(b.request(), b.loggerResult);
     b.forwarding.sendRunReport();
     checkSmsLine(b.smsPort.sentBytes());
     for (const MailMessage &mail : b.mails)

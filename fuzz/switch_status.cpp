@@ -72,7 +72,7 @@ private:
 
 class NoLoggerSteps final : public LoggerSteps {
 public:
-    bool readParameters() override { return false; }
+    std::optional<DecodedParameters> readParameters() override { return std::nullopt; }
     void setLoggerClock() override {}
 };
 

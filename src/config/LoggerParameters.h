@@ -1,5 +1,4 @@
-// The parameter set of the one logger being read, and what its memory decodes into. Each
-// logger's data overwrite the previous logger's.
+// A logger's parameter set, and what one record of its memory decodes into.
 #pragma once
 
 #include "config/Tables.h"
@@ -53,18 +52,6 @@ struct Reading {
     std::string time;
     OneBased<std::string, 4> values{};
     OneBased<std::optional<double>, 4> fullValues{};
-};
-
-// Both grow with the memory being read: a logger may hold any number of records.
-struct LoggerData {
-    std::vector<std::string> recordBuffer; // record k at index k - 1, bytes as received
-    std::vector<Reading> readingTable;     // entry k at index k - 1
-    bool loggerLimitAlarm = false;
-    int readBackCount = 0;
-    // The file the last save wrote in full, which may carry a numbered name; empty when it wrote
-    // none, so that no later step reads or forwards a file of someone else. The read-back and
-    // the forwarding read it.
-    std::string dataFilePath;
 };
 
 } // namespace vantrell

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace vantrell {
 
@@ -21,6 +23,10 @@ enum class SessionStatus {
     dataNotSaved,
     transferIncomplete,
     loggerSilent,
+    // Every logger was read and saved, but a data file did not reach its forwarding address.
+    notForwarded,
+    // Every logger was read and saved, but an alarm did not go out; it outweighs notForwarded.
+    alarmNotSent,
 };
 
 struct SessionStatusText {
@@ -29,7 +35,7 @@ struct SessionStatusText {
     std::string_view reportText;
 };
 
-inline constexpr std::array<SessionStatusText, 10> sessionStatusTexts{{
+inline constexpr std::array<SessionStatusText, 12> sessionStatusTexts{{
     {SessionStatus::done, "X", " done succesfully"},
     {SessionStatus::modem, "M", " modem not ready or line in use"},
     {SessionStatus::connection, "C", " remote modem not ready"},
@@ -40,6 +46,8 @@ inline constexpr std::array<SessionStatusText, 10> sessionStatusTexts{{
     {SessionStatus::dataNotSaved, "W", " data not saved"},
     {SessionStatus::transferIncomplete, "I", " transfer incomplete"},
     {SessionStatus::loggerSilent, "N", " logger not answering"},
+    {SessionStatus::notForwarded, "F", " data read, not forwarded"},
+    {SessionStatus::alarmNotSent, "A", " data read, alarm not sent"},
 }};
 
 constexpr std::string_view letterOf(SessionStatus status) {
@@ -70,14 +78,18 @@ constexpr bool isDoneMark(std::string_view mark) {
 
 // How a protocol step ended, and the letter it leaves in the done mark: a failure mostly has
 // one, a silent logger none, and a call made after a refused initialisation string succeeds
-// but still leaves "M".
+// but still leaves "M". `problem`: a fault of the station's own that the operator must mend (a
+// port that does not exist), said in the session's account instead of a box that waits for a
+// click.
 struct [[nodiscard]] StepOutcome {
     bool succeeded = true;
     std::optional<SessionStatus> status;
+    std::string problem;
 
-    static constexpr StepOutcome success() { return {}; }
-    static constexpr StepOutcome failure(std::optional<SessionStatus> status = std::nullopt) {
-        return {false, status};
+    static StepOutcome success() { return {}; }
+    static StepOutcome failure(std::optional<SessionStatus> status = std::nullopt,
+                               std::string problem = {}) {
+        return {false, status, std::move(problem)};
     }
 };
 

@@ -22,8 +22,8 @@ constexpr int slotsWithOwnFile = 10;
 constexpr RecordLayout setupLayout{std::pair{0, 50}, std::size_t{50}, false};
 constexpr RecordLayout phonebookLayout{};
 
-std::filesystem::path setupPath(const Station &station) {
-    return station.configDir() / std::filesystem::path(station.setupFileName).relative_path();
+std::filesystem::path setupPath(const Station &station, const std::string &fileName) {
+    return station.configDir() / std::filesystem::path(fileName).relative_path();
 }
 
 } // namespace
@@ -38,26 +38,48 @@ LoggerSetup loggerSetup(const ChannelSetup &channels, int logger) {
     return shown;
 }
 
-void ChannelSetupFile::chooseSetupFile(int slot) {
+std::string setupFileOf(int slot) {
     const std::string name = slot >= 1 && slot <= slotsWithOwnFile
                                  ? files::setupFilePrefix + std::to_string(slot) + ".xml"
                                  : files::defaultSetupFile;
     const std::string separator(1, std::filesystem::path::preferred_separator);
-    station_.setupFileName = separator + files::setupFolder + separator + name;
-    station_.progress().detail(openingText + station_.setupFileName);
-    station_.wait(chooseSeconds);
+    return separator + files::setupFolder + separator + name;
+}
+
+void ChannelSetupFile::chooseSetupFile(int slot) {
+    station_.setupFileName = setupFileOf(slot);
+    showChosen(station_.setupFileName);
 }
 
 ConfigError ChannelSetupFile::loadChannelSetup() {
-    station_.progress().detail(openingText + station_.setupFileName + loadingText);
+    return load(station_.setupFileName, station_.channelSetup);
+}
+
+ConfigError ChannelSetupFile::loadSessionSetup(int slot, ChannelSetup &into) {
+    const std::string fileName = setupFileOf(slot);
+    showChosen(fileName);
+    into = ChannelSetup{};
+    ConfigError error = load(fileName, into);
+    if (error.failed())
+        into = ChannelSetup{};
+    return error;
+}
+
+void ChannelSetupFile::showChosen(const std::string &fileName) {
+    station_.progress().detail(openingText + fileName);
+    station_.wait(chooseSeconds);
+}
+
+ConfigError ChannelSetupFile::load(const std::string &fileName, ChannelSetup &into) {
+    station_.progress().detail(openingText + fileName + loadingText);
     station_.wait(loadSeconds);
-    return readRecords(setupPath(station_), setupLayout, [this](const XMLData &document) {
+    return readRecords(setupPath(station_, fileName), setupLayout, [&](const XMLData &document) {
         for (const XmlRecord &record : document.records()) {
             if (record.place() < 1 || record.place() > setup::channelCount)
                 continue;
             const std::size_t count = std::min<std::size_t>(record.valueCount(), setup::fieldCount);
             for (std::size_t p = 0; p < count; ++p)
-                station_.channelSetup.at(record.place(), static_cast<int>(p) + 1) = record.value(p);
+                into.at(record.place(), static_cast<int>(p) + 1) = record.value(p);
         }
     });
 }
@@ -67,16 +89,17 @@ ConfigError ChannelSetupFile::saveLoggerSetup(int logger, const LoggerSetup &set
     for (int i = 0; i < channelsPerLogger; ++i)
         for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
             station_.channelSetup.at(first + i, f) = setup.columns.at(i).at(f);
-    return rewriteRecords(setupPath(station_), setupLayout, [&](XMLData &document) {
-        for (XmlRecord &record : document.records()) {
-            const int i = record.place() - first;
-            if (i < 0 || i >= channelsPerLogger)
-                continue;
-            record.setValue(0, setup.readingsPerDay);
-            for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
-                record.setValue(static_cast<std::size_t>(f - 1), setup.columns.at(i).at(f));
-        }
-    });
+    return rewriteRecords(
+        setupPath(station_, station_.setupFileName), setupLayout, [&](XMLData &document) {
+            for (XmlRecord &record : document.records()) {
+                const int i = record.place() - first;
+                if (i < 0 || i >= channelsPerLogger)
+                    continue;
+                record.setValue(0, setup.readingsPerDay);
+                for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
+                    record.setValue(static_cast<std::size_t>(f - 1), setup.columns.at(i).at(f));
+            }
+        });
 }
 
 ConfigError PhonebookFile::loadPhonebook() {

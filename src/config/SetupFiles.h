@@ -26,6 +26,9 @@ struct LoggerSetup {
 // What the dialog shows of logger `logger` (1..8) from the channel setup in memory.
 LoggerSetup loggerSetup(const ChannelSetup &channels, int logger);
 
+// The setup file of slot `slot`, relative to the configuration folder ("/DeviceSetup/...").
+std::string setupFileOf(int slot);
+
 class ChannelSetupFile {
 public:
     explicit ChannelSetupFile(Station &station) : station_(station) {}
@@ -35,11 +38,18 @@ public:
     // Shows the file, pauses two seconds, then merges the file's channels into ChannelSetup:
     // channels without a record keep what they had.
     ConfigError loadChannelSetup();
+    // A reading session's own copy of the limits of the station in slot `slot`, with the same
+    // texts and pauses as choosing and loading: `into` starts empty, so that no limit of another
+    // station is left in it, and stays empty when the file cannot be read.
+    ConfigError loadSessionSetup(int slot, ChannelSetup &into);
     // Fields 2..10 of the logger's channels in memory; in the file, every record of those
     // channels gets the readings-per-day figure as value 0 and its column as values 1..9.
     ConfigError saveLoggerSetup(int logger, const LoggerSetup &setup);
 
 private:
+    void showChosen(const std::string &fileName);
+    ConfigError load(const std::string &fileName, ChannelSetup &into);
+
     Station &station_;
 };
 

@@ -14,22 +14,10 @@ void Station::wait(double seconds) {
         pump().yield(nullptr, deadline.end());
 }
 
-void Station::recordStatus(SessionStatus status) {
-    restoreMark(std::string(letterOf(status)));
-}
-
-void Station::restoreMark(const std::string &mark) {
-    dailyMarks.at(session.dailyMarkIndex + 1, cycleDevice) = mark;
-}
-
-std::string Station::currentStatus() const {
-    return dailyMarks.at(session.dailyMarkIndex + 1, cycleDevice);
-}
-
 std::optional<int> Station::deviceInSession() const {
-    if (!session.sessionRunning)
+    if (session.device == 0)
         return std::nullopt;
-    return cycleDevice;
+    return session.device;
 }
 
 } // namespace vantrell

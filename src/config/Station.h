@@ -1,17 +1,18 @@
-// The one object that holds the whole station: its configuration tables, the link and logger
-// records, the session flags and the services through which it meets time, the line and the
-// operator. Programs own one; tests build as many as they like.
+// The one object that holds the whole station: its configuration tables, the day's marks, the
+// session flags and the services through which it meets time, the line and the operator. Programs
+// own one; tests build as many as they like.
 #pragma once
 
 #include "config/LinkState.h"
-#include "config/LoggerParameters.h"
 #include "config/SessionState.h"
 #include "config/SessionStatus.h"
 #include "config/Tables.h"
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 namespace vantrell {
 
@@ -43,12 +44,6 @@ public:
     // Lets the world move on for `seconds` (the pauses between protocol steps).
     void wait(double seconds);
 
-    // The device being read, and the letter its session leaves for the current schedule time.
-    DeviceRecord &cycleRecord() { return devices.at(cycleDevice); }
-    void recordStatus(SessionStatus status);
-    // Puts back a mark as it was, whatever it holds.
-    void restoreMark(const std::string &mark);
-    std::string currentStatus() const;
     // The device a session is reading now; nothing between sessions. The windows hold back
     // what would change that device's record or marks until its session has ended.
     std::optional<int> deviceInSession() const;
@@ -62,7 +57,6 @@ public:
     int linePortNumber = 1;  // the serial line's port, as chosen in the port list
     int modemPortNumber = 1; // the SMS modem's port
     int selectedDevice = 1;
-    int cycleDevice = 1;
     // The setup file chosen last, relative to the configuration folder ("/DeviceSetup/...").
     std::string setupFileName;
     bool validationOk = false; // the verdict of the last input check
@@ -70,9 +64,9 @@ public:
 
     LinkState link{};
     SessionState session{};
-    LoggerParameters logger{};
-    LoggerData data{};
-    std::string rainFactor; // the factor a rain logger last reported
+    // The (schedule time, device) pairs whose failed delivery the outbox retries, for the report
+    // of the time; a new day starts without any.
+    std::set<std::pair<int, int>> retriedFromOutbox;
 
 private:
     StationServices services_;

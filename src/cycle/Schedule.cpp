@@ -139,14 +139,10 @@ bool Schedule::runSlots() {
             return false;
         for (int time = 1; time <= scheduleTimeCount; ++time) {
             station_.session.dailyMarkIndex = 2 * time - 1;
-            if (runTime(time) == TimeOutcome::deviceDue) {
+            if (const std::optional<int> due = runTime(time)) {
                 if (!scheduleTimeText(station_.scheduleTimes, currentSlot).empty() &&
-                    slotDue(currentSlot)) {
-                    SessionState &session = station_.session;
-                    session.connectionAttempt = 0;
-                    session.dialNumber = station_.cycleRecord().connection();
-                    session_.readDevice();
-                }
+                    slotDue(currentSlot))
+                    (void)session_.read(requestFor(*due, time));
                 return false;
             }
         }
@@ -155,16 +151,21 @@ bool Schedule::runSlots() {
     return true;
 }
 
-// Marks done every device time `time` does not concern; stops at the first device due.
-Schedule::TimeOutcome Schedule::runTime(int time) {
+SessionRequest Schedule::requestFor(int slot, int time) const {
+    const DeviceRecord &device = station_.devices[slot];
+    return {slot, 2 * time - 1, device.connection(), device};
+}
+
+// Marks done every device time `time` does not concern; stops at the first device due and
+// gives its slot.
+std::optional<int> Schedule::runTime(int time) {
     const int scheduled = 2 * time - 1;
     DailyMarksFile marks(station_);
     for (int slot = 1; slot <= maxDevices; ++slot) {
-        station_.cycleDevice = slot;
         if (station_.devices[slot].flag(field::active) &&
             isDoneMark(station_.dailyMarks.at(scheduled, slot))) {
             if (trim(station_.dailyMarks.at(scheduled + 1, slot)).empty())
-                return TimeOutcome::deviceDue;
+                return slot;
             continue;
         }
         // Written once: the file already holds a mark that is set.
@@ -175,7 +176,7 @@ Schedule::TimeOutcome Schedule::runTime(int time) {
         logFailure(marks.writeDailyMark(slot, scheduled));
     }
     finishTime(time);
-    return TimeOutcome::finished;
+    return std::nullopt;
 }
 
 // Every tick passes the times already finished on its way to the one in progress; a mark that is
@@ -276,6 +277,7 @@ bool Schedule::clearDoneMarks() {
     for (int slot = 1; slot <= maxDevices; ++slot)
         for (int time = 1; time <= scheduleTimeCount; ++time)
             station_.dailyMarks.at(2 * time, slot).clear();
+    station_.retriedFromOutbox.clear();
     return !error.failed();
 }
 

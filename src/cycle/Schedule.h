@@ -39,12 +39,11 @@ public:
     bool slotDue(int currentSlot);
 
 private:
-    enum class TimeOutcome { deviceDue, finished };
-
     bool checkDay();
     void countDownToTomorrow();
     bool runSlots();
-    TimeOutcome runTime(int time);
+    std::optional<int> runTime(int time);
+    SessionRequest requestFor(int slot, int time) const;
     void finishTime(int time);
     void sendReportOnce(int time);
     void closeDay();

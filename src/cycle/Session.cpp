@@ -22,6 +22,7 @@ constexpr const char *alarmAbsolute = "Alarm Absolute ";
 constexpr const char *disconnectingKv = "Disconnecting KV ";
 constexpr const char *alarmAcc = "Alarm Acc ";
 constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
+constexpr const char *noChannelAlarms = "; no channel alarms for this station in this session";
 
 constexpr int maxConnectionAttempts = 3;
 constexpr int maxSwitchPasses = 3;
@@ -33,11 +34,24 @@ struct ReleasePauses {
 };
 constexpr ReleasePauses afterSerialMismatch{4, 1};
 constexpr ReleasePauses afterUnreadableParameters{10, 10};
+
+unsigned positionBit(int position) {
+    return 1u << (position - 1);
+}
+
+void append(std::vector<Sent> &to, std::vector<Sent> more) {
+    to.insert(to.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
 } // namespace
 
 Session::Session(Station &station, Forwarding &forwarding, StationJournal *journal)
-    : station_(station), forwarding_(forwarding), journal_(journal), conversions_(station),
-      commands_(station), dataFile_(station), modem_(station), connect_(station, *this) {}
+    : station_(station), forwarding_(forwarding), journal_(journal), commands_(station),
+      dataFile_(station), modem_(station), connect_(station, *this) {}
+
+std::optional<DecodedParameters> Session::readParameters() {
+    Serial serial(station_);
+    return vantrell::readParameters(serial);
+}
 
 void Session::pauses(int count, double seconds) {
     for (int pause = 0; pause < count; ++pause)
@@ -45,102 +59,113 @@ void Session::pauses(int count, double seconds) {
 }
 
 bool Session::isRemote() const {
-    return station_.devices.at(station_.cycleDevice).connectionKind() == ConnectionKind::modem;
+    return request_.record.connectionKind() == ConnectionKind::modem;
 }
 
-void Session::readDevice() {
+SessionResult Session::read(SessionRequest request) {
+    request_ = std::move(request);
+    result_ = SessionResult{};
     start();
-    Outcome lastAttempt = Outcome::notConnected;
     for (;;) {
         if (stopRequested()) {
             abandon();
-            return;
-        }
-        if (!connectStation()) {
-            if (station_.session.connectionAttempt > maxConnectionAttempts) {
-                giveUpAttempts(lastAttempt);
-                return;
-            }
-            lastAttempt = Outcome::notConnected;
-            continue;
-        }
-        if (!passSwitchStage()) {
-            giveUpSwitch();
-            return;
-        }
-        lastAttempt = readLoggers();
-        switch (lastAttempt) {
-        case Outcome::allRead:
-            endNormally();
-            return;
-        case Outcome::stopSession:
-            if (stopRequested())
-                abandon();
-            else
-                endAfterLoggerFault();
-            return;
-        default:
-            releaseAll();
             break;
         }
+        if (!connectStation()) {
+            if (connectionAttempt_ > maxConnectionAttempts) {
+                result_.end = SessionEnd::attemptsUsedUp;
+                leaveMark();
+                finish();
+                break;
+            }
+            result_.attempts.push_back({{}, AttemptEnd::notConnected});
+            continue;
+        }
+        AttemptResult &attempt = result_.attempts.emplace_back();
+        const SwitchStage stage = passSwitchStage();
+        if (stage == SwitchStage::givenUp) {
+            giveUpSwitch();
+            break;
+        }
+        if (stage == SwitchStage::attemptFailed)
+            continue;
+        attempt.end = readLoggers(attempt);
+        if (attempt.end == AttemptEnd::allRead) {
+            endNormally();
+            break;
+        }
+        const bool endsHere =
+            attempt.end == AttemptEnd::stopped || attempt.end == AttemptEnd::loggerGivenUp;
+        if (endsHere && stopRequested()) {
+            abandon();
+            break;
+        }
+        if (endsHere) {
+            // giveUpLogger has already released the logger and hung up the line.
+            result_.end = SessionEnd::loggerGivenUp;
+            leaveMark();
+            finish();
+            break;
+        }
+        releaseAll();
     }
+    return std::move(result_);
 }
 
 void Session::start() {
+    result_.markBefore = station_.dailyMarks.at(request_.dailyMarkIndex + 1, request_.device);
     if (journal_ != nullptr)
-        journal_->sessionStarted();
-    markBefore_ = station_.currentStatus();
+        journal_->sessionStarted(request_);
     ProgressSink &progress = station_.progress();
     progress.openWindow();
     progress.detail(std::string(sessionText::preparingConnection) + " " +
-                    std::to_string(station_.cycleDevice));
+                    std::to_string(request_.device));
     pauses(2, 1);
     SessionState &session = station_.session;
-    callUp_ = false;
-    station_.data.loggerLimitAlarm = false;
     session.sessionRunning = true;
     session.communicating = true;
-    session.connectionAttempt = 0;
-    session.switchAttempt = 0;
+    session.device = request_.device;
+    callUp_ = false;
+    connectionAttempt_ = 0;
+    switchPass_ = 0;
+    presentModules_ = 0;
+    savedPositions_ = 0;
 }
 
 // One connection attempt up to the switch stage; false when the attempt failed (or was the
 // one too many).
 bool Session::connectStation() {
-    SessionState &session = station_.session;
     station_.link.portNumber = station_.linePortNumber;
-    ++session.connectionAttempt;
-    station_.progress().service(connectionAttempt + std::to_string(session.connectionAttempt));
-    if (session.connectionAttempt > maxConnectionAttempts)
+    ++connectionAttempt_;
+    station_.progress().service(connectionAttempt + std::to_string(connectionAttempt_));
+    if (connectionAttempt_ > maxConnectionAttempts)
         return false;
     // The line stays this program's until the session ends, so that another station sharing
     // the device never puts its bytes between two of ours: held elsewhere, it is a port in use.
     const int line = station_.link.portNumber;
     if (const PortError error = station_.port().hold(line); error == PortError::portBusy) {
         station_.progress().detail(describe(station_.port(), line, error));
-        station_.recordStatus(SessionStatus::modem);
+        result_.stepLetter = SessionStatus::modem;
         return false;
     }
-    const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
+    const DeviceRecord &device = request_.record;
     if (device.connectionKind() == ConnectionKind::local)
         return true;
     if (device.connectionKind() == ConnectionKind::modem) {
         if (!dialStation())
             return false;
-        session.presentModules = 0;
+        presentModules_ = 0;
     }
     connect_.selectNetworkSection(device.networkNumber(), device.sectionNumber());
     return true;
 }
 
 bool Session::dialStation() {
-    const SessionState &session = station_.session;
     StepOutcome outcome = modem_.check();
     if (outcome.succeeded)
-        outcome =
-            modem_.dial({session.dialNumber,
-                         scheduleTimeText(station_.scheduleTimes, session.dailyMarkIndex / 2 + 1),
-                         session.connectionAttempt});
+        outcome = modem_.dial({request_.dialNumber,
+                               scheduleTimeText(station_.scheduleTimes, request_.scheduleTime()),
+                               connectionAttempt_});
     callUp_ = outcome.succeeded;
     leaveLetter(outcome);
     return outcome.succeeded;
@@ -148,21 +173,23 @@ bool Session::dialStation() {
 
 void Session::leaveLetter(const StepOutcome &outcome) {
     if (outcome.status)
-        station_.recordStatus(*outcome.status);
+        result_.stepLetter = *outcome.status;
+    if (!outcome.problem.empty())
+        result_.lineProblems.push_back(outcome.problem);
 }
 
-// The switch stage; its passes count over the whole session. False after the last pass.
-bool Session::passSwitchStage() {
-    SessionState &session = station_.session;
+// The switch stage; its passes count over the whole session. A remote station's failed pass
+// hangs up, and with it the connection attempt: only a new call can go on.
+Session::SwitchStage Session::passSwitchStage() {
     ProgressSink &progress = station_.progress();
     for (;;) {
-        ++session.switchAttempt;
-        const std::string attemptText = connectionAttempt + std::to_string(session.switchAttempt);
+        ++switchPass_;
+        const std::string attemptText = connectionAttempt + std::to_string(switchPass_);
         progress.service(attemptText);
-        if (session.switchAttempt > maxSwitchPasses)
-            return false;
+        if (switchPass_ > maxSwitchPasses)
+            return SwitchStage::givenUp;
         StepOutcome outcome = StepOutcome::success();
-        if (station_.cycleRecord().flag(field::useSwitch)) {
+        if (usesSwitch()) {
             outcome = connectSwitch();
             progress.service(attemptText);
             for (int i = 1; i <= switchSettleSeconds; ++i) {
@@ -171,16 +198,18 @@ bool Session::passSwitchStage() {
             }
         } else {
             // A station without a switch has one logger.
-            session.presentModules = 1;
+            presentModules_ = 1;
         }
         if (outcome.succeeded)
-            return true;
+            return SwitchStage::passed;
         progress.service(connectionFailed);
         connect_.disconnectSwitch();
         station_.wait(1);
         station_.wait(3);
-        if (isRemote())
+        if (isRemote()) {
             hangUp();
+            return SwitchStage::attemptFailed;
+        }
     }
 }
 
@@ -189,23 +218,25 @@ StepOutcome Session::connectSwitch() {
     const SwitchConnection connection = connect_.connectSwitch();
     leaveLetter(connection.outcome);
     if (connection.outcome.succeeded)
-        station_.session.presentModules = connection.modules;
+        presentModules_ = connection.modules;
     return connection.outcome;
 }
 
-Session::Outcome Session::readLoggers() {
-    SessionState &session = station_.session;
-    for (session.loggerIndex = 1; session.loggerIndex <= maxLoggers; ++session.loggerIndex) {
+// A position saved in an earlier attempt is passed over like an absent one: its file, alarms
+// and forwarding happen once a session.
+AttemptEnd Session::readLoggers(AttemptResult &attempt) {
+    for (int position = 1; position <= maxLoggers; ++position) {
         if (stopRequested())
-            return Outcome::stopSession;
+            return AttemptEnd::stopped;
         reconnectSwitch();
-        if (!session.modulePresent(session.loggerIndex))
+        if ((presentModules_ & positionBit(position)) == 0 ||
+            (savedPositions_ & positionBit(position)) != 0)
             continue;
-        const Outcome outcome = readLogger();
-        if (outcome != Outcome::allRead)
-            return outcome;
+        const AttemptEnd end = readLogger(attempt, position);
+        if (end != AttemptEnd::allRead)
+            return end;
     }
-    return Outcome::allRead;
+    return AttemptEnd::allRead;
 }
 
 // Every position starts from a released and freshly woken switch, whatever the station.
@@ -217,63 +248,89 @@ void Session::reconnectSwitch() {
     station_.progress().service(connectingToSwitch);
 }
 
-Session::Outcome Session::readLogger() {
-    SessionState &session = station_.session;
-    if (station_.cycleRecord().flag(field::useSwitch))
-        connect_.selectLogger(session.loggerIndex);
-    const LoggerConnection connection = connect_.connectLogger(
-        session.loggerIndex, callUp_ ? LoggerLine::modemCall : LoggerLine::direct);
+AttemptEnd Session::readLogger(AttemptResult &attempt, int position) {
+    if (usesSwitch())
+        connect_.selectLogger(position);
+    LoggerConnection connection =
+        connect_.connectLogger(request_.record, position,
+                               callUp_ ? LoggerLine::modemCall : LoggerLine::direct, samplingCode_);
+    if (connection.parameters)
+        samplingCode_ = connection.parameters->parameters.samplingCode;
     if (!connection.outcome.succeeded) {
         // A logger that answered but cannot be read, or is another one, ends the session; one
         // that did not answer is tried again in the next attempt.
         if (connection.outcome.status)
             giveUpLogger(*connection.outcome.status);
         station_.progress().service(connectionFailed);
-        return connection.outcome.status ? Outcome::stopSession : Outcome::loggerSilent;
+        return connection.outcome.status ? AttemptEnd::loggerGivenUp : AttemptEnd::loggerSilent;
     }
     commandAnswers_ = connection.commandAnswers;
+    LoggerResult &logger = attempt.loggers.emplace_back();
+    logger.position = position;
+    logger.parameters = std::move(connection.parameters->parameters);
+    logger.rainFactor = std::move(connection.parameters->rainFactor);
+
     station_.progress().service(transferToFile);
-    const MemorySaved saved = dataFile_.transferAndSave(session.loggerIndex);
-    // Before the read-back replaces the transfer's readings with the whole file.
+    dataFile_.transferAndSave(request_, logger);
     if (journal_ != nullptr)
-        journal_->loggerTransferred(saved);
-    checkAndErase(saved);
+        journal_->loggerTransferred(request_, logger);
+    checkAndErase(logger);
     releaseLogger();
-    dataFile_.readBackDataFile();
-    station_.progress().service(alarmAcc);
-    forwarding_.checkAccelerationAlarms(saved == MemorySaved::inFile);
-    if (station_.cycleRecord().flag(field::alarmEnabled) && station_.data.loggerLimitAlarm) {
-        station_.progress().detail(forwardingHardwareAlarm);
-        station_.wait(1);
-        forwarding_.sendLimitAlarm();
-    }
+    sendAlarms(logger);
     // A memory that did not reach its file in full is read again: nothing was erased.
-    switch (saved) {
+    switch (logger.saved) {
     case MemorySaved::inFile:
-        forwardDataFile();
-        return Outcome::allRead;
+        savedPositions_ |= positionBit(position);
+        forwardDataFile(logger);
+        return AttemptEnd::allRead;
     case MemorySaved::transferIncomplete:
-        return Outcome::transferIncomplete;
+        return AttemptEnd::transferIncomplete;
     case MemorySaved::notWritten:
         break;
     }
-    return Outcome::dataNotSaved;
+    return AttemptEnd::dataNotSaved;
 }
 
-void Session::checkAndErase(MemorySaved saved) {
-    ChannelSetupFile setup(station_);
-    setup.chooseSetupFile(station_.cycleDevice);
-    if (const ConfigError error = setup.loadChannelSetup(); error.failed())
-        station_.progress().detail(describe(error));
+// The limits are those of the station being read and no other: a file that cannot be read
+// leaves it without channel alarms, and says so.
+void Session::checkAndErase(LoggerResult &logger) {
+    ChannelSetup setup;
+    if (const ConfigError error =
+            ChannelSetupFile(station_).loadSessionSetup(request_.device, setup);
+        error.failed()) {
+        station_.progress().failure(describe(error) + noChannelAlarms);
+        setup_.reset();
+    } else {
+        setup_ = std::move(setup);
+    }
     station_.progress().service(alarmAbsolute);
-    forwarding_.checkAbsoluteAlarms();
-    if (station_.cycleRecord().flag(field::eraseMemory))
-        (void)commands_.eraseLoggerMemory(saved == MemorySaved::inFile, commandAnswers_);
+    append(logger.alarms,
+           forwarding_.checkAbsoluteAlarms(request_, setup_ ? &*setup_ : nullptr, logger));
+    if (!request_.record.flag(field::eraseMemory))
+        return;
+    const bool saved = logger.saved == MemorySaved::inFile;
+    const bool taken = commands_.eraseLoggerMemory(saved, commandAnswers_);
+    logger.erase = !saved  ? EraseOutcome::skipped
+                   : taken ? EraseOutcome::erased
+                           : EraseOutcome::refused;
+}
+
+// The read-back, the acceleration check on it, and the logger's own limit alarm.
+void Session::sendAlarms(LoggerResult &logger) {
+    const std::vector<Reading> &history = dataFile_.readBackDataFile(logger);
+    station_.progress().service(alarmAcc);
+    append(logger.alarms, forwarding_.checkAccelerationAlarms(request_, setup_ ? &*setup_ : nullptr,
+                                                              logger, history));
+    if (request_.record.flag(field::alarmEnabled) && logger.limitCrossed) {
+        station_.progress().detail(forwardingHardwareAlarm);
+        station_.wait(1);
+        append(logger.alarms, forwarding_.sendLimitAlarm(request_, logger));
+    }
 }
 
 void Session::releaseLogger() {
     station_.progress().service(disconnectingKv);
-    connect_.disconnectLogger();
+    connect_.disconnectLogger(samplingCode_);
     station_.progress().service(disconnectingSwitch);
     connect_.disconnectSwitch();
     station_.wait(3);
@@ -282,20 +339,20 @@ void Session::releaseLogger() {
 void Session::giveUpLogger(SessionStatus status) {
     const ReleasePauses pauses =
         status == SessionStatus::serialMismatch ? afterSerialMismatch : afterUnreadableParameters;
-    connect_.disconnectLogger();
+    connect_.disconnectLogger(samplingCode_);
     station_.wait(pauses.beforeHangUp);
     hangUp();
     station_.wait(pauses.afterHangUp);
     station_.session.communicating = false;
     station_.session.sessionRunning = false;
-    station_.recordStatus(status);
+    result_.stepLetter = status;
 }
 
 // The release at the end of a failed connection attempt.
 void Session::releaseAll() {
-    connect_.disconnectLogger();
+    connect_.disconnectLogger(samplingCode_);
     station_.wait(3);
-    if (station_.cycleRecord().flag(field::useSwitch))
+    if (usesSwitch())
         connect_.disconnectSwitch();
     station_.wait(2);
     if (isRemote())
@@ -308,24 +365,24 @@ void Session::hangUp() {
     callUp_ = false;
 }
 
-void Session::forwardDataFile() {
+void Session::forwardDataFile(LoggerResult &logger) {
     station_.progress().service("");
     station_.wait(1.5);
-    const DeviceRecord &device = station_.cycleRecord();
+    const DeviceRecord &device = request_.record;
     if (!device.flag(field::forwardEnabled))
         return;
     if (valInt(device[field::forwardKind]) == 0) {
-        forwarding_.sendDataMail();
+        logger.forwarded = forwarding_.sendDataMail(request_, logger);
     } else if (valInt(device[field::forwardKind]) == 1) {
-        forwarding_.sendDataFtp();
+        logger.forwarded = forwarding_.sendDataFtp(request_, logger);
         station_.wait(1);
     }
 }
 
 void Session::endNormally() {
-    station_.recordStatus(SessionStatus::done);
-    writeDailyMark();
-    if (station_.cycleRecord().flag(field::useSwitch))
+    result_.end = SessionEnd::allRead;
+    leaveMark();
+    if (usesSwitch())
         connect_.disconnectSwitch();
     station_.wait(2);
     if (isRemote())
@@ -334,30 +391,9 @@ void Session::endNormally() {
     finish();
 }
 
-void Session::giveUpAttempts(Outcome lastAttempt) {
-    station_.restoreMark(letterAfterLastAttempt(lastAttempt, station_.currentStatus()));
-    writeDailyMark();
-    finish();
-}
-
-// Records read but not saved, or not read in full, say so whatever a step wrote on the way (a
-// switchless station's probe of a switch leaves "S"). A logger that never answered gets a
-// letter only where no step left one; an attempt whose modem step failed keeps that letter.
-std::string Session::letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark) {
-    switch (lastAttempt) {
-    case Outcome::dataNotSaved:
-        return std::string(letterOf(SessionStatus::dataNotSaved));
-    case Outcome::transferIncomplete:
-        return std::string(letterOf(SessionStatus::transferIncomplete));
-    case Outcome::loggerSilent:
-        return trim(mark).empty() ? std::string(letterOf(SessionStatus::loggerSilent)) : mark;
-    default:
-        return mark;
-    }
-}
-
 void Session::giveUpSwitch() {
-    writeDailyMark();
+    result_.end = SessionEnd::switchGivenUp;
+    leaveMark();
     station_.wait(4);
     if (isRemote())
         hangUp();
@@ -365,44 +401,46 @@ void Session::giveUpSwitch() {
     finish();
 }
 
-// giveUpLogger has already released the logger and hung up the line.
-void Session::endAfterLoggerFault() {
-    writeDailyMark();
-    finish();
-}
-
 // The program is ending: leave the station as a finished session would (logger and switch
-// released, line hung up), and the mark as it was before, so an unfinished device stays due —
-// a letter a step left on the way (a switch that did not answer at one position) is no verdict
-// on a session that did not end.
+// released, line hung up), and the mark as it was before, so an unfinished device stays due.
 void Session::abandon() {
     station_.progress().detail(sessionText::sessionStopped);
-    station_.restoreMark(markBefore_);
-    connect_.disconnectLogger();
-    if (station_.cycleRecord().flag(field::useSwitch))
+    result_.end = SessionEnd::abandoned;
+    connect_.disconnectLogger(samplingCode_);
+    if (usesSwitch())
         connect_.disconnectSwitch();
     if (isRemote() || callUp_)
         hangUp();
-    writeDailyMark();
-    finish(true);
+    leaveMark();
+    finish();
 }
 
-void Session::writeDailyMark() {
+void Session::leaveMark() {
+    result_.mark = sessionMark(result_);
+    station_.dailyMarks.at(request_.dailyMarkIndex + 1, request_.device) = result_.mark;
+    const bool failedDelivery = result_.mark == letterOf(SessionStatus::notForwarded) ||
+                                result_.mark == letterOf(SessionStatus::alarmNotSent);
+    const std::pair<int, int> time{request_.scheduleTime(), request_.device};
+    if (failedDelivery && result_.retriedFromOutbox())
+        station_.retriedFromOutbox.insert(time);
+    else
+        station_.retriedFromOutbox.erase(time);
     DailyMarksFile marks(station_);
-    if (const ConfigError error =
-            marks.writeDailyMark(station_.cycleDevice, station_.session.dailyMarkIndex);
+    if (const ConfigError error = marks.writeDailyMark(request_.device, request_.dailyMarkIndex);
         error.failed())
         station_.progress().detail(describe(error));
 }
 
-void Session::finish(bool abandoned) {
+void Session::finish() {
     station_.port().release();
     // The line is free again before a silent-station alarm goes out.
     if (journal_ != nullptr)
-        journal_->sessionEnded(abandoned,
-                               std::min(station_.session.connectionAttempt, maxConnectionAttempts));
-    station_.session.sessionRunning = false;
-    station_.session.communicating = false;
+        journal_->sessionEnded(request_, result_,
+                               std::min(connectionAttempt_, maxConnectionAttempts));
+    SessionState &session = station_.session;
+    session.sessionRunning = false;
+    session.communicating = false;
+    session.device = 0;
     station_.progress().closeWindow();
 }
 

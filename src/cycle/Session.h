@@ -5,15 +5,22 @@
 // every end. Connection attempts, switch passes and parameter reads are all bounded, so a
 // session always ends, and one that ends after its last attempt always leaves a letter: an
 // empty mark would make the schedule read the device again on every tick.
+//
+// A session works on a copy of its request and keeps its account in its result: nothing a step
+// produces is left in the Station for another step, and the letter is decided once, at the end,
+// from the result.
 #pragma once
 
+#include "config/SessionRequest.h"
 #include "config/Station.h"
+#include "cycle/SessionResult.h"
 #include "forwarding/Forwarding.h"
 #include "link/Connect.h"
 #include "link/Modem.h"
-#include "loggerdata/Conversions.h"
 #include "loggerdata/DataFile.h"
 #include "loggerdata/LoggerCommands.h"
+
+#include <optional>
 
 namespace vantrell {
 
@@ -25,70 +32,71 @@ public:
     // recorded there.
     Session(Station &station, Forwarding &forwarding, StationJournal *journal = nullptr);
 
-    // Reads device CycleDevice for the schedule time of dailyMarkIndex.
-    void readDevice();
-    // The release at the end of a failed connection attempt: logger, switch, and the modem of a
-    // remote station.
-    void releaseAll();
+    // Reads the requested device for its schedule time, leaves the letter in its done mark and
+    // writes the marks file.
+    SessionResult read(SessionRequest request);
 
 private:
-    // How a connection attempt ended. The three failures of a present logger lead to the next
-    // attempt; notConnected is an attempt whose modem step failed (and left its letter).
-    enum class Outcome {
-        allRead,
-        notConnected,
-        loggerSilent,
-        transferIncomplete,
-        dataNotSaved,
-        stopSession,
-    };
+    enum class SwitchStage { passed, attemptFailed, givenUp };
 
-    static std::string letterAfterLastAttempt(Outcome lastAttempt, const std::string &mark);
-
-    bool readParameters() override { return conversions_.readParameters(); }
+    std::optional<DecodedParameters> readParameters() override;
     void setLoggerClock() override { (void)commands_.setLoggerClock(); }
 
     void start();
     bool connectStation();
     bool dialStation();
-    bool passSwitchStage();
+    SwitchStage passSwitchStage();
     StepOutcome connectSwitch();
     void leaveLetter(const StepOutcome &outcome);
-    Outcome readLoggers();
-    Outcome readLogger();
+    AttemptEnd readLoggers(AttemptResult &attempt);
+    AttemptEnd readLogger(AttemptResult &attempt, int position);
+    void checkAndErase(LoggerResult &logger);
+    void sendAlarms(LoggerResult &logger);
+    void forwardDataFile(LoggerResult &logger);
 
     void reconnectSwitch();
-    void checkAndErase(MemorySaved saved);
     void releaseLogger();
+    void releaseAll();
     void giveUpLogger(SessionStatus status);
     void hangUp();
-    void forwardDataFile();
     void endNormally();
-    void giveUpAttempts(Outcome lastAttempt);
     void giveUpSwitch();
-    void endAfterLoggerFault();
     void abandon();
-    void writeDailyMark();
-    // `abandoned`: the program is ending, and the session leaves no verdict.
-    void finish(bool abandoned = false);
+    // Decides the letter from the result, puts it into the done mark and writes the marks file.
+    void leaveMark();
+    void finish();
     // `count` pauses of `seconds` each, one after the other.
     void pauses(int count, double seconds);
     bool isRemote() const;
+    bool usesSwitch() const { return request_.record.flag(field::useSwitch); }
     bool stopRequested() const { return station_.session.stopRequested; }
 
     Station &station_;
     Forwarding &forwarding_;
     StationJournal *journal_;
-    Conversions conversions_;
     LoggerCommands commands_;
     DataFile dataFile_;
     Modem modem_;
     Connect connect_;
-    std::string markBefore_;
+
+    // The session under way.
+    SessionRequest request_;
+    SessionResult result_;
+    int connectionAttempt_ = 0; // 1..3 within one session
+    int switchPass_ = 0;        // passes through the switch stage, over all attempts
+    // The switch modules present, one bit each: bit 0 module 1 ... bit 7 module 8.
+    unsigned presentModules_ = 0;
+    // The positions saved in an earlier attempt, one bit each like presentModules_.
+    unsigned savedPositions_ = 0;
+    // The channel alarm limits of the station being read; none when its file could not be read.
+    std::optional<ChannelSetup> setup_;
     // A modem call is up: from a dial that connected to the next hang-up.
     bool callUp_ = false;
     // Whether the logger's answer to the erase command is awaited, as its connection left it.
     AnswerExpected commandAnswers_ = AnswerExpected::yes;
+    // The last logger that gave its parameter block samples this often; a release that has no
+    // parameter set of its own uses it. It outlives the session, as the logger's line does.
+    int samplingCode_ = LoggerParameters{}.samplingCode;
 };
 
 } // namespace vantrell

@@ -54,9 +54,9 @@ void SilenceAlarm::send(int device, const std::string &subject, const std::strin
     const DeviceRecord &record = station_.devices.at(device);
     if (record.flag(field::alarmEnabled)) {
         const AlarmMessage route = limitAlarm(record, 1);
-        alarms_.sendNotice(route.route, route.address, subject, text);
+        alarms_.sendNotice(route.route, route.address, subject, text, device);
     } else {
-        alarms_.sendNotice(AlarmRoute::mail, record[field::reportAddress], subject, text);
+        alarms_.sendNotice(AlarmRoute::mail, record[field::reportAddress], subject, text, device);
     }
 }
 

@@ -42,43 +42,44 @@ void StationJournal::report(const JournalProblem &problem) {
         station_.progress().failure(problem.text + readsOn);
 }
 
-void StationJournal::sessionStarted() {
+void StationJournal::sessionStarted(const SessionRequest &request) {
     row_ = SessionRow{};
-    row_.device = station_.cycleDevice;
-    row_.scheduleTime = station_.session.dailyMarkIndex / 2 + 1;
+    row_.device = request.device;
+    row_.scheduleTime = request.scheduleTime();
     row_.started = toUtc(station_.clock().localNow()).utc;
 }
 
-void StationJournal::loggerTransferred(MemorySaved saved) {
-    const LoggerData &data = station_.data;
+void StationJournal::loggerTransferred(const SessionRequest &request, const LoggerResult &logger) {
     // Records as received: a transfer cut short decodes none, but it did read them.
-    row_.recordsRead += std::int64_t(data.recordBuffer.size());
-    if (saved != MemorySaved::inFile)
+    row_.recordsRead += std::int64_t(logger.records.size());
+    if (logger.saved != MemorySaved::inFile)
         return;
-    row_.dataFile = data.dataFilePath;
+    row_.dataFile = logger.path;
     Journal *journal = this->journal();
     if (journal == nullptr)
         return;
     LoggerReadings batch;
-    batch.device = station_.cycleDevice;
-    batch.serial = trim(station_.logger.loggerSerial);
+    batch.device = request.device;
+    batch.serial = trim(logger.parameters.loggerSerial);
     for (int c = 1; c <= 4; ++c) {
-        const ChannelParameters &channel = station_.logger.channel(c);
+        const ChannelParameters &channel = logger.parameters.channel(c);
         batch.channels[std::size_t(c - 1)] = {channel.enabled == 1, trim(channel.name),
                                               trim(channel.unitText)};
     }
-    batch.readings = &data.readingTable;
+    batch.readings = &logger.readings;
     batch.toPublish = toPublish_;
     StoredReadings stored;
     report(journal->recordReadings(batch, stored));
 }
 
-void StationJournal::sessionEnded(bool abandoned, int attempts) {
+void StationJournal::sessionEnded(const SessionRequest &request, const SessionResult &result,
+                                  int attempts) {
     Journal *journal = this->journal();
     if (journal == nullptr)
         return;
+    row_.device = request.device;
     row_.ended = toUtc(station_.clock().localNow()).utc;
-    row_.letter = abandoned ? std::string() : trim(station_.currentStatus());
+    row_.letter = result.end == SessionEnd::abandoned ? std::string() : trim(result.mark);
     row_.attempts = attempts;
     const JournalProblem problem = journal->recordSession(row_);
     report(problem);

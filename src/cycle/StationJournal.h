@@ -5,8 +5,10 @@
 #pragma once
 
 #include "config/ConfFile.h"
+#include "config/SessionRequest.h"
 #include "config/Station.h"
 #include "cycle/OncePerTime.h"
+#include "cycle/SessionResult.h"
 #include "cycle/SilenceAlarm.h"
 #include "journal/Journal.h"
 #include "loggerdata/DataFile.h"
@@ -40,12 +42,12 @@ public:
     void sendSilenceAlarmsBy(AlarmDelivery &alarms);
 
     // The session's hooks.
-    void sessionStarted();
+    void sessionStarted(const SessionRequest &request);
     // After each memory transfer: its records count as read, and those of a data file written
     // in full go into the journal.
-    void loggerTransferred(MemorySaved saved);
-    // `abandoned`: the program is ending; the row keeps no letter.
-    void sessionEnded(bool abandoned, int attempts);
+    void loggerTransferred(const SessionRequest &request, const LoggerResult &logger);
+    // An abandoned session (the program is ending) leaves a row without a letter.
+    void sessionEnded(const SessionRequest &request, const SessionResult &result, int attempts);
 
 private:
     void report(const JournalProblem &problem);

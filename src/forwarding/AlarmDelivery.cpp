@@ -12,27 +12,28 @@ constexpr const char *alarmSubject = "Korvane Alarm";
 constexpr int phonebookPauses = 20; // one-second pauses after each SMS of a broadcast
 } // namespace
 
-void AlarmDelivery::send(const std::vector<AlarmMessage> &alarms) {
+std::vector<Sent> AlarmDelivery::send(const std::vector<AlarmMessage> &alarms, int device) {
+    std::vector<Sent> outcomes;
     for (const AlarmMessage &alarm : alarms)
-        send(alarm);
+        for (Sent &outcome : send(alarm, device))
+            outcomes.push_back(std::move(outcome));
+    return outcomes;
 }
 
-void AlarmDelivery::send(const AlarmMessage &alarm) {
+std::vector<Sent> AlarmDelivery::send(const AlarmMessage &alarm, int device) {
     switch (alarm.route) {
     case AlarmRoute::phoneBook:
-        broadcast(alarm.text);
-        return;
+        return broadcast(alarm.text, device);
     case AlarmRoute::mail:
-        mail(alarm.address, alarmSubject, alarm.text);
-        return;
+        return {mail(alarm.address, alarmSubject, alarm.text, device)};
     case AlarmRoute::sms:
-        sendSms(alarm.address, alarm.text);
-        return;
+        return {sendSms(alarm.address, alarm.text, device)};
     }
+    return {};
 }
 
-void AlarmDelivery::broadcast(const std::string &message) {
-    int sent = 0;
+std::vector<Sent> AlarmDelivery::broadcast(const std::string &message, int device) {
+    std::vector<Sent> outcomes;
     for (int p = 1; p <= phonebookSize; ++p) {
         const std::string &number = station_.phonebook[p];
         if (number.empty())
@@ -47,35 +48,38 @@ void AlarmDelivery::broadcast(const std::string &message) {
             station_.progress().detail(entry + " is " + notATelephoneNumber + "; skipped");
             continue;
         }
-        sendSms(number, message);
-        ++sent;
+        outcomes.push_back(sendSms(number, message, device));
         for (int i = 0; i < phonebookPauses; ++i)
             station_.wait(1);
     }
-    if (sent == 0)
-        reportNotSent(station_.progress(), "Alarm \"" + message + "\"", "the phone book",
-                      "no phone-book entry is a telephone number beginning with \"+\"");
+    if (outcomes.empty()) {
+        const std::string reason = "no phone-book entry is a telephone number beginning with \"+\"";
+        reportNotSent(station_.progress(), "Alarm \"" + message + "\"", "the phone book", reason);
+        outcomes.push_back({Delivery::failed(reason)});
+    }
+    return outcomes;
 }
 
-void AlarmDelivery::sendSms(const std::string &number, const std::string &message) {
+Sent AlarmDelivery::sendSms(const std::string &number, const std::string &message, int device) {
     const Delivery sms = modem_.send(number, message);
     if (!sms.delivered())
         reportNotSent(station_.progress(), "SMS", "\"" + number + "\"", sms.reason());
-    outbox_.smsTried(number, message, sms, station_.cycleDevice);
+    const bool retried = outbox_.smsTried(number, message, sms, device);
+    return {sms, retried};
 }
 
 void AlarmDelivery::sendNotice(AlarmRoute route, const std::string &address,
-                               const std::string &subject, const std::string &text) {
+                               const std::string &subject, const std::string &text, int device) {
     if (route == AlarmRoute::mail)
-        mail(address, subject, text);
+        (void)mail(address, subject, text, device);
     else if (route == AlarmRoute::sms)
-        sendSms(address, subject);
+        (void)sendSms(address, subject, device);
     else
-        broadcast(subject);
+        (void)broadcast(subject, device);
 }
 
-void AlarmDelivery::mail(const std::string &address, const std::string &subject,
-                         const std::string &message) {
+Sent AlarmDelivery::mail(const std::string &address, const std::string &subject,
+                         const std::string &message, int device) {
     station_.progress().detail(sendingAlarmToMail);
     const std::unique_ptr<MailSession> mail = mail_();
     mail->setServer(station_.settings.smtpHost);
@@ -86,7 +90,7 @@ void AlarmDelivery::mail(const std::string &address, const std::string &subject,
     mail->setSendTo(address);
     mail->setMessageSubject(subject);
     mail->setMessageText(message);
-    deliverMail(station_, *mail, outbox_, station_.cycleDevice);
+    return deliverMail(station_, *mail, outbox_, device);
 }
 
 } // namespace vantrell

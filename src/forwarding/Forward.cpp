@@ -12,9 +12,9 @@ constexpr const char *sendingDataToFtp = "sending data to FTP address...";
 constexpr const char *dataFromDevice = "Data from device ";
 } // namespace
 
-void Forward::sendDataMail() {
+Sent Forward::sendDataMail(const SessionRequest &request, const LoggerResult &logger) {
     station_.progress().detail(sendingDataToMail);
-    const DeviceRecord &device = station_.cycleRecord();
+    const DeviceRecord &device = request.record;
     const std::unique_ptr<MailSession> mail = mail_();
     // A device without an SMTP server of its own sends through the station's.
     const std::string &server = device[field::smtpServer];
@@ -25,15 +25,16 @@ void Forward::sendDataMail() {
     mail->setPopServer("");
     mail->setMailFrom(station_.settings.dataMailFrom);
     mail->setSendTo(device[field::forwardAddress]);
-    mail->setMessageSubject(dataFromDevice + device.serialNumber(station_.session.loggerIndex));
-    mail->setMessageText(dataFromDevice + std::to_string(station_.cycleDevice));
-    mail->addAttachment(station_.data.dataFilePath);
-    deliverMail(station_, *mail, outbox_, station_.cycleDevice);
+    mail->setMessageSubject(dataFromDevice + device.serialNumber(logger.position));
+    mail->setMessageText(dataFromDevice + std::to_string(request.device));
+    mail->addAttachment(logger.path);
+    return deliverMail(station_, *mail, outbox_, request.device);
 }
 
-void Forward::sendDataFtp(const std::string &localPath, const std::string &remote) {
+Sent Forward::sendDataFtp(const SessionRequest &request, const std::string &localPath,
+                          const std::string &remote) {
     station_.progress().detail(sendingDataToFtp);
-    const DeviceRecord &device = station_.cycleRecord();
+    const DeviceRecord &device = request.record;
     FtpUpload upload;
     upload.login.remoteHost = device[field::forwardAddress];
     upload.login.userName = device[field::forwardUser];
@@ -56,7 +57,8 @@ void Forward::sendDataFtp(const std::string &localPath, const std::string &remot
                       "FTP host \"" + upload.login.remoteHost + "\"", result.reason());
     static_cast<void>(ftp->execute(ftpCommand::close));
     ftp->cancel();
-    outbox_.uploadTried(upload, result, station_.cycleDevice);
+    const bool retried = outbox_.uploadTried(upload, result, request.device);
+    return {result, retried};
 }
 
 } // namespace vantrell

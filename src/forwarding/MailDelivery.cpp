@@ -4,12 +4,13 @@
 
 namespace vantrell {
 
-void deliverMail(Station &station, MailSession &mail, Outbox &outbox, int device) {
+Sent deliverMail(Station &station, MailSession &mail, Outbox &outbox, int device) {
     const Delivery delivery = mail.sendEmail();
     if (!delivery.delivered())
         reportNotSent(station.progress(), "Mail", "\"" + mail.message().sendTo + "\"",
                       delivery.reason());
-    outbox.mailTried(mail.message(), delivery, device);
+    const bool retried = outbox.mailTried(mail.message(), delivery, device);
+    return {delivery, retried};
 }
 
 void reportNotSent(ProgressSink &progress, std::string_view what, std::string_view whom,

@@ -32,7 +32,7 @@ Outbox::Outbox(Journal *journal, std::optional<OutboxSettings> settings,
     : journal_(journal), settings_(settings), snapshotFolder_(std::move(snapshotFolder)),
       clock_(clock), log_(std::move(log)) {}
 
-void Outbox::mailTried(const MailMessage &message, const Delivery &result, int device) {
+bool Outbox::mailTried(const MailMessage &message, const Delivery &result, int device) {
     DeliveryRow row;
     row.kind = DeliveryKind::mail;
     row.device = device;
@@ -41,21 +41,21 @@ void Outbox::mailTried(const MailMessage &message, const Delivery &result, int d
     row.payload = encodeMail(message);
     // A mail the server never saw because of what it holds fails the same way every time.
     const bool retryable = messageProblem(message).empty();
-    tried(std::move(row), result, retryable,
-          message.attachments.empty() ? std::string() : message.attachments.front());
+    return tried(std::move(row), result, retryable,
+                 message.attachments.empty() ? std::string() : message.attachments.front());
 }
 
-void Outbox::uploadTried(const FtpUpload &upload, const Delivery &result, int device) {
+bool Outbox::uploadTried(const FtpUpload &upload, const Delivery &result, int device) {
     DeliveryRow row;
     row.kind = DeliveryKind::ftp;
     row.device = device;
     row.recipient = upload.login.remoteHost;
     row.what = upload.remoteName;
     row.payload = encodeUpload(upload);
-    tried(std::move(row), result, true, upload.localPath);
+    return tried(std::move(row), result, true, upload.localPath);
 }
 
-void Outbox::smsTried(const std::string &number, const std::string &text, const Delivery &result,
+bool Outbox::smsTried(const std::string &number, const std::string &text, const Delivery &result,
                       int device) {
     DeliveryRow row;
     row.kind = DeliveryKind::sms;
@@ -63,13 +63,13 @@ void Outbox::smsTried(const std::string &number, const std::string &text, const 
     row.recipient = number;
     row.what = text;
     row.payload = encodeSms({number, text});
-    tried(std::move(row), result, smsNumber(number).has_value(), {});
+    return tried(std::move(row), result, smsNumber(number).has_value(), {});
 }
 
-void Outbox::tried(DeliveryRow row, const Delivery &result, bool retryable,
+bool Outbox::tried(DeliveryRow row, const Delivery &result, bool retryable,
                    const std::string &attachment) {
     if (journal_ == nullptr)
-        return;
+        return false;
     row.created = now();
     row.tries = 1;
     if (result.delivered()) {
@@ -88,10 +88,12 @@ void Outbox::tried(DeliveryRow row, const Delivery &result, bool retryable,
                         snapshotSize(attachment) > settings_->snapshotLimitBytes;
     if (row.state == DeliveryState::pending && !tooBig)
         row.snapshot = keepSnapshot(row, attachment);
-    problem(journal_->addDelivery(row));
+    const JournalProblem added = journal_->addDelivery(row);
+    problem(added);
     if (tooBig)
         giveUp(*journal_, row,
                overSnapshotLimit + std::to_string(settings_->snapshotLimitBytes) + " bytes", log_);
+    return row.state == DeliveryState::pending && !tooBig && !added;
 }
 
 std::string Outbox::keepSnapshot(const DeliveryRow &row, const std::string &attachment) {

@@ -56,9 +56,10 @@ public:
     Outbox(Journal *journal, std::optional<OutboxSettings> settings,
            std::filesystem::path snapshotFolder, const Clock &clock, OutboxLog log);
 
-    void mailTried(const MailMessage &message, const Delivery &result, int device);
-    void uploadTried(const FtpUpload &upload, const Delivery &result, int device);
-    void smsTried(const std::string &number, const std::string &text, const Delivery &result,
+    // Each records a try and gives whether a failed one is kept for a retry.
+    bool mailTried(const MailMessage &message, const Delivery &result, int device);
+    bool uploadTried(const FtpUpload &upload, const Delivery &result, int device);
+    bool smsTried(const std::string &number, const std::string &text, const Delivery &result,
                   int device);
     // The SMS retries that are due, on the station's loop between sessions; a few at most, each
     // pass, so that the loop is back within seconds.
@@ -66,7 +67,7 @@ public:
 
 private:
     // `retryable`: a failure that a later try could mend (not a malformed address or number).
-    void tried(DeliveryRow row, const Delivery &result, bool retryable,
+    bool tried(DeliveryRow row, const Delivery &result, bool retryable,
                const std::string &attachment);
     // A copy of `attachment` in the snapshot folder, after older snapshots made room for it;
     // empty when there is none or none could be made (then a retry sends the original).

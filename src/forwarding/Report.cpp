@@ -16,6 +16,7 @@ constexpr const char *reportDevice = "Device no.";
 constexpr const char *reportNoDevices = "No selected devices for this time\r\n";
 constexpr const char *reportEnd = "End report.";
 constexpr const char *reportLineEnd = "\r\n";
+constexpr const char *retriedLater = " (retried from the outbox)";
 
 bool isDoneMarkIndex(int index) {
     return index >= 1 && index < 2 * scheduleTimeCount && index % 2 == 1;
@@ -64,7 +65,9 @@ void Report::appendDeviceLines(MailSession &mail, int time) {
         if (!device.flag(field::active) || !device.scheduledAt(time))
             continue;
         ++due;
-        const std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
+        std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
+        if (station_.retriedFromOutbox.contains({time, d}))
+            line += retriedLater;
         if (!line.empty())
             mail.setMessageText(mail.messageText() + reportDevice + std::to_string(d) + line +
                                 reportLineEnd);

@@ -20,33 +20,42 @@ StationForwarding::StationForwarding(Station &station, ForwardingServices servic
       alarm_(station, services.smsPort, services.mail, services.outbox),
       report_(station, std::move(services.mail), services.outbox) {}
 
-void StationForwarding::checkAbsoluteAlarms() {
+std::vector<Sent> StationForwarding::checkAbsoluteAlarms(const SessionRequest &request,
+                                                         const ChannelSetup *setup,
+                                                         const LoggerResult &logger) {
     station_.progress().detail(checkingAlarmAbsolute);
-    AlarmCheck check(station_.channelSetup, station_.session.loggerIndex, station_.progress());
-    alarm_.send(check.absoluteAlarms(station_.data.readingTable));
+    if (setup == nullptr)
+        return {};
+    AlarmCheck check(*setup, logger.position, station_.progress());
+    return alarm_.send(check.absoluteAlarms(logger.readings), request.device);
 }
 
-void StationForwarding::checkAccelerationAlarms(bool dataFileWritten) {
+std::vector<Sent> StationForwarding::checkAccelerationAlarms(const SessionRequest &request,
+                                                             const ChannelSetup *setup,
+                                                             const LoggerResult &logger,
+                                                             const std::vector<Reading> &history) {
     station_.progress().detail(checkingAlarmAcceleration);
     station_.wait(1);
-    const LoggerData &data = station_.data;
     // A file this session did not write holds an earlier session's readings, or none at all.
-    if (!dataFileWritten) {
+    if (logger.saved != MemorySaved::inFile) {
         station_.progress().detail(accelerationNotChecked);
-        return;
+        return {};
     }
-    AlarmCheck check(station_.channelSetup, station_.session.loggerIndex, station_.progress());
-    alarm_.send(check.accelerationAlarms(data.readingTable, data.readBackCount));
+    if (setup == nullptr)
+        return {};
+    AlarmCheck check(*setup, logger.position, station_.progress());
+    return alarm_.send(check.accelerationAlarms(history, int(history.size())), request.device);
 }
 
-void StationForwarding::sendLimitAlarm() {
-    alarm_.send(limitAlarm(station_.cycleRecord(), station_.session.loggerIndex));
+std::vector<Sent> StationForwarding::sendLimitAlarm(const SessionRequest &request,
+                                                    const LoggerResult &logger) {
+    return alarm_.send(limitAlarm(request.record, logger.position), request.device);
 }
 
 // The file keeps its name in the FTP folder.
-void StationForwarding::sendDataFtp() {
-    const std::string &local = station_.data.dataFilePath;
-    forward_.sendDataFtp(local, "./" + std::filesystem::path(local).filename().string());
+Sent StationForwarding::sendDataFtp(const SessionRequest &request, const LoggerResult &logger) {
+    return forward_.sendDataFtp(request, logger.path,
+                                "./" + std::filesystem::path(logger.path).filename().string());
 }
 
 MailSessionFactory curlMailSessions(std::function<void()> idle) {

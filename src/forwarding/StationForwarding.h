@@ -31,11 +31,17 @@ class StationForwarding final : public Forwarding {
 public:
     StationForwarding(Station &station, ForwardingServices services);
 
-    void checkAbsoluteAlarms() override;
-    void checkAccelerationAlarms(bool dataFileWritten) override;
-    void sendLimitAlarm() override;
-    void sendDataMail() override { forward_.sendDataMail(); }
-    void sendDataFtp() override;
+    std::vector<Sent> checkAbsoluteAlarms(const SessionRequest &request, const ChannelSetup *setup,
+                                          const LoggerResult &logger) override;
+    std::vector<Sent> checkAccelerationAlarms(const SessionRequest &request,
+                                              const ChannelSetup *setup, const LoggerResult &logger,
+                                              const std::vector<Reading> &history) override;
+    std::vector<Sent> sendLimitAlarm(const SessionRequest &request,
+                                     const LoggerResult &logger) override;
+    Sent sendDataMail(const SessionRequest &request, const LoggerResult &logger) override {
+        return forward_.sendDataMail(request, logger);
+    }
+    Sent sendDataFtp(const SessionRequest &request, const LoggerResult &logger) override;
     void sendRunReport() override { report_.sendRunReport(); }
 
     AlarmDelivery &alarm() { return alarm_; }

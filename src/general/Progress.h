@@ -4,6 +4,7 @@
 
 #include "general/Clock.h"
 
+#include <cstddef>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -31,6 +32,9 @@ public:
     // A line for the log only (a clock correction with the deviation found); the window's texts
     // stay as they are.
     virtual void note(std::string_view) {}
+    // The records a memory transfer asks for, before its block texts, so that a window can show
+    // how far it has come.
+    virtual void transferSize(std::size_t) {}
 };
 
 // The syslog priorities the journal reads from a line's "<n>" prefix.

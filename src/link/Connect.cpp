@@ -97,7 +97,8 @@ void Connect::show(const std::string &text) {
     station_.progress().detail(text);
 }
 
-LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {
+LoggerConnection Connect::connectLogger(const DeviceRecord &device, int loggerIndex,
+                                        LoggerLine line, int samplingCode) {
     for (int attempt = 1; attempt <= parameterAttempts; ++attempt) {
         show(linkText::korvaneConnecting);
         sendLoggerPreamble();
@@ -107,21 +108,23 @@ LoggerConnection Connect::connectLogger(int loggerIndex, LoggerLine line) {
         send(std::string(1, preamble));
         const LoggerClock clock = readLoggerClock();
         AnswerExpected commandAnswers = AnswerExpected::yes;
-        if (station_.cycleRecord().flag(field::setClock) && loggerClockIsOff(clock)) {
+        if (device.flag(field::setClock) && loggerClockIsOff(clock)) {
             steps_.setLoggerClock();
-            noteClockCorrection(clock, loggerIndex);
+            noteClockCorrection(clock, device, loggerIndex);
             commandAnswers = AnswerExpected::no;
         }
         show(readingParameters);
         serial_.pause1s();
-        if (steps_.readParameters()) {
-            if (station_.cycleRecord().serialNumber(loggerIndex) != station_.logger.loggerSerial)
-                return {StepOutcome::failure(SessionStatus::serialMismatch), commandAnswers};
-            return {StepOutcome::success(), commandAnswers};
+        if (std::optional<DecodedParameters> parameters = steps_.readParameters()) {
+            const bool sameLogger =
+                device.serialNumber(loggerIndex) == parameters->parameters.loggerSerial;
+            return {sameLogger ? StepOutcome::success()
+                               : StepOutcome::failure(SessionStatus::serialMismatch),
+                    commandAnswers, std::move(parameters)};
         }
         show(readingParametersFailed);
         serial_.pause1s();
-        disconnectLogger();
+        disconnectLogger(samplingCode);
     }
     return {StepOutcome::failure(SessionStatus::parametersUnreadable)};
 }
@@ -161,8 +164,9 @@ bool Connect::loggerClockIsOff(const LoggerClock &clock) const {
 
 // The logger's serial number is read only after its clock, so the correction names the logger
 // the device expects at this position.
-void Connect::noteClockCorrection(const LoggerClock &clock, int loggerIndex) {
-    const std::string expected = trim(station_.cycleRecord().serialNumber(loggerIndex));
+void Connect::noteClockCorrection(const LoggerClock &clock, const DeviceRecord &device,
+                                  int loggerIndex) {
+    const std::string expected = trim(device.serialNumber(loggerIndex));
     std::string text =
         clockOf + (expected.empty() ? loggerAtPosition + std::to_string(loggerIndex) : expected);
     if (const std::optional<LocalDateTime> logger = loggerTime(clock)) {
@@ -174,11 +178,10 @@ void Connect::noteClockCorrection(const LoggerClock &clock, int loggerIndex) {
     station_.progress().note(text + clockSet);
 }
 
-void Connect::disconnectLogger() {
+void Connect::disconnectLogger(int samplingCode) {
     station_.wait(1);
     show(korvaneDisconnecting);
-    send(std::string(1, station_.logger.samplingCode < fastSamplingCodes ? loggerReleaseFast
-                                                                         : loggerRelease));
+    send(std::string(1, samplingCode < fastSamplingCodes ? loggerReleaseFast : loggerRelease));
 }
 
 // An answer too short to carry the module digits says no more about the station than an empty

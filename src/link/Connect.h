@@ -6,6 +6,7 @@
 
 #include "config/Station.h"
 #include "link/Serial.h"
+#include "loggerdata/Conversions.h"
 
 #include <optional>
 #include <string>
@@ -13,12 +14,12 @@
 
 namespace vantrell {
 
-// The steps Connect needs from the layers above it: reading the parameter block (true when it
-// was decoded) and setting the logger clock. The reading session wires them.
+// The steps Connect needs from the layers above it: reading the parameter block (nothing when
+// it could not be decoded) and setting the logger clock. The reading session wires them.
 class LoggerSteps {
 public:
     virtual ~LoggerSteps() = default;
-    [[nodiscard]] virtual bool readParameters() = 0;
+    [[nodiscard]] virtual std::optional<DecodedParameters> readParameters() = 0;
     virtual void setLoggerClock() = 0;
 };
 
@@ -29,11 +30,13 @@ struct SwitchConnection {
     unsigned modules = 0;
 };
 
-// A logger connection, and whether the logger's answers to later commands are awaited: not
-// once its clock was set after the wake-up, as it does not answer the clock command.
+// A logger connection: the parameter set the logger gave (also when it is another logger), and
+// whether its answers to later commands are awaited: not once its clock was set after the
+// wake-up, as it does not answer the clock command.
 struct LoggerConnection {
     StepOutcome outcome;
     AnswerExpected commandAnswers = AnswerExpected::yes;
+    std::optional<DecodedParameters> parameters;
 };
 
 // The modules a switch's status answer reports present, one bit each (bit 0 module 1 ... bit 7
@@ -45,12 +48,15 @@ public:
     Connect(Station &station, LoggerSteps &steps)
         : station_(station), steps_(steps), serial_(station) {}
 
-    // Wakes the logger, reads (and where the device asks for it, sets) its clock, reads its
-    // parameter block and checks its serial number against logger `loggerIndex` of the device.
+    // Wakes the logger, reads (and where `device` asks for it, sets) its clock, reads its
+    // parameter block and checks its serial number against logger `loggerIndex` of `device`.
     // A silent logger fails without a letter; "L" (parameters unreadable twice) and "P" (another
-    // serial number) leave the logger to be released by the caller.
-    LoggerConnection connectLogger(int loggerIndex, LoggerLine line);
-    void disconnectLogger();
+    // serial number) leave the logger to be released by the caller. A logger whose block could
+    // not be read is released with the sampling code of the last logger that gave one.
+    LoggerConnection connectLogger(const DeviceRecord &device, int loggerIndex, LoggerLine line,
+                                   int samplingCode);
+    // The release byte depends on how often the logger samples (its sampling code).
+    void disconnectLogger(int samplingCode);
     // Wakes the switch and reads which modules it holds: "S" when it is silent, "T" when its
     // status answer carries no module digits.
     SwitchConnection connectSwitch();
@@ -66,7 +72,7 @@ private:
     void send(const std::string &bytes);
     void show(const std::string &text);
     bool loggerClockIsOff(const LoggerClock &clock) const;
-    void noteClockCorrection(const LoggerClock &clock, int loggerIndex);
+    void noteClockCorrection(const LoggerClock &clock, const DeviceRecord &device, int loggerIndex);
 
     Station &station_;
     LoggerSteps &steps_;

@@ -186,14 +186,17 @@ Modem::Attention Modem::tryAttention() {
                                                                         : Attention::silent;
 }
 
-// A port that does not exist is something the operator must fix, so it is shown; a port in use
-// is most likely the station's own, still held, and needs no message.
+// A port that does not exist is something the operator must fix, so it is said as a failure
+// (no box: nobody may be there to click it, and the schedule must go on); a port in use is most
+// likely the station's own, still held, and needs no message.
 StepOutcome Modem::failCheck(PortError error) {
     serial_.closePort();
-    if (error == PortError::noSuchPort)
-        station_.dialogs().message(modemErrorTitle,
-                                   describe(station_.port(), station_.link.portNumber, error));
-    return StepOutcome::failure(SessionStatus::modem);
+    if (error != PortError::noSuchPort)
+        return StepOutcome::failure(SessionStatus::modem);
+    std::string problem = std::string(modemErrorTitle) + ": " +
+                          describe(station_.port(), station_.link.portNumber, error);
+    station_.progress().failure(problem);
+    return StepOutcome::failure(SessionStatus::modem, std::move(problem));
 }
 
 StepOutcome Modem::dial(const DialRequest &request) {
@@ -309,8 +312,11 @@ StepOutcome Modem::callFailed() {
 
 StepOutcome Modem::failDial(PortError error) {
     if (error == PortError::portBusy) {
-        station_.dialogs().message(modemErrorTitle, modemInUse);
-        return endDial(SessionStatus::modem);
+        std::string problem = std::string(modemErrorTitle) + ": " + modemInUse;
+        station_.progress().failure(problem);
+        StepOutcome outcome = endDial(SessionStatus::modem);
+        outcome.problem = std::move(problem);
+        return outcome;
     }
     return endDial(SessionStatus::connection);
 }

@@ -1,5 +1,5 @@
-// Decoding of the parameter block and the value-text rules. Everything here except the
-// Conversions role itself is a pure function of its arguments.
+// Decoding of the parameter block and the value-text rules: pure functions of their arguments,
+// but for readParameters, which asks the line.
 #include "loggerdata/Conversions.h"
 
 #include "general/Codepage.h"
@@ -421,25 +421,8 @@ std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply) {
     return out;
 }
 
-bool Conversions::readParameters() {
-    Serial serial(station_);
-    auto decoded = decodeParameterBlock(serial.readParameterBlock().text);
-    if (!decoded)
-        return false;
-    station_.logger = std::move(decoded->parameters);
-    if (decoded->rainFactor)
-        station_.rainFactor = *decoded->rainFactor;
-    return true;
-}
-
-void Conversions::computeScaling() {
-    vantrell::computeScaling(station_.logger);
-}
-
-std::string Conversions::formatReading(long long raw, int channel, int decimals) const {
-    if (channel < 1 || channel > 4)
-        return MISSING_READING;
-    return vantrell::formatReading(raw, station_.logger.channel(channel), decimals);
+std::optional<DecodedParameters> readParameters(Serial &serial) {
+    return decodeParameterBlock(serial.readParameterBlock().text);
 }
 
 } // namespace vantrell

@@ -1,10 +1,9 @@
 // What a logger's parameter block means and how one raw reading becomes the seven-character
 // value text that the data file and the alarm checks use. The decoding itself is a set of pure
-// functions over the answer bytes; the Conversions role binds them to the Station (the request
-// on the line, the shared parameter set, the rain factor).
+// functions over the answer bytes; only readParameters asks the line for them.
 #pragma once
 
-#include "config/Station.h"
+#include "config/LoggerParameters.h"
 
 #include <array>
 #include <optional>
@@ -89,18 +88,10 @@ inline constexpr std::size_t parameterBlockLength = 151;
 // is blank.
 std::optional<DecodedParameters> decodeParameterBlock(std::string_view reply);
 
-class Conversions {
-public:
-    explicit Conversions(Station &station) : station_(station) {}
+class Serial;
 
-    // Asks the logger for its parameter block and decodes it into the Station's parameter set;
-    // false (nothing changed) when the block could not be read.
-    [[nodiscard]] bool readParameters();
-    void computeScaling();
-    std::string formatReading(long long raw, int channel, int decimals) const;
-
-private:
-    Station &station_;
-};
+// Asks the logger for its parameter block and decodes it; nothing when the block could not be
+// read.
+[[nodiscard]] std::optional<DecodedParameters> readParameters(Serial &serial);
 
 } // namespace vantrell

@@ -253,21 +253,19 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
     out.readings.resize(lineNumber > 2 ? lineNumber - 2 : 0);
 }
 
-MemorySaved DataFile::transferAndSave(int logger) {
-    LoggerData &data = station_.data;
-    data.loggerLimitAlarm = false;
-    data.dataFilePath.clear();
-    fillBlankDataFolder();
-    const std::string path = dataPathFor(logger);
-    if (path.empty()) {
-        // No transfer: what the table holds is the previous logger's.
-        data.recordBuffer.clear();
-        data.readingTable.clear();
-        return MemorySaved::notWritten;
+void DataFile::transferAndSave(SessionRequest &request, LoggerResult &logger) {
+    logger.path.clear();
+    logger.saved = MemorySaved::notWritten;
+    fillBlankDataFolder(request);
+    const std::string path = dataPathFor(request.record, logger.position);
+    if (path.empty())
+        return;
+    if (!MemoryTransfer(station_).transferMemory(logger)) {
+        logger.saved = MemorySaved::transferIncomplete;
+        return;
     }
-    if (!MemoryTransfer(station_).transferMemory())
-        return MemorySaved::transferIncomplete;
-    return saveReadings(path) ? MemorySaved::inFile : MemorySaved::notWritten;
+    logger.path = saveReadings(request.record, logger, path);
+    logger.saved = logger.path.empty() ? MemorySaved::notWritten : MemorySaved::inFile;
 }
 
 // A relative data folder starts in the configuration folder, whatever folder the program was
@@ -283,15 +281,19 @@ std::filesystem::path dataFolderPath(const std::filesystem::path &configDir,
     return path.is_relative() ? base / path : path;
 }
 
-// A blank data folder means the program's own folder, which is the configuration folder.
-void DataFile::fillBlankDataFolder() {
-    std::string &folder = station_.cycleRecord()[field::dataDirectory];
-    if (trim(folder).empty())
-        folder = dataFolderPath(station_.configDir(), "").string();
+// A blank data folder means the program's own folder, which is the configuration folder. The
+// device table shows it too, unless the operator has given the device a folder meanwhile.
+void DataFile::fillBlankDataFolder(SessionRequest &request) {
+    std::string &folder = request.record[field::dataDirectory];
+    if (!trim(folder).empty())
+        return;
+    folder = dataFolderPath(station_.configDir(), "").string();
+    std::string &shown = station_.devices.at(request.device)[field::dataDirectory];
+    if (trim(shown).empty())
+        shown = folder;
 }
 
-std::string DataFile::dataPathFor(int logger) const {
-    const DeviceRecord &device = station_.devices.at(station_.cycleDevice);
+std::string DataFile::dataPathFor(const DeviceRecord &device, int logger) const {
     const fs::path folder = dataFolderPath(station_.configDir(), device[field::dataDirectory]);
     const std::string serial = device.serialNumber(logger);
     // The name must not carry a line break or an escape into a log, a mail or an FTP command.
@@ -308,40 +310,40 @@ std::string DataFile::dataPathFor(int logger) const {
     return (folder / name).string();
 }
 
-bool DataFile::saveReadings(const std::string &path) {
-    LoggerData &data = station_.data;
-    const bool append = station_.cycleRecord().flag(field::savingMode);
-    const int model = station_.logger.loggerModel;
-    data.dataFilePath.clear();
+std::string DataFile::saveReadings(const DeviceRecord &device, LoggerResult &logger,
+                                   const std::string &path) {
+    const bool append = device.flag(field::savingMode);
+    const int model = logger.parameters.loggerModel;
 
     const fs::path intended = path;
     DataFileWriter file;
     if (std::string error = file.openFolder(intended.parent_path()); !error.empty()) {
         saveFailed(path, error);
-        return false;
+        return {};
     }
     const std::string name = intended.filename().string();
     if (std::string error = append ? file.openForAppend(name) : file.createNew(name);
         !error.empty()) {
         saveFailed(file.path().string(), error);
-        return false;
+        return {};
     }
     const std::uint64_t length = file.length();
 
     std::string bytes;
-    bytes.reserve((data.readingTable.size() + dataRecord::headerRecords) * dataRecord::length);
+    std::vector<Reading> &readings = logger.readings;
+    bytes.reserve((readings.size() + dataRecord::headerRecords) * dataRecord::length);
     std::uint64_t base = dataRecord::headerRecords;
     if (length == 0) {
-        bytes += namesRecord(station_.logger);
-        bytes += unitsRecord(station_.logger);
+        bytes += namesRecord(logger.parameters);
+        bytes += unitsRecord(logger.parameters);
         bytes.append(dataRecord::length, '\0');
     } else {
         base = length / dataRecord::length;
     }
     const std::uint64_t numberBase =
         append && base > dataRecord::headerRecords ? base - dataRecord::headerRecords : 0;
-    for (std::size_t k = 1; k <= data.readingTable.size(); ++k) {
-        Reading &reading = data.readingTable[k - 1];
+    for (std::size_t k = 1; k <= readings.size(); ++k) {
+        Reading &reading = readings[k - 1];
         const std::string number = std::to_string(k);
         station_.progress().detail(savingBlock + number);
         blankNonNumeric(reading, model);
@@ -355,57 +357,49 @@ bool DataFile::saveReadings(const std::string &path) {
     const std::uint64_t offset = length == 0 ? 0 : base * dataRecord::length;
     if (std::string error = file.write(offset, bytes); !error.empty()) {
         saveFailed(file.path().string(), error);
-        return false;
+        return {};
     }
-    data.dataFilePath = file.path().string();
-    station_.progress().detail(data.dataFilePath + savedSuccessfully);
+    std::string written = file.path().string();
+    station_.progress().detail(written + savedSuccessfully);
     station_.wait(1.0);
-    return true;
+    return written;
 }
 
 // The memory was read but is not on disk: nothing that depends on a written file (erase,
 // read-back, acceleration alarms, forwarding) may go on, and no path is left for them.
 void DataFile::saveFailed(const std::string &path, const std::string &reason) {
-    station_.data.dataFilePath.clear();
     station_.progress().failure(path + notSaved + reason);
 }
 
-void DataFile::readBackDataFile() {
-    LoggerData &data = station_.data;
-    const std::string path = data.dataFilePath;
+const std::vector<Reading> &DataFile::readBackDataFile(LoggerResult &logger) {
+    history_.clear();
+    const std::string &path = logger.path;
     if (path.empty()) {
-        data.readingTable.clear();
-        data.readBackCount = 0;
         station_.progress().detail(nothingToReadBack);
-        return;
+        return history_;
     }
     station_.progress().detail(openingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
     std::string bytes;
     if (const std::string error = readDataFile(path, bytes); !error.empty()) {
-        data.readingTable.clear();
-        data.readBackCount = 0;
         station_.progress().detail(cannotRead + path + ": " + error);
-        return;
+        return history_;
     }
-    // The table still holds the transfer that wrote the file: its readings at full precision
-    // outlive the file's columns.
-    const std::size_t transferred = data.readingTable.size();
-    const std::vector<WideValue> wide = wideValues(data.readingTable);
-    // The table's storage is reused: a long history is read back every session.
+    // The transfer that wrote the file keeps its readings at full precision: they outlive the
+    // file's columns.
     DataFileContents contents;
-    contents.readings.swap(data.readingTable);
+    contents.readings.swap(history_);
     parseDataFile(bytes, contents);
-    contents.readings.swap(data.readingTable);
-    restoreWideValues(data.readingTable, transferred, wide);
+    contents.readings.swap(history_);
+    restoreWideValues(history_, logger.readings.size(), wideValues(logger.readings));
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
-            station_.logger.channel(c).unitText = contents.units[c];
-    data.readBackCount = static_cast<int>(data.readingTable.size());
+            logger.parameters.channel(c).unitText = contents.units[c];
     station_.progress().detail(closingDataFile + path);
     station_.wait(1.0);
     station_.wait(1.0);
+    return history_;
 }
 
 } // namespace vantrell

@@ -6,8 +6,10 @@
 // whole file into the ReadingTable for the acceleration alarm.
 #pragma once
 
+#include "config/SessionRequest.h"
 #include "config/Station.h"
 #include "general/Text.h"
+#include "loggerdata/LoggerResult.h"
 
 #include <array>
 #include <cstddef>
@@ -73,35 +75,33 @@ DataFileContents parseDataFile(std::string_view bytes);
 // The same into `out`, reusing the storage of its readings.
 void parseDataFile(std::string_view bytes, DataFileContents &out);
 
-// Where a logger's memory ended up. A refused file name runs no transfer and counts as not
-// written, as does a write that fails.
-enum class MemorySaved { inFile, notWritten, transferIncomplete };
-
-// Besides its result, a save leaves dataFilePath (empty when no file was written) for the
-// read-back and the forwarding.
 class DataFile {
 public:
     explicit DataFile(Station &station) : station_(station) {}
 
-    // Runs the memory transfer of logger `logger` of the session's device and saves it in its
-    // data file.
-    [[nodiscard]] MemorySaved transferAndSave(int logger);
-    // Loads the file the last save wrote into the ReadingTable.
-    void readBackDataFile();
+    // Runs the memory transfer of `logger` (its parameter set already read) for the requested
+    // device and saves it in its data file: fills the logger's records, readings, saved and path.
+    void transferAndSave(SessionRequest &request, LoggerResult &logger);
+    // The whole file `logger` wrote, as the acceleration check compares it: its transfer's
+    // readings keep their full precision. Empty when it wrote none or the file cannot be read.
+    // The storage is this object's and is reused: a long history is read back every session.
+    const std::vector<Reading> &readBackDataFile(LoggerResult &logger);
 
-    // The steps around the transfer. A blank data folder setting of the session's device becomes
-    // the program's own folder, so that the windows show where the files go; dataPathFor gives
-    // the path meant for `logger` of that device, empty when the name is refused (and says why);
-    // saveReadings writes the ReadingTable there, or under a numbered name when a new file's name
-    // is taken, and says whether it did.
-    void fillBlankDataFolder();
-    [[nodiscard]] std::string dataPathFor(int logger) const;
-    bool saveReadings(const std::string &path);
+    // The steps around the transfer. A blank data folder setting of the device becomes the
+    // program's own folder, so that the windows show where the files go; dataPathFor gives the
+    // path meant for `logger` of that device, empty when the name is refused (and says why);
+    // saveReadings writes the logger's readings there, or under a numbered name when a new
+    // file's name is taken, and gives the path written (empty when none was).
+    void fillBlankDataFolder(SessionRequest &request);
+    [[nodiscard]] std::string dataPathFor(const DeviceRecord &device, int logger) const;
+    std::string saveReadings(const DeviceRecord &device, LoggerResult &logger,
+                             const std::string &path);
 
 private:
     void saveFailed(const std::string &path, const std::string &reason);
 
     Station &station_;
+    std::vector<Reading> history_;
 };
 
 } // namespace vantrell

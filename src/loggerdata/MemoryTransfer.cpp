@@ -174,16 +174,18 @@ std::string memoryRequest(std::size_t count) {
     return request;
 }
 
-bool MemoryTransfer::transferMemory() {
-    LoggerData &data = station_.data;
-    data.recordBuffer.clear();
-    data.readingTable.clear();
-    const std::size_t count = recordCountOf(station_.logger.memoryPointer);
-    const bool received = requestRecords(count) && receiveRecords(count);
+bool MemoryTransfer::transferMemory(LoggerResult &logger) {
+    logger.records.clear();
+    logger.readings.clear();
+    const std::size_t count = recordCountOf(logger.parameters.memoryPointer);
+    station_.progress().transferSize(count);
+    const bool received =
+        requestRecords(count) &&
+        receiveRecords(count, recordLengthOf(logger.parameters.loggerModel), logger.records);
     serial_.closePort();
     if (!received)
         return false;
-    processMemory();
+    processMemory(logger);
     return true;
 }
 
@@ -205,9 +207,8 @@ bool MemoryTransfer::requestRecords(std::size_t count) {
     return true;
 }
 
-bool MemoryTransfer::receiveRecords(std::size_t count) {
-    const std::size_t recordLength = recordLengthOf(station_.logger.loggerModel);
-    std::vector<std::string> &buffer = station_.data.recordBuffer;
+bool MemoryTransfer::receiveRecords(std::size_t count, std::size_t recordLength,
+                                    std::vector<std::string> &buffer) {
     buffer.reserve(count);
     for (std::size_t k = 1; k <= count; ++k) {
         station_.progress().detail(transferringBlock + std::to_string(k));
@@ -246,17 +247,15 @@ bool MemoryTransfer::receiveRecord(std::size_t recordLength, std::string &record
     return false;
 }
 
-void MemoryTransfer::processMemory() {
-    LoggerData &data = station_.data;
-    RecordDecoder decoder(station_.logger, station_.rainFactor);
-    data.readingTable.clear();
-    data.readingTable.reserve(data.recordBuffer.size());
-    for (std::size_t k = 1; k <= data.recordBuffer.size(); ++k) {
+void MemoryTransfer::processMemory(LoggerResult &logger) {
+    RecordDecoder decoder(logger.parameters, logger.rainFactor.value_or(""));
+    logger.readings.clear();
+    logger.readings.reserve(logger.records.size());
+    for (std::size_t k = 1; k <= logger.records.size(); ++k) {
         station_.progress().detail(processingBlock + std::to_string(k));
-        data.readingTable.push_back(decoder.decode(data.recordBuffer[k - 1]));
+        logger.readings.push_back(decoder.decode(logger.records[k - 1]));
     }
-    if (decoder.limitCrossed())
-        data.loggerLimitAlarm = true;
+    logger.limitCrossed = decoder.limitCrossed();
 }
 
 } // namespace vantrell

@@ -6,6 +6,7 @@
 
 #include "config/Station.h"
 #include "link/Serial.h"
+#include "loggerdata/LoggerResult.h"
 
 #include <cstddef>
 #include <string>
@@ -69,14 +70,17 @@ class MemoryTransfer {
 public:
     explicit MemoryTransfer(Station &station) : station_(station), serial_(station) {}
 
-    // Fetches and decodes the whole memory into the ReadingTable; true when it all arrived.
-    [[nodiscard]] bool transferMemory();
-    // Decodes the RecordBuffer into the ReadingTable (the second half of the transfer).
-    void processMemory();
+    // Fetches the whole memory of the logger whose parameter set `logger` holds into its
+    // records, and decodes them into its readings; true when it all arrived. A transfer cut
+    // short keeps the records received and decodes none.
+    [[nodiscard]] bool transferMemory(LoggerResult &logger);
+    // Decodes the records into the readings (the second half of the transfer).
+    void processMemory(LoggerResult &logger);
 
 private:
     bool requestRecords(std::size_t count);
-    bool receiveRecords(std::size_t count);
+    bool receiveRecords(std::size_t count, std::size_t recordLength,
+                        std::vector<std::string> &records);
     bool receiveRecord(std::size_t recordLength, std::string &record);
 
     Station &station_;

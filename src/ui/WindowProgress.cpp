@@ -1,6 +1,5 @@
 #include "ui/WindowProgress.h"
 
-#include "loggerdata/MemoryTransfer.h"
 #include "ui/ProgressWindow.h"
 #include "ui/QtText.h"
 
@@ -25,9 +24,8 @@ std::optional<int> countedBlock(std::string_view text) {
     return block;
 }
 
-void WindowProgress::attach(ProgressWindow &window, const Station &station) {
+void WindowProgress::attach(ProgressWindow &window) {
     window_ = &window;
-    station_ = &station;
 }
 
 void WindowProgress::show(ProgressLine line, std::string_view text) {
@@ -40,7 +38,7 @@ void WindowProgress::show(ProgressLine line, std::string_view text) {
     }
     window_->showReport(shown);
     const auto block = countedBlock(text);
-    const auto count = int(recordCountOf(station_->logger.memoryPointer));
+    const auto count = int(transferSize_);
     window_->showBlocks(block ? *block : 0, block ? count : 0);
 }
 

@@ -19,27 +19,58 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace vantrell::testing {
 
+// Records the calls; an alarm check raises one alarm, and a delivery fails, where `fails` says
+// so for the call and the device.
 class RecordingForwarding final : public Forwarding {
 public:
-    void checkAbsoluteAlarms() override { calls.push_back("absolute"); }
-    void checkAccelerationAlarms(bool) override { calls.push_back("acceleration"); }
-    void sendLimitAlarm() override { calls.push_back("limit"); }
-    void sendDataMail() override { calls.push_back("mail"); }
-    void sendDataFtp() override { calls.push_back("ftp"); }
+    std::vector<Sent> checkAbsoluteAlarms(const SessionRequest &request, const ChannelSetup *,
+                                          const LoggerResult &) override {
+        return alarm("absolute", request.device);
+    }
+    std::vector<Sent> checkAccelerationAlarms(const SessionRequest &request, const ChannelSetup *,
+                                              const LoggerResult &,
+                                              const std::vector<Reading> &) override {
+        return alarm("acceleration", request.device);
+    }
+    std::vector<Sent> sendLimitAlarm(const SessionRequest &request, const LoggerResult &) override {
+        return alarm("limit", request.device);
+    }
+    Sent sendDataMail(const SessionRequest &request, const LoggerResult &) override {
+        return outcome("mail", request.device);
+    }
+    Sent sendDataFtp(const SessionRequest &request, const LoggerResult &) override {
+        return outcome("ftp", request.device);
+    }
     void sendRunReport() override {
         calls.push_back("report " + std::to_string(station->session.dailyMarkIndex));
         reportedMarks.push_back(station->dailyMarks);
     }
 
     Station *station = nullptr;
+    std::function<bool(const std::string &call, int device)> fails = [](auto &, int) {
+        return false;
+    };
+    bool retried = false; // the outbox keeps what failed
     std::vector<std::string> calls;
+
     std::vector<DailyMarks> reportedMarks; // as each report found them
+
+private:
+    Sent outcome(const std::string &call, int device) {
+        calls.push_back(call);
+        return fails(call, device) ? Sent{Delivery::failed("refused"), retried} : Sent{};
+    }
+    std::vector<Sent> alarm(const std::string &call, int device) {
+        const Sent sent = outcome(call, device);
+        return sent.delivery.delivered() ? std::vector<Sent>{} : std::vector<Sent>{sent};
+    }
 };
 
 struct ConfigFolder {
@@ -53,7 +84,13 @@ struct CycleBench : ConfigFolder, StationBench {
         journal.sendSilenceAlarmsBy(alarms);
         EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         forwarding.station = &station;
-        station.cycleDevice = 1;
+    }
+
+    // Reads device `slot` as the schedule would at schedule time `time`.
+    SessionResult read(int slot = 1, int time = 1) {
+        station.session.dailyMarkIndex = 2 * time - 1;
+        const DeviceRecord &device = station.devices[slot];
+        return session.read({slot, 2 * time - 1, device.connection(), device});
     }
 
     // Device `slot` as an active local station with the given loggers' serial numbers.

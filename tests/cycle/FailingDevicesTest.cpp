@@ -32,7 +32,7 @@ public:
         front.attachUpstream([this](std::string_view bytes) { answer(bytes); });
     }
     void receive(unsigned char byte) override {
-        if (sim::Device *front = fronts_.at(station_.cycleDevice))
+        if (sim::Device *front = fronts_.at(station_.session.device))
             front->receive(byte);
     }
 

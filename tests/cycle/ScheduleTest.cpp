@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-
 namespace vantrell {
 namespace {
 
@@ -147,7 +146,7 @@ TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
     const auto reportsBefore = std::ssize(b.forwarding.calls);
     {
         testing::FullDisk readOnly; // as a folder that turned read-only
-        b.runUntil(9, 0, 4); // times 2 to 4, the close of the day, time 1 of the next
+        b.runUntil(9, 0, 4);        // times 2 to 4, the close of the day, time 1 of the next
     }
     int failures = 0;
     int sessions = 0;

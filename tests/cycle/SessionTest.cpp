@@ -21,7 +21,7 @@ TEST(Session, LocalStationWithoutSwitchEndsWithX) {
     b.configure(1, "locl0000", {"KV00000001"}, false);
     auto &logger = b.addLogger(loggerWith("KV00000001", 20));
     b.port.attach(logger);
-    b.session.readDevice();
+    b.read();
     EXPECT_EQ(b.mark(1, 1), "X");
     EXPECT_TRUE(b.progress.contains("Switch Connecting...")); // tried, and failed: "S" first
     EXPECT_EQ(recordTransfers(logger), 1);
@@ -57,7 +57,7 @@ TEST(Session, EndingsAndLetters) {
         b.configure(1, "locl0000", {c.configuredSerial}, false);
         auto &logger = b.addLogger(loggerWith("KV00000001", 5, c.faults));
         b.port.attach(logger);
-        b.session.readDevice();
+        b.read();
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
         EXPECT_EQ(recordTransfers(logger), 0) << c.legend;
         EXPECT_FALSE(b.station.session.sessionRunning) << c.legend;
@@ -96,7 +96,7 @@ TEST(Session, ALoggerGivenUpIsReleasedAndTheLineHungUp) {
         b.configure(1, "locl0000", {c.configuredSerial}, false);
         auto &logger = b.addLogger(loggerWith("KV00000001", 5, c.faults));
         b.port.attach(logger);
-        b.session.readDevice();
+        b.read();
         ASSERT_NE(b.port.sentBytes().find(unansweredHangUp), std::string::npos) << c.legend;
         const std::vector<sim::TrafficByte> &traffic = b.port.traffic();
         const auto plus = std::find_if(traffic.begin(), traffic.end(),
@@ -112,26 +112,35 @@ TEST(Session, ALoggerGivenUpIsReleasedAndTheLineHungUp) {
     }
 }
 
-TEST(Session, AFailedAttemptReleasesLoggerSwitchAndModem) {
+// A transfer cut short in every attempt: the last attempt's release is the last that goes out,
+// after the switch release that follows every transfer.
+TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
     const struct {
         const char *legend;
         const char *connection;
         bool useSwitch;
-        int samplingCode;
+        unsigned char samplingCode;
         std::string expectedBytes;
     } cases[] = {
-        {"local, fast sampling", "locl0000", false, 1, testing::bytes({0x93})},
-        {"switched, slow sampling", "netw0201", true, 5, testing::bytes({0x8D, 0x8C})},
-        {"modem station", "0211234567", true, 5, testing::bytes({0x8D, 0x8C}) + unansweredHangUp},
+        {"local, fast sampling", "locl0000", false, 1, testing::bytes({0x8C, 0x93})},
+        {"switched, slow sampling", "netw0201", true, 5, testing::bytes({0x8C, 0x8D, 0x8C})},
     };
     for (const auto &c : cases) {
         CycleBench b;
+        sim::LoggerDescription d =
+            loggerWith("KV00000001", 10, {{sim::FaultKind::stopsAfterRecord, 3}});
+        d.samplingCode = c.samplingCode;
+        sim::Logger &logger = b.addLogger(d);
         sim::LineSwitch line(b.world);
-        b.port.attach(line);
+        if (c.useSwitch) {
+            line.place(1, logger);
+            b.port.attach(line);
+        } else {
+            b.port.attach(logger);
+        }
         b.configure(1, c.connection, {"KV00000001"}, c.useSwitch);
-        b.station.logger.samplingCode = c.samplingCode;
-        b.session.releaseAll();
-        EXPECT_EQ(b.port.sentBytes(), c.expectedBytes) << c.legend;
+        EXPECT_EQ(b.read().mark, "I") << c.legend;
+        EXPECT_TRUE(b.port.sentBytes().ends_with(c.expectedBytes)) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
     }
 }
@@ -148,7 +157,7 @@ struct SwitchedStation : CycleBench {
 
 TEST(Session, SwitchedStationReadsEveryPresentLogger) {
     SwitchedStation b({});
-    b.session.readDevice();
+    b.read();
     EXPECT_EQ(b.mark(1, 1), "X");
     EXPECT_EQ(recordTransfers(*b.loggers[0]), 1);
     EXPECT_EQ(recordTransfers(*b.loggers[1]), 1);
@@ -156,11 +165,14 @@ TEST(Session, SwitchedStationReadsEveryPresentLogger) {
     EXPECT_EQ(b.line.routedSection(), 2);
 }
 
-TEST(Session, IncompleteTransferAtPositionTwoReadsOneAndTwoAgain) {
+// Logger 1 is saved in the first attempt and not read again; logger 2 fails every time.
+TEST(Session, AnIncompleteTransferAtPositionTwoReadsOnlyTwoAgain) {
     SwitchedStation b({{sim::FaultKind::stopsAfterRecord, 4}});
-    b.session.readDevice();
-    EXPECT_EQ(recordTransfers(*b.loggers[0]), 3);
+    b.read();
+    EXPECT_EQ(recordTransfers(*b.loggers[0]), 1);
     EXPECT_EQ(recordTransfers(*b.loggers[1]), 3);
+    EXPECT_EQ(std::filesystem::file_size(b.folder.path() / "data" / "KV00000001.dat"),
+              (3 + 10) * 62u);
     EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::erased), 0);
     EXPECT_EQ(b.mark(1, 1), "I");
     EXPECT_FALSE(std::filesystem::exists(b.folder.path() / "data" / "KV00000002.dat"));
@@ -204,7 +216,7 @@ TEST(Session, ALoggerThatFailsEveryAttemptLeavesTheLetterOfItsLastFailure) {
             b.port.attach(line);
         else
             b.port.attach(logger);
-        b.session.readDevice();
+        b.read();
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
         EXPECT_NE(
             b.file("dlytmtble.xml").find("<done1>" + std::string(c.expectedMark) + "</done1>"),
@@ -219,12 +231,12 @@ TEST(Session, ALoggerThatFailsEveryAttemptLeavesTheLetterOfItsLastFailure) {
 // A remote station: a modem in front of a line switch with one logger at position 1. The
 // number's characters 5 to 8 (0102) are also its network and section.
 struct RemoteStation : CycleBench {
-    explicit RemoteStation(std::vector<sim::Fault> modemFaults)
-        : line(world), modem(world, line, std::move(modemFaults)) {
+    explicit RemoteStation(std::vector<sim::Fault> modemFaults,
+                           std::vector<sim::Fault> switchFaults = {})
+        : line(world, std::move(switchFaults)), modem(world, line, std::move(modemFaults)) {
         configure(1, "0211010255", {"KV00000001"}, true);
         line.place(1, addLogger(loggerWith("KV00000001", 10)));
         port.attach(modem);
-        station.session.dialNumber = "0211010255";
     }
     sim::LineSwitch line;
     sim::HayesModem modem;
@@ -246,7 +258,7 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
     };
     for (const auto &c : cases) {
         RemoteStation b(c.faults);
-        b.session.readDevice();
+        b.read();
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
         EXPECT_EQ(recordTransfers(*b.loggers[0]), c.expectedTransfers) << c.legend;
         EXPECT_LT(b.now(), c.maxSeconds) << c.legend;
@@ -256,6 +268,86 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
             EXPECT_EQ(b.line.routedNetwork(), 1) << c.legend;
             EXPECT_EQ(b.line.routedSection(), 2) << c.legend;
         }
+    }
+}
+
+// A failed switch pass hangs up, and the next attempt dials again instead of talking to a line
+// it has hung up.
+TEST(Session, ARemoteStationsFailedSwitchPassEndsItsAttempt) {
+    RemoteStation b({}, {{sim::FaultKind::silentSwitch, 0}});
+    const SessionResult result = b.read();
+    EXPECT_EQ(result.mark, "S");
+    EXPECT_EQ(result.end, SessionEnd::attemptsUsedUp);
+    const std::string sent = b.port.sentBytes();
+    std::size_t dials = 0;
+    for (auto at = sent.find("atdt0211010255"); at != std::string::npos;
+         at = sent.find("atdt0211010255", at + 1))
+        ++dials;
+    EXPECT_EQ(dials, 3u);
+    EXPECT_FALSE(b.modem.connected());
+}
+
+// Logger 2 does not answer in the first attempt, after logger 1 was saved: the second attempt
+// reads logger 2 alone, so every file, alarm check and mail happens once per logger.
+TEST(Session, ALoggerSavedInAnEarlierAttemptIsNotReadAgain) {
+    SwitchedStation b({{sim::FaultKind::wrongWake, 4}});
+    DeviceRecord &d = b.station.devices[1];
+    d[field::forwardEnabled] = "1";
+    d[field::forwardKind] = "0";
+    const SessionResult result = b.read();
+    EXPECT_EQ(result.mark, "X");
+    ASSERT_EQ(result.attempts.size(), 2u);
+    EXPECT_EQ(result.attempts[1].loggers.size(), 1u);
+    EXPECT_EQ(recordTransfers(*b.loggers[0]), 1);
+    EXPECT_EQ(recordTransfers(*b.loggers[1]), 1);
+    for (const char *serial : {"KV00000001.dat", "KV00000002.dat"})
+        EXPECT_EQ(std::filesystem::file_size(b.folder.path() / "data" / serial), (3 + 10) * 62u)
+            << serial;
+    const auto calls = [&](const char *call) {
+        return std::count(b.forwarding.calls.begin(), b.forwarding.calls.end(), call);
+    };
+    EXPECT_EQ(calls("mail"), 2);
+    EXPECT_EQ(calls("absolute"), 2);
+}
+
+// A session that saved every logger says whether what it handed on went out: an alarm that
+// did not outweighs a data file that did not; the outbox's retry is kept for the report.
+TEST(Session, DeliveriesThatFailedLeaveTheirLetter) {
+    const struct {
+        const char *legend;
+        const char *forwardKind;
+        std::vector<std::string> failing;
+        bool retried;
+        const char *mark;
+    } cases[] = {
+        {"everything went out", "0", {}, false, "X"},
+        {"the data mail refused", "0", {"mail"}, false, "F"},
+        {"the upload failed", "1", {"ftp"}, false, "F"},
+        {"a channel alarm not sent", "0", {"absolute"}, false, "A"},
+        {"the logger's limit alarm not sent", "0", {"limit"}, false, "A"},
+        {"an alarm and the mail: the alarm counts", "0", {"mail", "acceleration"}, false, "A"},
+        {"the outbox retries the mail", "0", {"mail"}, true, "F"},
+    };
+    for (const auto &c : cases) {
+        CycleBench b;
+        DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
+        d[field::forwardEnabled] = "1";
+        d[field::forwardKind] = c.forwardKind;
+        d[field::alarmEnabled] = "1";
+        sim::LoggerDescription logger = loggerWith("KV00000001", 5);
+        for (auto &channel : logger.channels) {
+            channel.limitAlarm = true;
+            channel.highLimit = sim::ChannelValue::raw(-20000); // every reading crosses it
+        }
+        b.port.attach(b.addLogger(logger));
+        b.forwarding.fails = [&](const std::string &call, int) {
+            return std::find(c.failing.begin(), c.failing.end(), call) != c.failing.end();
+        };
+        b.forwarding.retried = c.retried;
+        EXPECT_EQ(b.read().mark, c.mark) << c.legend;
+        EXPECT_EQ(b.mark(1, 1), c.mark) << c.legend;
+        EXPECT_NE(b.file("dlytmtble.xml").find(c.mark), std::string::npos) << c.legend;
+        EXPECT_EQ(b.station.retriedFromOutbox.contains({1, 1}), c.retried) << c.legend;
     }
 }
 
@@ -288,7 +380,7 @@ TEST(Session, TroubleFromOutsideEndsTheSessionSafely) {
             b.world.at(c.stopAt, [&b] { b.station.session.stopRequested = true; });
         if (c.unplugAt >= 0)
             b.world.at(c.unplugAt, [&b] { b.port.unplug(); });
-        b.session.readDevice();
+        b.read();
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
         EXPECT_EQ(std::filesystem::exists(b.folder.path() / "data" / "KV00000001.dat"),
                   c.expectedFile)

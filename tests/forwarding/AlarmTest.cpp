@@ -18,16 +18,24 @@ struct AlarmBench : testing::ForwardingBench {
     // Entries 1.. of a read-back table hold `values` on channel `ch`; "+15000.=14999.6" is a
     // text with the reading the decoder kept at full precision.
     void readings(int ch, const std::vector<std::string> &values) {
-        station.data.readingTable.assign(values.size(), Reading{});
+        loggerResult.readings.assign(values.size(), Reading{});
         for (std::size_t j = 0; j < values.size(); ++j) {
             const std::size_t full = values[j].find('=');
-            Reading &r = station.data.readingTable[j];
+            Reading &r = loggerResult.readings[j];
             r.values[ch] = values[j].substr(0, full);
             if (full != std::string::npos)
                 r.fullValues[ch] = std::stod(values[j].substr(full + 1));
         }
-        station.data.readBackCount = int(values.size());
-        station.data.dataFilePath = "/data/KV12345678.dat";
+        loggerResult.path = "/data/KV12345678.dat";
+    }
+    void checkAbsolute() {
+        (void)forwarding.checkAbsoluteAlarms(request(), &station.channelSetup, loggerResult);
+    }
+    // On the readings as the file this session wrote, or did not write.
+    void checkAcceleration(bool written) {
+        loggerResult.saved = written ? MemorySaved::inFile : MemorySaved::notWritten;
+        (void)forwarding.checkAccelerationAlarms(request(), &station.channelSetup, loggerResult,
+                                                 loggerResult.readings);
     }
     std::vector<std::string> smsTexts() const {
         std::vector<std::string> out;
@@ -78,7 +86,7 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
         b.setup(2, setup::absMessage) = "Level";
         const Texts readings = entries(c.channel2);
         b.readings(2, readings);
-        b.forwarding.checkAbsoluteAlarms();
+        b.checkAbsolute();
         EXPECT_EQ(b.smsTexts(), Texts(c.alarms, "+4911 Level; Channel 2")) << c.legend;
         EXPECT_TRUE(
             b.progress.contains("Checking Alarm CH 2...block " + std::to_string(readings.size())))
@@ -122,7 +130,7 @@ TEST(AccelerationAlarm, RaisedWhenTwoReadingsInTheWindowDifferByMoreThanTheDelta
         b.setup(1, setup::accelDelta) = c.delta;
         b.setup(1, setup::accelMessage) = "Jump";
         b.readings(1, entries(c.values));
-        b.forwarding.checkAccelerationAlarms(c.written);
+        b.checkAcceleration(c.written);
         EXPECT_EQ(b.smsTexts(), Texts(c.alarms, "+4911 Jump; Channel 1")) << c.legend;
         EXPECT_EQ(b.progress.contains("Acceleration alarms not checked: no data file was written"),
                   !c.written)
@@ -160,7 +168,7 @@ TEST(AccelerationAlarm, AgreesWithComparingEveryPair) {
         b.setup(1, setup::readingsPerDay) = std::to_string(perDay);
         b.setup(1, setup::accelDelta) = std::to_string(delta);
         b.readings(1, values);
-        b.forwarding.checkAccelerationAlarms(true);
+        b.checkAcceleration(true);
         const EntryRange w = accelerationWindow(history, perDay);
         alarms += !w.empty() && pairwiseAlarm(numbers, w.first, w.last, delta);
         ASSERT_EQ(b.modem.messages().size(), alarms)
@@ -280,15 +288,13 @@ TEST(Sms, NumbersAndTextsGoOnTheLineOnlyAsText) {
     }
 }
 
-TEST(Sms, APortInUseIsALogLineAndNoStatus) {
+TEST(Sms, APortInUseIsALogLineAndAFailedOutcome) {
     AlarmBench b;
-    b.station.recordStatus(SessionStatus::done);
     b.smsPort.setBusy(true);
-    b.forwarding.alarm().sendSms("+4911", "x");
+    EXPECT_FALSE(b.forwarding.alarm().sendSms("+4911", "x").delivery.delivered());
     EXPECT_TRUE(b.modem.messages().empty());
     EXPECT_EQ(b.reports().back(),
               "SMS to \"+4911\" not sent: port 3 (simulated line): in use by another program");
-    EXPECT_EQ(b.station.currentStatus(), "X");
 }
 
 // The bytes on the line and the one-second pauses are the same in every case; only the modem's
@@ -360,7 +366,7 @@ TEST(LimitAlarm, TextByConnectionAndDeliveryByNotifyKind) {
         d[field::connection] = c.connection;
         d[field::alarmNotifyKind] = c.notifyKind;
         d[field::alarmAddress] = c.notifyKind == "0" ? "alarm@example.org" : "+4922";
-        b.forwarding.sendLimitAlarm();
+        b.forwarding.sendLimitAlarm(b.request(), b.loggerResult);
         Texts delivered = b.smsTexts();
         for (const MailMessage &m : b.mails) {
             delivered.push_back(m.subject + " to " + m.sendTo + ": " + m.text);

@@ -22,18 +22,17 @@ void forwardingDevice(ForwardingBench &b, const std::string &kind) {
     d[field::forwardPassword] = "secret";
     d[field::ftpRootDirectory] = "/ForwardData";
     d[field::smtpServer] = "mail.example.org:2525";
-    b.station.data.dataFilePath = dataFile;
+    b.loggerResult.path = dataFile;
 }
 
 // Subject, text and attachment are checked on a real server; here the choices around them.
-TEST(DataMail, TheDevicesServerOrElseTheStationsAndAFailureIsOnlyALine) {
+TEST(DataMail, TheDevicesServerOrElseTheStationsAndAFailureIsALineAndAnOutcome) {
     ForwardingBench b;
     forwardingDevice(b, "0");
-    b.forwarding.sendDataMail();
+    EXPECT_TRUE(b.forwarding.sendDataMail(b.request(), b.loggerResult).delivery.delivered());
     b.station.devices[7][field::smtpServer] = " ";
-    b.station.recordStatus(SessionStatus::done);
     b.mailFailure = "server 127.0.0.1:25: Couldn't connect to server";
-    b.forwarding.sendDataMail();
+    EXPECT_FALSE(b.forwarding.sendDataMail(b.request(), b.loggerResult).delivery.delivered());
     ASSERT_EQ(b.mails.size(), 2u);
     EXPECT_EQ(b.mails[0].server, "mail.example.org:2525");
     EXPECT_EQ(b.mails[0].authenticationType, 0);
@@ -41,7 +40,6 @@ TEST(DataMail, TheDevicesServerOrElseTheStationsAndAFailureIsOnlyALine) {
     EXPECT_EQ(b.mails[1].server, b.station.settings.smtpHost);
     EXPECT_EQ(b.reports().back(), "Mail to \"data@example.org\" not sent: server 127.0.0.1:25: "
                                   "Couldn't connect to server");
-    EXPECT_EQ(b.station.currentStatus(), "X");
 }
 
 TEST(DataUpload, CommandsInOrderEachAfterThePreviousEnded) {
@@ -68,7 +66,7 @@ TEST(DataUpload, CommandsInOrderEachAfterThePreviousEnded) {
         ForwardingBench b;
         forwardingDevice(b, "1");
         b.ftpBehaviour[c.verb] = testing::FtpBehaviour{c.seconds, c.failure};
-        b.forwarding.sendDataFtp();
+        b.forwarding.sendDataFtp(b.request(), b.loggerResult);
         std::vector<std::string> expected{"DIR", "CD /ForwardData", put, "CLOSE", "cancel"};
         if (!c.uploads)
             expected.erase(expected.begin() + 2);
@@ -129,7 +127,7 @@ struct TwinLoggers : testing::CycleBench {
 TEST(DataForwarding, EachLoggerSendsTheFileItsOwnDataWentTo) {
     for (const std::string kind : {"0", "1"}) {
         TwinLoggers b(kind);
-        b.reading.readDevice();
+        (void)b.reading.read({1, 1, "netw0102", b.station.devices[1]});
         EXPECT_EQ(b.mark(1, 1), "X") << kind;
         const std::filesystem::path data = b.folder.path() / "data";
         const std::string first = (data / "KV12_0905_030226.dat").string();

@@ -81,11 +81,13 @@ struct ForwardingBench : StationBench {
     ForwardingBench() {
         smsPort.attach(modem);
         station.modemPortNumber = smsPortNumber;
-        station.cycleDevice = 7;
-        station.session.loggerIndex = 1;
         station.devices[7].serialNumber(1) = "KV12345678";
         station.devices[7][field::connection] = "locl0000";
     }
+
+    // What a session hands on: device 7 as it is configured now, and logger 1 of it.
+    SessionRequest request() const { return {7, 1, "", station.devices[7]}; }
+    LoggerResult loggerResult{};
 
     std::vector<std::string> reports() const { return progress.texts(ProgressLine::detail); }
     std::vector<std::string> commands() const {

@@ -36,11 +36,13 @@ struct OutboxBench : StationBench {
         : settings(given), modem(world, smsFaults), mail_(std::move(mail)), ftp_(std::move(ftp)) {
         smsPort.attach(modem);
         station.modemPortNumber = smsPortNumber;
-        station.cycleDevice = 7;
-        station.session.loggerIndex = 1;
         station.devices[7].serialNumber(1) = "KV12345678";
         open();
     }
+
+    // What a session hands on: device 7 as it is configured now, and logger 1 of it.
+    SessionRequest request() const { return {7, 1, "", station.devices[7]}; }
+    LoggerResult loggerResult{};
 
     // The station stops and starts again on the same journal and snapshots.
     void restart() {

@@ -29,7 +29,7 @@ struct RetryBench : OutboxBench {
     RetryBench() {
         dataFile = (folder.path() / "KV12_0905_030226.dat").string();
         write(dataFile, original);
-        station.data.dataFilePath = dataFile;
+        loggerResult.path = dataFile;
     }
     // The next session appends its records to the file the failed delivery carried.
     void appendToDataFile() { write(dataFile, original + appended); }
@@ -41,7 +41,7 @@ TEST(OutboxRetry, AFailedMailArrivesOnceWithTheFileAsItWas) {
     const int port = freePort();
     b.station.settings.smtpHost = "127.0.0.1:" + std::to_string(port);
     b.station.devices[7][field::forwardAddress] = "data@example.org";
-    b.forwarding->sendDataMail();
+    b.forwarding->sendDataMail(b.request(), b.loggerResult);
     ASSERT_EQ(b.pending().size(), 1u) << b.progress.texts(ProgressLine::detail).back();
     const UtcSeconds created = b.pending()[0].created;
     b.appendToDataFile();
@@ -72,7 +72,7 @@ TEST(OutboxRetry, AFailedUploadLandsOnceWithTheFileAsItWas) {
     d[field::forwardUser] = "logger";
     d[field::forwardPassword] = "secret";
     d[field::ftpRootDirectory] = "/ForwardData";
-    b.forwarding->sendDataFtp();
+    b.forwarding->sendDataFtp(b.request(), b.loggerResult);
     ASSERT_EQ(b.pending().size(), 1u) << b.progress.texts(ProgressLine::detail).back();
     const UtcSeconds created = b.pending()[0].created;
     b.appendToDataFile();
@@ -111,9 +111,9 @@ TEST(OutboxRetry, ADeliveryNobodyTakesIsGivenUpWhenItsTimeIsUp) {
         b.station.settings.smtpHost = "127.0.0.1:1";
         b.station.devices[7][field::forwardAddress] = c.upload ? "127.0.0.1:1" : "data@example.org";
         if (c.upload)
-            b.forwarding->sendDataFtp();
+            b.forwarding->sendDataFtp(b.request(), b.loggerResult);
         else
-            b.forwarding->sendDataMail();
+            b.forwarding->sendDataMail(b.request(), b.loggerResult);
         ASSERT_EQ(b.pending().size(), 1u) << c.legend;
         const UtcSeconds created = b.pending()[0].created;
         EXPECT_EQ(b.snapshotCount(), 1) << c.legend;

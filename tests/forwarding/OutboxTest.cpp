@@ -45,9 +45,9 @@ struct CapBench : OutboxBench {
     void mailFile(const std::string &who, std::size_t bytes) {
         const fs::path file = folder.path() / (who + ".dat");
         testing::write(file, std::string(bytes, 'x'));
-        station.data.dataFilePath = file.string();
+        loggerResult.path = file.string();
         station.devices[7][field::forwardAddress] = who + "@example.org";
-        forwarding->sendDataMail();
+        forwarding->sendDataMail(request(), loggerResult);
     }
     std::vector<MailMessage> sent;
 };
@@ -118,9 +118,9 @@ TEST(OutboxRecords, EveryDeliveryIsRecordedAndOnlyAMendableFailureKept) {
                       });
         const fs::path file = b.folder.path() / "KV12.dat";
         testing::write(file, "data");
-        b.station.data.dataFilePath = file.string();
+        b.loggerResult.path = file.string();
         b.station.devices[7][field::forwardAddress] = c.address;
-        b.forwarding->sendDataMail();
+        b.forwarding->sendDataMail(b.request(), b.loggerResult);
         EXPECT_EQ(b.deliveries(), Texts{c.row}) << c.legend;
         EXPECT_EQ(b.snapshotCount(), c.kept ? 1 : 0) << c.legend;
         EXPECT_EQ(sent.size(), 1u) << c.legend << ": the first try is made as always";

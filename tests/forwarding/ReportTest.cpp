@@ -12,6 +12,7 @@ struct Due {
     bool active;
     bool scheduled; // at time 2
     std::string mark;
+    bool retried = false; // the outbox retries its failed delivery
 };
 
 TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
@@ -44,6 +45,10 @@ TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
          {{1, true, true, "W"}, {2, true, true, "I"}, {3, true, true, "N"}},
          heading + "Device no.1 data not saved\r\nDevice no.2 transfer incomplete\r\n"
                    "Device no.3 logger not answering\r\nEnd report."},
+        {"data read but a delivery failed; the outbox retries one",
+         {{1, true, true, "F"}, {2, true, true, "A", true}},
+         heading + "Device no.1 data read, not forwarded\r\nDevice no.2 data read, alarm not "
+                   "sent (retried from the outbox)\r\nEnd report."},
     };
     for (const auto &c : cases) {
         ForwardingBench b;
@@ -56,6 +61,8 @@ TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
             r[field::active] = d.active ? "1" : "0";
             r[field::scheduleSlot1 + 1] = d.scheduled ? "1" : "0";
             b.station.dailyMarks.at(4, d.slot) = d.mark;
+            if (d.retried)
+                b.station.retriedFromOutbox.insert({2, d.slot});
         }
         b.forwarding.sendRunReport();
         ASSERT_EQ(b.mails.size(), 1u) << c.legend;

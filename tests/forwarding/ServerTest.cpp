@@ -55,8 +55,8 @@ TEST(RealMail, DataMailWithItsFileByteForByte) {
     DeviceRecord &d = b.station.devices[7];
     d[field::smtpServer] = b.sink.address();
     d[field::forwardAddress] = "data@example.org";
-    b.station.data.dataFilePath = file.string();
-    b.real.sendDataMail();
+    b.loggerResult.path = file.string();
+    b.real.sendDataMail(b.request(), b.loggerResult);
     ASSERT_EQ(b.mailsReceived(), 1) << b.reports().back();
     EXPECT_EQ(contents(b.mail(1, "subject")), "Data from device KV12345678");
     EXPECT_EQ(contents(b.mail(1, "body")), "Data from device 7");
@@ -89,9 +89,9 @@ TEST(RealMail, AttachmentNamesAndSubjectsArriveAsSent) {
     for (const auto &c : cases) {
         const fs::path file = b.folder.path() / c.name;
         write(file, sampleDataFile());
-        b.station.data.dataFilePath = file.string();
+        b.loggerResult.path = file.string();
         d.serialNumber(1) = c.serial;
-        b.real.sendDataMail();
+        b.real.sendDataMail(b.request(), b.loggerResult);
         ASSERT_EQ(b.mailsReceived(), ++k) << c.legend << ": " << b.reports().back();
         EXPECT_EQ(contents(b.mail(k, std::string("attachments/") + c.name)), sampleDataFile())
             << c.legend;
@@ -113,7 +113,7 @@ TEST(RealMail, LimitAlarmAndRunReportByteForByte) {
     b.station.scheduleTimes[1] = "6";
     b.station.session.dailyMarkIndex = 1;
     b.station.dailyMarks.at(2, 7) = "X";
-    b.real.sendLimitAlarm();
+    b.real.sendLimitAlarm(b.request(), b.loggerResult);
     b.real.sendRunReport();
     ASSERT_EQ(b.mailsReceived(), 2) << b.reports().back();
     EXPECT_EQ(contents(b.mail(1, "subject")), "Korvane Alarm");
@@ -164,8 +164,8 @@ struct FtpBench : testing::ForwardingBench {
         d[field::forwardUser] = "logger";
         d[field::forwardPassword] = "secret";
         d[field::ftpRootDirectory] = "/ForwardData";
-        station.data.dataFilePath = (local.path() / "KV12_0905_030226.dat").string();
-        write(station.data.dataFilePath, sampleDataFile());
+        loggerResult.path = (local.path() / "KV12_0905_030226.dat").string();
+        write(loggerResult.path, sampleDataFile());
     }
     Folder root;
     Folder local;
@@ -191,7 +191,7 @@ TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
         ASSERT_NE(b.server.port(), 0) << c.legend;
         fs::create_directories(b.root.path() / c.folder);
         b.station.devices[7][field::forwardPassword] = c.password;
-        b.real.sendDataFtp();
+        b.real.sendDataFtp(b.request(), b.loggerResult);
         const fs::path uploaded = b.root.path() / "ForwardData" / "KV12_0905_030226.dat";
         EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none",
                   c.uploaded ? sampleDataFile() : "none")
@@ -206,9 +206,9 @@ TEST(RealFtp, AnyLegalFileNameIsUploadedUnderItsName) {
     ASSERT_NE(b.server.port(), 0);
     fs::create_directories(b.root.path() / "ForwardData");
     for (const char *name : {"KV12 0905 030226.dat", "KV \"12\" \\x.dat", "K\xC3\xBCvette 1.dat"}) {
-        b.station.data.dataFilePath = (b.local.path() / name).string();
-        write(b.station.data.dataFilePath, sampleDataFile());
-        b.real.sendDataFtp();
+        b.loggerResult.path = (b.local.path() / name).string();
+        write(b.loggerResult.path, sampleDataFile());
+        b.real.sendDataFtp(b.request(), b.loggerResult);
         const fs::path uploaded = b.root.path() / "ForwardData" / name;
         EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none", sampleDataFile()) << name;
         EXPECT_EQ(b.reports().back(), "sending data to FTP address...") << name;

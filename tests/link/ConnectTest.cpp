@@ -20,21 +20,21 @@ using testing::StationBench;
 // Stands in for the layers above the link: reads the block and takes only what Connect needs.
 class FakeSteps final : public LoggerSteps {
 public:
-    explicit FakeSteps(Station &station) : station_(station), serial_(station) {}
-    bool readParameters() override {
+    explicit FakeSteps(Station &station) : serial_(station) {}
+    std::optional<DecodedParameters> readParameters() override {
         const std::string reply = serial_.readParameterBlock().text;
         if (trim(reply).empty())
-            return false;
-        station_.logger.loggerSerial = std::string(cut(reply, {141, 10}));
-        station_.logger.samplingCode = reply.size() >= 5 ? (unsigned char)reply[4] : 0;
-        return true;
+            return std::nullopt;
+        DecodedParameters read;
+        read.parameters.loggerSerial = std::string(cut(reply, {141, 10}));
+        read.parameters.samplingCode = reply.size() >= 5 ? (unsigned char)reply[4] : 0;
+        return read;
     }
     void setLoggerClock() override { ++clockSets; }
 
     int clockSets = 0;
 
 private:
-    Station &station_;
     Serial serial_;
 };
 
@@ -50,7 +50,6 @@ struct ConnectBench : StationBench {
     explicit ConnectBench(sim::LoggerDescription description = {})
         : logger(world, std::move(description)) {
         port.attach(logger);
-        station.cycleDevice = 1;
         station.devices[1].serialNumber(1) = "0001KV0126";
         station.devices[1][field::connection] = "locl0000";
     }
@@ -66,7 +65,8 @@ struct ConnectBench : StationBench {
 
 TEST(Connect, ALoggerThatAnswersIsConnectedWithItsPreambleAndTexts) {
     ConnectBench b;
-    const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
+    const LoggerConnection connection =
+        b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
     EXPECT_TRUE(connection.outcome.succeeded);
     EXPECT_FALSE(connection.outcome.status);
     EXPECT_EQ(connection.commandAnswers, AnswerExpected::yes);
@@ -136,7 +136,8 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
         ConnectBench b(d);
         b.station.devices[1][field::setClock] = c.setClock;
         b.station.devices[1].serialNumber(1) = c.configuredSerial;
-        const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
+        const LoggerConnection connection =
+            b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
         EXPECT_EQ(b.steps.clockSets, c.expectedSets) << c.legend;
         EXPECT_EQ(b.progress.notes(), c.notes) << c.legend;
         EXPECT_EQ(connection.outcome.succeeded, std::string(c.configuredSerial) != " ") << c.legend;
@@ -174,10 +175,10 @@ TEST(Connect, FailuresReturnTheirLetters) {
         d.faults = c.faults;
         ConnectBench b(d);
         b.station.devices[1].serialNumber(1) = c.configuredSerial;
-        const LoggerConnection connection = b.connect.connectLogger(1, LoggerLine::direct);
+        const LoggerConnection connection =
+            b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
         EXPECT_FALSE(connection.outcome.succeeded) << c.legend;
         EXPECT_EQ(connection.outcome.status, c.expectedStatus) << c.legend;
-        EXPECT_EQ(b.station.currentStatus(), "") << c.legend;
         EXPECT_EQ(b.sent(code::parameterRequest), c.expectedParameterRequests) << c.legend;
         EXPECT_EQ(b.sent(code::wakeLogger), c.expectedParameterRequests == 2 ? 2u : 1u) << c.legend;
         EXPECT_FALSE(hungUp(b)) << c.legend;
@@ -188,7 +189,7 @@ TEST(Connect, AnUnreadableParameterBlockIsTriedTwice) {
     sim::LoggerDescription d;
     d.faults = {{sim::FaultKind::emptyParameters, 0}};
     ConnectBench b(d);
-    (void)b.connect.connectLogger(1, LoggerLine::direct);
+    (void)b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
     EXPECT_TRUE(b.progress.contains("Korvane Connected...reading parameters...failed"));
     // Two attempts of preamble, clock and parameter time-out, each ended by a release.
     EXPECT_GT(b.now(), 2 * 3.0 + 6.0);
@@ -198,7 +199,6 @@ TEST(Connect, AnUnreadableParameterBlockIsTriedTwice) {
 struct SwitchBench : StationBench {
     explicit SwitchBench(std::vector<sim::Fault> faults = {}) : line(world, std::move(faults)) {
         port.attach(line);
-        station.cycleDevice = 1;
         for (int position : {1, 2, 3, 4, 5, 6}) {
             sim::LoggerDescription d;
             d.serial = "KV0000000" + std::to_string(position);
@@ -267,8 +267,10 @@ TEST(Connect, SelectingALoggerConnectsItThroughTheSwitch) {
     EXPECT_TRUE(b.progress.contains("Selecting Korvane no.3..."));
     EXPECT_EQ(b.line.connectedPosition(), 3);
     b.station.devices[1].serialNumber(3) = "KV00000003";
-    EXPECT_TRUE(b.connect.connectLogger(3, LoggerLine::direct).outcome.succeeded);
-    EXPECT_EQ(b.station.logger.loggerSerial, "KV00000003");
+    const LoggerConnection third =
+        b.connect.connectLogger(b.station.devices[1], 3, LoggerLine::direct, 0);
+    EXPECT_TRUE(third.outcome.succeeded);
+    EXPECT_EQ(third.parameters->parameters.loggerSerial, "KV00000003");
 }
 
 TEST(Connect, NetworkAndSectionAreRouted) {

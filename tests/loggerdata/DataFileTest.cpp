@@ -122,12 +122,14 @@ TEST(DataFile, ReadBackSplitsLinesAtCarriageReturns) {
 
 // Readings as the transfer leaves them, then the writer's steps.
 std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> &readings) {
-    t.station.logger.channel(1).enabled = 1;
-    t.station.data.readingTable = readings;
+    t.loggerResult.parameters.channel(1).enabled = 1;
+    t.loggerResult.readings = readings;
     DataFile file(t.station);
-    file.fillBlankDataFolder();
-    if (const std::string path = file.dataPathFor(t.station.session.loggerIndex); !path.empty())
-        (void)file.saveReadings(path);
+    file.fillBlankDataFolder(t.request);
+    t.loggerResult.path.clear();
+    if (const std::string path = file.dataPathFor(t.request.record, t.loggerResult.position);
+        !path.empty())
+        t.loggerResult.path = file.saveReadings(t.request.record, t.loggerResult, path);
     const auto texts = t.progress.texts(ProgressLine::detail);
     return texts.empty() ? "" : texts.back();
 }
@@ -162,7 +164,7 @@ std::map<fs::path, std::string> regularFiles(const fs::path &folder) {
 TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
     const auto dataFolder = [](const char *name) {
         return [name](testing::TestStation &t) {
-            t.station.cycleRecord()[field::dataDirectory] += std::string("/") + name;
+            t.request.record[field::dataDirectory] += std::string("/") + name;
         };
     };
     const struct {
@@ -217,13 +219,13 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
     };
     for (const auto &c : cases) {
         testing::TestStation t;
-        t.station.cycleRecord()[field::savingMode] = c.savingMode;
+        t.request.record[field::savingMode] = c.savingMode;
         c.setUp(t);
         const auto before = regularFiles(t.folder);
         t.progress.clear();
         const std::string text = c.fullDisk ? saveWithFullDisk(t) : saveTransferred(t, 10);
         EXPECT_EQ(text, (t.folder / c.fileName).string() + c.text) << c.legend;
-        EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend << ": no path for later steps";
+        EXPECT_EQ(t.loggerResult.path, "") << c.legend << ": no path for later steps";
         EXPECT_EQ(regularFiles(t.folder), before) << c.legend;
     }
 }
@@ -232,41 +234,42 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
 // under the name the second would take next.
 TEST(DataFile, ANewFileNeverTakesANameSomebodyHas) {
     testing::TestStation t;
-    DeviceRecord &device = t.station.cycleRecord();
+    DeviceRecord &device = t.request.record;
     device.serialNumber(2) = "KV12999999";
     testing::writeBytes(t.folder / "foreign.txt", "somebody else's");
     fs::create_symlink(t.folder / "foreign.txt", t.folder / "KV12_0905_030226_2.dat");
     Reading second = fullReading();
     second.values[1] = "+0099.9";
 
-    t.station.session.loggerIndex = 1;
+    t.loggerResult.position = 1;
     saveTransferred(t, 3);
-    const std::string first = t.station.data.dataFilePath;
-    t.station.session.loggerIndex = 2;
+    const std::string first = t.loggerResult.path;
+    t.loggerResult.position = 2;
     EXPECT_EQ(saveTransferred(t, {3, second}),
               (t.folder / "KV12_0905_030226_3.dat").string() + " saved succesfully...");
 
     EXPECT_EQ(first, (t.folder / "KV12_0905_030226.dat").string());
     EXPECT_EQ(testing::fileBytes(t.folder / "foreign.txt"), "somebody else's");
     EXPECT_EQ(testing::fileBytes(first).substr(4 * 62 + 29, 7), "+0023.5") << "logger 1's data";
-    DataFile(t.station).readBackDataFile();
-    EXPECT_TRUE(t.progress.contains("opening data file..." + t.station.data.dataFilePath));
-    ASSERT_EQ(t.station.data.readingTable.size(), 4u);
-    EXPECT_EQ(t.station.data.readingTable[1].values[1], "+0099.9") << "logger 2's data read back";
+    DataFile file(t.station);
+    const std::vector<Reading> &history = file.readBackDataFile(t.loggerResult);
+    EXPECT_TRUE(t.progress.contains("opening data file..." + t.loggerResult.path));
+    ASSERT_EQ(history.size(), 4u);
+    EXPECT_EQ(history[1].values[1], "+0099.9") << "logger 2's data read back";
 }
 
 TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
     testing::TestStation t;
-    t.station.cycleRecord()[field::dataDirectory] = "   ";
+    t.request.record[field::dataDirectory] = "   ";
     EXPECT_EQ(saveTransferred(t, 1),
               (t.folder / "KV12_0905_030226.dat").string() + " saved succesfully...");
-    EXPECT_EQ(t.station.cycleRecord()[field::dataDirectory], t.folder.string())
+    EXPECT_EQ(t.request.record[field::dataDirectory], t.folder.string())
         << "a blank data folder is the program's folder";
 
     fs::create_directory(t.folder / "data");
-    t.station.cycleRecord()[field::dataDirectory] = "data";
+    t.request.record[field::dataDirectory] = "data";
     saveTransferred(t, 1);
-    EXPECT_EQ(t.station.data.dataFilePath, (t.folder / "data" / "KV12_0905_030226.dat").string())
+    EXPECT_EQ(t.loggerResult.path, (t.folder / "data" / "KV12_0905_030226.dat").string())
         << "a relative data folder lies in the configuration folder, not the working folder";
     EXPECT_NE(fs::current_path(), t.folder);
 
@@ -285,15 +288,16 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
          "saved"},
     };
     for (const auto &c : refused) {
-        t.station.cycleRecord().serialNumber(1) = c.serial;
-        t.station.logger.memoryPointer = "00011";
-        t.station.data.readingTable.assign(2, fullReading());
+        t.request.record.serialNumber(1) = c.serial;
+        LoggerResult logger;
+        logger.parameters.memoryPointer = "00011";
         t.port.clearTraffic();
-        EXPECT_EQ(DataFile(t.station).transferAndSave(1), MemorySaved::notWritten) << c.legend;
+        DataFile(t.station).transferAndSave(t.request, logger);
+        EXPECT_EQ(logger.saved, MemorySaved::notWritten) << c.legend;
         EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(), c.refusal) << c.legend;
         EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
-        EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend << ": nothing of this logger";
-        EXPECT_EQ(t.station.data.dataFilePath, "") << c.legend;
+        EXPECT_TRUE(logger.readings.empty()) << c.legend << ": nothing of this logger";
+        EXPECT_EQ(logger.path, "") << c.legend;
     }
 }
 
@@ -318,12 +322,10 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
     for (const auto &c : cases) {
         testing::TestStation t;
         const std::string path = c.path(t.folder);
-        t.station.data.dataFilePath = path;
-        t.station.data.readingTable.resize(5);
-        t.station.data.readBackCount = 5;
-        DataFile(t.station).readBackDataFile();
-        EXPECT_TRUE(t.station.data.readingTable.empty()) << c.legend;
-        EXPECT_EQ(t.station.data.readBackCount, 0) << c.legend;
+        t.loggerResult.path = path;
+        t.loggerResult.readings.resize(5);
+        DataFile file(t.station);
+        EXPECT_TRUE(file.readBackDataFile(t.loggerResult).empty()) << c.legend;
         EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(),
                   path.empty() ? c.text : "data file cannot be read..." + path + c.text)
             << c.legend;
@@ -333,7 +335,7 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
 // 14999.6 and 14999.8 at one decimal are both "+15000." in the file.
 TEST(DataFile, ReadBackKeepsThisTransfersReadingsAtFullPrecision) {
     testing::TestStation t;
-    t.station.cycleRecord()[field::savingMode] = "1";
+    t.request.record[field::savingMode] = "1";
     const auto wide = [](double value) {
         Reading r = fullReading();
         r.values[2] = formatValue(value, 1, valueWidth);
@@ -342,8 +344,8 @@ TEST(DataFile, ReadBackKeepsThisTransfersReadingsAtFullPrecision) {
     };
     saveTransferred(t, {wide(14999.6), wide(14999.8)});
     saveTransferred(t, {wide(14999.8), wide(14999.6)});
-    DataFile(t.station).readBackDataFile();
-    const std::vector<Reading> &table = t.station.data.readingTable;
+    DataFile file(t.station);
+    const std::vector<Reading> &table = file.readBackDataFile(t.loggerResult);
     ASSERT_EQ(table.size(), 5u); // record 3 with the first record, 3 more, the padding line
     const double compared[] = {15000.0, 14999.8, 14999.6};
     for (std::size_t j = 1; j <= 3; ++j) {

@@ -52,22 +52,23 @@ void expectGolden(const std::string &written, const std::string &golden) {
 
 struct Session : testing::TestStation {
     Session(const char *block, const char *savingMode) {
-        station.cycleRecord()[field::savingMode] = savingMode;
+        request.record[field::savingMode] = savingMode;
         std::string bytes;
         for (const auto &line : linesOf(block))
             bytes += line;
         const auto decoded = decodeParameterBlock(bytes);
-        station.logger = decoded.value().parameters;
-        station.rainFactor = decoded->rainFactor.value_or("");
+        loggerResult.parameters = decoded.value().parameters;
+        loggerResult.rainFactor = decoded->rainFactor;
     }
 
     // What transferAndSave does once the records have arrived.
     void save(const char *memory) {
         DataFile file(station);
-        const std::string path = file.dataPathFor(1);
-        station.data.recordBuffer = linesOf(memory);
-        MemoryTransfer(station).processMemory();
-        EXPECT_TRUE(file.saveReadings(path)) << memory;
+        const std::string path = file.dataPathFor(request.record, 1);
+        loggerResult.records = linesOf(memory);
+        MemoryTransfer(station).processMemory(loggerResult);
+        loggerResult.path = file.saveReadings(request.record, loggerResult, path);
+        EXPECT_FALSE(loggerResult.path.empty()) << memory;
     }
 };
 
@@ -85,16 +86,16 @@ TEST(GoldenFile, NewFilePerSession) {
     for (const auto &c : cases) {
         Session s(c.block, "0");
         s.save(c.memory);
-        EXPECT_TRUE(s.station.data.dataFilePath.ends_with("/KV12_0905_030226.dat")) << c.legend;
-        EXPECT_EQ(s.station.data.loggerLimitAlarm, c.limitAlarm) << c.legend;
-        expectGolden(s.station.data.dataFilePath, c.golden);
+        EXPECT_TRUE(s.loggerResult.path.ends_with("/KV12_0905_030226.dat")) << c.legend;
+        EXPECT_EQ(s.loggerResult.limitCrossed, c.limitAlarm) << c.legend;
+        expectGolden(s.loggerResult.path, c.golden);
     }
 }
 
 TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     Session s("model3.block", "1");
     s.save("model3-ten.memory");
-    const std::string path = s.station.data.dataFilePath;
+    const std::string path = s.loggerResult.path;
     EXPECT_TRUE(path.ends_with("/KV12345678.dat"));
     EXPECT_EQ(std::filesystem::file_size(path), 806u);
     s.progress.clear();
@@ -102,19 +103,19 @@ TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     expectGolden(path, "model3-append.dat");
     EXPECT_TRUE(s.progress.contains("Saving block no. 1 00011  ;03-02-26;09:00:00   ;"));
 
-    s.station.logger.channel(1).unitText = "changed";
+    s.loggerResult.parameters.channel(1).unitText = "changed";
     s.progress.clear();
     const double start = s.world.now();
-    DataFile(s.station).readBackDataFile();
-    const LoggerData &data = s.station.data;
+    DataFile file(s.station);
+    const std::vector<Reading> &history = file.readBackDataFile(s.loggerResult);
     // 15 data records; the padding after the last carriage return counts as one more line.
-    EXPECT_EQ(data.readBackCount, 16);
-    EXPECT_EQ(s.station.logger.channel(1).unitText, "°C");
-    const Reading &r = data.readingTable.at(10); // the first record of the second session
+    EXPECT_EQ(history.size(), 16u);
+    EXPECT_EQ(s.loggerResult.parameters.channel(1).unitText, "°C");
+    const Reading &r = history.at(10); // the first record of the second session
     EXPECT_EQ(r.date + " " + r.time + r.values[1] + r.values[2] + r.values[3] + r.values[4],
               "03-02-26 09:00:00+023.50+01000.+1013.3       ");
-    EXPECT_EQ(data.readingTable.front().date, std::string(8, '\0')) << "record 3 runs into line 3";
-    EXPECT_EQ(data.readingTable.back().date + data.readingTable.back().values[1], "");
+    EXPECT_EQ(history.front().date, std::string(8, '\0')) << "record 3 runs into line 3";
+    EXPECT_EQ(history.back().date + history.back().values[1], "");
     EXPECT_DOUBLE_EQ(s.world.now() - start, 4.0);
     EXPECT_EQ(
         s.progress.texts(ProgressLine::detail),

@@ -3,7 +3,9 @@
 
 #include "RecordingDialogs.h"
 #include "RecordingProgress.h"
+#include "config/SessionRequest.h"
 #include "config/Station.h"
+#include "loggerdata/LoggerResult.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
@@ -28,9 +30,9 @@ struct TestStation {
     TestStation() {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
-        station.cycleRecord().serialNumber(1) = "KV12345678";
-        station.cycleRecord()[field::dataDirectory] = folder.string();
-        station.cycleRecord()[field::savingMode] = "0";
+        request.record.serialNumber(1) = "KV12345678";
+        request.record[field::dataDirectory] = folder.string();
+        request.record[field::savingMode] = "0";
     }
     ~TestStation() { std::filesystem::remove_all(folder); }
 
@@ -44,6 +46,8 @@ struct TestStation {
         ("vantrell-loggerdata-" +
          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     Station station{{world.clock(), pump, port, progress, dialogs}, folder};
+    SessionRequest request{};
+    LoggerResult loggerResult{};
 };
 
 } // namespace vantrell::testing

@@ -43,8 +43,8 @@ struct LineBench : testing::TestStation {
         : logger(world, describe(modelByte, records, change)) {
         port.attach(logger);
         const auto decoded = decodeParameterBlock(sim::encodeParameterBlock(logger.description()));
-        station.logger = decoded.value().parameters;
-        station.rainFactor = decoded->rainFactor.value_or("");
+        loggerResult.parameters = decoded.value().parameters;
+        loggerResult.rainFactor = decoded->rainFactor;
         (void)Serial(station).wakeLogger(LoggerLine::direct);
     }
     std::string lastReport() const { return progress.texts(ProgressLine::detail).back(); }
@@ -55,15 +55,14 @@ struct LineBench : testing::TestStation {
 TEST(Transfer, FullMemoryTakesTheLineTimeOnly) {
     LineBench b(3, 16400);
     const double start = b.world.now();
-    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory());
-    const LoggerData &data = b.station.data;
-    ASSERT_EQ(data.readingTable.size(), 16400u);
+    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory(b.loggerResult));
+    const std::vector<Reading> &readings = b.loggerResult.readings;
+    ASSERT_EQ(readings.size(), 16400u);
     // 16 400 records of 16 bytes and a carriage return at about 1.04 ms a byte.
     EXPECT_NEAR(b.world.now() - start, 290.4, 2.0);
     EXPECT_EQ(b.port.sentBytesSince(start).substr(0, 11), "\x80L00014010\r");
     // 16 399 intervals of 10 minutes after the first record: 113 days, 21 h 10 min.
-    EXPECT_EQ(data.readingTable.back().date + " " + data.readingTable.back().time,
-              "14-05-26 05:10:00");
+    EXPECT_EQ(readings.back().date + " " + readings.back().time, "14-05-26 05:10:00");
 }
 
 TEST(Transfer, FaultsOnTheLineLeaveTheTransferIncomplete) {
@@ -85,11 +84,11 @@ TEST(Transfer, FaultsOnTheLineLeaveTheTransferIncomplete) {
     for (const auto &c : cases) {
         LineBench b(1, c.records, c.fault);
         b.progress.clear();
-        EXPECT_EQ(MemoryTransfer(b.station).transferMemory(), !c.fault) << c.legend;
-        EXPECT_EQ(b.station.data.recordBuffer.size(), c.received) << c.legend;
+        EXPECT_EQ(MemoryTransfer(b.station).transferMemory(b.loggerResult), !c.fault) << c.legend;
+        EXPECT_EQ(b.loggerResult.records.size(), c.received) << c.legend;
         EXPECT_EQ(c.lastText.empty() ? "" : b.lastReport(), c.lastText) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
-        EXPECT_EQ(b.station.data.readingTable.empty(), true) << c.legend;
+        EXPECT_EQ(b.loggerResult.readings.empty(), true) << c.legend;
     }
 }
 
@@ -98,13 +97,13 @@ TEST(Transfer, CarriageReturnsInsideRecordsAreData) {
         for (auto &record : d.memory)
             record.values = {sim::ChannelValue::raw(13), sim::ChannelValue::raw(13 * 256 + 13)};
     });
-    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory());
-    ASSERT_EQ(b.station.data.recordBuffer.size(), 3u);
-    for (const auto &record : b.station.data.recordBuffer)
+    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory(b.loggerResult));
+    ASSERT_EQ(b.loggerResult.records.size(), 3u);
+    for (const auto &record : b.loggerResult.records)
         EXPECT_EQ(record.substr(4), "\x80\x0D\x8D\x0D");
 }
 
-TEST(Transfer, AFailedParameterReadChangesNothingElse) {
+TEST(Transfer, AParameterReadGivesTheBlockOnlyWhenItCameWhole) {
     const struct {
         const char *legend;
         Change fault;
@@ -115,13 +114,13 @@ TEST(Transfer, AFailedParameterReadChangesNothingElse) {
     };
     for (const auto &c : cases) {
         LineBench b(5, 2, c.fault);
-        b.station.logger = {};
-        b.station.logger.loggerSerial = "previous  ";
-        b.station.rainFactor = "9";
-        const bool failed = bool(c.fault);
-        EXPECT_EQ(Conversions(b.station).readParameters(), !failed) << c.legend;
-        EXPECT_EQ(b.station.logger.loggerSerial, failed ? "previous  " : "KV12345678") << c.legend;
-        EXPECT_EQ(val(b.station.rainFactor), failed ? 9.0 : 0.2) << c.legend;
+        Serial serial(b.station);
+        const std::optional<DecodedParameters> read = readParameters(serial);
+        ASSERT_EQ(read.has_value(), !c.fault) << c.legend;
+        if (read) {
+            EXPECT_EQ(read->parameters.loggerSerial, "KV12345678") << c.legend;
+            EXPECT_EQ(val(read->rainFactor.value_or("")), 0.2) << c.legend;
+        }
     }
 }
 
@@ -186,9 +185,10 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     };
     for (const auto &c : cases) {
         LineBench b(3, 10, c.fault);
-        b.station.cycleRecord()[field::dataDirectory] += c.dataFolder;
-        const MemorySaved saved = DataFile(b.station).transferAndSave(1);
-        const std::string path = b.station.data.dataFilePath;
+        b.request.record[field::dataDirectory] += c.dataFolder;
+        DataFile(b.station).transferAndSave(b.request, b.loggerResult);
+        const MemorySaved saved = b.loggerResult.saved;
+        const std::string path = b.loggerResult.path;
         if (c.beforeErase)
             c.beforeErase(b);
         const double start = b.world.now();

@@ -118,10 +118,8 @@ struct MixedDay : CycleBench {
 
     void read(int slot, int time, sim::Logger &logger, bool stop = false) {
         port.attach(logger);
-        station.cycleDevice = slot;
-        station.session.dailyMarkIndex = 2 * time - 1;
         station.session.stopRequested = stop;
-        session.readDevice();
+        (void)CycleBench::read(slot, time);
         station.session.stopRequested = false;
         world.runFor(3600);
     }

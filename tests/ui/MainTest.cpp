@@ -240,11 +240,21 @@ TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
 // device due, and only then does the program end.
 TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     struct ExitingForwarding final : Forwarding {
-        void checkAbsoluteAlarms() override { exit(); }
-        void checkAccelerationAlarms(bool) override {}
-        void sendLimitAlarm() override {}
-        void sendDataMail() override {}
-        void sendDataFtp() override {}
+        std::vector<Sent> checkAbsoluteAlarms(const SessionRequest &, const ChannelSetup *,
+                                              const LoggerResult &) override {
+            exit();
+            return {};
+        }
+        std::vector<Sent> checkAccelerationAlarms(const SessionRequest &, const ChannelSetup *,
+                                                  const LoggerResult &,
+                                                  const std::vector<Reading> &) override {
+            return {};
+        }
+        std::vector<Sent> sendLimitAlarm(const SessionRequest &, const LoggerResult &) override {
+            return {};
+        }
+        Sent sendDataMail(const SessionRequest &, const LoggerResult &) override { return {}; }
+        Sent sendDataFtp(const SessionRequest &, const LoggerResult &) override { return {}; }
         void sendRunReport() override {}
         std::function<void()> exit;
     };

@@ -36,7 +36,7 @@ TEST(ProgressWindow, CountingTextsCarryTheirBlock) {
 
 struct ProgressBench : testing::StationBench {
     ProgressBench() : windowStation({world.clock(), pump, port, sink, dialogs}, ".") {
-        sink.attach(window, windowStation);
+        sink.attach(window);
     }
     template <typename T> T *find(const char *name) { return window.findChild<T *>(name); }
     QString text(const char *label) { return find<QLabel>(label)->text(); }
@@ -58,7 +58,7 @@ struct ProgressBench : testing::StationBench {
 TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
     ProgressBench b;
     ProgressSink &progress = b.sink;
-    b.windowStation.logger.memoryPointer = "00401";
+    b.sink.transferSize(400);
     EXPECT_EQ(b.text("lblTitle"), "Vantrell");
 
     struct Row {
