@@ -76,6 +76,13 @@ constexpr bool isDoneMark(std::string_view mark) {
     return mark == letterOf(SessionStatus::done);
 }
 
+// Every logger of the station was read and saved, whatever became of the deliveries after: the
+// station answered, and its readings are safe on disk.
+constexpr bool dataSaved(std::string_view mark) {
+    return isDoneMark(mark) || mark == letterOf(SessionStatus::notForwarded) ||
+           mark == letterOf(SessionStatus::alarmNotSent);
+}
+
 // How a protocol step ended, and the letter it leaves in the done mark: a failure mostly has
 // one, a silent logger none, and a call made after a refused initialisation string succeeds
 // but still leaves "M". `problem`: a fault of the station's own that the operator must mend (a

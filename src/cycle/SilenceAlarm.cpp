@@ -33,8 +33,7 @@ JournalProblem SilenceAlarm::check(Journal &journal, int device) {
     if (JournalProblem problem = journal.deviceJournal(device, seen))
         return problem;
     const DeviceRecord &record = station_.devices.at(device);
-    const bool answered =
-        seen.lastSession && seen.lastSession->letter == letterOf(SessionStatus::done);
+    const bool answered = seen.lastSession && dataSaved(seen.lastSession->letter);
     if (!seen.silenceAlarmed && !answered && seen.missedTimes >= settings_.afterMissed) {
         send(device, silentSubject + std::to_string(device),
              deviceLine(device, record) + " has not been read at " +

@@ -1,5 +1,6 @@
 #include "journal/Journal.h"
 
+#include "config/SessionStatus.h"
 #include "journal/Schema.h"
 #include "journal/Sqlite.h"
 
@@ -22,7 +23,6 @@ constexpr int readerBusyWaitMs = 200;
 // What the journal says of a file no writer has made a journal of yet.
 constexpr const char *noJournalYet = "no journal yet";
 
-constexpr const char *goodLetter = "X";
 // device_state.last_letters keeps this many, the newest last.
 constexpr int keptLetters = 10;
 
@@ -176,7 +176,7 @@ JournalProblem Journal::recordSession(const SessionRow &session) {
                  "missed = CASE WHEN ?2 = 0 THEN 0 ELSE missed + 1 END, "
                  "last_good_utc = coalesce(?3, last_good_utc), "
                  "last_letters = substr(last_letters || ?4, -?5)");
-        const bool good = session.letter == goodLetter;
+        const bool good = dataSaved(session.letter);
         state.bindInt(1, session.device);
         state.bindInt(2, good ? 0 : 1);
         if (good)

@@ -91,10 +91,11 @@ struct DeliveryRow {
 struct DeviceJournal {
     int device = 0;
     std::optional<SessionRow> lastSession;
-    std::optional<UtcSeconds> lastGoodRead; // the end of the last session that left "X"
-    int missedTimes = 0;                    // schedule times in a row without "X"
-    bool silenceAlarmed = false;            // the silent alarm went out for this silence
-    std::string lastLetters;                // the newest last, at most ten
+    // The end of the last session that saved the station's data ("X", "F" or "A").
+    std::optional<UtcSeconds> lastGoodRead;
+    int missedTimes = 0;         // schedule times in a row without the data saved
+    bool silenceAlarmed = false; // the silent alarm went out for this silence
+    std::string lastLetters;     // the newest last, at most ten
 };
 
 struct ReadingFilter {
@@ -169,7 +170,7 @@ struct Series {
 struct DeviceCounts {
     int device = 0;
     std::optional<UtcSeconds> lastSession;  // the end of its last session
-    std::optional<UtcSeconds> lastGoodRead; // the end of its last session that left "X"
+    std::optional<UtcSeconds> lastGoodRead; // the end of its last session that saved its data
     int missedTimes = 0;
     std::int64_t recordsRead = 0;
     // Sessions per letter left, by letter; sessions abandoned at shutdown left none and are not
@@ -195,8 +196,8 @@ public:
                                std::unique_ptr<Journal> &opened);
 
     // The station's loop.
-    // Also keeps the device's count of missed times: a session that left "X" clears it, one that
-    // left another letter adds one, one abandoned at shutdown (no letter) leaves it.
+    // Also keeps the device's count of missed times: a session that saved the data clears it, one
+    // that left another letter adds one, one abandoned at shutdown (no letter) leaves it.
     JournalProblem recordSession(const SessionRow &session);
     // One transaction; readings already in the journal (same serial, channel, UTC time) are
     // skipped. Hourly and daily minimum, maximum and mean per channel follow.
@@ -208,7 +209,8 @@ public:
     // Deliveries (the loop and the outbox thread, each on its own connection).
     JournalProblem addDelivery(DeliveryRow &row); // sets row.id
     JournalProblem updateDelivery(const DeliveryRow &row);
-    JournalProblem pendingDeliveries(std::vector<DeliveryRow> &out, std::optional<DeliveryKind> kind = {});
+    JournalProblem pendingDeliveries(std::vector<DeliveryRow> &out,
+                                     std::optional<DeliveryKind> kind = {});
 
     // The MQTT publisher (its own connection): up to `limit` readings still to go after the one
     // of marker `afterSeq` at `afterUtc`, oldest first; the readings the broker acknowledged, as

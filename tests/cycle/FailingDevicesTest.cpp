@@ -41,7 +41,15 @@ private:
     std::array<sim::Device *, maxDevices + 1> fronts_{};
 };
 
-enum class Setting { asReported, wrongSerial, noDataFolder };
+// How a station is configured, and what its deliveries do.
+enum class Setting {
+    asReported,
+    wrongSerial,
+    noDataFolder,
+    mailRefused,
+    uploadFails,
+    smsUnconfirmed
+};
 
 struct FailureKind {
     const char *legend;
@@ -68,6 +76,9 @@ const std::vector<FailureKind> &failureKinds() {
         {"silent logger, no switch: S", "locl0000", false, {{silent, 0}}, asReported, "S", 0},
         {"transfer cut each time", "locl0000", false, {{stopsAfterRecord, 3}}, asReported, "I", 3},
         {"data folder missing", "locl0000", false, {}, noDataFolder, "W", 3},
+        {"data mail refused", "locl0000", false, {}, mailRefused, "F", 1},
+        {"upload failed", "netw0102", true, {}, uploadFails, "F", 1},
+        {"alarm SMS not confirmed", "locl0000", false, {}, smsUnconfirmed, "A", 1},
     };
     return kinds;
 }
@@ -89,6 +100,12 @@ struct FailingDay : CycleBench {
         station.devices[1][field::reportAddress] = "ops@example.org";
         port.attach(router);
         saveConfiguration();
+        forwarding.fails = [](const std::string &call, int slot) {
+            const Setting setting = kindOf(slot).setting;
+            return (setting == Setting::mailRefused && call == "mail") ||
+                   (setting == Setting::uploadFails && call == "ftp") ||
+                   (setting == Setting::smsUnconfirmed && call == "absolute");
+        };
     }
 
     void addStation(int slot, const FailureKind &kind) {
@@ -101,6 +118,8 @@ struct FailingDay : CycleBench {
             d[field::scheduleSlot1 + s - 1] = "1";
         if (kind.setting == Setting::noDataFolder)
             d[field::dataDirectory] = (folder.path() / "missing").string();
+        d[field::forwardEnabled] = "1";
+        d[field::forwardKind] = kind.setting == Setting::uploadFails ? "1" : "0";
         const auto faultsOf = [&kind](auto belongs) {
             std::vector<sim::Fault> taken;
             std::copy_if(kind.faults.begin(), kind.faults.end(), std::back_inserter(taken),
@@ -167,7 +186,7 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
         EXPECT_EQ(b.sessionsOf(slot), scheduleTimeCount) << kind.legend << ", slot " << slot;
         EXPECT_EQ(transfers(logger), scheduleTimeCount * kind.transfers) << kind.legend;
         EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased),
-                  kind.letter == std::string("X") ? scheduleTimeCount : 0)
+                  dataSaved(kind.letter) ? scheduleTimeCount : 0)
             << kind.legend;
     }
 }
@@ -190,8 +209,7 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailureInTheJournal) {
             letters += kind.letter;
         EXPECT_EQ(seen.lastLetters, letters) << kind.legend << ", slot " << slot;
         EXPECT_EQ(seen.lastSession->scheduleTime, scheduleTimeCount) << kind.legend;
-        EXPECT_EQ(seen.missedTimes, kind.letter == std::string("X") ? 0 : scheduleTimeCount)
-            << kind.legend;
+        EXPECT_EQ(seen.missedTimes, dataSaved(kind.letter) ? 0 : scheduleTimeCount) << kind.legend;
         EXPECT_LE(seen.lastSession->started, seen.lastSession->ended) << kind.legend;
 
         // Every logger holds five records; only a file written in full reaches the journal.
@@ -201,7 +219,7 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailureInTheJournal) {
             ++perChannel[r.channel];
             EXPECT_TRUE(keys.insert({r.channel, r.utc}).second) << "stored twice";
         }));
-        if (kind.letter != std::string("X")) {
+        if (!dataSaved(kind.letter)) {
             EXPECT_TRUE(perChannel.empty()) << kind.legend;
             continue;
         }

@@ -1,5 +1,7 @@
 #include "ForwardingBench.h"
+#include "config/SetupFiles.h"
 #include "cycle/CycleBench.h"
+#include "sim/GsmModem.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +142,56 @@ TEST(DataForwarding, EachLoggerSendsTheFileItsOwnDataWentTo) {
             << kind << ": logger 2's alarms read logger 2's file";
         EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::recordsSent), 1) << kind;
     }
+}
+
+// Device 1's setup raises an absolute alarm on every reading of channel 1; device 2's setup file
+// is gone. Device 2, read right after device 1, raises no channel alarm: a station's alarms use
+// its own limits or none, and the logger's own limit alarm still goes out.
+TEST(ChannelAlarms, AStationWithoutItsSetupFileUsesNoOtherStationsLimits) {
+    testing::CycleBench b;
+    for (int slot : {1, 2}) {
+        DeviceRecord &d =
+            b.configure(slot, "locl0000", {"KV0000000" + std::to_string(slot)}, false);
+        d[field::alarmEnabled] = "1";
+        d[field::alarmNotifyKind] = "1";
+        d[field::alarmAddress] = "+4922";
+    }
+    LoggerSetup raising;
+    raising.readingsPerDay = "144";
+    raising.columns[0][setup::absAlarmOn] = "1";
+    raising.columns[0][setup::absMinimum] = "1000";
+    raising.columns[0][setup::absMaximum] = "2000";
+    raising.columns[0][setup::absMessage] = "Low";
+    ChannelSetupFile setups(b.station);
+    setups.chooseSetupFile(1);
+    ASSERT_FALSE(setups.saveLoggerSetup(1, raising).failed());
+    std::filesystem::remove(b.folder.path() / "DeviceSetup" / "dvcsetup2.xml");
+    b.station.phonebook[1] = "+4911";
+
+    sim::SimPort smsPort{b.world, testing::smsPortNumber};
+    sim::GsmModem gsm{b.world};
+    smsPort.attach(gsm);
+    b.station.modemPortNumber = testing::smsPortNumber;
+    StationForwarding delivery{b.station, {{}, {}, smsPort}};
+    Session reading{b.station, delivery};
+    std::vector<std::string> sms;
+    for (int slot : {1, 2}) {
+        sim::LoggerDescription logger = testing::loggerWith("KV0000000" + std::to_string(slot), 3);
+        logger.channels[1].limitAlarm = slot == 2;
+        logger.channels[1].highLimit = sim::ChannelValue::raw(-20000);
+        b.port.attach(b.addLogger(logger));
+        EXPECT_EQ(reading.read({slot, 1, "", b.station.devices[slot]}).mark, "X") << slot;
+    }
+    for (const sim::SmsMessage &m : gsm.messages())
+        sms.push_back(m.number + " " + m.text.substr(0, 3));
+    EXPECT_EQ(sms, (std::vector<std::string>{"+4911 Low", "+4922 An "}));
+    const auto texts = b.progress.texts(ProgressLine::detail);
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string &text) {
+                                return text.ends_with(
+                                    "; no channel alarms for this station in this session");
+                            }),
+              1);
 }
 
 } // namespace
