@@ -29,9 +29,9 @@ namespace {
 bool sameSecret(std::string_view given, std::string_view expected) {
     unsigned char difference = given.size() == expected.size() ? 0 : 1;
     for (std::size_t i = 0; i < expected.size(); ++i)
-        difference |= static_cast<unsigned char>(
-            static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
-            static_cast<unsigned char>(expected[i]));
+        difference |=
+            static_cast<unsigned char>(static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
+                                       static_cast<unsigned char>(expected[i]));
     return difference == 0;
 }
 
@@ -227,8 +227,7 @@ void StatusServer::route() {
         for (const DeviceSnapshot &d : snapshot->devices)
             devices.push_back(d.number);
         const JournalView view = readJournalView(sources_.configDir, sources_.settings, devices);
-        response.set_content(
-            stationPage(*snapshot, view), htmlType);
+        response.set_content(stationPage(*snapshot, view), htmlType);
     });
     s.Get("/api/status", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
