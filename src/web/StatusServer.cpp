@@ -133,6 +133,19 @@ void answerProblem(httplib::Response &response, int status, const std::string &t
     response.set_content(text + "\n", "text/plain; charset=utf-8");
 }
 
+// httplib answers every range a request names with a copy of its part, built in memory first: 400
+// ranges of the whole of Chart.js in a request of 1.2 kB made an answer of 80 MB, and a header
+// line has room for 2700. A request for several ranges gets the whole resource once (200): a
+// server may always ignore Range and every client takes the whole, whereas 416 would refuse a
+// client that could have used it; no browser asks these pages for several parts. One range stays
+// a part (206), never larger than the whole.
+// httplib 0.11 reads the ranges before any of our handlers and applies them after the last one;
+// the request is its own object, not a constant, so dropping them here is sound.
+void ignoreSeveralRanges(const httplib::Request &request) {
+    if (request.ranges.size() > 1)
+        const_cast<httplib::Request &>(request).ranges.clear();
+}
+
 } // namespace
 
 StatusServer::StatusServer(StatusSources sources, WebSettings settings)
@@ -199,6 +212,7 @@ void StatusServer::route() {
                            {"Referrer-Policy", "no-referrer"},
                            {"Cache-Control", "no-store"}});
     s.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
+        ignoreSeveralRanges(request);
         if (refusing) {
             answerProblem(response, 503, "busy");
             return httplib::Server::HandlerResponse::Handled;
@@ -216,7 +230,10 @@ void StatusServer::route() {
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    s.set_error_handler([](const httplib::Request &, httplib::Response &response) {
+    // A Range httplib cannot read is answered 416 before any route, and the ranges it read up to
+    // the fault would still be applied to this text.
+    s.set_error_handler([](const httplib::Request &request, httplib::Response &response) {
+        ignoreSeveralRanges(request);
         if (response.body.empty())
             answerProblem(response, response.status, response.status == 404 ? "not found" : "no");
     });
