@@ -237,8 +237,17 @@ void StatusServer::route() {
         if (response.body.empty())
             answerProblem(response, response.status, response.status == 404 ? "not found" : "no");
     });
+    // Every route's answer is held to answerLimit before httplib frames it.
+    const auto serve = [&s](const char *pattern, httplib::Server::Handler handler) {
+        s.Get(pattern, [handler = std::move(handler)](const httplib::Request &request,
+                                                      httplib::Response &response) {
+            handler(request, response);
+            if (response.body.size() > answerLimit)
+                answerProblem(response, 500, "too large an answer");
+        });
+    };
 
-    s.Get("/", [this](const httplib::Request &, httplib::Response &response) {
+    serve("/", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
         std::vector<int> devices;
         for (const DeviceSnapshot &d : snapshot->devices)
@@ -246,7 +255,7 @@ void StatusServer::route() {
         const JournalView view = readJournalView(sources_.configDir, sources_.settings, devices);
         response.set_content(stationPage(*snapshot, view), htmlType);
     });
-    s.Get("/api/status", [this](const httplib::Request &, httplib::Response &response) {
+    serve("/api/status", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
         std::vector<int> devices;
         for (const DeviceSnapshot &d : snapshot->devices)
@@ -258,7 +267,7 @@ void StatusServer::route() {
             status.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    s.Get(R"(/device/(\d{1,2}))",
+    serve(R"(/device/(\d{1,2}))",
           [this](const httplib::Request &request, httplib::Response &response) {
               const auto snapshot = sources_.snapshots->current();
               const int number = std::stoi(request.matches[1]);
@@ -279,7 +288,7 @@ void StatusServer::route() {
               }
               response.set_content(devicePage(*snapshot, *device, history), htmlType);
           });
-    s.Get("/api/readings", [this](const httplib::Request &request, httplib::Response &response) {
+    serve("/api/readings", [this](const httplib::Request &request, httplib::Response &response) {
         const auto device = number(request, "device");
         const auto channel = number(request, "channel");
         const auto since = number(request, "since");
@@ -332,7 +341,7 @@ void StatusServer::route() {
             answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    s.Get(R"(/static/([a-z.]+))",
+    serve(R"(/static/([a-z.]+))",
           [this](const httplib::Request &request, httplib::Response &response) {
               const std::string name = request.matches[1];
               if (name == "chart.min.js" && !chartJs_.empty())

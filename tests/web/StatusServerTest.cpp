@@ -128,9 +128,15 @@ std::string rangesOfTheWhole(int count) {
 }
 
 // Several ranges buy the resource once, on every route and for errors too; one range is a part.
+// No answer is larger than the limit.
 TEST(StatusServer, ManyRangesGetTheResourceOnce) {
     WebBench b;
     b.fillJournal(1);
+    // A session a minute on device 2 all week: its page, over 100 bytes a row, is beyond the limit.
+    const UtcSeconds now = std::time(nullptr);
+    for (std::size_t k = 0; k < StatusServer::answerLimit / 100; ++k)
+        ASSERT_FALSE(b.journal.journal()->recordSession(
+            {2, 1, now - UtcSeconds(k) * 60, now - UtcSeconds(k) * 60 + 40, "X", 144, "", 1}));
     b.publish();
     b.serve();
     const std::string everything = rangesOfTheWhole(400);
@@ -147,6 +153,7 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
         {"the station page, 400 times", "/", everything, 200},
         {"the status object, 400 times", "/api/status", everything, 200},
         {"a device that is not there, 400 times", "/device/7", everything, 404},
+        {"a page beyond the limit, 400 times", "/device/2", everything, 500},
         {"two small parts", "/static/chart.min.js", "bytes=0-9,100-109", 200},
         {"one part still is one", "/static/chart.min.js", "bytes=100-109", 206, 100, 10},
     };
