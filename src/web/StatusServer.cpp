@@ -29,9 +29,9 @@ namespace {
 bool sameSecret(std::string_view given, std::string_view expected) {
     unsigned char difference = given.size() == expected.size() ? 0 : 1;
     for (std::size_t i = 0; i < expected.size(); ++i)
-        difference |= static_cast<unsigned char>(
-            static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
-            static_cast<unsigned char>(expected[i]));
+        difference |=
+            static_cast<unsigned char>(static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
+                                       static_cast<unsigned char>(expected[i]));
     return difference == 0;
 }
 
@@ -133,6 +133,19 @@ void answerProblem(httplib::Response &response, int status, const std::string &t
     response.set_content(text + "\n", "text/plain; charset=utf-8");
 }
 
+// httplib answers every range a request names with a copy of its part, built in memory first: 400
+// ranges of the whole of Chart.js in a request of 1.2 kB made an answer of 80 MB, and a header
+// line has room for 2700. A request for several ranges gets the whole resource once (200): a
+// server may always ignore Range and every client takes the whole, whereas 416 would refuse a
+// client that could have used it; no browser asks these pages for several parts. One range stays
+// a part (206), never larger than the whole.
+// httplib 0.11 reads the ranges before any of our handlers and applies them after the last one;
+// the request is its own object, not a constant, so dropping them here is sound.
+void ignoreSeveralRanges(const httplib::Request &request) {
+    if (request.ranges.size() > 1)
+        const_cast<httplib::Request &>(request).ranges.clear();
+}
+
 } // namespace
 
 StatusServer::StatusServer(StatusSources sources, WebSettings settings)
@@ -199,6 +212,7 @@ void StatusServer::route() {
                            {"Referrer-Policy", "no-referrer"},
                            {"Cache-Control", "no-store"}});
     s.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
+        ignoreSeveralRanges(request);
         if (refusing) {
             answerProblem(response, 503, "busy");
             return httplib::Server::HandlerResponse::Handled;
@@ -216,21 +230,32 @@ void StatusServer::route() {
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    s.set_error_handler([](const httplib::Request &, httplib::Response &response) {
+    // A Range httplib cannot read is answered 416 before any route, and the ranges it read up to
+    // the fault would still be applied to this text.
+    s.set_error_handler([](const httplib::Request &request, httplib::Response &response) {
+        ignoreSeveralRanges(request);
         if (response.body.empty())
             answerProblem(response, response.status, response.status == 404 ? "not found" : "no");
     });
+    // Every route's answer is held to answerLimit before httplib frames it.
+    const auto serve = [&s](const char *pattern, httplib::Server::Handler handler) {
+        s.Get(pattern, [handler = std::move(handler)](const httplib::Request &request,
+                                                      httplib::Response &response) {
+            handler(request, response);
+            if (response.body.size() > answerLimit)
+                answerProblem(response, 500, "too large an answer");
+        });
+    };
 
-    s.Get("/", [this](const httplib::Request &, httplib::Response &response) {
+    serve("/", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
         std::vector<int> devices;
         for (const DeviceSnapshot &d : snapshot->devices)
             devices.push_back(d.number);
         const JournalView view = readJournalView(sources_.configDir, sources_.settings, devices);
-        response.set_content(
-            stationPage(*snapshot, view), htmlType);
+        response.set_content(stationPage(*snapshot, view), htmlType);
     });
-    s.Get("/api/status", [this](const httplib::Request &, httplib::Response &response) {
+    serve("/api/status", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
         std::vector<int> devices;
         for (const DeviceSnapshot &d : snapshot->devices)
@@ -242,7 +267,7 @@ void StatusServer::route() {
             status.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    s.Get(R"(/device/(\d{1,2}))",
+    serve(R"(/device/(\d{1,2}))",
           [this](const httplib::Request &request, httplib::Response &response) {
               const auto snapshot = sources_.snapshots->current();
               const int number = std::stoi(request.matches[1]);
@@ -263,7 +288,7 @@ void StatusServer::route() {
               }
               response.set_content(devicePage(*snapshot, *device, history), htmlType);
           });
-    s.Get("/api/readings", [this](const httplib::Request &request, httplib::Response &response) {
+    serve("/api/readings", [this](const httplib::Request &request, httplib::Response &response) {
         const auto device = number(request, "device");
         const auto channel = number(request, "channel");
         const auto since = number(request, "since");
@@ -316,7 +341,7 @@ void StatusServer::route() {
             answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    s.Get(R"(/static/([a-z.]+))",
+    serve(R"(/static/([a-z.]+))",
           [this](const httplib::Request &request, httplib::Response &response) {
               const std::string name = request.matches[1];
               if (name == "chart.min.js" && !chartJs_.empty())

@@ -31,6 +31,10 @@ public:
     // Connections served at once and waiting beyond those: every other one is answered 503.
     static constexpr std::size_t workers = 4;
     static constexpr std::size_t waiting = 60;
+    // The largest answer, headers aside: Debian's Chart.js (200 kB) is the largest resource and
+    // 2000 points of readings come to about 200 kB. A route's answer beyond it is a fault,
+    // answered 500 instead, so that no request of a few hundred bytes buys megabytes.
+    static constexpr std::size_t answerLimit = 1024 * 1024;
 
     StatusServer(StatusSources sources, WebSettings settings);
     ~StatusServer();

@@ -119,6 +119,60 @@ TEST(StatusServer, RefusesWhatNoBrowserSends) {
     EXPECT_EQ(after->status, 200);
 }
 
+// A Range header asking `count` times for the whole resource: about 1.2 kB for 400.
+std::string rangesOfTheWhole(int count) {
+    std::string ranges = "bytes=0-";
+    for (int k = 1; k < count; ++k)
+        ranges += ",0-";
+    return ranges;
+}
+
+// Several ranges buy the resource once, on every route and for errors too; one range is a part.
+// No answer is larger than the limit.
+TEST(StatusServer, ManyRangesGetTheResourceOnce) {
+    WebBench b;
+    b.fillJournal(1);
+    // A session a minute on device 2 all week: its page, over 100 bytes a row, is beyond the limit.
+    const UtcSeconds now = std::time(nullptr);
+    for (std::size_t k = 0; k < StatusServer::answerLimit / 100; ++k)
+        ASSERT_FALSE(b.journal.journal()->recordSession(
+            {2, 1, now - UtcSeconds(k) * 60, now - UtcSeconds(k) * 60 + 40, "X", 144, "", 1}));
+    b.publish();
+    b.serve();
+    const std::string everything = rangesOfTheWhole(400);
+    struct Case {
+        const char *legend;
+        const char *path;
+        std::string range;
+        int status;
+        std::size_t from = 0; // the part of the answer without a range that comes back
+        std::size_t length = std::string::npos;
+    };
+    const Case cases[] = {
+        {"Debian's Chart.js, 400 times", "/static/chart.min.js", everything, 200},
+        {"the station page, 400 times", "/", everything, 200},
+        {"the status object, 400 times", "/api/status", everything, 200},
+        {"a device that is not there, 400 times", "/device/7", everything, 404},
+        {"a page beyond the limit, 400 times", "/device/2", everything, 500},
+        {"two small parts", "/static/chart.min.js", "bytes=0-9,100-109", 200},
+        {"one part still is one", "/static/chart.min.js", "bytes=100-109", 206, 100, 10},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        const auto whole = b.client().Get(c.path);
+        const auto ranged = b.client().Get(c.path, {{"Range", c.range}});
+        ASSERT_TRUE(whole && ranged);
+        EXPECT_EQ(ranged->status, c.status);
+        const std::string expected = whole->body.substr(c.from, c.length);
+        EXPECT_EQ(ranged->body.size(), expected.size());
+        EXPECT_TRUE(ranged->body == expected);
+    }
+    const auto unreadable = b.client().Get("/device/7", {{"Range", everything + ",9-1"}});
+    ASSERT_TRUE(unreadable);
+    EXPECT_EQ(unreadable->status, 416);
+    EXPECT_LT(unreadable->body.size(), 100u) << "the refusal, once";
+}
+
 TEST(StatusServer, StatusObjectIsTheCommandsObject) {
     WebBench b;
     b.fillJournal(1);
@@ -187,7 +241,7 @@ TEST(StatusServer, AUserMustSayWhoHeIs) {
     }
 }
 
-TEST(StatusServer, ServesOverTlsWithItsCertificate) {
+TEST(StatusServer, ServesOverTlsToTheUserOnly) {
     WebBench b;
     ChildProcess openssl({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
                           "-days", "1", "-subj", "/CN=127.0.0.1", "-keyout",
@@ -195,16 +249,35 @@ TEST(StatusServer, ServesOverTlsWithItsCertificate) {
                           (b.folder.path() / "web.crt").string()},
                          Launch{true, {}});
     ASSERT_EQ(openssl.wait(60), 0) << openssl.unread();
+    { std::ofstream(b.folder.path() / "web.password") << "geheim\n"; }
     b.publish();
     WebSettings web;
     web.certFile = "web.crt";
     web.keyFile = "web.key";
+    web.user = "betrieb";
+    web.passwordFile = "web.password";
     b.serve(web);
-    httplib::SSLClient tls("127.0.0.1", b.port);
-    tls.enable_server_certificate_verification(false);
-    const auto answer = tls.Get("/api/status");
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, 200);
+    struct Case {
+        const char *legend;
+        const char *password;
+        int status;
+    };
+    const Case cases[] = {
+        {"the password", "geheim", 200},
+        {"a wrong password", "Geheim", 401},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        httplib::SSLClient tls("127.0.0.1", b.port);
+        tls.enable_server_certificate_verification(false);
+        tls.set_basic_auth("betrieb", c.password);
+        const auto plain = tls.Get("/static/chart.min.js");
+        const auto ranged = tls.Get("/static/chart.min.js", {{"Range", rangesOfTheWhole(400)}});
+        ASSERT_TRUE(plain && ranged);
+        EXPECT_EQ(plain->status, c.status);
+        EXPECT_EQ(ranged->status, c.status) << "400 ranges";
+        EXPECT_EQ(ranged->body.size(), plain->body.size()) << "400 ranges";
+    }
     EXPECT_FALSE(b.client().Get("/")) << "plain HTTP on the TLS port";
 }
 
