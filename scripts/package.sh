@@ -34,7 +34,8 @@ expected=(
     usr/bin/vantrelld usr/bin/vantrell-sim usr/bin/vantrell
     usr/lib/systemd/system/vantrelld.service usr/lib/systemd/system/vantrelld@.service
     usr/lib/sysusers.d/vantrell.conf
-    usr/share/man/man8/vantrelld.8.gz usr/share/man/man1/vantrell.1.gz
+    usr/share/man/man8/vantrelld.8.gz usr/share/man/man5/vantrell.conf.5.gz
+    usr/share/man/man1/vantrell.1.gz
     usr/share/man/man1/vantrell-sim.1.gz
     usr/share/applications/vantrell.desktop usr/share/icons/hicolor/scalable/apps/vantrell.svg
     usr/share/vantrell/templates/prop.xml

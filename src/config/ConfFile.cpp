@@ -1,12 +1,14 @@
 #include "config/ConfFile.h"
 
+#include "general/Text.h"
+
 #include <ini.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <charconv>
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -42,7 +44,11 @@ constexpr const char *notAFile = "cannot be read: not a file";
 constexpr const char *cannotBeRead = "cannot be read: ";
 constexpr std::string_view passwordKey = "password_file";
 constexpr const char *notABrokerUrl = "not mqtt://host[:port] or mqtts://host[:port]";
-constexpr const char *notATopicLevel = "empty, or holds a topic wildcard (+ or #)";
+constexpr const char *notATopicLevel =
+    "not one topic level as written (no /, +, #, %, control characters; UTF-8 only)";
+constexpr const char *notTopicLevels =
+    "not topic levels as written (no +, #, %, control characters; UTF-8 only)";
+constexpr const char *reservedTopic = "starts with $, which brokers keep for their own topics";
 constexpr const char *notAListenAddress = "not host:port (127.0.0.1:8080, [::1]:8080)";
 constexpr const char *openWithoutProtection =
     "an address beyond this computer needs user, password_file, cert_file and key_file";
@@ -60,12 +66,19 @@ std::string folderName(const fs::path &configDir) {
     return folder.filename().string();
 }
 
-// A name as one level of an MQTT topic: no separator, no wildcard.
-std::string topicLevel(std::string name) {
-    for (char &c : name)
-        if (c == '/' || c == '+' || c == '#' || static_cast<unsigned char>(c) < 32)
-            c = '_';
-    return name.empty() ? "station" : name;
+// What the operator writes for topics appears in them as written: a text that the encoding of
+// topic levels would change cannot, and one with "%" would be misread by a consumer decoding it.
+bool topicLevelAsWritten(std::string_view level) {
+    return topicLevel(level) == level;
+}
+
+bool topicLevelsAsWritten(std::string_view topic) {
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = topic.find('/', start)) != std::string_view::npos;
+         start = slash + 1)
+        if (!topicLevelAsWritten(topic.substr(start, slash - start)))
+            return false;
+    return topicLevelAsWritten(topic.substr(start));
 }
 
 // The whole-number settings: where they live, their range and where they go.
@@ -246,20 +259,24 @@ struct Parse {
         if (!settings.mqtt)
             return;
         MqttSettings &mqtt = *settings.mqtt;
-        if (mqtt.station.empty())
-            mqtt.station = topicLevel(folderName(configDir));
+        if (mqtt.on()) {
+            if (!brokerUrl(mqtt.url))
+                fail(lineOf(mqttSection, "url"), "url", notABrokerUrl);
+            if (!topicLevelAsWritten(mqtt.station))
+                fail(lineOf(mqttSection, "station"), "station", notATopicLevel);
+            if (mqtt.topic.starts_with('$'))
+                fail(lineOf(mqttSection, "topic"), "topic", reservedTopic);
+            if (!topicLevelsAsWritten(mqtt.topic))
+                fail(lineOf(mqttSection, "topic"), "topic", notTopicLevels);
+            checkSecret(mqttSection, configDir, mqtt.passwordFile);
+        }
+        // The folder's name is no text written for topics: it is encoded like any other name.
+        if (mqtt.station.empty()) {
+            const std::string folder = folderName(configDir);
+            mqtt.station = folder.empty() ? "station" : topicLevel(folder);
+        }
         if (mqtt.clientId.empty())
             mqtt.clientId = "vantrell-" + mqtt.station;
-        if (!mqtt.on())
-            return;
-        if (!brokerUrl(mqtt.url))
-            fail(lineOf(mqttSection, "url"), "url", notABrokerUrl);
-        for (const auto &[key, level] : {std::pair<const char *, const std::string &>{
-                                             "station", mqtt.station},
-                                         {"topic", mqtt.topic}})
-            if (level.find_first_of("+#") != std::string::npos || level.empty())
-                fail(lineOf(mqttSection, key), key, notATopicLevel);
-        checkSecret(mqttSection, configDir, mqtt.passwordFile);
     }
 
     void checkWeb(const fs::path &configDir) {

@@ -33,7 +33,9 @@ struct SilenceSettings {
 };
 
 // Readings and device states to an MQTT broker. Empty texts take their defaults when the
-// settings are read: station = the configuration folder's name, client_id = "vantrell-<station>".
+// settings are read: station = the configuration folder's name as a topic level (percent-encoded),
+// client_id = "vantrell-<station>". `station` and `topic` are valid topic text as read: values
+// that the encoding of topic levels would change are refused, as is a topic starting with "$".
 struct MqttSettings {
     std::string url; // mqtt://host[:1883] or mqtts://host[:8883]; empty: off
     std::string station;

@@ -36,10 +36,22 @@ char toByte(char32_t c) {
     return '?';
 }
 
-// Decodes one UTF-8 sequence at `i`; returns its length, or 0 when the sequence is broken.
-std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t &c) {
-    const auto lead = static_cast<unsigned char>(text[i]);
+bool isAscii(std::string_view text) {
+    for (char ch : text)
+        if (static_cast<unsigned char>(ch) >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::size_t decodeUtf8(std::string_view text, std::size_t at, char32_t &c) {
+    const auto lead = static_cast<unsigned char>(text[at]);
     std::size_t length = 0;
+    if (lead < 0x80) {
+        c = lead;
+        return 1;
+    }
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         c = lead & 0x1F;
@@ -52,10 +64,10 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t &c) {
     } else {
         return 0;
     }
-    if (i + length > text.size())
+    if (at + length > text.size())
         return 0;
     for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
+        const auto next = static_cast<unsigned char>(text[at + k]);
         if ((next & 0xC0) != 0x80)
             return 0;
         c = (c << 6) | (next & 0x3F);
@@ -64,15 +76,6 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t &c) {
     const bool outOfRange = c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF);
     return overlong || outOfRange ? 0 : length;
 }
-
-bool isAscii(std::string_view text) {
-    for (char ch : text)
-        if (static_cast<unsigned char>(ch) >= 0x80)
-            return false;
-    return true;
-}
-
-} // namespace
 
 std::string windows1252ToUtf8(std::string_view bytes) {
     if (isAscii(bytes))

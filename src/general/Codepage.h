@@ -17,4 +17,9 @@ std::string windows1252ToUtf8(std::string_view bytes);
 // broken UTF-8 sequence, becomes "?".
 std::string utf8ToWindows1252(std::string_view text);
 
+// The character whose UTF-8 sequence starts at byte `at` of `text`, and the sequence's length;
+// 0 when the bytes there are no UTF-8 (a stray or missing continuation byte, an overlong form,
+// a surrogate, beyond U+10FFFF).
+std::size_t decodeUtf8(std::string_view text, std::size_t at, char32_t &c);
+
 } // namespace vantrell

@@ -1,5 +1,8 @@
 #include "general/Text.h"
 
+#include "general/Codepage.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +24,13 @@ std::size_t controlLength(std::string_view text, std::size_t at) {
             return 2;
     }
     return 0;
+}
+
+// What a level could not hold as it is: its separator, the wildcards, the escape itself, and the
+// noncharacters MQTT forbids (control characters are found apart, with their UTF-8 length).
+bool escapedInTopic(char32_t c) {
+    return c == '%' || c == '+' || c == '#' || c == '/' || (c >= 0xFDD0 && c <= 0xFDEF) ||
+           (c & 0xFFFE) == 0xFFFE;
 }
 
 } // namespace
@@ -138,6 +148,23 @@ std::string withoutControlCharacters(std::string_view text, std::string_view rep
         }
     }
     return out;
+}
+
+std::string topicLevel(std::string_view name) {
+    std::string level;
+    level.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8(name, i, c);
+        if (length != 0 && controlLength(name, i) == 0 && !escapedInTopic(c)) {
+            level.append(name.substr(i, length));
+            i += length;
+            continue;
+        }
+        for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i)
+            level += "%" + hex2(static_cast<unsigned char>(name[i]));
+    }
+    return level;
 }
 
 } // namespace vantrell

@@ -46,4 +46,12 @@ bool hasControlCharacter(std::string_view text);
 // The text with each control character replaced by `replacement` (removed when it is empty).
 std::string withoutControlCharacters(std::string_view text, std::string_view replacement = {});
 
+// `name` as one level of an MQTT topic: any name makes a topic a broker takes, and a consumer
+// gets the name back by decoding every "%hh". Each byte of "%", "+", "#", "/", a control
+// character (NUL among them), a character MQTT forbids in topics (U+FDD0..U+FDEF, U+xFFFE,
+// U+xFFFF) and each byte that is no UTF-8 becomes "%" and two upper-case hexadecimal digits;
+// every other byte stays, and "" stays "" (an empty level is a level; "+" matches it). A "$"
+// stays too: only a topic's first level, which is never a name, is the brokers' own with it.
+std::string topicLevel(std::string_view name);
+
 } // namespace vantrell

@@ -25,7 +25,7 @@ std::string stationTopic(const std::string &topic, const std::string &station) {
 }
 
 std::string readingTopic(const std::string &root, const UnpublishedReading &reading) {
-    return root + "/" + reading.serial + "/" + std::to_string(reading.channel);
+    return root + "/" + topicLevel(reading.serial) + "/" + std::to_string(reading.channel);
 }
 
 std::string deviceStatusTopic(const std::string &root, int device) {

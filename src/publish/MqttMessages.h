@@ -14,9 +14,11 @@ inline constexpr const char *online = "online";
 inline constexpr const char *offline = "offline";
 } // namespace mqtt
 
-// `<topic>/<station>`, the root of everything one station publishes.
+// `<topic>/<station>`, the root of everything one station publishes; both are valid topic text
+// as the settings hold them (readConfFile sees to that).
 std::string stationTopic(const std::string &topic, const std::string &station);
-// `<root>/<serial>/<channel>`.
+// `<root>/<serial>/<channel>`, the serial as a topic level (percent-encoded): whatever a logger
+// answers, its readings get a topic the broker takes.
 std::string readingTopic(const std::string &root, const UnpublishedReading &reading);
 std::string deviceStatusTopic(const std::string &root, int device);
 std::string stateTopic(const std::string &root);

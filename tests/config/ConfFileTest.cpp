@@ -100,6 +100,10 @@ TEST(ConfFile, SettingsAsWritten) {
 }
 
 TEST(ConfFile, AProblemNamesLineAndKey) {
+    const std::string station = "line 3: station: not one topic level as written (no /, +, #, %, "
+                                "control characters; UTF-8 only)";
+    const std::string topic =
+        "line 3: topic: not topic levels as written (no +, #, %, control characters; UTF-8 only)";
     const struct {
         const char *legend;
         std::string text;
@@ -112,8 +116,20 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
          "line 2: url: not mqtt://host[:port] or mqtts://host[:port]"},
         {"a broker port out of range", "[mqtt]\nurl = mqtt://broker:70000\n",
          "line 2: url: not mqtt://host[:port] or mqtts://host[:port]"},
-        {"a topic with a wildcard", "[mqtt]\nurl = mqtt://b\ntopic = a/#\n",
-         "line 3: topic: empty, or holds a topic wildcard (+ or #)"},
+        {"a station of two levels", "[mqtt]\nurl = mqtt://b\nstation = hall/3\n", station},
+        {"a station with %, which consumers decode", "[mqtt]\nurl = mqtt://b\nstation = 5%\n",
+         station},
+        {"a station with a control character", "[mqtt]\nurl = mqtt://b\nstation = a\x01z\n",
+         station},
+        {"a station that is no UTF-8 (Windows-1252)", "[mqtt]\nurl = mqtt://b\nstation = S\xFC\n",
+         station},
+        {"a topic with a wildcard", "[mqtt]\nurl = mqtt://b\ntopic = a/#\n", topic},
+        {"a topic level with %", "[mqtt]\nurl = mqtt://b\ntopic = a/5%/b\n", topic},
+        {"a topic that is no UTF-8", "[mqtt]\nurl = mqtt://b\ntopic = vantrell/\xC3\n", topic},
+        {"a topic brokers keep for themselves", "[mqtt]\nurl = mqtt://b\ntopic = $SYS/v\n",
+         "line 3: topic: starts with $, which brokers keep for their own topics"},
+        {"a topic that is only $", "[mqtt]\nurl = mqtt://b\ntopic = $\n",
+         "line 3: topic: starts with $, which brokers keep for their own topics"},
         {"a quality of service MQTT does not have", "[mqtt]\nqos = 3\n",
          "line 2: qos: not a whole number from 0 to 2"},
         {"a missing password file", "[mqtt]\nurl = mqtt://b\npassword_file = none\n",
@@ -197,6 +213,14 @@ TEST(ConfFile, BrokerAndPageSettings) {
               "broker.example:8883 tls");
     EXPECT_FALSE(defaults.settings.metrics->on());
     EXPECT_TRUE(defaults.settings.journalOn());
+
+    // A folder's name is encoded as any name; a station written with "$" is no topic's start.
+    const std::filesystem::path line2 = folder / "line+2";
+    std::filesystem::create_directory(line2);
+    test::writeBytes(line2 / files::stationConf, "[mqtt]\nurl = mqtt://b\n");
+    EXPECT_EQ(readConfFile(line2).settings.mqtt.value().clientId, "vantrell-line%2B2");
+    test::writeBytes(line2 / files::stationConf, "[mqtt]\nurl = mqtt://b\nstation = $hall\n");
+    EXPECT_EQ(readConfFile(line2).settings.mqtt.value().station, "$hall");
 
     for (const auto &[mode, refused] : {std::pair{0600, false}, {0400, false}, {0640, true}}) {
         test::writeBytes(folder / "secret", "pw\n");

@@ -70,5 +70,29 @@ TEST(Text, ControlCharactersAreFoundAndReplacedWhole) {
     }
 }
 
+// Every name must give a topic the broker takes, and decoding "%hh" must give the name back.
+TEST(Text, TopicLevelsEncodeWhatATopicCannotHold) {
+    const struct {
+        const char *legend;
+        std::string name, level;
+    } cases[] = {
+        {"a serial as typed stays", "1234KV0125", "1234KV0125"},
+        {"the wildcards", "12+4KV#1", "12%2B4KV%231"},
+        {"a separator would add a level", "KV/1", "KV%2F1"},
+        {"the escape itself, so that decoding is unambiguous", "100%25", "100%2525"},
+        {"NUL, a line break and DEL", std::string("a\0b\nc\x7F", 6), "a%00b%0Ac%7F"},
+        {"U+0085 (next line), both its bytes", "a\xC2\x85", "a%C2%85"},
+        {"printable UTF-8 stays", "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC",
+         "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC"},
+        {"Windows-1252 bytes that are no UTF-8, byte by byte", "\xB0\xFC", "%B0%FC"},
+        {"a lead byte cut off at the end", "KV\xC3", "KV%C3"},
+        {"a noncharacter MQTT forbids, byte by byte", "a\xEF\xBF\xBE", "a%EF%BF%BE"},
+        {"a $ is plain: the topic's first level is never a name", "$SYS", "$SYS"},
+        {"the empty level stays empty", "", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(topicLevel(c.name), c.level) << c.legend;
+}
+
 } // namespace
 } // namespace vantrell
