@@ -40,11 +40,12 @@ TEST_F(JournalTest, CountsMissedTimesAndKeepsTheLastGoodRead) {
         {"two failures after a good one", {"X", "C", "M"}, 2, 1000, "XCM"},
         {"a good read clears the count", {"C", "C", "X"}, 0, 3000, "CCX"},
         {"abandoned at shutdown leaves the count", {"C", "", "C"}, 2, std::nullopt, "CC"},
+        {"data saved but a delivery failed is a good read", {"C", "F", "C", "A"}, 0, 4000, "CFCA"},
         {"only the newest ten letters",
-         {"X", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J"},
+         {"X", "B", "C", "D", "E", "G", "H", "I", "J", "K", "L"},
          10,
          1000,
-         "ABCDEFGHIJ"},
+         "BCDEGHIJKL"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
