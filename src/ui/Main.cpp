@@ -335,9 +335,11 @@ bool Main::succeeded(const ConfigError &error) {
     return false;
 }
 
+// The records decide, not the grid: the grid leaves the connection of an inactive local device
+// blank, and a new device put there would overwrite it.
 std::optional<int> Main::findFreeRow() {
     for (int record = 1; record <= maxDevices; ++record)
-        if (grid_->rowFree(record))
+        if (station_.devices.at(record).isFree())
             return record;
     station_.dialogs().message(listFullTitle, listFullText, DialogButtons::ok,
                                DialogIcon::exclamation);

@@ -368,8 +368,9 @@ TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
 TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     MainBench b;
     b.configure(1, "0231555", {"KV00000001"}, false)[field::description] = "Dam";
+    b.configure(2, "locl0000", {"KV00000002"}, false)[field::active] = "0";
     b.configure(3, "netw0211", {"KV00000001"}, false)[field::active] = "0";
-    for (int slot : {1, 3}) {
+    for (int slot : {1, 2, 3}) {
         b.station.selectedDevice = slot;
         ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
     }
@@ -378,10 +379,11 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     EXPECT_EQ(grid->cell(1, 0), "X");
     EXPECT_EQ(grid->cell(1, 1), "0231555");
     EXPECT_EQ(grid->cell(1, 2), "Dam");
+    EXPECT_EQ(grid->cell(2, 1), "") << "an inactive local device shows no connection";
     EXPECT_EQ(grid->cell(3, 0), "");
     EXPECT_EQ(grid->cell(3, 1), "netw0211");
     EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Phone no.");
-    EXPECT_EQ(b.main.findFreeRow(), 2);
+    EXPECT_EQ(b.main.findFreeRow(), 4) << "yet its record is not free";
 
     QSignalSpy opened(&b.main, &Main::propertiesRequested);
     b.main.show();
