@@ -284,6 +284,8 @@ void Main::showScheduleTimes() {
     for (std::size_t k = 0; k < hours.size(); ++k)
         cmbTime_[k]->setCurrentIndex(hours[k]);
     loading_ = wasLoading;
+    if (properties_ != nullptr)
+        properties_->showScheduleTimes();
 }
 
 void Main::showPorts() {

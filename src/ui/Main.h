@@ -86,6 +86,7 @@ private:
     void buildHidden(QWidget *parent);
     void buildStatusBar();
 
+    // The stored times in the four lists, and beside the properties dialog's schedule boxes.
     void showScheduleTimes();
     void showPorts();
     void checkPorts();

@@ -202,6 +202,15 @@ void PropertiesDialog::savingChosen() {
 
 // --- record <-> controls ---
 
+// The main window may change the times while a record is on show.
+void PropertiesDialog::showScheduleTimes() {
+    for (int i = 0; i < scheduleTimeCount; ++i) {
+        const QString time = qtext(scheduleTimeText(station_.scheduleTimes, i + 1));
+        lblTime_[std::size_t(i)]->setText(time);
+        chkTime_[std::size_t(i)]->setEnabled(!time.isEmpty());
+    }
+}
+
 void PropertiesDialog::fillLists() {
     fill(cmbDevice_, {deviceTypes[0], deviceTypes[1], deviceTypes[2]});
     fill(cmbNetwork_, twoDigitNumbers(networkCount));
@@ -221,11 +230,7 @@ void PropertiesDialog::loadRecord() {
     const DeviceRecord &record = station_.devices.at(record_);
     lblSelRow_->setText(QString::number(record_));
     fillLists();
-    for (int i = 0; i < scheduleTimeCount; ++i) {
-        const QString time = qtext(scheduleTimeText(station_.scheduleTimes, i + 1));
-        lblTime_[std::size_t(i)]->setText(time);
-        chkTime_[std::size_t(i)]->setEnabled(!time.isEmpty());
-    }
+    showScheduleTimes();
     chkActive_->setChecked(isSet(record[field::active]));
     txtPhone_->setText(qtext(record.connection()));
     loadCommunication(record);

@@ -40,6 +40,9 @@ public:
     bool leaveRecord();
     // Shows the "Readings" button, for a station that keeps a journal.
     void offerReadings();
+    // The schedule times as they stand now beside the boxes that choose them; a box is offered
+    // only where its time is set.
+    void showScheduleTimes();
 
 signals:
     // The readings of the record on show are to be shown.

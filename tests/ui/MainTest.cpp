@@ -120,6 +120,54 @@ TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
         EXPECT_EQ(b.station.scheduleTimes[std::size_t(s)], "-1");
 }
 
+// An open properties dialog offers the schedule times as they stand, so an active device can
+// always be given one of them.
+TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
+    MainBench b;
+    b.main.load();
+    emit b.main.propertiesRequested(1);
+    PropertiesDialog *dialog = b.main.propertiesDialog();
+    const auto boxes = [dialog] {
+        std::string shown;
+        for (int i = 0; i < 4; ++i) {
+            const std::string n = "_" + std::to_string(i);
+            shown += dialog->findChild<QLabel *>(("lblTime" + n).c_str())->text().toStdString();
+            shown +=
+                dialog->findChild<QCheckBox *>(("chkTime" + n).c_str())->isEnabled() ? "+|" : "-|";
+        }
+        return shown;
+    };
+    struct Step {
+        const char *legend;
+        std::function<void()> act;
+        const char *shown;
+    };
+    const Step steps[] = {
+        {"no time set", [] {}, "-|-|-|-|"},
+        {"08:00 chosen", [&] { b.time(0)->setCurrentIndex(8); }, "08:00+|-|-|-|"},
+        {"14:00 chosen", [&] { b.time(1)->setCurrentIndex(14); }, "08:00+|14:00+|-|-|"},
+        {"a time out of order is undone", [&] { b.time(2)->setCurrentIndex(3); },
+         "08:00+|14:00+|-|-|"},
+        {"the timetable reset",
+         [&] { QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton); },
+         "-|-|-|-|"},
+        {"08:00 again", [&] { b.time(0)->setCurrentIndex(8); }, "08:00+|-|-|-|"},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.legend);
+        step.act();
+        EXPECT_EQ(boxes(), step.shown);
+    }
+
+    b.dialogs.clear();
+    dialog->findChild<QLineEdit *>("txtSN_1")->setText("1234KV0126");
+    for (const char *box : {"chkActive", "chkTime_0"})
+        QTest::mouseClick(dialog->findChild<QCheckBox *>(box), Qt::LeftButton, {}, QPoint(6, 6));
+    QTest::mouseClick(dialog->findChild<QToolButton *>("cmdAdd"), Qt::LeftButton);
+    EXPECT_TRUE(b.dialogs.shown().empty());
+    EXPECT_TRUE(b.station.devices[1].scheduledAt(1));
+}
+
 TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
     struct Row {
         const char *legend;
