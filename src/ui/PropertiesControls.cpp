@@ -279,8 +279,8 @@ QWidget *PropertiesDialog::buildForward() {
     auto *forward = frame("FrameForward", " Forward ");
     chkForward_ = check("chkForward", "Send data forward");
 
-    auto *settings = new QWidget;
-    auto *details = new QVBoxLayout(settings);
+    forwardSettings_ = new QWidget;
+    auto *details = new QVBoxLayout(forwardSettings_);
     details->setContentsMargins(0, 0, 0, 0);
     optFdType_ = {option(indexed("optFdType", 0), "Mail"), option(indexed("optFdType", 1), "FTP")};
     fdTypeGroup_ = optionGroup(this, {optFdType_[0], optFdType_[1]});
@@ -317,13 +317,15 @@ QWidget *PropertiesDialog::buildForward() {
     frameMail_->hide();
     frameFtp_->hide();
 
-    // The cover lies over the settings in the same place and hides them while forwarding is off.
+    // The cover lies over the settings in the same place and hides them while forwarding is off;
+    // what it covers is disabled with it, so neither Tab nor Space reaches a control unseen.
     frameForwardTop_ = frame("FrameForwardTop", " Forward ");
     frameForwardTop_->setAutoFillBackground(true);
     auto *cover = new QVBoxLayout(frameForwardTop_);
     cover->addWidget(label(indexed("Label3", 0), notAvailableText), 0, Qt::AlignCenter);
+    forwardSettings_->setEnabled(false);
     auto *stack = new QGridLayout;
-    stack->addWidget(settings, 0, 0);
+    stack->addWidget(forwardSettings_, 0, 0);
     stack->addWidget(frameForwardTop_, 0, 0);
     frameForwardTop_->raise();
 

@@ -180,6 +180,7 @@ void PropertiesDialog::switchToggled(bool ticked) {
 
 void PropertiesDialog::forwardToggled(bool ticked) {
     frameForwardTop_->setVisible(!ticked);
+    forwardSettings_->setEnabled(ticked);
     if (!ticked) {
         clearOptions(fdTypeGroup_);
         frameMail_->hide();

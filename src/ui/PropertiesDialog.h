@@ -141,6 +141,7 @@ private:
     std::array<QRadioButton *, 2> optFdType_{};
     QButtonGroup *fdTypeGroup_ = nullptr;
     QGroupBox *frameForwardTop_ = nullptr;
+    QWidget *forwardSettings_ = nullptr; // what the cover lies over
     QGroupBox *frameMail_ = nullptr;
     QGroupBox *frameFtp_ = nullptr;
     QLineEdit *txtSMTPServer_ = nullptr;

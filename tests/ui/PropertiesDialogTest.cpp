@@ -9,6 +9,7 @@
 #include "ui/FolderPicker.h"
 #include "ui/SetupWindowBench.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -23,6 +24,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <set>
 
 namespace vantrell::testing {
 namespace {
@@ -568,6 +570,33 @@ TEST(Properties, TheDialogFitsWhatItShowsAsFramesComeAndGo) {
         EXPECT_EQ(notAvailable(), step.notAvailableShown);
     }
     EXPECT_EQ(b.dialog->size(), closed);
+}
+
+// While the cover says the forward section is not available, Tab reaches none of what it covers,
+// so Space cannot choose a forwarding kind the operator does not see.
+TEST(Properties, CoveredForwardSettingsTakeNoFocus) {
+    PropertiesBench b;
+    b.open(1);
+    b.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(b.dialog.get()));
+    const auto reached = [&] {
+        std::set<QString> names;
+        b.get<QCheckBox>("chkForward")->setFocus();
+        for (int k = 0; k < 80; ++k) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            names.insert(QApplication::focusWidget()->objectName());
+        }
+        return names;
+    };
+    for (const bool forward : {false, true}) {
+        SCOPED_TRACE(forward ? "forwarding on" : "forwarding off");
+        if (forward)
+            b.click("chkForward");
+        const std::set<QString> names = reached();
+        EXPECT_EQ(names.count("optFdType_0") + names.count("optFdType_1") > 0, forward);
+        for (const char *covered : {"optFdType_0", "optFdType_1", "txtMail", "txtAddress"})
+            EXPECT_EQ(b.get<QWidget>(covered)->isEnabled(), forward) << covered;
+    }
 }
 
 // A second "Setup" for a logger while its window loads (about three seconds of the station's
