@@ -6,6 +6,7 @@
 #include "general/Text.h"
 #include "ui/BoxInputCheck.h"
 #include "ui/PhoneBookWindow.h"
+#include "ui/PictureButton.h"
 #include "ui/QtText.h"
 
 #include <QCheckBox>
@@ -240,11 +241,13 @@ QLayout *DeviceSetupWindow::buildButtons() {
     cmdPhones->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     cmdPhones->setToolTip(phonesTip);
     cmdPhones->setAutoDefault(false);
+    pressOnEnter(*cmdPhones);
     connect(cmdPhones, &QPushButton::clicked, this, &DeviceSetupWindow::phonesClicked);
     auto *cmdExit = named(new QPushButton(this), "cmdExit");
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
+    pressOnEnter(*cmdExit);
     connect(cmdExit, &QPushButton::clicked, this, &DeviceSetupWindow::exitClicked);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdPhones);

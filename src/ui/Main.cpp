@@ -10,6 +10,7 @@
 #include "general/SerialPort.h"
 #include "general/Text.h"
 #include "ui/EdgeCheckFrame.h"
+#include "ui/PictureButton.h"
 #include "ui/PropertiesDialog.h"
 #include "ui/QtText.h"
 
@@ -119,6 +120,7 @@ Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     cmdExit->setToolTip(exitTip);
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setIconSize(QSize(24, 24));
+    pressOnEnter(*cmdExit);
     connect(cmdExit, &QToolButton::clicked, this, &Main::hideToTray);
     bottom->addWidget(cmdExit);
     layout->addLayout(bottom);
@@ -189,6 +191,7 @@ void Main::buildReport(QWidget *parent) {
     cmdSave->setObjectName("cmdSave");
     cmdSave->setToolTip(saveTip);
     cmdSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    pressOnEnter(*cmdSave);
     connect(cmdSave, &QToolButton::clicked, this, &Main::saveReport);
     row->addWidget(label);
     row->addWidget(txtReport_, 1);

@@ -6,6 +6,7 @@
 #include "config/Tables.h"
 #include "ui/DefaultTextBox.h"
 #include "ui/EdgeCheckFrame.h"
+#include "ui/PictureButton.h"
 #include "ui/QtText.h"
 
 #include <QButtonGroup>
@@ -78,6 +79,7 @@ QToolButton *pictureButton(const QString &name, QStyle::StandardPixmap picture, 
     button->setIcon(owner->style()->standardIcon(picture));
     button->setIconSize(QSize(32, 32));
     button->setToolTip(tip);
+    pressOnEnter(*button);
     return button;
 }
 

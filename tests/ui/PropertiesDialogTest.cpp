@@ -539,6 +539,34 @@ TEST(Properties, EnterInABoxDoesNothing) {
         EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->objectName().data();
 }
 
+// A picture button with the focus is pressed by Enter (either key) as by Space.
+TEST(Properties, EnterPressesAPictureButtonAsSpaceDoes) {
+    struct Row {
+        const char *legend;
+        const char *button;
+        Qt::Key key;
+        int stored; // times the phone list was redrawn
+        bool closed;
+    };
+    const Row rows[] = {
+        {"Insert record by Return", "cmdAdd", Qt::Key_Return, 1, false},
+        {"Insert record by the keypad's Enter", "cmdAdd", Qt::Key_Enter, 1, false},
+        {"Insert record by Space", "cmdAdd", Qt::Key_Space, 1, false},
+        {"Exit by Return", "cmdExit", Qt::Key_Return, 0, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        PropertiesBench b;
+        b.open(1);
+        if (row.stored != 0)
+            b.fillValidDevice();
+        QTest::keyClick(b.get<QToolButton>(row.button), row.key);
+        EXPECT_EQ(b.list.refreshes, row.stored);
+        EXPECT_EQ(b.dialog->isVisible(), !row.closed);
+        EXPECT_TRUE(b.messages().empty());
+    }
+}
+
 // Whatever the forward frame shows, the dialog is as large as that needs and no larger: no blank
 // band stays behind when the FTP frame hides. The cover says once that the section is off.
 TEST(Properties, TheDialogFitsWhatItShowsAsFramesComeAndGo) {
