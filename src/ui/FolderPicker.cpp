@@ -5,6 +5,7 @@
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/NewFolderDialog.h"
+#include "ui/PathLabel.h"
 #include "ui/QtText.h"
 
 #include <QComboBox>
@@ -13,7 +14,6 @@
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTreeView>
@@ -69,7 +69,7 @@ void FolderPicker::buildControls() {
         dir1_->hideColumn(column);
     dir1_->header()->hide();
 
-    lblPath_ = new QLabel;
+    lblPath_ = new PathLabel;
     lblPath_->setObjectName("lblPath");
     // Enter in the tree saves the folder chosen; only "New" asks for a click of its own.
     auto *save = new QPushButton("Save");
@@ -147,7 +147,7 @@ void FolderPicker::showRoot(const QString &root) {
 
 void FolderPicker::chooseFolder(const QString &folder) {
     folder_ = nativePath(folder);
-    lblPath_->setText(folder_);
+    lblPath_->setPath(folder_);
 }
 
 // A root that cannot be read (a drive without a medium) leaves everything as it was.
