@@ -41,6 +41,7 @@ constexpr const char *exitTip = "Exit";
 constexpr const char *saveTip = "Save";
 constexpr const char *quitCaption = "Exit";
 constexpr const char *readingsCaption = "Readings";
+constexpr const char *nothingToReadTip = "No device to read";
 
 constexpr const char *listFullTitle = " Dial-up memory ";
 constexpr const char *listFullText = "ATTENTION: Auto dialig number list is full \r\n"
@@ -76,6 +77,17 @@ void dropControlCharacters(QLineEdit *box) {
         text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     if (removed.size() != box->text().size())
         box->setText(removed);
+}
+
+bool anyDeviceToRead(const Station &station) {
+    for (const DeviceRecord &device : station.devices) {
+        if (!device.flag(field::active))
+            continue;
+        for (int time = 1; time <= scheduleTimeCount; ++time)
+            if (device.scheduledAt(time) && !scheduleTimeText(station.scheduleTimes, time).empty())
+                return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -431,14 +443,19 @@ void Main::trayTick() {
         finishExit();
         return;
     }
-    const std::string tip = schedule_.tooltipText();
-    tray_.refresh(station_.session.communicating, tip);
+    tray_.refresh(station_.session.communicating, tooltipText());
     if (!trayShown_)
         showCountdown();
 }
 
+std::string Main::tooltipText() const {
+    if (!station_.session.communicating && !schedule_.scheduleOff() && !anyDeviceToRead(station_))
+        return nothingToReadTip;
+    return schedule_.tooltipText();
+}
+
 void Main::showCountdown() {
-    QString tip = qtext(schedule_.tooltipText());
+    QString tip = qtext(tooltipText());
     tip.replace('\r', "   ");
     lblCountdown_->setText(tip);
 }

@@ -107,6 +107,9 @@ private:
     void hideToTray();
     void finishExit();
     void showCountdown();
+    // The schedule's tooltip, unless no active device is scheduled at a time that is set: then
+    // the countdown would count down to nothing, and the tip says so instead.
+    std::string tooltipText() const;
 
     Station &station_;
     Schedule &schedule_;

@@ -168,6 +168,50 @@ TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
     EXPECT_TRUE(b.station.devices[1].scheduledAt(1));
 }
 
+// The countdown counts down to a device that will be read; with none, the tip says so.
+TEST(MainWindow, TheTooltipCountsDownOnlyToADeviceToRead) {
+    const auto device = [](const char *active, int slot) {
+        return [active, slot](MainBench &b) {
+            DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
+            d[field::active] = active;
+            d[field::scheduleSlot1 + slot - 1] = "1";
+        };
+    };
+    struct Row {
+        const char *legend;
+        std::array<int, 4> times;
+        std::function<void(MainBench &)> configure;
+        const char *tip; // the whole tip, or the line under the date and time
+    };
+    const Row rows[] = {
+        {"no device at all", {23, -1, -1, -1}, [](MainBench &) {}, "No device to read"},
+        {"no device, and the time has passed",
+         {8, -1, -1, -1},
+         [](MainBench &) {},
+         "No device to read"},
+        {"an inactive device", {23, -1, -1, -1}, device("0", 1), "No device to read"},
+        {"an active device at a time not set",
+         {23, -1, -1, -1},
+         device("1", 2),
+         "No device to read"},
+        {"an active device at 23:00",
+         {23, -1, -1, -1},
+         device("1", 1),
+         "Next connection in 13 Hours 55 Minutes"},
+        {"no time set", {-1, -1, -1, -1}, device("1", 1), "Vantrell offline"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b(row.times);
+        row.configure(b);
+        ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
+        b.main.load();
+        b.main.trayTick();
+        const QStringList lines = b.main.tray().toolTip().split('\n');
+        EXPECT_EQ(lines.back().toStdString(), row.tip);
+    }
+}
+
 TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
     struct Row {
         const char *legend;
@@ -401,6 +445,8 @@ TEST(MainWindow, APortThatCannotBeOpenedIsReportedOnceAndTheProgramRuns) {
 
 TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
     MainBench b({23, -1, -1, -1}, false);
+    b.configure(1, "locl0000", {"KV00000001"}, false)[field::scheduleSlot1] = "1";
+    ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
     b.main.load();
     ASSERT_EQ(b.dialogs.shown().size(), 1u);
     EXPECT_TRUE(b.main.isVisible());
