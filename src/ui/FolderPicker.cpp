@@ -4,6 +4,7 @@
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
+#include "ui/HeldStores.h"
 #include "ui/NewFolderDialog.h"
 #include "ui/PathLabel.h"
 #include "ui/QtText.h"
@@ -161,13 +162,20 @@ void FolderPicker::driveChosen(int index) {
     chooseFolder(root);
 }
 
+// While a session reads the record's device the folder waits for the session's end (the
+// properties dialog says so) and the picker closes as after any save.
 void FolderPicker::saveClicked() {
-    if (const ConfigError error =
-            DeviceStore(station_).storeDataFolder(record_, stdtext(folder_))) {
-        station_.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
-                                   DialogIcon::exclamation);
+    const auto store = [&station = station_, record = record_, folder = stdtext(folder_)] {
+        const ConfigError error = DeviceStore(station).storeDataFolder(record, folder);
+        if (error)
+            station.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
+                                      DialogIcon::exclamation);
+        return !error;
+    };
+    if (HeldStores *held = HeldStores::of(this); held != nullptr && held->mustWait(record_))
+        held->hold(record_, store);
+    else if (!store())
         return;
-    }
     close();
 }
 

@@ -95,7 +95,8 @@ bool anyDeviceToRead(const Station &station) {
 Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     : QMainWindow(parent), station_(station), schedule_(schedule),
       quit_([] { QCoreApplication::quit(); }),
-      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }), tray_(this) {
+      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }), tray_(this),
+      held_(new HeldStores(station, this)) {
     setObjectName("Main");
     setWindowTitle(windowCaption);
     auto *central = new QWidget(this);
@@ -438,11 +439,14 @@ void Main::openProperties() {
     dialog->show();
 }
 
+// The tick comes inside a session's waits as well: a store held for a device whose session has
+// ended goes through here at the latest.
 void Main::trayTick() {
     if (exitPending_ && !inCycle_ && !station_.session.sessionRunning) {
         finishExit();
         return;
     }
+    held_->release();
     tray_.refresh(station_.session.communicating, tooltipText());
     if (!trayShown_)
         showCountdown();
@@ -471,6 +475,7 @@ void Main::cycleTick() {
     if (!station_.session.sessionRunning)
         schedule_.previewCountdown();
     inCycle_ = false;
+    held_->release();
     if (exitPending_)
         finishExit();
 }
@@ -496,6 +501,7 @@ void Main::requestExit() {
 }
 
 void Main::finishExit() {
+    held_->release();
     tray_.removeIcon();
     quit_();
 }

@@ -6,6 +6,7 @@
 
 #include "config/Station.h"
 #include "cycle/Schedule.h"
+#include "ui/HeldStores.h"
 #include "ui/PhoneListJournal.h"
 #include "ui/PhoneListView.h"
 #include "ui/PropertiesDialog.h"
@@ -56,6 +57,8 @@ public:
     std::optional<int> findFreeRow() override;
     void refreshGrid() override;
 
+    // What the windows store about the device a session reads, until its session has ended.
+    HeldStores &heldStores() { return *held_; }
     TrayIcon &tray() { return tray_; }
     bool trayShown() const { return trayShown_; }
     bool exitPending() const { return exitPending_; }
@@ -136,6 +139,7 @@ private:
     QPushButton *cmdQuit_ = nullptr;
     QTimer *trayTimer_ = nullptr;
     QTimer *cycleTimer_ = nullptr;
+    HeldStores *held_ = nullptr;
     QPointer<PropertiesDialog> properties_;
     QPointer<ReadingsWindow> readings_;
 };

@@ -117,9 +117,13 @@ void PropertiesDialog::buildControls() {
     auto *columns = new QHBoxLayout;
     for (QLayout *layout : {left, middle, right})
         columns->addLayout(layout);
+    // Under the three columns, where a line of any length fits without widening them.
+    lblHeld_ = label("lblHeld", {});
+    lblHeld_->hide();
     auto *whole = new QVBoxLayout(this);
     whole->addWidget(buildTop());
     whole->addLayout(columns);
+    whole->addWidget(lblHeld_);
     whole->setSizeConstraint(QLayout::SetFixedSize);
 }
 

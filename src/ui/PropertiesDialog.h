@@ -98,8 +98,10 @@ private:
     // Slot `slot` with the dialog's controls copied over it.
     DeviceRecord editedRecord(int slot) const;
     // `edited` into slot `slot` through the device store, then the phone list and the schedule
-    // marks; a save the disk refuses changes nothing.
+    // marks; a save the disk refuses changes nothing. While a session reads the slot's device the
+    // store waits for its end, and the dialog says so.
     bool storeRecord(int slot, const DeviceRecord &edited);
+    void showWaitingStore();
     void page(int step);
     void exitClicked();
     void openSetup(int logger);
@@ -153,6 +155,7 @@ private:
     QCheckBox *chkAlarm_ = nullptr;
     std::array<QRadioButton *, 2> optAlarm_{};
     QLineEdit *txtAlarm_ = nullptr;
+    QLabel *lblHeld_ = nullptr;
 };
 
 } // namespace vantrell

@@ -4,17 +4,22 @@
 
 #include "config/ConfigFiles.h"
 #include "config/PortFiles.h"
+#include "config/SetupFiles.h"
 #include "cycle/SessionTexts.h"
 #include "general/Text.h"
+#include "ui/DeviceSetupWindow.h"
+#include "ui/FolderPicker.h"
 #include "ui/Main.h"
 #include "ui/SetupWindowBench.h"
 
 #include <QCloseEvent>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSpontaneKeyEvent>
 #include <QTest>
+#include <QTreeView>
 
 #include <fstream>
 
@@ -371,6 +376,112 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     EXPECT_FALSE(b.station.session.sessionRunning);
     EXPECT_EQ(b.mark(1, 1), "");
     EXPECT_FALSE(main.tray().visible());
+}
+
+// The operator stores device 1 while a session reads it (from inside the session's waits, as the
+// window's events come there), and device 2 as well. Device 1's store waits for the session's
+// end and the dialog says so; device 2's goes through at once, and reading the day's marks back
+// from the file leaves the letter the session holds in memory ("M": no modem answered).
+TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
+    using Act = std::function<void(MainBench &, PropertiesDialog &)>;
+    struct Row {
+        const char *legend;
+        Act store; // device 1, on its properties dialog
+        std::function<std::string(MainBench &)> stored;
+        std::string before;
+        std::string after;
+    };
+    const auto fromFile = [](MainBench &b, int slot) {
+        testing::StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
+        EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
+        return next.station.devices.at(slot);
+    };
+    const auto click = [](QWidget *window, const char *name) {
+        QTest::mouseClick(window->findChild<QAbstractButton *>(name), Qt::LeftButton);
+    };
+    const std::filesystem::path other = testing::TempFolder().path() / "other";
+    const Row rows[] = {
+        {"Insert record",
+         [&](MainBench &, PropertiesDialog &d) {
+             d.findChild<QLineEdit *>("txtDescription")->setText("edited");
+             click(&d, "cmdAdd");
+         },
+         [&](MainBench &b) { return fromFile(b, 1)[field::description]; }, "", "edited"},
+        {"Delete record",
+         [&](MainBench &b, PropertiesDialog &d) {
+             b.dialogs.setNextAnswer(DialogAnswer::yes);
+             click(&d, "cmdDel");
+         },
+         [&](MainBench &b) { return fromFile(b, 1).connection(); }, "0471123456", ""},
+        {"Browse and Save",
+         [&](MainBench &, PropertiesDialog &d) {
+             click(&d, "cmdPath");
+             auto *picker = d.findChild<FolderPicker *>("frmPath");
+             auto *tree = picker->findChild<QTreeView *>("Dir1");
+             std::filesystem::create_directories(other);
+             tree->setCurrentIndex(qobject_cast<QFileSystemModel *>(tree->model())
+                                       ->index(QString::fromStdString(other.string())));
+             click(picker, "btnsave");
+         },
+         [&](MainBench &b) { return fromFile(b, 1)[field::dataDirectory]; }, "", other.string()},
+        {"Setup closed",
+         [&](MainBench &, PropertiesDialog &d) {
+             click(&d, "cmdSetup_1");
+             auto *setup = d.findChild<DeviceSetupWindow *>();
+             setup->findChild<QLineEdit *>("txtMin_1")->setText("-12");
+             click(setup, "cmdExit");
+         },
+         [](MainBench &b) {
+             testing::StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
+             ChannelSetupFile file(next.station);
+             file.chooseSetupFile(1);
+             EXPECT_FALSE(file.loadChannelSetup().failed());
+             return next.station.channelSetup.at(1, setup::absMinimum);
+         },
+         "", "-12"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b({9, -1, -1, -1});
+        DeviceRecord &read = b.configure(1, "0471123456", {"1234KV0126"}, false);
+        read[field::scheduleSlot1] = "1";
+        read[field::dataDirectory] = "";
+        ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
+        b.main.load();
+        b.dialogs.clear();
+        QPointer<PropertiesDialog> dialog;
+        b.world.after(6, [&] {
+            ASSERT_EQ(b.station.deviceInSession(), 1);
+            ASSERT_EQ(b.mark(1, 1), "M");
+            emit b.main.propertiesRequested(1);
+            dialog = b.main.propertiesDialog();
+            row.store(b, *dialog);
+            EXPECT_EQ(row.stored(b), row.before);
+            auto *line = dialog->findChild<QLabel *>("lblHeld");
+            EXPECT_TRUE(line->isVisibleTo(dialog));
+            EXPECT_EQ(line->text(), "Device 1 is being read: its changes are stored when its "
+                                    "session ends");
+
+            click(dialog, "cmdNext");
+            dialog->findChild<QLineEdit *>("txtSN_1")->setText("1234KV0126");
+            dialog->findChild<QLineEdit *>("txtDescription")->setText("second");
+            click(dialog, "cmdAdd");
+            EXPECT_EQ(fromFile(b, 2)[field::description], "second");
+            EXPECT_EQ(b.mark(1, 1), "M");
+            EXPECT_EQ(b.station.deviceInSession(), 1);
+        });
+
+        b.main.cycleTick();
+
+        ASSERT_FALSE(b.station.deviceInSession());
+        EXPECT_EQ(row.stored(b), row.after);
+        for (const auto &shown : b.dialogs.shown())
+            EXPECT_EQ(shown.icon, DialogIcon::question) << shown.text; // the delete's question
+        ASSERT_FALSE(DailyMarksFile(b.station).loadDailyMarks().failed());
+        EXPECT_EQ(b.mark(1, 1), "M");
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_FALSE(dialog->findChild<QLabel *>("lblHeld")->isVisibleTo(dialog));
+    }
 }
 
 TEST(MainWindow, ASettingTheDiskRefusesIsReportedAndUndone) {
