@@ -10,6 +10,7 @@
 #include "general/SerialPort.h"
 #include "general/Text.h"
 #include "ui/EdgeCheckFrame.h"
+#include "ui/HeldStores.h"
 #include "ui/PictureButton.h"
 #include "ui/PropertiesDialog.h"
 #include "ui/QtText.h"

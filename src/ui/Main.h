@@ -6,7 +6,6 @@
 
 #include "config/Station.h"
 #include "cycle/Schedule.h"
-#include "ui/HeldStores.h"
 #include "ui/PhoneListJournal.h"
 #include "ui/PhoneListView.h"
 #include "ui/PropertiesDialog.h"
@@ -31,6 +30,7 @@
 
 namespace vantrell {
 
+class HeldStores;
 class SerialPort;
 struct ConfigError;
 
@@ -57,8 +57,6 @@ public:
     std::optional<int> findFreeRow() override;
     void refreshGrid() override;
 
-    // What the windows store about the device a session reads, until its session has ended.
-    HeldStores &heldStores() { return *held_; }
     TrayIcon &tray() { return tray_; }
     bool trayShown() const { return trayShown_; }
     bool exitPending() const { return exitPending_; }
@@ -139,6 +137,7 @@ private:
     QPushButton *cmdQuit_ = nullptr;
     QTimer *trayTimer_ = nullptr;
     QTimer *cycleTimer_ = nullptr;
+    // What the windows store about the device a session reads, until its session has ended.
     HeldStores *held_ = nullptr;
     QPointer<PropertiesDialog> properties_;
     QPointer<ReadingsWindow> readings_;
