@@ -3,7 +3,8 @@
 # a notification area (trayer), once per window, over a demo configuration whose line is a
 # simulated station, and each screen is saved as a PNG in a folder printed at the end. Then the
 # Readings window, over a journal that one read of the simulated station filled. Last, the
-# properties dialog as on a 1366 x 768 laptop screen at 125 %, under a window manager.
+# properties dialog and the folder picker (over a data folder many levels deep) as on a
+# 1366 x 768 laptop screen at 125 %, under a window manager.
 #
 #   scripts/screenshots.sh            builds vantrell (release) first
 #   VANTRELL_BIN=DIR scripts/...      takes vantrell, vantrelld and vantrell-sim from DIR
@@ -126,6 +127,20 @@ tree.write(path, encoding="UTF-8", xml_declaration=True)
 PY
 start_screen 1366x768 yes
 shoot properties-1366x768-125 properties 5 env QT_SCALE_FACTOR=1.25
+
+# Device 1's data folder a dozen levels deep: the picker stays within the screen and shows the
+# path with its middle left out.
+deep="$config/data"
+for level in $(seq 12); do deep="$deep/station archive, folder level $level"; done
+mkdir -p "$deep"
+/usr/bin/python3 - "$config" "$deep" <<'PY'
+import sys, xml.etree.ElementTree as ET
+path = f"{sys.argv[1]}/prop.xml"
+tree = ET.parse(path)
+list(tree.getroot().find("./*[@place='1']"))[19].text = sys.argv[2]
+tree.write(path, encoding="UTF-8", xml_declaration=True)
+PY
+shoot path-1366x768-125 path 5 env QT_SCALE_FACTOR=1.25
 
 # The status page of the daemon after it has read device 1 from the simulated line: the station
 # page and the device's page with its plots, as headless Chromium draws them.

@@ -78,8 +78,8 @@ ConfigError DeviceFile::saveReportSettings() {
 
 PhoneListRow phoneListRow(const DeviceRecord &record) {
     const bool active = valInt(record[field::active]) != 0;
-    const bool blankLocal = record.connection() == localConnection && !active;
-    return {active ? activeMark : "", blankLocal ? "" : record.connection(),
+    const bool inactiveLocal = record.connection() == localConnection && !active;
+    return {active ? activeMark : "", inactiveLocal ? "" : record.connection(),
             record[field::description]};
 }
 

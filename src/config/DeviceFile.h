@@ -33,7 +33,7 @@ private:
 // What the phone list shows in the row of a slot.
 struct PhoneListRow {
     std::string mark;       // "X" when the device is active
-    std::string connection; // empty for a blank local record
+    std::string connection; // empty for an inactive local device, free or not
     std::string description;
 };
 PhoneListRow phoneListRow(const DeviceRecord &record);

@@ -4,6 +4,10 @@
 #include "config/ScheduleFiles.h"
 #include "config/Station.h"
 
+#include <array>
+#include <optional>
+#include <string>
+
 namespace vantrell {
 
 namespace {
@@ -40,11 +44,22 @@ ConfigError DeviceStore::store(int slot, const DeviceRecord &record) {
         [](DeviceFile file) { return file.saveDevice(); });
 }
 
+// A session keeps the letter of the device it reads in memory until it writes it: the file read
+// back would take that letter away, so that device's marks stay as the session has them.
 ConfigError DeviceStore::storeScheduleMarks(int slot) {
     DailyMarksFile marks(station_);
     if (ConfigError error = marks.writeScheduledMarks(slot))
         return error;
-    return marks.loadDailyMarks();
+    const std::optional<int> reading = station_.deviceInSession();
+    if (!reading)
+        return marks.loadDailyMarks();
+    std::array<std::string, 2 * scheduleTimeCount> kept;
+    for (int p = 1; p <= 2 * scheduleTimeCount; ++p)
+        kept.at(std::size_t(p - 1)) = station_.dailyMarks.at(p, *reading);
+    const ConfigError error = marks.loadDailyMarks();
+    for (int p = 1; p <= 2 * scheduleTimeCount; ++p)
+        station_.dailyMarks.at(p, *reading) = kept.at(std::size_t(p - 1));
+    return error;
 }
 
 ConfigError DeviceStore::storeDataFolder(int slot, const std::string &folder) {

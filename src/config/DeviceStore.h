@@ -19,7 +19,8 @@ public:
     // `record` into slot `slot` (1..50) and its prop.xml record, and the slot becomes the
     // selected device. The slot keeps its report settings: only storeReportSettings writes them.
     ConfigError store(int slot, const DeviceRecord &record);
-    // The slot's schedule marks into dlytmtble.xml, and the day's marks read back from it.
+    // The slot's schedule marks into dlytmtble.xml, and the day's marks read back from it, all
+    // but those of the device a session is reading.
     ConfigError storeScheduleMarks(int slot);
     // The folder chosen in the folder picker as the slot's data folder.
     ConfigError storeDataFolder(int slot, const std::string &folder);

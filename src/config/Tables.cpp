@@ -2,6 +2,9 @@
 
 #include "general/Text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace vantrell {
 
 namespace {
@@ -29,9 +32,34 @@ int DeviceRecord::sectionNumber() const {
     return int(valInt(cut(connection(), sectionDigits)));
 }
 
+// A delete empties the connection and keeps the device type, the forwarding kind and the alarm
+// settings: those alone make no device. Everything else a device is stored with does.
 bool DeviceRecord::isFree() const {
+    constexpr int flags[] = {field::active,
+                             field::outsideLine,
+                             field::outsideLineIndex,
+                             field::scheduleSlot1,
+                             field::scheduleSlot1 + 1,
+                             field::scheduleSlot1 + 2,
+                             field::scheduleSlot1 + 3,
+                             field::savingMode,
+                             field::forwardEnabled,
+                             field::eraseMemory,
+                             field::setClock,
+                             field::useSwitch};
+    constexpr int texts[] = {field::description, field::dataDirectory,   field::forwardAddress,
+                             field::forwardUser, field::forwardPassword, field::ftpRootDirectory,
+                             field::smtpServer};
     const std::string &c = connection();
-    return c.empty() || (c == localConnection && valInt(fields[field::active]) == 0);
+    if (!c.empty() && c != localConnection)
+        return false;
+    for (int logger = 1; logger <= maxLoggers; ++logger)
+        if (!trim(serialNumber(logger)).empty())
+            return false;
+    return std::all_of(std::begin(flags), std::end(flags),
+                       [this](int f) { return valInt(fields[f]) == 0; }) &&
+           std::all_of(std::begin(texts), std::end(texts),
+                       [this](int f) { return trim(fields[f]).empty(); });
 }
 
 std::string scheduleTimeText(const ScheduleTimes &times, int time) {

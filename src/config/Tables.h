@@ -106,7 +106,9 @@ struct DeviceRecord {
         return fields.at(field::serialNumber1 + logger - 1);
     }
     bool scheduledAt(int time) const { return flag(field::scheduleSlot1 + time - 1); }
-    // A slot is free when the phone list would show nothing in its first column.
+    // A slot is free when it holds no device: nothing but what a blank template record holds, or
+    // what deleting a device leaves. The phone list's blank cell for an inactive local device is
+    // no sign of a free slot.
     bool isFree() const;
 };
 

@@ -5,7 +5,9 @@
 #include "general/Dialogs.h"
 #include "general/Text.h"
 #include "ui/BoxInputCheck.h"
+#include "ui/HeldStores.h"
 #include "ui/PhoneBookWindow.h"
+#include "ui/PictureButton.h"
 #include "ui/QtText.h"
 
 #include <QCheckBox>
@@ -240,11 +242,13 @@ QLayout *DeviceSetupWindow::buildButtons() {
     cmdPhones->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     cmdPhones->setToolTip(phonesTip);
     cmdPhones->setAutoDefault(false);
+    pressOnEnter(*cmdPhones);
     connect(cmdPhones, &QPushButton::clicked, this, &DeviceSetupWindow::phonesClicked);
     auto *cmdExit = named(new QPushButton(this), "cmdExit");
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
+    pressOnEnter(*cmdExit);
     connect(cmdExit, &QPushButton::clicked, this, &DeviceSetupWindow::exitClicked);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdPhones);
@@ -346,17 +350,34 @@ std::optional<std::string> DeviceSetupWindow::inputProblem() const {
     return std::nullopt;
 }
 
-// The file is the one chosen at opening: a session or another setup window may have chosen
-// another station's file since.
-std::optional<DeviceSetupWindow::Refusal> DeviceSetupWindow::storeSetup() {
-    if (auto problem = inputProblem())
-        return Refusal{dataErrorTitle, *problem};
-    SetupMemory before(station_);
-    station_.setupFileName = setupFileName_;
-    const ConfigError error = ChannelSetupFile(station_).saveLoggerSetup(logger_, shownSetup());
+std::optional<DeviceSetupWindow::Refusal> DeviceSetupWindow::saveSetup(Station &station,
+                                                                       const std::string &fileName,
+                                                                       int logger,
+                                                                       const LoggerSetup &shown) {
+    SetupMemory before(station);
+    station.setupFileName = fileName;
+    const ConfigError error = ChannelSetupFile(station).saveLoggerSetup(logger, shown);
     before.restoreUnless(!error.failed());
     if (error.failed())
         return Refusal{caption, notSavedText(error)};
+    return std::nullopt;
+}
+
+// The file is the one chosen at opening: a session or another setup window may have chosen
+// another station's file since. While a session reads the record's device the setup waits for
+// the session's end (the properties dialog says so), and the window closes as after any store.
+std::optional<DeviceSetupWindow::Refusal> DeviceSetupWindow::storeSetup() {
+    if (auto problem = inputProblem())
+        return Refusal{dataErrorTitle, *problem};
+    HeldStores *held = HeldStores::of(this);
+    if (held == nullptr || !held->mustWait(record_))
+        return saveSetup(station_, setupFileName_, logger_, shownSetup());
+    held->hold(record_, [&station = station_, fileName = setupFileName_, logger = logger_,
+                         shown = shownSetup()] {
+        if (const auto refusal = saveSetup(station, fileName, logger, shown))
+            station.dialogs().message(refusal->title, refusal->text + notSavedNote,
+                                      DialogButtons::ok, DialogIcon::exclamation);
+    });
     return std::nullopt;
 }
 

@@ -69,6 +69,10 @@ private:
     LoggerSetup shownSetup() const;
     std::optional<std::string> inputProblem() const;
     std::optional<Refusal> storeSetup();
+    // Logger `logger`'s columns into setup file `fileName` (the memory as it was, should the file
+    // refuse them or a session run).
+    static std::optional<Refusal> saveSetup(Station &station, const std::string &fileName,
+                                            int logger, const LoggerSetup &shown);
     bool storeOrLeave(bool operatorAsked);
     // Stores (once) and lets the window go; false when the operator keeps it to correct it.
     bool leave(bool operatorAsked);

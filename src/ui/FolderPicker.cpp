@@ -4,7 +4,9 @@
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "general/Text.h"
+#include "ui/HeldStores.h"
 #include "ui/NewFolderDialog.h"
+#include "ui/PathLabel.h"
 #include "ui/QtText.h"
 
 #include <QComboBox>
@@ -13,7 +15,6 @@
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTreeView>
@@ -69,7 +70,7 @@ void FolderPicker::buildControls() {
         dir1_->hideColumn(column);
     dir1_->header()->hide();
 
-    lblPath_ = new QLabel;
+    lblPath_ = new PathLabel;
     lblPath_->setObjectName("lblPath");
     // Enter in the tree saves the folder chosen; only "New" asks for a click of its own.
     auto *save = new QPushButton("Save");
@@ -147,7 +148,7 @@ void FolderPicker::showRoot(const QString &root) {
 
 void FolderPicker::chooseFolder(const QString &folder) {
     folder_ = nativePath(folder);
-    lblPath_->setText(folder_);
+    lblPath_->setPath(folder_);
 }
 
 // A root that cannot be read (a drive without a medium) leaves everything as it was.
@@ -161,13 +162,20 @@ void FolderPicker::driveChosen(int index) {
     chooseFolder(root);
 }
 
+// While a session reads the record's device the folder waits for the session's end (the
+// properties dialog says so) and the picker closes as after any save.
 void FolderPicker::saveClicked() {
-    if (const ConfigError error =
-            DeviceStore(station_).storeDataFolder(record_, stdtext(folder_))) {
-        station_.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
-                                   DialogIcon::exclamation);
+    const auto store = [&station = station_, record = record_, folder = stdtext(folder_)] {
+        const ConfigError error = DeviceStore(station).storeDataFolder(record, folder);
+        if (error)
+            station.dialogs().message(caption, notSavedText + describe(error), DialogButtons::ok,
+                                      DialogIcon::exclamation);
+        return !error;
+    };
+    if (HeldStores *held = HeldStores::of(this); held != nullptr && held->mustWait(record_))
+        held->hold(record_, store);
+    else if (!store())
         return;
-    }
     close();
 }
 

@@ -7,11 +7,11 @@
 
 class QComboBox;
 class QFileSystemModel;
-class QLabel;
 class QTreeView;
 
 namespace vantrell {
 
+class PathLabel;
 class Station;
 
 class FolderPicker : public QDialog {
@@ -40,7 +40,7 @@ private:
     bool followChosen_ = false;
     QComboBox *drive1_ = nullptr;
     QTreeView *dir1_ = nullptr;
-    QLabel *lblPath_ = nullptr;
+    PathLabel *lblPath_ = nullptr;
     QFileSystemModel *model_ = nullptr;
 };
 

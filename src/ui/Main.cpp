@@ -10,6 +10,8 @@
 #include "general/SerialPort.h"
 #include "general/Text.h"
 #include "ui/EdgeCheckFrame.h"
+#include "ui/HeldStores.h"
+#include "ui/PictureButton.h"
 #include "ui/PropertiesDialog.h"
 #include "ui/QtText.h"
 
@@ -40,6 +42,7 @@ constexpr const char *exitTip = "Exit";
 constexpr const char *saveTip = "Save";
 constexpr const char *quitCaption = "Exit";
 constexpr const char *readingsCaption = "Readings";
+constexpr const char *nothingToReadTip = "No device to read";
 
 constexpr const char *listFullTitle = " Dial-up memory ";
 constexpr const char *listFullText = "ATTENTION: Auto dialig number list is full \r\n"
@@ -77,12 +80,24 @@ void dropControlCharacters(QLineEdit *box) {
         box->setText(removed);
 }
 
+bool anyDeviceToRead(const Station &station) {
+    for (const DeviceRecord &device : station.devices) {
+        if (!device.flag(field::active))
+            continue;
+        for (int time = 1; time <= scheduleTimeCount; ++time)
+            if (device.scheduledAt(time) && !scheduleTimeText(station.scheduleTimes, time).empty())
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     : QMainWindow(parent), station_(station), schedule_(schedule),
       quit_([] { QCoreApplication::quit(); }),
-      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }), tray_(this) {
+      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }), tray_(this),
+      held_(new HeldStores(station, this)) {
     setObjectName("Main");
     setWindowTitle(windowCaption);
     auto *central = new QWidget(this);
@@ -119,6 +134,7 @@ Main::Main(Station &station, Schedule &schedule, QWidget *parent)
     cmdExit->setToolTip(exitTip);
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setIconSize(QSize(24, 24));
+    pressOnEnter(*cmdExit);
     connect(cmdExit, &QToolButton::clicked, this, &Main::hideToTray);
     bottom->addWidget(cmdExit);
     layout->addLayout(bottom);
@@ -189,6 +205,7 @@ void Main::buildReport(QWidget *parent) {
     cmdSave->setObjectName("cmdSave");
     cmdSave->setToolTip(saveTip);
     cmdSave->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    pressOnEnter(*cmdSave);
     connect(cmdSave, &QToolButton::clicked, this, &Main::saveReport);
     row->addWidget(label);
     row->addWidget(txtReport_, 1);
@@ -284,6 +301,8 @@ void Main::showScheduleTimes() {
     for (std::size_t k = 0; k < hours.size(); ++k)
         cmbTime_[k]->setCurrentIndex(hours[k]);
     loading_ = wasLoading;
+    if (properties_ != nullptr)
+        properties_->showScheduleTimes();
 }
 
 void Main::showPorts() {
@@ -335,9 +354,11 @@ bool Main::succeeded(const ConfigError &error) {
     return false;
 }
 
+// The records decide, not the grid: the grid leaves the connection of an inactive local device
+// blank, and a new device put there would overwrite it.
 std::optional<int> Main::findFreeRow() {
     for (int record = 1; record <= maxDevices; ++record)
-        if (grid_->rowFree(record))
+        if (station_.devices.at(record).isFree())
             return record;
     station_.dialogs().message(listFullTitle, listFullText, DialogButtons::ok,
                                DialogIcon::exclamation);
@@ -419,19 +440,27 @@ void Main::openProperties() {
     dialog->show();
 }
 
+// The tick comes inside a session's waits as well: a store held for a device whose session has
+// ended goes through here at the latest.
 void Main::trayTick() {
     if (exitPending_ && !inCycle_ && !station_.session.sessionRunning) {
         finishExit();
         return;
     }
-    const std::string tip = schedule_.tooltipText();
-    tray_.refresh(station_.session.communicating, tip);
+    held_->release();
+    tray_.refresh(station_.session.communicating, tooltipText());
     if (!trayShown_)
         showCountdown();
 }
 
+std::string Main::tooltipText() const {
+    if (!station_.session.communicating && !schedule_.scheduleOff() && !anyDeviceToRead(station_))
+        return nothingToReadTip;
+    return schedule_.tooltipText();
+}
+
 void Main::showCountdown() {
-    QString tip = qtext(schedule_.tooltipText());
+    QString tip = qtext(tooltipText());
     tip.replace('\r', "   ");
     lblCountdown_->setText(tip);
 }
@@ -447,6 +476,7 @@ void Main::cycleTick() {
     if (!station_.session.sessionRunning)
         schedule_.previewCountdown();
     inCycle_ = false;
+    held_->release();
     if (exitPending_)
         finishExit();
 }
@@ -472,6 +502,7 @@ void Main::requestExit() {
 }
 
 void Main::finishExit() {
+    held_->release();
     tray_.removeIcon();
     quit_();
 }

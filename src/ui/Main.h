@@ -30,6 +30,7 @@
 
 namespace vantrell {
 
+class HeldStores;
 class SerialPort;
 struct ConfigError;
 
@@ -86,6 +87,7 @@ private:
     void buildHidden(QWidget *parent);
     void buildStatusBar();
 
+    // The stored times in the four lists, and beside the properties dialog's schedule boxes.
     void showScheduleTimes();
     void showPorts();
     void checkPorts();
@@ -106,6 +108,9 @@ private:
     void hideToTray();
     void finishExit();
     void showCountdown();
+    // The schedule's tooltip, unless no active device is scheduled at a time that is set: then
+    // the countdown would count down to nothing, and the tip says so instead.
+    std::string tooltipText() const;
 
     Station &station_;
     Schedule &schedule_;
@@ -132,6 +137,8 @@ private:
     QPushButton *cmdQuit_ = nullptr;
     QTimer *trayTimer_ = nullptr;
     QTimer *cycleTimer_ = nullptr;
+    // What the windows store about the device a session reads, until its session has ended.
+    HeldStores *held_ = nullptr;
     QPointer<PropertiesDialog> properties_;
     QPointer<ReadingsWindow> readings_;
 };

@@ -36,8 +36,8 @@ void Main::timeChosen(int list) {
         showScheduleTimes();
         return;
     }
-    if (!succeeded(ScheduleTimeStore(station_).store(list, chosen[std::size_t(list)])))
-        showScheduleTimes();
+    succeeded(ScheduleTimeStore(station_).store(list, chosen[std::size_t(list)]));
+    showScheduleTimes();
 }
 
 void Main::resetTimetable() {

@@ -2,6 +2,7 @@
 
 #include "config/Station.h"
 #include "general/Dialogs.h"
+#include "ui/PathLabel.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -42,7 +43,9 @@ NewFolderDialog::NewFolderDialog(Station &station, QString parentFolder, QWidget
     : QDialog(parent), station_(station), parentFolder_(std::move(parentFolder)) {
     setObjectName("newfolder");
     setWindowTitle(caption);
-    QLabel *parentLabel = label("Label2", parentFolder_);
+    auto *parentLabel = new PathLabel;
+    parentLabel->setObjectName("Label2");
+    parentLabel->setPath(parentFolder_);
     QFont bold = parentLabel->font();
     bold.setBold(true);
     parentLabel->setFont(bold);

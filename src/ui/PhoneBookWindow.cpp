@@ -5,6 +5,7 @@
 #include "config/Station.h"
 #include "general/Dialogs.h"
 #include "ui/BoxInputCheck.h"
+#include "ui/PictureButton.h"
 #include "ui/QtText.h"
 
 #include <QGridLayout>
@@ -66,6 +67,7 @@ PhoneBookWindow::PhoneBookWindow(Station &station, QWidget *parent)
     cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cmdExit->setToolTip(exitTip);
     cmdExit->setAutoDefault(false);
+    pressOnEnter(*cmdExit);
     connect(cmdExit, &QPushButton::clicked, this, &PhoneBookWindow::exitClicked);
 
     auto *buttons = new QHBoxLayout;

@@ -6,6 +6,7 @@
 #include "config/Tables.h"
 #include "ui/DefaultTextBox.h"
 #include "ui/EdgeCheckFrame.h"
+#include "ui/PictureButton.h"
 #include "ui/QtText.h"
 
 #include <QButtonGroup>
@@ -78,6 +79,7 @@ QToolButton *pictureButton(const QString &name, QStyle::StandardPixmap picture, 
     button->setIcon(owner->style()->standardIcon(picture));
     button->setIconSize(QSize(32, 32));
     button->setToolTip(tip);
+    pressOnEnter(*button);
     return button;
 }
 
@@ -115,9 +117,13 @@ void PropertiesDialog::buildControls() {
     auto *columns = new QHBoxLayout;
     for (QLayout *layout : {left, middle, right})
         columns->addLayout(layout);
+    // Under the three columns, where a line of any length fits without widening them.
+    lblHeld_ = label("lblHeld", {});
+    lblHeld_->hide();
     auto *whole = new QVBoxLayout(this);
     whole->addWidget(buildTop());
     whole->addLayout(columns);
+    whole->addWidget(lblHeld_);
     whole->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -279,8 +285,8 @@ QWidget *PropertiesDialog::buildForward() {
     auto *forward = frame("FrameForward", " Forward ");
     chkForward_ = check("chkForward", "Send data forward");
 
-    auto *settings = new QWidget;
-    auto *details = new QVBoxLayout(settings);
+    forwardSettings_ = new QWidget;
+    auto *details = new QVBoxLayout(forwardSettings_);
     details->setContentsMargins(0, 0, 0, 0);
     optFdType_ = {option(indexed("optFdType", 0), "Mail"), option(indexed("optFdType", 1), "FTP")};
     fdTypeGroup_ = optionGroup(this, {optFdType_[0], optFdType_[1]});
@@ -317,13 +323,15 @@ QWidget *PropertiesDialog::buildForward() {
     frameMail_->hide();
     frameFtp_->hide();
 
-    // The cover lies over the settings in the same place and hides them while forwarding is off.
+    // The cover lies over the settings in the same place and hides them while forwarding is off;
+    // what it covers is disabled with it, so neither Tab nor Space reaches a control unseen.
     frameForwardTop_ = frame("FrameForwardTop", " Forward ");
     frameForwardTop_->setAutoFillBackground(true);
     auto *cover = new QVBoxLayout(frameForwardTop_);
     cover->addWidget(label(indexed("Label3", 0), notAvailableText), 0, Qt::AlignCenter);
+    forwardSettings_->setEnabled(false);
     auto *stack = new QGridLayout;
-    stack->addWidget(settings, 0, 0);
+    stack->addWidget(forwardSettings_, 0, 0);
     stack->addWidget(frameForwardTop_, 0, 0);
     frameForwardTop_->raise();
 

@@ -9,6 +9,7 @@
 #include "ui/DefaultTextBox.h"
 #include "ui/DeviceSetupWindow.h"
 #include "ui/FolderPicker.h"
+#include "ui/HeldStores.h"
 #include "ui/PhoneListView.h"
 #include "ui/QtText.h"
 
@@ -73,6 +74,22 @@ void fill(QComboBox *list, const QStringList &items) {
     list->addItems(items);
 }
 
+// The device store, then the phone list and the schedule marks; false when the disk refused the
+// record (and nothing changed).
+bool storeDevice(Station &station, PhoneListView &list, int slot, const DeviceRecord &edited) {
+    DeviceStore store(station);
+    if (const ConfigError error = store.store(slot, edited)) {
+        station.dialogs().message(updateTitle, notSavedText + describe(error), DialogButtons::ok,
+                                  DialogIcon::exclamation);
+        return false;
+    }
+    list.refreshGrid();
+    if (const ConfigError error = store.storeScheduleMarks(slot))
+        station.dialogs().message(updateTitle, marksNotSavedText + describe(error),
+                                  DialogButtons::ok, DialogIcon::exclamation);
+    return true;
+}
+
 QStringList twoDigitNumbers(int count) {
     QStringList numbers;
     for (int k = 1; k <= count; ++k)
@@ -90,6 +107,8 @@ PropertiesDialog::PropertiesDialog(Station &station, PhoneListView &list, QWidge
     connectReactions();
     connectCommands();
     watchEdits();
+    if (HeldStores *held = HeldStores::of(this))
+        connect(held, &HeldStores::changed, this, &PropertiesDialog::showWaitingStore);
     loadRecord();
 }
 
@@ -180,6 +199,7 @@ void PropertiesDialog::switchToggled(bool ticked) {
 
 void PropertiesDialog::forwardToggled(bool ticked) {
     frameForwardTop_->setVisible(!ticked);
+    forwardSettings_->setEnabled(ticked);
     if (!ticked) {
         clearOptions(fdTypeGroup_);
         frameMail_->hide();
@@ -202,6 +222,15 @@ void PropertiesDialog::savingChosen() {
 
 // --- record <-> controls ---
 
+// The main window may change the times while a record is on show.
+void PropertiesDialog::showScheduleTimes() {
+    for (int i = 0; i < scheduleTimeCount; ++i) {
+        const QString time = qtext(scheduleTimeText(station_.scheduleTimes, i + 1));
+        lblTime_[std::size_t(i)]->setText(time);
+        chkTime_[std::size_t(i)]->setEnabled(!time.isEmpty());
+    }
+}
+
 void PropertiesDialog::fillLists() {
     fill(cmbDevice_, {deviceTypes[0], deviceTypes[1], deviceTypes[2]});
     fill(cmbNetwork_, twoDigitNumbers(networkCount));
@@ -221,11 +250,7 @@ void PropertiesDialog::loadRecord() {
     const DeviceRecord &record = station_.devices.at(record_);
     lblSelRow_->setText(QString::number(record_));
     fillLists();
-    for (int i = 0; i < scheduleTimeCount; ++i) {
-        const QString time = qtext(scheduleTimeText(station_.scheduleTimes, i + 1));
-        lblTime_[std::size_t(i)]->setText(time);
-        chkTime_[std::size_t(i)]->setEnabled(!time.isEmpty());
-    }
+    showScheduleTimes();
     chkActive_->setChecked(isSet(record[field::active]));
     txtPhone_->setText(qtext(record.connection()));
     loadCommunication(record);
@@ -249,6 +274,7 @@ void PropertiesDialog::loadRecord() {
     txtAlarm_->setText(qtext(record[field::alarmAddress]));
     txtSMTPServer_->setText(qtext(record[field::smtpServer]));
     edited_ = false;
+    showWaitingStore();
 }
 
 void PropertiesDialog::loadCommunication(const DeviceRecord &record) {
@@ -434,20 +460,25 @@ DeviceRecord PropertiesDialog::editedRecord(int slot) const {
 }
 
 bool PropertiesDialog::storeRecord(int slot, const DeviceRecord &edited) {
-    DeviceStore store(station_);
-    if (const ConfigError error = store.store(slot, edited)) {
-        station_.dialogs().message(updateTitle, notSavedText + describe(error), DialogButtons::ok,
-                                   DialogIcon::exclamation);
+    HeldStores *held = HeldStores::of(this);
+    if (held != nullptr && held->mustWait(slot)) {
+        held->hold(slot, [&station = station_, &list = list_, slot, edited] {
+            storeDevice(station, list, slot, edited);
+        });
+    } else if (!storeDevice(station_, list_, slot, edited)) {
         return false;
     }
     record_ = slot;
     edited_ = false;
     lblSelRow_->setText(QString::number(slot));
-    list_.refreshGrid();
-    if (const ConfigError error = store.storeScheduleMarks(slot))
-        station_.dialogs().message(updateTitle, marksNotSavedText + describe(error),
-                                   DialogButtons::ok, DialogIcon::exclamation);
+    showWaitingStore();
     return true;
+}
+
+void PropertiesDialog::showWaitingStore() {
+    const HeldStores *held = HeldStores::of(this);
+    lblHeld_->setText(HeldStores::waitingText(record_));
+    lblHeld_->setVisible(held != nullptr && held->holds(record_));
 }
 
 // --- "Delete record from phone list" ---

@@ -40,6 +40,9 @@ public:
     bool leaveRecord();
     // Shows the "Readings" button, for a station that keeps a journal.
     void offerReadings();
+    // The schedule times as they stand now beside the boxes that choose them; a box is offered
+    // only where its time is set.
+    void showScheduleTimes();
 
 signals:
     // The readings of the record on show are to be shown.
@@ -95,8 +98,10 @@ private:
     // Slot `slot` with the dialog's controls copied over it.
     DeviceRecord editedRecord(int slot) const;
     // `edited` into slot `slot` through the device store, then the phone list and the schedule
-    // marks; a save the disk refuses changes nothing.
+    // marks; a save the disk refuses changes nothing. While a session reads the slot's device the
+    // store waits for its end, and the dialog says so.
     bool storeRecord(int slot, const DeviceRecord &edited);
+    void showWaitingStore();
     void page(int step);
     void exitClicked();
     void openSetup(int logger);
@@ -138,6 +143,7 @@ private:
     std::array<QRadioButton *, 2> optFdType_{};
     QButtonGroup *fdTypeGroup_ = nullptr;
     QGroupBox *frameForwardTop_ = nullptr;
+    QWidget *forwardSettings_ = nullptr; // what the cover lies over
     QGroupBox *frameMail_ = nullptr;
     QGroupBox *frameFtp_ = nullptr;
     QLineEdit *txtSMTPServer_ = nullptr;
@@ -149,6 +155,7 @@ private:
     QCheckBox *chkAlarm_ = nullptr;
     std::array<QRadioButton *, 2> optAlarm_{};
     QLineEdit *txtAlarm_ = nullptr;
+    QLabel *lblHeld_ = nullptr;
 };
 
 } // namespace vantrell

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
@@ -125,6 +126,14 @@ ReadingsWindow::ReadingsWindow(std::filesystem::path journalFile, const Clock &c
     // Four charts where the screen has room for them; the rest scrolls.
     const int roomy = 4 * chartHeight + 60;
     resize(900, std::min(roomy, screen()->availableGeometry().height() * 9 / 10));
+}
+
+void ReadingsWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ReadingsWindow::showDevice(int device, const std::string &description) {

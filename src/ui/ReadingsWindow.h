@@ -37,6 +37,10 @@ public:
 public slots:
     void showRange(ReadingsWindow::Range range);
 
+protected:
+    // Esc closes the window, as it closes the program's dialogs.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void reload();
     void clearCharts();

@@ -1,7 +1,7 @@
 // The phone list: one row per device record (row n shows record n), with the active mark, the
-// connection text and the description. A row is free when its connection column is blank. The
-// keyboard works it as the mouse does: the arrows move the current row, Enter and Space open it
-// as a double click does, and Tab leaves the list.
+// connection text (blank for an inactive local device) and the description. The keyboard works
+// it as the mouse does: the arrows move the current row, Enter and Space open it as a double
+// click does, and Tab leaves the list.
 #pragma once
 
 #include "config/Tables.h"
@@ -19,7 +19,6 @@ public:
     void showRecord(const DeviceTable &devices, int record);
     void showAll(const DeviceTable &devices);
     QString cell(int record, int column) const;
-    bool rowFree(int record) const { return cell(record, phoneColumn).trimmed().isEmpty(); }
 
 signals:
     // Enter or Space on row `row` (0-based), as a double click on it.

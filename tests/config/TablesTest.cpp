@@ -1,6 +1,7 @@
 #include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/SetupFiles.h"
+#include "config/Templates.h"
 
 #include "ConfigStation.h"
 
@@ -68,6 +69,44 @@ TEST(Tables, LoadingSkipsRecordsWithoutAnEntry) {
         s.write(c.file, positionalFile(c.records));
         EXPECT_FALSE(c.load(s.station)) << c.file;
         EXPECT_EQ(c.loaded(s.station), c.expected) << c.file;
+    }
+}
+
+// The phone list shows an inactive local device as blank as a free record; only a record that
+// holds no device may take a new one.
+TEST(Tables, ASlotIsFreeOnlyWhenItHoldsNoDevice) {
+    test::ConfigStation s;
+    ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
+    ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());
+    const DeviceRecord blank = s.station.devices[1];
+    const struct {
+        const char *legend;
+        std::function<void(DeviceRecord &)> change;
+        bool free;
+    } cases[] = {
+        {"the template's blank record", [](DeviceRecord &) {}, true},
+        {"never loaded", [](DeviceRecord &d) { d = {}; }, true},
+        {"deleted: connection emptied, alarm settings kept",
+         [](DeviceRecord &d) {
+             d[field::connection] = "";
+             d[field::forwardKind] = "1";
+             d[field::alarmEnabled] = "1";
+             d[field::alarmAddress] = "ops@example.org";
+         },
+         true},
+        {"inactive local device with a logger",
+         [](DeviceRecord &d) { d.serialNumber(3) = "1234KV0126"; }, false},
+        {"inactive local device with only its data folder",
+         [](DeviceRecord &d) { d[field::dataDirectory] = "/srv/data"; }, false},
+        {"inactive local device scheduled", [](DeviceRecord &d) { d[field::scheduleSlot1] = "1"; },
+         false},
+        {"active local device", [](DeviceRecord &d) { d[field::active] = "1"; }, false},
+        {"inactive remote device", [](DeviceRecord &d) { d[field::connection] = "0471"; }, false},
+    };
+    for (const auto &c : cases) {
+        DeviceRecord device = blank;
+        c.change(device);
+        EXPECT_EQ(device.isFree(), c.free) << c.legend;
     }
 }
 

@@ -2,11 +2,12 @@
 #include "ui/FolderPicker.h"
 
 #include "ui/NewFolderDialog.h"
+#include "ui/PathLabel.h"
 
-#include "config/DeviceFile.h"
-#include "config/Templates.h"
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/DeviceFile.h"
+#include "config/Templates.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeView>
 
@@ -159,6 +161,31 @@ TEST(FolderPicker, ACreatedFolderTakesThePickerBackToItsStart) {
 
     EXPECT_TRUE(std::filesystem::is_directory(b.data.path() / "New Folder"));
     EXPECT_EQ(b.shownPath(*picker), start);
+}
+
+// A long path never makes the picker, or the new-folder dialog it opens, wider than the screen:
+// the path is shown with its middle left out, and the whole of it is in the tip.
+TEST(FolderPicker, ALongPathStaysWithinTheScreen) {
+    FolderBench b;
+    std::filesystem::path deep = b.data.path();
+    for (int k = 0; k < 12; ++k)
+        deep /= "a folder with a rather long name " + std::to_string(k);
+    std::filesystem::create_directories(deep);
+    auto picker = b.openPicker(deep.string());
+    QTest::mouseClick(picker->findChild<QPushButton *>("btnmkdir"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents();
+    for (const auto &[window, label] :
+         {std::pair<QWidget *, const char *>{picker.get(), "lblPath"},
+          {picker->findChild<NewFolderDialog *>("newfolder"), "Label2"}}) {
+        SCOPED_TRACE(label);
+        ASSERT_NE(window, nullptr);
+        const auto *path = window->findChild<PathLabel *>(label);
+        EXPECT_LE(window->frameGeometry().width(), window->screen()->availableGeometry().width());
+        EXPECT_EQ(path->toolTip(), native(deep));
+        EXPECT_TRUE(path->shownText().contains(QChar(0x2026))) << path->shownText().toStdString();
+        EXPECT_LE(path->fontMetrics().horizontalAdvance(path->shownText()),
+                  path->contentsRect().width());
+    }
 }
 
 } // namespace

@@ -4,17 +4,22 @@
 
 #include "config/ConfigFiles.h"
 #include "config/PortFiles.h"
+#include "config/SetupFiles.h"
 #include "cycle/SessionTexts.h"
 #include "general/Text.h"
+#include "ui/DeviceSetupWindow.h"
+#include "ui/FolderPicker.h"
 #include "ui/Main.h"
 #include "ui/SetupWindowBench.h"
 
 #include <QCloseEvent>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSpontaneKeyEvent>
 #include <QTest>
+#include <QTreeView>
 
 #include <fstream>
 
@@ -120,6 +125,98 @@ TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
         EXPECT_EQ(b.station.scheduleTimes[std::size_t(s)], "-1");
 }
 
+// An open properties dialog offers the schedule times as they stand, so an active device can
+// always be given one of them.
+TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
+    MainBench b;
+    b.main.load();
+    emit b.main.propertiesRequested(1);
+    PropertiesDialog *dialog = b.main.propertiesDialog();
+    const auto boxes = [dialog] {
+        std::string shown;
+        for (int i = 0; i < 4; ++i) {
+            const std::string n = "_" + std::to_string(i);
+            shown += dialog->findChild<QLabel *>(("lblTime" + n).c_str())->text().toStdString();
+            shown +=
+                dialog->findChild<QCheckBox *>(("chkTime" + n).c_str())->isEnabled() ? "+|" : "-|";
+        }
+        return shown;
+    };
+    struct Step {
+        const char *legend;
+        std::function<void()> act;
+        const char *shown;
+    };
+    const Step steps[] = {
+        {"no time set", [] {}, "-|-|-|-|"},
+        {"08:00 chosen", [&] { b.time(0)->setCurrentIndex(8); }, "08:00+|-|-|-|"},
+        {"14:00 chosen", [&] { b.time(1)->setCurrentIndex(14); }, "08:00+|14:00+|-|-|"},
+        {"a time out of order is undone", [&] { b.time(2)->setCurrentIndex(3); },
+         "08:00+|14:00+|-|-|"},
+        {"the timetable reset",
+         [&] { QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton); },
+         "-|-|-|-|"},
+        {"08:00 again", [&] { b.time(0)->setCurrentIndex(8); }, "08:00+|-|-|-|"},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.legend);
+        step.act();
+        EXPECT_EQ(boxes(), step.shown);
+    }
+
+    b.dialogs.clear();
+    dialog->findChild<QLineEdit *>("txtSN_1")->setText("1234KV0126");
+    for (const char *box : {"chkActive", "chkTime_0"})
+        QTest::mouseClick(dialog->findChild<QCheckBox *>(box), Qt::LeftButton, {}, QPoint(6, 6));
+    QTest::mouseClick(dialog->findChild<QToolButton *>("cmdAdd"), Qt::LeftButton);
+    EXPECT_TRUE(b.dialogs.shown().empty());
+    EXPECT_TRUE(b.station.devices[1].scheduledAt(1));
+}
+
+// The countdown counts down to a device that will be read; with none, the tip says so.
+TEST(MainWindow, TheTooltipCountsDownOnlyToADeviceToRead) {
+    const auto device = [](const char *active, int slot) {
+        return [active, slot](MainBench &b) {
+            DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
+            d[field::active] = active;
+            d[field::scheduleSlot1 + slot - 1] = "1";
+        };
+    };
+    struct Row {
+        const char *legend;
+        std::array<int, 4> times;
+        std::function<void(MainBench &)> configure;
+        const char *tip; // the whole tip, or the line under the date and time
+    };
+    const Row rows[] = {
+        {"no device at all", {23, -1, -1, -1}, [](MainBench &) {}, "No device to read"},
+        {"no device, and the time has passed",
+         {8, -1, -1, -1},
+         [](MainBench &) {},
+         "No device to read"},
+        {"an inactive device", {23, -1, -1, -1}, device("0", 1), "No device to read"},
+        {"an active device at a time not set",
+         {23, -1, -1, -1},
+         device("1", 2),
+         "No device to read"},
+        {"an active device at 23:00",
+         {23, -1, -1, -1},
+         device("1", 1),
+         "Next connection in 13 Hours 55 Minutes"},
+        {"no time set", {-1, -1, -1, -1}, device("1", 1), "Vantrell offline"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b(row.times);
+        row.configure(b);
+        ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
+        b.main.load();
+        b.main.trayTick();
+        const QStringList lines = b.main.tray().toolTip().split('\n');
+        EXPECT_EQ(lines.back().toStdString(), row.tip);
+    }
+}
+
 TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
     struct Row {
         const char *legend;
@@ -218,6 +315,9 @@ TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
         {"cmdExit hides",
          [](MainBench &m) { QTest::mouseClick(m.find<QToolButton>("cmdExit"), Qt::LeftButton); },
          false, 0},
+        {"Enter on cmdExit hides",
+         [](MainBench &m) { QTest::keyClick(m.find<QToolButton>("cmdExit"), Qt::Key_Return); },
+         false, 0},
         {"the close that quitting sends goes through", [](MainBench &m) { m.main.close(); }, false,
          0},
         {"Open Vantrell shows the window",
@@ -286,6 +386,112 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
     EXPECT_FALSE(b.station.session.sessionRunning);
     EXPECT_EQ(b.mark(1, 1), "");
     EXPECT_FALSE(main.tray().visible());
+}
+
+// The operator stores device 1 while a session reads it (from inside the session's waits, as the
+// window's events come there), and device 2 as well. Device 1's store waits for the session's
+// end and the dialog says so; device 2's goes through at once, and reading the day's marks back
+// from the file leaves the letter the session holds in memory ("M": no modem answered).
+TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
+    using Act = std::function<void(MainBench &, PropertiesDialog &)>;
+    struct Row {
+        const char *legend;
+        Act store; // device 1, on its properties dialog
+        std::function<std::string(MainBench &)> stored;
+        std::string before;
+        std::string after;
+    };
+    const auto fromFile = [](MainBench &b, int slot) {
+        testing::StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
+        EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
+        return next.station.devices.at(slot);
+    };
+    const auto click = [](QWidget *window, const char *name) {
+        QTest::mouseClick(window->findChild<QAbstractButton *>(name), Qt::LeftButton);
+    };
+    const std::filesystem::path other = testing::TempFolder().path() / "other";
+    const Row rows[] = {
+        {"Insert record",
+         [&](MainBench &, PropertiesDialog &d) {
+             d.findChild<QLineEdit *>("txtDescription")->setText("edited");
+             click(&d, "cmdAdd");
+         },
+         [&](MainBench &b) { return fromFile(b, 1)[field::description]; }, "", "edited"},
+        {"Delete record",
+         [&](MainBench &b, PropertiesDialog &d) {
+             b.dialogs.setNextAnswer(DialogAnswer::yes);
+             click(&d, "cmdDel");
+         },
+         [&](MainBench &b) { return fromFile(b, 1).connection(); }, "0471123456", ""},
+        {"Browse and Save",
+         [&](MainBench &, PropertiesDialog &d) {
+             click(&d, "cmdPath");
+             auto *picker = d.findChild<FolderPicker *>("frmPath");
+             auto *tree = picker->findChild<QTreeView *>("Dir1");
+             std::filesystem::create_directories(other);
+             tree->setCurrentIndex(qobject_cast<QFileSystemModel *>(tree->model())
+                                       ->index(QString::fromStdString(other.string())));
+             click(picker, "btnsave");
+         },
+         [&](MainBench &b) { return fromFile(b, 1)[field::dataDirectory]; }, "", other.string()},
+        {"Setup closed",
+         [&](MainBench &, PropertiesDialog &d) {
+             click(&d, "cmdSetup_1");
+             auto *setup = d.findChild<DeviceSetupWindow *>();
+             setup->findChild<QLineEdit *>("txtMin_1")->setText("-12");
+             click(setup, "cmdExit");
+         },
+         [](MainBench &b) {
+             testing::StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
+             ChannelSetupFile file(next.station);
+             file.chooseSetupFile(1);
+             EXPECT_FALSE(file.loadChannelSetup().failed());
+             return next.station.channelSetup.at(1, setup::absMinimum);
+         },
+         "", "-12"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        MainBench b({9, -1, -1, -1});
+        DeviceRecord &read = b.configure(1, "0471123456", {"1234KV0126"}, false);
+        read[field::scheduleSlot1] = "1";
+        read[field::dataDirectory] = "";
+        ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
+        b.main.load();
+        b.dialogs.clear();
+        QPointer<PropertiesDialog> dialog;
+        b.world.after(6, [&] {
+            ASSERT_EQ(b.station.deviceInSession(), 1);
+            ASSERT_EQ(b.mark(1, 1), "M");
+            emit b.main.propertiesRequested(1);
+            dialog = b.main.propertiesDialog();
+            row.store(b, *dialog);
+            EXPECT_EQ(row.stored(b), row.before);
+            auto *line = dialog->findChild<QLabel *>("lblHeld");
+            EXPECT_TRUE(line->isVisibleTo(dialog));
+            EXPECT_EQ(line->text(), "Device 1 is being read: its changes are stored when its "
+                                    "session ends");
+
+            click(dialog, "cmdNext");
+            dialog->findChild<QLineEdit *>("txtSN_1")->setText("1234KV0126");
+            dialog->findChild<QLineEdit *>("txtDescription")->setText("second");
+            click(dialog, "cmdAdd");
+            EXPECT_EQ(fromFile(b, 2)[field::description], "second");
+            EXPECT_EQ(b.mark(1, 1), "M");
+            EXPECT_EQ(b.station.deviceInSession(), 1);
+        });
+
+        b.main.cycleTick();
+
+        ASSERT_FALSE(b.station.deviceInSession());
+        EXPECT_EQ(row.stored(b), row.after);
+        for (const auto &shown : b.dialogs.shown())
+            EXPECT_EQ(shown.icon, DialogIcon::question) << shown.text; // the delete's question
+        ASSERT_FALSE(DailyMarksFile(b.station).loadDailyMarks().failed());
+        EXPECT_EQ(b.mark(1, 1), "M");
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_FALSE(dialog->findChild<QLabel *>("lblHeld")->isVisibleTo(dialog));
+    }
 }
 
 TEST(MainWindow, ASettingTheDiskRefusesIsReportedAndUndone) {
@@ -360,6 +566,8 @@ TEST(MainWindow, APortThatCannotBeOpenedIsReportedOnceAndTheProgramRuns) {
 
 TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
     MainBench b({23, -1, -1, -1}, false);
+    b.configure(1, "locl0000", {"KV00000001"}, false)[field::scheduleSlot1] = "1";
+    ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
     b.main.load();
     ASSERT_EQ(b.dialogs.shown().size(), 1u);
     EXPECT_TRUE(b.main.isVisible());
@@ -378,8 +586,9 @@ TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
 TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     MainBench b;
     b.configure(1, "0231555", {"KV00000001"}, false)[field::description] = "Dam";
+    b.configure(2, "locl0000", {"KV00000002"}, false)[field::active] = "0";
     b.configure(3, "netw0211", {"KV00000001"}, false)[field::active] = "0";
-    for (int slot : {1, 3}) {
+    for (int slot : {1, 2, 3}) {
         b.station.selectedDevice = slot;
         ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
     }
@@ -388,10 +597,11 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     EXPECT_EQ(grid->cell(1, 0), "X");
     EXPECT_EQ(grid->cell(1, 1), "0231555");
     EXPECT_EQ(grid->cell(1, 2), "Dam");
+    EXPECT_EQ(grid->cell(2, 1), "") << "an inactive local device shows no connection";
     EXPECT_EQ(grid->cell(3, 0), "");
     EXPECT_EQ(grid->cell(3, 1), "netw0211");
     EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Phone no.");
-    EXPECT_EQ(b.main.findFreeRow(), 2);
+    EXPECT_EQ(b.main.findFreeRow(), 4) << "yet its record is not free";
 
     QSignalSpy opened(&b.main, &Main::propertiesRequested);
     b.main.show();

@@ -9,6 +9,7 @@
 #include "ui/FolderPicker.h"
 #include "ui/SetupWindowBench.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -23,6 +24,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <set>
 
 namespace vantrell::testing {
 namespace {
@@ -263,6 +265,29 @@ INSTANTIATE_TEST_SUITE_P(
         Placement{"a new device in the first free row stays", {1, 2}, 3, 3, 3},
         Placement{"the record on show is stored, not the row selected since", {1, 2, 7}, 7, 2, 7}),
     [](const auto &row) { return std::to_string(row.index); });
+
+// The phone list shows a deactivated local device with a blank connection, as it shows a free
+// record; the next new device still goes into a record of its own.
+TEST(Properties, ADeactivatedLocalDeviceKeepsItsRecord) {
+    PropertiesBench b;
+    b.keepDevice(1, "locl0000", "pump house");
+    b.open(1);
+    b.click("chkActive");
+    b.click("cmdAdd");
+    b.click("cmdNext");
+    b.fillValidDevice();
+    b.type("txtDescription", "new device");
+
+    b.click("cmdAdd");
+
+    EXPECT_EQ(b.messages(), std::vector<std::string>{});
+    EXPECT_EQ(b.get<QLabel>("lblSelRow")->text().toInt(), 2);
+    const DeviceRecord kept = b.stored(1);
+    EXPECT_EQ(kept[field::description], "pump house");
+    EXPECT_EQ(kept[field::active], "0");
+    EXPECT_EQ(kept.serialNumber(1), "1234KV0126");
+    EXPECT_EQ(b.stored(2)[field::description], "new device");
+}
 
 TEST(Properties, DeleteBlanksTheRecordOnlyWhenTheOperatorSaysYes) {
     for (const DialogAnswer answer : {DialogAnswer::no, DialogAnswer::yes}) {
@@ -514,6 +539,34 @@ TEST(Properties, EnterInABoxDoesNothing) {
         EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->objectName().data();
 }
 
+// A picture button with the focus is pressed by Enter (either key) as by Space.
+TEST(Properties, EnterPressesAPictureButtonAsSpaceDoes) {
+    struct Row {
+        const char *legend;
+        const char *button;
+        Qt::Key key;
+        int stored; // times the phone list was redrawn
+        bool closed;
+    };
+    const Row rows[] = {
+        {"Insert record by Return", "cmdAdd", Qt::Key_Return, 1, false},
+        {"Insert record by the keypad's Enter", "cmdAdd", Qt::Key_Enter, 1, false},
+        {"Insert record by Space", "cmdAdd", Qt::Key_Space, 1, false},
+        {"Exit by Return", "cmdExit", Qt::Key_Return, 0, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        PropertiesBench b;
+        b.open(1);
+        if (row.stored != 0)
+            b.fillValidDevice();
+        QTest::keyClick(b.get<QToolButton>(row.button), row.key);
+        EXPECT_EQ(b.list.refreshes, row.stored);
+        EXPECT_EQ(b.dialog->isVisible(), !row.closed);
+        EXPECT_TRUE(b.messages().empty());
+    }
+}
+
 // Whatever the forward frame shows, the dialog is as large as that needs and no larger: no blank
 // band stays behind when the FTP frame hides. The cover says once that the section is off.
 TEST(Properties, TheDialogFitsWhatItShowsAsFramesComeAndGo) {
@@ -545,6 +598,33 @@ TEST(Properties, TheDialogFitsWhatItShowsAsFramesComeAndGo) {
         EXPECT_EQ(notAvailable(), step.notAvailableShown);
     }
     EXPECT_EQ(b.dialog->size(), closed);
+}
+
+// While the cover says the forward section is not available, Tab reaches none of what it covers,
+// so Space cannot choose a forwarding kind the operator does not see.
+TEST(Properties, CoveredForwardSettingsTakeNoFocus) {
+    PropertiesBench b;
+    b.open(1);
+    b.dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(b.dialog.get()));
+    const auto reached = [&] {
+        std::set<QString> names;
+        b.get<QCheckBox>("chkForward")->setFocus();
+        for (int k = 0; k < 80; ++k) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            names.insert(QApplication::focusWidget()->objectName());
+        }
+        return names;
+    };
+    for (const bool forward : {false, true}) {
+        SCOPED_TRACE(forward ? "forwarding on" : "forwarding off");
+        if (forward)
+            b.click("chkForward");
+        const std::set<QString> names = reached();
+        EXPECT_EQ(names.count("optFdType_0") + names.count("optFdType_1") > 0, forward);
+        for (const char *covered : {"optFdType_0", "optFdType_1", "txtMail", "txtAddress"})
+            EXPECT_EQ(b.get<QWidget>(covered)->isEnabled(), forward) << covered;
+    }
 }
 
 // A second "Setup" for a logger while its window loads (about three seconds of the station's
