@@ -696,5 +696,29 @@ TEST(MainWindow, ReopeningThePropertiesDialogAsksAboutItsEditsFirst) {
     }
 }
 
+// A modem port that does not exist is said on the progress line, never in a box that waits for
+// a click: the next device is read at the next tick.
+TEST(MainWindow, AMissingModemPortStopsNoSchedule) {
+    MainBench b({9, -1, -1, -1});
+    for (int slot : {1, 2}) {
+        DeviceRecord &d =
+            b.configure(slot, "0211010255", {"KV0000000" + std::to_string(slot)}, true);
+        d[field::scheduleSlot1] = "1";
+    }
+    b.saveConfiguration();
+    b.main.load();
+    b.station.linePortNumber = 2; // the simulated line is port 1
+    b.main.cycleTick();
+    EXPECT_EQ(b.mark(1, 1), "M");
+    b.main.cycleTick();
+    EXPECT_EQ(b.mark(2, 1), "M");
+    EXPECT_TRUE(b.dialogs.shown().empty());
+    const auto texts = b.progress.texts(ProgressLine::detail);
+    EXPECT_EQ(
+        std::count_if(texts.begin(), texts.end(),
+                      [](const std::string &t) { return t.starts_with("Modem error: port 2"); }),
+        6); // three attempts of each device
+}
+
 } // namespace
 } // namespace vantrell
