@@ -116,15 +116,16 @@ void Session::start() {
     result_.markBefore = station_.dailyMarks.at(request_.dailyMarkIndex + 1, request_.device);
     if (journal_ != nullptr)
         journal_->sessionStarted(request_);
+    // The windows hold back stores of this device from the first wait on.
+    SessionState &session = station_.session;
+    session.device = request_.device;
     ProgressSink &progress = station_.progress();
     progress.openWindow();
     progress.detail(std::string(sessionText::preparingConnection) + " " +
                     std::to_string(request_.device));
     pauses(2, 1);
-    SessionState &session = station_.session;
     session.sessionRunning = true;
     session.communicating = true;
-    session.device = request_.device;
     callUp_ = false;
     connectionAttempt_ = 0;
     switchPass_ = 0;

@@ -103,7 +103,7 @@ LoggerConnection Connect::connectLogger(const DeviceRecord &device, int loggerIn
         show(linkText::korvaneConnecting);
         sendLoggerPreamble();
         if (!serial_.wakeLogger(line))
-            return {StepOutcome::failure()};
+            return {StepOutcome::failure(), AnswerExpected::yes, std::nullopt};
         show(linkText::korvaneConnected);
         send(std::string(1, preamble));
         const LoggerClock clock = readLoggerClock();
@@ -126,7 +126,8 @@ LoggerConnection Connect::connectLogger(const DeviceRecord &device, int loggerIn
         serial_.pause1s();
         disconnectLogger(samplingCode);
     }
-    return {StepOutcome::failure(SessionStatus::parametersUnreadable)};
+    return {StepOutcome::failure(SessionStatus::parametersUnreadable), AnswerExpected::yes,
+            std::nullopt};
 }
 
 void Connect::sendLoggerPreamble() {

@@ -219,7 +219,7 @@ StepOutcome Modem::dial(const DialRequest &request) {
         return callFailed();
     callConnected(answer);
     if (initRefused)
-        return {true, SessionStatus::modem};
+        return {true, SessionStatus::modem, {}};
     return StepOutcome::success();
 }
 
