@@ -21,7 +21,7 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
       station_({clock_, pump_, linePort_, progress_, dialogs_}, configDir),
       journal_(station_, settings),
       outbox_(journal_.journal(), settings.outbox, configDir / outboxFolder, clock_, outboxLog()),
-      smsRetries_(station_, smsPort_),
+      smsRetries_(station_.line(), smsPort_, station_.modemPortNumber),
       forwarding_(station_,
                   // A mail on its way keeps the windows alive as every other wait does.
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),

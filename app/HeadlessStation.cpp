@@ -92,7 +92,7 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
       station_({clock_, pump_, loggedLine_, sessionLog_, dialogs_}, configDir), settings_(settings),
       journal_(station_, settings),
       outbox_(journal_.journal(), settings.outbox, configDir / outboxFolder, clock_, outboxLog()),
-      smsRetries_(station_, loggedSms_),
+      smsRetries_(station_.line(), loggedSms_, station_.modemPortNumber),
       forwarding_(station_, {mailSessions(), ftpSessions(), loggedSms_, outbox_}) {
     self_ = &station_;
     journal_.sendSilenceAlarmsBy(forwarding_.alarm());

@@ -35,9 +35,9 @@ void printParameters(const LoggerParameters &p, std::ostream &out) {
 
 bool probeHeldLine(Station &station, const ProbeRequest &request, std::ostream &out) {
     NoSteps steps;
-    Connect connect(station, steps);
-    Serial serial(station);
-    station.link.portNumber = request.portNumber;
+    Connect connect(station.line(), steps);
+    Serial serial(station.line());
+    station.line().usePort(request.portNumber);
     station.session = {};
     if (request.throughSwitch) {
         if (!connect.connectSwitch().outcome.succeeded) {

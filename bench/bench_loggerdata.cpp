@@ -66,8 +66,8 @@ void processAndWriteFullMemory(benchmark::State &state) {
     std::vector<std::string> memory;
     for (const auto &record : d.memory)
         memory.push_back(sim::encodeRecord(record, d));
-    DataFile file(b.station);
-    MemoryTransfer readings(b.station);
+    DataFile file(b.station.line(), b.station.configDir());
+    MemoryTransfer readings(b.station.line());
     const std::string path = file.dataPathFor(b.device, 1);
     bool written = true;
     for (auto _ : state) {
@@ -87,7 +87,7 @@ void readBackLongHistory(benchmark::State &state) {
     Bench b("vantrell-bench-readback");
     b.device[field::savingMode] = std::string("1");
     b.decodeParameters(fullLogger(1));
-    DataFile file(b.station);
+    DataFile file(b.station.line(), b.station.configDir());
     b.logger.path = file.dataPathFor(b.device, 1);
     {
         std::ofstream out(b.logger.path, std::ios::binary);
@@ -117,9 +117,9 @@ void transferOverTheVirtualLine(benchmark::State &state) {
         b->decodeParameters(d);
         sim::Logger logger(b->world, d);
         b->port.attach(logger);
-        (void)Serial(b->station).wakeLogger(LoggerLine::direct);
+        (void)Serial(b->station.line()).wakeLogger(LoggerLine::direct);
         state.ResumeTiming();
-        const bool complete = MemoryTransfer(b->station).transferMemory(b->logger);
+        const bool complete = MemoryTransfer(b->station.line()).transferMemory(b->logger);
         state.PauseTiming();
         if (!complete)
             state.SkipWithError("the transfer did not complete");

@@ -41,7 +41,7 @@ void checkDialUp(const std::uint8_t *data, std::size_t size) {
     const DialRequest request{in.takeText(12), "08:00", 1};
     fuzz::ScriptedDevice modem(bench.world, in);
     bench.port.attach(modem);
-    Modem steps(bench.station);
+    Modem steps(bench.station.line());
     StepOutcome outcome = steps.check();
     if (outcome.succeeded)
         outcome = steps.dial(request);

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string command = in.takeText(8);
     fuzz::ScriptedDevice device(bench.world, in);
     bench.port.attach(device);
-    Serial serial(bench.station);
+    Serial serial(bench.station.line());
 
     const auto exchange = [&](Exchange (Serial::*step)(std::string_view, AnswerExpected)) {
         return [&, step](Serial &s) -> std::optional<Reply> {

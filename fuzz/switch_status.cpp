@@ -81,7 +81,7 @@ void checkSwitchConnection(std::string_view status) {
     StatusSwitch device{std::string(status)};
     bench.port.attach(device);
     NoLoggerSteps steps;
-    Connect connect(bench.station, steps);
+    Connect connect(bench.station.line(), steps);
     const SwitchConnection connection = connect.connectSwitch();
 
     const std::string_view kept = status.substr(0, status.find('\r'));

@@ -64,29 +64,26 @@ bool isNumeric(std::string_view text) {
     return at == number.size();
 }
 
-void CheckingData::refuse(const char *text) {
-    station_.validationOk = false;
+std::optional<std::string> CheckingData::refuse(const char *text) {
     station_.dialogs().message(dataErrorTitle, text, DialogButtons::ok, DialogIcon::exclamation);
+    return text;
 }
 
-void CheckingData::checkPhoneNumber(std::string_view phone) {
-    station_.validationOk = true;
+std::optional<std::string> CheckingData::checkPhoneNumber(std::string_view phone) {
     if (!isNumeric(phone))
-        refuse(badPhoneText);
+        return refuse(badPhoneText);
+    return std::nullopt;
 }
 
-void CheckingData::checkSerialNumbers(const std::array<std::string, maxLoggers> &serials) {
+std::optional<std::string>
+CheckingData::checkSerialNumbers(const std::array<std::string, maxLoggers> &serials) {
     const auto filled = [](const std::string &serial) { return !trim(serial).empty(); };
-    if (std::none_of(serials.begin(), serials.end(), filled)) {
-        refuse(noSerialText);
-        return;
-    }
-    station_.validationOk = true;
+    if (std::none_of(serials.begin(), serials.end(), filled))
+        return refuse(noSerialText);
     for (const std::string &serial : serials)
-        if (filled(serial) && !serialLayoutOk(serial)) {
-            refuse(badSerialText);
-            return;
-        }
+        if (filled(serial) && !serialLayoutOk(serial))
+            return refuse(badSerialText);
+    return std::nullopt;
 }
 
 } // namespace vantrell

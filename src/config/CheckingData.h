@@ -1,11 +1,12 @@
 // The checks the device properties dialog runs before it stores a device: the telephone number
 // of a remote device and the serial numbers of the station's loggers. A failure is shown to the
-// operator in a "Data error" box; the verdict is left in the station's validationOk.
+// operator in a "Data error" box, and returned to the caller, which decides what follows.
 #pragma once
 
 #include "config/Tables.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,14 +28,16 @@ class CheckingData {
 public:
     explicit CheckingData(Station &station) : station_(station) {}
 
+    // Each gives the problem as its box says it; nothing when the input is fine.
     // The phone box as typed, untrimmed.
-    void checkPhoneNumber(std::string_view phone);
+    [[nodiscard]] std::optional<std::string> checkPhoneNumber(std::string_view phone);
     // Boxes txtSN 1..8: at least one filled, and each filled one laid out as "XXXXDEMMYY",
     // without a control character anywhere.
-    void checkSerialNumbers(const std::array<std::string, maxLoggers> &serials);
+    [[nodiscard]] std::optional<std::string>
+    checkSerialNumbers(const std::array<std::string, maxLoggers> &serials);
 
 private:
-    void refuse(const char *text);
+    std::optional<std::string> refuse(const char *text);
 
     Station &station_;
 };

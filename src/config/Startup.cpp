@@ -34,7 +34,7 @@ void loadPortChoices(Station &station, std::vector<ConfigError> &problems) {
     if (const auto p = loadPortChoice(station.configDir() / files::modemPortChoice, &problem))
         station.modemPortNumber = *p + 1;
     keep(problems, problem);
-    station.link.portNumber = station.linePortNumber;
+    station.line().usePort(station.linePortNumber);
 }
 
 // Without the port map every port opens its default device, and the station sends wake-up

@@ -6,13 +6,9 @@
 namespace vantrell {
 
 Station::Station(StationServices services, std::filesystem::path configDir)
-    : services_(services), configDir_(std::move(configDir)) {}
-
-void Station::wait(double seconds) {
-    const Deadline deadline(clock(), seconds);
-    while (!deadline.expired())
-        pump().yield(nullptr, deadline.end());
-}
+    : services_(services), configDir_(std::move(configDir)),
+      line_(services.port, services.clock, services.pump, services.progress,
+            session.stopRequested) {}
 
 std::optional<int> Station::deviceInSession() const {
     if (session.device == 0)

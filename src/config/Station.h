@@ -3,10 +3,10 @@
 // own one; tests build as many as they like.
 #pragma once
 
-#include "config/LinkState.h"
 #include "config/SessionState.h"
 #include "config/SessionStatus.h"
 #include "config/Tables.h"
+#include "general/Line.h"
 
 #include <filesystem>
 #include <optional>
@@ -33,6 +33,8 @@ struct StationServices {
 class Station {
 public:
     Station(StationServices services, std::filesystem::path configDir);
+    Station(const Station &) = delete;
+    Station &operator=(const Station &) = delete;
 
     Clock &clock() const { return services_.clock; }
     EventPump &pump() const { return services_.pump; }
@@ -41,8 +43,10 @@ public:
     Dialogs &dialogs() const { return services_.dialogs; }
     const std::filesystem::path &configDir() const { return configDir_; }
 
+    // What the protocol steps see of the station.
+    Line &line() { return line_; }
     // Lets the world move on for `seconds` (the pauses between protocol steps).
-    void wait(double seconds);
+    void wait(double seconds) { line_.wait(seconds); }
 
     // The device a session is reading now; nothing between sessions. The windows hold back
     // what would change that device's record or marks until its session has ended.
@@ -59,10 +63,8 @@ public:
     int selectedDevice = 1;
     // The setup file chosen last, relative to the configuration folder ("/DeviceSetup/...").
     std::string setupFileName;
-    bool validationOk = false; // the verdict of the last input check
     Settings settings{};
 
-    LinkState link{};
     SessionState session{};
     // The (schedule time, device) pairs whose failed delivery the outbox retries, for the report
     // of the time; a new day starts without any.
@@ -71,6 +73,7 @@ public:
 private:
     StationServices services_;
     std::filesystem::path configDir_;
+    Line line_;
 };
 
 } // namespace vantrell

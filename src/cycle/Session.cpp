@@ -45,11 +45,12 @@ void append(std::vector<Sent> &to, std::vector<Sent> more) {
 } // namespace
 
 Session::Session(Station &station, Forwarding &forwarding, StationJournal *journal)
-    : station_(station), forwarding_(forwarding), journal_(journal), commands_(station),
-      dataFile_(station), modem_(station), connect_(station, *this) {}
+    : station_(station), forwarding_(forwarding), journal_(journal), commands_(station.line()),
+      dataFile_(station.line(), station.configDir()), modem_(station.line()),
+      connect_(station.line(), *this) {}
 
 std::optional<DecodedParameters> Session::readParameters() {
-    Serial serial(station_);
+    Serial serial(station_.line());
     return vantrell::readParameters(serial);
 }
 
@@ -136,14 +137,14 @@ void Session::start() {
 // One connection attempt up to the switch stage; false when the attempt failed (or was the
 // one too many).
 bool Session::connectStation() {
-    station_.link.portNumber = station_.linePortNumber;
+    station_.line().usePort(station_.linePortNumber);
     ++connectionAttempt_;
     station_.progress().service(connectionAttempt + std::to_string(connectionAttempt_));
     if (connectionAttempt_ > maxConnectionAttempts)
         return false;
     // The line stays this program's until the session ends, so that another station sharing
     // the device never puts its bytes between two of ours: held elsewhere, it is a port in use.
-    const int line = station_.link.portNumber;
+    const int line = station_.linePortNumber;
     if (const PortError error = station_.port().hold(line); error == PortError::portBusy) {
         station_.progress().detail(describe(station_.port(), line, error));
         result_.stepLetter = SessionStatus::modem;
@@ -273,6 +274,7 @@ AttemptEnd Session::readLogger(AttemptResult &attempt, int position) {
 
     station_.progress().service(transferToFile);
     dataFile_.transferAndSave(request_, logger);
+    showDataFolder();
     if (journal_ != nullptr)
         journal_->loggerTransferred(request_, logger);
     checkAndErase(logger);
@@ -290,6 +292,14 @@ AttemptEnd Session::readLogger(AttemptResult &attempt, int position) {
         break;
     }
     return AttemptEnd::dataNotSaved;
+}
+
+// A blank data folder became the program's own; the windows show it, unless the operator has
+// given the device a folder meanwhile.
+void Session::showDataFolder() {
+    std::string &shown = station_.devices.at(request_.device)[field::dataDirectory];
+    if (trim(shown).empty())
+        shown = request_.record[field::dataDirectory];
 }
 
 // The limits are those of the station being read and no other: a file that cannot be read

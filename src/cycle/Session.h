@@ -50,6 +50,7 @@ private:
     void leaveLetter(const StepOutcome &outcome);
     AttemptEnd readLoggers(AttemptResult &attempt);
     AttemptEnd readLogger(AttemptResult &attempt, int position);
+    void showDataFolder();
     void checkAndErase(LoggerResult &logger);
     void sendAlarms(LoggerResult &logger);
     void forwardDataFile(LoggerResult &logger);

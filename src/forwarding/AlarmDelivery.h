@@ -20,7 +20,8 @@ namespace vantrell {
 class AlarmDelivery {
 public:
     AlarmDelivery(Station &station, SerialPort &smsPort, MailSessionFactory mail, Outbox &outbox)
-        : station_(station), modem_(station, smsPort), mail_(std::move(mail)), outbox_(outbox) {}
+        : station_(station), modem_(station.line(), smsPort, station.modemPortNumber),
+          mail_(std::move(mail)), outbox_(outbox) {}
 
     // `device`: the device the alarms are about, 0 for none. In the order given; one outcome per
     // message that went, or should have gone, out.

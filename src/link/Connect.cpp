@@ -94,7 +94,7 @@ void Connect::send(const std::string &bytes) {
 }
 
 void Connect::show(const std::string &text) {
-    station_.progress().detail(text);
+    line_.progress().detail(text);
 }
 
 LoggerConnection Connect::connectLogger(const DeviceRecord &device, int loggerIndex,
@@ -152,7 +152,7 @@ LoggerClock Connect::readLoggerClock() {
 // Another day is always corrected; on the same day only a logger running ahead by more than
 // the tolerance is, since a logger behind the PC loses no reading.
 bool Connect::loggerClockIsOff(const LoggerClock &clock) const {
-    const LocalDateTime now = station_.clock().localNow();
+    const LocalDateTime now = line_.clock().localNow();
     const std::string &date = clock.date;
     if (zeroPad(now.day, 2) != cut(date, {0, 2}) || zeroPad(now.month, 2) != cut(date, {3, 2}) ||
         zeroPad(now.year % 100, 2) != cut(date, {6, 2}))
@@ -176,11 +176,11 @@ void Connect::noteClockCorrection(const LoggerClock &clock, const DeviceRecord &
     } else {
         text += clockReadAs + clock.date + " " + clock.time + "\"";
     }
-    station_.progress().note(text + clockSet);
+    line_.progress().note(text + clockSet);
 }
 
 void Connect::disconnectLogger(int samplingCode) {
-    station_.wait(1);
+    line_.wait(1);
     show(korvaneDisconnecting);
     send(std::string(1, samplingCode < fastSamplingCodes ? loggerReleaseFast : loggerRelease));
 }

@@ -4,7 +4,9 @@
 // decides what follows.
 #pragma once
 
-#include "config/Station.h"
+#include "config/SessionStatus.h"
+#include "config/Tables.h"
+#include "general/Line.h"
 #include "link/Serial.h"
 #include "loggerdata/Conversions.h"
 
@@ -45,8 +47,7 @@ struct LoggerConnection {
 
 class Connect {
 public:
-    Connect(Station &station, LoggerSteps &steps)
-        : station_(station), steps_(steps), serial_(station) {}
+    Connect(Line &line, LoggerSteps &steps) : line_(line), steps_(steps), serial_(line) {}
 
     // Wakes the logger, reads (and where `device` asks for it, sets) its clock, reads its
     // parameter block and checks its serial number against logger `loggerIndex` of `device`.
@@ -74,7 +75,7 @@ private:
     bool loggerClockIsOff(const LoggerClock &clock) const;
     void noteClockCorrection(const LoggerClock &clock, const DeviceRecord &device, int loggerIndex);
 
-    Station &station_;
+    Line &line_;
     LoggerSteps &steps_;
     Serial serial_;
 };

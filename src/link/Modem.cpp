@@ -111,20 +111,20 @@ DialVerdict judgeDialAnswer(std::string_view answer) {
 }
 
 void Modem::show(const std::string &text) {
-    station_.progress().detail(text);
+    line_.progress().detail(text);
 }
 
 bool Modem::send(std::string_view bytes) {
-    return station_.port().isOpen() && serial_.write(bytes);
+    return line_.port().isOpen() && serial_.write(bytes);
 }
 
 std::string Modem::takeWaiting() {
-    SerialPort &port = station_.port();
+    SerialPort &port = line_.port();
     return port.isOpen() ? port.read(0) : std::string();
 }
 
 std::string Modem::collect(std::size_t count, double limit) {
-    const Deadline deadline(station_.clock(), limit);
+    const Deadline deadline(line_.clock(), limit);
     std::string got;
     while (got.size() < count && serial_.waitForData(deadline.remaining()))
         got += takeWaiting();
@@ -134,30 +134,30 @@ std::string Modem::collect(std::size_t count, double limit) {
 }
 
 void Modem::resetSecondsCounter() {
-    counterStart_ = station_.clock().monotonicSeconds();
+    counterStart_ = line_.clock().monotonicSeconds();
 }
 
 int Modem::secondsCounter() const {
-    return int(std::floor(station_.clock().monotonicSeconds() - counterStart_));
+    return int(std::floor(line_.clock().monotonicSeconds() - counterStart_));
 }
 
 // Never nothing: where rounding puts the clock a hair short of the next second, the wait must
 // still move it on.
 double Modem::secondsToNextCount() const {
-    const double left = counterStart_ + secondsCounter() + 1 - station_.clock().monotonicSeconds();
+    const double left = counterStart_ + secondsCounter() + 1 - line_.clock().monotonicSeconds();
     return std::max(left, shortestWait);
 }
 
 void Modem::waitUntilCounterAbove(int seconds) {
-    const double left = counterStart_ + seconds + 1 - station_.clock().monotonicSeconds();
+    const double left = counterStart_ + seconds + 1 - line_.clock().monotonicSeconds();
     if (left > 0)
-        station_.wait(left);
+        line_.wait(left);
 }
 
 StepOutcome Modem::check() {
     if (const PortError error = serial_.reopen(); error != PortError::none)
         return failCheck(error);
-    station_.port().discardInput();
+    line_.port().discardInput();
     for (int attempt = 1; attempt <= checkTries; ++attempt) {
         const Attention attention = tryAttention();
         if (attention == Attention::answered) {
@@ -166,7 +166,7 @@ StepOutcome Modem::check() {
         }
         if (attention == Attention::portFailed)
             return failCheck(PortError::ioError);
-        if (!station_.port().isOpen()) {
+        if (!line_.port().isOpen()) {
             if (const PortError error = serial_.reopen(); error != PortError::none)
                 return failCheck(error);
         }
@@ -193,9 +193,9 @@ StepOutcome Modem::failCheck(PortError error) {
     serial_.closePort();
     if (error != PortError::noSuchPort)
         return StepOutcome::failure(SessionStatus::modem);
-    std::string problem = std::string(modemErrorTitle) + ": " +
-                          describe(station_.port(), station_.link.portNumber, error);
-    station_.progress().failure(problem);
+    std::string problem =
+        std::string(modemErrorTitle) + ": " + describe(line_.port(), line_.portNumber(), error);
+    line_.progress().failure(problem);
     return StepOutcome::failure(SessionStatus::modem, std::move(problem));
 }
 
@@ -229,7 +229,7 @@ std::optional<StepOutcome> Modem::prepareModem(bool &initRefused) {
     if (!send(modemCommand::echoOff))
         return failDial(PortError::ioError);
     const double echoOffWindow =
-        counterStart_ + echoOffLimit + 1 - station_.clock().monotonicSeconds();
+        counterStart_ + echoOffLimit + 1 - line_.clock().monotonicSeconds();
     if (collect(echoOffAnswerLength, echoOffWindow).size() < echoOffAnswerLength)
         return endDial(SessionStatus::modem);
     int step = 1;
@@ -259,7 +259,7 @@ std::optional<StepOutcome> Modem::dialNumber(const DialRequest &request) {
     if (!send(dial))
         return failDial(PortError::ioError);
     serial_.closePort();
-    station_.wait(afterDialPause);
+    line_.wait(afterDialPause);
     if (const PortError error = serial_.reopen(); error != PortError::none)
         return failDial(error);
     resetSecondsCounter();
@@ -298,7 +298,7 @@ void Modem::showDialProgress(const DialRequest &request, std::string &shown) {
 void Modem::callConnected(const std::string &answer) {
     show(modemPrefix + answer);
     resetSecondsCounter();
-    station_.wait(connectPause);
+    line_.wait(connectPause);
     waitUntilCounterAbove(connectSettle);
     resetSecondsCounter();
 }
@@ -313,7 +313,7 @@ StepOutcome Modem::callFailed() {
 StepOutcome Modem::failDial(PortError error) {
     if (error == PortError::portBusy) {
         std::string problem = std::string(modemErrorTitle) + ": " + modemInUse;
-        station_.progress().failure(problem);
+        line_.progress().failure(problem);
         StepOutcome outcome = endDial(SessionStatus::modem);
         outcome.problem = std::move(problem);
         return outcome;
@@ -329,10 +329,10 @@ StepOutcome Modem::endDial(SessionStatus status) {
 // Port errors are of no interest here: every operation that fails is skipped, and the port is
 // left closed whatever happened.
 void Modem::hangUp() {
-    SerialPort &port = station_.port();
+    SerialPort &port = line_.port();
     show(modemDisconnecting);
     if (!port.isOpen())
-        (void)port.open(station_.link.portNumber);
+        (void)port.open(line_.portNumber());
     escapeToCommandMode();
     modemAnswer_ = collect(escapeAnswerLength, escapeAnswerLimit);
     const bool answered =
@@ -347,9 +347,9 @@ void Modem::hangUp() {
     else
         (void)serial_.waitForData(hangUpAnswerLimit);
     (void)send(modemCommand::factorySettings);
-    station_.wait(commandGap);
+    line_.wait(commandGap);
     (void)send(modemCommand::hangUp);
-    station_.wait(commandGap);
+    line_.wait(commandGap);
     (void)send(modemCommand::factorySettings);
     show(modemDisconnected);
     serial_.closePort();
@@ -357,11 +357,11 @@ void Modem::hangUp() {
 
 void Modem::escapeToCommandMode() {
     const std::string plus(1, modemCommand::escapeCharacter);
-    station_.wait(escapeGuard);
+    line_.wait(escapeGuard);
     (void)send(plus);
-    station_.wait(escapeCharacterGap);
+    line_.wait(escapeCharacterGap);
     (void)send(plus);
-    station_.wait(escapeCharacterGap);
+    line_.wait(escapeCharacterGap);
     (void)send(plus);
 }
 

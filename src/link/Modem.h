@@ -4,7 +4,9 @@
 // ended, with the letters "M" (the modem) and "C" (the call).
 #pragma once
 
-#include "config/Station.h"
+#include "config/SessionStatus.h"
+#include "config/Tables.h"
+#include "general/Line.h"
 #include "link/Serial.h"
 
 #include <optional>
@@ -41,7 +43,7 @@ struct DialRequest {
 
 class Modem {
 public:
-    explicit Modem(Station &station) : station_(station), serial_(station) {}
+    explicit Modem(Line &line) : line_(line), serial_(line) {}
 
     // The modem answers "AT" (a factory reset between the two tries); the port stays open for
     // the dial. Fails with "M".
@@ -78,7 +80,7 @@ private:
     double secondsToNextCount() const;
     void waitUntilCounterAbove(int seconds);
 
-    Station &station_;
+    Line &line_;
     Serial serial_;
     std::string modemAnswer_;
     double counterStart_ = 0.0;

@@ -22,26 +22,26 @@ constexpr std::size_t maxAnswerLength = 1024;
 } // namespace
 
 PortError Serial::reopen() {
-    SerialPort &port = station_.port();
+    SerialPort &port = line_.port();
     if (port.isOpen())
         port.close();
-    return port.open(station_.link.portNumber);
+    return port.open(line_.portNumber());
 }
 
 void Serial::closePort() {
-    if (station_.port().isOpen())
-        station_.port().close();
+    if (line_.port().isOpen())
+        line_.port().close();
 }
 
 bool Serial::write(std::string_view bytes) {
-    return station_.port().write(bytes);
+    return line_.port().write(bytes);
 }
 
 bool Serial::waitForData(double limit) {
-    SerialPort &port = station_.port();
-    const Deadline deadline(station_.clock(), limit);
+    SerialPort &port = line_.port();
+    const Deadline deadline(line_.clock(), limit);
     for (;;) {
-        station_.pump().yield(&port, deadline.end());
+        line_.pump().yield(&port, deadline.end());
         if (deadline.expired())
             return false;
         if (port.isOpen() && port.bytesWaiting() > 0)
@@ -50,7 +50,7 @@ bool Serial::waitForData(double limit) {
 }
 
 std::optional<char> Serial::readChar() {
-    const std::string one = station_.port().read(1);
+    const std::string one = line_.port().read(1);
     if (one.empty())
         return std::nullopt;
     return one.front();
@@ -105,7 +105,7 @@ Exchange Serial::exchange(char attention, std::string_view command, AnswerExpect
             break;
         if (!write(std::string(1, attention)) || !waitForData(answerLimit) || readChar() != '!')
             continue;
-        station_.port().discardInput();
+        line_.port().discardInput();
         if (!write(std::string(command) + code::carriageReturn))
             continue;
         result.taken = true;
@@ -135,7 +135,7 @@ Reply Serial::readParameterBlock() {
 
 // The answer is "YY/MM/DD HH:MM:SS"; the clock is kept day first.
 LoggerClock Serial::readClock() {
-    const LocalDateTime askedAt = station_.clock().localNow();
+    const LocalDateTime askedAt = line_.clock().localNow();
     LoggerClock clock{fixedRequest(code::clockRequest, clockMinimum), {}, {}, askedAt};
     const std::string_view r = clock.reply.text;
     const auto at = [r](std::size_t offset) { return std::string(cut(r, Field{offset, 2})); };
@@ -165,8 +165,8 @@ Reply Serial::fixedRequest(char request, std::size_t minimumLength) {
 }
 
 void Serial::flushInput() {
-    SerialPort &port = station_.port();
-    if (port.isOpen() || port.open(station_.link.portNumber) == PortError::none) {
+    SerialPort &port = line_.port();
+    if (port.isOpen() || port.open(line_.portNumber()) == PortError::none) {
         while (port.bytesWaiting() > 0)
             (void)port.read(0);
     }

@@ -5,8 +5,10 @@
 // unbounded.
 #pragma once
 
-#include "config/Station.h"
+#include "config/SessionStatus.h"
+#include "config/Tables.h"
 #include "general/Clock.h"
+#include "general/Line.h"
 #include "general/SerialPort.h"
 
 #include <optional>
@@ -58,7 +60,7 @@ struct LoggerClock {
 
 class Serial {
 public:
-    explicit Serial(Station &station) : station_(station) {}
+    explicit Serial(Line &line) : line_(line) {}
 
     void send(std::string_view bytes);
     // True when the device answered the wake-up.
@@ -70,10 +72,10 @@ public:
     [[nodiscard]] LoggerClock readClock();
     void flushInput();
 
-    void pause1s() { station_.wait(1.0); }
-    void pause500ms() { station_.wait(0.5); }
-    void pause300ms() { station_.wait(0.3); }
-    void pause100ms() { station_.wait(0.1); }
+    void pause1s() { line_.wait(1.0); }
+    void pause500ms() { line_.wait(0.5); }
+    void pause300ms() { line_.wait(0.3); }
+    void pause100ms() { line_.wait(0.1); }
 
     // Building blocks for the steps that drive the port themselves (memory transfer, modem).
     // Closes the port if open and opens the line's port; an error leaves it closed.
@@ -91,7 +93,7 @@ private:
     Reply fixedRequest(char request, std::size_t minimumLength);
     bool opened() { return reopen() == PortError::none; }
 
-    Station &station_;
+    Line &line_;
 };
 
 } // namespace vantrell

@@ -121,11 +121,11 @@ Delivery SmsModem::send(const std::string &number, const std::string &message) {
         return Delivery::failed(notATelephoneNumber);
     const std::string lineMessage = smsLineText(message);
     if (hasControlCharacter(message))
-        station_.progress().detail("SMS to \"" + number + "\"" + controlCharactersRemoved);
+        line_.progress().detail("SMS to \"" + number + "\"" + controlCharactersRemoved);
     if (port_.isOpen())
         port_.close();
-    if (const PortError error = port_.open(station_.modemPortNumber); error != PortError::none)
-        return Delivery::failed(describe(port_, station_.modemPortNumber, error));
+    if (const PortError error = port_.open(portNumber_); error != PortError::none)
+        return Delivery::failed(describe(port_, portNumber_, error));
     std::vector<std::string> answers;
     for (const std::string &bytes :
          {std::string(sms::textMode), std::string(sms::sendTo) + "\"" + *lineNumber + "\"\r",
@@ -144,10 +144,10 @@ Delivery SmsModem::send(const std::string &number, const std::string &message) {
 std::optional<std::string> SmsModem::step(const std::string &bytes) {
     if (!port_.write(bytes))
         return std::nullopt;
-    const Deadline pause(station_.clock(), stepPause);
+    const Deadline pause(line_.clock(), stepPause);
     std::string answer;
     while (!pause.expired()) {
-        station_.pump().yield(&port_, pause.end());
+        line_.pump().yield(&port_, pause.end());
         if (port_.isOpen())
             answer += port_.read(0);
         if (answer.size() > maxAnswer)

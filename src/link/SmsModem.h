@@ -5,8 +5,8 @@
 // can reach the modem as a command.
 #pragma once
 
-#include "config/Station.h"
 #include "general/Delivery.h"
+#include "general/Line.h"
 #include "general/SerialPort.h"
 
 #include <optional>
@@ -43,9 +43,10 @@ std::string smsLineText(std::string_view text);
 
 class SmsModem {
 public:
-    // `port` is the SMS modem's own port, opened on the station's modem port number for each
-    // message and closed after it.
-    SmsModem(Station &station, SerialPort &port) : station_(station), port_(port) {}
+    // `port` is the SMS modem's own port, opened as `portNumber` (the station's modem port, which
+    // the operator may change) for each message and closed after it.
+    SmsModem(Line &line, SerialPort &port, const int &portNumber)
+        : line_(line), port_(port), portNumber_(portNumber) {}
 
     // One message to one number. Control characters removed from the message are a progress
     // line; a number refused, a port that does not open or takes no bytes, a modem that answers
@@ -56,8 +57,9 @@ private:
     // Writes one step and listens through the pause after it; nothing when the port refused.
     std::optional<std::string> step(const std::string &bytes);
 
-    Station &station_;
+    Line &line_;
     SerialPort &port_;
+    const int &portNumber_;
 };
 
 } // namespace vantrell

@@ -260,7 +260,7 @@ void DataFile::transferAndSave(SessionRequest &request, LoggerResult &logger) {
     const std::string path = dataPathFor(request.record, logger.position);
     if (path.empty())
         return;
-    if (!MemoryTransfer(station_).transferMemory(logger)) {
+    if (!MemoryTransfer(line_).transferMemory(logger)) {
         logger.saved = MemorySaved::transferIncomplete;
         return;
     }
@@ -281,30 +281,25 @@ std::filesystem::path dataFolderPath(const std::filesystem::path &configDir,
     return path.is_relative() ? base / path : path;
 }
 
-// A blank data folder means the program's own folder, which is the configuration folder. The
-// device table shows it too, unless the operator has given the device a folder meanwhile.
+// A blank data folder means the program's own folder, which is the configuration folder.
 void DataFile::fillBlankDataFolder(SessionRequest &request) {
     std::string &folder = request.record[field::dataDirectory];
-    if (!trim(folder).empty())
-        return;
-    folder = dataFolderPath(station_.configDir(), "").string();
-    std::string &shown = station_.devices.at(request.device)[field::dataDirectory];
-    if (trim(shown).empty())
-        shown = folder;
+    if (trim(folder).empty())
+        folder = dataFolderPath(configDir_, "").string();
 }
 
 std::string DataFile::dataPathFor(const DeviceRecord &device, int logger) const {
-    const fs::path folder = dataFolderPath(station_.configDir(), device[field::dataDirectory]);
+    const fs::path folder = dataFolderPath(configDir_, device[field::dataDirectory]);
     const std::string serial = device.serialNumber(logger);
     // The name must not carry a line break or an escape into a log, a mail or an FTP command.
     if (hasControlCharacter(serial)) {
-        station_.progress().detail(serialRefused + std::to_string(logger) + ")" + nothingSaved);
+        line_.progress().detail(serialRefused + std::to_string(logger) + ")" + nothingSaved);
         return {};
     }
     const std::string name =
-        dataFileName(serial, device.flag(field::savingMode), station_.clock().localNow());
+        dataFileName(serial, device.flag(field::savingMode), line_.clock().localNow());
     if (!isPlainFileName(name)) {
-        station_.progress().detail(nameRefused + name + nothingSaved);
+        line_.progress().detail(nameRefused + name + nothingSaved);
         return {};
     }
     return (folder / name).string();
@@ -345,13 +340,13 @@ std::string DataFile::saveReadings(const DeviceRecord &device, LoggerResult &log
     for (std::size_t k = 1; k <= readings.size(); ++k) {
         Reading &reading = readings[k - 1];
         const std::string number = std::to_string(k);
-        station_.progress().detail(savingBlock + number);
+        line_.progress().detail(savingBlock + number);
         blankNonNumeric(reading, model);
         const std::string line = dataLine(k + numberBase, reading, model);
         appendRecord(bytes, line);
         if (append)
-            station_.progress().detail(savingBlock + number + " " +
-                                       windows1252ToUtf8(cut(line, {0, shownLineLead})));
+            line_.progress().detail(savingBlock + number + " " +
+                                    windows1252ToUtf8(cut(line, {0, shownLineLead})));
     }
 
     const std::uint64_t offset = length == 0 ? 0 : base * dataRecord::length;
@@ -360,30 +355,30 @@ std::string DataFile::saveReadings(const DeviceRecord &device, LoggerResult &log
         return {};
     }
     std::string written = file.path().string();
-    station_.progress().detail(written + savedSuccessfully);
-    station_.wait(1.0);
+    line_.progress().detail(written + savedSuccessfully);
+    line_.wait(1.0);
     return written;
 }
 
 // The memory was read but is not on disk: nothing that depends on a written file (erase,
 // read-back, acceleration alarms, forwarding) may go on, and no path is left for them.
 void DataFile::saveFailed(const std::string &path, const std::string &reason) {
-    station_.progress().failure(path + notSaved + reason);
+    line_.progress().failure(path + notSaved + reason);
 }
 
 const std::vector<Reading> &DataFile::readBackDataFile(LoggerResult &logger) {
     history_.clear();
     const std::string &path = logger.path;
     if (path.empty()) {
-        station_.progress().detail(nothingToReadBack);
+        line_.progress().detail(nothingToReadBack);
         return history_;
     }
-    station_.progress().detail(openingDataFile + path);
-    station_.wait(1.0);
-    station_.wait(1.0);
+    line_.progress().detail(openingDataFile + path);
+    line_.wait(1.0);
+    line_.wait(1.0);
     std::string bytes;
     if (const std::string error = readDataFile(path, bytes); !error.empty()) {
-        station_.progress().detail(cannotRead + path + ": " + error);
+        line_.progress().detail(cannotRead + path + ": " + error);
         return history_;
     }
     // The transfer that wrote the file keeps its readings at full precision: they outlive the
@@ -396,9 +391,9 @@ const std::vector<Reading> &DataFile::readBackDataFile(LoggerResult &logger) {
     if (contents.hasUnits)
         for (int c = 1; c <= 4; ++c)
             logger.parameters.channel(c).unitText = contents.units[c];
-    station_.progress().detail(closingDataFile + path);
-    station_.wait(1.0);
-    station_.wait(1.0);
+    line_.progress().detail(closingDataFile + path);
+    line_.wait(1.0);
+    line_.wait(1.0);
     return history_;
 }
 

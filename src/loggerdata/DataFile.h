@@ -7,7 +7,7 @@
 #pragma once
 
 #include "config/SessionRequest.h"
-#include "config/Station.h"
+#include "general/Line.h"
 #include "general/Text.h"
 #include "loggerdata/LoggerResult.h"
 
@@ -77,7 +77,8 @@ void parseDataFile(std::string_view bytes, DataFileContents &out);
 
 class DataFile {
 public:
-    explicit DataFile(Station &station) : station_(station) {}
+    DataFile(Line &line, std::filesystem::path configDir)
+        : line_(line), configDir_(std::move(configDir)) {}
 
     // Runs the memory transfer of `logger` (its parameter set already read) for the requested
     // device and saves it in its data file: fills the logger's records, readings, saved and path.
@@ -88,8 +89,8 @@ public:
     const std::vector<Reading> &readBackDataFile(LoggerResult &logger);
 
     // The steps around the transfer. A blank data folder setting of the device becomes the
-    // program's own folder, so that the windows show where the files go; dataPathFor gives the
-    // path meant for `logger` of that device, empty when the name is refused (and says why);
+    // program's own folder, which the request then names; dataPathFor gives the path meant for
+    // `logger` of that device, empty when the name is refused (and says why);
     // saveReadings writes the logger's readings there, or under a numbered name when a new
     // file's name is taken, and gives the path written (empty when none was).
     void fillBlankDataFolder(SessionRequest &request);
@@ -100,7 +101,8 @@ public:
 private:
     void saveFailed(const std::string &path, const std::string &reason);
 
-    Station &station_;
+    Line &line_;
+    std::filesystem::path configDir_;
     std::vector<Reading> history_;
 };
 

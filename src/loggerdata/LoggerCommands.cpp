@@ -40,20 +40,20 @@ std::string clockCommand(const LocalDateTime &now) {
 // byte and received the whole command is all the line tells.
 bool LoggerCommands::eraseLoggerMemory(bool dataSaved, AnswerExpected answer) {
     if (!dataSaved) {
-        station_.progress().detail(eraseSkipped);
+        line_.progress().detail(eraseSkipped);
         return false;
     }
-    station_.progress().detail(erasingMemory);
+    line_.progress().detail(erasingMemory);
     serial_.pause1s();
     const bool taken = serial_.exchangeLogger(eraseCommand, answer).taken;
     if (!taken)
-        station_.progress().detail(eraseNotDone);
+        line_.progress().detail(eraseNotDone);
     serial_.pause100ms();
     return taken;
 }
 
 LoggerClock LoggerCommands::setLoggerClock() {
-    const LocalDateTime now = station_.clock().localNow();
+    const LocalDateTime now = line_.clock().localNow();
     LoggerClock set;
     set.date = twoDigits(now.day) + "-" + twoDigits(now.month) + "-" + twoDigits(now.year % 100);
     set.time = twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" + twoDigits(now.second);

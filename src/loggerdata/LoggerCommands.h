@@ -3,7 +3,9 @@
 // acknowledged command exchange.
 #pragma once
 
-#include "config/Station.h"
+#include "config/SessionStatus.h"
+#include "config/Tables.h"
+#include "general/Line.h"
 #include "link/Serial.h"
 
 #include <string>
@@ -17,7 +19,7 @@ std::string clockCommand(const LocalDateTime &now);
 
 class LoggerCommands {
 public:
-    explicit LoggerCommands(Station &station) : station_(station), serial_(station) {}
+    explicit LoggerCommands(Line &line) : line_(line), serial_(line) {}
 
     // Erases the logger memory, but only when `dataSaved` (the transfer was complete and its data
     // file written in full); otherwise the records would be lost. True when the logger took the
@@ -28,7 +30,7 @@ public:
     LoggerClock setLoggerClock();
 
 private:
-    Station &station_;
+    Line &line_;
     Serial serial_;
 };
 

@@ -178,7 +178,7 @@ bool MemoryTransfer::transferMemory(LoggerResult &logger) {
     logger.records.clear();
     logger.readings.clear();
     const std::size_t count = recordCountOf(logger.parameters.memoryPointer);
-    station_.progress().transferSize(count);
+    line_.progress().transferSize(count);
     const bool received =
         requestRecords(count) &&
         receiveRecords(count, recordLengthOf(logger.parameters.loggerModel), logger.records);
@@ -191,17 +191,17 @@ bool MemoryTransfer::transferMemory(LoggerResult &logger) {
 
 bool MemoryTransfer::requestRecords(std::size_t count) {
     if (serial_.reopen() != PortError::none) {
-        station_.progress().detail(transferPortFailed);
+        line_.progress().detail(transferPortFailed);
         return false;
     }
     if (!serial_.write(std::string(1, code::loggerAttention)) ||
         !serial_.waitForData(attentionLimit) || serial_.readChar() != '!') {
-        station_.progress().detail(transferNoAnswer);
+        line_.progress().detail(transferNoAnswer);
         return false;
     }
-    station_.port().discardInput();
+    line_.port().discardInput();
     if (!serial_.write(memoryRequest(count) + code::carriageReturn)) {
-        station_.progress().detail(transferNoAnswer);
+        line_.progress().detail(transferNoAnswer);
         return false;
     }
     return true;
@@ -211,18 +211,18 @@ bool MemoryTransfer::receiveRecords(std::size_t count, std::size_t recordLength,
                                     std::vector<std::string> &buffer) {
     buffer.reserve(count);
     for (std::size_t k = 1; k <= count; ++k) {
-        station_.progress().detail(transferringBlock + std::to_string(k));
+        line_.progress().detail(transferringBlock + std::to_string(k));
         // The program is ending: nothing is erased after an incomplete transfer, so the
         // records stay in the logger for the next session.
-        if (station_.session.stopRequested) {
-            station_.progress().detail(transferStopped + std::to_string(k));
+        if (line_.stopRequested()) {
+            line_.progress().detail(transferStopped + std::to_string(k));
             return false;
         }
         std::string record;
         if (!receiveRecord(recordLength, record)) {
             const bool garbled = record.size() > recordLength;
-            station_.progress().detail((garbled ? transferGarbled : transferStopped) +
-                                       std::to_string(k));
+            line_.progress().detail((garbled ? transferGarbled : transferStopped) +
+                                    std::to_string(k));
             return false;
         }
         buffer.push_back(std::move(record));
@@ -252,7 +252,7 @@ void MemoryTransfer::processMemory(LoggerResult &logger) {
     logger.readings.clear();
     logger.readings.reserve(logger.records.size());
     for (std::size_t k = 1; k <= logger.records.size(); ++k) {
-        station_.progress().detail(processingBlock + std::to_string(k));
+        line_.progress().detail(processingBlock + std::to_string(k));
         logger.readings.push_back(decoder.decode(logger.records[k - 1]));
     }
     logger.limitCrossed = decoder.limitCrossed();

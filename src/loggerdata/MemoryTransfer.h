@@ -4,7 +4,9 @@
 // limits on the way. Decoding one record is a pure step (RecordDecoder), apart from the line.
 #pragma once
 
-#include "config/Station.h"
+#include "config/SessionStatus.h"
+#include "config/Tables.h"
+#include "general/Line.h"
 #include "link/Serial.h"
 #include "loggerdata/LoggerResult.h"
 
@@ -68,7 +70,7 @@ std::string memoryRequest(std::size_t count);
 
 class MemoryTransfer {
 public:
-    explicit MemoryTransfer(Station &station) : station_(station), serial_(station) {}
+    explicit MemoryTransfer(Line &line) : line_(line), serial_(line) {}
 
     // Fetches the whole memory of the logger whose parameter set `logger` holds into its
     // records, and decodes them into its readings; true when it all arrived. A transfer cut
@@ -83,7 +85,7 @@ private:
                         std::vector<std::string> &records);
     bool receiveRecord(std::size_t recordLength, std::string &record);
 
-    Station &station_;
+    Line &line_;
     Serial serial_;
 };
 

@@ -81,7 +81,7 @@ void Main::portChosen(QComboBox *list, bool modem) {
         station_.modemPortNumber = position + 1;
     } else {
         station_.linePortNumber = position + 1;
-        station_.link.portNumber = station_.linePortNumber;
+        station_.line().usePort(station_.linePortNumber);
     }
     showPorts();
 }

@@ -380,10 +380,10 @@ bool PropertiesDialog::codeCommunication() {
         txtPhone_->clear();
         return false;
     }
-    CheckingData(station_).checkPhoneNumber(stdtext(txtPhone_->text()));
-    if (!station_.validationOk)
-        txtPhone_->setFocus();
-    return station_.validationOk;
+    if (!CheckingData(station_).checkPhoneNumber(stdtext(txtPhone_->text())))
+        return true;
+    txtPhone_->setFocus();
+    return false;
 }
 
 // The check shows its own message; the focus goes to the first box it refused.
@@ -391,8 +391,7 @@ bool PropertiesDialog::checkSerialNumbers() {
     std::array<std::string, maxLoggers> serials;
     for (int k = 1; k <= maxLoggers; ++k)
         serials[std::size_t(k - 1)] = stdtext(txtSN_[k]->text());
-    CheckingData(station_).checkSerialNumbers(serials);
-    if (station_.validationOk)
+    if (!CheckingData(station_).checkSerialNumbers(serials))
         return true;
     QLineEdit *atFault = txtSN_[1];
     for (int k = maxLoggers; k >= 1; --k) {

@@ -138,7 +138,7 @@ TEST(OutboxSms, AnSmsAnsweredErrorGoesOutOnceOnTheNextDuePass) {
         const UtcSeconds created = b.pending()[0].created;
         if (restarted)
             b.restart();
-        SmsModem modem(b.station, b.smsPort);
+        SmsModem modem(b.station.line(), b.smsPort, b.station.modemPortNumber);
         b.runUntil(created + 299);
         b.outbox->retryDueSms(modem);
         EXPECT_TRUE(b.modem.messages().empty()) << legend << ": not due yet";
@@ -160,7 +160,7 @@ TEST(OutboxSms, ManyDueGoOutAFewAtEachPass) {
     for (int k = 1; k <= 5; ++k)
         b.forwarding->alarm().sendSms("+49" + std::to_string(k), "Alarm");
     ASSERT_EQ(b.pending().size(), 5u);
-    SmsModem modem(b.station, b.smsPort);
+    SmsModem modem(b.station.line(), b.smsPort, b.station.modemPortNumber);
     b.world.runFor(3600);
     std::vector<std::size_t> sentAfterPass;
     for (int pass = 0; pass < 3; ++pass) {

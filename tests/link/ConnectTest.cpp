@@ -20,7 +20,7 @@ using testing::StationBench;
 // Stands in for the layers above the link: reads the block and takes only what Connect needs.
 class FakeSteps final : public LoggerSteps {
 public:
-    explicit FakeSteps(Station &station) : serial_(station) {}
+    explicit FakeSteps(Line &line) : serial_(line) {}
     std::optional<DecodedParameters> readParameters() override {
         const std::string reply = serial_.readParameterBlock().text;
         if (trim(reply).empty())
@@ -59,8 +59,8 @@ struct ConnectBench : StationBench {
     }
 
     sim::Logger logger;
-    FakeSteps steps{station};
-    Connect connect{station, steps};
+    FakeSteps steps{station.line()};
+    Connect connect{station.line(), steps};
 };
 
 TEST(Connect, ALoggerThatAnswersIsConnectedWithItsPreambleAndTexts) {
@@ -208,8 +208,8 @@ struct SwitchBench : StationBench {
     }
     sim::LineSwitch line;
     std::vector<std::unique_ptr<sim::Logger>> loggers;
-    FakeSteps steps{station};
-    Connect connect{station, steps};
+    FakeSteps steps{station.line()};
+    Connect connect{station.line(), steps};
 };
 
 TEST(Connect, SwitchReportsItsModules) {

@@ -34,7 +34,7 @@ struct ModemBench : StationBench {
 
     sim::Logger logger;
     sim::HayesModem modem;
-    Modem steps{station};
+    Modem steps{station.line()};
 };
 
 TEST(Modem, DialAnswersAreJudgedWhereTheModemPutsThem) {
@@ -158,7 +158,7 @@ TEST(Modem, PortTroubleLeavesItsLetterAndProblem) {
     };
     for (const auto &c : cases) {
         ModemBench b;
-        b.station.link.portNumber = c.portNumber;
+        b.station.line().usePort(c.portNumber);
         if (c.busyAt == 0.0)
             b.port.setBusy(true);
         else if (c.busyAt > 0)
@@ -190,7 +190,7 @@ TEST(Modem, TheLoggerBehindTheCallAnswersWithinTheRemoteWakeLimit) {
         ModemBench b;
         b.modem.lineDelay = 2.0;
         ASSERT_TRUE(b.checkAndDial().succeeded) << c.legend;
-        Serial serial(b.station);
+        Serial serial(b.station.line());
         EXPECT_EQ(serial.wakeLogger(c.line), c.expectedAnswered) << c.legend;
         EXPECT_TRUE(b.logger.awake()) << c.legend;
     }
@@ -217,7 +217,7 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
         // A logger release goes out just before, as at the end of a session: only the pause
         // before "+++" gives the modem the silence its escape needs.
         const double start = b.now();
-        Serial(b.station).send("\x8D");
+        Serial(b.station.line()).send("\x8D");
         b.steps.hangUp();
         EXPECT_EQ(b.port.sentBytesSince(start), "\x8D" + c.expected) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;

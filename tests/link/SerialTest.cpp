@@ -25,7 +25,7 @@ struct SerialBench : StationBench {
     }
 
     sim::Logger logger;
-    Serial serial{station};
+    Serial serial{station.line()};
 };
 
 sim::LoggerDescription withFaults(std::vector<sim::Fault> faults) {
@@ -137,13 +137,13 @@ TEST(Serial, ClockAnswerIsSplitIntoDateAndTime) {
 
 TEST(Serial, APortThatCannotBeOpenedFailsEveryPrimitive) {
     SerialBench b;
-    b.station.link.portNumber = 2;
+    b.station.line().usePort(2);
     EXPECT_FALSE(b.serial.wakeLogger(LoggerLine::direct));
     EXPECT_EQ(b.serial.reopen(), PortError::noSuchPort);
     EXPECT_FALSE(b.serial.exchangeLogger("e0001", AnswerExpected::yes).taken);
     EXPECT_FALSE(b.serial.readParameterBlock().complete);
     b.port.setBusy(true);
-    b.station.link.portNumber = 1;
+    b.station.line().usePort(1);
     b.serial.send("x");
     EXPECT_EQ(b.serial.reopen(), PortError::portBusy);
     EXPECT_FALSE(b.port.isOpen());
@@ -173,7 +173,7 @@ TEST(Serial, AnEndlessAnswerEndsTheExchange) {
     StationBench b;
     Babbler babbler(b.world);
     b.port.attach(babbler);
-    Serial serial(b.station);
+    Serial serial(b.station.line());
     const Exchange e = serial.exchangeLogger("B00", AnswerExpected::yes);
     EXPECT_FALSE(e.reply.complete);
     EXPECT_LE(e.reply.text.size(), 1024u);

@@ -124,7 +124,7 @@ TEST(DataFile, ReadBackSplitsLinesAtCarriageReturns) {
 std::string saveTransferred(testing::TestStation &t, const std::vector<Reading> &readings) {
     t.loggerResult.parameters.channel(1).enabled = 1;
     t.loggerResult.readings = readings;
-    DataFile file(t.station);
+    DataFile file(t.station.line(), t.station.configDir());
     file.fillBlankDataFolder(t.request);
     t.loggerResult.path.clear();
     if (const std::string path = file.dataPathFor(t.request.record, t.loggerResult.position);
@@ -251,7 +251,7 @@ TEST(DataFile, ANewFileNeverTakesANameSomebodyHas) {
     EXPECT_EQ(first, (t.folder / "KV12_0905_030226.dat").string());
     EXPECT_EQ(testing::fileBytes(t.folder / "foreign.txt"), "somebody else's");
     EXPECT_EQ(testing::fileBytes(first).substr(4 * 62 + 29, 7), "+0023.5") << "logger 1's data";
-    DataFile file(t.station);
+    DataFile file(t.station.line(), t.station.configDir());
     const std::vector<Reading> &history = file.readBackDataFile(t.loggerResult);
     EXPECT_TRUE(t.progress.contains("opening data file..." + t.loggerResult.path));
     ASSERT_EQ(history.size(), 4u);
@@ -292,7 +292,7 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
         LoggerResult logger;
         logger.parameters.memoryPointer = "00011";
         t.port.clearTraffic();
-        DataFile(t.station).transferAndSave(t.request, logger);
+        DataFile(t.station.line(), t.station.configDir()).transferAndSave(t.request, logger);
         EXPECT_EQ(logger.saved, MemorySaved::notWritten) << c.legend;
         EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(), c.refusal) << c.legend;
         EXPECT_EQ(t.port.sentBytes(), "") << c.legend << ": no transfer for a file never written";
@@ -324,7 +324,7 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
         const std::string path = c.path(t.folder);
         t.loggerResult.path = path;
         t.loggerResult.readings.resize(5);
-        DataFile file(t.station);
+        DataFile file(t.station.line(), t.station.configDir());
         EXPECT_TRUE(file.readBackDataFile(t.loggerResult).empty()) << c.legend;
         EXPECT_EQ(t.progress.texts(ProgressLine::detail).back(),
                   path.empty() ? c.text : "data file cannot be read..." + path + c.text)
@@ -344,7 +344,7 @@ TEST(DataFile, ReadBackKeepsThisTransfersReadingsAtFullPrecision) {
     };
     saveTransferred(t, {wide(14999.6), wide(14999.8)});
     saveTransferred(t, {wide(14999.8), wide(14999.6)});
-    DataFile file(t.station);
+    DataFile file(t.station.line(), t.station.configDir());
     const std::vector<Reading> &table = file.readBackDataFile(t.loggerResult);
     ASSERT_EQ(table.size(), 5u); // record 3 with the first record, 3 more, the padding line
     const double compared[] = {15000.0, 14999.8, 14999.6};

@@ -63,10 +63,10 @@ struct Session : testing::TestStation {
 
     // What transferAndSave does once the records have arrived.
     void save(const char *memory) {
-        DataFile file(station);
+        DataFile file(station.line(), station.configDir());
         const std::string path = file.dataPathFor(request.record, 1);
         loggerResult.records = linesOf(memory);
-        MemoryTransfer(station).processMemory(loggerResult);
+        MemoryTransfer(station.line()).processMemory(loggerResult);
         loggerResult.path = file.saveReadings(request.record, loggerResult, path);
         EXPECT_FALSE(loggerResult.path.empty()) << memory;
     }
@@ -106,7 +106,7 @@ TEST(GoldenFile, AppendingContinuesAndReadBackLoadsTheWholeHistory) {
     s.loggerResult.parameters.channel(1).unitText = "changed";
     s.progress.clear();
     const double start = s.world.now();
-    DataFile file(s.station);
+    DataFile file(s.station.line(), s.station.configDir());
     const std::vector<Reading> &history = file.readBackDataFile(s.loggerResult);
     // 15 data records; the padding after the last carriage return counts as one more line.
     EXPECT_EQ(history.size(), 16u);

@@ -45,7 +45,7 @@ struct LineBench : testing::TestStation {
         const auto decoded = decodeParameterBlock(sim::encodeParameterBlock(logger.description()));
         loggerResult.parameters = decoded.value().parameters;
         loggerResult.rainFactor = decoded->rainFactor;
-        (void)Serial(station).wakeLogger(LoggerLine::direct);
+        (void)Serial(station.line()).wakeLogger(LoggerLine::direct);
     }
     std::string lastReport() const { return progress.texts(ProgressLine::detail).back(); }
 
@@ -55,7 +55,7 @@ struct LineBench : testing::TestStation {
 TEST(Transfer, FullMemoryTakesTheLineTimeOnly) {
     LineBench b(3, 16400);
     const double start = b.world.now();
-    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory(b.loggerResult));
+    ASSERT_TRUE(MemoryTransfer(b.station.line()).transferMemory(b.loggerResult));
     const std::vector<Reading> &readings = b.loggerResult.readings;
     ASSERT_EQ(readings.size(), 16400u);
     // 16 400 records of 16 bytes and a carriage return at about 1.04 ms a byte.
@@ -84,7 +84,8 @@ TEST(Transfer, FaultsOnTheLineLeaveTheTransferIncomplete) {
     for (const auto &c : cases) {
         LineBench b(1, c.records, c.fault);
         b.progress.clear();
-        EXPECT_EQ(MemoryTransfer(b.station).transferMemory(b.loggerResult), !c.fault) << c.legend;
+        EXPECT_EQ(MemoryTransfer(b.station.line()).transferMemory(b.loggerResult), !c.fault)
+            << c.legend;
         EXPECT_EQ(b.loggerResult.records.size(), c.received) << c.legend;
         EXPECT_EQ(c.lastText.empty() ? "" : b.lastReport(), c.lastText) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
@@ -97,7 +98,7 @@ TEST(Transfer, CarriageReturnsInsideRecordsAreData) {
         for (auto &record : d.memory)
             record.values = {sim::ChannelValue::raw(13), sim::ChannelValue::raw(13 * 256 + 13)};
     });
-    ASSERT_TRUE(MemoryTransfer(b.station).transferMemory(b.loggerResult));
+    ASSERT_TRUE(MemoryTransfer(b.station.line()).transferMemory(b.loggerResult));
     ASSERT_EQ(b.loggerResult.records.size(), 3u);
     for (const auto &record : b.loggerResult.records)
         EXPECT_EQ(record.substr(4), "\x80\x0D\x8D\x0D");
@@ -114,7 +115,7 @@ TEST(Transfer, AParameterReadGivesTheBlockOnlyWhenItCameWhole) {
     };
     for (const auto &c : cases) {
         LineBench b(5, 2, c.fault);
-        Serial serial(b.station);
+        Serial serial(b.station.line());
         const std::optional<DecodedParameters> read = readParameters(serial);
         ASSERT_EQ(read.has_value(), !c.fault) << c.legend;
         if (read) {
@@ -128,7 +129,7 @@ TEST(Transfer, AParameterReadGivesTheBlockOnlyWhenItCameWhole) {
 // done only when the logger took the command.
 TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     const auto putToSleep = [](LineBench &b) {
-        Serial(b.station).send(std::string(1, char(sim::loggerCodes::sleep)));
+        Serial(b.station.line()).send(std::string(1, char(sim::loggerCodes::sleep)));
         b.world.runFor(1.0);
     };
     const struct {
@@ -186,14 +187,15 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
     for (const auto &c : cases) {
         LineBench b(3, 10, c.fault);
         b.request.record[field::dataDirectory] += c.dataFolder;
-        DataFile(b.station).transferAndSave(b.request, b.loggerResult);
+        DataFile(b.station.line(), b.station.configDir())
+            .transferAndSave(b.request, b.loggerResult);
         const MemorySaved saved = b.loggerResult.saved;
         const std::string path = b.loggerResult.path;
         if (c.beforeErase)
             c.beforeErase(b);
         const double start = b.world.now();
-        EXPECT_EQ(LoggerCommands(b.station).eraseLoggerMemory(saved == MemorySaved::inFile,
-                                                              AnswerExpected::yes),
+        EXPECT_EQ(LoggerCommands(b.station.line())
+                      .eraseLoggerMemory(saved == MemorySaved::inFile, AnswerExpected::yes),
                   c.erased)
             << c.legend;
         b.world.runFor(1.0);
@@ -221,7 +223,7 @@ TEST(Transfer, ClockIsSetToThePcClock) {
         LineBench b(1, 2);
         b.world.clock().setLocalTime(c.now);
         const double start = b.world.now();
-        const LoggerClock set = LoggerCommands(b.station).setLoggerClock();
+        const LoggerClock set = LoggerCommands(b.station.line()).setLoggerClock();
         b.world.runFor(1.0); // the command is still on its way when the port closes
         EXPECT_EQ(b.port.sentBytesSince(start), std::string("\x80") + c.command + "\r") << c.legend;
         EXPECT_EQ(set.date + " " + set.time, c.dateAndTime) << c.legend;
