@@ -7,8 +7,6 @@
 #include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/Startup.h"
-#include "forwarding/CurlFtpSession.h"
-#include "forwarding/CurlMailSession.h"
 #include "general/Text.h"
 #include "loggerdata/DataFile.h"
 #include "web/StatusServer.h"
@@ -27,14 +25,6 @@ constexpr double cycleInterval = 10.0;
 // Copies of the attachments of deliveries still to go, in the configuration folder.
 // How long a one-shot read waits for the broker's acknowledgements before it exits.
 constexpr double publishedWithin = 5.0;
-
-MailSessionFactory mailSessions() {
-    return [] { return std::make_unique<CurlMailSession>(); };
-}
-
-FtpSessionFactory ftpSessions() {
-    return [] { return std::make_unique<CurlFtpSession>(); };
-}
 
 // The port's own lines: the byte dump at the I/O level, a port that opens again as progress, and
 // a port that cannot be opened or written as an error.
@@ -56,9 +46,13 @@ LogPriority priorityOf(DialogIcon icon) {
 }
 } // namespace
 
-void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
+void HeadlessStation::StoppablePump::beat() const {
     if (heartbeat)
         heartbeat();
+}
+
+void HeadlessStation::StoppablePump::yield(SerialPort *port, double until) {
+    beat();
     if (stepped)
         stepped();
     if (stopSignal && station_ != nullptr)
@@ -93,7 +87,10 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
       journal_(station_, settings),
       outbox_(journal_.journal(), settings.outbox, configDir / outboxFolder, clock_, outboxLog()),
       smsRetries_(station_.line(), loggedSms_, station_.modemPortNumber),
-      forwarding_(station_, {mailSessions(), ftpSessions(), loggedSms_, outbox_}) {
+      // A mail the loop sends shows the loop at work (an upload waits through the pump already);
+      // the outbox thread's retries show nothing, as only the loop proves the station alive.
+      forwarding_(station_, {curlMailSessions([this] { pump_.beat(); }), curlFtpSessions(),
+                             loggedSms_, outbox_}) {
     self_ = &station_;
     journal_.sendSilenceAlarmsBy(forwarding_.alarm());
     if (settings.metrics && settings.metrics->on())
@@ -209,7 +206,7 @@ void HeadlessStation::runCycle() {
     // Mail and uploads are retried beside the loop, never in the way of a session.
     std::optional<OutboxWorker> retries;
     if (settings_.outbox && journal_.journal() != nullptr) {
-        retries.emplace(journal_.file(), *settings_.outbox, mailSessions(), ftpSessions(),
+        retries.emplace(journal_.file(), *settings_.outbox, curlMailSessions(), curlFtpSessions(),
                         outboxLog());
         retries->start();
     }

@@ -88,6 +88,8 @@ private:
     public:
         StoppablePump(const Clock &clock, Station *&station) : inner_(clock), station_(station) {}
         void yield(SerialPort *port, double until) override;
+        // The loop is at work: what feeds the service manager's watchdog, and nothing else.
+        void beat() const;
         std::function<void()> heartbeat;
         std::function<void()> stepped;
 

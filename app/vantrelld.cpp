@@ -10,7 +10,6 @@
 #include "config/ConfFile.h"
 #include "config/Templates.h"
 #include "cycle/StatusReport.h"
-#include "forwarding/CurlTransfer.h"
 
 #include <getopt.h>
 #include <sys/stat.h>
@@ -311,9 +310,7 @@ int runCycle(const Options &options) {
     SystemClock clock;
     Watchdog watchdog(clock, service::watchdogSeconds(), service::keepAlive);
     headless.onLoop([&watchdog] { watchdog.feed(); });
-    CurlTransfer::onProgress([&watchdog] { watchdog.feed(); });
     headless.runCycle();
-    CurlTransfer::onProgress(nullptr);
     return EXIT_SUCCESS;
 }
 

@@ -6,17 +6,6 @@ namespace vantrell {
 
 namespace {
 
-std::function<void()> &progressHook() {
-    static std::function<void()> instance;
-    return instance;
-}
-
-int progressed(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    if (progressHook())
-        progressHook()();
-    return 0; // go on
-}
-
 // libcurl wants its global set-up done once, before any handle exists.
 void initialiseCurl() {
     static std::once_flag once;
@@ -36,12 +25,6 @@ void CurlTransfer::setBaseOptions() {
     curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_.data());
     // No signals: the station has its own handlers, and name look-ups are bounded anyway.
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, progressed);
-    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
-}
-
-void CurlTransfer::onProgress(std::function<void()> heartbeat) {
-    progressHook() = std::move(heartbeat);
 }
 
 void CurlTransfer::resetOptions() {

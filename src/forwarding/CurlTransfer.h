@@ -8,7 +8,6 @@
 
 #include <array>
 #include <chrono>
-#include <functional>
 #include <string>
 
 namespace vantrell {
@@ -35,12 +34,6 @@ public:
     const std::string &failure() const { return failure_; }
     // Stops a running transfer; its connection is dropped.
     void cancel();
-
-    // Called from libcurl's progress callback, about once a second while any transfer runs: a
-    // delivery that keeps the station busy for minutes is still a station at work, and the
-    // daemon tells its service manager so. One per process, as the service manager is; the
-    // transfers are made deep inside the mail and FTP sessions.
-    static void onProgress(std::function<void()> heartbeat);
 
 private:
     void setBaseOptions();

@@ -209,7 +209,7 @@ TEST(Service, TheKeepAliveGoesOutWhileTheLoopTurnsAndStopsWhenItHangs) {
         }
     };
     turn(120, 10); // the cycle's idle waits
-    turn(300, 1);  // a delivery of five minutes, fed by the transfer's progress
+    turn(300, 1);  // a delivery of five minutes in the loop, fed between its steps
     EXPECT_EQ(sent, (std::vector<double>{30, 60, 90, 120, 150, 180, 210, 240, 270, 300, 330, 360,
                                          390, 420}));
     sent.clear();
