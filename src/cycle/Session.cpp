@@ -434,7 +434,7 @@ void Session::leaveMark() {
     const std::pair<int, int> time{request_.scheduleTime(), request_.device};
     if (failedDelivery && result_.retriedFromOutbox())
         station_.retriedFromOutbox.insert(time);
-    else
+    else if (result_.end != SessionEnd::abandoned)
         station_.retriedFromOutbox.erase(time);
     DailyMarksFile marks(station_);
     if (const ConfigError error = marks.writeDailyMark(request_.device, request_.dailyMarkIndex);
