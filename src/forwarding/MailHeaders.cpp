@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -84,9 +85,11 @@ std::string messageId(std::string_view unique, std::string_view sender) {
     return id;
 }
 
+// The loop and the outbox thread both send mail: each thread draws from a generator of its own,
+// and the counter that keeps two tokens of one microsecond apart is atomic.
 std::string uniqueToken() {
-    static std::mt19937_64 random{std::random_device{}()};
-    static unsigned long counter = 0;
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    static std::atomic<unsigned long> counter = 0;
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     char buffer[96];
     std::snprintf(
