@@ -107,14 +107,17 @@ private:
     bool pause(double seconds);
     bool stopping();
 
+    // Set before the thread starts and never changed after.
     std::filesystem::path journalFile_;
     OutboxSettings settings_;
     MailSessionFactory mail_;
     FtpSessionFactory ftp_;
-    OutboxLog log_;
+    OutboxLog log_; // safe from any thread: the station's log takes lines from several
     SystemClock clock_;
+    // The outbox thread's own: its journal connection and what it last logged.
     std::unique_ptr<Journal> journal_;
     std::string journalProblem_; // the last one logged, so that it is logged once
+    // Guards stopping_, which stop() sets from the loop's thread.
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -49,11 +49,13 @@ public:
 private:
     void run();
 
+    // Set before the thread starts and never changed after: read by both threads unguarded.
     std::filesystem::path journalFile_;
     MqttSettings settings_;
     std::string password_;
     PublisherLog log_;
 
+    // Guards what the loop and the publisher's thread tell each other, below.
     std::mutex mutex_;
     std::condition_variable changed_;
     bool stopping_ = false;
