@@ -5,15 +5,21 @@
 
 #include "general/Clock.h"
 
+#include <atomic>
+
 namespace vantrell {
 
-// Local time runs with the monotonic seconds from a chosen starting moment.
+// Local time runs with the monotonic seconds from a chosen starting moment. One thread moves it;
+// others may read it and wait on it.
 class VirtualClock final : public Clock {
 public:
     explicit VirtualClock(LocalDateTime start = {2026, 2, 3, 9, 5, 0}) : start_(start) {}
 
     double monotonicSeconds() const override { return now_; }
     LocalDateTime localNow() const override;
+    // Ends when `done()` holds or the time has been moved to `until`, whoever moves it.
+    bool waitUntil(std::condition_variable &wake, std::unique_lock<std::mutex> &lock, double until,
+                   const std::function<bool()> &done) const override;
 
     void advanceTo(double t) {
         if (t > now_)
@@ -24,7 +30,7 @@ public:
     void setLocalTime(LocalDateTime now);
 
 private:
-    double now_ = 0.0;
+    std::atomic<double> now_ = 0.0;
     LocalDateTime start_;
     double startOffset_ = 0.0;
 };

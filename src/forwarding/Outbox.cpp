@@ -158,8 +158,7 @@ void Outbox::problem(const JournalProblem &problem) const {
 }
 
 Outbox &noOutbox() {
-    static const SystemClock clock;
-    static Outbox none(nullptr, std::nullopt, {}, clock, {});
+    static Outbox none(nullptr, std::nullopt, {}, systemClock(), {});
     return none;
 }
 

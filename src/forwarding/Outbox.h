@@ -89,8 +89,10 @@ Outbox &noOutbox();
 // Mail and upload retries on a thread of their own, with their own journal connection.
 class OutboxWorker {
 public:
+    // Its back-off and waits run on `clock`.
     OutboxWorker(std::filesystem::path journalFile, OutboxSettings settings,
-                 MailSessionFactory mail, FtpSessionFactory ftp, OutboxLog log);
+                 MailSessionFactory mail, FtpSessionFactory ftp, OutboxLog log,
+                 const Clock &clock = systemClock());
     ~OutboxWorker(); // stops the thread
     void start();
     void stop();
@@ -112,8 +114,8 @@ private:
     OutboxSettings settings_;
     MailSessionFactory mail_;
     FtpSessionFactory ftp_;
-    OutboxLog log_; // safe from any thread: the station's log takes lines from several
-    SystemClock clock_;
+    OutboxLog log_;      // safe from any thread: the station's log takes lines from several
+    const Clock &clock_; // safe from any thread
     // The outbox thread's own: its journal connection and what it last logged.
     std::unique_ptr<Journal> journal_;
     std::string journalProblem_; // the last one logged, so that it is logged once

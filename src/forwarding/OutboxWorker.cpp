@@ -4,26 +4,21 @@
 #include "forwarding/OutboxPayload.h"
 #include "forwarding/OutboxRetry.h"
 
-#include <chrono>
+#include "journal/LocalTime.h"
 
 namespace vantrell {
 
 namespace {
 // How often the thread looks for deliveries that are due: retries are minutes apart, so a few
 // seconds late is nothing, and an idle station stays idle.
-constexpr std::chrono::seconds wakeInterval{5};
-
-UtcSeconds systemUtcNow() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
+constexpr double wakeInterval = 5;
 } // namespace
 
 OutboxWorker::OutboxWorker(std::filesystem::path journalFile, OutboxSettings settings,
-                           MailSessionFactory mail, FtpSessionFactory ftp, OutboxLog log)
+                           MailSessionFactory mail, FtpSessionFactory ftp, OutboxLog log,
+                           const Clock &clock)
     : journalFile_(std::move(journalFile)), settings_(settings), mail_(std::move(mail)),
-      ftp_(std::move(ftp)), log_(std::move(log)) {}
+      ftp_(std::move(ftp)), log_(std::move(log)), clock_(clock) {}
 
 OutboxWorker::~OutboxWorker() {
     stop();
@@ -48,9 +43,8 @@ void OutboxWorker::stop() {
 
 void OutboxWorker::run() {
     while (!stopping()) {
-        retryDue(systemUtcNow());
-        std::unique_lock lock(mutex_);
-        wake_.wait_for(lock, wakeInterval, [this] { return stopping_; });
+        retryDue(toUtc(clock_.localNow()).utc);
+        (void)pause(wakeInterval);
     }
 }
 
@@ -61,8 +55,8 @@ bool OutboxWorker::stopping() {
 
 bool OutboxWorker::pause(double seconds) {
     std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, std::chrono::duration<double>(seconds),
-                           [this] { return stopping_; });
+    return !clock_.waitUntil(wake_, lock, clock_.monotonicSeconds() + seconds,
+                             [this] { return stopping_; });
 }
 
 // The journal is opened on the thread that uses it; one that cannot be opened now may be later

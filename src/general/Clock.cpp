@@ -28,6 +28,18 @@ double SystemClock::monotonicSeconds() const {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+bool SystemClock::waitUntil(std::condition_variable &wake, std::unique_lock<std::mutex> &lock,
+                            double until, const std::function<bool()> &done) const {
+    const steady_clock::time_point end{
+        duration_cast<steady_clock::duration>(duration<double>(until))};
+    return wake.wait_until(lock, end, done);
+}
+
+const Clock &systemClock() {
+    static const SystemClock clock;
+    return clock;
+}
+
 LocalDateTime SystemClock::localNow() const {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
 
 namespace vantrell {
@@ -29,13 +32,23 @@ public:
     // Seconds since an arbitrary start; never goes back, never wraps.
     virtual double monotonicSeconds() const = 0;
     virtual LocalDateTime localNow() const = 0;
+    // Waits on `wake` (with `lock` held, as a condition variable wants it) until `done()` holds or
+    // the monotonic time reaches `until`; true when done. The threads beside the loop wait through
+    // their clock, so that tests run their pauses and time limits in virtual time.
+    virtual bool waitUntil(std::condition_variable &wake, std::unique_lock<std::mutex> &lock,
+                           double until, const std::function<bool()> &done) const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     double monotonicSeconds() const override;
     LocalDateTime localNow() const override;
+    bool waitUntil(std::condition_variable &wake, std::unique_lock<std::mutex> &lock, double until,
+                   const std::function<bool()> &done) const override;
 };
+
+// The one real clock, for whatever is not handed another.
+const Clock &systemClock();
 
 // A time limit that starts when made: started, expired, remaining.
 class Deadline {

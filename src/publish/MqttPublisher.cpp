@@ -194,10 +194,10 @@ class PublisherRun {
 public:
     PublisherRun(const std::filesystem::path &journalFile, const MqttSettings &settings,
                  const std::string &password, const std::filesystem::path &caFile,
-                 const PublisherLog &log)
-        : journalFile_(journalFile), settings_(settings), password_(password), caFile_(caFile),
-          log_(log), root_(stationTopic(settings.topic, settings.station)), retry_(clock_, 0),
-          poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
+                 const PublisherLog &log, const Clock &clock)
+        : clock_(clock), journalFile_(journalFile), settings_(settings), password_(password),
+          caFile_(caFile), log_(log), root_(stationTopic(settings.topic, settings.station)),
+          retry_(clock_, 0), poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
 
     void sessionEnded() { lookAgain_ = true; }
 
@@ -341,9 +341,9 @@ private:
             const auto [seq, utc] = it->second;
             inFlight_.erase(it);
             std::deque<Sent> &sent = sent_[seq];
-            const auto reading = std::lower_bound(
-                sent.begin(), sent.end(), utc,
-                [](const Sent &s, UtcSeconds time) { return s.utc < time; });
+            const auto reading =
+                std::lower_bound(sent.begin(), sent.end(), utc,
+                                 [](const Sent &s, UtcSeconds time) { return s.utc < time; });
             if (reading != sent.end() && reading->utc == utc)
                 reading->acknowledged = true;
             while (!sent.empty() && sent.front().acknowledged) {
@@ -414,7 +414,7 @@ private:
         }
     }
 
-    SystemClock clock_;
+    const Clock &clock_;
     const std::filesystem::path &journalFile_;
     const MqttSettings &settings_;
     const std::string &password_;
@@ -440,7 +440,7 @@ private:
     std::int64_t afterSeq_ = 0; // the last reading sent: its marker and time
     UtcSeconds afterUtc_ = 0;
     std::map<int, std::pair<std::int64_t, UtcSeconds>> inFlight_; // message id -> reading
-    std::map<std::int64_t, std::deque<Sent>> sent_;                // marker -> its readings sent
+    std::map<std::int64_t, std::deque<Sent>> sent_;               // marker -> its readings sent
     std::map<std::int64_t, UtcSeconds> acknowledged_; // marker -> acknowledged up to this time
     std::size_t acknowledgedReadings_ = 0;
     std::vector<UnpublishedReading> batch_;
@@ -450,8 +450,10 @@ private:
 } // namespace
 
 MqttPublisher::MqttPublisher(std::filesystem::path journalFile, MqttSettings settings,
-                             const std::filesystem::path &configDir, PublisherLog log)
-    : journalFile_(std::move(journalFile)), settings_(std::move(settings)), log_(std::move(log)) {
+                             const std::filesystem::path &configDir, PublisherLog log,
+                             const Clock &clock)
+    : journalFile_(std::move(journalFile)), settings_(std::move(settings)), log_(std::move(log)),
+      clock_(clock) {
     std::call_once(libraryStarted, [] { mosquitto_lib_init(); });
     settings_.caFile = fromConfigDir(configDir, settings_.caFile);
     if (!settings_.passwordFile.empty())
@@ -489,8 +491,8 @@ bool MqttPublisher::waitForAcknowledgements(double seconds) {
     std::unique_lock lock(mutex_);
     const std::uint64_t asked = ++sessionsEnded_;
     changed_.notify_all();
-    return changed_.wait_for(lock, std::chrono::duration<double>(seconds),
-                             [&] { return drained_ && drainedAfter_ >= asked; });
+    return clock_.waitUntil(changed_, lock, clock_.monotonicSeconds() + seconds,
+                            [&] { return drained_ && drainedAfter_ >= asked; });
 }
 
 double MqttPublisher::threadCpuSeconds() const {
@@ -504,7 +506,7 @@ double MqttPublisher::threadCpuSeconds() const {
 }
 
 void MqttPublisher::run() {
-    PublisherRun publisher(journalFile_, settings_, password_, settings_.caFile, log_);
+    PublisherRun publisher(journalFile_, settings_, password_, settings_.caFile, log_, clock_);
     std::uint64_t seen = 0;
     for (;;) {
         {
@@ -525,8 +527,8 @@ void MqttPublisher::run() {
             changed_.notify_all();
         }
         if (idle > 0)
-            changed_.wait_for(lock, std::chrono::duration<double>(idle),
-                              [&] { return stopping_ || sessionsEnded_ != seen; });
+            clock_.waitUntil(changed_, lock, clock_.monotonicSeconds() + idle,
+                             [&] { return stopping_ || sessionsEnded_ != seen; });
     }
     publisher.goodbye();
 }

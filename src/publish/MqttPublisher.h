@@ -11,6 +11,7 @@
 #pragma once
 
 #include "config/ConfFile.h"
+#include "general/Clock.h"
 #include "general/Progress.h"
 
 #include <condition_variable>
@@ -27,9 +28,11 @@ using PublisherLog = std::function<void(LogPriority, const std::string &)>;
 
 class MqttPublisher {
 public:
-    // Relative file names in `settings` are taken from `configDir`.
+    // Relative file names in `settings` are taken from `configDir`. Its connect limit, back-off
+    // and waits run on `clock`.
     MqttPublisher(std::filesystem::path journalFile, MqttSettings settings,
-                  const std::filesystem::path &configDir, PublisherLog log);
+                  const std::filesystem::path &configDir, PublisherLog log,
+                  const Clock &clock = systemClock());
     // Stops it.
     ~MqttPublisher();
     MqttPublisher(const MqttPublisher &) = delete;
@@ -54,6 +57,7 @@ private:
     MqttSettings settings_;
     std::string password_;
     PublisherLog log_;
+    const Clock &clock_; // safe from any thread
 
     // Guards what the loop and the publisher's thread tell each other, below.
     std::mutex mutex_;

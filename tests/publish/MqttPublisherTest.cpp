@@ -5,11 +5,14 @@
 
 #include "journal/JournalFixture.h"
 #include "publish/MqttTestBroker.h"
+#include "sim/virtualtime/VirtualClock.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <csignal>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -37,6 +40,13 @@ public:
         std::unique_lock lock(mutex_);
         return added_.wait_for(lock, std::chrono::duration<double>(seconds),
                                [&] { return count(part) > 0; });
+    }
+    // Until the next line comes, or `seconds` have passed.
+    void waitForAnother(double seconds) {
+        std::unique_lock lock(mutex_);
+        const std::size_t before = lines_.size();
+        added_.wait_for(lock, std::chrono::duration<double>(seconds),
+                        [&] { return lines_.size() > before; });
     }
     std::size_t count(const std::string &part) const {
         std::size_t n = 0;
@@ -83,10 +93,26 @@ protected:
         return count;
     }
 
-    std::unique_ptr<MqttPublisher> publisher() {
-        auto p = std::make_unique<MqttPublisher>(file, settings, folder.path(), lines.log());
+    std::unique_ptr<MqttPublisher> publisher(const Clock &time = systemClock(),
+                                             PublisherLog log = {}) {
+        auto p = std::make_unique<MqttPublisher>(file, settings, folder.path(),
+                                                 log ? log : lines.log(), time);
         p->start();
         return p;
+    }
+
+    // The publisher's time limits and back-off pass only as the test moves `clock`: a second at a
+    // time, each step giving its thread a moment to answer (a log line ends the moment early).
+    // False when `done` does not come within `patience` real seconds.
+    bool advanceUntil(VirtualClock &clock, const std::function<bool()> &done) {
+        const Deadline bound(systemClock(), patience);
+        while (!done()) {
+            if (bound.expired())
+                return false;
+            clock.advanceBy(1);
+            lines.waitForAnother(0.02);
+        }
+        return true;
     }
 
     StationZone zone{"Europe/Berlin"};
@@ -194,11 +220,13 @@ TEST_F(MqttPublisherTest, BrokerGoneMidwayGetsEveryReadingAfterItIsBack) {
     TestSubscriber subscriber(broker.port, "vantrell/#");
     constexpr int records = 3000;
     record(records);
-    auto p = publisher();
+    VirtualClock clock;
+    auto p = publisher(clock);
     ASSERT_TRUE(subscriber.waitForCount("/KV", 1, patience));
     broker.stop();
     ASSERT_TRUE(broker.start());
-    ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    // Its back-off (1, 2, 4 ... s) runs in virtual time.
+    ASSERT_TRUE(advanceUntil(clock, [&] { return unpublished() == 0; })) << lines.all();
     ASSERT_TRUE(subscriber.waitFor(
         [](const auto &all) { return readingsArrived(all).size() == 4u * records; }, patience));
     // Only what was in flight when the broker went (at most the publisher's window of 2000) may
@@ -334,8 +362,16 @@ TEST_F(MqttPublisherTest, SilentBrokerIsGivenUpWithinTheConnectLimit) {
     getsockname(silent, reinterpret_cast<sockaddr *>(&address), &length);
     record(1);
     settings.url = "mqtt://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-    auto p = publisher();
-    EXPECT_TRUE(lines.waitFor("no answer within 10 s", patience)) << lines.all();
+    VirtualClock clock;
+    std::atomic<double> givenUpAt = -1;
+    auto p =
+        publisher(clock, [&, log = lines.log()](LogPriority priority, const std::string &line) {
+            if (line.find("no answer within 10 s") != std::string::npos && givenUpAt < 0)
+                givenUpAt = clock.monotonicSeconds();
+            log(priority, line);
+        });
+    ASSERT_TRUE(advanceUntil(clock, [&] { return givenUpAt >= 0; })) << lines.all();
+    EXPECT_GE(givenUpAt, 10.0) << "not before the limit";
     EXPECT_EQ(unpublished(), 4);
     close(silent);
 }
