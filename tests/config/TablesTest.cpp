@@ -32,41 +32,31 @@ TEST(OneBased, EntriesAreNumberedOneToNAndNothingElse) {
 TEST(Tables, LoadingSkipsRecordsWithoutAnEntry) {
     const struct {
         const char *file;
-        test::Records records;
+        const char *records;
         std::function<ConfigError(Station &)> load;
         std::function<std::string(const Station &)> loaded;
         const char *expected;
     } cases[] = {
-        {"prop.xml",
-         {{"0", {"1", "none"}}, {"2", {"1", "0231"}}},
+        {"prop.xml", "0:1,none;2:1,0231",
          [](Station &s) { return DeviceFile(s).loadDeviceTable(); },
-         [](const Station &s) { return s.devices[2].connection(); },
-         "0231"},
-        {"dlytmtble.xml",
-         {{"0", {"X"}}, {"2", {"X", "C"}}},
+         [](const Station &s) { return s.devices[2].connection(); }, "0231"},
+        {"dlytmtble.xml", "0:X;2:X,C",
          [](Station &s) { return DailyMarksFile(s).loadDailyMarks(); },
-         [](const Station &s) { return s.dailyMarks.at(2, 2); },
-         "C"},
-        {"schrprt.xml",
-         {{"0", {"27/02/2026"}}, {"3", {"X"}}},
+         [](const Station &s) { return s.dailyMarks.at(2, 2); }, "C"},
+        {"schrprt.xml", "0:27/02/2026;3:X",
          [](Station &s) { return ReportMarksFile(s).loadReportMarks(); },
-         [](const Station &s) { return s.reportSentMarks[3]; },
-         "X"},
-        {"DeviceSetup/dvcsetup3.xml",
-         {{"0", {"a"}},
-          {"40", {"b"}},
-          {"5", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}}},
+         [](const Station &s) { return s.reportSentMarks[3]; }, "X"},
+        {"DeviceSetup/dvcsetup3.xml", "0:a;40:b;5:1,2,3,4,5,6,7,8,9,10,11,12",
          [](Station &s) {
              ChannelSetupFile file(s);
              file.chooseSetupFile(3);
              return file.loadChannelSetup();
          },
-         [](const Station &s) { return s.channelSetup.at(5, setup::absMessage); },
-         "10"},
+         [](const Station &s) { return s.channelSetup.at(5, setup::absMessage); }, "10"},
     };
     for (const auto &c : cases) {
         test::ConfigStation s;
-        s.write(c.file, positionalFile(c.records));
+        s.write(c.file, positionalFile(test::records(c.records)));
         EXPECT_FALSE(c.load(s.station)) << c.file;
         EXPECT_EQ(c.loaded(s.station), c.expected) << c.file;
     }
