@@ -1,17 +1,19 @@
-// What the tests of the setup and phone book windows share: a station over a fresh
-// configuration folder with the templates installed, and the window system's close box.
+// What the tests of the desktop program's windows share: a station over a fresh configuration
+// folder with the templates installed, the window system's close box, and the clipboard.
 #pragma once
 
-#include "config/SetupFiles.h"
-#include "config/Templates.h"
 #include "FullDisk.h"
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/SetupFiles.h"
+#include "config/Templates.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 #include <QtTest/qtestspontaneevent.h>
 
@@ -46,6 +48,13 @@ inline void clickCloseBox(QWidget *window) {
     QCoreApplication::instance()->notify(window, &event);
     if (event.isAccepted())
         window->close();
+}
+
+// A paste from the clipboard, as the operator's Ctrl+V.
+inline void paste(QLineEdit *box, const QString &text) {
+    QGuiApplication::clipboard()->setText(text);
+    box->setFocus();
+    QTest::keySequence(box, QKeySequence::Paste);
 }
 
 // Windows that delete themselves on close are gone after this.
