@@ -155,8 +155,6 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
          "line 1: keep_days: a setting before the first section"},
         {"a line without =", "[journal]\nkeep_days\n",
          "line 2: neither a section, a setting (key = value) nor a comment"},
-        {"a section without its bracket", "[journal\n",
-         "line 1: neither a section, a setting (key = value) nor a comment"},
         {"the first problem wins over inih's later one", "[journal]\nx = 1\nkeep_days\n",
          "line 2: x: not a setting of [journal] (file, keep_days)"},
         {"inih's problem wins over a later one", "[journal]\nkeep_days\nx = 1\n",

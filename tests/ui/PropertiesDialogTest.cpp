@@ -43,109 +43,51 @@ void forwardBy(PropertiesBench &b, const char *kind) {
 // A valid device is filled in on record 3, then changed; refused, nothing is stored and the focus
 // is back on the control at fault; stored, it goes into the lowest free record and shows again.
 TEST(Properties, InsertRecordRefusesOrStoresTheCodedRecord) {
-    using Clicks = std::vector<const char *>;
-    const Clicks remote = {"optCommType_1"};
-    const Clicks ftp = {"chkForward", "optFdType_1"};
-    const Clicks mail = {"chkForward", "optFdType_0"};
-    const std::string ftpMissing = "Data error: FTP address or root missing";
-    const std::string mailIncorrect = "Data error: Mail address incorrect";
+    const char *ftp = "chkForward optFdType_1";
+    const char *mail = "chkForward optFdType_0";
+    const char *ftpMissing = "Data error: FTP address or root missing";
+    const char *mailIncorrect = "Data error: Mail address incorrect";
     struct Row {
         const char *legend;
-        Clicks clicks;
-        std::vector<std::pair<const char *, QString>> set; // controls and their new texts
-        std::vector<std::string> messages;
-        const char *atFault; // refused: the control with the focus; none if silent
+        const char *clicks;  // names, between blanks
+        const char *control; // then given `text`, if any
+        QString text;
+        std::string message; // "title: text"; none: no box
+        const char *atFault; // refused: the control with the focus back; none if silent
         std::string connection = {}, forwardAddress = {}, root = {}; // stored; none: refused
     };
     const Row rows[] = {
-        {"remote device with a blank phone: silently", remote, {{"txtPhone", "   "}}, {}, nullptr},
-        {"phone with an inner blank",
-         remote,
-         {{"txtPhone", "0471 123"}},
-         {"Data error: The phone number inserted is not correct"},
-         "txtPhone"},
-        {"no serial number at all",
-         {},
-         {{"txtSN_1", ""}},
-         {"Data error: No serial number is inserted"},
+        {"remote device with a blank phone: silently", "optCommType_1", "txtPhone", "   ", "",
+         nullptr},
+        {"phone with an inner blank", "optCommType_1", "txtPhone", "0471 123",
+         "Data error: The phone number inserted is not correct", "txtPhone"},
+        {"no serial number at all", "", "txtSN_1", "", "Data error: No serial number is inserted",
          "txtSN_1"},
-        {"the second serial number wrong",
-         {"chkSwitch"},
-         {{"txtSN_2", "KV12345678"}},
-         {"Data error: The serial number inserted is not correct"},
-         "txtSN_2"},
-        {"active without a schedule time",
-         {"chkTime_0"},
-         {},
-         {"Data error: Select at least one scheduled time"},
-         "chkTime_0"},
-        {"FTP host in capitals",
-         ftp,
-         {{"txtAddress", "FTP.example.com"}},
-         {ftpMissing},
-         "txtAddress"},
-        {"FTP with a blank root", ftp, {{"txtDirectory", " "}}, {ftpMissing}, "txtDirectory"},
-        {"FTP root without its leading slash",
-         ftp,
-         {{"txtDirectory", "data"}},
-         {"Data error: Root directory address incorrect"},
-         "txtDirectory"},
-        {"mail address without @",
-         mail,
-         {{"txtMail", "ops.example.com"}},
-         {mailIncorrect},
-         "txtMail"},
-        {"mail address without a dot",
-         mail,
-         {{"txtMail", "ops@example"}},
-         {mailIncorrect},
-         "txtMail"},
-        {"a tab pasted into the phone number",
-         remote,
-         {{"txtPhone", "0471\t123"}},
-         {"Data error: Phone no.: the text holds a control character (a line break, a tab or "
-          "similar)"},
+        {"the second serial number wrong", "chkSwitch", "txtSN_2", "KV12345678",
+         "Data error: The serial number inserted is not correct", "txtSN_2"},
+        {"active without a schedule time", "chkTime_0", nullptr, "",
+         "Data error: Select at least one scheduled time", "chkTime_0"},
+        {"FTP host in capitals", ftp, "txtAddress", "FTP.example.com", ftpMissing, "txtAddress"},
+        {"FTP with a blank root", ftp, "txtDirectory", " ", ftpMissing, "txtDirectory"},
+        {"FTP root without its leading slash", ftp, "txtDirectory", "data",
+         "Data error: Root directory address incorrect", "txtDirectory"},
+        {"mail address without @", mail, "txtMail", "ops.example.com", mailIncorrect, "txtMail"},
+        {"mail address without a dot", mail, "txtMail", "ops@example", mailIncorrect, "txtMail"},
+        {"a tab pasted into the phone number", "optCommType_1", "txtPhone", "0471\t123",
+         "Data error: Phone no.: the text holds a control character (a line break, a tab or "
+         "similar)",
          "txtPhone"},
-        {"local line without switch network",
-         {},
-         {},
-         {},
-         nullptr,
-         "locl0000",
-         defaultHost,
+        {"local line without switch network", "", nullptr, "", "", nullptr, "locl0000", defaultHost,
          defaultRoot},
-        {"network 02, section 11",
-         {"chkNetwork"},
-         {{"cmbNetwork", "02"}, {"cmbSection", "11"}},
-         {},
-         nullptr,
-         "netw0211",
-         defaultHost,
+        {"network 01, section 11", "chkNetwork", "cmbSection", "11", "", nullptr, "netw0111",
+         defaultHost, defaultRoot},
+        {"telephone number as typed", "optCommType_1", "txtPhone", "0471123456", "", nullptr,
+         "0471123456", defaultHost, defaultRoot},
+        {"FTP backslashes become slashes", ftp, "txtDirectory", "\\data\\in", "", nullptr,
+         "locl0000", defaultHost, "/data/in"},
+        {"FTP with both defaults kept", ftp, nullptr, "", "", nullptr, "locl0000", defaultHost,
          defaultRoot},
-        {"telephone number as typed",
-         remote,
-         {{"txtPhone", "0471123456"}},
-         {},
-         nullptr,
-         "0471123456",
-         defaultHost,
-         defaultRoot},
-        {"FTP backslashes become slashes",
-         ftp,
-         {{"txtDirectory", "\\data\\in"}},
-         {},
-         nullptr,
-         "locl0000",
-         defaultHost,
-         "/data/in"},
-        {"FTP with both defaults kept", ftp, {}, {}, nullptr, "locl0000", defaultHost, defaultRoot},
-        {"mail",
-         mail,
-         {{"txtMail", "ops@example.org"}},
-         {},
-         nullptr,
-         "locl0000",
-         "ops@example.org",
+        {"mail", mail, "txtMail", "ops@example.org", "", nullptr, "locl0000", "ops@example.org",
          defaultRoot},
     };
     for (const Row &row : rows) {
@@ -153,15 +95,16 @@ TEST(Properties, InsertRecordRefusesOrStoresTheCodedRecord) {
         PropertiesBench b;
         b.open(3);
         b.fillValidDevice();
-        for (const char *name : row.clicks)
-            b.click(name);
-        for (const auto &[name, text] : row.set)
-            b.set(name, text);
+        for (const QString &name : QString(row.clicks).split(' ', Qt::SkipEmptyParts))
+            b.click(name.toLatin1().constData());
+        if (row.control)
+            b.set(row.control, row.text);
         const std::string before = b.propBytes();
 
         b.click("cmdAdd");
 
-        EXPECT_EQ(b.messages(), row.messages);
+        EXPECT_EQ(b.messages(), row.message.empty() ? std::vector<std::string>()
+                                                    : std::vector<std::string>{row.message});
         if (row.connection.empty()) {
             if (row.atFault) {
                 ASSERT_NE(b.dialog->focusWidget(), nullptr);
