@@ -12,12 +12,10 @@
 #include "ui/Main.h"
 #include "ui/SetupWindowBench.h"
 
-#include <QCloseEvent>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QTreeView>
 
@@ -45,14 +43,6 @@ struct MainBench : CycleBench {
     std::array<int, 4> lists() {
         return {time(0)->currentIndex(), time(1)->currentIndex(), time(2)->currentIndex(),
                 time(3)->currentIndex()};
-    }
-    // A close the window manager sends, as when the operator clicks the close box.
-    bool closeBoxAccepted() {
-        QCloseEvent event;
-        QSpontaneKeyEvent::setSpontaneous(&event);
-        // sendEvent would clear the flag; notify delivers the event as it stands.
-        QApplication::instance()->notify(&main, &event);
-        return event.isAccepted();
     }
 
     Main main{station, schedule};
@@ -85,13 +75,11 @@ TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
         if (!row.refused)
             expected[std::size_t(row.list)] = row.hour;
         EXPECT_EQ(b.lists(), expected);
-        ASSERT_EQ(b.dialogs.shown().size(), row.refused ? 1u : 0u);
-        if (row.refused) {
-            EXPECT_EQ(b.dialogs.shown()[0].title, "Setting error");
-            EXPECT_EQ(b.dialogs.shown()[0].text,
-                      "Schedule times must be different and sequential...");
-            EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::information);
-        }
+        EXPECT_EQ(testing::said(b.dialogs),
+                  row.refused ? "Setting error: Schedule times must be different and sequential..."
+                              : "");
+        for (const auto &shown : b.dialogs.shown())
+            EXPECT_EQ(shown.icon, DialogIcon::information);
         b.station.scheduleTimes = {};
         ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
         EXPECT_EQ(valInt(b.station.scheduleTimes[std::size_t(row.list + 1)]),
@@ -225,11 +213,8 @@ TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
         emit box->textEdited(box->text());
         QTest::mouseClick(b.find<QToolButton>("cmdSave"), Qt::LeftButton);
 
-        ASSERT_EQ(b.dialogs.shown().size(), row.refused ? 1u : 0u);
-        if (row.refused) {
-            EXPECT_EQ(b.dialogs.shown()[0].title, "Data error");
-            EXPECT_EQ(b.dialogs.shown()[0].text, "Invalid e-mail address inserted");
-        }
+        EXPECT_EQ(testing::said(b.dialogs),
+                  row.refused ? "Data error: Invalid e-mail address inserted" : "");
         ASSERT_FALSE(DeviceFile(b.station).loadDeviceTable().failed());
         for (int slot : {1, 50}) {
             EXPECT_EQ(b.station.devices[std::size_t(slot)][field::reportAddress], row.stored);
@@ -279,7 +264,8 @@ TEST(MainWindow, TrayMenuIconEventsAndCloses) {
         int quits;
     };
     const Close closes[] = {
-        {"the close box hides", [](MainBench &m) { EXPECT_FALSE(m.closeBoxAccepted()); }, false, 0},
+        {"the close box hides", [](MainBench &m) { EXPECT_FALSE(testing::clickCloseBox(&m.main)); },
+         false, 0},
         {"cmdExit hides",
          [](MainBench &m) { QTest::mouseClick(m.find<QToolButton>("cmdExit"), Qt::LeftButton); },
          false, 0},
@@ -492,10 +478,8 @@ TEST(MainWindow, APortThatCannotBeOpenedIsReportedOnceAndTheProgramRuns) {
     MainBench b({6, -1, -1, -1});
     ASSERT_FALSE(storePortChoice(b.folder.path() / files::portChoice, 1).failed());
     b.main.load();
-    ASSERT_EQ(b.dialogs.shown().size(), 1u);
-    EXPECT_EQ(b.dialogs.shown()[0].title, "Serial port");
-    EXPECT_EQ(b.dialogs.shown()[0].text,
-              "The port is not valid\nport 2 (simulated line): no such device");
+    ASSERT_EQ(testing::said(b.dialogs),
+              "Serial port: The port is not valid\nport 2 (simulated line): no such device");
     EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::critical);
     EXPECT_EQ(b.find<QComboBox>("cmbPort")->currentIndex(), 1);
     EXPECT_EQ(b.time(0)->currentIndex(), 6);
@@ -515,7 +499,7 @@ TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
     b.main.trayTick();
     EXPECT_EQ(b.dialogs.shown().size(), 1u);
     // Nothing to hide into: the close box leaves the window reachable.
-    EXPECT_FALSE(b.closeBoxAccepted());
+    EXPECT_FALSE(testing::clickCloseBox(&b.main));
     EXPECT_TRUE(b.main.isVisible());
     QTest::mouseClick(b.find<QPushButton>("cmdQuit"), Qt::LeftButton);
     EXPECT_EQ(b.quits, 1);
@@ -593,10 +577,8 @@ TEST(MainWindow, PhoneListRowsTheirOpeningAndTheFreeRowSearch) {
     b.main.refreshGrid();
     b.dialogs.clear();
     EXPECT_EQ(b.main.findFreeRow(), std::nullopt);
-    ASSERT_EQ(b.dialogs.shown().size(), 1u);
-    EXPECT_EQ(b.dialogs.shown()[0].title, " Dial-up memory ");
-    EXPECT_EQ(b.dialogs.shown()[0].text, "ATTENTION: Auto dialig number list is full \r\n"
-                                         "    Delete a number to store a new one     ");
+    EXPECT_EQ(testing::said(b.dialogs), " Dial-up memory : ATTENTION: Auto dialig number list is "
+                                        "full \r\n    Delete a number to store a new one     ");
 }
 
 // A double click on another row replaces the open properties dialog, but only once its unsaved

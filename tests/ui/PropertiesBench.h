@@ -94,12 +94,7 @@ struct PropertiesBench : SetupWindowBench {
         click("chkActive");
         click("chkTime_0");
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> texts;
-        for (const auto &shown : bench.dialogs.shown())
-            texts.push_back(shown.title + ": " + shown.text);
-        return texts;
-    }
+    std::string messages() const { return said(bench.dialogs); }
 
     RecordedPhoneList list{station};
     std::unique_ptr<PropertiesDialog> dialog;
