@@ -167,10 +167,8 @@ TEST(DeviceStore, TableAndFileChangeTogetherOrNotAtAll) {
     };
     for (const Operation &operation : operations)
         for (const Disk disk : {Disk::fine, Disk::fileMissing, Disk::full}) {
-            SCOPED_TRACE(operation.legend + std::string(disk == Disk::fine ? ""
-                                                        : disk == Disk::full
-                                                            ? ", disk full"
-                                                            : ", prop.xml missing"));
+            const char *disks[] = {"", ", prop.xml missing", ", disk full"};
+            SCOPED_TRACE(operation.legend + std::string(disks[int(disk)]));
             test::ConfigStation s;
             ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
             ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());

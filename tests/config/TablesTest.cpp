@@ -71,31 +71,26 @@ TEST(Tables, ASlotIsFreeOnlyWhenItHoldsNoDevice) {
     const DeviceRecord blank = s.station.devices[1];
     const struct {
         const char *legend;
-        std::function<void(DeviceRecord &)> change;
+        int field; // set to `value` in the blank record; 0: none
+        const char *value;
         bool free;
     } cases[] = {
-        {"the template's blank record", [](DeviceRecord &) {}, true},
-        {"never loaded", [](DeviceRecord &d) { d = {}; }, true},
-        {"deleted: connection emptied, alarm settings kept",
-         [](DeviceRecord &d) {
-             d[field::connection] = "";
-             d[field::forwardKind] = "1";
-             d[field::alarmEnabled] = "1";
-             d[field::alarmAddress] = "ops@example.org";
-         },
-         true},
-        {"inactive local device with a logger",
-         [](DeviceRecord &d) { d.serialNumber(3) = "1234KV0126"; }, false},
-        {"inactive local device with only its data folder",
-         [](DeviceRecord &d) { d[field::dataDirectory] = "/srv/data"; }, false},
-        {"inactive local device scheduled", [](DeviceRecord &d) { d[field::scheduleSlot1] = "1"; },
-         false},
-        {"active local device", [](DeviceRecord &d) { d[field::active] = "1"; }, false},
-        {"inactive remote device", [](DeviceRecord &d) { d[field::connection] = "0471"; }, false},
+        {"the template's blank record", 0, "", true},
+        {"deleted: connection emptied", field::connection, "", true},
+        {"deleted: alarm address kept", field::alarmAddress, "ops@example.org", true},
+        {"deleted: alarm kept on", field::alarmEnabled, "1", true},
+        {"deleted: forwarding kind kept", field::forwardKind, "1", true},
+        {"inactive local device with a logger", field::serialNumber1 + 2, "1234KV0126", false},
+        {"inactive local device with only its data folder", field::dataDirectory, "/srv", false},
+        {"inactive local device scheduled", field::scheduleSlot1, "1", false},
+        {"active local device", field::active, "1", false},
+        {"inactive remote device", field::connection, "0471", false},
     };
+    EXPECT_TRUE(DeviceRecord{}.isFree()) << "never loaded";
     for (const auto &c : cases) {
         DeviceRecord device = blank;
-        c.change(device);
+        if (c.field != 0)
+            device[c.field] = c.value;
         EXPECT_EQ(device.isFree(), c.free) << c.legend;
     }
 }
