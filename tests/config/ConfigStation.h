@@ -9,10 +9,12 @@
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,6 +34,17 @@ inline void writeBytes(const std::filesystem::path &file, const std::string &byt
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
+// `text` with the first (or every) `from` replaced by `to`.
+inline std::string replaced(std::string text, const std::string &from, const std::string &to,
+                            bool every = false) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+        if (!every)
+            break;
+    }
+    return text;
+}
+
 // Names in a folder, to see that a failed save left no temporary file behind.
 inline std::size_t entryCount(const std::filesystem::path &folder) {
     std::size_t n = 0;
@@ -42,6 +55,27 @@ inline std::size_t entryCount(const std::filesystem::path &folder) {
 
 // Records as (place, values); the file has one record a line, <r place="p"><v>..</v>...</r>.
 using Records = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// Records written as "place:value,value;place:value": "4" is a record without values, "4:" one
+// with a single empty value.
+inline Records records(std::string_view notation) {
+    Records out;
+    for (std::size_t start = 0; start <= notation.size();) {
+        const std::size_t end = std::min(notation.find(';', start), notation.size());
+        const std::string_view record = notation.substr(start, end - start);
+        const std::size_t colon = record.find(':');
+        auto &[place, values] =
+            out.emplace_back(record.substr(0, colon), Records::value_type::second_type{});
+        for (std::size_t at = colon; at != std::string_view::npos;) {
+            const std::size_t next = record.find(',', at + 1);
+            values.emplace_back(
+                record.substr(at + 1, next == std::string_view::npos ? next : next - at - 1));
+            at = next;
+        }
+        start = end + 1;
+    }
+    return out;
+}
 
 inline std::string positionalFile(const Records &records) {
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root>\n";

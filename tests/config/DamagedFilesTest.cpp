@@ -18,7 +18,7 @@ using Operation = ConfigError (*)(Station &);
 TEST(DamagedFiles, EveryOperationRefusesAndLeavesTheFile) {
     const std::string truncated = positionalFile({{"1", {"X"}}}).substr(0, 60);
     const std::string placeNine = positionalFile({{"9", {"X"}}});
-    const std::string nineMarks = positionalFile({{"1", {"", "", "", "", "", "", "", "", ""}}});
+    const std::string nineMarks = positionalFile(test::records("1:,,,,,,,,"));
     const std::string channel51 = positionalFile({{"51", {"1"}}});
     const struct {
         const char *legend;

@@ -1,6 +1,9 @@
 #include "config/DeviceFile.h"
 
 #include "ConfigStation.h"
+#include "FullDisk.h"
+#include "config/DeviceStore.h"
+#include "config/Templates.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +11,7 @@ namespace vantrell {
 namespace {
 
 using test::positionalFile;
+using test::replaced;
 
 // Records of 35 values "p<place>v<position>", so that every position is told apart.
 std::string fullFile(std::initializer_list<int> places) {
@@ -19,17 +23,6 @@ std::string fullFile(std::initializer_list<int> places) {
         records.emplace_back(std::to_string(place), values);
     }
     return positionalFile(records);
-}
-
-// `text` with the first (or every) `old` replaced.
-std::string replaced(std::string text, const std::string &old, const std::string &with,
-                     bool every = false) {
-    for (auto at = text.find(old); at != std::string::npos; at = text.find(old, at + with.size())) {
-        text.replace(at, old.size(), with);
-        if (!every)
-            break;
-    }
-    return text;
 }
 
 TEST(DeviceFile, LoadFillsFieldsByPositionLaterDuplicatesWinShortRecordsLeaveTheRest) {
@@ -69,9 +62,11 @@ TEST(DeviceFile, PhoneListRows) {
     }
 }
 
+// The file holds FTP passwords: a save leaves it for the owner only.
 TEST(DeviceFile, SaveDeviceWritesTheFirstRecordOfTheSlotButNotTheReportSettings) {
     test::ConfigStation s;
     s.write("prop.xml", fullFile({1, 2, 2, 3}));
+    std::filesystem::permissions(s.file("prop.xml"), std::filesystem::perms(0644));
     s.station.selectedDevice = 2;
     for (int f = 1; f <= field::lastWritten; ++f)
         s.station.devices[2][f] = "m" + std::to_string(f);
@@ -83,6 +78,8 @@ TEST(DeviceFile, SaveDeviceWritesTheFirstRecordOfTheSlotButNotTheReportSettings)
             expected = replaced(expected, ">p2v" + std::to_string(p) + "<",
                                 ">m" + std::to_string(p + 1) + "<");
     EXPECT_EQ(s.read("prop.xml"), expected);
+    EXPECT_EQ(std::filesystem::status(s.file("prop.xml")).permissions(),
+              std::filesystem::perms(0600));
 }
 
 TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
@@ -123,14 +120,109 @@ TEST(DeviceFile, SavingASlotWithoutRecordSaysSoAndKeepsTheChangeInMemory) {
     EXPECT_EQ(s.station.devices[7][field::connection], "0039512345");
 }
 
-TEST(DeviceFile, PasswordsInTheFileAreForTheOwnerOnly) {
+// Saving a device as the dialogs do: table and prop.xml change together, or neither does.
+DeviceRecord sampleDevice() {
+    DeviceRecord record;
+    record[field::active] = "1";
+    record[field::connection] = "0471123456";
+    record.serialNumber(1) = "1234KV0126";
+    record[field::description] = "Dam";
+    record[field::dataDirectory] = "/srv/dam";
+    record[field::reportEnabled] = "1";
+    record[field::reportAddress] = "not@from.the.dialog";
+    return record;
+}
+
+enum class Disk { fine, fileMissing, full };
+
+struct Operation {
+    const char *legend;
+    std::function<ConfigError(DeviceStore &)> run;
+    std::function<void(DeviceTable &)> expected; // the change on success
+    int selectedAfter;
+};
+
+TEST(DeviceStore, TableAndFileChangeTogetherOrNotAtAll) {
+    const Operation operations[] = {
+        {"a device into slot 7", [](DeviceStore &s) { return s.store(7, sampleDevice()); },
+         [](DeviceTable &t) {
+             const DeviceRecord kept = t[7];
+             t[7] = sampleDevice();
+             t[7][field::reportEnabled] = kept[field::reportEnabled];
+             t[7][field::reportAddress] = kept[field::reportAddress];
+         },
+         7},
+        {"the data folder of slot 4",
+         [](DeviceStore &s) { return s.storeDataFolder(4, "/srv/new"); },
+         [](DeviceTable &t) { t[4][field::dataDirectory] = "/srv/new"; }, 4},
+        {"the report settings of every slot",
+         [](DeviceStore &s) { return s.storeReportSettings(true, "ops@example.org"); },
+         [](DeviceTable &t) {
+             for (int slot = 1; slot <= maxDevices; ++slot) {
+                 t[slot][field::reportEnabled] = "1";
+                 t[slot][field::reportAddress] = "ops@example.org";
+             }
+         },
+         2},
+    };
+    for (const Operation &operation : operations)
+        for (const Disk disk : {Disk::fine, Disk::fileMissing, Disk::full}) {
+            const char *disks[] = {"", ", prop.xml missing", ", disk full"};
+            SCOPED_TRACE(operation.legend + std::string(disks[int(disk)]));
+            test::ConfigStation s;
+            ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
+            ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());
+            s.station.devices[4][field::dataDirectory] = "/srv/old";
+            s.station.selectedDevice = 4;
+            ASSERT_FALSE(DeviceFile(s.station).saveDevice());
+            s.station.selectedDevice = 2;
+            if (disk == Disk::fileMissing)
+                std::filesystem::remove(s.file("prop.xml"));
+            const DeviceTable before = s.station.devices;
+            const std::string fileBefore = s.read("prop.xml");
+
+            DeviceStore store(s.station);
+            std::optional<testing::FullDisk> full;
+            if (disk == Disk::full)
+                full.emplace();
+            const ConfigError error = operation.run(store);
+            full.reset();
+
+            DeviceTable expected = before;
+            if (disk == Disk::fine)
+                operation.expected(expected);
+            EXPECT_EQ(error.failed(), disk != Disk::fine);
+            EXPECT_FALSE(error.changeKept) << "nothing is kept in memory alone";
+            for (int slot = 1; slot <= maxDevices; ++slot)
+                EXPECT_EQ(s.station.devices[slot].fields, expected[slot].fields) << slot;
+            EXPECT_EQ(s.station.selectedDevice, disk == Disk::fine ? operation.selectedAfter : 2);
+            if (disk != Disk::fine) {
+                EXPECT_EQ(s.read("prop.xml"), fileBefore);
+                continue;
+            }
+            test::ConfigStation next;
+            std::filesystem::copy_file(s.file("prop.xml"), next.file("prop.xml"));
+            ASSERT_FALSE(DeviceFile(next.station).loadDeviceTable());
+            for (int slot = 1; slot <= maxDevices; ++slot)
+                for (int f = field::active; f <= field::lastWritten; ++f)
+                    EXPECT_EQ(next.station.devices[slot][f], expected[slot][f]) << slot << "/" << f;
+        }
+}
+
+TEST(DeviceStore, ScheduleMarksFollowTheStoredSlot) {
     test::ConfigStation s;
-    s.write("prop.xml", fullFile({1}));
-    std::filesystem::permissions(s.file("prop.xml"), std::filesystem::perms(0644));
-    s.station.selectedDevice = 1;
-    ASSERT_FALSE(DeviceFile(s.station).saveDevice());
-    EXPECT_EQ(std::filesystem::status(s.file("prop.xml")).permissions(),
-              std::filesystem::perms(0600));
+    ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
+    DeviceRecord record = sampleDevice();
+    record[field::scheduleSlot1 + 2] = "1";
+    DeviceStore store(s.station);
+    ASSERT_FALSE(store.store(3, record));
+
+    ASSERT_FALSE(store.storeScheduleMarks(3));
+
+    for (int time = 1; time <= scheduleTimeCount; ++time)
+        EXPECT_EQ(s.station.dailyMarks.at(2 * time - 1, 3), time == 3 ? "X" : "") << time;
+    std::filesystem::remove(s.file("dlytmtble.xml"));
+    EXPECT_TRUE(store.storeScheduleMarks(3).failed());
 }
 
 } // namespace

@@ -70,12 +70,9 @@ TEST(ChannelSetupFile, SavingLogger3WritesChannels9To12Only) {
     shown.columns[1][setup::absAlarmOn] = "1";
     ASSERT_FALSE(file.saveLoggerSetup(3, shown));
 
-    std::string expected = before;
-    for (int c = 9; c <= 12; ++c) {
-        const std::string old = "<v>c" + std::to_string(c) + "v0</v>";
-        expected.replace(expected.find(old), old.size(), "<v>96</v>");
-    }
-    expected.replace(expected.find("<v>c10v6</v>"), 12, "<v>1</v>");
+    std::string expected = test::replaced(before, "<v>c10v6</v>", "<v>1</v>");
+    for (int c = 9; c <= 12; ++c)
+        expected = test::replaced(expected, "<v>c" + std::to_string(c) + "v0</v>", "<v>96</v>");
     EXPECT_EQ(s.read("DeviceSetup/dvcsetup2.xml"), expected);
     EXPECT_EQ(s.station.channelSetup.at(10, setup::absAlarmOn), "1");
     EXPECT_EQ(s.station.channelSetup.at(10, setup::readingsPerDay), "c10v0"); // not in memory
@@ -83,14 +80,13 @@ TEST(ChannelSetupFile, SavingLogger3WritesChannels9To12Only) {
 
 TEST(PhonebookFile, SavingTwoNumbersStoresTwoNumbersAndEightEmptyValues) {
     test::ConfigStation s;
-    s.write("phonebook.xml",
-            positionalFile({{"1", {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}}}));
+    s.write("phonebook.xml", positionalFile(test::records("1:a,b,c,d,e,f,g,h,i,j")));
     PhonebookFile file(s.station);
     ASSERT_FALSE(file.loadPhonebook());
     EXPECT_EQ(s.station.phonebook[10], "j");
     ASSERT_FALSE(file.savePhonebook({"+39333111", "+39333222"}));
     EXPECT_EQ(s.read("phonebook.xml"),
-              positionalFile({{"1", {"+39333111", "+39333222", "", "", "", "", "", "", "", ""}}}));
+              positionalFile(test::records("1:+39333111,+39333222,,,,,,,,")));
     EXPECT_EQ(s.station.phonebook[2] + s.station.phonebook[3], "+39333222");
 }
 

@@ -32,41 +32,31 @@ TEST(OneBased, EntriesAreNumberedOneToNAndNothingElse) {
 TEST(Tables, LoadingSkipsRecordsWithoutAnEntry) {
     const struct {
         const char *file;
-        test::Records records;
+        const char *records;
         std::function<ConfigError(Station &)> load;
         std::function<std::string(const Station &)> loaded;
         const char *expected;
     } cases[] = {
-        {"prop.xml",
-         {{"0", {"1", "none"}}, {"2", {"1", "0231"}}},
+        {"prop.xml", "0:1,none;2:1,0231",
          [](Station &s) { return DeviceFile(s).loadDeviceTable(); },
-         [](const Station &s) { return s.devices[2].connection(); },
-         "0231"},
-        {"dlytmtble.xml",
-         {{"0", {"X"}}, {"2", {"X", "C"}}},
+         [](const Station &s) { return s.devices[2].connection(); }, "0231"},
+        {"dlytmtble.xml", "0:X;2:X,C",
          [](Station &s) { return DailyMarksFile(s).loadDailyMarks(); },
-         [](const Station &s) { return s.dailyMarks.at(2, 2); },
-         "C"},
-        {"schrprt.xml",
-         {{"0", {"27/02/2026"}}, {"3", {"X"}}},
+         [](const Station &s) { return s.dailyMarks.at(2, 2); }, "C"},
+        {"schrprt.xml", "0:27/02/2026;3:X",
          [](Station &s) { return ReportMarksFile(s).loadReportMarks(); },
-         [](const Station &s) { return s.reportSentMarks[3]; },
-         "X"},
-        {"DeviceSetup/dvcsetup3.xml",
-         {{"0", {"a"}},
-          {"40", {"b"}},
-          {"5", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}}},
+         [](const Station &s) { return s.reportSentMarks[3]; }, "X"},
+        {"DeviceSetup/dvcsetup3.xml", "0:a;40:b;5:1,2,3,4,5,6,7,8,9,10,11,12",
          [](Station &s) {
              ChannelSetupFile file(s);
              file.chooseSetupFile(3);
              return file.loadChannelSetup();
          },
-         [](const Station &s) { return s.channelSetup.at(5, setup::absMessage); },
-         "10"},
+         [](const Station &s) { return s.channelSetup.at(5, setup::absMessage); }, "10"},
     };
     for (const auto &c : cases) {
         test::ConfigStation s;
-        s.write(c.file, positionalFile(c.records));
+        s.write(c.file, positionalFile(test::records(c.records)));
         EXPECT_FALSE(c.load(s.station)) << c.file;
         EXPECT_EQ(c.loaded(s.station), c.expected) << c.file;
     }
@@ -81,31 +71,26 @@ TEST(Tables, ASlotIsFreeOnlyWhenItHoldsNoDevice) {
     const DeviceRecord blank = s.station.devices[1];
     const struct {
         const char *legend;
-        std::function<void(DeviceRecord &)> change;
+        int field; // set to `value` in the blank record; 0: none
+        const char *value;
         bool free;
     } cases[] = {
-        {"the template's blank record", [](DeviceRecord &) {}, true},
-        {"never loaded", [](DeviceRecord &d) { d = {}; }, true},
-        {"deleted: connection emptied, alarm settings kept",
-         [](DeviceRecord &d) {
-             d[field::connection] = "";
-             d[field::forwardKind] = "1";
-             d[field::alarmEnabled] = "1";
-             d[field::alarmAddress] = "ops@example.org";
-         },
-         true},
-        {"inactive local device with a logger",
-         [](DeviceRecord &d) { d.serialNumber(3) = "1234KV0126"; }, false},
-        {"inactive local device with only its data folder",
-         [](DeviceRecord &d) { d[field::dataDirectory] = "/srv/data"; }, false},
-        {"inactive local device scheduled", [](DeviceRecord &d) { d[field::scheduleSlot1] = "1"; },
-         false},
-        {"active local device", [](DeviceRecord &d) { d[field::active] = "1"; }, false},
-        {"inactive remote device", [](DeviceRecord &d) { d[field::connection] = "0471"; }, false},
+        {"the template's blank record", 0, "", true},
+        {"deleted: connection emptied", field::connection, "", true},
+        {"deleted: alarm address kept", field::alarmAddress, "ops@example.org", true},
+        {"deleted: alarm kept on", field::alarmEnabled, "1", true},
+        {"deleted: forwarding kind kept", field::forwardKind, "1", true},
+        {"inactive local device with a logger", field::serialNumber1 + 2, "1234KV0126", false},
+        {"inactive local device with only its data folder", field::dataDirectory, "/srv", false},
+        {"inactive local device scheduled", field::scheduleSlot1, "1", false},
+        {"active local device", field::active, "1", false},
+        {"inactive remote device", field::connection, "0471", false},
     };
+    EXPECT_TRUE(DeviceRecord{}.isFree()) << "never loaded";
     for (const auto &c : cases) {
         DeviceRecord device = blank;
-        c.change(device);
+        if (c.field != 0)
+            device[c.field] = c.value;
         EXPECT_EQ(device.isFree(), c.free) << c.legend;
     }
 }

@@ -6,6 +6,7 @@
 #include "config/ScheduleFiles.h"
 #include "config/SettingsFile.h"
 #include "config/SetupFiles.h"
+#include "config/Startup.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ std::map<std::string, std::string> templateBytes() {
     return bytes;
 }
 
-TEST(Templates, InstallingNeverReplacesAnOperatorsFile) {
+TEST(Templates, InstallingNeverReplacesAnOperatorsFileAndGivesEmptyTables) {
     test::ConfigStation s;
     s.write("schtitbl.xml", "hand-edited");
     const TemplateInstall install = installTemplates(s.folder.path());
@@ -32,11 +33,8 @@ TEST(Templates, InstallingNeverReplacesAnOperatorsFile) {
     EXPECT_EQ(std::filesystem::status(s.file("prop.xml")).permissions(),
               std::filesystem::perms(0600));
     EXPECT_TRUE(installTemplates(s.folder.path()).written.empty());
-}
 
-TEST(Templates, TheTemplatesHoldWhatTheTablesExpect) {
-    test::ConfigStation s;
-    ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
+    // The templates hold what the tables expect.
     Station &st = s.station;
     ASSERT_FALSE(DeviceFile(st).loadDeviceTable());
     for (int slot = 1; slot <= maxDevices; ++slot) {
@@ -104,6 +102,58 @@ TEST(Templates, LoadingAndSavingEverythingChangesNoFile) {
 
     for (const auto &[name, bytes] : templateBytes())
         EXPECT_EQ(s.read(name), bytes) << name;
+}
+
+std::string problemWith(const std::vector<ConfigError> &problems,
+                        const std::filesystem::path &file) {
+    const auto found = std::find_if(problems.begin(), problems.end(),
+                                    [&](const ConfigError &e) { return e.file == file; });
+    return found == problems.end() ? std::string() : describe(*found);
+}
+
+TEST(Startup, APortMapThatCannotBeReadIsNamedWithTheDevicesThePortsOpen) {
+    const struct {
+        const char *legend;
+        std::optional<std::string> map; // none: no comports.xml
+        std::string problem;            // after the file's name
+    } cases[] = {
+        {"no map", std::nullopt,
+         ": the file is missing; the line's port 3 is /dev/ttyS2, the SMS modem's port 1 is "
+         "/dev/ttyS0"},
+        {"a damaged map", "<?xml version=\"1.0\"?><ports><p place=\"3\"><d>/dev/x</d>",
+         "; the line's port 3 is /dev/ttyS2, the SMS modem's port 1 is /dev/ttyS0"},
+        {"a map without the line's port", "<?xml version=\"1.0\"?><ports/>", ""},
+    };
+    for (const auto &c : cases) {
+        test::ConfigStation s;
+        ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
+        std::filesystem::remove(s.file("comports.xml"));
+        if (c.map)
+            s.write("comports.xml", *c.map);
+        ASSERT_FALSE(storePortChoice(s.file("port.crs"), 2));
+        const std::string said = problemWith(loadConfiguration(s.station), s.file("comports.xml"));
+        const bool named = said.starts_with(s.file("comports.xml").string() + ": ");
+        EXPECT_EQ(named, !c.problem.empty()) << c.legend << ": " << said;
+        EXPECT_TRUE(said.ends_with(c.problem)) << c.legend << ": " << said;
+    }
+}
+
+TEST(Startup, ReadingTheConfigurationWritesNothing) {
+    test::ConfigStation s;
+    ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
+    s.station.devices[1][field::scheduleSlot1] = "1";
+    ASSERT_FALSE(DeviceFile(s.station).saveDevice());
+    const std::string marks = s.read("dlytmtble.xml");
+
+    test::ConfigStation look;
+    const std::filesystem::path folder = s.folder.path();
+    Station reader({look.world.clock(), look.pump, look.port, look.progress, look.dialogs}, folder);
+    EXPECT_TRUE(readConfiguration(reader).empty());
+    EXPECT_TRUE(reader.devices[1].scheduledAt(1));
+    EXPECT_EQ(s.read("dlytmtble.xml"), marks);
+
+    EXPECT_TRUE(loadConfiguration(reader).empty());
+    EXPECT_NE(s.read("dlytmtble.xml"), marks) << "the station itself writes its scheduled marks";
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The device setup window: it shows the four channels of the logger it was opened on, writes
 // them all back on every close into the file chosen at opening, refuses what must not reach the
-// file, and never disturbs the channel table of a session that is running.
+// file, and never disturbs the channel table of a session that is running; then the phone book
+// window it opens.
 #include "ui/DeviceSetupWindow.h"
 
 #include "SetupWindowBench.h"
@@ -95,24 +96,7 @@ struct DeviceSetupWindowTest : ::testing::Test {
     SetupWindowBench s;
 };
 
-TEST_F(DeviceSetupWindowTest, OpeningShowsTheFourChannelsOfTheLogger) {
-    QPointer<DeviceSetupWindow> dialog = open();
-    ASSERT_TRUE(dialog && dialog->isVisible());
-    EXPECT_EQ(dialog->findChild<QLabel *>("lblSerialNo")->text(), "1234KV0125");
-    EXPECT_EQ(dialog->findChild<QLabel *>("lblMN")->text(), "3");
-    EXPECT_EQ(dialog->findChild<QLabel *>("lblSelRow")->text(), "2");
-    EXPECT_EQ(dialog->findChild<QLineEdit *>("txtInterval")->text(), "96");
-    for (std::size_t i = 0; i < 4; ++i)
-        for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f) {
-            const bool unlisted = i == 3 && f == setup::decimalPoint;
-            EXPECT_EQ(shownField(dialog, f, i), unlisted ? "" : sample().columns.at(i).at(f))
-                << "column " << i + 1 << " field " << f;
-        }
-    EXPECT_TRUE(
-        s.bench.progress.contains("opening file.../DeviceSetup/dvcsetup2.xml loading data..."));
-    clickCloseBox(dialog);
-}
-
+// The window shows the four channels of the logger it opened on; every close stores them all.
 TEST_F(DeviceSetupWindowTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
     struct Row {
         const char *legend;
@@ -130,7 +114,21 @@ TEST_F(DeviceSetupWindowTest, EveryCloseStoresAllFourChannelsAndTheInterval) {
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         putSample();
+        s.bench.progress.clear();
         QPointer<DeviceSetupWindow> dialog = open();
+        ASSERT_TRUE(dialog && dialog->isVisible());
+        EXPECT_TRUE(
+            s.bench.progress.contains("opening file.../DeviceSetup/dvcsetup2.xml loading data..."));
+        EXPECT_EQ(dialog->findChild<QLabel *>("lblSerialNo")->text(), "1234KV0125");
+        EXPECT_EQ(dialog->findChild<QLabel *>("lblMN")->text(), "3");
+        EXPECT_EQ(dialog->findChild<QLabel *>("lblSelRow")->text(), "2");
+        EXPECT_EQ(dialog->findChild<QLineEdit *>("txtInterval")->text(), "96");
+        for (std::size_t i = 0; i < 4; ++i)
+            for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f) {
+                const bool unlisted = i == 3 && f == setup::decimalPoint;
+                EXPECT_EQ(shownField(dialog, f, i), unlisted ? "" : sample().columns.at(i).at(f))
+                    << "column " << i + 1 << " field " << f;
+            }
         QLineEdit *minimum = dialog->findChild<QLineEdit *>("txtMin_2");
         minimum->clear();
         QTest::keyClicks(minimum, "-45");
@@ -155,7 +153,7 @@ TEST_F(DeviceSetupWindowTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
         const char *legend;
         const char *box;
         QString text;
-        bool paste, fullDisk;
+        bool fullDisk;
         Close close;
         const char *title, *message, *end;
     };
@@ -165,14 +163,14 @@ TEST_F(DeviceSetupWindowTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
     const std::string lineBreak = std::string("CH2 Alarm Acceleration Message") + control;
     const char *const notBefore = "\nThe setup of this logger is as it was before.";
     const Row rows[] = {
-        {"pasted tab, close box", "txtDisplacement_1", "1\t5", true, false, Close::closeBox,
-         "Data error", tab.c_str(), leaveQuestion},
-        {"pasted line break, Esc", "txtMessage1_2", "too\nfast", true, false, Close::escape,
-         "Data error", lineBreak.c_str(), leaveQuestion},
-        {"the disk takes no bytes", "txtMax_4", "250", false, true, Close::closeBox, "Device Setup",
+        {"pasted tab, close box", "txtDisplacement_1", "1\t5", false, Close::closeBox, "Data error",
+         tab.c_str(), leaveQuestion},
+        {"pasted line break, Esc", "txtMessage1_2", "too\nfast", false, Close::escape, "Data error",
+         lineBreak.c_str(), leaveQuestion},
+        {"the disk takes no bytes", "txtMax_4", "250", true, Close::closeBox, "Device Setup",
          "The device setup was not saved.\n", leaveQuestion},
-        {"the disk takes no bytes as the program ends", "txtMax_4", "250", false, true,
-         Close::program, "Device Setup", "The device setup was not saved.\n", notBefore},
+        {"the disk takes no bytes as the program ends", "txtMax_4", "250", true, Close::program,
+         "Device Setup", "The device setup was not saved.\n", notBefore},
     };
     const std::string before = fileBytes();
     for (const Row &row : rows) {
@@ -182,13 +180,7 @@ TEST_F(DeviceSetupWindowTest, ARefusedStoreLeavesFileAndMemoryAsTheyWere) {
         const ChannelSetup loaded = s.station.channelSetup;
         QLineEdit *box = dialog->findChild<QLineEdit *>(row.box);
         box->clear();
-        if (row.paste) {
-            QGuiApplication::clipboard()->setText(row.text);
-            box->setFocus();
-            QTest::keySequence(box, QKeySequence::Paste);
-        } else {
-            box->setText(row.text);
-        }
+        paste(box, row.text);
         std::optional<FullDisk> full;
         if (row.fullDisk)
             full.emplace();
@@ -311,6 +303,125 @@ TEST_F(DeviceSetupWindowTest, ThePhoneButtonOpensOnePhoneBookThatClosesWithTheWi
     clickCloseBox(dialog);
     deleteClosedWindows();
     EXPECT_TRUE(book.isNull());
+}
+
+// The phone book window: the exit button stores the ten numbers, the close box forgets the
+// edits, and a number that must not reach the file, or a disk that refuses it, leaves the phone
+// book as it was with the window open.
+struct PhoneBookWindowTest : ::testing::Test {
+    void SetUp() override {
+        std::array<std::string, phonebookSize> numbers{};
+        numbers.at(0) = "+391234";
+        numbers.at(9) = "+3910";
+        ASSERT_FALSE(PhonebookFile(s.station).savePhonebook(numbers).failed());
+        s.station.phonebook = {};
+    }
+    QPointer<PhoneBookWindow> open() {
+        auto *book = new PhoneBookWindow(s.station, nullptr);
+        book->openPhonebook();
+        return book;
+    }
+    static QLineEdit *phone(QWidget *book, int entry) {
+        return book->findChild<QLineEdit *>(QString("txtPhone_%1").arg(entry));
+    }
+    static void clickExit(QWidget *book) {
+        QTest::mouseClick(book->findChild<QPushButton *>("cmdExit"), Qt::LeftButton);
+    }
+    // The phone book as the next start of the program finds it.
+    SmsPhonebook inFile() {
+        StationBench other{{2026, 2, 3, 9, 5, 0}, s.folder.path()};
+        EXPECT_FALSE(PhonebookFile(other.station).loadPhonebook().failed());
+        return other.station.phonebook;
+    }
+
+    SetupWindowBench s;
+};
+
+// Esc is the close box. A number stops at 20 characters as it is typed.
+TEST_F(PhoneBookWindowTest, TheExitButtonKeepsAnEditTheCloseBoxAndEscLoseIt) {
+    struct Row {
+        const char *legend;
+        void (*close)(QWidget *);
+        const char *stored;
+    };
+    const Row rows[] = {
+        {"close box: the edit is lost", [](QWidget *book) { clickCloseBox(book); }, "+3910"},
+        {"Esc: the edit is lost",
+         [](QWidget *book) { QTest::keyClick(phone(book, 10), Qt::Key_Escape); }, "+3910"},
+        {"exit button: the edit is kept", clickExit, "+4420"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        QPointer<PhoneBookWindow> book = open();
+        EXPECT_EQ(phone(book, 1)->text(), "+391234");
+        EXPECT_EQ(phone(book, 10)->text(), "+3910");
+        phone(book, 10)->clear();
+        QTest::keyClicks(phone(book, 10), "+4420");
+        QTest::keyClicks(phone(book, 9), QString(25, QChar('9')));
+        EXPECT_EQ(phone(book, 9)->text(), QString(20, QChar('9')));
+        phone(book, 9)->clear();
+        row.close(book);
+        deleteClosedWindows();
+        EXPECT_TRUE(book.isNull());
+        SmsPhonebook expected{"+391234"};
+        expected.at(10) = row.stored;
+        EXPECT_EQ(inFile(), expected);
+        EXPECT_EQ(s.station.phonebook, expected);
+    }
+}
+
+TEST_F(PhoneBookWindowTest, ARefusedNumberLeavesThePhoneBookAsItWas) {
+    struct Row {
+        const char *legend;
+        QString text;
+        bool fullDisk;
+        const char *title, *message;
+    };
+    const char *const control =
+        "Phone no 4: the text holds a control character (a line break, a tab or similar)";
+    const Row rows[] = {
+        {"pasted with a line break", "+39\n1234", false, "Data error", control},
+        {"pasted with a tab", "+39\t1234", false, "Data error", control},
+        {"the disk takes no bytes", "+391111", true, "Phonebook",
+         "The phone book was not saved.\n"},
+    };
+    const std::string before = SetupWindowBench::bytesOf(s.file("phonebook.xml"));
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.legend);
+        s.bench.dialogs.clear();
+        QPointer<PhoneBookWindow> book = open();
+        const SmsPhonebook loaded = s.station.phonebook;
+        paste(phone(book, 4), row.text);
+        phone(book, 1)->setFocus();
+        std::optional<FullDisk> full;
+        if (row.fullDisk)
+            full.emplace();
+        clickExit(book);
+        full.reset();
+        deleteClosedWindows();
+        ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);
+        const RecordingDialogs::Shown &shown = s.bench.dialogs.shown()[0];
+        EXPECT_EQ(shown.title, row.title);
+        EXPECT_EQ(shown.text.rfind(row.message, 0), 0u) << shown.text;
+        EXPECT_EQ(shown.text.find("kept in memory"), std::string::npos) << shown.text;
+        ASSERT_FALSE(book.isNull()) << "the operator may correct the number";
+        if (!row.fullDisk) {
+            EXPECT_EQ(book->focusWidget(), phone(book, 4)) << "back on the number at fault";
+        }
+        EXPECT_EQ(s.station.phonebook, loaded);
+        EXPECT_EQ(SetupWindowBench::bytesOf(s.file("phonebook.xml")), before);
+        clickCloseBox(book);
+    }
+}
+
+TEST_F(PhoneBookWindowTest, AMissingPhoneBookIsReportedAndTheWindowDoesNotOpen) {
+    std::filesystem::remove(s.file("phonebook.xml"));
+    QPointer<PhoneBookWindow> book = open();
+    deleteClosedWindows();
+    EXPECT_TRUE(book.isNull());
+    ASSERT_EQ(s.bench.dialogs.shown().size(), 1u);
+    EXPECT_EQ(s.bench.dialogs.shown()[0].text.rfind("The phone book cannot be opened.\n", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(s.file("phonebook.xml")));
 }
 
 } // namespace

@@ -1,13 +1,11 @@
-// The folder picker over real folders of a temporary tree.
+// The folder picker and its new-folder dialog over real folders of a temporary tree.
 #include "ui/FolderPicker.h"
 
 #include "ui/NewFolderDialog.h"
 #include "ui/PathLabel.h"
 
-#include "StationBench.h"
-#include "TempFolder.h"
+#include "SetupWindowBench.h"
 #include "config/DeviceFile.h"
-#include "config/Templates.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -17,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -29,9 +28,8 @@ QString native(const std::filesystem::path &path) {
     return QDir::toNativeSeparators(QString::fromStdString(path.string()));
 }
 
-struct FolderBench {
+struct FolderBench : SetupWindowBench {
     FolderBench() {
-        EXPECT_TRUE(installTemplates(config.path()).failures.empty());
         EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
         std::filesystem::create_directories(data.path() / "existing");
         station.selectedDevice = 2;
@@ -47,10 +45,7 @@ struct FolderBench {
         return picker.findChild<QLabel *>("lblPath")->text();
     }
 
-    TempFolder config;
     TempFolder data;
-    StationBench bench{{2026, 2, 3, 9, 5, 0}, config.path()};
-    Station &station = bench.station;
 };
 
 TEST(FolderPicker, StartsInTheSavingPathOrTheNearestFolderThatIsLeftOrHome) {
@@ -98,44 +93,40 @@ TEST(FolderPicker, OpensWithTheCurrentFolderSelectedAndInView) {
     EXPECT_EQ(b.shownPath(*picker), native(chosen));
 }
 
-// Enter chooses the folder shown, as "Save" does; "New" needs a click of its own.
-TEST(FolderPicker, EnterSavesTheChosenFolder) {
-    FolderBench b;
-    const std::filesystem::path chosen = b.data.path() / "existing";
-    auto picker = b.openPicker(chosen.string());
-    auto *tree = picker->findChild<QTreeView *>("Dir1");
-    tree->setFocus();
-
-    QTest::keyClick(tree, Qt::Key_Return);
-
-    EXPECT_FALSE(picker->isVisible());
-    EXPECT_EQ(picker->findChild<NewFolderDialog *>(), nullptr);
-    EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], chosen.string());
-}
-
+// "Save", or Enter in the tree ("New" needs a click of its own), stores the folder chosen as the
+// record's saving path, in the table and in prop.xml.
 TEST(FolderPicker, SaveStoresTheChosenFolderAsTheRecordsSavingPath) {
-    FolderBench b;
-    auto picker = b.openPicker("");
-    auto *tree = picker->findChild<QTreeView *>("Dir1");
-    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
-    const std::filesystem::path chosen = b.data.path() / "existing";
-    tree->setCurrentIndex(model->index(QString::fromStdString(chosen.string())));
-    ASSERT_EQ(b.shownPath(*picker), native(chosen));
+    for (const bool byEnter : {false, true}) {
+        SCOPED_TRACE(byEnter ? "Enter" : "Save");
+        FolderBench b;
+        auto picker = b.openPicker("");
+        auto *tree = picker->findChild<QTreeView *>("Dir1");
+        auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+        const std::filesystem::path chosen = b.data.path() / "existing";
+        tree->setCurrentIndex(model->index(QString::fromStdString(chosen.string())));
+        ASSERT_EQ(b.shownPath(*picker), native(chosen));
 
-    QTest::mouseClick(picker->findChild<QPushButton *>("btnsave"), Qt::LeftButton);
+        if (byEnter) {
+            tree->setFocus();
+            QTest::keyClick(tree, Qt::Key_Return);
+        } else {
+            QTest::mouseClick(picker->findChild<QPushButton *>("btnsave"), Qt::LeftButton);
+        }
 
-    EXPECT_FALSE(picker->isVisible());
-    EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], chosen.string());
-    StationBench next({2026, 2, 3, 9, 5, 0}, b.config.path());
-    EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
-    EXPECT_EQ(next.station.devices.at(2)[field::dataDirectory], chosen.string());
-    EXPECT_TRUE(b.bench.dialogs.shown().empty());
+        EXPECT_FALSE(picker->isVisible());
+        EXPECT_EQ(picker->findChild<NewFolderDialog *>(), nullptr);
+        EXPECT_EQ(b.station.devices.at(2)[field::dataDirectory], chosen.string());
+        StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
+        EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
+        EXPECT_EQ(next.station.devices.at(2)[field::dataDirectory], chosen.string());
+        EXPECT_TRUE(b.bench.dialogs.shown().empty());
+    }
 }
 
 TEST(FolderPicker, ASaveThatFailsKeepsTheOldPathAndThePickerOpen) {
     FolderBench b;
     auto picker = b.openPicker("/srv/old");
-    std::filesystem::remove(b.config.path() / "prop.xml");
+    std::filesystem::remove(b.folder.path() / "prop.xml");
 
     QTest::mouseClick(picker->findChild<QPushButton *>("btnsave"), Qt::LeftButton);
 
@@ -185,6 +176,55 @@ TEST(FolderPicker, ALongPathStaysWithinTheScreen) {
         EXPECT_TRUE(path->shownText().contains(QChar(0x2026))) << path->shownText().toStdString();
         EXPECT_LE(path->fontMetrics().horizontalAdvance(path->shownText()),
                   path->contentsRect().width());
+    }
+}
+
+// Enter in the name box creates the folder as the OK button does.
+TEST(NewFolder, RefusesMissingAndUnusableNamesAndCreatesTheRest) {
+    struct Case {
+        const char *legend;
+        QString name;
+        const char *message; // nullptr: created
+        bool byEnter;
+    };
+    for (const Case &c : {
+             Case{"blanks only", "   ", "Folder name missing", false},
+             Case{"empty", "", "Folder name missing", false},
+             Case{"a folder that exists", "existing", "Folder name is not valid", false},
+             Case{"a path, not a name", "a/b", "Folder name is not valid", false},
+             Case{"the parent itself", "..", "Folder name is not valid", false},
+             Case{"a pasted line break", "in\nbox", "Folder name is not valid", false},
+             Case{"a new name, blanks around it dropped", "  fresh ", nullptr, false},
+             Case{"Enter in the name box", "by keyboard", nullptr, true},
+         }) {
+        SCOPED_TRACE(c.legend);
+        FolderBench b;
+        const QString parent = native(b.data.path());
+        NewFolderDialog dialog(b.station, parent, nullptr);
+        dialog.show();
+        QSignalSpy created(&dialog, &NewFolderDialog::created);
+        EXPECT_EQ(dialog.findChild<QLabel *>("Label2")->text(), parent);
+        auto *name = dialog.findChild<QLineEdit *>("Text1");
+        EXPECT_EQ(name->text(), "New Folder");
+        name->setText(c.name);
+
+        if (c.byEnter) {
+            name->setFocus();
+            QTest::keyClick(name, Qt::Key_Return);
+        } else {
+            QTest::mouseClick(dialog.findChild<QPushButton *>("btnok"), Qt::LeftButton);
+        }
+
+        EXPECT_EQ(dialog.isVisible(), c.message != nullptr);
+        EXPECT_EQ(created.count(), c.message ? 0 : 1);
+        if (!c.message) {
+            EXPECT_TRUE(b.bench.dialogs.shown().empty());
+            EXPECT_TRUE(
+                std::filesystem::is_directory(b.data.path() / c.name.trimmed().toStdString()));
+            continue;
+        }
+        ASSERT_EQ(said(b.bench.dialogs), std::string("New Folder: ") + c.message);
+        EXPECT_EQ(b.bench.dialogs.shown()[0].icon, DialogIcon::exclamation);
     }
 }
 

@@ -12,16 +12,12 @@
 #include "ui/Main.h"
 #include "ui/SetupWindowBench.h"
 
-#include <QCloseEvent>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QTreeView>
-
-#include <fstream>
 
 namespace vantrell {
 namespace {
@@ -48,23 +44,12 @@ struct MainBench : CycleBench {
         return {time(0)->currentIndex(), time(1)->currentIndex(), time(2)->currentIndex(),
                 time(3)->currentIndex()};
     }
-    std::string fileBytes(const char *name) const {
-        std::ifstream in(folder.path() / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    // A close the window manager sends, as when the operator clicks the close box.
-    bool closeBoxAccepted() {
-        QCloseEvent event;
-        QSpontaneKeyEvent::setSpontaneous(&event);
-        // sendEvent would clear the flag; notify delivers the event as it stands.
-        QApplication::instance()->notify(&main, &event);
-        return event.isAccepted();
-    }
 
     Main main{station, schedule};
     int quits = 0;
 };
 
+// The order rule's cases are the schedule time store's; here, what the window does with a time.
 TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
     struct Row {
         const char *legend;
@@ -74,10 +59,8 @@ TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
         bool refused;
     };
     const Row rows[] = {
-        {"08:00 in the second list while the first is empty", {-1, -1, -1, -1}, 1, 8, true},
         {"12:00 after 06:00", {6, -1, -1, -1}, 1, 12, false},
         {"06:00 after 12:00", {12, -1, -1, -1}, 1, 6, true},
-        {"the same time twice", {6, -1, -1, -1}, 1, 6, true},
         {"a first time under a later one", {6, 12, -1, -1}, 0, 13, true},
         {"the fourth time after three", {1, 2, 3, -1}, 3, 23, false},
     };
@@ -92,13 +75,11 @@ TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
         if (!row.refused)
             expected[std::size_t(row.list)] = row.hour;
         EXPECT_EQ(b.lists(), expected);
-        ASSERT_EQ(b.dialogs.shown().size(), row.refused ? 1u : 0u);
-        if (row.refused) {
-            EXPECT_EQ(b.dialogs.shown()[0].title, "Setting error");
-            EXPECT_EQ(b.dialogs.shown()[0].text,
-                      "Schedule times must be different and sequential...");
-            EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::information);
-        }
+        EXPECT_EQ(testing::said(b.dialogs),
+                  row.refused ? "Setting error: Schedule times must be different and sequential..."
+                              : "");
+        for (const auto &shown : b.dialogs.shown())
+            EXPECT_EQ(shown.icon, DialogIcon::information);
         b.station.scheduleTimes = {};
         ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
         EXPECT_EQ(valInt(b.station.scheduleTimes[std::size_t(row.list + 1)]),
@@ -106,27 +87,8 @@ TEST(MainWindow, ScheduleTimesMustAscendWithoutGaps) {
     }
 }
 
-TEST(MainWindow, ResetTimetableEmptiesTheListsAndGoesOffline) {
-    MainBench b({6, 12, 18, -1});
-    b.main.load();
-    b.main.trayTick();
-    EXPECT_NE(b.main.tray().toolTip(), "Vantrell offline");
-    b.dialogs.clear();
-
-    QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton);
-
-    EXPECT_EQ(b.lists(), (std::array<int, 4>{-1, -1, -1, -1}));
-    EXPECT_TRUE(b.dialogs.shown().empty());
-    b.main.trayTick();
-    EXPECT_EQ(b.main.tray().toolTip(), "Vantrell offline");
-    b.station.scheduleTimes = {};
-    ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
-    for (int s = 1; s <= 4; ++s)
-        EXPECT_EQ(b.station.scheduleTimes[std::size_t(s)], "-1");
-}
-
 // An open properties dialog offers the schedule times as they stand, so an active device can
-// always be given one of them.
+// always be given one of them. "Reset timetable" empties lists and file: the station is offline.
 TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
     MainBench b;
     b.main.load();
@@ -154,7 +116,19 @@ TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
         {"a time out of order is undone", [&] { b.time(2)->setCurrentIndex(3); },
          "08:00+|14:00+|-|-|"},
         {"the timetable reset",
-         [&] { QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton); },
+         [&] {
+             b.main.trayTick();
+             EXPECT_NE(b.main.tray().toolTip(), "Vantrell offline");
+             b.dialogs.clear();
+             QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton);
+             EXPECT_EQ(b.lists(), (std::array<int, 4>{-1, -1, -1, -1}));
+             EXPECT_TRUE(b.dialogs.shown().empty());
+             b.main.trayTick();
+             EXPECT_EQ(b.main.tray().toolTip(), "Vantrell offline");
+             b.station.scheduleTimes = {};
+             ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
+             EXPECT_EQ(b.station.scheduleTimes, (ScheduleTimes{"-1", "-1", "-1", "-1"}));
+         },
          "-|-|-|-|"},
         {"08:00 again", [&] { b.time(0)->setCurrentIndex(8); }, "08:00+|-|-|-|"},
     };
@@ -175,40 +149,33 @@ TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
 
 // The countdown counts down to a device that will be read; with none, the tip says so.
 TEST(MainWindow, TheTooltipCountsDownOnlyToADeviceToRead) {
-    const auto device = [](const char *active, int slot) {
-        return [active, slot](MainBench &b) {
-            DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
-            d[field::active] = active;
-            d[field::scheduleSlot1 + slot - 1] = "1";
-        };
-    };
     struct Row {
         const char *legend;
         std::array<int, 4> times;
-        std::function<void(MainBench &)> configure;
+        const char *active; // device 1, scheduled at `time`; none: no device
+        int time;
         const char *tip; // the whole tip, or the line under the date and time
     };
     const Row rows[] = {
-        {"no device at all", {23, -1, -1, -1}, [](MainBench &) {}, "No device to read"},
-        {"no device, and the time has passed",
-         {8, -1, -1, -1},
-         [](MainBench &) {},
-         "No device to read"},
-        {"an inactive device", {23, -1, -1, -1}, device("0", 1), "No device to read"},
-        {"an active device at a time not set",
-         {23, -1, -1, -1},
-         device("1", 2),
-         "No device to read"},
+        {"no device at all", {23, -1, -1, -1}, nullptr, 1, "No device to read"},
+        {"no device, and the time has passed", {8, -1, -1, -1}, nullptr, 1, "No device to read"},
+        {"an inactive device", {23, -1, -1, -1}, "0", 1, "No device to read"},
+        {"an active device at a time not set", {23, -1, -1, -1}, "1", 2, "No device to read"},
         {"an active device at 23:00",
          {23, -1, -1, -1},
-         device("1", 1),
+         "1",
+         1,
          "Next connection in 13 Hours 55 Minutes"},
-        {"no time set", {-1, -1, -1, -1}, device("1", 1), "Vantrell offline"},
+        {"no time set", {-1, -1, -1, -1}, "1", 1, "Vantrell offline"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         MainBench b(row.times);
-        row.configure(b);
+        if (row.active) {
+            DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
+            d[field::active] = row.active;
+            d[field::scheduleSlot1 + row.time - 1] = "1";
+        }
         ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
         b.main.load();
         b.main.trayTick();
@@ -232,6 +199,8 @@ TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
         {"a valid address is stored trimmed", true, "  ops@example.org ", false, "ops@example.org"},
         {"with the report off any text is stored", false, "not an address", false,
          "not an address"},
+        {"pasted line breaks and tabs are dropped", true, "ops@exa\r\nmple.org\t", false,
+         "ops@example.org"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
@@ -239,14 +208,13 @@ TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
         b.main.load();
         b.dialogs.clear();
         b.find<QCheckBox>("chkReport")->setChecked(row.ticked);
-        b.find<QLineEdit>("txtReport")->setText(row.typed);
+        QLineEdit *box = b.find<QLineEdit>("txtReport");
+        box->setText(row.typed);
+        emit box->textEdited(box->text());
         QTest::mouseClick(b.find<QToolButton>("cmdSave"), Qt::LeftButton);
 
-        ASSERT_EQ(b.dialogs.shown().size(), row.refused ? 1u : 0u);
-        if (row.refused) {
-            EXPECT_EQ(b.dialogs.shown()[0].title, "Data error");
-            EXPECT_EQ(b.dialogs.shown()[0].text, "Invalid e-mail address inserted");
-        }
+        EXPECT_EQ(testing::said(b.dialogs),
+                  row.refused ? "Data error: Invalid e-mail address inserted" : "");
         ASSERT_FALSE(DeviceFile(b.station).loadDeviceTable().failed());
         for (int slot : {1, 50}) {
             EXPECT_EQ(b.station.devices[std::size_t(slot)][field::reportAddress], row.stored);
@@ -256,18 +224,7 @@ TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
     }
 }
 
-TEST(MainWindow, PastedLineBreaksNeverReachTheReportAddress) {
-    MainBench b;
-    b.main.load();
-    QLineEdit *box = b.find<QLineEdit>("txtReport");
-    box->setFocus();
-    QTest::keyClicks(box, "ops@exa");
-    box->insert("mple\r\n.org\t");
-    emit box->textEdited(box->text());
-    EXPECT_EQ(box->text(), "ops@example.org");
-}
-
-TEST(MainWindow, TrayMenuAndIconEvents) {
+TEST(MainWindow, TrayMenuIconEventsAndCloses) {
     MainBench b;
     b.main.load();
     std::vector<std::pair<QString, QString>> items;
@@ -297,21 +254,18 @@ TEST(MainWindow, TrayMenuAndIconEvents) {
         EXPECT_EQ(b.main.tray().menu().isVisible(), row.menuShown);
         b.main.tray().menu().hide();
     }
-}
 
-TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
-    MainBench b;
-    b.main.load();
+    // The close box and cmdExit hide the window to the tray; only Exit ends the program.
     ASSERT_TRUE(b.main.trayShown());
-
-    struct Row {
+    struct Close {
         const char *legend;
         std::function<void(MainBench &)> act;
         bool visible;
         int quits;
     };
-    const Row rows[] = {
-        {"the close box hides", [](MainBench &m) { EXPECT_FALSE(m.closeBoxAccepted()); }, false, 0},
+    const Close closes[] = {
+        {"the close box hides", [](MainBench &m) { EXPECT_FALSE(testing::clickCloseBox(&m.main)); },
+         false, 0},
         {"cmdExit hides",
          [](MainBench &m) { QTest::mouseClick(m.find<QToolButton>("cmdExit"), Qt::LeftButton); },
          false, 0},
@@ -325,12 +279,12 @@ TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
         {"Exit ends the program", [](MainBench &m) { m.main.tray().exitAction()->trigger(); }, true,
          1},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.legend);
+    for (const Close &close : closes) {
+        SCOPED_TRACE(close.legend);
         b.main.show();
-        row.act(b);
-        EXPECT_EQ(b.main.isVisible(), row.visible);
-        EXPECT_EQ(b.quits, row.quits);
+        close.act(b);
+        EXPECT_EQ(b.main.isVisible(), close.visible);
+        EXPECT_EQ(b.quits, close.quits);
     }
     EXPECT_FALSE(b.main.tray().visible());
 }
@@ -339,53 +293,29 @@ TEST(MainWindow, CloseBoxAndCmdExitHideWhileExitEnds) {
 // through the window's event processing): the session ends as on a stop signal, leaves the
 // device due, and only then does the program end.
 TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
-    struct ExitingForwarding final : Forwarding {
-        std::vector<Sent> checkAbsoluteAlarms(const SessionRequest &, const ChannelSetup *,
-                                              const LoggerResult &) override {
-            exit();
-            return {};
-        }
-        std::vector<Sent> checkAccelerationAlarms(const SessionRequest &, const ChannelSetup *,
-                                                  const LoggerResult &,
-                                                  const std::vector<Reading> &) override {
-            return {};
-        }
-        std::vector<Sent> sendLimitAlarm(const SessionRequest &, const LoggerResult &) override {
-            return {};
-        }
-        Sent sendDataMail(const SessionRequest &, const LoggerResult &) override { return {}; }
-        Sent sendDataFtp(const SessionRequest &, const LoggerResult &) override { return {}; }
-        void sendRunReport() override {}
-        std::function<void()> exit;
-    };
     MainBench b({9, -1, -1, -1});
     DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
     d[field::scheduleSlot1] = "1";
     ASSERT_FALSE(DeviceFile(b.station).saveDevice().failed());
-    sim::Logger &logger = b.addLogger(testing::loggerWith("KV00000001", 5));
-    b.port.attach(logger);
-    ExitingForwarding forwarding;
-    Session session{b.station, forwarding};
-    Schedule schedule{b.station, session, forwarding};
-    Main main{b.station, schedule};
-    int quits = 0;
+    b.port.attach(b.addLogger(testing::loggerWith("KV00000001", 5)));
     int quitsDuringSession = -1;
-    main.setTrayCheck([] { return true; });
-    main.setQuit([&] { ++quits; });
-    forwarding.exit = [&] {
-        main.tray().exitAction()->trigger();
-        quitsDuringSession = quits;
+    b.forwarding.fails = [&](const std::string &, int) {
+        if (quitsDuringSession < 0) {
+            b.main.tray().exitAction()->trigger();
+            quitsDuringSession = b.quits;
+        }
+        return false;
     };
-    main.load();
+    b.main.load();
 
-    main.cycleTick();
+    b.main.cycleTick();
 
     EXPECT_EQ(quitsDuringSession, 0);
-    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(b.quits, 1);
     EXPECT_TRUE(b.progress.contains(sessionText::sessionStopped));
     EXPECT_FALSE(b.station.session.sessionRunning);
     EXPECT_EQ(b.mark(1, 1), "");
-    EXPECT_FALSE(main.tray().visible());
+    EXPECT_FALSE(b.main.tray().visible());
 }
 
 // The operator stores device 1 while a session reads it (from inside the session's waits, as the
@@ -393,36 +323,39 @@ TEST(MainWindow, ExitDuringASessionEndsTheSessionFirst) {
 // end and the dialog says so; device 2's goes through at once, and reading the day's marks back
 // from the file leaves the letter the session holds in memory ("M": no modem answered).
 TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
-    using Act = std::function<void(MainBench &, PropertiesDialog &)>;
-    struct Row {
-        const char *legend;
-        Act store; // device 1, on its properties dialog
-        std::function<std::string(MainBench &)> stored;
-        std::string before;
-        std::string after;
-    };
-    const auto fromFile = [](MainBench &b, int slot) {
+    // A device's field as the next start reads it; 0: the minimum of device 1's first channel.
+    const auto stored = [](MainBench &b, int slot, int f) {
         testing::StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
         EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
-        return next.station.devices.at(slot);
+        ChannelSetupFile file(next.station);
+        file.chooseSetupFile(1);
+        EXPECT_FALSE(file.loadChannelSetup().failed());
+        return f == 0 ? next.station.channelSetup.at(1, setup::absMinimum)
+                      : next.station.devices.at(slot)[f];
     };
     const auto click = [](QWidget *window, const char *name) {
         QTest::mouseClick(window->findChild<QAbstractButton *>(name), Qt::LeftButton);
     };
     const std::filesystem::path other = testing::TempFolder().path() / "other";
+    struct Row {
+        const char *legend;
+        std::function<void(MainBench &, PropertiesDialog &)> store; // on device 1's dialog
+        int field;
+        std::string before, after;
+    };
     const Row rows[] = {
         {"Insert record",
          [&](MainBench &, PropertiesDialog &d) {
              d.findChild<QLineEdit *>("txtDescription")->setText("edited");
              click(&d, "cmdAdd");
          },
-         [&](MainBench &b) { return fromFile(b, 1)[field::description]; }, "", "edited"},
+         field::description, "", "edited"},
         {"Delete record",
          [&](MainBench &b, PropertiesDialog &d) {
              b.dialogs.setNextAnswer(DialogAnswer::yes);
              click(&d, "cmdDel");
          },
-         [&](MainBench &b) { return fromFile(b, 1).connection(); }, "0471123456", ""},
+         field::connection, "0471123456", ""},
         {"Browse and Save",
          [&](MainBench &, PropertiesDialog &d) {
              click(&d, "cmdPath");
@@ -433,7 +366,7 @@ TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
                                        ->index(QString::fromStdString(other.string())));
              click(picker, "btnsave");
          },
-         [&](MainBench &b) { return fromFile(b, 1)[field::dataDirectory]; }, "", other.string()},
+         field::dataDirectory, "", other.string()},
         {"Setup closed",
          [&](MainBench &, PropertiesDialog &d) {
              click(&d, "cmdSetup_1");
@@ -441,14 +374,7 @@ TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
              setup->findChild<QLineEdit *>("txtMin_1")->setText("-12");
              click(setup, "cmdExit");
          },
-         [](MainBench &b) {
-             testing::StationBench next({2026, 2, 3, 9, 5, 0}, b.folder.path());
-             ChannelSetupFile file(next.station);
-             file.chooseSetupFile(1);
-             EXPECT_FALSE(file.loadChannelSetup().failed());
-             return next.station.channelSetup.at(1, setup::absMinimum);
-         },
-         "", "-12"},
+         0, "", "-12"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
@@ -465,7 +391,7 @@ TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
             emit b.main.propertiesRequested(1);
             dialog = b.main.propertiesDialog();
             row.store(b, *dialog);
-            EXPECT_EQ(row.stored(b), row.before);
+            EXPECT_EQ(stored(b, 1, row.field), row.before);
             auto *line = dialog->findChild<QLabel *>("lblHeld");
             EXPECT_TRUE(line->isVisibleTo(dialog));
             EXPECT_EQ(line->text(), "Device 1 is being read: its changes are stored when its "
@@ -475,14 +401,14 @@ TEST(MainWindow, StoresOfTheDeviceBeingReadWaitForTheSessionsEnd) {
             dialog->findChild<QLineEdit *>("txtSN_1")->setText("1234KV0126");
             dialog->findChild<QLineEdit *>("txtDescription")->setText("second");
             click(dialog, "cmdAdd");
-            EXPECT_EQ(fromFile(b, 2)[field::description], "second");
+            EXPECT_EQ(stored(b, 2, field::description), "second");
             EXPECT_EQ(b.station.deviceInSession(), 1);
         });
 
         b.main.cycleTick();
 
         ASSERT_FALSE(b.station.deviceInSession());
-        EXPECT_EQ(row.stored(b), row.after);
+        EXPECT_EQ(stored(b, 1, row.field), row.after);
         for (const auto &shown : b.dialogs.shown())
             EXPECT_EQ(shown.icon, DialogIcon::question) << shown.text; // the delete's question
         ASSERT_FALSE(DailyMarksFile(b.station).loadDailyMarks().failed());
@@ -541,7 +467,7 @@ TEST(MainWindow, PortListsStoreTheChoiceAndShowTheDevice) {
 
         b.find<QComboBox>(row.list)->setCurrentIndex(row.position);
 
-        EXPECT_EQ(b.fileBytes(row.file), portFileBytes(row.position));
+        EXPECT_EQ(b.file(row.file), portFileBytes(row.position));
         EXPECT_EQ(b.find<QLabel>(row.deviceLabel)->text(), row.device);
         const bool modem = std::string(row.list) == "cmbModemPort";
         EXPECT_EQ(modem ? b.station.modemPortNumber : b.station.linePortNumber, row.position + 1);
@@ -552,10 +478,8 @@ TEST(MainWindow, APortThatCannotBeOpenedIsReportedOnceAndTheProgramRuns) {
     MainBench b({6, -1, -1, -1});
     ASSERT_FALSE(storePortChoice(b.folder.path() / files::portChoice, 1).failed());
     b.main.load();
-    ASSERT_EQ(b.dialogs.shown().size(), 1u);
-    EXPECT_EQ(b.dialogs.shown()[0].title, "Serial port");
-    EXPECT_EQ(b.dialogs.shown()[0].text,
-              "The port is not valid\nport 2 (simulated line): no such device");
+    ASSERT_EQ(testing::said(b.dialogs),
+              "Serial port: The port is not valid\nport 2 (simulated line): no such device");
     EXPECT_EQ(b.dialogs.shown()[0].icon, DialogIcon::critical);
     EXPECT_EQ(b.find<QComboBox>("cmbPort")->currentIndex(), 1);
     EXPECT_EQ(b.time(0)->currentIndex(), 6);
@@ -575,13 +499,13 @@ TEST(MainWindow, WithoutANotificationAreaTheWindowShowsTheCountdown) {
     b.main.trayTick();
     EXPECT_EQ(b.dialogs.shown().size(), 1u);
     // Nothing to hide into: the close box leaves the window reachable.
-    EXPECT_FALSE(b.closeBoxAccepted());
+    EXPECT_FALSE(testing::clickCloseBox(&b.main));
     EXPECT_TRUE(b.main.isVisible());
     QTest::mouseClick(b.find<QPushButton>("cmdQuit"), Qt::LeftButton);
     EXPECT_EQ(b.quits, 1);
 }
 
-TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
+TEST(MainWindow, PhoneListRowsTheirOpeningAndTheFreeRowSearch) {
     MainBench b;
     b.configure(1, "0231555", {"KV00000001"}, false)[field::description] = "Dam";
     b.configure(2, "locl0000", {"KV00000002"}, false)[field::active] = "0";
@@ -615,28 +539,11 @@ TEST(MainWindow, PhoneListRowsAndTheFreeRowSearch) {
     b.main.propertiesDialog()->close();
     testing::deleteClosedWindows();
 
-    for (int slot = 1; slot <= maxDevices; ++slot)
-        b.station.devices[std::size_t(slot)][field::connection] = "0231555";
-    b.main.refreshGrid();
-    b.dialogs.clear();
-    EXPECT_EQ(b.main.findFreeRow(), std::nullopt);
-    ASSERT_EQ(b.dialogs.shown().size(), 1u);
-    EXPECT_EQ(b.dialogs.shown()[0].title, " Dial-up memory ");
-    EXPECT_EQ(b.dialogs.shown()[0].text, "ATTENTION: Auto dialig number list is full \r\n"
-                                         "    Delete a number to store a new one     ");
-}
-
-// The phone list from the keyboard: the arrows move the current record, Enter and Space open it
-// as a double click does, and Tab leaves the list for the exit button.
-TEST(MainWindow, ThePhoneListWorksFromTheKeyboard) {
-    MainBench b;
-    b.main.load();
-    b.main.show();
-    auto *grid = b.find<TelGrid>("TelGrid");
-    QSignalSpy opened(&b.main, &Main::propertiesRequested);
+    // From the keyboard: the arrows move the current record, Enter and Space open it as a double
+    // click does, and Tab leaves the list for the exit button.
+    opened.clear();
     grid->setFocus();
     grid->setCurrentCell(0, 1);
-
     struct Step {
         const char *legend;
         Qt::Key key;
@@ -659,12 +566,19 @@ TEST(MainWindow, ThePhoneListWorksFromTheKeyboard) {
     EXPECT_EQ(b.main.propertiesDialog()->record(), 50);
     b.main.propertiesDialog()->close();
     testing::deleteClosedWindows();
-
     b.main.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&b.main));
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), b.find<QToolButton>("cmdExit"));
+
+    for (int slot = 1; slot <= maxDevices; ++slot)
+        b.station.devices[std::size_t(slot)][field::connection] = "0231555";
+    b.main.refreshGrid();
+    b.dialogs.clear();
+    EXPECT_EQ(b.main.findFreeRow(), std::nullopt);
+    EXPECT_EQ(testing::said(b.dialogs), " Dial-up memory : ATTENTION: Auto dialig number list is "
+                                        "full \r\n    Delete a number to store a new one     ");
 }
 
 // A double click on another row replaces the open properties dialog, but only once its unsaved

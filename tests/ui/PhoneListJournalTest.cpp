@@ -1,14 +1,12 @@
 // The phone list's tooltips from the journal: what the operator reads on each row, that a new
 // session shows at the next refresh, and that the described cells keep their texts.
 #include "ui/PhoneListJournal.h"
-#include "TempFolder.h"
-#include "journal/Journal.h"
+
+#include "journal/JournalFixture.h"
 #include "ui/QtText.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 
 namespace vantrell {
@@ -21,23 +19,12 @@ constexpr UtcSeconds afternoon = 1796428800 + 15 * 3600;
 class PhoneListJournalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char *zone = std::getenv("TZ");
-        savedZone_ = zone != nullptr ? std::optional<std::string>(zone) : std::nullopt;
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
         ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
         for (int record : {1, 2, 3}) {
             devices[record][field::connection] = "netw010" + std::to_string(record);
             devices[record][field::description] = "device " + std::to_string(record);
         }
         grid.showAll(devices);
-    }
-    void TearDown() override {
-        if (savedZone_)
-            setenv("TZ", savedZone_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
     }
 
     void session(int device, UtcSeconds started, const std::string &letter) {
@@ -54,21 +41,22 @@ protected:
         return stdtext(grid.item(record - 1, column)->toolTip());
     }
 
+    testing::StationZone zone{"Europe/Berlin"};
     testing::TempFolder folder;
     std::filesystem::path file = folder / "journal.sqlite";
     std::unique_ptr<Journal> journal;
     DeviceTable devices;
     TelGrid grid;
     PhoneListJournal tips{grid, devices, file};
-
-private:
-    std::optional<std::string> savedZone_;
 };
 
 TEST_F(PhoneListJournalTest, EachRowTellsItsLastSessionAndLastGoodRead) {
+    tips.refresh();
+    EXPECT_EQ(tip(1), "No session yet");
     session(1, morning, "X");
     session(2, morning, "X");
     session(2, afternoon, "N");
+    session(3, afternoon, "C");
     tips.refresh();
     struct Row {
         int record;
@@ -78,7 +66,7 @@ TEST_F(PhoneListJournalTest, EachRowTellsItsLastSessionAndLastGoodRead) {
         {1, "Last session: 2026-12-05 08:00 X done succesfully\nLast good read: 2026-12-05 08:00"},
         {2, "Last session: 2026-12-05 16:00 N logger not answering\nLast good read: 2026-12-05 "
             "08:00"},
-        {3, "No session yet"},
+        {3, "Last session: 2026-12-05 16:00 C remote modem not ready\nLast good read: never"},
         {4, ""}, // a free row
     };
     for (const Row &row : rows)
@@ -86,15 +74,6 @@ TEST_F(PhoneListJournalTest, EachRowTellsItsLastSessionAndLastGoodRead) {
             EXPECT_EQ(tip(row.record, column), row.tip) << row.record << "/" << column;
     EXPECT_EQ(stdtext(grid.cell(2, TelGrid::phoneColumn)), "netw0102");
     EXPECT_EQ(stdtext(grid.cell(2, TelGrid::descriptionColumn)), "device 2");
-}
-
-TEST_F(PhoneListJournalTest, RefreshShowsWhatTheJournalLearnt) {
-    tips.refresh();
-    EXPECT_EQ(tip(1), "No session yet");
-    session(1, afternoon, "C");
-    tips.refresh();
-    EXPECT_EQ(tip(1), "Last session: 2026-12-05 16:00 C remote modem not ready\nLast good read: "
-                      "never");
 }
 
 TEST_F(PhoneListJournalTest, UnreadableJournalIsSaidOnEveryConfiguredRow) {

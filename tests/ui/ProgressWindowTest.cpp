@@ -15,25 +15,6 @@
 namespace vantrell {
 namespace {
 
-TEST(ProgressWindow, CountingTextsCarryTheirBlock) {
-    struct Row {
-        const char *legend;
-        const char *text;
-        std::optional<int> block;
-    };
-    const Row rows[] = {
-        {"transfer", "Trasferring from device block no. 12", 12},
-        {"processing", "Processing block no. 1", 1},
-        {"saving while appending, with the line after it", "Saving block no. 5 00005  ; 02-02-26",
-         5},
-        {"an alarm check counts without the mark", "Checking Alarm CH 1...block 5", std::nullopt},
-        {"a counting text cut before its number", "Processing block no. ", std::nullopt},
-        {"a phase text", "Connection Attempt 1", std::nullopt},
-    };
-    for (const Row &row : rows)
-        EXPECT_EQ(countedBlock(row.text), row.block) << row.legend;
-}
-
 struct ProgressBench : testing::StationBench {
     ProgressBench() : windowStation({world.clock(), pump, port, sink, dialogs}, ".") {
         sink.attach(window);
@@ -79,8 +60,13 @@ TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
          "Transfer to file ", "Trasferring from device block no. 120", 120},
         {"a saved block", ProgressLine::detail, "Saving block no. 400", "Transfer to file ",
          "Saving block no. 400", 400},
-        {"a detail without a block hides the bar", ProgressLine::detail, "closing data file...",
-         "Transfer to file ", "closing data file...", -1},
+        {"an alarm check counts without the mark hides the bar", ProgressLine::detail,
+         "Checking Alarm CH 1...block 5", "Transfer to file ", "Checking Alarm CH 1...block 5", -1},
+        {"saving while appending, with the line after it", ProgressLine::detail,
+         "Saving block no. 5 00005  ; 02-02-26", "Transfer to file ",
+         "Saving block no. 5 00005  ; 02-02-26", 5},
+        {"a counting text cut before its number", ProgressLine::detail, "Processing block no. ",
+         "Transfer to file ", "Processing block no. ", -1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
@@ -95,32 +81,10 @@ TEST(ProgressWindow, TextsReplaceEachOtherAndTheBarCountsTheMemory) {
     }
 }
 
-TEST(ProgressWindow, RisesInTheCornerAndSinksAwayAfterACloseRequest) {
-    ProgressBench b;
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    b.sink.openWindow();
-    EXPECT_TRUE(b.window.isVisible());
-    EXPECT_FALSE(b.window.shownFlag());
-    EXPECT_EQ(b.window.geometry().top(), area.bottom() + 1);
-    b.rise();
-    EXPECT_TRUE(b.window.shownFlag());
-    EXPECT_EQ(b.window.geometry().bottomRight(), area.bottomRight());
-
-    b.sink.closeWindow();
-    EXPECT_TRUE(b.window.isVisible()) << "the texts stay readable until it has sunk";
-    EXPECT_TRUE(b.window.sinking());
-    b.window.sinkStep();
-    const int top = b.window.y();
-    b.sink.closeWindow();
-    EXPECT_EQ(b.window.y(), top) << "a second request while sinking changes nothing";
-    b.sinkAway();
-    EXPECT_FALSE(b.window.isVisible());
-    EXPECT_FALSE(b.window.shownFlag());
-}
-
-// Where the notification-area icon sits in the window's corner (a panel the screen's work area
-// does not leave out), the window comes to rest just above it; elsewhere it takes the corner.
-TEST(ProgressWindow, ComesToRestClearOfTheNotificationAreaIcon) {
+// The window rises into the corner, or just above the notification-area icon where that sits in
+// the corner (a panel the screen's work area does not leave out), and sinks away after a close
+// request; a close request while it still rises closes it at once.
+TEST(ProgressWindow, RisesClearOfTheIconAndSinksAwayAfterACloseRequest) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect cornerIcon(area.right() - 40, area.bottom() - 23, 24, 24);
     struct Row {
@@ -135,18 +99,27 @@ TEST(ProgressWindow, ComesToRestClearOfTheNotificationAreaIcon) {
         ProgressBench b;
         b.window.keepClearOf([&] { return row.icon; });
         b.sink.openWindow();
+        EXPECT_TRUE(b.window.isVisible());
+        EXPECT_FALSE(b.window.shownFlag());
+        EXPECT_EQ(b.window.geometry().top(), area.bottom() + 1);
         b.rise();
         EXPECT_TRUE(b.window.shownFlag());
         EXPECT_FALSE(b.window.frameGeometry().intersects(row.icon));
         EXPECT_EQ(b.window.geometry().right(), area.right());
         EXPECT_EQ(b.window.geometry().bottom(), row.bottom);
+
         b.sink.closeWindow();
+        EXPECT_TRUE(b.window.isVisible()) << "the texts stay readable until it has sunk";
+        EXPECT_TRUE(b.window.sinking());
+        b.window.sinkStep();
+        const int top = b.window.y();
+        b.sink.closeWindow();
+        EXPECT_EQ(b.window.y(), top) << "a second request while sinking changes nothing";
         b.sinkAway();
         EXPECT_FALSE(b.window.isVisible());
+        EXPECT_FALSE(b.window.shownFlag());
     }
-}
 
-TEST(ProgressWindow, ACloseRequestWhileRisingClosesAtOnce) {
     ProgressBench b;
     b.sink.openWindow();
     b.window.riseStep();

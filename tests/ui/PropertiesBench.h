@@ -3,10 +3,8 @@
 // names with the message boxes recorded.
 #pragma once
 
+#include "SetupWindowBench.h"
 #include "config/DeviceFile.h"
-#include "config/Templates.h"
-#include "StationBench.h"
-#include "TempFolder.h"
 #include "ui/PhoneListView.h"
 #include "ui/PropertiesDialog.h"
 
@@ -17,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace vantrell::testing {
@@ -38,9 +34,8 @@ struct RecordedPhoneList final : PhoneListView {
     int refreshes = 0;
 };
 
-struct PropertiesBench {
+struct PropertiesBench : SetupWindowBench {
     PropertiesBench() {
-        EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
         station.scheduleTimes = {"8", "-1", "14", "-1"};
     }
@@ -70,10 +65,7 @@ struct PropertiesBench {
         EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
         return next.station.devices.at(slot);
     }
-    std::string propBytes() const {
-        std::ifstream in(folder.path() / "prop.xml", std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string propBytes() const { return bytesOf(file("prop.xml")); }
 
     template <typename Control> Control *get(const char *name) const {
         auto *control = dialog->findChild<Control *>(name);
@@ -90,24 +82,20 @@ struct PropertiesBench {
         box->clear();
         QTest::keyClicks(box, text);
     }
-    void choose(const char *name, int position) const {
-        get<QComboBox>(name)->setCurrentIndex(position);
+    // A box's text or a list's entry, set as the program would.
+    void set(const char *name, const QString &text) const {
+        if (auto *combo = dialog->findChild<QComboBox *>(name))
+            combo->setCurrentText(text);
+        else
+            get<QLineEdit>(name)->setText(text);
     }
     void fillValidDevice() const {
         type("txtSN_1", "1234KV0126");
         click("chkActive");
         click("chkTime_0");
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> texts;
-        for (const auto &shown : bench.dialogs.shown())
-            texts.push_back(shown.title + ": " + shown.text);
-        return texts;
-    }
+    std::string messages() const { return said(bench.dialogs); }
 
-    TempFolder folder;
-    StationBench bench{{2026, 2, 3, 9, 5, 0}, folder.path()};
-    Station &station = bench.station;
     RecordedPhoneList list{station};
     std::unique_ptr<PropertiesDialog> dialog;
 };

@@ -1,17 +1,20 @@
-// What the tests of the setup and phone book windows share: a station over a fresh
-// configuration folder with the templates installed, and the window system's close box.
+// What the tests of the desktop program's windows share: a station over a fresh configuration
+// folder with the templates installed, the window system's close box, the clipboard, and the
+// message boxes shown.
 #pragma once
 
-#include "config/SetupFiles.h"
-#include "config/Templates.h"
 #include "FullDisk.h"
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/SetupFiles.h"
+#include "config/Templates.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QTest>
 #include <QWidget>
 #include <QtTest/qtestspontaneevent.h>
 
@@ -38,14 +41,30 @@ struct SetupWindowBench {
 };
 
 // The close box of the title bar: a close the operator asked for. A window that accepts it
-// closes as after any other close.
-inline void clickCloseBox(QWidget *window) {
+// closes as after any other close; the answer says whether it did.
+inline bool clickCloseBox(QWidget *window) {
     QCloseEvent event;
     QSpontaneKeyEvent::setSpontaneous(&event);
     // sendEvent() would mark the event as the program's own.
     QCoreApplication::instance()->notify(window, &event);
     if (event.isAccepted())
         window->close();
+    return event.isAccepted();
+}
+
+// A paste from the clipboard, as the operator's Ctrl+V.
+inline void paste(QLineEdit *box, const QString &text) {
+    QGuiApplication::clipboard()->setText(text);
+    box->setFocus();
+    QTest::keySequence(box, QKeySequence::Paste);
+}
+
+// The message boxes shown, a line each: "title: text".
+inline std::string said(const RecordingDialogs &dialogs) {
+    std::string lines;
+    for (const auto &shown : dialogs.shown())
+        lines += (lines.empty() ? "" : "\n") + shown.title + ": " + shown.text;
+    return lines;
 }
 
 // Windows that delete themselves on close are gone after this.
