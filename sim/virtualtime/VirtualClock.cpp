@@ -11,6 +11,8 @@ LocalDateTime VirtualClock::localNow() const {
 // Nothing notifies a waiter when the time moves, so it looks again every millisecond.
 bool VirtualClock::waitUntil(std::condition_variable &wake, std::unique_lock<std::mutex> &lock,
                              double until, const std::function<bool()> &done) const {
+    if (jumps_ && !done() && until > now_)
+        now_ = until;
     while (!done()) {
         if (now_ >= until)
             return false;

@@ -17,7 +17,9 @@ public:
 
     double monotonicSeconds() const override { return now_; }
     LocalDateTime localNow() const override;
-    // Ends when `done()` holds or the time has been moved to `until`, whoever moves it.
+    // Ends when `done()` holds or the time has been moved to `until`: by another thread, or by the
+    // wait itself once jumpWhenWaited was called (a thread alone with its clock has nobody else to
+    // move it).
     bool waitUntil(std::condition_variable &wake, std::unique_lock<std::mutex> &lock, double until,
                    const std::function<bool()> &done) const override;
 
@@ -26,11 +28,14 @@ public:
             now_ = t;
     }
     void advanceBy(double seconds) { advanceTo(now_ + seconds); }
+    void jumpWhenWaited() { jumps_ = true; }
     // Moves the calendar without moving the monotonic time, as a user changing the PC clock would.
     void setLocalTime(LocalDateTime now);
 
 private:
-    std::atomic<double> now_ = 0.0;
+    // Moved by a wait too, where the clock jumps.
+    mutable std::atomic<double> now_ = 0.0;
+    bool jumps_ = false;
     LocalDateTime start_;
     double startOffset_ = 0.0;
 };

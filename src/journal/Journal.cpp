@@ -7,6 +7,8 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <condition_variable>
+#include <mutex>
 #include <utility>
 
 namespace vantrell {
@@ -17,8 +19,10 @@ namespace {
 // milliseconds) before the journal counts as locked. A reader never waits for a writer in WAL
 // mode, only for the rare moment a connection recovers the log or another program holds the
 // file locked: status and export then say so at once rather than hang a monitoring check.
-constexpr int busyWaitMs = 2000;
-constexpr int readerBusyWaitMs = 200;
+constexpr double writerLockWait = 2.0;
+constexpr double readerLockWait = 0.2;
+// How often a locked journal is tried again within that wait.
+constexpr double lockRetryPause = 0.01;
 
 // What the journal says of a file no writer has made a journal of yet.
 constexpr const char *noJournalYet = "no journal yet";
@@ -112,14 +116,31 @@ const char *nameOf(DeliveryState state) {
     return nameIn(stateNames, state);
 }
 
-Journal::Journal(sqlite3 *db) : db_(db) {}
+Journal::Journal(sqlite3 *db, const Clock &clock, double lockWait)
+    : db_(db), clock_(clock), lockWait_(lockWait) {}
+
+// SQLite asks again and again while another connection holds the lock; `tries` counts the asks
+// of one wait. The wait runs on the journal's clock.
+int Journal::waitForLock(void *journal, int tries) {
+    Journal &self = *static_cast<Journal *>(journal);
+    const double now = self.clock_.monotonicSeconds();
+    if (tries == 0)
+        self.lockWaitStarted_ = now;
+    if (now - self.lockWaitStarted_ >= self.lockWait_)
+        return 0;
+    std::mutex mutex;
+    std::condition_variable nobodyWakes;
+    std::unique_lock lock(mutex);
+    (void)self.clock_.waitUntil(nobodyWakes, lock, now + lockRetryPause, [] { return false; });
+    return 1;
+}
 
 Journal::~Journal() {
     sqlite3_close_v2(db_);
 }
 
 JournalProblem Journal::open(const std::filesystem::path &file, Access access,
-                             std::unique_ptr<Journal> &opened) {
+                             std::unique_ptr<Journal> &opened, const Clock &clock) {
     opened.reset();
     const bool readOnly = access == Access::readOnly;
     std::error_code ec;
@@ -130,10 +151,11 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
     const int flags = SQLITE_OPEN_NOMUTEX | (readOnly ? SQLITE_OPEN_READONLY
                                                       : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
-    std::unique_ptr<Journal> journal(new Journal(db));
+    std::unique_ptr<Journal> journal(
+        new Journal(db, clock, readOnly ? readerLockWait : writerLockWait));
     if (rc != SQLITE_OK)
         return problemAt(file, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    sqlite3_busy_timeout(db, readOnly ? readerBusyWaitMs : busyWaitMs);
+    sqlite3_busy_handler(db, waitForLock, journal.get());
     if (readOnly) {
         if (auto problem = checkReadable(db, file))
             return problem;

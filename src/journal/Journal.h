@@ -9,6 +9,7 @@
 #pragma once
 
 #include "config/LoggerParameters.h"
+#include "general/Clock.h"
 #include "journal/LocalTime.h"
 
 #include <cstdint>
@@ -191,9 +192,11 @@ public:
     Journal &operator=(const Journal &) = delete;
 
     // Opens (for writing: creates and migrates) the journal file. A file that is not a journal,
-    // one locked past the bounded wait, or one that cannot be created gives a problem.
+    // one locked past the bounded wait, or one that cannot be created gives a problem. The wait
+    // for a lock another connection holds runs on `clock`.
     static JournalProblem open(const std::filesystem::path &file, Access access,
-                               std::unique_ptr<Journal> &opened);
+                               std::unique_ptr<Journal> &opened,
+                               const Clock &clock = systemClock());
 
     // The station's loop.
     // Also keeps the device's count of missed times: a session that saved the data clears it, one
@@ -235,8 +238,13 @@ public:
     JournalProblem stationCounts(StationCounts &out);
 
 private:
-    explicit Journal(sqlite3 *db);
+    Journal(sqlite3 *db, const Clock &clock, double lockWait);
+    static int waitForLock(void *journal, int tries);
+
     sqlite3 *db_;
+    const Clock &clock_;
+    double lockWait_;
+    double lockWaitStarted_ = 0;
 };
 
 } // namespace vantrell
