@@ -176,23 +176,17 @@ TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
     EXPECT_EQ(b.logger->count(sim::LoggerEvent::Kind::erased), 0);
 }
 
-TEST(Schedule, SlotDueFollowsTheIndexRule) {
-    const struct {
-        const char *legend;
-        int currentSlot;
-        int dailyMarkIndex;
-        bool expectedDue; // at 13:00 with times 06, 12, 18, 22
-    } cases[] = {
-        {"slot 2, index 1: time 1", 2, 1, true},
-        {"slot 3, index 3: time 3, not time 2", 3, 3, false},
-        {"slot 1, index 5: time 3", 1, 5, false},
-        {"slot 1, index 3: time 2", 1, 3, true},
-    };
-    for (const auto &c : cases) {
-        DayBench b({2026, 2, 3, 13, 0, 0});
-        b.station.session.dailyMarkIndex = c.dailyMarkIndex;
-        EXPECT_EQ(b.schedule.slotDue(c.currentSlot), c.expectedDue) << c.legend;
-    }
+// A device made due at a time already finished is read when the next time comes, not at once.
+TEST(Schedule, ADeviceDueAtAFinishedTimeWaitsForTheNextTime) {
+    DayBench b;
+    b.runUntil(13, 0); // times 1 and 2 done
+    b.station.devices[7][field::active] = "1";
+    b.station.dailyMarks.at(3, 7) = "X"; // scheduled at time 2, not done
+    b.station.dailyMarks.at(4, 7) = "";
+    b.runUntil(17, 59);
+    EXPECT_EQ(b.mark(7, 2), "");
+    b.runUntil(18, 5);
+    EXPECT_EQ(b.mark(7, 2), "X");
 }
 
 TEST(Schedule, NoTimeSetMeansOffline) {
