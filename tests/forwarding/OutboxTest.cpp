@@ -121,7 +121,7 @@ TEST(OutboxRecords, EveryDeliveryIsRecordedAndOnlyAMendableFailureKept) {
         b.loggerResult.path = file.string();
         b.station.devices[7][field::forwardAddress] = c.address;
         b.forwarding->sendDataMail(b.request(), b.loggerResult);
-        EXPECT_EQ(b.deliveries(), Texts{c.row}) << c.legend;
+        EXPECT_EQ(b.deliveries(), c.row) << c.legend;
         EXPECT_EQ(b.snapshotCount(), c.kept ? 1 : 0) << c.legend;
         EXPECT_EQ(sent.size(), 1u) << c.legend << ": the first try is made as always";
     }
@@ -149,7 +149,7 @@ TEST(OutboxSms, AnSmsAnsweredErrorGoesOutOnceOnTheNextDuePass) {
         ASSERT_EQ(b.modem.messages().size(), 1u) << legend;
         EXPECT_EQ(b.modem.messages()[0].number, "+4911") << legend;
         EXPECT_EQ(b.modem.messages()[0].text, "Alarm 1") << legend;
-        EXPECT_EQ(b.deliveries(), Texts{"sms +4911 sent 2"}) << legend;
+        EXPECT_EQ(b.deliveries(), "sms +4911 sent 2") << legend;
         EXPECT_EQ(b.lastLog(), "SMS to \"+4911\" sent on try 2") << legend;
     }
 }
