@@ -99,6 +99,7 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
     // A station whose setup could not be read has no limits to check against.
     AlarmBench b;
     b.readings(1, {"99"});
+    b.loggerResult.saved = MemorySaved::inFile;
     EXPECT_TRUE(b.forwarding.checkAbsoluteAlarms(b.request(), nullptr, b.loggerResult).empty());
     EXPECT_TRUE(
         b.forwarding
