@@ -13,6 +13,7 @@
 #include "cycle/Session.h"
 #include "cycle/StationJournal.h"
 #include "forwarding/ForwardingBench.h"
+#include "sim/Faults.h"
 #include "sim/LineSwitch.h"
 #include "sim/Logger.h"
 
@@ -30,22 +31,26 @@ namespace vantrell::testing {
 // so for the call and the device.
 class RecordingForwarding final : public Forwarding {
 public:
-    std::vector<Sent> checkAbsoluteAlarms(const SessionRequest &request, const ChannelSetup *,
+    std::vector<Sent> checkAbsoluteAlarms(const SessionRequest &request, const ChannelSetup *setup,
                                           const LoggerResult &) override {
+        withoutSetup += setup == nullptr ? 1 : 0;
         return alarm("absolute", request.device);
     }
-    std::vector<Sent> checkAccelerationAlarms(const SessionRequest &request, const ChannelSetup *,
-                                              const LoggerResult &,
+    std::vector<Sent> checkAccelerationAlarms(const SessionRequest &request,
+                                              const ChannelSetup *setup, const LoggerResult &,
                                               const std::vector<Reading> &) override {
+        withoutSetup += setup == nullptr ? 1 : 0;
         return alarm("acceleration", request.device);
     }
     std::vector<Sent> sendLimitAlarm(const SessionRequest &request, const LoggerResult &) override {
         return alarm("limit", request.device);
     }
-    Sent sendDataMail(const SessionRequest &request, const LoggerResult &) override {
+    Sent sendDataMail(const SessionRequest &request, const LoggerResult &logger) override {
+        forwarded.push_back(logger.path);
         return outcome("mail", request.device);
     }
-    Sent sendDataFtp(const SessionRequest &request, const LoggerResult &) override {
+    Sent sendDataFtp(const SessionRequest &request, const LoggerResult &logger) override {
+        forwarded.push_back(logger.path);
         return outcome("ftp", request.device);
     }
     void sendRunReport() override {
@@ -59,6 +64,8 @@ public:
     };
     bool retried = false; // the outbox keeps what failed
     std::vector<std::string> calls;
+    std::vector<std::string> forwarded; // the data files mailed or uploaded
+    int withoutSetup = 0;               // alarm checks given no channel setup
 
     std::vector<DailyMarks> reportedMarks; // as each report found them
 
@@ -168,6 +175,18 @@ struct CycleBench : ConfigFolder, StationBench {
     Schedule schedule{station, session, forwarding};
     std::vector<std::unique_ptr<sim::Logger>> loggers;
 };
+
+// Memory transfers a logger ran, whole or cut short.
+inline int recordTransfers(const sim::Logger &logger) {
+    return logger.count(sim::LoggerEvent::Kind::recordsSent) +
+           logger.count(sim::LoggerEvent::Kind::transferCut);
+}
+
+// A fault in the simulator's own words ("silent", "stopsAfterRecord:3"); none for "".
+inline std::vector<sim::Fault> faults(std::string_view text) {
+    const std::optional<sim::Fault> fault = sim::parseFault(text);
+    return fault ? std::vector{*fault} : std::vector<sim::Fault>{};
+}
 
 inline sim::LoggerDescription loggerWith(const std::string &serial, std::size_t records,
                                          std::vector<sim::Fault> faults = {}) {

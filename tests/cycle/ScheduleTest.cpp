@@ -1,11 +1,22 @@
+// The timer-driven cycle over whole days in virtual time: fifty devices on one line, read at their
+// schedule times, reported, and the day closed; restarts, stale days and a folder that turns
+// read-only. With each device failing in a way of its own, every schedule time still ends and is
+// reported with a line for every device, no device is read again in the same time, and the
+// journal holds one row per session with the letter of its mark and the readings of every saved
+// file once.
 #include "CycleBench.h"
 #include "FullDisk.h"
-
 #include "config/ConfigFiles.h"
+#include "cycle/SessionTexts.h"
+#include "forwarding/Report.h"
+#include "general/Text.h"
+#include "sim/HayesModem.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 namespace vantrell {
 namespace {
@@ -176,23 +187,17 @@ TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
     EXPECT_EQ(b.logger->count(sim::LoggerEvent::Kind::erased), 0);
 }
 
-TEST(Schedule, SlotDueFollowsTheIndexRule) {
-    const struct {
-        const char *legend;
-        int currentSlot;
-        int dailyMarkIndex;
-        bool expectedDue; // at 13:00 with times 06, 12, 18, 22
-    } cases[] = {
-        {"slot 2, index 1: time 1", 2, 1, true},
-        {"slot 3, index 3: time 3, not time 2", 3, 3, false},
-        {"slot 1, index 5: time 3", 1, 5, false},
-        {"slot 1, index 3: time 2", 1, 3, true},
-    };
-    for (const auto &c : cases) {
-        DayBench b({2026, 2, 3, 13, 0, 0});
-        b.station.session.dailyMarkIndex = c.dailyMarkIndex;
-        EXPECT_EQ(b.schedule.slotDue(c.currentSlot), c.expectedDue) << c.legend;
-    }
+// A device made due at a time already finished is read when the next time comes, not at once.
+TEST(Schedule, ADeviceDueAtAFinishedTimeWaitsForTheNextTime) {
+    DayBench b;
+    b.runUntil(13, 0); // times 1 and 2 done
+    b.station.devices[7][field::active] = "1";
+    b.station.dailyMarks.at(3, 7) = "X"; // scheduled at time 2, not done
+    b.station.dailyMarks.at(4, 7) = "";
+    b.runUntil(17, 59);
+    EXPECT_EQ(b.mark(7, 2), "");
+    b.runUntil(18, 5);
+    EXPECT_EQ(b.mark(7, 2), "X");
 }
 
 TEST(Schedule, NoTimeSetMeansOffline) {
@@ -203,6 +208,195 @@ TEST(Schedule, NoTimeSetMeansOffline) {
     EXPECT_EQ(b.schedule.tooltipText(), "Vantrell offline");
     b.station.session.communicating = true;
     EXPECT_EQ(b.schedule.tooltipText(), "Comunicating... ");
+}
+
+// One line, a station of its own behind it for each device: the bytes reach the station of the
+// device being read.
+class StationRouter final : public sim::Device {
+public:
+    explicit StationRouter(const Station &station) : station_(station) {}
+
+    void connect(int slot, sim::Device &front) {
+        fronts_.at(slot) = &front;
+        front.attachUpstream([this](std::string_view bytes) { answer(bytes); });
+    }
+    void receive(unsigned char byte) override {
+        if (sim::Device *front = fronts_.at(station_.session.device))
+            front->receive(byte);
+    }
+
+private:
+    const Station &station_;
+    std::array<sim::Device *, maxDevices + 1> fronts_{};
+};
+
+// How a station is configured, and what its deliveries do.
+enum class Setting {
+    asReported,
+    wrongSerial,
+    noDataFolder,
+    mailRefused,
+    uploadFails,
+    smsUnconfirmed
+};
+
+struct FailureKind {
+    const char *legend;
+    const char *connection;
+    bool useSwitch;
+    const char *fault; // of the logger, the switch or a modem in front, by kind
+    Setting setting;
+    const char *letter;
+    int transfers; // memory transfers of one session
+    int attempts;  // connection attempts of one session
+};
+
+const std::vector<FailureKind> &failureKinds() {
+    using enum Setting;
+    static const std::vector<FailureKind> kinds = {
+        {"healthy", "locl0000", false, "", asReported, "X", 1, 1},
+        {"modem silent", "0211010255", true, "modemSilent", asReported, "M", 0, 3},
+        {"no CONNECT", "0211010255", true, "modemBusy", asReported, "C", 0, 3},
+        {"wrong serial", "locl0000", false, "", wrongSerial, "P", 0, 1},
+        {"switch silent", "netw0102", true, "silentSwitch", asReported, "S", 0, 1},
+        {"empty module status", "netw0102", true, "emptyModuleStatus", asReported, "T", 0, 1},
+        {"parameters unreadable", "locl0000", false, "emptyParameters", asReported, "L", 0, 1},
+        {"silent logger behind a switch", "netw0102", true, "silent", asReported, "N", 0, 3},
+        {"silent logger, no switch: S", "locl0000", false, "silent", asReported, "S", 0, 3},
+        {"transfer cut each time", "locl0000", false, "stopsAfterRecord:3", asReported, "I", 3, 3},
+        {"data folder missing", "locl0000", false, "", noDataFolder, "W", 3, 3},
+        {"data mail refused", "locl0000", false, "", mailRefused, "F", 1, 1},
+        {"upload failed", "netw0102", true, "", uploadFails, "F", 1, 1},
+        {"alarm SMS not confirmed", "locl0000", false, "", smsUnconfirmed, "A", 1, 1},
+    };
+    return kinds;
+}
+
+const FailureKind &kindOf(int slot) {
+    return failureKinds()[std::size_t(slot - 1) % failureKinds().size()];
+}
+
+// Schedule times 03:00, 09:00, 15:00 and 21:00; every device active, scheduled at all four,
+// erasing its logger's memory once it is saved.
+struct FailingDay : CycleBench {
+    explicit FailingDay(const ConfSettings &settings = {})
+        : CycleBench({2026, 2, 3, 2, 58, 0}, settings), router(station) {
+        for (int s = 1; s <= scheduleTimeCount; ++s)
+            station.scheduleTimes[s] = std::to_string(3 + 6 * (s - 1));
+        for (int slot = 1; slot <= maxDevices; ++slot)
+            addStation(slot, kindOf(slot));
+        station.devices[1][field::reportEnabled] = "1";
+        station.devices[1][field::reportAddress] = "ops@example.org";
+        port.attach(router);
+        saveConfiguration();
+        forwarding.fails = [](const std::string &call, int slot) {
+            const Setting setting = kindOf(slot).setting;
+            return (setting == Setting::mailRefused && call == "mail") ||
+                   (setting == Setting::uploadFails && call == "ftp") ||
+                   (setting == Setting::smsUnconfirmed && call == "absolute");
+        };
+    }
+
+    void addStation(int slot, const FailureKind &kind) {
+        const std::string serial = "KV" + zeroPad(slot, 8);
+        const bool wrongSerial = kind.setting == Setting::wrongSerial;
+        DeviceRecord &d =
+            configure(slot, kind.connection, {wrongSerial ? "KV99999999" : serial}, kind.useSwitch);
+        d[field::eraseMemory] = "1";
+        for (int s = 1; s <= scheduleTimeCount; ++s)
+            d[field::scheduleSlot1 + s - 1] = "1";
+        if (kind.setting == Setting::noDataFolder)
+            d[field::dataDirectory] = (folder.path() / "missing").string();
+        d[field::forwardEnabled] = "1";
+        d[field::forwardKind] = kind.setting == Setting::uploadFails ? "1" : "0";
+        const std::vector<sim::Fault> fault = testing::faults(kind.fault);
+        const auto faultsOf = [&fault](auto belongs) {
+            return !fault.empty() && belongs(fault[0].kind) ? fault : std::vector<sim::Fault>{};
+        };
+        const auto ofLogger = [](sim::FaultKind f) {
+            return !sim::isSwitchFault(f) && !sim::isModemFault(f);
+        };
+        sim::Logger &logger = addLogger(loggerWith(serial, 5, faultsOf(ofLogger)));
+        loggerAt[slot] = &logger;
+        sim::Device *front = &logger;
+        if (kind.useSwitch) {
+            auto line = std::make_unique<sim::LineSwitch>(world, faultsOf(sim::isSwitchFault));
+            line->place(1, *front);
+            front = line.get();
+            fronts.push_back(std::move(line));
+        }
+        if (const auto modemFaults = faultsOf(sim::isModemFault); !modemFaults.empty()) {
+            fronts.push_back(std::make_unique<sim::HayesModem>(world, *front, modemFaults));
+            front = fronts.back().get();
+        }
+        router.connect(slot, *front);
+    }
+
+    int sessionsOf(int slot) const {
+        const std::string start =
+            std::string(sessionText::preparingConnection) + " " + std::to_string(slot);
+        const auto texts = progress.texts(ProgressLine::detail);
+        return int(std::count(texts.begin(), texts.end(), start));
+    }
+
+    StationRouter router;
+    std::vector<std::unique_ptr<sim::Device>> fronts;
+    std::array<sim::Logger *, maxDevices + 1> loggerAt{};
+};
+
+TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
+    ConfSettings journalOn;
+    journalOn.journal.emplace();
+    FailingDay b(journalOn);
+    b.runUntil(0, 0, 4);
+
+    std::vector<std::string> reports;
+    std::copy_if(b.forwarding.calls.begin(), b.forwarding.calls.end(), std::back_inserter(reports),
+                 [](const std::string &call) { return call.starts_with("report"); });
+    EXPECT_EQ(reports, (std::vector<std::string>{"report 1", "report 3", "report 5", "report 7"}));
+    EXPECT_NE(b.file("schtitbl.xml").find("04/02/2026"), std::string::npos) << "the day closed";
+
+    for (std::size_t r = 0; r < b.forwarding.reportedMarks.size(); ++r) {
+        const int doneMark = 2 * int(r + 1);
+        for (int slot = 1; slot <= maxDevices; ++slot) {
+            const std::string mark = b.forwarding.reportedMarks[r].at(doneMark, slot);
+            EXPECT_EQ(mark, kindOf(slot).letter) << kindOf(slot).legend << ", time " << r + 1;
+            EXPECT_FALSE(statusReportText(mark).empty()) << "a line of its own for " << mark;
+        }
+    }
+    const std::unique_ptr<Journal> journal = b.readJournal();
+    ASSERT_NE(journal, nullptr);
+    for (int slot = 1; slot <= maxDevices; ++slot) {
+        const FailureKind &kind = kindOf(slot);
+        const sim::Logger &logger = *b.loggerAt[slot];
+        const bool saved = dataSaved(kind.letter);
+        EXPECT_EQ(b.sessionsOf(slot), scheduleTimeCount) << kind.legend << ", slot " << slot;
+        EXPECT_EQ(testing::recordTransfers(logger), scheduleTimeCount * kind.transfers)
+            << kind.legend;
+        EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased), saved ? scheduleTimeCount : 0)
+            << kind.legend;
+
+        // One row per session with the letter of its mark.
+        DeviceJournal seen;
+        ASSERT_FALSE(journal->deviceJournal(slot, seen)) << slot;
+        ASSERT_TRUE(seen.lastSession.has_value()) << kind.legend;
+        EXPECT_EQ(seen.lastLetters, std::string(scheduleTimeCount, kind.letter[0])) << kind.legend;
+        EXPECT_EQ(seen.lastSession->scheduleTime, scheduleTimeCount) << kind.legend;
+        EXPECT_EQ(seen.lastSession->attempts, kind.attempts) << kind.legend;
+        EXPECT_EQ(seen.missedTimes, saved ? 0 : scheduleTimeCount) << kind.legend;
+        EXPECT_LE(seen.lastSession->started, seen.lastSession->ended) << kind.legend;
+
+        // Every logger holds five records; only a file written in full reaches the journal.
+        std::map<int, int> perChannel;
+        std::set<std::pair<int, UtcSeconds>> keys;
+        ASSERT_FALSE(journal->forEachReading({slot, {}, {}, {}}, [&](const ExportedReading &r) {
+            ++perChannel[r.channel];
+            EXPECT_TRUE(keys.insert({r.channel, r.utc}).second) << "stored twice";
+        }));
+        EXPECT_EQ(perChannel.empty(), !saved) << kind.legend;
+        for (const auto &[channel, count] : perChannel)
+            EXPECT_EQ(count, 5) << kind.legend << ", channel " << channel;
+    }
 }
 
 } // namespace

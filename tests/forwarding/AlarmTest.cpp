@@ -3,14 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <random>
 
 namespace vantrell {
 namespace {
 
-// A station with one SMS number, logger 1's channels set up by the tests.
+// A station with one SMS number, the loggers' channels set up by the tests.
 struct AlarmBench : testing::ForwardingBench {
     AlarmBench() { station.phonebook[1] = "+4911"; }
 
@@ -59,6 +57,8 @@ Texts entries(std::string_view list) {
     return out;
 }
 
+// Logger 2's channel 2 has setup channel 6; the setup of logger 1 would raise an alarm on every
+// reading of its channel 2.
 TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
     const struct {
         const char *legend;
@@ -72,7 +72,7 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
         {"a blank reading counts as 0, below a minimum of 5", "5", "50", "10,_", 1, ""},
         {"the limits themselves are in range", "0", "50", "50,0", 0, ""},
         {"limits that are not numbers count as 0, and say so", "low", "high", "1", 1,
-         "Alarm setup of channel 2: maximum \"high\" is not a number; taken as 0"},
+         "Alarm setup of channel 6: maximum \"high\" is not a number; taken as 0"},
         {"14999.5, shown as +15000., is below a maximum of 14999.6", "0", "14999.6",
          "+15000.=14999.5", 0, ""},
         {"14999.4, shown as +14999., is above a maximum of 14999.2", "0", "14999.2",
@@ -81,11 +81,14 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
     for (const auto &c : cases) {
         AlarmBench b;
         b.setup(2, setup::absAlarmOn) = "1";
-        b.setup(2, setup::absMinimum) = c.minimum;
-        b.setup(2, setup::absMaximum) = c.maximum;
-        b.setup(2, setup::absMessage) = "Level";
+        b.setup(2, setup::absMinimum) = "1000";
+        b.setup(6, setup::absAlarmOn) = "1";
+        b.setup(6, setup::absMinimum) = c.minimum;
+        b.setup(6, setup::absMaximum) = c.maximum;
+        b.setup(6, setup::absMessage) = "Level";
         const Texts readings = entries(c.channel2);
         b.readings(2, readings);
+        b.loggerResult.position = 2;
         b.checkAbsolute();
         EXPECT_EQ(b.smsTexts(), Texts(c.alarms, "+4911 Level; Channel 2")) << c.legend;
         EXPECT_TRUE(
@@ -93,6 +96,15 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
             << c.legend;
         EXPECT_TRUE(c.logged.empty() || b.progress.contains(c.logged)) << c.legend;
     }
+    // A station whose setup could not be read has no limits to check against.
+    AlarmBench b;
+    b.readings(1, {"99"});
+    b.loggerResult.saved = MemorySaved::inFile;
+    EXPECT_TRUE(b.forwarding.checkAbsoluteAlarms(b.request(), nullptr, b.loggerResult).empty());
+    EXPECT_TRUE(
+        b.forwarding
+            .checkAccelerationAlarms(b.request(), nullptr, b.loggerResult, b.loggerResult.readings)
+            .empty());
 }
 
 TEST(AccelerationAlarm, RaisedWhenTwoReadingsInTheWindowDifferByMoreThanTheDelta) {
@@ -138,95 +150,6 @@ TEST(AccelerationAlarm, RaisedWhenTwoReadingsInTheWindowDifferByMoreThanTheDelta
     }
 }
 
-// The rule as first stated: every reading in the window against every older one.
-bool pairwiseAlarm(const std::vector<double> &entry, int first, int last, double delta) {
-    for (int i = last; i > first; --i)
-        for (int j = i - 1; j >= first; --j)
-            if (std::abs(entry[std::size_t(j)] - entry[std::size_t(i)]) > delta)
-                return true;
-    return false;
-}
-
-TEST(AccelerationAlarm, AgreesWithComparingEveryPair) {
-    std::mt19937 random(20260203);
-    AlarmBench b;
-    b.setup(1, setup::accelAlarmOn) = "1";
-    b.setup(1, setup::accelDays) = "1";
-    std::size_t alarms = 0;
-    for (int round = 0; round < 300; ++round) {
-        const int history = int(random() % 30);
-        const int perDay = int(random() % 12);
-        const int delta = int(random() % 40);
-        Texts values;
-        std::vector<double> numbers{0.0}; // entry 0 does not exist
-        for (int j = 1; j <= history; ++j) {
-            const int v = int(random() % 60) - 20;
-            const bool blank = random() % 8 == 0;
-            values.push_back(blank ? "       " : std::to_string(v));
-            numbers.push_back(blank ? 0.0 : v);
-        }
-        b.setup(1, setup::readingsPerDay) = std::to_string(perDay);
-        b.setup(1, setup::accelDelta) = std::to_string(delta);
-        b.readings(1, values);
-        b.checkAcceleration(true);
-        const EntryRange w = accelerationWindow(history, perDay);
-        alarms += !w.empty() && pairwiseAlarm(numbers, w.first, w.last, delta);
-        ASSERT_EQ(b.modem.messages().size(), alarms)
-            << "L " << history << ", W " << perDay << ", delta " << delta;
-    }
-    EXPECT_GT(alarms, 50u);
-}
-
-// The check alone: what it returns, in channel order, for the logger's own setup channels.
-TEST(AlarmCheck, ReturnsTheAlarmsOfTheLoggersOwnSetupChannelsInChannelOrder) {
-    const struct {
-        const char *legend;
-        int loggerIndex;
-        std::vector<int> absoluteOn; // setup channels
-        Texts raised;
-    } cases[] = {
-        {"logger 1: setup channels 1-4", 1, {4, 2}, {"Abs2; Channel 2", "Abs4; Channel 4"}},
-        {"logger 2: setup channels 5-8 as channels 1-4",
-         2,
-         {5, 8},
-         {"Abs5; Channel 1", "Abs8; Channel 4"}},
-        {"logger 2 ignores the setup of logger 1", 2, {1, 2, 3, 4}, {}},
-    };
-    for (const auto &c : cases) {
-        ChannelSetup setup;
-        for (int s = 1; s <= setup::channelCount; ++s) {
-            setup.at(s, setup::absMinimum) = "0";
-            setup.at(s, setup::absMaximum) = "50";
-            setup.at(s, setup::absMessage) = "Abs" + std::to_string(s);
-        }
-        for (const int s : c.absoluteOn)
-            setup.at(s, setup::absAlarmOn) = "1";
-        std::vector<Reading> readings(3);
-        for (Reading &r : readings)
-            r.values = {"+0060.0", "+0060.0", "+0060.0", "+0060.0"};
-        RecordingProgress progress;
-        AlarmCheck check(setup, c.loggerIndex, progress);
-        Texts raised;
-        for (const AlarmMessage &alarm : check.absoluteAlarms(readings)) {
-            EXPECT_EQ(alarm.route, AlarmRoute::phoneBook) << c.legend;
-            raised.push_back(alarm.text);
-        }
-        EXPECT_EQ(raised, c.raised) << c.legend;
-    }
-
-    DeviceRecord device;
-    device[field::connection] = "locl0000";
-    device[field::alarmAddress] = "+4922";
-    device.serialNumber(2) = "KV2";
-    for (const auto &[kind, route] :
-         {std::pair{"0", AlarmRoute::mail}, {"1", AlarmRoute::sms}, {"2", AlarmRoute::sms}}) {
-        device[field::alarmNotifyKind] = kind;
-        EXPECT_EQ(limitAlarm(device, 2),
-                  (AlarmMessage{route, "+4922", "An alarm was triggered in the device KV2"}))
-            << "notify kind " << kind;
-    }
-}
-
 TEST(SmsBroadcast, GoesToEveryNumberBeginningWithPlusTwentySecondsApart) {
     AlarmBench b;
     b.station.phonebook = {
@@ -253,6 +176,7 @@ TEST(SmsBroadcast, GoesToEveryNumberBeginningWithPlusTwentySecondsApart) {
 
 TEST(Sms, NumbersAndTextsGoOnTheLineOnlyAsText) {
     const char *refused = "not a telephone number (digits with an optional leading \"+\")";
+    const char *removed = "control characters removed from the text";
     const struct {
         const char *legend;
         std::string number, text;
@@ -260,12 +184,9 @@ TEST(Sms, NumbersAndTextsGoOnTheLineOnlyAsText) {
         std::string logged;   // the end of the last progress line
     } cases[] = {
         {"a carriage return and character 26 cannot start a second message", "+4911",
-         "Hi\r\032AT+CMGS=\"+999\"\rspam", "+4911 HiAT+CMGS=\"+999\"spam",
-         "control characters removed from the text"},
-        {"character 27 cannot abandon the message", "+4911", "a\033b", "+4911 ab",
-         "control characters removed from the text"},
-        {"bell, delete and U+0085 go too", "+4911", "a\a\177b\302\205c", "+4911 abc",
-         "control characters removed from the text"},
+         "Hi\r\032AT+CMGS=\"+999\"\rspam", "+4911 HiAT+CMGS=\"+999\"spam", removed},
+        {"character 27 cannot abandon the message", "+4911", "a\033b", "+4911 ab", removed},
+        {"bell, delete and U+0085 go too", "+4911", "a\a\177b\302\205c", "+4911 abc", removed},
         {"UTF-8 goes out as 8-bit text", "+4911", "25 \302\260C", "+4911 25 \260C", ""},
         {"blanks, dots and dashes in a number are dropped", " +49 30.12-34 ", "x", "+49301234 x",
          ""},
@@ -300,37 +221,25 @@ TEST(Sms, APortInUseIsALogLineAndAFailedOutcome) {
 // The bytes on the line and the one-second pauses are the same in every case; only the modem's
 // answers within the pauses decide.
 TEST(Sms, TheModemsConfirmationDecides) {
+    const std::string unanswered = "SMS to \"+4911\" not sent: no answer from the modem to ";
     const struct {
         const char *legend;
-        std::vector<sim::Fault> faults;
+        int refused;                   // messages the modem answers with ERROR
         double resultDelay, sendDelay; // seconds
         int sent;                      // messages the modem sent, of two tries
         Texts logged;
     } cases[] = {
-        {"prompt answers: both sent", {}, 0.02, 0.5, 2, {}},
-        {"the first refused with ERROR, the retry goes",
-         {{sim::FaultKind::smsRefused, 1}},
-         0.02,
-         0.5,
-         1,
-         {"SMS to \"+4911\" not sent: the modem answered ERROR to the message"}},
-        {"no confirmation within the pause",
-         {},
-         0.02,
-         5.0,
-         2,
-         Texts(2, "SMS to \"+4911\" not sent: no answer from the modem to the message")},
-        {"late answers, but the message is confirmed in time", {}, 1.5, 0.5, 2, {}},
-        {"the first step that went unanswered is named",
-         {},
-         1.5,
-         5.0,
-         2,
-         Texts(2, "SMS to \"+4911\" not sent: no answer from the modem to AT+CMGF=1")},
+        {"prompt answers: both sent", 0, 0.02, 0.5, 2, Texts()},
+        {"the first refused with ERROR, the retry goes", 1, 0.02, 0.5, 1,
+         Texts(1, "SMS to \"+4911\" not sent: the modem answered ERROR to the message")},
+        {"no confirmation within the pause", 0, 0.02, 5.0, 2, Texts(2, unanswered + "the message")},
+        {"late answers, but the message is confirmed in time", 0, 1.5, 0.5, 2, Texts()},
+        {"the first step that went unanswered is named", 0, 1.5, 5.0, 2,
+         Texts(2, unanswered + "AT+CMGF=1")},
     };
     for (const auto &c : cases) {
         AlarmBench b;
-        sim::GsmModem modem(b.world, c.faults);
+        sim::GsmModem modem(b.world, {{sim::FaultKind::smsRefused, c.refused}});
         modem.resultDelay = c.resultDelay;
         modem.sendDelay = c.sendDelay;
         b.smsPort.attach(modem);
@@ -359,10 +268,16 @@ TEST(LimitAlarm, TextByConnectionAndDeliveryByNotifyKind) {
          "in the device KV12345678"},
         {"telephone number, by SMS", "0301234567", "1",
          "+4922 An alarm was triggered by tel. 0301234567 from device KV12345678"},
+        {"notify kind 2 is an SMS too", "locl0000", "2",
+         "+4922 An alarm was triggered in the device KV12345678"},
     };
     for (const auto &c : cases) {
         AlarmBench b;
         DeviceRecord &d = b.station.devices[7];
+        // Logger 2's alarm names logger 2.
+        d.serialNumber(1) = "KV00000001";
+        d.serialNumber(2) = "KV12345678";
+        b.loggerResult.position = 2;
         d[field::connection] = c.connection;
         d[field::alarmNotifyKind] = c.notifyKind;
         d[field::alarmAddress] = c.notifyKind == "0" ? "alarm@example.org" : "+4922";

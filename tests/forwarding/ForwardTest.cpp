@@ -1,12 +1,6 @@
 #include "ForwardingBench.h"
-#include "config/SetupFiles.h"
-#include "cycle/CycleBench.h"
-#include "sim/GsmModem.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
 
 namespace vantrell {
 namespace {
@@ -83,115 +77,73 @@ TEST(DataUpload, CommandsInOrderEachAfterThePreviousEnded) {
     }
 }
 
-// Two loggers behind a line switch whose serial numbers begin alike, read in the same minute,
-// a new file per session, each file forwarded.
-struct TwinLoggers : testing::CycleBench {
-    explicit TwinLoggers(const std::string &forwardKind) : line(world) {
-        DeviceRecord &d = configure(1, "netw0102", {"KV12000001", "KV12000002"}, true);
-        d[field::savingMode] = "0";
-        d[field::forwardEnabled] = "1";
-        d[field::forwardKind] = forwardKind;
-        d[field::forwardAddress] = forwardKind == "0" ? "data@example.org" : "ftp.example.org";
-        d[field::ftpRootDirectory] = "/ForwardData";
-        line.place(1, addLogger(testing::loggerWith("KV12000001", 10)));
-        line.place(2, addLogger(testing::loggerWith("KV12000002", 12)));
-        port.attach(line);
-    }
-
-    // The files the mails carried and the uploads sent, in order.
-    std::vector<std::string> forwarded() const {
-        std::vector<std::string> out;
-        for (const MailMessage &m : mails)
-            out.insert(out.end(), m.attachments.begin(), m.attachments.end());
-        for (const testing::FtpCall &c : ftpCalls)
-            if (c.command.starts_with("PUT "))
-                out.push_back(c.command.substr(4, c.command.find(" ./") - 4));
-        return out;
-    }
-
-    sim::LineSwitch line;
-    std::vector<MailMessage> mails;
-    std::vector<testing::FtpCall> ftpCalls;
-    FtpLogin ftpLogin;
-    std::map<std::string, testing::FtpBehaviour> ftpBehaviour;
-    sim::SimPort smsPort{world, testing::smsPortNumber};
-    StationForwarding delivery{
-        station,
-        {[this] { return std::make_unique<testing::FakeMailSession>(mails, ""); },
-         [this] {
-             return std::make_unique<testing::FakeFtpSession>(world, ftpCalls, ftpLogin,
-                                                              ftpBehaviour);
-         },
-         smsPort}};
-    Session reading{station, delivery};
+struct Due {
+    int slot;
+    bool active;
+    bool scheduled; // at time 2
+    std::string mark;
+    bool retried = false; // the outbox retries its failed delivery
 };
 
-TEST(DataForwarding, EachLoggerSendsTheFileItsOwnDataWentTo) {
-    for (const std::string kind : {"0", "1"}) {
-        TwinLoggers b(kind);
-        (void)b.reading.read({1, 1, "netw0102", b.station.devices[1]});
-        EXPECT_EQ(b.mark(1, 1), "X") << kind;
-        const std::filesystem::path data = b.folder.path() / "data";
-        const std::string first = (data / "KV12_0905_030226.dat").string();
-        const std::string second = (data / "KV12_0905_030226_2.dat").string();
-        EXPECT_EQ(b.forwarded(), (std::vector<std::string>{first, second})) << kind;
-        EXPECT_EQ(std::filesystem::file_size(first), (3 + 10) * 62u) << kind;
-        EXPECT_EQ(std::filesystem::file_size(second), (3 + 12) * 62u) << kind;
-        const auto reports = b.progress.texts(ProgressLine::detail);
-        EXPECT_EQ(std::count(reports.begin(), reports.end(), "opening data file..." + second), 1)
-            << kind << ": logger 2's alarms read logger 2's file";
-        EXPECT_EQ(b.loggers[1]->count(sim::LoggerEvent::Kind::recordsSent), 1) << kind;
+TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
+    const std::string heading = "This is a report for all devices:\r\n";
+    const struct {
+        const char *legend;
+        std::vector<Due> devices;
+        std::string body;
+    } cases[] = {
+        {"no device due", {}, heading + "No selected devices for this time\r\nEnd report."},
+        {"device 1 read, device 4 with a wrong serial number",
+         {{1, true, true, "X"}, {4, true, true, "P"}},
+         heading + "Device no.1 done succesfully\r\nDevice no.4 serial number incorrect\r\n"
+                   "End report."},
+        {"device 12 not communicating",
+         {{12, true, true, "L"}},
+         heading + "Device no.12 not comunicating\r\nEnd report."},
+        {"a due device without a mark counts but has no line",
+         {{3, true, true, ""}},
+         heading + "End report."},
+        {"inactive or not scheduled devices do not count",
+         {{2, false, true, "X"}, {5, true, false, "X"}},
+         heading + "No selected devices for this time\r\nEnd report."},
+        {"the other letters",
+         {{1, true, true, "M"}, {2, true, true, "C"}, {3, true, true, "S"}, {4, true, true, "T"}},
+         heading + "Device no.1 modem not ready or line in use\r\nDevice no.2 remote modem not "
+                   "ready\r\nDevice no.3 switch not ready\r\nDevice no.4 switch not set\r\n"
+                   "End report."},
+        {"the letters of a session that used up its attempts",
+         {{1, true, true, "W"}, {2, true, true, "I"}, {3, true, true, "N"}},
+         heading + "Device no.1 data not saved\r\nDevice no.2 transfer incomplete\r\n"
+                   "Device no.3 logger not answering\r\nEnd report."},
+        {"data read but a delivery failed; the outbox retries one",
+         {{1, true, true, "F"}, {2, true, true, "A", true}},
+         heading + "Device no.1 data read, not forwarded\r\nDevice no.2 data read, alarm not "
+                   "sent (retried from the outbox)\r\nEnd report."},
+    };
+    for (const auto &c : cases) {
+        ForwardingBench b;
+        b.station.devices[7][field::connection] = "";
+        b.station.devices[1][field::reportAddress] = "ops@example.org";
+        b.station.scheduleTimes[2] = "8";
+        b.station.session.dailyMarkIndex = 3;
+        for (const Due &d : c.devices) {
+            DeviceRecord &r = b.station.devices[d.slot];
+            r[field::active] = d.active ? "1" : "0";
+            r[field::scheduleSlot1 + 1] = d.scheduled ? "1" : "0";
+            b.station.dailyMarks.at(4, d.slot) = d.mark;
+            if (d.retried)
+                b.station.retriedFromOutbox.insert({2, d.slot});
+        }
+        b.forwarding.sendRunReport();
+        ASSERT_EQ(b.mails.size(), 1u) << c.legend;
+        const MailMessage &m = b.mails[0];
+        EXPECT_EQ(m.text, c.body) << c.legend;
+        EXPECT_EQ(m.subject, "Report of scheduled time 08:00") << c.legend;
+        EXPECT_EQ(m.sendTo, "ops@example.org") << c.legend;
+        EXPECT_EQ(m.mailFrom, b.station.settings.reportMailFrom) << c.legend;
+        EXPECT_EQ(m.server, b.station.settings.smtpHost) << c.legend;
+        EXPECT_TRUE(b.progress.contains("Sending report to ops@example.org...")) << c.legend;
     }
-}
-
-// Device 1's setup raises an absolute alarm on every reading of channel 1; device 2's setup file
-// is gone. Device 2, read right after device 1, raises no channel alarm: a station's alarms use
-// its own limits or none, and the logger's own limit alarm still goes out.
-TEST(ChannelAlarms, AStationWithoutItsSetupFileUsesNoOtherStationsLimits) {
-    testing::CycleBench b;
-    for (int slot : {1, 2}) {
-        DeviceRecord &d =
-            b.configure(slot, "locl0000", {"KV0000000" + std::to_string(slot)}, false);
-        d[field::alarmEnabled] = "1";
-        d[field::alarmNotifyKind] = "1";
-        d[field::alarmAddress] = "+4922";
-    }
-    LoggerSetup raising;
-    raising.readingsPerDay = "144";
-    raising.columns[0][setup::absAlarmOn] = "1";
-    raising.columns[0][setup::absMinimum] = "1000";
-    raising.columns[0][setup::absMaximum] = "2000";
-    raising.columns[0][setup::absMessage] = "Low";
-    ChannelSetupFile setups(b.station);
-    setups.chooseSetupFile(1);
-    ASSERT_FALSE(setups.saveLoggerSetup(1, raising).failed());
-    std::filesystem::remove(b.folder.path() / "DeviceSetup" / "dvcsetup2.xml");
-    b.station.phonebook[1] = "+4911";
-
-    sim::SimPort smsPort{b.world, testing::smsPortNumber};
-    sim::GsmModem gsm{b.world};
-    smsPort.attach(gsm);
-    b.station.modemPortNumber = testing::smsPortNumber;
-    StationForwarding delivery{b.station, {{}, {}, smsPort}};
-    Session reading{b.station, delivery};
-    std::vector<std::string> sms;
-    for (int slot : {1, 2}) {
-        sim::LoggerDescription logger = testing::loggerWith("KV0000000" + std::to_string(slot), 3);
-        logger.channels[1].limitAlarm = slot == 2;
-        logger.channels[1].highLimit = sim::ChannelValue::raw(-20000);
-        b.port.attach(b.addLogger(logger));
-        EXPECT_EQ(reading.read({slot, 1, "", b.station.devices[slot]}).mark, "X") << slot;
-    }
-    for (const sim::SmsMessage &m : gsm.messages())
-        sms.push_back(m.number + " " + m.text.substr(0, 3));
-    EXPECT_EQ(sms, (std::vector<std::string>{"+4911 Low", "+4922 An "}));
-    const auto texts = b.progress.texts(ProgressLine::detail);
-    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
-                            [](const std::string &text) {
-                                return text.ends_with(
-                                    "; no channel alarms for this station in this session");
-                            }),
-              1);
 }
 
 } // namespace

@@ -9,10 +9,9 @@
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "journal/Journal.h"
+#include "journal/JournalFixture.h"
 #include "sim/Faults.h"
 #include "sim/GsmModem.h"
-
-#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -94,23 +93,12 @@ struct OutboxBench : StationBench {
         EXPECT_FALSE(journal->pendingDeliveries(rows)) << "pending deliveries";
         return rows;
     }
-    // Every delivery the journal holds, oldest first, as "kind recipient state tries".
-    std::vector<std::string> deliveries() const {
-        sqlite3 *db = nullptr;
-        std::vector<std::string> out;
-        if (sqlite3_open_v2(journalFile().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-            SQLITE_OK) {
-            sqlite3_stmt *select = nullptr;
-            sqlite3_prepare_v2(db,
-                               "SELECT kind || ' ' || recipient || ' ' || state || ' ' || tries "
-                               "FROM deliveries ORDER BY id",
-                               -1, &select, nullptr);
-            while (select != nullptr && sqlite3_step(select) == SQLITE_ROW)
-                out.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(select, 0)));
-            sqlite3_finalize(select);
-        }
-        sqlite3_close(db);
-        return out;
+    // Every delivery the journal holds, oldest first, as "kind recipient state tries", comma
+    // separated.
+    std::string deliveries() const {
+        return RawConnection(journalFile())
+            .run("SELECT group_concat(kind || ' ' || recipient || ' ' || state || ' ' || tries, "
+                 "', ') FROM (SELECT * FROM deliveries ORDER BY id)");
     }
 
     std::optional<OutboxSettings> settings; // nullopt: the journal alone

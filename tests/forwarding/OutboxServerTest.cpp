@@ -20,7 +20,6 @@ using testing::freePort;
 using testing::OutboxBench;
 using testing::ServerProcess;
 using testing::write;
-using Texts = std::vector<std::string>;
 
 const std::string original = std::string(62 * 3, 'r') + "\xB0";
 const std::string appended = std::string(62, 'n');
@@ -56,7 +55,7 @@ TEST(OutboxRetry, AFailedMailArrivesOnceWithTheFileAsItWas) {
     EXPECT_EQ(contents(box / "1" / "attachments" / "KV12_0905_030226.dat"), original);
     EXPECT_EQ(contents(box / "1" / "subject"), "Data from device KV12345678");
     EXPECT_EQ(contents(box / "1" / "from"), b.station.settings.dataMailFrom);
-    EXPECT_EQ(b.deliveries(), Texts{"mail data@example.org sent 2"});
+    EXPECT_EQ(b.deliveries(), "mail data@example.org sent 2");
     EXPECT_EQ(b.lastLog(), "mail to \"data@example.org\" sent on try 2");
     EXPECT_EQ(b.snapshotCount(), 0);
     EXPECT_EQ(contents(b.dataFile), original + appended);
@@ -83,7 +82,7 @@ TEST(OutboxRetry, AFailedUploadLandsOnceWithTheFileAsItWas) {
     const fs::path uploaded = root.path() / "ForwardData" / "KV12_0905_030226.dat";
     EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none", original);
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path() / "ForwardData"), {}), 1);
-    EXPECT_EQ(b.deliveries(), Texts{"ftp " + server.address() + " sent 2"});
+    EXPECT_EQ(b.deliveries(), "ftp " + server.address() + " sent 2");
     EXPECT_EQ(b.lastLog(),
               "upload of \"./KV12_0905_030226.dat\" to \"" + server.address() + "\" sent on try 2");
     EXPECT_EQ(b.snapshotCount(), 0);
@@ -126,7 +125,7 @@ TEST(OutboxRetry, ADeliveryNobodyTakesIsGivenUpWhenItsTimeIsUp) {
         }
         EXPECT_TRUE(b.pending().empty()) << c.legend;
         const std::string kind = c.upload ? "ftp 127.0.0.1:1" : "mail data@example.org";
-        EXPECT_EQ(b.deliveries(), Texts{kind + " given up 5"}) << c.legend;
+        EXPECT_EQ(b.deliveries(), kind + " given up 5") << c.legend;
         EXPECT_TRUE(b.lastLog().starts_with(c.name + " given up after 5 tries: "))
             << c.legend << ": " << b.lastLog();
         EXPECT_EQ(b.errors().size(), 4u) << c.legend << ": three failed retries and the end";

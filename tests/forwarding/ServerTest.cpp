@@ -1,12 +1,17 @@
 // Deliveries over real servers on 127.0.0.1: Debian's aiosmtpd receives the mails, pyftpdlib
-// the upload. The station runs in virtual time; only the servers run in real time.
+// the upload, up to a whole schedule time from the first tick to the report mail. The station
+// runs in virtual time; only the servers run in real time.
 #include "ForwardingBench.h"
 #include "ServerProcess.h"
 #include "TempFolder.h"
+#include "cycle/CycleBench.h"
 #include "forwarding/CurlFtpSession.h"
 #include "forwarding/CurlMailSession.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 namespace vantrell {
 namespace {
@@ -47,33 +52,13 @@ std::string sampleDataFile() {
     return bytes;
 }
 
-TEST(RealMail, DataMailWithItsFileByteForByte) {
-    RealBench b;
-    ASSERT_NE(b.sink.port(), 0);
-    const fs::path file = b.folder.path() / "KV12_0905_030226.dat";
-    write(file, sampleDataFile());
-    DeviceRecord &d = b.station.devices[7];
-    d[field::smtpServer] = b.sink.address();
-    d[field::forwardAddress] = "data@example.org";
-    b.loggerResult.path = file.string();
-    b.real.sendDataMail(b.request(), b.loggerResult);
-    ASSERT_EQ(b.mailsReceived(), 1) << b.reports().back();
-    EXPECT_EQ(contents(b.mail(1, "subject")), "Data from device KV12345678");
-    EXPECT_EQ(contents(b.mail(1, "body")), "Data from device 7");
-    EXPECT_EQ(contents(b.mail(1, "to")), "data@example.org");
-    EXPECT_EQ(contents(b.mail(1, "from")), b.station.settings.dataMailFrom);
-    EXPECT_EQ(contents(b.mail(1, "attachments/KV12_0905_030226.dat")), sampleDataFile());
-    const std::string raw = contents(b.mail(1, "message.eml"));
-    EXPECT_NE(raw.find("\r\nDate: "), std::string::npos);
-    EXPECT_NE(raw.find("\r\nMessage-ID: <"), std::string::npos);
-}
-
 // Names as the mail clients read them back (the sink decodes like one), and a serial that
 // tries to add a header stays inside the subject.
-TEST(RealMail, AttachmentNamesAndSubjectsArriveAsSent) {
+TEST(RealMail, DataMailWithItsFileByteForByte) {
     const struct {
         const char *legend, *name, *serial, *subject;
     } cases[] = {
+        {"a data file", "KV12_0905_030226.dat", "KV12345678", "Data from device KV12345678"},
         {"blanks in the name", "KV12 0905 030226.dat", "KV12345678", "Data from device KV12345678"},
         {"non-ASCII, quotes and a semicolon", "K\xC3\xBCvette \"1\";x=2.dat", "KV12345678",
          "Data from device KV12345678"},
@@ -96,44 +81,28 @@ TEST(RealMail, AttachmentNamesAndSubjectsArriveAsSent) {
         EXPECT_EQ(contents(b.mail(k, std::string("attachments/") + c.name)), sampleDataFile())
             << c.legend;
         EXPECT_EQ(contents(b.mail(k, "subject")), c.subject) << c.legend;
+        EXPECT_EQ(contents(b.mail(k, "body")), "Data from device 7") << c.legend;
         EXPECT_EQ(contents(b.mail(k, "to")), "data@example.org") << c.legend;
+        EXPECT_EQ(contents(b.mail(k, "from")), b.station.settings.dataMailFrom) << c.legend;
+        const std::string raw = contents(b.mail(k, "message.eml"));
+        EXPECT_NE(raw.find("\r\nDate: "), std::string::npos) << c.legend;
+        EXPECT_NE(raw.find("\r\nMessage-ID: <"), std::string::npos) << c.legend;
     }
 }
 
-TEST(RealMail, LimitAlarmAndRunReportByteForByte) {
-    RealBench b;
-    ASSERT_NE(b.sink.port(), 0);
-    DeviceRecord &d = b.station.devices[7];
-    d[field::connection] = "netw0302";
-    d[field::alarmNotifyKind] = "0";
-    d[field::alarmAddress] = "alarm@example.org";
-    d[field::active] = "1";
-    d[field::scheduleSlot1] = "1";
-    b.station.devices[1][field::reportAddress] = "ops@example.org";
-    b.station.scheduleTimes[1] = "6";
-    b.station.session.dailyMarkIndex = 1;
-    b.station.dailyMarks.at(2, 7) = "X";
-    b.real.sendLimitAlarm(b.request(), b.loggerResult);
-    b.real.sendRunReport();
-    ASSERT_EQ(b.mailsReceived(), 2) << b.reports().back();
-    EXPECT_EQ(contents(b.mail(1, "subject")), "Korvane Alarm");
-    EXPECT_EQ(contents(b.mail(1, "body")),
-              "An alarm was triggered in Network 3 in Section 2 in the device KV12345678");
-    EXPECT_EQ(contents(b.mail(2, "subject")), "Report of scheduled time 06:00");
-    EXPECT_EQ(contents(b.mail(2, "body")),
-              "This is a report for all devices:\r\nDevice no.7 done succesfully\r\nEnd report.");
-    EXPECT_EQ(contents(b.mail(2, "from")), b.station.settings.reportMailFrom);
-}
-
+// A delivery keeps the loop inside libcurl for as long as the server takes; the loop's own mail
+// runs the loop's idle work meanwhile (what tells the service manager the loop is alive). A retry
+// on the outbox thread beside it, at the same time, runs none of it.
 TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
     const struct {
         const char *legend;
         std::string mode;
         std::string reasonPart;
+        int beats; // of the loop's idle work, at least: the steps are a fraction of a second
     } cases[] = {
-        {"the server refuses the recipient", "--refuse", "550"},
-        {"the server takes the connection and never answers", "--silent", "timed out"},
-        {"nothing listens on the port", "down", "onnect"},
+        {"the server refuses the recipient", "--refuse", "550", 0},
+        {"the server takes the connection and never answers", "--silent", "timed out", 3},
+        {"nothing listens on the port", "down", "onnect", 0},
     };
     for (const auto &c : cases) {
         RealBench b(c.mode == "down" ? "" : c.mode);
@@ -141,13 +110,29 @@ TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
         std::string server = b.sink.address();
         if (c.mode == "down")
             server = "127.0.0.1:1";
-        CurlMailSession mail({}, MailLimits{std::chrono::seconds(2), std::chrono::seconds(2)});
-        mail.setServer(server);
-        mail.setMailFrom("a@example.org");
-        mail.setSendTo("b@example.org");
-        mail.setMessageText("x");
+        const std::thread::id loop = std::this_thread::get_id();
+        std::atomic<int> beats = 0;
+        std::atomic<bool> elsewhere = false;
+        const MailLimits limits{std::chrono::seconds(2), std::chrono::seconds(3)};
+        const auto idle = [&] {
+            elsewhere = elsewhere || std::this_thread::get_id() != loop;
+            ++beats;
+        };
+        const auto send = [&server](CurlMailSession &mail) {
+            mail.setServer(server);
+            mail.setMailFrom("a@example.org");
+            mail.setSendTo("b@example.org");
+            mail.setMessageText("x");
+            return mail.sendEmail();
+        };
+        CurlMailSession retry({}, limits);
+        std::thread outbox([&] { EXPECT_FALSE(send(retry).delivered()) << c.legend; });
+        CurlMailSession mail(idle, limits);
         const auto started = std::chrono::steady_clock::now();
-        const Delivery d = mail.sendEmail();
+        const Delivery d = send(mail);
+        outbox.join();
+        EXPECT_GE(beats, c.beats) << c.legend;
+        EXPECT_FALSE(elsewhere) << c.legend;
         EXPECT_FALSE(d.delivered()) << c.legend;
         EXPECT_NE(d.reason().find(c.reasonPart), std::string::npos)
             << c.legend << ": " << d.reason();
@@ -164,8 +149,6 @@ struct FtpBench : testing::ForwardingBench {
         d[field::forwardUser] = "logger";
         d[field::forwardPassword] = "secret";
         d[field::ftpRootDirectory] = "/ForwardData";
-        loggerResult.path = (local.path() / "KV12_0905_030226.dat").string();
-        write(loggerResult.path, sampleDataFile());
     }
     Folder root;
     Folder local;
@@ -174,16 +157,18 @@ struct FtpBench : testing::ForwardingBench {
 };
 
 TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
+    const std::string sent = "sending data to FTP address...";
     const struct {
-        const char *legend;
-        std::string password, folder;
-        bool uploaded;
-        std::string lastLine; // its end
+        const char *legend, *name, *password, *folder;
+        std::string lastLine; // its end; the upload landed when it is `sent`
     } cases[] = {
-        {"the upload", "secret", "ForwardData", true, "sending data to FTP address..."},
-        {"a wrong password ends the upload at the listing", "wrong", "ForwardData", false,
-         "not sent: DIR: Access denied: 530"},
-        {"a missing root folder ends it at the CD", "secret", "Elsewhere", false,
+        {"the upload", "KV12_0905_030226.dat", "secret", "ForwardData", sent},
+        {"blanks in the name", "KV12 0905 030226.dat", "secret", "ForwardData", sent},
+        {"quotes and a backslash", "KV \"12\" \\x.dat", "secret", "ForwardData", sent},
+        {"non-ASCII", "K\xC3\xBCvette 1.dat", "secret", "ForwardData", sent},
+        {"a wrong password ends the upload at the listing", "KV12_0905_030226.dat", "wrong",
+         "ForwardData", "not sent: DIR: Access denied: 530"},
+        {"a missing root folder ends it at the CD", "KV12_0905_030226.dat", "secret", "Elsewhere",
          "not sent: CD /ForwardData: Server denied you to change to the given directory"},
     };
     for (const auto &c : cases) {
@@ -191,28 +176,60 @@ TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
         ASSERT_NE(b.server.port(), 0) << c.legend;
         fs::create_directories(b.root.path() / c.folder);
         b.station.devices[7][field::forwardPassword] = c.password;
+        b.loggerResult.path = (b.local.path() / c.name).string();
+        write(b.loggerResult.path, sampleDataFile());
         b.real.sendDataFtp(b.request(), b.loggerResult);
-        const fs::path uploaded = b.root.path() / "ForwardData" / "KV12_0905_030226.dat";
+        const fs::path uploaded = b.root.path() / "ForwardData" / c.name;
         EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none",
-                  c.uploaded ? sampleDataFile() : "none")
+                  c.lastLine == sent ? sampleDataFile() : "none")
             << c.legend;
         EXPECT_TRUE(b.reports().back().ends_with(c.lastLine))
             << c.legend << ": " << b.reports().back();
     }
 }
 
-TEST(RealFtp, AnyLegalFileNameIsUploadedUnderItsName) {
-    FtpBench b;
-    ASSERT_NE(b.server.port(), 0);
-    fs::create_directories(b.root.path() / "ForwardData");
-    for (const char *name : {"KV12 0905 030226.dat", "KV \"12\" \\x.dat", "K\xC3\xBCvette 1.dat"}) {
-        b.loggerResult.path = (b.local.path() / name).string();
-        write(b.loggerResult.path, sampleDataFile());
-        b.real.sendDataFtp(b.request(), b.loggerResult);
-        const fs::path uploaded = b.root.path() / "ForwardData" / name;
-        EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none", sampleDataFile()) << name;
-        EXPECT_EQ(b.reports().back(), "sending data to FTP address...") << name;
+// One local logger scheduled at 06:00 whose file is forwarded by mail, the report switched on,
+// and the clock at 05:58.
+struct MorningStation : testing::CycleBench {
+    MorningStation() : CycleBench({2026, 2, 3, 5, 58, 0}) {
+        station.settings.smtpHost = sink.address();
+        station.scheduleTimes = {"6", "-1", "-1", "-1"};
+        DeviceRecord &d = configure(1, "locl0000", {"0001KV0126"}, false);
+        d[field::scheduleSlot1] = "1";
+        d[field::savingMode] = "0";
+        d[field::forwardEnabled] = "1";
+        d[field::forwardKind] = "0";
+        d[field::forwardAddress] = "data@example.org";
+        d[field::smtpServer] = sink.address();
+        d[field::reportEnabled] = "1";
+        d[field::reportAddress] = "ops@example.org";
+        port.attach(addLogger(testing::loggerWith("0001KV0126", 5)));
+        saveConfiguration();
     }
+
+    testing::ServerProcess sink{"smtp_sink.py", {(folder.path() / "mail").string()}};
+    StationForwarding real{station, {curlMailSessions(), curlFtpSessions(), smsPort}};
+    Session reading{station, real};
+    Schedule cycle{station, reading, real};
+};
+
+TEST(ScheduledRun, EndsWithTheReportMailReceived) {
+    MorningStation m;
+    ASSERT_NE(m.sink.port(), 0);
+    // The cycle ticks every ten seconds; an hour is far more than one local logger needs.
+    while (m.station.reportSentMarks[1].empty() && m.world.now() < 3600) {
+        m.cycle.tick();
+        m.world.runFor(10);
+    }
+    ASSERT_FALSE(m.station.reportSentMarks[1].empty());
+    const auto mail = [&](int k, const char *part) {
+        return contents(m.folder.path() / "mail" / std::to_string(k) / part);
+    };
+    EXPECT_EQ(mail(1, "subject"), "Data from device 0001KV0126");
+    EXPECT_EQ(mail(2, "subject"), "Report of scheduled time 06:00");
+    EXPECT_EQ(mail(2, "to"), "ops@example.org");
+    EXPECT_EQ(mail(2, "body"),
+              "This is a report for all devices:\r\nDevice no.1 done succesfully\r\nEnd report.");
 }
 
 } // namespace

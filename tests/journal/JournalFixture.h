@@ -5,6 +5,7 @@
 #include "journal/Journal.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +77,36 @@ public:
 
 private:
     std::optional<std::string> saved_;
+};
+
+// SQL on a journal file through a connection of the test's own, past the journal's interface.
+class RawConnection {
+public:
+    explicit RawConnection(const std::filesystem::path &file) { sqlite3_open(file.c_str(), &db_); }
+    ~RawConnection() { sqlite3_close(db_); }
+    RawConnection(const RawConnection &) = delete;
+    RawConnection &operator=(const RawConnection &) = delete;
+
+    // The first column of the last row, or the error.
+    std::string run(const std::string &sql) {
+        std::string last;
+        char *error = nullptr;
+        sqlite3_exec(
+            db_, sql.c_str(),
+            [](void *out, int, char **values, char **) {
+                *static_cast<std::string *>(out) = values[0] != nullptr ? values[0] : "";
+                return 0;
+            },
+            &last, &error);
+        if (error != nullptr) {
+            last = error;
+            sqlite3_free(error);
+        }
+        return last;
+    }
+
+private:
+    sqlite3 *db_ = nullptr;
 };
 
 class JournalTest : public ::testing::Test {

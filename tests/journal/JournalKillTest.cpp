@@ -2,8 +2,6 @@
 // every batch it committed and no part of the one it was writing, and takes the next batch.
 #include "JournalFixture.h"
 
-#include <sqlite3.h>
-
 #include <csignal>
 #include <poll.h>
 #include <random>
@@ -31,20 +29,6 @@ LocalDateTime batchStart(int batch) {
         if (journal->recordReadings(batchOf(readings), stored) || write(progress, "b", 1) != 1)
             _exit(1);
     }
-}
-
-// One column of one row, through a connection of the test's own.
-std::string scalar(const std::filesystem::path &file, const char *sql) {
-    sqlite3 *db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_stmt *select = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &select, nullptr);
-    std::string value = sqlite3_step(select) == SQLITE_ROW
-                            ? reinterpret_cast<const char *>(sqlite3_column_text(select, 0))
-                            : sqlite3_errmsg(db);
-    sqlite3_finalize(select);
-    sqlite3_close(db);
-    return value;
 }
 
 TEST(JournalKill, ASigkillDuringABatchLeavesAWholeJournal) {
@@ -84,8 +68,9 @@ TEST(JournalKill, ASigkillDuringABatchLeavesAWholeJournal) {
 
         std::unique_ptr<Journal> journal;
         ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
-        EXPECT_EQ(scalar(file, "PRAGMA integrity_check"), "ok");
-        const int readings = std::stoi(scalar(file, "SELECT count(*) FROM readings"));
+        RawConnection check(file);
+        EXPECT_EQ(check.run("PRAGMA integrity_check"), "ok");
+        const int readings = std::stoi(check.run("SELECT count(*) FROM readings"));
         EXPECT_EQ(readings % batchReadings, 0) << readings;
         // A commit it reported before the kill is there; at most the batch it was in is lost.
         EXPECT_GE(readings, committed * batchReadings);

@@ -2,11 +2,7 @@
 // extremes, the channels a device has read, and its sessions since a moment.
 #include "JournalFixture.h"
 
-#include "journal/Schema.h"
-
-#include <sqlite3.h>
-
-#include <numeric>
+#include <algorithm>
 
 namespace vantrell::testing {
 namespace {
@@ -50,10 +46,8 @@ TEST_F(ReadingSeries, AnyRangeStaysWithinThePointsAndKeepsTheExtremes) {
     const std::vector<Case> cases{
         {"1 day: single readings", 1, 1000, 0, perDay},
         {"7 days: more readings than points, hourly", 7, 1000, 3600, 7 * 24},
-        {"30 days: hourly", 30, 1000, 3600, 30 * 24},
         {"7 days, few points: daily", 7, 100, day, 7},
         {"all: daily", 0, 1000, day, days},
-        {"all, a page's most points", 0, 2000, day, days},
         {"all, more than any page gets", 0, 100000, day, days},
         {"all, 100 points: four days merged", 0, 100, 4 * day, 100},
         {"all, 7 points: 58 days merged", 0, 7, 58 * day, 7},
@@ -121,28 +115,15 @@ TEST_F(ReadingSeries, WhatTheJournalDoesNotHoldIsAnEmptySeries) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         Series series;
+        series.points.resize(1); // left over
         ASSERT_EQ(journal_->readingSeries(c.request, series).text, "");
         EXPECT_TRUE(series.points.empty());
         EXPECT_EQ(series.channel.serial, c.request.serial);
     }
 }
 
-TEST_F(JournalTest, AnEmptyJournalHasNoChannelsSessionsOrSeries) {
-    std::vector<ChannelOfDevice> channels{{"x", 1, "", ""}};
-    std::vector<SessionRow> sessions(1);
-    Series series;
-    EXPECT_EQ(journal->channelsOfDevice(1, channels).text, "");
-    EXPECT_EQ(journal->sessionsSince(1, 0, sessions).text, "");
-    EXPECT_EQ(
-        journal->readingSeries({"KV12345678", 1, std::nullopt, std::nullopt, 500}, series).text,
-        "");
-    EXPECT_TRUE(channels.empty());
-    EXPECT_TRUE(sessions.empty());
-    EXPECT_TRUE(series.points.empty());
-}
-
 std::vector<std::string> serialsAndChannels(Journal &journal, int device) {
-    std::vector<ChannelOfDevice> channels;
+    std::vector<ChannelOfDevice> channels{{"left over", 1, "", ""}};
     EXPECT_EQ(journal.channelsOfDevice(device, channels).text, "");
     std::vector<std::string> out;
     for (const auto &c : channels)
@@ -180,16 +161,10 @@ TEST_F(JournalTest, AJournalFromBeforePlotsFindsItsDevicesLoggersOnceMigrated) {
     StoredReadings stored;
     ASSERT_EQ(journal->recordReadings(batchOf(readings, 7), stored).text, "");
     journal.reset();
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, "DROP TABLE device_loggers; DROP TRIGGER sessions_counted; "
-                               "DROP TABLE session_totals; DROP TABLE unpublished; "
-                               "PRAGMA user_version = 1", nullptr,
-                               nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(db);
-    }
+    EXPECT_EQ(RawConnection(file).run("DROP TABLE device_loggers; DROP TRIGGER sessions_counted; "
+                                      "DROP TABLE session_totals; DROP TABLE unpublished; "
+                                      "PRAGMA user_version = 1"),
+              "");
     ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
     EXPECT_EQ(serialsAndChannels(*journal, 7).size(), 4u);
 }
@@ -210,7 +185,7 @@ TEST_F(JournalTest, SessionsSinceAMomentComeNewestFirst) {
     for (const auto &c : std::vector<Case>{
              {0, {4000, 2000, 1000}}, {1900, {4000, 2000}}, {1901, {4000}}, {5000, {}}}) {
         SCOPED_TRACE(c.since);
-        std::vector<SessionRow> rows;
+        std::vector<SessionRow> rows(1); // left over
         ASSERT_EQ(journal->sessionsSince(1, c.since, rows).text, "");
         std::vector<UtcSeconds> ends;
         for (const auto &r : rows)

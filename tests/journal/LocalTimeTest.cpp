@@ -5,9 +5,10 @@
 namespace vantrell::testing {
 namespace {
 
-UtcSeconds utcOf(int year, int month, int day, int hour, int minute, int second = 0) {
+// A moment of 2026, in UTC and on the station's clock.
+UtcSeconds utc(int month, int day, int hour, int minute, int second = 0) {
     std::tm tm{};
-    tm.tm_year = year - 1900;
+    tm.tm_year = 2026 - 1900;
     tm.tm_mon = month - 1;
     tm.tm_mday = day;
     tm.tm_hour = hour;
@@ -15,6 +16,10 @@ UtcSeconds utcOf(int year, int month, int day, int hour, int minute, int second 
     tm.tm_sec = second;
     return timegm(&tm);
 }
+LocalDateTime local(int month, int day, int hour, int minute) {
+    return {2026, month, day, hour, minute, 0};
+}
+constexpr std::optional<UtcSeconds> none;
 
 class LocalTimeTest : public ::testing::Test {
     StationZone berlin{"Europe/Berlin"};
@@ -31,57 +36,22 @@ TEST_F(LocalTimeTest, ResolvesTheRepeatedHourByOrderAndFlagsTheGap) {
         bool zoneOffset = true; // the zone's own offset at that moment
     };
     const Case cases[] = {
-        {"winter", {2026, 1, 15, 12, 0, 0}, {}, utcOf(2026, 1, 15, 11, 0), 3600, false},
-        {"summer", {2026, 7, 15, 12, 0, 0}, {}, utcOf(2026, 7, 15, 10, 0), 7200, false},
-        {"spring gap: kept at the offset before it",
-         {2026, 3, 29, 2, 30, 0},
-         {},
-         utcOf(2026, 3, 29, 1, 30),
-         3600,
-         true},
-        {"first minute after the gap",
-         {2026, 3, 29, 3, 0, 0},
-         {},
-         utcOf(2026, 3, 29, 1, 0),
-         7200,
-         false},
+        {"winter", local(1, 15, 12, 0), none, utc(1, 15, 11, 0), 3600, false},
+        {"summer", local(7, 15, 12, 0), none, utc(7, 15, 10, 0), 7200, false},
+        {"spring gap: kept at the offset before it", local(3, 29, 2, 30), none, utc(3, 29, 1, 30),
+         3600, true},
+        {"first minute after the gap", local(3, 29, 3, 0), none, utc(3, 29, 1, 0), 7200, false},
         {"after the gap, following a reading in it: the logger kept the old offset",
-         {2026, 3, 29, 3, 30, 0},
-         utcOf(2026, 3, 29, 1, 50),
-         utcOf(2026, 3, 29, 2, 30),
-         3600,
-         false,
-         false},
-        {"after the gap, following a reading before it",
-         {2026, 3, 29, 3, 30, 0},
-         utcOf(2026, 3, 29, 0, 50),
-         utcOf(2026, 3, 29, 1, 30),
-         7200,
-         false},
-        {"repeated hour, nothing before: the first pass",
-         {2026, 10, 25, 2, 30, 0},
-         {},
-         utcOf(2026, 10, 25, 0, 30),
-         7200,
-         false},
-        {"repeated hour after a reading of the first pass",
-         {2026, 10, 25, 2, 30, 0},
-         utcOf(2026, 10, 25, 0, 30),
-         utcOf(2026, 10, 25, 1, 30),
-         3600,
-         false},
-        {"repeated hour after a reading before it",
-         {2026, 10, 25, 2, 30, 0},
-         utcOf(2026, 10, 25, 0, 10),
-         utcOf(2026, 10, 25, 0, 30),
-         7200,
-         false},
-        {"after the repeated hour",
-         {2026, 10, 25, 3, 0, 0},
-         {},
-         utcOf(2026, 10, 25, 2, 0),
-         3600,
-         false},
+         local(3, 29, 3, 30), utc(3, 29, 1, 50), utc(3, 29, 2, 30), 3600, false, false},
+        {"after the gap, following a reading before it", local(3, 29, 3, 30), utc(3, 29, 0, 50),
+         utc(3, 29, 1, 30), 7200, false},
+        {"repeated hour, nothing before: the first pass", local(10, 25, 2, 30), none,
+         utc(10, 25, 0, 30), 7200, false},
+        {"repeated hour after a reading of the first pass", local(10, 25, 2, 30),
+         utc(10, 25, 0, 30), utc(10, 25, 1, 30), 3600, false},
+        {"repeated hour after a reading before it", local(10, 25, 2, 30), utc(10, 25, 0, 10),
+         utc(10, 25, 0, 30), 7200, false},
+        {"after the repeated hour", local(10, 25, 3, 0), none, utc(10, 25, 2, 0), 3600, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
@@ -126,11 +96,11 @@ TEST_F(LocalTimeTest, ParsesAndWritesIsoTimes) {
         std::optional<UtcSeconds> utc;
     };
     const Case cases[] = {
-        {"2026-03-29", utcOf(2026, 3, 28, 23, 0)}, // local midnight
-        {"2026-03-29T01:30Z", utcOf(2026, 3, 29, 1, 30)},
-        {"2026-03-29T03:30:00+02:00", utcOf(2026, 3, 29, 1, 30)},
-        {"2026-07-01T12:00-05:30", utcOf(2026, 7, 1, 17, 30)},
-        {"2026-10-25T02:30", utcOf(2026, 10, 25, 0, 30)}, // the first pass
+        {"2026-03-29", utc(3, 28, 23, 0)}, // local midnight
+        {"2026-03-29T01:30Z", utc(3, 29, 1, 30)},
+        {"2026-03-29T03:30:00+02:00", utc(3, 29, 1, 30)},
+        {"2026-07-01T12:00-05:30", utc(7, 1, 17, 30)},
+        {"2026-10-25T02:30", utc(10, 25, 0, 30)}, // the first pass
         {"2026-02-30", std::nullopt},
         {"2026-3-29", std::nullopt},
         {"2026-03-29T25:00", std::nullopt},
@@ -144,7 +114,7 @@ TEST_F(LocalTimeTest, ParsesAndWritesIsoTimes) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(parseIso(c.text), c.utc);
     }
-    const UtcSeconds t = utcOf(2026, 3, 29, 1, 30, 5);
+    const UtcSeconds t = utc(3, 29, 1, 30, 5);
     EXPECT_EQ(isoUtc(t), "2026-03-29T01:30:05Z");
     EXPECT_EQ(isoLocal(t, 7200), "2026-03-29T03:30:05+02:00");
     EXPECT_EQ(isoLocal(t, -19800), "2026-03-28T20:00:05-05:30");
