@@ -12,6 +12,7 @@ namespace {
 
 using testing::bytes;
 using testing::hexOf;
+using testing::parts;
 using testing::SimBench;
 
 LoggerDescription loggerWith(std::vector<Fault> faults) {
@@ -29,35 +30,24 @@ std::string record(const LoggerDescription &d, int k) {
 TEST(Faults, LoggerScenariosChangeTheAnswers) {
     const LoggerDescription plain = loggerWith({});
     const std::string block = encodeParameterBlock(plain);
-    struct Row {
+    const struct {
         const char *legend;
         Fault fault;
-        std::vector<std::string> requests; // answers are collected over all of them
+        const char *requests; // answers are collected over all of them
         std::string expected;
-    };
-    const Row rows[] = {
-        {"silent: no wake-up answer", {FaultKind::silent}, {"\x8E", "\x8E"}, ""},
-        {"wrong wake-up twice, then the right one",
-         {FaultKind::wrongWake, 2},
-         {"\x8E", "\x8E", "\x8E"},
-         "**?"},
-        {"a wrong wake-up leaves it asleep", {FaultKind::wrongWake, 1}, {"\x8E", "\x9E"}, "*"},
-        {"no parameter block", {FaultKind::emptyParameters}, {"\x8E", "\x9F"}, "?"},
-        {"parameter block cut after 10 characters",
-         {FaultKind::cutShort, 10},
-         {"\x8E", "\x9F"},
+    } rows[] = {
+        {"silent: no wake-up answer", Fault{FaultKind::silent}, "\x8E|\x8E", ""},
+        {"wrong wake-up twice, then the right one", Fault{FaultKind::wrongWake, 2},
+         "\x8E|\x8E|\x8E", "**?"},
+        {"a wrong wake-up leaves it asleep", Fault{FaultKind::wrongWake, 1}, "\x8E|\x9E", "*"},
+        {"no parameter block", Fault{FaultKind::emptyParameters}, "\x8E|\x9F", "?"},
+        {"parameter block cut after 10 characters", Fault{FaultKind::cutShort, 10}, "\x8E|\x9F",
          "?" + block.substr(0, 10)},
-        {"clock cut after 10 characters",
-         {FaultKind::cutShort, 10},
-         {"\x8E", "\x9E"},
+        {"clock cut after 10 characters", Fault{FaultKind::cutShort, 10}, "\x8E|\x9E",
          "?26/02/03 0"},
-        {"transfer stops after record 2",
-         {FaultKind::stopsAfterRecord, 2},
-         {"\x8E\x80", "L00010005\r"},
-         "?!" + record(plain, 1) + record(plain, 2)},
-        {"record 2 one byte short",
-         {FaultKind::garbledRecord, 2},
-         {"\x8E\x80", "L00010003\r"},
+        {"transfer stops after record 2", Fault{FaultKind::stopsAfterRecord, 2},
+         "\x8E\x80|L00010005\r", "?!" + record(plain, 1) + record(plain, 2)},
+        {"record 2 one byte short", Fault{FaultKind::garbledRecord, 2}, "\x8E\x80|L00010003\r",
          "?!" + record(plain, 1) + record(plain, 2).erase(7, 1) + record(plain, 3)},
     };
     for (const auto &row : rows) {
@@ -65,7 +55,7 @@ TEST(Faults, LoggerScenariosChangeTheAnswers) {
         Logger logger(bench.world, loggerWith({row.fault}));
         bench.attach(logger);
         std::string answers;
-        for (const auto &request : row.requests)
+        for (const auto &request : parts(row.requests))
             answers += bench.ask(request, 10.0);
         EXPECT_EQ(hexOf(answers), hexOf(row.expected)) << row.legend;
     }
@@ -88,11 +78,10 @@ TEST(Faults, NoiseIsRandomButRepeatable) {
 }
 
 TEST(Faults, NamesParseAsWritten) {
-    struct Row {
+    const struct {
         const char *text;
         std::optional<Fault> expected;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"silent", Fault{FaultKind::silent, 0}},
         {"wrongWake:3", Fault{FaultKind::wrongWake, 3}},
         {"wrongWake", Fault{FaultKind::wrongWake, 1}},

@@ -25,9 +25,9 @@ struct ModemBench : SimBench {
         attach(modem);
     }
     // Echo off, dial, and wait for the call to be answered.
-    std::string dialAndWait(std::string_view command = "ATDT0211234567\r") {
+    std::string dialAndWait() {
         ask("ATE0\r");
-        return ask(command, modem.dialDelay + 1.0);
+        return ask("ATDT0211234567\r", modem.dialDelay + 1.0);
     }
     // Writes each part after its pause; returns everything that came back meanwhile.
     std::string script(const std::vector<std::pair<double, std::string>> &steps) {
@@ -46,33 +46,25 @@ struct ModemBench : SimBench {
 };
 
 TEST(HayesModem, AnswersCommandsAsAHayesModemDoes) {
-    struct Row {
+    const std::string s(ok), e(error);
+    const std::vector<std::string> init = {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"};
+    const std::vector<Fault> none;
+    const struct {
         const char *legend;
         std::vector<Fault> faults;
         std::vector<std::string> commands;
         std::string expected;
-    };
-    const std::string s = std::string(ok);
-    const Row rows[] = {
-        {"echo on: the command comes back, then OK", {}, {"AT\r"}, "AT\r" + s},
-        {"ATE0 turns the echo off", {}, {"ATE0\r", "AT\r"}, "ATE0\r" + s + s},
-        {"AT&F brings it back", {}, {"ATE0\r", "AT&F\r", "AT\r"}, "ATE0\r" + s + s + "AT\r" + s},
-        {"initialisation strings",
-         {},
-         {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"},
-         "ATE0\r" + s + s + s + s},
-        {"initialisation refused",
-         {{FaultKind::modemInitError}},
-         {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"},
-         "ATE0\r" + s + std::string(error) + std::string(error) + std::string(error)},
-        {"any other command", {}, {"ATE0\r", "ATS0=0\r"}, "ATE0\r" + s + s},
-        {"a stray line feed before AT", {}, {"ATE0\r", "\nATH0\r"}, "ATE0\r" + s + s},
-        {"no AT, no command", {}, {"ATE0\r", "hello\r"}, "ATE0\r" + s},
+    } rows[] = {
+        {"echo on: the command comes back, then OK", none, {"AT\r"}, "AT\r" + s},
+        {"ATE0 turns the echo off", none, {"ATE0\r", "AT\r"}, "ATE0\r" + s + s},
+        {"AT&F brings it back", none, {"ATE0\r", "AT&F\r", "AT\r"}, "ATE0\r" + s + s + "AT\r" + s},
+        {"initialisation strings", none, init, "ATE0\r" + s + s + s + s},
+        {"initialisation refused", {{FaultKind::modemInitError}}, init, "ATE0\r" + s + e + e + e},
+        {"any other command", none, {"ATE0\r", "ATS0=0\r"}, "ATE0\r" + s + s},
+        {"a stray line feed before AT", none, {"ATE0\r", "\nATH0\r"}, "ATE0\r" + s + s},
+        {"no AT, no command", none, {"ATE0\r", "hello\r"}, "ATE0\r" + s},
         {"silent modem", {{FaultKind::modemSilent}}, {"AT\r"}, ""},
-        {"falls silent after one command",
-         {{FaultKind::modemStopsAfter, 1}},
-         {"AT\r", "ATE0\r"},
-         "AT\r" + s},
+        {"silent after one", {{FaultKind::modemStopsAfter, 1}}, {"AT\r", "ATE0\r"}, "AT\r" + s},
     };
     for (const auto &row : rows) {
         ModemBench b(row.faults);
@@ -84,14 +76,13 @@ TEST(HayesModem, AnswersCommandsAsAHayesModemDoes) {
 }
 
 TEST(HayesModem, DialOutcomes) {
-    struct Row {
+    const struct {
         const char *legend;
         std::vector<Fault> faults;
         const char *command;
         std::string_view expected;
         bool connected;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"answered", {}, "ATDT0211234567\r", connect, true},
         {"tone dial in lower case", {}, "atdt0211234567\r", connect, true},
         {"busy", {{FaultKind::modemBusy}}, "ATDT0211234567\r", busy, false},
@@ -118,12 +109,11 @@ TEST(HayesModem, AKeyWhileDiallingEndsTheAttempt) {
 }
 
 TEST(HayesModem, EscapeNeedsSilenceAroundThePluses) {
-    struct Row {
+    const struct {
         const char *legend;
         std::vector<std::pair<double, std::string>> steps;
         bool escaped;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"guard time, +++, guard time", {{1.2, "+"}, {0.1, "+"}, {0.1, "+"}}, true},
         {"+++ in one burst", {{1.2, "+++"}}, true},
         {"too soon after data", {{1.2, "x"}, {0.2, "+"}, {0.1, "+"}, {0.1, "+"}}, false},
@@ -153,14 +143,12 @@ TEST(HayesModem, HangingUpCutsTheFarEndOff) {
     EXPECT_EQ(b.far.heard, "") << "commands do not reach the far end";
     b.far.say("?");
     EXPECT_EQ(b.ask("", 1.0), "");
-    const std::vector<ModemEvent::Kind> kinds = {
-        ModemEvent::Kind::heard,     ModemEvent::Kind::heard,   ModemEvent::Kind::dialled,
-        ModemEvent::Kind::connected, ModemEvent::Kind::escaped, ModemEvent::Kind::heard,
-        ModemEvent::Kind::hungUp};
-    std::vector<ModemEvent::Kind> logged;
+    using K = ModemEvent::Kind;
+    std::vector<K> logged;
     for (const auto &e : b.modem.log())
         logged.push_back(e.kind);
-    EXPECT_EQ(logged, kinds);
+    EXPECT_EQ(logged, (std::vector<K>{K::heard, K::heard, K::dialled, K::connected, K::escaped,
+                                      K::heard, K::hungUp}));
     EXPECT_EQ(b.modem.log()[1].detail, "ATDT0211234567");
 }
 

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace vantrell::sim {
 namespace {
 
@@ -16,59 +14,43 @@ using testing::SimBench;
 const LocalDateTime now{2026, 2, 3, 9, 5, 0};
 
 TEST(LoggerText, KeysSetTheDescription) {
-    struct Row {
-        const char *text;
-        std::function<void(const LoggerPlan &)> check;
-    };
-    const Row rows[] = {
-        {"serial=KV12345678,model=3,records=200,interval=600,offset=-30,position=4",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.serial, "KV12345678");
-             EXPECT_EQ(p.description.modelByte, 3);
-             EXPECT_EQ(p.description.memory.size(), 200u);
-             EXPECT_EQ(p.description.memory.back().time, (LocalDateTime{2026, 2, 3, 8, 55, 0}))
-                 << "the last record one interval before now";
-             EXPECT_EQ(p.description.clockOffsetSeconds, -30);
-             EXPECT_EQ(p.description.samplingCode, 5);
-             EXPECT_EQ(p.position, 4);
-         }},
-        {"records=3,interval=20,start=2026-01-31T23:59:50",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.samplingCode, 1) << "20-second interval";
-             EXPECT_EQ(p.description.memory[1].time, (LocalDateTime{2026, 2, 1, 0, 0, 10}));
-         }},
-        {"interval=10,sampling=7",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.samplingCode, 7) << "an explicit code wins";
-         }},
-        {"ch2=34:Hum:A:2:0:100,enabled=1100,alarms=0100,high2=80,low2=-5.5",
-         [](const LoggerPlan &p) {
-             const auto &c = p.description.channels[1];
-             EXPECT_EQ(c.unitIndex, 34);
-             EXPECT_EQ(c.name, "Hum");
-             EXPECT_EQ(c.rangeCode, 'A');
-             EXPECT_EQ(c.decimals, '2');
-             EXPECT_EQ(c.scaleEnd, "100");
-             EXPECT_TRUE(c.limitAlarm);
-             EXPECT_FALSE(p.description.channels[2].enabled);
-             EXPECT_EQ(c.highLimit, ChannelValue::engineering(80));
-             EXPECT_EQ(c.lowLimit, ChannelValue::engineering(-5.5));
-         }},
-        {"wake=],rain=0.5,fault=wrongWake:2,fault=noise,seed=9",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.wakeAnswer, ']');
-             EXPECT_EQ(p.description.rainFactor, "0.5");
-             EXPECT_EQ(p.description.faults,
-                       (std::vector<Fault>{{FaultKind::wrongWake, 2}, {FaultKind::noise, 1}}));
-             EXPECT_EQ(p.description.noiseSeed, 9u);
-         }},
-    };
-    for (const auto &row : rows) {
-        const auto result = readLoggerText(row.text, now);
-        ASSERT_TRUE(result.plan) << row.text << ": " << result.error;
-        SCOPED_TRACE(row.text);
-        row.check(*result.plan);
-    }
+    const auto result = readLoggerText("serial=KV12345678,model=3,records=200,interval=600,"
+                                       "offset=-30,position=4,ch2=34:Hum:A:2:0:100,enabled=1100,"
+                                       "alarms=0100,high2=80,low2=-5.5,wake=],rain=0.5,"
+                                       "fault=wrongWake:2,fault=noise,seed=9",
+                                       now);
+    ASSERT_TRUE(result.plan) << result.error;
+    EXPECT_EQ(result.plan->position, 4);
+    const LoggerDescription &d = result.plan->description;
+    EXPECT_EQ(d.serial, "KV12345678");
+    EXPECT_EQ(d.modelByte, 3);
+    EXPECT_EQ(d.memory.size(), 200u);
+    EXPECT_EQ(d.memory.back().time, (LocalDateTime{2026, 2, 3, 8, 55, 0}))
+        << "the last record one interval before now";
+    EXPECT_EQ(d.clockOffsetSeconds, -30);
+    EXPECT_EQ(d.samplingCode, 5);
+    const auto &c = d.channels[1];
+    EXPECT_EQ(c.unitIndex, 34);
+    EXPECT_EQ(c.name, "Hum");
+    EXPECT_EQ(c.rangeCode, 'A');
+    EXPECT_EQ(c.decimals, '2');
+    EXPECT_EQ(c.scaleEnd, "100");
+    EXPECT_TRUE(c.limitAlarm);
+    EXPECT_FALSE(d.channels[2].enabled);
+    EXPECT_EQ(c.highLimit, ChannelValue::engineering(80));
+    EXPECT_EQ(c.lowLimit, ChannelValue::engineering(-5.5));
+    EXPECT_EQ(d.wakeAnswer, ']');
+    EXPECT_EQ(d.rainFactor, "0.5");
+    EXPECT_EQ(d.faults, (std::vector<Fault>{{FaultKind::wrongWake, 2}, {FaultKind::noise, 1}}));
+    EXPECT_EQ(d.noiseSeed, 9u);
+
+    const auto fast = readLoggerText("records=3,interval=20,start=2026-01-31T23:59:50", now);
+    ASSERT_TRUE(fast.plan) << fast.error;
+    EXPECT_EQ(fast.plan->description.samplingCode, 1) << "20-second interval";
+    EXPECT_EQ(fast.plan->description.memory[1].time, (LocalDateTime{2026, 2, 1, 0, 0, 10}));
+    const auto given = readLoggerText("interval=10,sampling=7", now);
+    ASSERT_TRUE(given.plan) << given.error;
+    EXPECT_EQ(given.plan->description.samplingCode, 7) << "an explicit code wins";
 }
 
 TEST(LoggerText, RefusesWhatItCannotBuild) {
