@@ -177,25 +177,6 @@ TEST(Modem, PortTroubleLeavesItsLetterAndProblem) {
     }
 }
 
-TEST(Modem, TheLoggerBehindTheCallAnswersWithinTheRemoteWakeLimit) {
-    const struct {
-        const char *legend;
-        LoggerLine line;
-        bool expectedAnswered;
-    } cases[] = {
-        {"over the call: five seconds cover a four-second round trip", LoggerLine::modemCall, true},
-        {"as a direct line: three seconds do not", LoggerLine::direct, false},
-    };
-    for (const auto &c : cases) {
-        ModemBench b;
-        b.modem.lineDelay = 2.0;
-        ASSERT_TRUE(b.checkAndDial().succeeded) << c.legend;
-        Serial serial(b.station.line());
-        EXPECT_EQ(serial.wakeLogger(c.line), c.expectedAnswered) << c.legend;
-        EXPECT_TRUE(b.logger.awake()) << c.legend;
-    }
-}
-
 TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
     const struct {
         const char *legend;
