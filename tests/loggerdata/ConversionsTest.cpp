@@ -1,6 +1,5 @@
 #include "loggerdata/Conversions.h"
 
-#include "ParameterBlock.h"
 #include "general/Text.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +12,27 @@
 namespace vantrell {
 namespace {
 
-using testing::ParameterBlock;
 using Byte = unsigned char;
+
+// Parameter block answers built byte by byte, so that decoding is tested against the layout as
+// the logger sends it and not against another encoder.
+struct ParameterBlock {
+    std::string bytes = std::string(151, ' ');
+
+    ParameterBlock &byte(std::size_t position, int value) {
+        bytes[position - 1] = static_cast<char>(value);
+        return *this;
+    }
+    // Channel record i: unit index, name, range code, decimals, scale start, scale end.
+    ParameterBlock &channel(int i, std::string_view fields) {
+        bytes.replace(std::size_t(27 * i + 6), fields.size(), fields);
+        return *this;
+    }
+    ParameterBlock &limits(int i, int high1, int high2, int low1, int low2) {
+        const auto at = std::size_t(4 * i + 13);
+        return byte(at, high1).byte(at + 1, high2).byte(at + 2, low1).byte(at + 3, low2);
+    }
+};
 
 TEST(Conversions, RawWordsAndModelBytes) {
     const struct {
@@ -35,22 +53,22 @@ TEST(Conversions, RawWordsAndModelBytes) {
         EXPECT_EQ(loggerModelFromByte(Byte(modelByte)), model) << "model byte " << modelByte;
 }
 
+// The raw span of each range code, by code, maps onto scale start and end.
 TEST(Conversions, EveryRangeCodeMapsItsRawSpanOntoTheScale) {
-    const struct {
-        int rangeCode, rawLow, rawHigh;
-    } cases[] = {{0, -20000, 20000}, {1, 0, 20000},      {2, -10000, 10000}, {3, -20000, 20000},
-                 {4, 0, 20000},      {5, -10000, 10000}, {6, -20000, 20000}, {7, 0, 20000},
-                 {8, -10000, 10000}, {9, 0, 20000},      {10, 4000, 20000}};
-    for (const auto &c : cases) {
+    const std::pair<int, int> spans[] = {{-20000, 20000}, {0, 20000},   {-10000, 10000},
+                                         {-20000, 20000}, {0, 20000},   {-10000, 10000},
+                                         {-20000, 20000}, {0, 20000},   {-10000, 10000},
+                                         {0, 20000},      {4000, 20000}};
+    for (int code = 0; code <= 10; ++code) {
         LoggerParameters p;
         p.loggerModel = 3;
-        p.channel(2).rangeCode = c.rangeCode;
-        p.channel(2).scaleStart = "-5     ";
-        p.channel(2).scaleEnd = "15     ";
+        ChannelParameters &ch = p.channel(2);
+        ch.rangeCode = code;
+        ch.scaleStart = "-5     ";
+        ch.scaleEnd = "15     ";
         computeScaling(p);
-        const ChannelParameters &ch = p.channel(2);
-        EXPECT_NEAR(c.rawLow * ch.gain + ch.offset, -5.0, 1e-9) << "range " << c.rangeCode;
-        EXPECT_NEAR(c.rawHigh * ch.gain + ch.offset, 15.0, 1e-9) << "range " << c.rangeCode;
+        EXPECT_NEAR(spans[code].first * ch.gain + ch.offset, -5.0, 1e-9) << "range " << code;
+        EXPECT_NEAR(spans[code].second * ch.gain + ch.offset, 15.0, 1e-9) << "range " << code;
     }
 }
 
@@ -101,20 +119,9 @@ TEST(Conversions, FullPrecisionIsTheTextsOwnNumberWhereTheTextFits) {
 }
 
 TEST(Conversions, ReadingValueIsValForEveryText) {
-    std::vector<std::string> texts = {"+0023.5",
-                                      "-0000.1",
-                                      "  +12.",
-                                      ".5",
-                                      "-.25",
-                                      "",
-                                      "       ",
-                                      "-------",
-                                      "+",
-                                      "12abc",
-                                      "1.5E3",
-                                      "1e400",
-                                      "1234567890123456789",
-                                      "--5"};
+    std::vector<std::string> texts = {
+        "+0023.5", "-0000.1", "  +12.", ".5",    "-.25",  "",    "       ",
+        "-------", "+",       "12abc",  "1.5E3", "1e400", "--5", "1234567890123456789"};
     std::mt19937 random(7);
     for (int i = 0; i < 2000; ++i) {
         const double v = double(random() % 2000001) / std::pow(10.0, double(random() % 12));

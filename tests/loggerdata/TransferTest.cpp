@@ -5,7 +5,6 @@
 #include "loggerdata/MemoryTransfer.h"
 
 #include "TestStation.h"
-#include "general/Text.h"
 #include "link/Serial.h"
 #include "sim/Logger.h"
 #include "sim/LoggerEncoding.h"
@@ -104,27 +103,6 @@ TEST(Transfer, CarriageReturnsInsideRecordsAreData) {
         EXPECT_EQ(record.substr(4), "\x80\x0D\x8D\x0D");
 }
 
-TEST(Transfer, AParameterReadGivesTheBlockOnlyWhenItCameWhole) {
-    const struct {
-        const char *legend;
-        Change fault;
-    } cases[] = {
-        {"complete block", {}},
-        {"no answer", withFault(FaultKind::emptyParameters, 0)},
-        {"block one character short", withFault(FaultKind::cutShort, 150)},
-    };
-    for (const auto &c : cases) {
-        LineBench b(5, 2, c.fault);
-        Serial serial(b.station.line());
-        const std::optional<DecodedParameters> read = readParameters(serial);
-        ASSERT_EQ(read.has_value(), !c.fault) << c.legend;
-        if (read) {
-            EXPECT_EQ(read->parameters.loggerSerial, "KV12345678") << c.legend;
-            EXPECT_EQ(val(read->rainFactor.value_or("")), 0.2) << c.legend;
-        }
-    }
-}
-
 // The memory is erased only when every record is in the data file, and the erase counts as
 // done only when the logger took the command.
 TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
@@ -132,6 +110,8 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
         Serial(b.station.line()).send(std::string(1, char(sim::loggerCodes::sleep)));
         b.world.runFor(1.0);
     };
+    const std::string skipped = "Erasing memory...skipped, the data are not saved";
+    const std::string notDone = "Erasing memory...not done, the logger did not take the command";
     const struct {
         const char *legend;
         Change fault;
@@ -140,49 +120,16 @@ TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
         bool written;
         std::string sent;
         bool erased;
-        const char *lastText;
+        std::string lastText;
     } cases[] = {
-        {"complete transfer",
-         {},
-         "",
-         {},
-         true,
-         "\x80"
-         "e0001\r",
-         true,
+        {"complete transfer", nullptr, "", nullptr, true, std::string("\x80") + "e0001\r", true,
          "Erasing memory..."},
-        {"interrupted transfer",
-         withFault(FaultKind::stopsAfterRecord, 3),
-         "",
-         {},
-         false,
-         "",
-         false,
-         "Erasing memory...skipped, the data are not saved"},
-        {"data folder missing",
-         {},
-         "/gone",
-         {},
-         false,
-         "",
-         false,
-         "Erasing memory...skipped, the data are not saved"},
-        {"logger asleep: no \"!\" to either attention byte",
-         {},
-         "",
-         putToSleep,
-         true,
-         "\x80\x80",
-         false,
-         "Erasing memory...not done, the logger did not take the command"},
-        {"port gone",
-         {},
-         "",
-         [](LineBench &b) { b.port.unplug(); },
-         true,
-         "",
-         false,
-         "Erasing memory...not done, the logger did not take the command"},
+        {"interrupted transfer", withFault(FaultKind::stopsAfterRecord, 3), "", nullptr, false, "",
+         false, skipped},
+        {"data folder missing", nullptr, "/gone", nullptr, false, "", false, skipped},
+        {"logger asleep: no \"!\" to either attention byte", nullptr, "", putToSleep, true,
+         "\x80\x80", false, notDone},
+        {"port gone", nullptr, "", [](LineBench &b) { b.port.unplug(); }, true, "", false, notDone},
     };
     for (const auto &c : cases) {
         LineBench b(3, 10, c.fault);
