@@ -1,6 +1,8 @@
 // The modem steps against a simulated Hayes modem with a logger behind it, in virtual time:
-// what goes on the line, the outcomes and letters, and how long each outcome takes.
+// what goes on the line, the outcomes and letters, and how long each outcome takes; and how
+// the GSM modem's answers to a message are judged.
 #include "link/Modem.h"
+#include "link/SmsModem.h"
 
 #include "StationBench.h"
 #include "sim/HayesModem.h"
@@ -206,6 +208,41 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
         EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::hungUp), c.call ? 1 : 0) << c.legend;
         EXPECT_TRUE(b.progress.contains("Modem Disconnecting...")) << c.legend;
         EXPECT_EQ(b.progress.texts(ProgressLine::detail).back(), "Modem Disconnected") << c.legend;
+    }
+}
+
+TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
+    const struct {
+        const char *legend;
+        std::vector<std::string> answers; // text mode, opening, message
+        std::string reason;               // empty: delivered
+    } cases[] = {
+        {"echo on",
+         {"AT+CMGF=1\r\r\nOK\r\n", "AT+CMGS=\"+1\"\r\r\n> ", "x\r\n+CMGS: 7\r\nOK\r\n"},
+         ""},
+        {"echo off", {"\r\nOK\r\n", "\r\n> ", "\r\n+CMGS: 7\r\nOK\r\n"}, ""},
+        {"a confirmation outweighs an earlier silence", {"", "", "\r\n+CMGS: 7\r\nOK\r\n"}, ""},
+        {"a numbered error is named as the modem gave it",
+         {"\r\nOK\r\n", "\r\n> ", "\r\n+CMS ERROR: 500\r\n"},
+         "the modem answered +CMS ERROR: 500 to the message"},
+        {"text mode refused",
+         {"\r\nERROR\r\n", "\r\nERROR\r\n", "\r\nERROR\r\n"},
+         "the modem answered ERROR to AT+CMGF=1"},
+        {"no prompt", {"\r\nOK\r\n", "", ""}, "no answer from the modem to AT+CMGS"},
+        {"a reference without its OK is not yet a confirmation",
+         {"\r\nOK\r\n", "\r\n> ", "\r\n+CMGS: 7\r\n"},
+         "no answer from the modem to the message"},
+        {"an echoed text that reads OK is no confirmation",
+         {"\r\nOK\r\n", "\r\n> ", "OK\r\n"},
+         "no answer from the modem to the message"},
+        {"an OK cut in two is no answer",
+         {"\r\nO", "K\r\n> ", "\r\n+CMGS: 7\r\nO"},
+         "no answer from the modem to AT+CMGF=1"},
+    };
+    for (const auto &c : cases) {
+        const Delivery delivery = judgeSmsAnswers(c.answers);
+        EXPECT_EQ(delivery.delivered(), c.reason.empty()) << c.legend;
+        EXPECT_EQ(delivery.reason(), c.reason) << c.legend;
     }
 }
 

@@ -1,5 +1,7 @@
-// The modem: its answers in command mode, the outcomes of a dial, the data mode in between and
-// the escape that only silence around "+++" makes.
+// The simulated modems. The Hayes modem: its answers in command mode, the outcomes of a dial,
+// the data mode in between and the escape that only silence around "+++" makes. The GSM modem:
+// text-mode messages.
+#include "sim/GsmModem.h"
 #include "sim/HayesModem.h"
 
 #include "SimBench.h"
@@ -10,6 +12,7 @@ namespace vantrell::sim {
 namespace {
 
 using namespace modemAnswers;
+using testing::parts;
 using testing::SimBench;
 
 // The far end of the call: keeps what it hears and says what a test tells it to.
@@ -150,6 +153,47 @@ TEST(HayesModem, HangingUpCutsTheFarEndOff) {
     EXPECT_EQ(logged, (std::vector<K>{K::heard, K::heard, K::dialled, K::connected, K::escaped,
                                       K::heard, K::hungUp}));
     EXPECT_EQ(b.modem.log()[1].detail, "ATDT0211234567");
+}
+
+TEST(GsmModem, TakesTextModeMessagesAsARealOneDoes) {
+    const struct {
+        const char *legend;
+        const char *steps;   // sent one after the other, three seconds apart
+        std::string answers; // everything that came back
+        const char *sent;    // the messages it sent, as number: text
+        int refused = 0;     // of the next messages, by the smsRefused fault
+    } cases[] = {
+        {"text mode, number, text and character 26",
+         "AT+CMGF=1\r|AT+CMGS=\"+4911\"\r|Level; Channel 2\x1A",
+         "AT+CMGF=1\r\r\nOK\r\nAT+CMGS=\"+4911\"\r\r\n> Level; Channel 2\r\n+CMGS: 1\r\nOK\r\n",
+         "+4911: Level; Channel 2"},
+        {"without text mode the message is refused", "ATE0\r|AT+CMGS=\"+4911\"\r|x\x1A",
+         "ATE0\r\r\nOK\r\n\r\nERROR\r\n", ""},
+        {"character 27 abandons the message", "ATE0\rAT+CMGF=1\r|AT+CMGS=\"+4911\"\r|x\x1B",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\nOK\r\n", ""},
+        {"a number without quotes is refused", "ATE0\rAT+CMGF=1\r|AT+CMGS=+4911\r",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\nERROR\r\n", ""},
+        {"two messages get two references",
+         "ATE0\rAT+CMGF=1\r|AT+CMGS=\"+1\"\r|a\x1A|AT+CMGS=\"+2\"\r|b\x1A",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\n+CMGS: 1\r\nOK\r\n\r\n> \r\n+CMGS: 2\r\nOK\r\n",
+         "+1: a|+2: b"},
+        {"smsRefused:1 refuses the first message only",
+         "ATE0\rAT+CMGF=1\r|AT+CMGS=\"+1\"\r|a\x1A|AT+CMGS=\"+2\"\r|b\x1A",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\nERROR\r\n\r\n> \r\n+CMGS: 1\r\nOK\r\n", "+2: b", 1},
+    };
+    for (const auto &c : cases) {
+        SimBench b;
+        GsmModem modem(b.world, {{FaultKind::smsRefused, c.refused}});
+        b.attach(modem);
+        std::string answers;
+        for (const std::string &step : parts(c.steps))
+            answers += b.ask(step, 3.0);
+        EXPECT_EQ(answers, c.answers) << c.legend;
+        std::string sent;
+        for (const SmsMessage &m : modem.messages())
+            sent += (sent.empty() ? "" : "|") + m.number + ": " + m.text;
+        EXPECT_EQ(sent, c.sent) << c.legend;
+    }
 }
 
 } // namespace
