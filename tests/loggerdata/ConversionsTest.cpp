@@ -53,25 +53,6 @@ TEST(Conversions, RawWordsAndModelBytes) {
         EXPECT_EQ(loggerModelFromByte(Byte(modelByte)), model) << "model byte " << modelByte;
 }
 
-// The raw span of each range code, by code, maps onto scale start and end.
-TEST(Conversions, EveryRangeCodeMapsItsRawSpanOntoTheScale) {
-    const std::pair<int, int> spans[] = {{-20000, 20000}, {0, 20000},   {-10000, 10000},
-                                         {-20000, 20000}, {0, 20000},   {-10000, 10000},
-                                         {-20000, 20000}, {0, 20000},   {-10000, 10000},
-                                         {0, 20000},      {4000, 20000}};
-    for (int code = 0; code <= 10; ++code) {
-        LoggerParameters p;
-        p.loggerModel = 3;
-        ChannelParameters &ch = p.channel(2);
-        ch.rangeCode = code;
-        ch.scaleStart = "-5     ";
-        ch.scaleEnd = "15     ";
-        computeScaling(p);
-        EXPECT_NEAR(spans[code].first * ch.gain + ch.offset, -5.0, 1e-9) << "range " << code;
-        EXPECT_NEAR(spans[code].second * ch.gain + ch.offset, 15.0, 1e-9) << "range " << code;
-    }
-}
-
 // The text keeps its width; the number the alarms compare keeps every digit the text drops.
 TEST(Conversions, ValueTextsNeverLeaveTheirWidth) {
     const struct {

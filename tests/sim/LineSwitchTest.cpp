@@ -106,19 +106,5 @@ TEST(LineSwitch, ALoggerIsCutOffWhenReleased) {
     EXPECT_EQ(logger.count(LoggerEvent::Kind::recordsSent), 1) << "the logger went on sending";
 }
 
-TEST(LineSwitch, RecordsNetworkAndSectionRouting) {
-    SimBench bench;
-    LineSwitch lineSwitch(bench.world);
-    bench.attach(lineSwitch);
-    EXPECT_EQ(bench.ask(bytes({0xFF, 0xE1, 0xFF, 0xF0})), "");
-    EXPECT_EQ(lineSwitch.routedNetwork(), 2);
-    EXPECT_EQ(lineSwitch.routedSection(), 1);
-    std::vector<std::string> seen;
-    for (const auto &event : lineSwitch.log())
-        seen.push_back(describe(event));
-    EXPECT_EQ(seen, (std::vector<std::string>{"all modules disabled", "network 2 routed",
-                                              "all modules disabled", "section 1 routed"}));
-}
-
 } // namespace
 } // namespace vantrell::sim

@@ -150,5 +150,22 @@ TEST(Logger, SleepCutsARunningTransfer) {
     EXPECT_EQ(logger.count(LoggerEvent::Kind::recordsSent), 0);
 }
 
+TEST(Faults, NoiseIsRandomButRepeatable) {
+    auto wakeAnswer = [](unsigned seed) {
+        SimBench bench;
+        LoggerDescription d = threeRecordLogger();
+        d.faults = {{FaultKind::noise, 3}};
+        d.noiseSeed = seed;
+        Logger logger(bench.world, d);
+        bench.attach(logger);
+        return bench.ask("\x8E");
+    };
+    const std::string first = wakeAnswer(7);
+    ASSERT_EQ(first.size(), 4u);
+    EXPECT_EQ(first.back(), '?');
+    EXPECT_EQ(wakeAnswer(7), first) << "same seed, same noise";
+    EXPECT_NE(wakeAnswer(8), first) << "another seed, other noise";
+}
+
 } // namespace
 } // namespace vantrell::sim

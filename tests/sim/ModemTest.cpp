@@ -78,30 +78,6 @@ TEST(HayesModem, AnswersCommandsAsAHayesModemDoes) {
     }
 }
 
-TEST(HayesModem, DialOutcomes) {
-    const struct {
-        const char *legend;
-        std::vector<Fault> faults;
-        const char *command;
-        std::string_view expected;
-        bool connected;
-    } rows[] = {
-        {"answered", {}, "ATDT0211234567\r", connect, true},
-        {"tone dial in lower case", {}, "atdt0211234567\r", connect, true},
-        {"busy", {{FaultKind::modemBusy}}, "ATDT0211234567\r", busy, false},
-        {"no carrier", {{FaultKind::modemNoCarrier}}, "ATDT0211234567\r", noCarrier, false},
-        {"no answer at all", {{FaultKind::modemNoDialAnswer}}, "ATDT0211234567\r", "", false},
-    };
-    for (const auto &row : rows) {
-        ModemBench b(row.faults);
-        b.ask("ATE0\r");
-        EXPECT_EQ(b.ask(row.command, b.modem.dialDelay - 0.5), "") << row.legend;
-        EXPECT_EQ(b.ask("", 1.0), row.expected) << row.legend;
-        EXPECT_EQ(b.modem.connected(), row.connected) << row.legend;
-        EXPECT_EQ(b.modem.dialledNumber(), "0211234567") << row.legend;
-    }
-}
-
 TEST(HayesModem, AKeyWhileDiallingEndsTheAttempt) {
     ModemBench b({{FaultKind::modemNoDialAnswer}});
     b.ask("ATE0\r");

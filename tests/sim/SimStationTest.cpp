@@ -1,5 +1,7 @@
-// Text descriptions of a station read into the loggers and switch they describe.
+// Text descriptions of a station read into the loggers and switch they describe, and the
+// names of the faults as they read back.
 #include "sim/SimStation.h"
+#include "sim/Faults.h"
 
 #include "SimBench.h"
 
@@ -110,6 +112,31 @@ TEST(SimStation, FaultsReachTheLoggersOrTheSwitch) {
     EXPECT_EQ(bench.ask(bytes({0x81, 0x83, 0x8E, 0x8E})), "*?");
     EXPECT_EQ(bench.ask(bytes({0x81, 0x84, 0x8E})), "*");
     EXPECT_EQ(station.loggerAt(2)->count(LoggerEvent::Kind::wrongWake), 1);
+}
+
+TEST(Faults, NamesParseAsWritten) {
+    const struct {
+        const char *text;
+        std::optional<Fault> expected;
+    } rows[] = {
+        {"silent", Fault{FaultKind::silent, 0}},
+        {"wrongWake:3", Fault{FaultKind::wrongWake, 3}},
+        {"wrongWake", Fault{FaultKind::wrongWake, 1}},
+        {"cutShort:0", Fault{FaultKind::cutShort, 0}},
+        {"garbledRecord:250", Fault{FaultKind::garbledRecord, 250}},
+        {"emptyModuleStatus", Fault{FaultKind::emptyModuleStatus, 0}},
+        {"wrongwake:3", std::nullopt},
+        {"cutShort:", std::nullopt},
+        {"cutShort:-1", std::nullopt},
+        {"cutShort:4x", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(parseFault(row.text), row.expected) << row.text;
+    for (const auto &info : allFaults()) {
+        const Fault fault{info.kind, 4};
+        EXPECT_EQ(parseFault(describe(fault))->kind, info.kind) << info.name;
+    }
 }
 
 } // namespace
