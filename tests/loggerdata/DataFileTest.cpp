@@ -31,12 +31,11 @@ Reading fullReading() {
     return {"03-02-26", "09:05:00", {"+0023.5", "-012.40", "+00001.", "+0.1234"}};
 }
 
+// The usual lines are in the golden files; these are the odd ones.
 TEST(DataFile, LinesKeepEveryColumnInPlace) {
     Reading tooWide = fullReading();
     tooWide.values[1] = "+12345678.9";
     tooWide.time = "09:05:100";
-    Reading rain = fullReading();
-    rain.values[2] = "+000000013107.2";
     const struct {
         const char *legend;
         std::uint64_t number;
@@ -44,11 +43,8 @@ TEST(DataFile, LinesKeepEveryColumnInPlace) {
         int model;
         const char *line;
     } cases[] = {
-        {"four channels", 1, fullReading(), 3,
-         "00001  ;03-02-26;09:05:00   ;+0023.5;-012.40;+00001.;+0.1234"},
         {"empty record: no time, eight characters shorter", 7, Reading{}, 3,
          "00007  ;        ;   ;       ;       ;       ;       "},
-        {"rain column", 2, rain, 5, "00002  ;03-02-26;09:05:00   ;+0023.5;+000000013107.2;+0.1234"},
         {"texts wider than their columns are cut", 3, tooWide, 1,
          "00003  ;03-02-26;09:05:10   ;+123456;-012.40;+00001.;+0.1234"},
         {"running number past five digits", 123456, Reading{}, 3,
