@@ -212,29 +212,27 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
 }
 
 TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
+    const std::string ok = "\r\nOK\r\n", prompt = "\r\n> ", confirmed = "\r\n+CMGS: 7\r\nOK\r\n";
+    const std::string unanswered = "no answer from the modem to the message";
     const struct {
         const char *legend;
         std::vector<std::string> answers; // text mode, opening, message
         std::string reason;               // empty: delivered
     } cases[] = {
-        {"echo on",
-         {"AT+CMGF=1\r\r\nOK\r\n", "AT+CMGS=\"+1\"\r\r\n> ", "x\r\n+CMGS: 7\r\nOK\r\n"},
-         ""},
-        {"echo off", {"\r\nOK\r\n", "\r\n> ", "\r\n+CMGS: 7\r\nOK\r\n"}, ""},
-        {"a confirmation outweighs an earlier silence", {"", "", "\r\n+CMGS: 7\r\nOK\r\n"}, ""},
+        {"echo on", {"AT+CMGF=1\r" + ok, "AT+CMGS=\"+1\"\r" + prompt, "x" + confirmed}, ""},
+        {"echo off", {ok, prompt, confirmed}, ""},
+        {"a confirmation outweighs an earlier silence", {"", "", confirmed}, ""},
         {"a numbered error is named as the modem gave it",
-         {"\r\nOK\r\n", "\r\n> ", "\r\n+CMS ERROR: 500\r\n"},
+         {ok, prompt, "\r\n+CMS ERROR: 500\r\n"},
          "the modem answered +CMS ERROR: 500 to the message"},
         {"text mode refused",
          {"\r\nERROR\r\n", "\r\nERROR\r\n", "\r\nERROR\r\n"},
          "the modem answered ERROR to AT+CMGF=1"},
-        {"no prompt", {"\r\nOK\r\n", "", ""}, "no answer from the modem to AT+CMGS"},
-        {"a reference without its OK is not yet a confirmation",
-         {"\r\nOK\r\n", "\r\n> ", "\r\n+CMGS: 7\r\n"},
-         "no answer from the modem to the message"},
-        {"an echoed text that reads OK is no confirmation",
-         {"\r\nOK\r\n", "\r\n> ", "OK\r\n"},
-         "no answer from the modem to the message"},
+        {"no prompt", {ok, "", ""}, "no answer from the modem to AT+CMGS"},
+        {"a reference without its OK is no confirmation",
+         {ok, prompt, "\r\n+CMGS: 7\r\n"},
+         unanswered},
+        {"an echoed text that reads OK is no confirmation", {ok, prompt, "OK\r\n"}, unanswered},
         {"an OK cut in two is no answer",
          {"\r\nO", "K\r\n> ", "\r\n+CMGS: 7\r\nO"},
          "no answer from the modem to AT+CMGF=1"},

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vantrell::sim {
 namespace {
 
@@ -24,27 +26,19 @@ TEST(LoggerText, KeysSetTheDescription) {
     ASSERT_TRUE(result.plan) << result.error;
     EXPECT_EQ(result.plan->position, 4);
     const LoggerDescription &d = result.plan->description;
-    EXPECT_EQ(d.serial, "KV12345678");
-    EXPECT_EQ(d.modelByte, 3);
+    EXPECT_EQ(std::tie(d.serial, d.modelByte, d.clockOffsetSeconds, d.samplingCode),
+              std::make_tuple("KV12345678", 3, -30, 5));
     EXPECT_EQ(d.memory.size(), 200u);
     EXPECT_EQ(d.memory.back().time, (LocalDateTime{2026, 2, 3, 8, 55, 0}))
         << "the last record one interval before now";
-    EXPECT_EQ(d.clockOffsetSeconds, -30);
-    EXPECT_EQ(d.samplingCode, 5);
     const auto &c = d.channels[1];
-    EXPECT_EQ(c.unitIndex, 34);
-    EXPECT_EQ(c.name, "Hum");
-    EXPECT_EQ(c.rangeCode, 'A');
-    EXPECT_EQ(c.decimals, '2');
-    EXPECT_EQ(c.scaleEnd, "100");
-    EXPECT_TRUE(c.limitAlarm);
-    EXPECT_FALSE(d.channels[2].enabled);
+    EXPECT_EQ(std::tie(c.unitIndex, c.name, c.rangeCode, c.decimals, c.scaleEnd, c.limitAlarm),
+              std::make_tuple(34, "Hum", 'A', '2', "100", true));
     EXPECT_EQ(c.highLimit, ChannelValue::engineering(80));
     EXPECT_EQ(c.lowLimit, ChannelValue::engineering(-5.5));
-    EXPECT_EQ(d.wakeAnswer, ']');
-    EXPECT_EQ(d.rainFactor, "0.5");
+    EXPECT_FALSE(d.channels[2].enabled);
+    EXPECT_EQ(std::tie(d.wakeAnswer, d.rainFactor, d.noiseSeed), std::make_tuple(']', "0.5", 9u));
     EXPECT_EQ(d.faults, (std::vector<Fault>{{FaultKind::wrongWake, 2}, {FaultKind::noise, 1}}));
-    EXPECT_EQ(d.noiseSeed, 9u);
 
     const auto fast = readLoggerText("records=3,interval=20,start=2026-01-31T23:59:50", now);
     ASSERT_TRUE(fast.plan) << fast.error;
