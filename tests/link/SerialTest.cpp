@@ -66,18 +66,6 @@ TEST(Serial, WakeLoggerRetriesWrongAnswersButNotSilence) {
     }
 }
 
-TEST(Serial, ExchangeWithoutHandshakeSendsTheCommandAndExpectsNoAnswer) {
-    SerialBench b;
-    ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
-    const double start = b.now();
-    const Exchange e = b.serial.exchangeLogger("h26-02-03 09:05:00", AnswerExpected::no);
-    EXPECT_TRUE(e.reply.complete);
-    EXPECT_EQ(e.reply.text, "");
-    EXPECT_EQ(b.port.sentBytesSince(start), bytes({0x80}) + "h26-02-03 09:05:00\r");
-    b.settle();
-    EXPECT_EQ(b.logger.count(sim::LoggerEvent::Kind::clockSet), 1);
-}
-
 TEST(Serial, ExchangeCollectsTheAnswerOrGivesUpAfterTwoAttempts) {
     SerialBench b;
     ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
