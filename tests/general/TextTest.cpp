@@ -1,4 +1,5 @@
 #include "general/Text.h"
+#include "general/Codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,8 @@ TEST(Text, ValTakesTheLeadingNumberOnly) {
         EXPECT_DOUBLE_EQ(val(c.text), c.expected) << c.legend;
 }
 
-TEST(Text, CuttingNeverReadsPastTheEnd) {
+// Fixed-width texts never read past the end of what they cut.
+TEST(Text, FixedWidthTexts) {
     EXPECT_EQ(cut("24/06/15", {6, 2}), "15");
     EXPECT_EQ(cut("24/06/15", {7, 5}), "5");
     EXPECT_EQ(cut("24", {2, 2}), "");
@@ -39,9 +41,6 @@ TEST(Text, CuttingNeverReadsPastTheEnd) {
     EXPECT_EQ(fitRight("Ch", 5), "Ch   ");
     EXPECT_EQ(trim("  a b  "), "a b");
     EXPECT_EQ(trim("    "), "");
-}
-
-TEST(Text, FixedDigitFormatting) {
     EXPECT_EQ(zeroPad(7, 5), "00007");
     EXPECT_EQ(zeroPad(123456, 5), "123456");
     EXPECT_EQ(zeroPad(-3, 2), "-03");
@@ -92,6 +91,31 @@ TEST(Text, TopicLevelsEncodeWhatATopicCannotHold) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(topicLevel(c.name), c.level) << c.legend;
+}
+
+// Data files hold one byte a character, in Windows-1252.
+TEST(Codepage, OneByteACharacterInTheFile) {
+    const struct {
+        const char *legend;
+        std::string utf8, bytes;
+        bool roundTrip;
+    } cases[] = {
+        {"units with a degree and a micro sign", "°C µE", "\260C \265E", true},
+        {"the euro sign lives in the 0x80 row", "€‘", "\x80\x91", true},
+        {"a character outside the code page", "a→b", "a?b", false},
+        {"a broken sequence, byte by byte", "a\200b\302", "a?b?", false},
+        {"an overlong encoding", "\xE0\x80\xAF", "???", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(utf8ToWindows1252(c.utf8), c.bytes) << c.legend;
+        if (c.roundTrip) {
+            EXPECT_EQ(windows1252ToUtf8(c.bytes), c.utf8) << c.legend;
+        }
+    }
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(all)), all) << "every byte survives";
 }
 
 } // namespace

@@ -50,17 +50,5 @@ TEST(Time, WorldRunsEventsInTimeOrderAndFirstScheduledFirst) {
     EXPECT_EQ(order, "abdc");
 }
 
-TEST(Time, VirtualPumpStopsAtTheNextEventOrTheDeadline) {
-    sim::World world;
-    sim::VirtualEventPump pump(world);
-    bool ran = false;
-    world.at(70.0, [&] { ran = true; });
-    pump.yield(nullptr, 3.0);
-    EXPECT_DOUBLE_EQ(world.now(), 3.0);
-    pump.yield(nullptr, 100.0);
-    EXPECT_TRUE(ran);
-    EXPECT_DOUBLE_EQ(world.now(), 70.0);
-}
-
 } // namespace
 } // namespace vantrell

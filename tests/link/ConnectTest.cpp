@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -38,12 +37,8 @@ private:
     Serial serial_;
 };
 
-// The modem hang-up as it goes out when nothing answers the escape (a logger or a switch on the
-// line ignores it).
-const std::string unansweredHangUp = "+++ATH0\rAT&F\rATH0\rAT&F\r";
-
-bool hungUp(const StationBench &b) {
-    return b.port.sentBytes().find(unansweredHangUp) != std::string::npos;
+std::vector<sim::Fault> faultsOf(std::optional<sim::FaultKind> kind) {
+    return kind ? std::vector<sim::Fault>{{*kind, 0}} : std::vector<sim::Fault>{};
 }
 
 struct ConnectBench : StationBench {
@@ -53,11 +48,6 @@ struct ConnectBench : StationBench {
         station.devices[1].serialNumber(1) = "0001KV0126";
         station.devices[1][field::connection] = "locl0000";
     }
-    std::size_t sent(char code) const {
-        const std::string s = port.sentBytes();
-        return std::size_t(std::count(s.begin(), s.end(), code));
-    }
-
     sim::Logger logger;
     FakeSteps steps{station.line()};
     Connect connect{station.line(), steps};
@@ -86,49 +76,20 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
         const char *legend;
         long long offsetSeconds;
         const char *setClock;
-        int expectedSets;
-        std::vector<std::string> notes;
+        std::string correction; // the log line between "clock of " and "; set", or none
         const char *configuredSerial = "0001KV0126";
     } cases[] = {
-        {"10 minutes ahead: kept", 10 * 60, "1", 0, {}},
-        {"15 minutes ahead: corrected",
-         15 * 60,
-         "1",
-         1,
-         {"clock of 0001KV0126 was 15 min 0 s fast; set"}},
-        {"20 min 3 s ahead: corrected",
-         20 * 60 + 3,
-         "1",
-         1,
-         {"clock of 0001KV0126 was 20 min 3 s fast; set"}},
-        {"an hour behind on the same day: kept", -3600, "1", 0, {}},
-        {"another day of the month: corrected",
-         86400,
-         "1",
-         1,
-         {"clock of 0001KV0126 was 1 d 0 h 0 min 0 s fast; set"}},
-        {"another month, same day: corrected",
-         28 * 86400,
-         "1",
-         1,
-         {"clock of 0001KV0126 was 28 d 0 h 0 min 0 s fast; set"}},
-        {"days behind: corrected",
-         -(2 * 86400 + 3 * 3600 + 5),
-         "1",
-         1,
-         {"clock of 0001KV0126 was 2 d 3 h 0 min 5 s slow; set"}},
-        {"ten hours behind, the day before: corrected",
-         -10 * 3600,
-         "1",
-         1,
-         {"clock of 0001KV0126 was 10 h 0 min 0 s slow; set"}},
-        {"another day but setting off: kept", 86400, "0", 0, {}},
-        {"no serial number configured at the position",
-         20 * 60 + 3,
-         "1",
-         1,
-         {"clock of the logger at position 1 was 20 min 3 s fast; set"},
-         " "},
+        {"10 minutes ahead: kept", 10 * 60, "1", ""},
+        {"15 minutes ahead: corrected", 15 * 60, "1", "0001KV0126 was 15 min 0 s fast"},
+        {"20 min 3 s ahead: corrected", 20 * 60 + 3, "1", "0001KV0126 was 20 min 3 s fast"},
+        {"an hour behind on the same day: kept", -3600, "1", ""},
+        {"another day of the month", 86400, "1", "0001KV0126 was 1 d 0 h 0 min 0 s fast"},
+        {"another month, same day", 28 * 86400, "1", "0001KV0126 was 28 d 0 h 0 min 0 s fast"},
+        {"days behind", -(2 * 86400 + 3 * 3600 + 5), "1", "0001KV0126 was 2 d 3 h 0 min 5 s slow"},
+        {"ten hours behind, the day before", -10 * 3600, "1", "0001KV0126 was 10 h 0 min 0 s slow"},
+        {"another day but setting off: kept", 86400, "0", ""},
+        {"no serial number configured at the position", 20 * 60 + 3, "1",
+         "the logger at position 1 was 20 min 3 s fast", " "},
     };
     for (const auto &c : cases) {
         sim::LoggerDescription d;
@@ -138,62 +99,57 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
         b.station.devices[1].serialNumber(1) = c.configuredSerial;
         const LoggerConnection connection =
             b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
-        EXPECT_EQ(b.steps.clockSets, c.expectedSets) << c.legend;
-        EXPECT_EQ(b.progress.notes(), c.notes) << c.legend;
+        const bool set = !c.correction.empty();
+        EXPECT_EQ(b.steps.clockSets, set ? 1 : 0) << c.legend;
+        EXPECT_EQ(b.progress.notes(),
+                  set ? std::vector<std::string>{"clock of " + c.correction + "; set"}
+                      : std::vector<std::string>{})
+            << c.legend;
         EXPECT_EQ(connection.outcome.succeeded, std::string(c.configuredSerial) != " ") << c.legend;
         // The logger does not answer the clock command, nor is it waited on after it.
-        EXPECT_EQ(connection.commandAnswers,
-                  c.expectedSets > 0 ? AnswerExpected::no : AnswerExpected::yes)
+        EXPECT_EQ(connection.commandAnswers, set ? AnswerExpected::no : AnswerExpected::yes)
             << c.legend;
     }
 }
 
 // The session releases a logger it gives up on (Session tests); the connection only says why.
 TEST(Connect, FailuresReturnTheirLetters) {
+    using enum sim::FaultKind;
     const struct {
         const char *legend;
-        std::vector<sim::Fault> faults;
+        std::optional<sim::FaultKind> fault;
         const char *configuredSerial;
         std::optional<SessionStatus> expectedStatus;
         std::size_t expectedParameterRequests;
     } cases[] = {
-        {"silent logger: no letter, no retry",
-         {{sim::FaultKind::silent, 0}},
-         "0001KV0126",
-         std::nullopt,
-         0},
-        {"empty parameter block twice",
-         {{sim::FaultKind::emptyParameters, 0}},
-         "0001KV0126",
-         SessionStatus::parametersUnreadable,
-         2},
-        {"other serial number", {}, "KV00000002", SessionStatus::serialMismatch, 1},
-        {"trailing blank does not match", {}, "0001KV0126 ", SessionStatus::serialMismatch, 1},
+        {"silent logger: no letter, no retry", silent, "0001KV0126", std::nullopt, 0},
+        {"empty parameter block twice", emptyParameters, "0001KV0126",
+         SessionStatus::parametersUnreadable, 2},
+        {"other serial number", std::nullopt, "KV00000002", SessionStatus::serialMismatch, 1},
+        {"trailing blank does not match", std::nullopt, "0001KV0126 ",
+         SessionStatus::serialMismatch, 1},
     };
     for (const auto &c : cases) {
         sim::LoggerDescription d;
-        d.faults = c.faults;
+        d.faults = faultsOf(c.fault);
         ConnectBench b(d);
         b.station.devices[1].serialNumber(1) = c.configuredSerial;
         const LoggerConnection connection =
             b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
         EXPECT_FALSE(connection.outcome.succeeded) << c.legend;
         EXPECT_EQ(connection.outcome.status, c.expectedStatus) << c.legend;
+        const bool retried = c.expectedParameterRequests == 2;
         EXPECT_EQ(b.sent(code::parameterRequest), c.expectedParameterRequests) << c.legend;
-        EXPECT_EQ(b.sent(code::wakeLogger), c.expectedParameterRequests == 2 ? 2u : 1u) << c.legend;
-        EXPECT_FALSE(hungUp(b)) << c.legend;
+        EXPECT_EQ(b.sent(code::wakeLogger), retried ? 2u : 1u) << c.legend;
+        EXPECT_EQ(b.progress.contains("Korvane Connected...reading parameters...failed"), retried)
+            << c.legend;
+        EXPECT_EQ(b.port.sentBytes().find("+++"), std::string::npos) << c.legend << ": no hang-up";
+        if (retried) {
+            // Two attempts of preamble, clock and parameter time-out, each ended by a release.
+            EXPECT_GT(b.now(), 2 * 3.0 + 6.0) << c.legend;
+            EXPECT_LT(b.now(), 25.0) << c.legend;
+        }
     }
-}
-
-TEST(Connect, AnUnreadableParameterBlockIsTriedTwice) {
-    sim::LoggerDescription d;
-    d.faults = {{sim::FaultKind::emptyParameters, 0}};
-    ConnectBench b(d);
-    (void)b.connect.connectLogger(b.station.devices[1], 1, LoggerLine::direct, 0);
-    EXPECT_TRUE(b.progress.contains("Korvane Connected...reading parameters...failed"));
-    // Two attempts of preamble, clock and parameter time-out, each ended by a release.
-    EXPECT_GT(b.now(), 2 * 3.0 + 6.0);
-    EXPECT_LT(b.now(), 25.0);
 }
 
 struct SwitchBench : StationBench {
@@ -211,14 +167,6 @@ struct SwitchBench : StationBench {
     FakeSteps steps{station.line()};
     Connect connect{station.line(), steps};
 };
-
-TEST(Connect, SwitchReportsItsModules) {
-    SwitchBench b;
-    const SwitchConnection connection = b.connect.connectSwitch();
-    EXPECT_TRUE(connection.outcome.succeeded);
-    EXPECT_EQ(connection.modules, 0x3Fu);
-    EXPECT_TRUE(b.progress.contains("Switch Connected"));
-}
 
 TEST(Connect, ModuleDigitsAreTakenByTheirCharacterCodes) {
     const std::string filler(42, '0');
@@ -238,25 +186,28 @@ TEST(Connect, ModuleDigitsAreTakenByTheirCharacterCodes) {
         EXPECT_EQ(decodeModuleDigits(c.reply), c.expected) << c.legend;
 }
 
-TEST(Connect, SwitchFailuresLeaveTheirLetters) {
+TEST(Connect, SwitchReportsItsModulesOrLeavesItsLetter) {
     const struct {
         const char *legend;
-        sim::FaultKind fault;
-        SessionStatus expectedStatus;
+        std::optional<sim::FaultKind> fault;
+        std::optional<SessionStatus> expectedStatus;
         std::size_t expectedReleases;
+        unsigned expectedModules;
     } cases[] = {
-        {"no answer to the wake-up", sim::FaultKind::silentSwitch, SessionStatus::switchSilent, 1},
-        {"empty module status", sim::FaultKind::emptyModuleStatus, SessionStatus::switchStatusEmpty,
+        {"six modules", std::nullopt, std::nullopt, 0, 0x3Fu},
+        {"no answer to the wake-up", sim::FaultKind::silentSwitch, SessionStatus::switchSilent, 1,
          0},
+        {"empty module status", sim::FaultKind::emptyModuleStatus, SessionStatus::switchStatusEmpty,
+         0, 0},
     };
     for (const auto &c : cases) {
-        SwitchBench b({{c.fault, 0}});
+        SwitchBench b(faultsOf(c.fault));
         const SwitchConnection connection = b.connect.connectSwitch();
-        EXPECT_FALSE(connection.outcome.succeeded) << c.legend;
+        EXPECT_EQ(connection.outcome.succeeded, !c.expectedStatus) << c.legend;
         EXPECT_EQ(connection.outcome.status, c.expectedStatus) << c.legend;
-        const std::string s = b.port.sentBytes();
-        EXPECT_EQ(std::size_t(std::count(s.begin(), s.end(), char(0x8C))), c.expectedReleases)
-            << c.legend;
+        EXPECT_EQ(connection.modules, c.expectedModules) << c.legend;
+        EXPECT_EQ(b.progress.contains("Switch Connected"), !c.expectedStatus) << c.legend;
+        EXPECT_EQ(b.sent(char(0x8C)), c.expectedReleases) << c.legend;
     }
 }
 

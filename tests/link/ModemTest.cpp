@@ -1,6 +1,8 @@
 // The modem steps against a simulated Hayes modem with a logger behind it, in virtual time:
-// what goes on the line, the outcomes and letters, and how long each outcome takes.
+// what goes on the line, the outcomes and letters, and how long each outcome takes; and how
+// the GSM modem's answers to a message are judged.
 #include "link/Modem.h"
+#include "link/SmsModem.h"
 
 #include "StationBench.h"
 #include "sim/HayesModem.h"
@@ -177,25 +179,6 @@ TEST(Modem, PortTroubleLeavesItsLetterAndProblem) {
     }
 }
 
-TEST(Modem, TheLoggerBehindTheCallAnswersWithinTheRemoteWakeLimit) {
-    const struct {
-        const char *legend;
-        LoggerLine line;
-        bool expectedAnswered;
-    } cases[] = {
-        {"over the call: five seconds cover a four-second round trip", LoggerLine::modemCall, true},
-        {"as a direct line: three seconds do not", LoggerLine::direct, false},
-    };
-    for (const auto &c : cases) {
-        ModemBench b;
-        b.modem.lineDelay = 2.0;
-        ASSERT_TRUE(b.checkAndDial().succeeded) << c.legend;
-        Serial serial(b.station.line());
-        EXPECT_EQ(serial.wakeLogger(c.line), c.expectedAnswered) << c.legend;
-        EXPECT_TRUE(b.logger.awake()) << c.legend;
-    }
-}
-
 TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
     const struct {
         const char *legend;
@@ -225,6 +208,39 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
         EXPECT_EQ(b.modem.count(sim::ModemEvent::Kind::hungUp), c.call ? 1 : 0) << c.legend;
         EXPECT_TRUE(b.progress.contains("Modem Disconnecting...")) << c.legend;
         EXPECT_EQ(b.progress.texts(ProgressLine::detail).back(), "Modem Disconnected") << c.legend;
+    }
+}
+
+TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
+    const std::string ok = "\r\nOK\r\n", prompt = "\r\n> ", confirmed = "\r\n+CMGS: 7\r\nOK\r\n";
+    const std::string unanswered = "no answer from the modem to the message";
+    const struct {
+        const char *legend;
+        std::vector<std::string> answers; // text mode, opening, message
+        std::string reason;               // empty: delivered
+    } cases[] = {
+        {"echo on", {"AT+CMGF=1\r" + ok, "AT+CMGS=\"+1\"\r" + prompt, "x" + confirmed}, ""},
+        {"echo off", {ok, prompt, confirmed}, ""},
+        {"a confirmation outweighs an earlier silence", {"", "", confirmed}, ""},
+        {"a numbered error is named as the modem gave it",
+         {ok, prompt, "\r\n+CMS ERROR: 500\r\n"},
+         "the modem answered +CMS ERROR: 500 to the message"},
+        {"text mode refused",
+         {"\r\nERROR\r\n", "\r\nERROR\r\n", "\r\nERROR\r\n"},
+         "the modem answered ERROR to AT+CMGF=1"},
+        {"no prompt", {ok, "", ""}, "no answer from the modem to AT+CMGS"},
+        {"a reference without its OK is no confirmation",
+         {ok, prompt, "\r\n+CMGS: 7\r\n"},
+         unanswered},
+        {"an echoed text that reads OK is no confirmation", {ok, prompt, "OK\r\n"}, unanswered},
+        {"an OK cut in two is no answer",
+         {"\r\nO", "K\r\n> ", "\r\n+CMGS: 7\r\nO"},
+         "no answer from the modem to AT+CMGF=1"},
+    };
+    for (const auto &c : cases) {
+        const Delivery delivery = judgeSmsAnswers(c.answers);
+        EXPECT_EQ(delivery.delivered(), c.reason.empty()) << c.legend;
+        EXPECT_EQ(delivery.reason(), c.reason) << c.legend;
     }
 }
 

@@ -77,25 +77,19 @@ TEST(PosixSerialPort, OnlyATerminalOpensAndARefusalNamesPortAndDevice) {
     EXPECT_EQ(test::readBytes(folder / "file"), "data");
 }
 
-TEST(PosixSerialPort, ADeviceAnotherProgramHoldsIsInUse) {
-    Terminal terminal;
-    OtherProgram other(terminal.path());
-    ASSERT_TRUE(other.tryLock());
-    PosixSerialPort port = portOn(terminal.path());
-    EXPECT_EQ(port.open(1), PortError::portBusy);
-    EXPECT_EQ(port.hold(1), PortError::portBusy);
-    EXPECT_EQ(describe(port, 1, PortError::portBusy),
-              "port 1 (" + terminal.path() + "): in use by another program");
-    other.unlock();
-    EXPECT_EQ(port.open(1), PortError::none);
-}
-
-// A session opens the port for every step; an SMS opens it once for its three commands.
-TEST(PosixSerialPort, TheDeviceStaysLockedWhileOpenOrHeldAndThisProgramsPortsShareIt) {
+// Another program's lock keeps the port off the device. A session opens the port for every
+// step; an SMS opens it once for its three commands.
+TEST(PosixSerialPort, TheDeviceIsLockedWhileOpenOrHeldAndThisProgramsPortsShareIt) {
     Terminal terminal;
     OtherProgram other(terminal.path());
     PosixSerialPort line = portOn(terminal.path());
     PosixSerialPort sms = portOn(terminal.path());
+    ASSERT_TRUE(other.tryLock());
+    EXPECT_EQ(line.open(1), PortError::portBusy);
+    EXPECT_EQ(line.hold(1), PortError::portBusy);
+    EXPECT_EQ(describe(line, 1, PortError::portBusy),
+              "port 1 (" + terminal.path() + "): in use by another program");
+    other.unlock();
 
     ASSERT_EQ(sms.open(1), PortError::none);
     EXPECT_FALSE(other.tryLock()) << "an SMS under way";

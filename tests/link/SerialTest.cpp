@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace vantrell {
 namespace {
 
@@ -19,45 +17,44 @@ struct SerialBench : StationBench {
         : StationBench(start), logger(world, std::move(description)) {
         port.attach(logger);
     }
-    std::size_t sent(char code) const {
-        const std::string s = port.sentBytes();
-        return std::size_t(std::count(s.begin(), s.end(), code));
-    }
 
     sim::Logger logger;
     Serial serial{station.line()};
 };
 
-sim::LoggerDescription withFaults(std::vector<sim::Fault> faults) {
+sim::LoggerDescription answering(char wakeAnswer) {
     sim::LoggerDescription d;
-    d.faults = std::move(faults);
+    d.wakeAnswer = wakeAnswer;
+    return d;
+}
+
+sim::LoggerDescription withFault(sim::FaultKind kind, int count = 0) {
+    sim::LoggerDescription d;
+    d.faults = {{kind, count}};
     return d;
 }
 
 TEST(Serial, WakeLoggerRetriesWrongAnswersButNotSilence) {
+    using enum sim::FaultKind;
     const struct {
         const char *legend;
-        std::vector<sim::Fault> faults;
+        sim::LoggerDescription logger;
         bool remote;
         bool expectedAnswered;
         std::size_t expectedWakes;
         bool finalCarriageReturn;
         double expectedSeconds; // of virtual time, roughly
     } cases[] = {
-        {"answers at once", {}, false, true, 1, false, 0.02},
-        {"three wrong, then right", {{sim::FaultKind::wrongWake, 3}}, false, true, 4, false, 0.05},
-        {"four wrong: give up with CR",
-         {{sim::FaultKind::wrongWake, 4}},
-         false,
-         false,
-         4,
-         true,
-         0.05},
-        {"silent: one try of 3 s", {{sim::FaultKind::silent, 0}}, false, false, 1, false, 3.0},
-        {"silent over a modem: 5 s", {{sim::FaultKind::silent, 0}}, true, false, 1, false, 5.0},
+        {"answers at once", answering('?'), false, true, 1, false, 0.02},
+        {"answers with a bracket", answering('['), false, true, 1, false, 0.02},
+        {"answers with the other bracket", answering(']'), false, true, 1, false, 0.02},
+        {"three wrong, then right", withFault(wrongWake, 3), false, true, 4, false, 0.05},
+        {"four wrong: give up with CR", withFault(wrongWake, 4), false, false, 4, true, 0.05},
+        {"silent: one try of 3 s", withFault(silent), false, false, 1, false, 3.0},
+        {"silent over a modem: 5 s", withFault(silent), true, false, 1, false, 5.0},
     };
     for (const auto &c : cases) {
-        SerialBench b(withFaults(c.faults));
+        SerialBench b(c.logger);
         const double start = b.now();
         EXPECT_EQ(b.serial.wakeLogger(c.remote ? LoggerLine::modemCall : LoggerLine::direct),
                   c.expectedAnswered)
@@ -69,27 +66,6 @@ TEST(Serial, WakeLoggerRetriesWrongAnswersButNotSilence) {
     }
 }
 
-TEST(Serial, WakeAnswersTheLoggerMayGive) {
-    for (char answer : {'?', '[', ']'}) {
-        sim::LoggerDescription d;
-        d.wakeAnswer = answer;
-        SerialBench b(d);
-        EXPECT_TRUE(b.serial.wakeLogger(LoggerLine::direct)) << answer;
-    }
-}
-
-TEST(Serial, ExchangeWithoutHandshakeSendsTheCommandAndExpectsNoAnswer) {
-    SerialBench b;
-    ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
-    const double start = b.now();
-    const Exchange e = b.serial.exchangeLogger("h26-02-03 09:05:00", AnswerExpected::no);
-    EXPECT_TRUE(e.reply.complete);
-    EXPECT_EQ(e.reply.text, "");
-    EXPECT_EQ(b.port.sentBytesSince(start), bytes({0x80}) + "h26-02-03 09:05:00\r");
-    b.settle();
-    EXPECT_EQ(b.logger.count(sim::LoggerEvent::Kind::clockSet), 1);
-}
-
 TEST(Serial, ExchangeCollectsTheAnswerOrGivesUpAfterTwoAttempts) {
     SerialBench b;
     ASSERT_TRUE(b.serial.wakeLogger(LoggerLine::direct));
@@ -97,7 +73,7 @@ TEST(Serial, ExchangeCollectsTheAnswerOrGivesUpAfterTwoAttempts) {
     EXPECT_TRUE(answered.reply.complete);
     EXPECT_EQ(answered.reply.text, "OK");
 
-    SerialBench silent(withFaults({{sim::FaultKind::silent, 0}}));
+    SerialBench silent(withFault(sim::FaultKind::silent));
     const double start = silent.now();
     const Exchange unanswered = silent.serial.exchangeLogger("e0001", AnswerExpected::yes);
     EXPECT_FALSE(unanswered.taken);
@@ -127,7 +103,7 @@ TEST(Serial, ClockAnswerIsSplitIntoDateAndTime) {
     EXPECT_EQ(clock.date, "15-06-24");
     EXPECT_EQ(clock.time, "08:30:05");
 
-    SerialBench cut(withFaults({{sim::FaultKind::cutShort, 5}}));
+    SerialBench cut(withFault(sim::FaultKind::cutShort, 5));
     ASSERT_TRUE(cut.serial.wakeLogger(LoggerLine::direct));
     const LoggerClock cutClock = cut.serial.readClock();
     EXPECT_FALSE(cutClock.reply.complete);

@@ -1,15 +1,11 @@
-// A Station on a simulated line in virtual time, with its own scratch folder as data folder.
+// A Station on a simulated line in virtual time, with a scratch folder of its own as its
+// configuration and data folder, and the request and result of one logger's session.
 #pragma once
 
-#include "RecordingDialogs.h"
-#include "RecordingProgress.h"
+#include "StationBench.h"
+#include "TempFolder.h"
 #include "config/SessionRequest.h"
-#include "config/Station.h"
 #include "loggerdata/LoggerResult.h"
-#include "sim/SimPort.h"
-#include "sim/World.h"
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,26 +22,18 @@ inline void writeBytes(const std::filesystem::path &path, const std::string &byt
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-struct TestStation {
-    TestStation() {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
+struct ScratchFolder {
+    TempFolder scratch;
+};
+
+struct TestStation : ScratchFolder, StationBench {
+    TestStation() : StationBench({2026, 2, 3, 9, 5, 0}, scratch.path()) {
         request.record.serialNumber(1) = "KV12345678";
         request.record[field::dataDirectory] = folder.string();
         request.record[field::savingMode] = "0";
     }
-    ~TestStation() { std::filesystem::remove_all(folder); }
 
-    sim::World world{};
-    sim::VirtualEventPump pump{world};
-    sim::SimPort port{world};
-    RecordingProgress progress;
-    RecordingDialogs dialogs;
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("vantrell-loggerdata-" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    Station station{{world.clock(), pump, port, progress, dialogs}, folder};
+    const std::filesystem::path folder = scratch.path();
     SessionRequest request{};
     LoggerResult loggerResult{};
 };

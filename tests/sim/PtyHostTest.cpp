@@ -52,38 +52,29 @@ std::string collect(PtyHost &host, int station, std::size_t count) {
     return got;
 }
 
-TEST(PtyHost, AnswersTheWakeUpOnARealTerminal) {
-    World world;
-    Logger logger(world, LoggerDescription{});
-    PtyHost host(world, logger);
-    ASSERT_EQ(host.open(), "");
+TEST(PtyHost, AnswersTheWakeUpOnARealTerminalAndRemovesItsLinkWhenItEnds) {
     const auto link = linkPath("vantrell-sim-line");
-    ASSERT_EQ(host.makeLink(link), "");
-    EXPECT_EQ(std::filesystem::read_symlink(link), host.slavePath());
-
-    std::string traffic;
-    host.onTraffic([&](Direction d, std::string_view bytes) {
-        traffic += (d == Direction::toDevice ? "<" : ">") + std::string(bytes);
-    });
-    for (int open = 1; open <= 2; ++open) {
-        const int station = openAsStation(link.string());
-        ASSERT_GE(station, 0);
-        ASSERT_EQ(::write(station, "\x8E", 1), 1);
-        EXPECT_EQ(collect(host, station, 1), "?") << "open number " << open;
-        ::close(station);
-    }
-    EXPECT_EQ(traffic, "<\x8E>?<\x8E>?");
-    EXPECT_EQ(logger.count(LoggerEvent::Kind::woken), 2);
-}
-
-TEST(PtyHost, RemovesItsLinkWhenItEnds) {
-    const auto link = linkPath("vantrell-sim-gone");
     {
         World world;
         Logger logger(world, LoggerDescription{});
         PtyHost host(world, logger);
         ASSERT_EQ(host.open(), "");
         ASSERT_EQ(host.makeLink(link), "");
+        EXPECT_EQ(std::filesystem::read_symlink(link), host.slavePath());
+
+        std::string traffic;
+        host.onTraffic([&](Direction d, std::string_view bytes) {
+            traffic += (d == Direction::toDevice ? "<" : ">") + std::string(bytes);
+        });
+        for (int open = 1; open <= 2; ++open) {
+            const int station = openAsStation(link.string());
+            ASSERT_GE(station, 0);
+            ASSERT_EQ(::write(station, "\x8E", 1), 1);
+            EXPECT_EQ(collect(host, station, 1), "?") << "open number " << open;
+            ::close(station);
+        }
+        EXPECT_EQ(traffic, "<\x8E>?<\x8E>?");
+        EXPECT_EQ(logger.count(LoggerEvent::Kind::woken), 2);
     }
     EXPECT_FALSE(std::filesystem::is_symlink(std::filesystem::symlink_status(link)));
 }

@@ -9,6 +9,8 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vantrell::sim::testing {
 
@@ -27,6 +29,16 @@ inline std::string hexOf(std::string_view text) {
             out += ' ';
         out += digits[c >> 4];
         out += digits[c & 15];
+    }
+    return out;
+}
+
+// The parts of a text between "|" characters: a table row's steps, in one string.
+inline std::vector<std::string> parts(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = text.find('|', start);
+        out.emplace_back(text.substr(start, end - start));
     }
     return out;
 }

@@ -1,11 +1,13 @@
-// Text descriptions of a station read into the loggers and switch they describe.
+// Text descriptions of a station read into the loggers and switch they describe, and the
+// names of the faults as they read back.
 #include "sim/SimStation.h"
+#include "sim/Faults.h"
 
 #include "SimBench.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <tuple>
 
 namespace vantrell::sim {
 namespace {
@@ -16,59 +18,35 @@ using testing::SimBench;
 const LocalDateTime now{2026, 2, 3, 9, 5, 0};
 
 TEST(LoggerText, KeysSetTheDescription) {
-    struct Row {
-        const char *text;
-        std::function<void(const LoggerPlan &)> check;
-    };
-    const Row rows[] = {
-        {"serial=KV12345678,model=3,records=200,interval=600,offset=-30,position=4",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.serial, "KV12345678");
-             EXPECT_EQ(p.description.modelByte, 3);
-             EXPECT_EQ(p.description.memory.size(), 200u);
-             EXPECT_EQ(p.description.memory.back().time, (LocalDateTime{2026, 2, 3, 8, 55, 0}))
-                 << "the last record one interval before now";
-             EXPECT_EQ(p.description.clockOffsetSeconds, -30);
-             EXPECT_EQ(p.description.samplingCode, 5);
-             EXPECT_EQ(p.position, 4);
-         }},
-        {"records=3,interval=20,start=2026-01-31T23:59:50",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.samplingCode, 1) << "20-second interval";
-             EXPECT_EQ(p.description.memory[1].time, (LocalDateTime{2026, 2, 1, 0, 0, 10}));
-         }},
-        {"interval=10,sampling=7",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.samplingCode, 7) << "an explicit code wins";
-         }},
-        {"ch2=34:Hum:A:2:0:100,enabled=1100,alarms=0100,high2=80,low2=-5.5",
-         [](const LoggerPlan &p) {
-             const auto &c = p.description.channels[1];
-             EXPECT_EQ(c.unitIndex, 34);
-             EXPECT_EQ(c.name, "Hum");
-             EXPECT_EQ(c.rangeCode, 'A');
-             EXPECT_EQ(c.decimals, '2');
-             EXPECT_EQ(c.scaleEnd, "100");
-             EXPECT_TRUE(c.limitAlarm);
-             EXPECT_FALSE(p.description.channels[2].enabled);
-             EXPECT_EQ(c.highLimit, ChannelValue::engineering(80));
-             EXPECT_EQ(c.lowLimit, ChannelValue::engineering(-5.5));
-         }},
-        {"wake=],rain=0.5,fault=wrongWake:2,fault=noise,seed=9",
-         [](const LoggerPlan &p) {
-             EXPECT_EQ(p.description.wakeAnswer, ']');
-             EXPECT_EQ(p.description.rainFactor, "0.5");
-             EXPECT_EQ(p.description.faults,
-                       (std::vector<Fault>{{FaultKind::wrongWake, 2}, {FaultKind::noise, 1}}));
-             EXPECT_EQ(p.description.noiseSeed, 9u);
-         }},
-    };
-    for (const auto &row : rows) {
-        const auto result = readLoggerText(row.text, now);
-        ASSERT_TRUE(result.plan) << row.text << ": " << result.error;
-        SCOPED_TRACE(row.text);
-        row.check(*result.plan);
-    }
+    const auto result = readLoggerText("serial=KV12345678,model=3,records=200,interval=600,"
+                                       "offset=-30,position=4,ch2=34:Hum:A:2:0:100,enabled=1100,"
+                                       "alarms=0100,high2=80,low2=-5.5,wake=],rain=0.5,"
+                                       "fault=wrongWake:2,fault=noise,seed=9",
+                                       now);
+    ASSERT_TRUE(result.plan) << result.error;
+    EXPECT_EQ(result.plan->position, 4);
+    const LoggerDescription &d = result.plan->description;
+    EXPECT_EQ(std::tie(d.serial, d.modelByte, d.clockOffsetSeconds, d.samplingCode),
+              std::make_tuple("KV12345678", 3, -30, 5));
+    EXPECT_EQ(d.memory.size(), 200u);
+    EXPECT_EQ(d.memory.back().time, (LocalDateTime{2026, 2, 3, 8, 55, 0}))
+        << "the last record one interval before now";
+    const auto &c = d.channels[1];
+    EXPECT_EQ(std::tie(c.unitIndex, c.name, c.rangeCode, c.decimals, c.scaleEnd, c.limitAlarm),
+              std::make_tuple(34, "Hum", 'A', '2', "100", true));
+    EXPECT_EQ(c.highLimit, ChannelValue::engineering(80));
+    EXPECT_EQ(c.lowLimit, ChannelValue::engineering(-5.5));
+    EXPECT_FALSE(d.channels[2].enabled);
+    EXPECT_EQ(std::tie(d.wakeAnswer, d.rainFactor, d.noiseSeed), std::make_tuple(']', "0.5", 9u));
+    EXPECT_EQ(d.faults, (std::vector<Fault>{{FaultKind::wrongWake, 2}, {FaultKind::noise, 1}}));
+
+    const auto fast = readLoggerText("records=3,interval=20,start=2026-01-31T23:59:50", now);
+    ASSERT_TRUE(fast.plan) << fast.error;
+    EXPECT_EQ(fast.plan->description.samplingCode, 1) << "20-second interval";
+    EXPECT_EQ(fast.plan->description.memory[1].time, (LocalDateTime{2026, 2, 1, 0, 0, 10}));
+    const auto given = readLoggerText("interval=10,sampling=7", now);
+    ASSERT_TRUE(given.plan) << given.error;
+    EXPECT_EQ(given.plan->description.samplingCode, 7) << "an explicit code wins";
 }
 
 TEST(LoggerText, RefusesWhatItCannotBuild) {
@@ -128,6 +106,31 @@ TEST(SimStation, FaultsReachTheLoggersOrTheSwitch) {
     EXPECT_EQ(bench.ask(bytes({0x81, 0x83, 0x8E, 0x8E})), "*?");
     EXPECT_EQ(bench.ask(bytes({0x81, 0x84, 0x8E})), "*");
     EXPECT_EQ(station.loggerAt(2)->count(LoggerEvent::Kind::wrongWake), 1);
+}
+
+TEST(Faults, NamesParseAsWritten) {
+    const struct {
+        const char *text;
+        std::optional<Fault> expected;
+    } rows[] = {
+        {"silent", Fault{FaultKind::silent, 0}},
+        {"wrongWake:3", Fault{FaultKind::wrongWake, 3}},
+        {"wrongWake", Fault{FaultKind::wrongWake, 1}},
+        {"cutShort:0", Fault{FaultKind::cutShort, 0}},
+        {"garbledRecord:250", Fault{FaultKind::garbledRecord, 250}},
+        {"emptyModuleStatus", Fault{FaultKind::emptyModuleStatus, 0}},
+        {"wrongwake:3", std::nullopt},
+        {"cutShort:", std::nullopt},
+        {"cutShort:-1", std::nullopt},
+        {"cutShort:4x", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(parseFault(row.text), row.expected) << row.text;
+    for (const auto &info : allFaults()) {
+        const Fault fault{info.kind, 4};
+        EXPECT_EQ(parseFault(describe(fault))->kind, info.kind) << info.name;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 
@@ -34,6 +35,11 @@ struct StationBench {
     Station station;
 
     double now() const { return world.now(); }
+    // How many times `code` went out on the line.
+    std::size_t sent(char code) const {
+        const std::string s = port.sentBytes();
+        return std::size_t(std::count(s.begin(), s.end(), code));
+    }
     // Lets the simulator finish what is on the line (answers still under way).
     void settle(double seconds = 1.0) { world.runFor(seconds); }
 };

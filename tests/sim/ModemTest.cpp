@@ -1,5 +1,7 @@
-// The modem: its answers in command mode, the outcomes of a dial, the data mode in between and
-// the escape that only silence around "+++" makes.
+// The simulated modems. The Hayes modem: its answers in command mode, the outcomes of a dial,
+// the data mode in between and the escape that only silence around "+++" makes. The GSM modem:
+// text-mode messages.
+#include "sim/GsmModem.h"
 #include "sim/HayesModem.h"
 
 #include "SimBench.h"
@@ -10,6 +12,7 @@ namespace vantrell::sim {
 namespace {
 
 using namespace modemAnswers;
+using testing::parts;
 using testing::SimBench;
 
 // The far end of the call: keeps what it hears and says what a test tells it to.
@@ -25,9 +28,9 @@ struct ModemBench : SimBench {
         attach(modem);
     }
     // Echo off, dial, and wait for the call to be answered.
-    std::string dialAndWait(std::string_view command = "ATDT0211234567\r") {
+    std::string dialAndWait() {
         ask("ATE0\r");
-        return ask(command, modem.dialDelay + 1.0);
+        return ask("ATDT0211234567\r", modem.dialDelay + 1.0);
     }
     // Writes each part after its pause; returns everything that came back meanwhile.
     std::string script(const std::vector<std::pair<double, std::string>> &steps) {
@@ -46,33 +49,25 @@ struct ModemBench : SimBench {
 };
 
 TEST(HayesModem, AnswersCommandsAsAHayesModemDoes) {
-    struct Row {
+    const std::string s(ok), e(error);
+    const std::vector<std::string> init = {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"};
+    const std::vector<Fault> none;
+    const struct {
         const char *legend;
         std::vector<Fault> faults;
         std::vector<std::string> commands;
         std::string expected;
-    };
-    const std::string s = std::string(ok);
-    const Row rows[] = {
-        {"echo on: the command comes back, then OK", {}, {"AT\r"}, "AT\r" + s},
-        {"ATE0 turns the echo off", {}, {"ATE0\r", "AT\r"}, "ATE0\r" + s + s},
-        {"AT&F brings it back", {}, {"ATE0\r", "AT&F\r", "AT\r"}, "ATE0\r" + s + s + "AT\r" + s},
-        {"initialisation strings",
-         {},
-         {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"},
-         "ATE0\r" + s + s + s + s},
-        {"initialisation refused",
-         {{FaultKind::modemInitError}},
-         {"ATE0\r", "AT&DO&K0\r", "ATX1\r", "AT&R1\r"},
-         "ATE0\r" + s + std::string(error) + std::string(error) + std::string(error)},
-        {"any other command", {}, {"ATE0\r", "ATS0=0\r"}, "ATE0\r" + s + s},
-        {"a stray line feed before AT", {}, {"ATE0\r", "\nATH0\r"}, "ATE0\r" + s + s},
-        {"no AT, no command", {}, {"ATE0\r", "hello\r"}, "ATE0\r" + s},
+    } rows[] = {
+        {"echo on: the command comes back, then OK", none, {"AT\r"}, "AT\r" + s},
+        {"ATE0 turns the echo off", none, {"ATE0\r", "AT\r"}, "ATE0\r" + s + s},
+        {"AT&F brings it back", none, {"ATE0\r", "AT&F\r", "AT\r"}, "ATE0\r" + s + s + "AT\r" + s},
+        {"initialisation strings", none, init, "ATE0\r" + s + s + s + s},
+        {"initialisation refused", {{FaultKind::modemInitError}}, init, "ATE0\r" + s + e + e + e},
+        {"any other command", none, {"ATE0\r", "ATS0=0\r"}, "ATE0\r" + s + s},
+        {"a stray line feed before AT", none, {"ATE0\r", "\nATH0\r"}, "ATE0\r" + s + s},
+        {"no AT, no command", none, {"ATE0\r", "hello\r"}, "ATE0\r" + s},
         {"silent modem", {{FaultKind::modemSilent}}, {"AT\r"}, ""},
-        {"falls silent after one command",
-         {{FaultKind::modemStopsAfter, 1}},
-         {"AT\r", "ATE0\r"},
-         "AT\r" + s},
+        {"silent after one", {{FaultKind::modemStopsAfter, 1}}, {"AT\r", "ATE0\r"}, "AT\r" + s},
     };
     for (const auto &row : rows) {
         ModemBench b(row.faults);
@@ -80,31 +75,6 @@ TEST(HayesModem, AnswersCommandsAsAHayesModemDoes) {
         for (const auto &command : row.commands)
             answers += b.ask(command);
         EXPECT_EQ(answers, row.expected) << row.legend;
-    }
-}
-
-TEST(HayesModem, DialOutcomes) {
-    struct Row {
-        const char *legend;
-        std::vector<Fault> faults;
-        const char *command;
-        std::string_view expected;
-        bool connected;
-    };
-    const Row rows[] = {
-        {"answered", {}, "ATDT0211234567\r", connect, true},
-        {"tone dial in lower case", {}, "atdt0211234567\r", connect, true},
-        {"busy", {{FaultKind::modemBusy}}, "ATDT0211234567\r", busy, false},
-        {"no carrier", {{FaultKind::modemNoCarrier}}, "ATDT0211234567\r", noCarrier, false},
-        {"no answer at all", {{FaultKind::modemNoDialAnswer}}, "ATDT0211234567\r", "", false},
-    };
-    for (const auto &row : rows) {
-        ModemBench b(row.faults);
-        b.ask("ATE0\r");
-        EXPECT_EQ(b.ask(row.command, b.modem.dialDelay - 0.5), "") << row.legend;
-        EXPECT_EQ(b.ask("", 1.0), row.expected) << row.legend;
-        EXPECT_EQ(b.modem.connected(), row.connected) << row.legend;
-        EXPECT_EQ(b.modem.dialledNumber(), "0211234567") << row.legend;
     }
 }
 
@@ -118,12 +88,11 @@ TEST(HayesModem, AKeyWhileDiallingEndsTheAttempt) {
 }
 
 TEST(HayesModem, EscapeNeedsSilenceAroundThePluses) {
-    struct Row {
+    const struct {
         const char *legend;
         std::vector<std::pair<double, std::string>> steps;
         bool escaped;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"guard time, +++, guard time", {{1.2, "+"}, {0.1, "+"}, {0.1, "+"}}, true},
         {"+++ in one burst", {{1.2, "+++"}}, true},
         {"too soon after data", {{1.2, "x"}, {0.2, "+"}, {0.1, "+"}, {0.1, "+"}}, false},
@@ -153,15 +122,54 @@ TEST(HayesModem, HangingUpCutsTheFarEndOff) {
     EXPECT_EQ(b.far.heard, "") << "commands do not reach the far end";
     b.far.say("?");
     EXPECT_EQ(b.ask("", 1.0), "");
-    const std::vector<ModemEvent::Kind> kinds = {
-        ModemEvent::Kind::heard,     ModemEvent::Kind::heard,   ModemEvent::Kind::dialled,
-        ModemEvent::Kind::connected, ModemEvent::Kind::escaped, ModemEvent::Kind::heard,
-        ModemEvent::Kind::hungUp};
-    std::vector<ModemEvent::Kind> logged;
+    using K = ModemEvent::Kind;
+    std::vector<K> logged;
     for (const auto &e : b.modem.log())
         logged.push_back(e.kind);
-    EXPECT_EQ(logged, kinds);
+    EXPECT_EQ(logged, (std::vector<K>{K::heard, K::heard, K::dialled, K::connected, K::escaped,
+                                      K::heard, K::hungUp}));
     EXPECT_EQ(b.modem.log()[1].detail, "ATDT0211234567");
+}
+
+TEST(GsmModem, TakesTextModeMessagesAsARealOneDoes) {
+    const struct {
+        const char *legend;
+        const char *steps;   // sent one after the other, three seconds apart
+        std::string answers; // everything that came back
+        const char *sent;    // the messages it sent, as number: text
+        int refused = 0;     // of the next messages, by the smsRefused fault
+    } cases[] = {
+        {"text mode, number, text and character 26",
+         "AT+CMGF=1\r|AT+CMGS=\"+4911\"\r|Level; Channel 2\x1A",
+         "AT+CMGF=1\r\r\nOK\r\nAT+CMGS=\"+4911\"\r\r\n> Level; Channel 2\r\n+CMGS: 1\r\nOK\r\n",
+         "+4911: Level; Channel 2"},
+        {"without text mode the message is refused", "ATE0\r|AT+CMGS=\"+4911\"\r|x\x1A",
+         "ATE0\r\r\nOK\r\n\r\nERROR\r\n", ""},
+        {"character 27 abandons the message", "ATE0\rAT+CMGF=1\r|AT+CMGS=\"+4911\"\r|x\x1B",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\nOK\r\n", ""},
+        {"a number without quotes is refused", "ATE0\rAT+CMGF=1\r|AT+CMGS=+4911\r",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\nERROR\r\n", ""},
+        {"two messages get two references",
+         "ATE0\rAT+CMGF=1\r|AT+CMGS=\"+1\"\r|a\x1A|AT+CMGS=\"+2\"\r|b\x1A",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\n+CMGS: 1\r\nOK\r\n\r\n> \r\n+CMGS: 2\r\nOK\r\n",
+         "+1: a|+2: b"},
+        {"smsRefused:1 refuses the first message only",
+         "ATE0\rAT+CMGF=1\r|AT+CMGS=\"+1\"\r|a\x1A|AT+CMGS=\"+2\"\r|b\x1A",
+         "ATE0\r\r\nOK\r\n\r\nOK\r\n\r\n> \r\nERROR\r\n\r\n> \r\n+CMGS: 1\r\nOK\r\n", "+2: b", 1},
+    };
+    for (const auto &c : cases) {
+        SimBench b;
+        GsmModem modem(b.world, {{FaultKind::smsRefused, c.refused}});
+        b.attach(modem);
+        std::string answers;
+        for (const std::string &step : parts(c.steps))
+            answers += b.ask(step, 3.0);
+        EXPECT_EQ(answers, c.answers) << c.legend;
+        std::string sent;
+        for (const SmsMessage &m : modem.messages())
+            sent += (sent.empty() ? "" : "|") + m.number + ": " + m.text;
+        EXPECT_EQ(sent, c.sent) << c.legend;
+    }
 }
 
 } // namespace
