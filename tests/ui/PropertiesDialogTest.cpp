@@ -177,6 +177,29 @@ TEST(Properties, NewDevicesFillTheLowestFreeRowExistingOnesStay) {
     }
 }
 
+// The phone list shows a deactivated local device with a blank connection, as it shows a free
+// record; the next new device still goes into a record of its own.
+TEST(Properties, ADeactivatedLocalDeviceKeepsItsRecord) {
+    PropertiesBench b;
+    b.keepDevice(1, "locl0000", "pump house");
+    b.open(1);
+    b.click("chkActive");
+    b.click("cmdAdd");
+    b.click("cmdNext");
+    b.fillValidDevice();
+    b.type("txtDescription", "new device");
+
+    b.click("cmdAdd");
+
+    EXPECT_EQ(b.messages(), "");
+    EXPECT_EQ(b.get<QLabel>("lblSelRow")->text().toInt(), 2);
+    const DeviceRecord kept = b.stored(1);
+    EXPECT_EQ(kept[field::description], "pump house");
+    EXPECT_EQ(kept[field::active], "0");
+    EXPECT_EQ(kept.serialNumber(1), "1234KV0126");
+    EXPECT_EQ(b.stored(2)[field::description], "new device");
+}
+
 TEST(Properties, DeleteBlanksTheRecordOnlyWhenTheOperatorSaysYes) {
     for (const DialogAnswer answer : {DialogAnswer::no, DialogAnswer::yes}) {
         PropertiesBench b;
