@@ -139,15 +139,18 @@ bool HeadlessStation::loadConfiguration() {
 }
 
 bool HeadlessStation::portsPermitted() {
-    const auto permitted = [this](PosixSerialPort &port, int number) {
+    // Nothing opens the line before a device is active: a port refused then is worth a line in
+    // the log, not a station that will not start.
+    const bool needed = !activeDevices().empty();
+    const auto permitted = [this, needed](PosixSerialPort &port, int number) {
         const PortError error = port.open(number);
         port.close();
         if (error == PortError::accessDenied)
             progress_.log("config",
-                          describe(port, number, error) + "; the station's user needs the group "
-                                                          "that owns the device (dialout)",
-                          LogPriority::error);
-        return error != PortError::accessDenied;
+                          describe(port, number, error) + "; " +
+                              whoMayOpen(port.deviceName(number)),
+                          needed ? LogPriority::error : LogPriority::warning);
+        return !needed || error != PortError::accessDenied;
     };
     const bool line = permitted(linePort_, station_.linePortNumber);
     return station_.modemPortNumber == station_.linePortNumber
@@ -191,10 +194,7 @@ void HeadlessStation::runCycle() {
     progress_.log("station", "running; the line is port " +
                                  std::to_string(station_.linePortNumber) + ", SMS on port " +
                                  std::to_string(station_.modemPortNumber));
-    bool anyActive = false;
-    for (int slot = 1; slot <= maxDevices; ++slot)
-        anyActive = anyActive || station_.devices[slot].flag(field::active);
-    if (!anyActive)
+    if (activeDevices().empty())
         progress_.log("station", "no device is active in " +
                                      (station_.configDir() / files::deviceProperties).string() +
                                      ": nothing will be read");

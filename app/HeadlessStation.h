@@ -45,9 +45,9 @@ public:
     // cannot work with it: no usable device table, or a folder it may not write in. Nothing is
     // written before the device table is known to be good.
     bool loadConfiguration();
-    // False (after logging why) when a port's device refuses this program: group membership
-    // is fixed when a process starts, so no session could ever open it. A device that is
-    // missing is no such case: a USB adapter may come later.
+    // False (after logging why) when a port's device refuses this program while a device is
+    // active: group membership is fixed when a process starts, so no session could ever open
+    // it. A device that is missing is no such case: a USB adapter may come later.
     bool portsPermitted();
     // Loads it for a look only: false without a usable device table; nothing is written.
     bool readConfiguration();

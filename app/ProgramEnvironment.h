@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace vantrell {
 
@@ -18,5 +19,9 @@ void reloadOnHangup();
 
 // Port number N to its device, as comports.xml in the configuration folder says.
 std::function<std::filesystem::path(int)> deviceMap(const std::filesystem::path &configDir);
+
+// Who may open `device` and who this process is, as the system says: "the device is crw-rw----,
+// owned by root, group dialout; the station runs as vantrell, in the groups vantrell".
+std::string whoMayOpen(const std::filesystem::path &device);
 
 } // namespace vantrell
