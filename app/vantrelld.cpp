@@ -253,9 +253,18 @@ std::optional<int> wholeNumber(const std::string &text, int low, int high) {
     return std::nullopt;
 }
 
-// An error line on standard error, which the journal reads as well.
-std::ostream &error(const Options &options) {
-    return std::cerr << (options.style.journal ? "<3>" : "");
+// A line of the program's own before the station's log starts: under the journal it carries its
+// priority and subsystem like every log line; a terminal shows the text alone.
+std::ostream &said(std::ostream &out, const Options &options, std::string_view subsystem,
+                   LogPriority priority) {
+    if (options.style.journal)
+        out << "<" << static_cast<int>(priority) << ">[" << subsystem << "] ";
+    return out;
+}
+
+// An error on standard error, which the journal reads as well.
+std::ostream &error(const Options &options, std::string_view subsystem = "config") {
+    return said(std::cerr, options, subsystem, LogPriority::error);
 }
 
 // vantrell.conf's settings; nothing (after saying where the file is wrong) when it cannot be used.
@@ -272,18 +281,20 @@ std::optional<ConfSettings> stationSettings(const Options &options) {
 bool takeFolder(FolderLock &lock, const Options &options) {
     const std::string refused = lock.take(options.configDir, options.commandLine);
     if (!refused.empty())
-        error(options) << printable(refused) << "\n";
+        error(options, "station") << printable(refused) << "\n";
     return refused.empty();
 }
 
 int runInit(const Options &options) {
     const TemplateInstall result = installTemplates(options.configDir);
     for (const auto &name : result.written)
-        std::cout << "installed " << (options.configDir / name).string() << "\n";
+        said(std::cout, options, "config", LogPriority::progress)
+            << "installed " << (options.configDir / name).string() << "\n";
     for (const auto &failure : result.failures)
         error(options) << describe(failure) << "\n";
     if (result.written.empty() && result.failures.empty())
-        std::cout << "every configuration file is already there\n";
+        said(std::cout, options, "config", LogPriority::progress)
+            << "every configuration file is already there\n";
     return result.failures.empty() ? EXIT_SUCCESS : 2;
 }
 
@@ -439,8 +450,8 @@ int runExport(const Options &options) {
     if (!settings)
         return 2;
     if (!settings->journalOn()) {
-        error(options) << "export: the journal is off (no [journal] section in "
-                       << files::stationConf << ")\n";
+        error(options, "journal") << "export: the journal is off (no [journal] section in "
+                                 << files::stationConf << ")\n";
         return 1;
     }
     std::unique_ptr<Journal> journal;
@@ -450,7 +461,8 @@ int runExport(const Options &options) {
         problem = exportReadings(*journal, *filter, *format, std::cout);
     std::cout.flush();
     if (problem) {
-        error(options) << "export: journal unavailable (" << printable(problem.text) << ")\n";
+        error(options, "journal") << "export: journal unavailable (" << printable(problem.text)
+                                 << ")\n";
         return 1;
     }
     return EXIT_SUCCESS;

@@ -4,6 +4,9 @@
 
 #include <ini.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
 
 #include <cerrno>
 #include <charconv>
@@ -20,6 +23,9 @@ namespace vantrell {
 namespace fs = std::filesystem;
 
 namespace {
+// The name the program gives its own folder (/var/lib/vantrell, ~/.config/vantrell).
+constexpr std::string_view programFolderName = "vantrell";
+
 constexpr std::string_view journalSection = "journal";
 constexpr std::string_view outboxSection = "outbox";
 constexpr std::string_view silenceSection = "silence";
@@ -65,6 +71,20 @@ std::string folderName(const fs::path &configDir) {
         folder = folder.parent_path();
     return folder.filename().string();
 }
+
+} // namespace
+
+std::string stationName(const fs::path &configDir) {
+    const std::string folder = folderName(configDir);
+    if (folder.empty() || folder == programFolderName) {
+        std::array<char, 256> host{};
+        if (::gethostname(host.data(), host.size() - 1) == 0 && host[0] != '\0')
+            return host.data();
+    }
+    return folder.empty() ? "station" : folder;
+}
+
+namespace {
 
 // What the operator writes for topics appears in them as written: a text that the encoding of
 // topic levels would change cannot, and one with "%" would be misread by a consumer decoding it.
@@ -270,11 +290,9 @@ struct Parse {
                 fail(lineOf(mqttSection, "topic"), "topic", notTopicLevels);
             checkSecret(mqttSection, configDir, mqtt.passwordFile);
         }
-        // The folder's name is no text written for topics: it is encoded like any other name.
-        if (mqtt.station.empty()) {
-            const std::string folder = folderName(configDir);
-            mqtt.station = folder.empty() ? "station" : topicLevel(folder);
-        }
+        // The default name is no text written for topics: it is encoded like any other name.
+        if (mqtt.station.empty())
+            mqtt.station = topicLevel(stationName(configDir));
         if (mqtt.clientId.empty())
             mqtt.clientId = "vantrell-" + mqtt.station;
     }

@@ -32,8 +32,14 @@ struct SilenceSettings {
     int afterMissed = 2; // 0: off
 };
 
+// The name a station goes by on the broker and in metrics when vantrell.conf names none. The
+// program's own folder (the service's /var/lib/vantrell, a desktop's ~/.config/vantrell) is the
+// host's one station, named after the host; another folder (vantrelld@line2's) is one of
+// several on the host, named after the folder.
+std::string stationName(const std::filesystem::path &configDir);
+
 // Readings and device states to an MQTT broker. Empty texts take their defaults when the
-// settings are read: station = the configuration folder's name as a topic level (percent-encoded),
+// settings are read: station = stationName() as a topic level (percent-encoded),
 // client_id = "vantrell-<station>". `station` and `topic` are valid topic text as read: values
 // that the encoding of topic levels would change are refused, as is a topic starting with "$".
 struct MqttSettings {

@@ -39,7 +39,7 @@ Journal *StationJournal::journal() {
 
 void StationJournal::report(const JournalProblem &problem) {
     if (problem && problemLogged_.first(today(), station_.session.dailyMarkIndex))
-        station_.progress().failure(problem.text + readsOn);
+        station_.progress().problem("journal", problem.text + readsOn);
 }
 
 void StationJournal::sessionStarted(const SessionRequest &request) {

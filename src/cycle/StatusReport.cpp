@@ -58,6 +58,16 @@ nlohmann::ordered_json textOrNull(const std::string &text) {
     return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 
+// The stored day (dd/mm/yyyy) as ISO 8601, like every other time the JSON gives; a text that is
+// no such day is given as it stands.
+std::string isoDay(const std::string &stored) {
+    const bool dayForm = stored.size() == 10 && stored[2] == '/' && stored[5] == '/' &&
+                         std::all_of(stored.begin(), stored.end(),
+                                     [](char c) { return c == '/' || (c >= '0' && c <= '9'); });
+    return dayForm ? stored.substr(6, 4) + "-" + stored.substr(3, 2) + "-" + stored.substr(0, 2)
+                   : stored;
+}
+
 } // namespace
 
 nlohmann::ordered_json statusJson(const StationSnapshot &snapshot) {
@@ -83,10 +93,10 @@ nlohmann::ordered_json statusJson(const StationSnapshot &snapshot) {
         snapshot.countdown ? nlohmann::ordered_json{{"hours", snapshot.countdown->hours},
                                                     {"minutes", snapshot.countdown->minutes}}
                            : nlohmann::ordered_json(nullptr);
-    return {
-        {"schedule", {{"times", times}, {"day", textOrNull(snapshot.scheduleDay)}, {"done", done}}},
-        {"countdown", countdown},
-        {"devices", devices}};
+    return {{"schedule",
+             {{"times", times}, {"day", textOrNull(isoDay(snapshot.scheduleDay))}, {"done", done}}},
+            {"countdown", countdown},
+            {"devices", devices}};
 }
 
 const char *nameOf(JournalView::State state) {

@@ -29,6 +29,12 @@ public:
     // Something the operator must act on (a delivery that failed): the window shows it on the
     // detail line like any other; a log marks it as an error.
     virtual void failure(std::string_view text) { detail(text); }
+    // A failure of one of the station's own parts (the journal, the metrics file) rather than
+    // of the session: a log tags it with that part.
+    virtual void problem(std::string_view subsystem, std::string_view text) {
+        static_cast<void>(subsystem);
+        failure(text);
+    }
     // A line for the log only (a clock correction with the deviation found); the window's texts
     // stay as they are.
     virtual void note(std::string_view) {}
@@ -59,6 +65,9 @@ public:
     ~LoggingProgress() override;
     void show(ProgressLine line, std::string_view text) override;
     void failure(std::string_view text) override;
+    void problem(std::string_view subsystem, std::string_view text) override {
+        log(subsystem, text, LogPriority::error);
+    }
     void note(std::string_view text) override;
     // Writes a line of the program's own (start, stop, errors) in the same format.
     void log(std::string_view subsystem, std::string_view text,

@@ -142,7 +142,7 @@ void MetricsFile::refresh() {
 
 void MetricsFile::report(const std::string &problem) {
     if (problemLogged_.first(dayText(station_.clock().localNow()), station_.session.dailyMarkIndex))
-        station_.progress().failure(problem + goesOn);
+        station_.progress().problem("metrics", problem + goesOn);
 }
 
 } // namespace vantrell
