@@ -94,7 +94,8 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
     self_ = &station_;
     journal_.sendSilenceAlarmsBy(forwarding_.alarm());
     if (settings.metrics && settings.metrics->on())
-        metrics_.emplace(station_, journal_, *settings.metrics, unpublishedReadings(settings));
+        metrics_.emplace(station_, journal_, *settings.metrics, settings.station,
+                         unpublishedReadings(settings));
 }
 
 void HeadlessStation::refreshMetrics() {

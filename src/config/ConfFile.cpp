@@ -292,7 +292,9 @@ struct Parse {
         }
         // The default name is no text written for topics: it is encoded like any other name.
         if (mqtt.station.empty())
-            mqtt.station = topicLevel(stationName(configDir));
+            mqtt.station = topicLevel(settings.station);
+        else
+            settings.station = mqtt.station;
         if (mqtt.clientId.empty())
             mqtt.clientId = "vantrell-" + mqtt.station;
     }
@@ -435,10 +437,11 @@ std::string ConfProblem::describe() const {
 ConfRead readConfFile(const fs::path &configDir) {
     Parse p;
     p.file = configDir / files::stationConf;
+    p.settings.station = stationName(configDir);
     std::error_code ec;
     const fs::file_status status = fs::status(p.file, ec);
     if (status.type() == fs::file_type::not_found)
-        return {};
+        return {p.settings, std::nullopt};
     if (!ec && status.type() != fs::file_type::regular)
         return {{}, ConfProblem{p.file, 0, "", notAFile}};
     std::ifstream in(p.file, std::ios::binary);

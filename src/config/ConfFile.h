@@ -76,6 +76,9 @@ struct ConfSettings {
     std::optional<MqttSettings> mqtt;
     std::optional<MetricsSettings> metrics;
     std::optional<WebSettings> web;
+    // The station's name on the broker and in metrics: [mqtt] station when given, else
+    // stationName(), as written (MQTT topics encode it).
+    std::string station;
 
     // Every feature beyond reading keeps its state in, or reads from, the journal: any of their
     // sections turns it on with its defaults.

@@ -63,13 +63,17 @@ private:
     std::string text_;
 };
 
-std::pair<const char *, std::string> deviceLabel(int device) {
-    return {"device", std::to_string(device)};
-}
+using Label = std::pair<const char *, std::string>;
 
 } // namespace
 
-std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublished) {
+std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublished,
+                        const std::string &station) {
+    // Every series names its station, so that two stations' files in one collector folder, or
+    // two stations scraped by one Prometheus, stay two sets of series.
+    const Label stationLabel{"station", station};
+    Family build("vantrell_build_info", "gauge", "The station's program version; always 1.");
+    build.sample({stationLabel, {"version", VANTRELL_VERSION}}, 1);
     Family lastSession("vantrell_last_session_timestamp_seconds", "gauge",
                        "End of the device's last reading session, in seconds since 1970 UTC.");
     Family lastSuccess("vantrell_last_success_timestamp_seconds", "gauge",
@@ -82,24 +86,25 @@ std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublishe
     Family missed("vantrell_missed_times", "gauge",
                   "Schedule times in a row at which the device left no X.");
     for (const DeviceCounts &device : counts.devices) {
+        const Label deviceLabel{"device", std::to_string(device.device)};
         if (device.lastSession)
-            lastSession.sample({deviceLabel(device.device)}, *device.lastSession);
+            lastSession.sample({stationLabel, deviceLabel}, *device.lastSession);
         if (device.lastGoodRead)
-            lastSuccess.sample({deviceLabel(device.device)}, *device.lastGoodRead);
+            lastSuccess.sample({stationLabel, deviceLabel}, *device.lastGoodRead);
         for (const auto &[letter, count] : device.sessionsByLetter)
-            sessions.sample({deviceLabel(device.device), {"letter", letter}}, count);
-        records.sample({deviceLabel(device.device)}, device.recordsRead);
-        missed.sample({deviceLabel(device.device)}, device.missedTimes);
+            sessions.sample({stationLabel, deviceLabel, {"letter", letter}}, count);
+        records.sample({stationLabel, deviceLabel}, device.recordsRead);
+        missed.sample({stationLabel, deviceLabel}, device.missedTimes);
     }
     Family outbox("vantrell_outbox_pending", "gauge",
                   "Mails, uploads and SMS in the outbox waiting for another try.");
-    outbox.sample({}, counts.outboxPending);
+    outbox.sample({stationLabel}, counts.outboxPending);
     Family unpublished("vantrell_mqtt_unpublished", "gauge",
                        "Readings the MQTT broker has not acknowledged yet.");
-    unpublished.sample({}, mqttUnpublished);
+    unpublished.sample({stationLabel}, mqttUnpublished);
     std::string text;
     for (const Family *family :
-         {&lastSession, &lastSuccess, &sessions, &records, &missed, &outbox, &unpublished})
+         {&build, &lastSession, &lastSuccess, &sessions, &records, &missed, &outbox, &unpublished})
         text += family->text();
     return text;
 }
@@ -114,8 +119,9 @@ UnpublishedCount unpublishedReadings(const ConfSettings &settings) {
 }
 
 MetricsFile::MetricsFile(Station &station, StationJournal &journal, const MetricsSettings &settings,
-                         UnpublishedCount unpublished)
-    : station_(station), journal_(journal), unpublished_(std::move(unpublished)) {
+                         std::string stationName, UnpublishedCount unpublished)
+    : station_(station), journal_(journal), stationName_(std::move(stationName)),
+      unpublished_(std::move(unpublished)) {
     file_ = settings.textfile.is_relative() ? station.configDir() / settings.textfile
                                             : settings.textfile;
 }
@@ -130,7 +136,8 @@ void MetricsFile::refresh() {
         report(problem.text);
         return;
     }
-    const std::string text = metricsText(counts, unpublished_ ? unpublished_(*journal) : 0);
+    const std::string text =
+        metricsText(counts, unpublished_ ? unpublished_(*journal) : 0, stationName_);
     if (text == written_)
         return;
     if (const ConfigError error = replaceFile(file_, text)) {

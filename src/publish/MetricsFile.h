@@ -26,14 +26,15 @@ using UnpublishedCount = std::function<std::int64_t(Journal &)>;
 UnpublishedCount unpublishedReadings(const ConfSettings &settings);
 
 // The file's text in the exposition format: HELP and TYPE before each family, one sample per
-// series.
-std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublished);
+// series, each labelled with `station`.
+std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublished,
+                        const std::string &station);
 
 class MetricsFile {
 public:
     // Without `unpublished` (MQTT off) vantrell_mqtt_unpublished stays 0.
     MetricsFile(Station &station, StationJournal &journal, const MetricsSettings &settings,
-                UnpublishedCount unpublished = {});
+                std::string stationName, UnpublishedCount unpublished = {});
 
     // The file, relative paths taken from the configuration folder.
     const std::filesystem::path &file() const { return file_; }
@@ -47,6 +48,7 @@ private:
     Station &station_;
     StationJournal &journal_;
     std::filesystem::path file_;
+    std::string stationName_;
     UnpublishedCount unpublished_;
     std::string written_;
     OncePerTime problemLogged_;
