@@ -7,6 +7,7 @@
 #include "ProgramEnvironment.h"
 #include "ReadingsExport.h"
 #include "ServiceManager.h"
+#include "StationCommands.h"
 #include "config/ConfFile.h"
 #include "config/Templates.h"
 #include "cycle/StatusReport.h"
@@ -118,6 +119,7 @@ struct Options {
     bool throughSwitch = false;
     bool json = false;
     std::optional<std::string> format, device, serial, since, until;
+    std::optional<std::string> sms;
     std::string commandLine;  // as started, for the folder lock
     std::string folderReason; // why the configuration folder is the one it is
 };
@@ -147,7 +149,8 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
         device,
         serial,
         since,
-        until
+        until,
+        sms
     };
     static const option longOptions[] = {{"config-dir", required_argument, nullptr, configDir},
                                          {"log-io", no_argument, nullptr, logIo},
@@ -164,6 +167,7 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
                                          {"serial", required_argument, nullptr, serial},
                                          {"since", required_argument, nullptr, since},
                                          {"until", required_argument, nullptr, until},
+                                         {"sms", required_argument, nullptr, sms},
                                          {nullptr, 0, nullptr, 0}};
     options.commandLine = commandLineOf(argc, argv);
     for (int c; (c = getopt_long(argc, argv, "h", longOptions, nullptr)) != -1;) {
@@ -212,6 +216,9 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
         case until:
             options.until = optarg;
             break;
+        case sms:
+            options.sms = optarg;
+            break;
         default: // getopt_long has said what is wrong
             return Parsed::refused;
         }
@@ -226,8 +233,12 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
     const bool probeOptions = options.port || options.logger || options.throughSwitch;
     const bool exportOptions =
         options.format || options.device || options.serial || options.since || options.until;
-    const std::size_t mostArguments = options.command == "read" ? 1 : 0;
-    if ((readOptions && options.command != "read") ||
+    const bool changes =
+        options.command == "device" || options.command == "line" || options.command == "schedule";
+    const std::size_t mostArguments = changes                     ? options.arguments.size()
+                                      : options.command == "read" ? 1
+                                                                  : 0;
+    if ((readOptions && options.command != "read") || (options.sms && options.command != "line") ||
         (probeOptions && options.command != "probe") ||
         (options.json && options.command != "status") ||
         (exportOptions && options.command != "export")) {
@@ -240,17 +251,6 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
         return Parsed::refused;
     }
     return Parsed::run;
-}
-
-std::optional<int> wholeNumber(const std::string &text, int low, int high) {
-    try {
-        std::size_t used = 0;
-        const int n = std::stoi(text, &used);
-        if (used == text.size() && n >= low && n <= high)
-            return n;
-    } catch (const std::exception &) {
-    }
-    return std::nullopt;
 }
 
 // A line of the program's own before the station's log starts: under the journal it carries its
@@ -366,6 +366,26 @@ int runRead(const Options &options) {
     return isDoneMark(letter) ? EXIT_SUCCESS : 1;
 }
 
+// device, line and schedule: list and show only look, beside a running station; every change
+// holds the folder while it stores.
+int runChange(const Options &options) {
+    const std::vector<std::string> &arguments = options.arguments;
+    const bool looks = options.command == "device" && !arguments.empty() &&
+                       (arguments.front() == "list" || arguments.front() == "show");
+    FolderLock lock;
+    if (!looks && !takeFolder(lock, options))
+        return 2;
+    HeadlessStation headless(options.configDir, false, options.style);
+    if (!(looks ? headless.readConfiguration() : headless.loadConfiguration()))
+        return 2;
+    StationCommands commands(headless.station(), std::cout, std::cerr);
+    if (options.command == "device")
+        return commands.device(arguments);
+    if (options.command == "line")
+        return commands.line(arguments, options.sms);
+    return commands.schedule(arguments);
+}
+
 // While it lives, what the station logs on standard output goes to standard error: standard
 // output carries one JSON object and nothing else.
 class LogToStandardError {
@@ -451,7 +471,7 @@ int runExport(const Options &options) {
         return 2;
     if (!settings->journalOn()) {
         error(options, "journal") << "export: the journal is off (no [journal] section in "
-                                 << files::stationConf << ")\n";
+                                  << files::stationConf << ")\n";
         return 1;
     }
     std::unique_ptr<Journal> journal;
@@ -462,7 +482,7 @@ int runExport(const Options &options) {
     std::cout.flush();
     if (problem) {
         error(options, "journal") << "export: journal unavailable (" << printable(problem.text)
-                                 << ")\n";
+                                  << ")\n";
         return 1;
     }
     return EXIT_SUCCESS;
@@ -522,6 +542,8 @@ int main(int argc, char **argv) {
         return runStatus(options);
     if (options.command == "export")
         return runExport(options);
+    if (options.command == "device" || options.command == "line" || options.command == "schedule")
+        return runChange(options);
     std::cerr << "vantrelld: unknown command '" << options.command << "'\n"
               << usageLine << "(see vantrelld --help)\n";
     return 2;

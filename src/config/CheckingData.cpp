@@ -14,6 +14,12 @@ namespace {
 constexpr const char *badPhoneText = "The phone number inserted is not correct";
 constexpr const char *noSerialText = "No serial number is inserted";
 constexpr const char *badSerialText = "The serial number inserted is not correct";
+constexpr const char *noScheduleText = "Select at least one scheduled time";
+constexpr const char *ftpMissingText = "FTP address or root missing";
+constexpr const char *rootIncorrectText = "Root directory address incorrect";
+constexpr const char *mailIncorrectText = "Mail address incorrect";
+constexpr const char *ftpHostPrefix = "ftp.";
+constexpr const char *invalidAddressText = "Invalid e-mail address inserted";
 
 constexpr std::array<std::string_view, 4> modelCodes = {"KV", "GQ", "HZ", "YR"};
 
@@ -64,25 +70,92 @@ bool isNumeric(std::string_view text) {
     return at == number.size();
 }
 
-std::optional<std::string> CheckingData::refuse(const char *text) {
-    station_.dialogs().message(dataErrorTitle, text, DialogButtons::ok, DialogIcon::exclamation);
-    return text;
+namespace {
+
+std::optional<FieldProblem> phoneProblem(std::string_view phone) {
+    if (!isNumeric(phone))
+        return FieldProblem{badPhoneText, field::connection};
+    return std::nullopt;
+}
+
+std::optional<FieldProblem> serialProblem(const std::array<std::string, maxLoggers> &serials) {
+    const auto filled = [](const std::string &serial) { return !trim(serial).empty(); };
+    if (std::none_of(serials.begin(), serials.end(), filled))
+        return FieldProblem{noSerialText, field::serialNumber1};
+    for (int k = 1; k <= maxLoggers; ++k) {
+        const std::string &serial = serials[std::size_t(k - 1)];
+        if (filled(serial) && !serialLayoutOk(serial))
+            return FieldProblem{badSerialText, field::serialNumber1 + k - 1};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<FieldProblem> scheduleProblem(const DeviceRecord &record) {
+    bool anyTime = false;
+    for (int time = 1; time <= scheduleTimeCount; ++time)
+        anyTime = anyTime || record.scheduledAt(time);
+    if (record.flag(field::active) && !anyTime)
+        return FieldProblem{noScheduleText, field::scheduleSlot1};
+    return std::nullopt;
+}
+
+std::optional<FieldProblem> forwardProblem(const DeviceRecord &record) {
+    if (!record.flag(field::forwardEnabled))
+        return std::nullopt;
+    const std::string &address = record[field::forwardAddress];
+    if (record.flag(field::forwardKind)) {
+        const std::string &root = record[field::ftpRootDirectory];
+        if (trim(address).empty() || !address.starts_with(ftpHostPrefix))
+            return FieldProblem{ftpMissingText, field::forwardAddress};
+        if (trim(root).empty())
+            return FieldProblem{ftpMissingText, field::ftpRootDirectory};
+        if (!root.starts_with('/'))
+            return FieldProblem{rootIncorrectText, field::ftpRootDirectory};
+    } else if (address.find('@') == std::string::npos || address.find('.') == std::string::npos) {
+        return FieldProblem{mailIncorrectText, field::forwardAddress};
+    }
+    return std::nullopt;
+}
+
+std::optional<FieldProblem> recordProblem(const DeviceRecord &record) {
+    std::array<std::string, maxLoggers> serials;
+    for (int k = 1; k <= maxLoggers; ++k)
+        serials[std::size_t(k - 1)] = record.serialNumber(k);
+    if (record.connectionKind() == ConnectionKind::modem)
+        if (auto problem = phoneProblem(record.connection()))
+            return problem;
+    if (auto problem = serialProblem(serials))
+        return problem;
+    if (auto problem = scheduleProblem(record))
+        return problem;
+    return forwardProblem(record);
+}
+
+std::optional<std::string> reportProblem(bool enabled, const std::string &address) {
+    if (enabled && (address.empty() || address.find('.') == std::string::npos ||
+                    address.find('@') == std::string::npos))
+        return invalidAddressText;
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckingData::refuse(const FieldProblem &problem) {
+    station_.dialogs().message(dataErrorTitle, problem.text, DialogButtons::ok,
+                               DialogIcon::exclamation);
+    return problem.text;
 }
 
 std::optional<std::string> CheckingData::checkPhoneNumber(std::string_view phone) {
-    if (!isNumeric(phone))
-        return refuse(badPhoneText);
+    if (auto problem = phoneProblem(phone))
+        return refuse(*problem);
     return std::nullopt;
 }
 
 std::optional<std::string>
 CheckingData::checkSerialNumbers(const std::array<std::string, maxLoggers> &serials) {
-    const auto filled = [](const std::string &serial) { return !trim(serial).empty(); };
-    if (std::none_of(serials.begin(), serials.end(), filled))
-        return refuse(noSerialText);
-    for (const std::string &serial : serials)
-        if (filled(serial) && !serialLayoutOk(serial))
-            return refuse(badSerialText);
+    if (auto problem = serialProblem(serials))
+        return refuse(*problem);
     return std::nullopt;
 }
 

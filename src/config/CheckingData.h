@@ -1,6 +1,7 @@
-// The checks the device properties dialog runs before it stores a device: the telephone number
-// of a remote device and the serial numbers of the station's loggers. A failure is shown to the
-// operator in a "Data error" box, and returned to the caller, which decides what follows.
+// The checks a device record passes before it is stored, from the properties dialog or from the
+// command line: the telephone number of a remote device, the serial numbers of the station's
+// loggers, the schedule of an active device and where its data is forwarded. The dialog shows a
+// failure in a "Data error" box; the command line prints it.
 #pragma once
 
 #include "config/Tables.h"
@@ -24,6 +25,25 @@ bool isNumeric(std::string_view text);
 // parts are cut from the text as typed, so a leading blank shifts the model code out of place.
 bool serialLayoutOk(std::string_view serial);
 
+// A refusal and the field it is about, so that the dialog can put the focus on its box and the
+// command line can name its key.
+struct FieldProblem {
+    std::string text;
+    int field = 0;
+};
+
+// An active device takes part in at least one schedule time.
+std::optional<FieldProblem> scheduleProblem(const DeviceRecord &record);
+// A device that forwards its data names where to: a mail address, or an FTP host ("ftp....")
+// and an absolute root folder.
+std::optional<FieldProblem> forwardProblem(const DeviceRecord &record);
+// Every check of a record about to be stored, in the dialog's order: the connection (a
+// telephone number unless local or behind a line switch), the serial numbers, the schedule and
+// the forwarding.
+std::optional<FieldProblem> recordProblem(const DeviceRecord &record);
+// The run report, when on, goes to a mail address.
+std::optional<std::string> reportProblem(bool enabled, const std::string &address);
+
 class CheckingData {
 public:
     explicit CheckingData(Station &station) : station_(station) {}
@@ -37,7 +57,7 @@ public:
     checkSerialNumbers(const std::array<std::string, maxLoggers> &serials);
 
 private:
-    std::optional<std::string> refuse(const char *text);
+    std::optional<std::string> refuse(const FieldProblem &problem);
 
     Station &station_;
 };

@@ -27,4 +27,13 @@ std::filesystem::path portDevicePath(const std::filesystem::path &configDir, int
     return device.empty() ? fallback : std::filesystem::path(device);
 }
 
+ConfigError storePortDevice(const std::filesystem::path &configDir, int portNumber,
+                            const std::filesystem::path &device) {
+    XMLData document(configDir / files::comPorts, comPortsLayout);
+    if (ConfigError error = document.load())
+        return error;
+    document.recordAt(portNumber).setValue(0, device.string());
+    return document.save();
+}
+
 } // namespace vantrell

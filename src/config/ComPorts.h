@@ -12,5 +12,8 @@ namespace vantrell {
 // receives what kept the file from being read (a missing file included).
 std::filesystem::path portDevicePath(const std::filesystem::path &configDir, int portNumber,
                                      ConfigError *problem = nullptr);
+// Port N opens `device` from now on; the other ports keep theirs.
+ConfigError storePortDevice(const std::filesystem::path &configDir, int portNumber,
+                            const std::filesystem::path &device);
 
 } // namespace vantrell

@@ -16,7 +16,9 @@ using ScheduleHours = std::array<int, scheduleTimeCount>;
 inline constexpr int hourNotSet = -1;
 
 // Times are filled from the first on, without gaps, strictly ascending; times after the last
-// one set may stay empty.
+// one set may stay empty. Other times are refused with this text.
+inline constexpr const char *timesOutOfOrderText =
+    "Schedule times must be different and sequential...";
 bool scheduleHoursInOrder(const ScheduleHours &hours);
 
 class ScheduleTimeStore {

@@ -32,33 +32,48 @@ int DeviceRecord::sectionNumber() const {
     return int(valInt(cut(connection(), sectionDigits)));
 }
 
+namespace {
 // A delete empties the connection and keeps the device type, the forwarding kind and the alarm
 // settings: those alone make no device. Everything else a device is stored with does.
+constexpr int deviceFlags[] = {field::active,
+                               field::outsideLine,
+                               field::outsideLineIndex,
+                               field::scheduleSlot1,
+                               field::scheduleSlot1 + 1,
+                               field::scheduleSlot1 + 2,
+                               field::scheduleSlot1 + 3,
+                               field::savingMode,
+                               field::forwardEnabled,
+                               field::eraseMemory,
+                               field::setClock,
+                               field::useSwitch};
+constexpr int deviceTexts[] = {field::description, field::dataDirectory,   field::forwardAddress,
+                               field::forwardUser, field::forwardPassword, field::ftpRootDirectory,
+                               field::smtpServer};
+} // namespace
+
+DeviceRecord DeviceRecord::cleared() const {
+    DeviceRecord record = *this;
+    record[field::connection].clear();
+    for (int logger = 1; logger <= maxLoggers; ++logger)
+        record.serialNumber(logger).clear();
+    for (int f : deviceFlags)
+        record[f] = "0";
+    for (int f : deviceTexts)
+        record[f].clear();
+    return record;
+}
+
 bool DeviceRecord::isFree() const {
-    constexpr int flags[] = {field::active,
-                             field::outsideLine,
-                             field::outsideLineIndex,
-                             field::scheduleSlot1,
-                             field::scheduleSlot1 + 1,
-                             field::scheduleSlot1 + 2,
-                             field::scheduleSlot1 + 3,
-                             field::savingMode,
-                             field::forwardEnabled,
-                             field::eraseMemory,
-                             field::setClock,
-                             field::useSwitch};
-    constexpr int texts[] = {field::description, field::dataDirectory,   field::forwardAddress,
-                             field::forwardUser, field::forwardPassword, field::ftpRootDirectory,
-                             field::smtpServer};
     const std::string &c = connection();
     if (!c.empty() && c != localConnection)
         return false;
     for (int logger = 1; logger <= maxLoggers; ++logger)
         if (!trim(serialNumber(logger)).empty())
             return false;
-    return std::all_of(std::begin(flags), std::end(flags),
+    return std::all_of(std::begin(deviceFlags), std::end(deviceFlags),
                        [this](int f) { return valInt(fields[f]) == 0; }) &&
-           std::all_of(std::begin(texts), std::end(texts),
+           std::all_of(std::begin(deviceTexts), std::end(deviceTexts),
                        [this](int f) { return trim(fields[f]).empty(); });
 }
 

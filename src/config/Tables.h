@@ -87,6 +87,15 @@ constexpr const char *localConnection = "locl0000";
 constexpr const char *localPrefix = "locl";
 constexpr const char *networkPrefix = "netw";
 
+// A line switch serves networks 01..04 of sections 01..15.
+constexpr int networkCount = 4;
+constexpr int sectionCount = 15;
+
+// The device types the deviceType field chooses from, by list position.
+constexpr std::array<const char *, 3> deviceTypes = {"ZU-MAR", "KORVANE", "OBREL"};
+// The outside-line digit list: a blank at position 0, then the digits 0..9.
+constexpr int outsideLinePositions = 11;
+
 enum class ConnectionKind { local, network, modem };
 
 struct DeviceRecord {
@@ -110,6 +119,8 @@ struct DeviceRecord {
     // what deleting a device leaves. The phone list's blank cell for an inactive local device is
     // no sign of a free slot.
     bool isFree() const;
+    // The record a delete leaves: free, with the settings that make no device kept.
+    DeviceRecord cleared() const;
 };
 
 // Slot k (1..50) is row k of the phone list.

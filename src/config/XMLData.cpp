@@ -299,6 +299,19 @@ XmlRecord *XMLData::firstRecord(int place) {
     return found == records_.end() ? nullptr : &*found;
 }
 
+XmlRecord &XMLData::recordAt(int place) {
+    if (XmlRecord *found = firstRecord(place))
+        return *found;
+    pugi::xml_node root = document_.document_element();
+    const std::string name = records_.empty() ? "record" : records_.back().node_.name();
+    XmlRecord added;
+    added.node_ = root.append_child(name.c_str());
+    added.node_.append_attribute(placeAttribute).set_value(place);
+    added.place_ = place;
+    records_.push_back(std::move(added));
+    return records_.back();
+}
+
 ConfigError XMLData::save() const {
     // Saving what a failed load left behind would replace the file with a part of it.
     if (!loaded_)

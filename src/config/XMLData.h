@@ -60,6 +60,9 @@ public:
     const std::vector<XmlRecord> &records() const { return records_; }
     // The first record in document order with this place, or null.
     XmlRecord *firstRecord(int place);
+    // The record with `place`, added at the end of the file when there is none; its element is
+    // named like the last record's, so that the file keeps its look.
+    XmlRecord &recordAt(int place);
 
 private:
     ConfigError checkTopLevel();

@@ -18,8 +18,6 @@ namespace vantrell {
 namespace {
 
 constexpr const char *settingErrorTitle = "Setting error";
-constexpr const char *timesOutOfOrder = "Schedule times must be different and sequential...";
-constexpr const char *invalidAddress = "Invalid e-mail address inserted";
 
 } // namespace
 
@@ -30,7 +28,7 @@ void Main::timeChosen(int list) {
     for (std::size_t k = 0; k < chosen.size(); ++k)
         chosen[k] = cmbTime_[k]->currentIndex();
     if (!scheduleHoursInOrder(chosen)) {
-        station_.dialogs().message(settingErrorTitle, timesOutOfOrder, DialogButtons::ok,
+        station_.dialogs().message(settingErrorTitle, timesOutOfOrderText, DialogButtons::ok,
                                    DialogIcon::information);
         succeeded(ScheduleTimesFile(station_).loadScheduleTimes());
         showScheduleTimes();
@@ -58,9 +56,8 @@ void Main::resetDailySchedule() {
 void Main::saveReport() {
     const bool enabled = chkReport_->isChecked();
     const std::string address = trim(stdtext(txtReport_->text()));
-    if (enabled && (address.empty() || address.find('.') == std::string::npos ||
-                    address.find('@') == std::string::npos)) {
-        station_.dialogs().message(dataErrorTitle, invalidAddress, DialogButtons::ok,
+    if (const std::optional<std::string> problem = reportProblem(enabled, address)) {
+        station_.dialogs().message(dataErrorTitle, *problem, DialogButtons::ok,
                                    DialogIcon::information);
         txtReport_->setFocus();
         return;

@@ -32,21 +32,13 @@ namespace {
 
 constexpr const char *caption = "Properties";
 constexpr const char *updateTitle = "Phone list update";
-constexpr const char *noScheduleText = "Select at least one scheduled time";
-constexpr const char *ftpMissingText = "FTP address or root missing";
-constexpr const char *rootIncorrectText = "Root directory address incorrect";
-constexpr const char *mailIncorrectText = "Mail address incorrect";
 constexpr const char *deleteQuestion = "Are you sure you want to delete this record?";
 constexpr const char *unsavedQuestion =
     "This record has changes that are not stored yet.\nStore them before leaving the record?";
 constexpr const char *notSavedText = "The record could not be saved; nothing was changed.\n";
 constexpr const char *marksNotSavedText =
     "The record was saved, but its schedule marks could not be written.\n";
-constexpr const char *ftpHostPrefix = "ftp.";
 
-constexpr std::array deviceTypes = {"ZU-MAR", "KORVANE", "OBREL"};
-constexpr int networkCount = 4;
-constexpr int sectionCount = 15;
 
 // An option pair with neither option chosen: Qt keeps one chosen in an exclusive group.
 void clearOptions(QButtonGroup *group) {
@@ -403,35 +395,30 @@ bool PropertiesDialog::checkSerialNumbers() {
     return false;
 }
 
+// Paths typed with backslashes are mended before the check, as the operator meant them.
 bool PropertiesDialog::checkForward() {
-    if (optFdType_[1]->isChecked()) {
+    if (optFdType_[1]->isChecked())
         for (QLineEdit *box : std::array<QLineEdit *, 2>{txtAddress_, txtDirectory_})
             if (box->text().contains('\\'))
                 box->setText(box->text().replace('\\', '/'));
-        const QString host = txtAddress_->text();
-        const QString directory = txtDirectory_->text();
-        if (host.trimmed().isEmpty() || !host.startsWith(ftpHostPrefix))
-            return refuse(ftpMissingText, txtAddress_);
-        if (directory.trimmed().isEmpty())
-            return refuse(ftpMissingText, txtDirectory_);
-        if (!directory.startsWith('/'))
-            return refuse(rootIncorrectText, txtDirectory_);
-    } else if (optFdType_[0]->isChecked()) {
-        if (!txtMail_->text().contains('@') || !txtMail_->text().contains('.'))
-            return refuse(mailIncorrectText, txtMail_);
-    }
-    return true;
+    if (!optFdType_[0]->isChecked() && !optFdType_[1]->isChecked())
+        return true;
+    const std::optional<FieldProblem> problem = forwardProblem(editedRecord(record_));
+    if (!problem)
+        return true;
+    QLineEdit *atFault = problem->field == field::ftpRootDirectory ? txtDirectory_
+                         : optFdType_[1]->isChecked()              ? txtAddress_
+                                                                   : txtMail_;
+    return refuse(problem->text.c_str(), atFault);
 }
 
 bool PropertiesDialog::checkInput() {
     if (!checkTexts() || !codeCommunication() || !checkSerialNumbers())
         return false;
-    const bool anyTime = std::any_of(chkTime_.begin(), chkTime_.end(),
-                                     [](const QCheckBox *box) { return box->isChecked(); });
-    if (chkActive_->isChecked() && !anyTime) {
+    if (const std::optional<FieldProblem> problem = scheduleProblem(editedRecord(record_))) {
         const auto offered = std::find_if(chkTime_.begin(), chkTime_.end(),
                                           [](const QCheckBox *box) { return box->isEnabled(); });
-        return refuse(noScheduleText, offered != chkTime_.end() ? *offered : chkActive_);
+        return refuse(problem->text.c_str(), offered != chkTime_.end() ? *offered : chkActive_);
     }
     return !chkForward_->isChecked() || checkForward();
 }
