@@ -226,6 +226,17 @@ void HeadlessStation::runCycle() {
         };
     }
     startPublisher();
+    ControlServer control;
+    if (requests_) {
+        if (const std::string problem =
+                control.open(runFolder(station_.configDir()), station_.configDir());
+            !problem.empty())
+            progress_.log("station", problem + "; other vantrelld commands wait for the folder",
+                          LogPriority::warning);
+        else
+            progress_.log("station",
+                          "other vantrelld commands reach it through " + control.path().string());
+    }
     service::ready();
     while (!stopSignal) {
         schedule_.tick();
@@ -241,6 +252,12 @@ void HeadlessStation::runCycle() {
         while (!next.expired() && !stopSignal) {
             if (reloadSignal.exchange(false))
                 reload();
+            // A request may have read a device or changed one: the counts and the page follow.
+            if (requests_ && control.serveWaiting(requests_) > 0) {
+                refreshMetrics();
+                if (page)
+                    publishSnapshot();
+            }
             pump_.yield(nullptr, next.end());
         }
     }

@@ -3,6 +3,7 @@
 // real mail and FTP, progress and messages as log lines on standard output.
 #pragma once
 
+#include "ControlSocket.h"
 #include "config/ConfFile.h"
 #include "config/Station.h"
 #include "cycle/Schedule.h"
@@ -55,6 +56,11 @@ public:
     void runCycle();
     // Called on every turn of the event loop, also inside a session.
     void onLoop(std::function<void()> heartbeat) { pump_.heartbeat = std::move(heartbeat); }
+    // The cycle answers other vantrelld commands through its control socket with `handler`,
+    // between sessions.
+    void onRequest(ControlHandler handler) { requests_ = std::move(handler); }
+    // The log's lines also go to `copy` until it is taken back with nothing.
+    void copyLogTo(std::ostream *copy) { progress_.copyTo(copy); }
     // One reading session of `slot` as for schedule time `time`; returns the letter left.
     std::string readDevice(int slot, int time);
     // Readings and device states go to the MQTT broker when vantrell.conf names one.
@@ -137,6 +143,7 @@ private:
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_};
     std::optional<MqttPublisher> publisher_;
+    ControlHandler requests_;
 };
 
 } // namespace vantrell

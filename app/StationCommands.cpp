@@ -125,6 +125,17 @@ int StationCommands::setDevice(int slot, const std::vector<std::string> &setting
                           " is not a folder");
         (isStationWide(*key) ? stationWide[key->field] : edited[key->field]) = value;
     }
+    // Appending to one file needs a memory emptied after every reading, or each reading would
+    // append the records before it again: the dialog ticks and locks "Memory reset" with it.
+    const auto given = [&settings](std::string_view name) {
+        return std::any_of(settings.begin(), settings.end(), [name](const std::string &s) {
+            return s.starts_with(std::string(name) + "=");
+        });
+    };
+    if (!given("eraseMemory") && (given("savingMode") || edited.flag(field::savingMode)))
+        edited[field::eraseMemory] = edited[field::savingMode];
+    if (edited.flag(field::savingMode) && !edited.flag(field::eraseMemory))
+        return refuse("device set: eraseMemory: 1 while savingMode is 1 (one file per logger)");
     if (const auto problem = recordProblem(edited)) {
         const auto key =
             std::find_if(deviceKeys().begin(), deviceKeys().end(),

@@ -1,6 +1,7 @@
 // vantrelld: the station without a screen, for servers and for commissioning.
 #include "CommandLine.h"
 #include "ConfigFolder.h"
+#include "ControlSocket.h"
 #include "FolderLock.h"
 #include "HeadlessStation.h"
 #include "Probe.h"
@@ -79,6 +80,20 @@ Commands:
                       with +hh:mm (without an offset, the station's local time). It only
                       reads, beside a running station. Exit 1 when the journal is off or
                       cannot be read.
+  device list         The configured devices: number, active or inactive, connection, description.
+  device show N       Device N's fields as "key = value", each after a comment line saying
+                      what it means; the lines can be given back to device set.
+  device set N KEY=VALUE...
+                      Changes device N's fields. Every value is checked as the properties
+                      dialog checks it, with its messages; a refusal stores nothing (exit 2).
+  device remove N     Empties device N as the dialog's delete does.
+  line set DEVICE [--sms DEVICE]
+                      The line's serial device (port 1), and the SMS modem's (port 2; without
+                      --sms the modem shares the line's port): comports.xml, port.crs and
+                      MDMport.crs together.
+  schedule set I HOUR|off
+                      Schedule time I (1..4) at HOUR:00 (0..23), or not set. Times stay in
+                      order, without gaps.
   probe [--port N] [--switch] [--logger K]
                       Wakes logger K (default 1) on port N (default 1), through the line
                       switch when --switch is given, reads its clock and parameter block and
@@ -94,19 +109,24 @@ Options:
   --version           Shows the version.
   --help              Shows this text.
 
-Every progress text of the station is a timestamped line on standard output. When standard
-output is the journal, lines carry a syslog priority instead of the time: <3> errors, <4>
-warnings, <6> progress, <7> the bytes of --log-io.
+Every progress text of the station is a timestamped line on standard output, tagged with the
+part of the station it comes from ([station], [config], [report], [journal], ...). When
+standard output is the journal, lines carry a syslog priority instead of the time: <3> errors,
+<4> warnings, <6> progress, <7> the bytes of --log-io.
 
-run, read and probe hold the configuration folder for as long as they run (the file
-vantrell.lock there names the holder): a second one on the same folder is refused. A
+run, read, probe and the changes of device, line and schedule hold the configuration folder
+while they run (the file vantrell.lock there names the holder). Beside a running run, read,
+status and those changes are sent to it through its socket vantrelld.sock (in
+$RUNTIME_DIRECTORY under systemd, linked from the configuration folder): it reads the device
+as soon as its current session ends, and applies changes between sessions. Any other second
+program on the folder is refused. A
 session holds its line's device, and an SMS its modem's device, against every other program.
 
 Exit codes: 0 success; 1 the station did not answer as it should; 2 usage or configuration
 error, found before anything was read: an unusable device table (prop.xml), a damaged
 vantrell.conf, a configuration folder that cannot be written, or one held by another
-program; for run also a port whose device refuses this user (it needs the device's group,
-usually dialout).
+program; for run also a port whose device refuses this user while a device is active (the
+message names the device's owner, group and mode).
 )usage";
 
 struct Options {
@@ -120,8 +140,9 @@ struct Options {
     bool json = false;
     std::optional<std::string> format, device, serial, since, until;
     std::optional<std::string> sms;
-    std::string commandLine;  // as started, for the folder lock
-    std::string folderReason; // why the configuration folder is the one it is
+    std::string commandLine;        // as started, for the folder lock
+    std::vector<std::string> given; // the arguments as given, for a running station to run
+    std::string folderReason;       // why the configuration folder is the one it is
 };
 
 // The journal passes its stream's device and inode; a program started from a shell inside a
@@ -170,6 +191,8 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
                                          {"sms", required_argument, nullptr, sms},
                                          {nullptr, 0, nullptr, 0}};
     options.commandLine = commandLineOf(argc, argv);
+    options.given.assign(argv + 1, argv + argc);
+    optind = 0; // a running station parses the command lines of its requests as well
     for (int c; (c = getopt_long(argc, argv, "h", longOptions, nullptr)) != -1;) {
         switch (c) {
         case configDir:
@@ -303,6 +326,9 @@ bool isEmptyFolder(const std::filesystem::path &folder) {
     return std::filesystem::is_empty(folder, ec) && !ec;
 }
 
+int serveRequest(HeadlessStation &headless, const Options &station, const ConfSettings &settings,
+                 const std::vector<std::string> &given, std::ostream &out, std::ostream &err);
+
 int runCycle(const Options &options) {
     // A fresh service starts on an empty state folder; it gets the templates as init gives them.
     if (isEmptyFolder(options.configDir) && runInit(options) != EXIT_SUCCESS)
@@ -321,49 +347,93 @@ int runCycle(const Options &options) {
     SystemClock clock;
     Watchdog watchdog(clock, service::watchdogSeconds(), service::keepAlive);
     headless.onLoop([&watchdog] { watchdog.feed(); });
+    headless.onRequest(
+        [&](const std::vector<std::string> &given, std::ostream &out, std::ostream &err) {
+            return serveRequest(headless, options, *settings, given, out, err);
+        });
     headless.runCycle();
     return EXIT_SUCCESS;
 }
 
-int runRead(const Options &options) {
-    std::optional<int> device;
+// What a running station answers when asked: nothing when none runs on the folder.
+std::optional<int> askRunning(const Options &options) {
+    return askRunningStation(options.configDir, options.given, std::cout, std::cerr);
+}
+
+struct ReadRequest {
+    int device = 0;
     int time = 1;
+};
+
+// The device and schedule time read asks for; nothing (after saying why) for a wrong one.
+std::optional<ReadRequest> readRequest(const Options &options, std::ostream &err) {
+    ReadRequest request;
     if (options.slot) {
         const auto s = wholeNumber(*options.slot, 1, scheduleTimeCount);
         if (!s) {
-            std::cerr << "read: the schedule time is 1, 2, 3 or 4\n";
-            return 2;
+            err << "read: the schedule time is 1, 2, 3 or 4\n";
+            return std::nullopt;
         }
-        time = *s;
+        request.time = *s;
     }
     if (options.arguments.empty()) {
-        std::cerr << "read: which device?\n" << usageLine;
-        return 2;
+        err << "read: which device?\n" << usageLine;
+        return std::nullopt;
     }
-    device = wholeNumber(options.arguments.front(), 1, maxDevices);
+    const auto device = wholeNumber(options.arguments.front(), 1, maxDevices);
     if (!device) {
-        std::cerr << "read: the device is a number from 1 to 50\n";
+        err << "read: the device is a number from 1 to 50\n";
+        return std::nullopt;
+    }
+    request.device = *device;
+    return request;
+}
+
+// One reading session as read asks for it; its lines and "status: L" go to `out` as well.
+int readNow(HeadlessStation &headless, const ReadRequest &request, std::ostream &out,
+            std::ostream &err) {
+    if (headless.station().devices[request.device].isFree()) {
+        err << "read: device " << request.device << " is not configured\n";
         return 2;
     }
-    FolderLock lock;
-    if (!takeFolder(lock, options))
+    const std::string letter = headless.readDevice(request.device, request.time);
+    out << "status: " << (letter.empty() ? "none" : letter) << std::endl;
+    return isDoneMark(letter) ? EXIT_SUCCESS : 1;
+}
+
+int runRead(const Options &options) {
+    const std::optional<ReadRequest> request = readRequest(options, std::cerr);
+    if (!request)
         return 2;
+    FolderLock lock;
+    if (const std::string refused = lock.take(options.configDir, options.commandLine);
+        !refused.empty()) {
+        // The station running on the folder reads it as soon as its session ends.
+        if (const std::optional<int> answer = askRunning(options))
+            return *answer;
+        error(options, "station") << printable(refused) << "\n";
+        return 2;
+    }
     const std::optional<ConfSettings> settings = stationSettings(options);
     if (!settings)
         return 2;
     HeadlessStation headless(options.configDir, options.logIo, options.style, *settings);
     if (!headless.loadConfiguration())
         return 2;
-    if (headless.station().devices[*device].isFree()) {
-        std::cerr << "read: device " << *device << " is not configured\n";
-        return 2;
-    }
     stopOnTerminationSignals();
     headless.startPublisher();
-    const std::string letter = headless.readDevice(*device, time);
+    const int exit = readNow(headless, *request, std::cout, std::cerr);
     headless.awaitPublished();
-    std::cout << "status: " << (letter.empty() ? "none" : letter) << std::endl;
-    return isDoneMark(letter) ? EXIT_SUCCESS : 1;
+    return exit;
+}
+
+int changeStation(Station &station, const Options &options, std::ostream &out, std::ostream &err) {
+    StationCommands commands(station, out, err);
+    if (options.command == "device")
+        return commands.device(options.arguments);
+    if (options.command == "line")
+        return commands.line(options.arguments, options.sms);
+    return commands.schedule(options.arguments);
 }
 
 // device, line and schedule: list and show only look, beside a running station; every change
@@ -373,17 +443,20 @@ int runChange(const Options &options) {
     const bool looks = options.command == "device" && !arguments.empty() &&
                        (arguments.front() == "list" || arguments.front() == "show");
     FolderLock lock;
-    if (!looks && !takeFolder(lock, options))
-        return 2;
+    if (!looks) {
+        if (const std::string refused = lock.take(options.configDir, options.commandLine);
+            !refused.empty()) {
+            // The station running on the folder applies it between its sessions.
+            if (const std::optional<int> answer = askRunning(options))
+                return *answer;
+            error(options, "station") << printable(refused) << "\n";
+            return 2;
+        }
+    }
     HeadlessStation headless(options.configDir, false, options.style);
     if (!(looks ? headless.readConfiguration() : headless.loadConfiguration()))
         return 2;
-    StationCommands commands(headless.station(), std::cout, std::cerr);
-    if (options.command == "device")
-        return commands.device(arguments);
-    if (options.command == "line")
-        return commands.line(arguments, options.sms);
-    return commands.schedule(arguments);
+    return changeStation(headless.station(), options, std::cout, std::cerr);
 }
 
 // While it lives, what the station logs on standard output goes to standard error: standard
@@ -400,33 +473,76 @@ private:
     std::streambuf *output_;
 };
 
+// The status of the station `headless` holds, as status prints it after its first line.
+int reportStatus(HeadlessStation &headless, const Options &options, const ConfSettings &settings,
+                 std::ostream &out) {
+    const std::vector<int> active = headless.activeDevices();
+    const JournalView view =
+        readJournalView(options.configDir, settings, headless.configuredDevices());
+    if (options.json) {
+        nlohmann::ordered_json status = {{"folder", options.configDir.string()}};
+        status.update(headless.statusJson());
+        addJournalView(status, view);
+        out << status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    } else {
+        headless.printStatus(out);
+        printJournalView(out, view, active, std::time(nullptr));
+    }
+    return allWell(view, active) ? EXIT_SUCCESS : 1;
+}
+
+// A running station answers from what it holds; without one, the files do.
 int runStatus(const Options &options) {
+    if (!options.json)
+        std::cout << "configuration folder: " << printable(options.configDir.string()) << " ("
+                  << options.folderReason << ")\n";
+    if (const std::optional<int> answer = askRunning(options))
+        return *answer;
     std::optional<LogToStandardError> logToError;
     if (options.json)
         logToError.emplace();
-    else
-        std::cout << "configuration folder: " << printable(options.configDir.string()) << " ("
-                  << options.folderReason << ")\n";
     HeadlessStation headless(options.configDir, false, options.style);
     if (!headless.readConfiguration())
         return 2;
     const auto settings = stationSettings(options);
     if (!settings)
         return 2;
-    const std::vector<int> active = headless.activeDevices();
-    const JournalView view =
-        readJournalView(options.configDir, *settings, headless.configuredDevices());
-    if (options.json) {
-        nlohmann::ordered_json status = {{"folder", options.configDir.string()}};
-        status.update(headless.statusJson());
-        addJournalView(status, view);
-        std::ostream(logToError->output())
-            << status.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-    } else {
-        headless.printStatus(std::cout);
-        printJournalView(std::cout, view, active, std::time(nullptr));
+    std::ostream out(options.json ? logToError->output() : std::cout.rdbuf());
+    return reportStatus(headless, options, *settings, out);
+}
+
+// A request of another vantrelld beside the running station: what that command would have done on
+// the folder, done by the station that holds it, on the folder it holds.
+int serveRequest(HeadlessStation &headless, const Options &station, const ConfSettings &settings,
+                 const std::vector<std::string> &given, std::ostream &out, std::ostream &err) {
+    std::vector<std::string> words{"vantrelld"};
+    words.insert(words.end(), given.begin(), given.end());
+    std::vector<char *> argv;
+    for (std::string &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    Options asked;
+    optind = 0;
+    if (parseOptions(int(words.size()), argv.data(), asked) != Parsed::run) {
+        err << "vantrelld: no request the running station answers\n";
+        return 2;
     }
-    return allWell(view, active) ? EXIT_SUCCESS : 1;
+    asked.configDir = station.configDir;
+    if (asked.command == "read") {
+        const std::optional<ReadRequest> request = readRequest(asked, err);
+        if (!request)
+            return 2;
+        headless.copyLogTo(&out);
+        const int exit = readNow(headless, *request, out, err);
+        headless.copyLogTo(nullptr);
+        return exit;
+    }
+    if (asked.command == "status")
+        return reportStatus(headless, asked, settings, out);
+    if (asked.command == "device" || asked.command == "line" || asked.command == "schedule")
+        return changeStation(headless.station(), asked, out, err);
+    err << "vantrelld: " << asked.command << " is not asked of a running station\n";
+    return 2;
 }
 
 // The filters of export; nothing (after saying which one is wrong) for a bad one.

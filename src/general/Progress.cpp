@@ -14,8 +14,18 @@ std::string logLinePrefix(const LogStyle &style, LogPriority priority, const Loc
     return buf;
 }
 
-std::string LoggingProgress::prefix(LogPriority priority) const {
-    return logLinePrefix(style_, priority, clock_.localNow());
+void LoggingProgress::emit(LogPriority priority, std::string_view body) {
+    const LocalDateTime now = clock_.localNow();
+    out_ << logLinePrefix(style_, priority, now) << body << std::endl;
+    // The copy is read on a terminal: with the time, whatever the log itself carries.
+    if (copy_ != nullptr)
+        *copy_ << logLinePrefix(LogStyle{}, priority, now) << body << std::endl;
+}
+
+void LoggingProgress::copyTo(std::ostream *copy) {
+    const std::lock_guard lock(mutex_);
+    flushRepeats();
+    copy_ = copy;
 }
 
 LoggingProgress::~LoggingProgress() {
@@ -37,17 +47,17 @@ std::string shape(std::string_view text) {
     return out;
 }
 
-const char *label(ProgressLine line) {
+std::string label(ProgressLine line) {
     return line == ProgressLine::service ? "[service] " : "[report]  ";
 }
 } // namespace
 
 void LoggingProgress::flushRepeats() {
     if (repeats_ > 0 && !style_.quiet) {
-        out_ << prefix(LogPriority::progress) << label(lastLine_) << printable(lastText_);
+        std::string body = label(lastLine_) + printable(lastText_);
         if (repeats_ > 1)
-            out_ << "   (" << repeats_ << " like it)";
-        out_ << std::endl;
+            body += "   (" + std::to_string(repeats_) + " like it)";
+        emit(LogPriority::progress, body);
     }
     repeats_ = 0;
 }
@@ -63,15 +73,14 @@ void LoggingProgress::show(ProgressLine line, std::string_view text) {
     lastLine_ = line;
     lastText_ = text;
     if (!style_.quiet)
-        out_ << prefix(LogPriority::progress) << label(line) << printable(text) << std::endl;
+        emit(LogPriority::progress, label(line) + printable(text));
 }
 
 void LoggingProgress::failure(std::string_view text) {
     const std::lock_guard lock(mutex_);
     flushRepeats();
     lastText_.clear();
-    out_ << prefix(LogPriority::error) << label(ProgressLine::detail) << printable(text)
-         << std::endl;
+    emit(LogPriority::error, label(ProgressLine::detail) + printable(text));
 }
 
 void LoggingProgress::note(std::string_view text) {
@@ -84,7 +93,7 @@ void LoggingProgress::log(std::string_view subsystem, std::string_view text, Log
     lastText_.clear();
     if (style_.quiet && priority > LogPriority::warning)
         return;
-    out_ << prefix(priority) << "[" << subsystem << "] " << printable(text) << std::endl;
+    emit(priority, "[" + std::string(subsystem) + "] " + printable(text));
 }
 
 std::string printable(std::string_view bytes) {

@@ -73,15 +73,19 @@ public:
     void log(std::string_view subsystem, std::string_view text,
              LogPriority priority = LogPriority::progress);
     const LogStyle &style() const { return style_; }
+    // Every line from now on is also written to `copy` (nothing: no more), with its time: the
+    // lines of a reading a client of the running station asked for.
+    void copyTo(std::ostream *copy);
 
 private:
     void flushRepeats();
-    std::string prefix(LogPriority priority) const;
+    void emit(LogPriority priority, std::string_view body);
 
     std::ostream &out_;
     const Clock &clock_;
     LogStyle style_;
     std::mutex mutex_;
+    std::ostream *copy_ = nullptr;
     ProgressLine lastLine_ = ProgressLine::service;
     std::string lastText_;
     int repeats_ = 0;
