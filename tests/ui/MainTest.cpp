@@ -113,12 +113,8 @@ TEST(MainWindow, ThePropertiesDialogFollowsTheScheduleTimes) {
         {"no time set", [] {}, "-|-|-|-|"},
         {"08:00 chosen", [&] { b.time(0)->setCurrentIndex(8); }, "08:00+|-|-|-|"},
         {"14:00 chosen", [&] { b.time(1)->setCurrentIndex(14); }, "08:00+|14:00+|-|-|"},
-        {"a time out of order is undone", [&] { b.time(2)->setCurrentIndex(3); },
-         "08:00+|14:00+|-|-|"},
         {"the timetable reset",
          [&] {
-             b.main.trayTick();
-             EXPECT_NE(b.main.tray().toolTip(), "Vantrell offline");
              b.dialogs.clear();
              QTest::mouseClick(b.find<QPushButton>("cmdResetTime"), Qt::LeftButton);
              EXPECT_EQ(b.lists(), (std::array<int, 4>{-1, -1, -1, -1}));
@@ -223,12 +219,10 @@ TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
 TEST(MainWindow, TrayMenuIconEventsAndCloses) {
     MainBench b;
     b.main.load();
-    std::vector<std::pair<QString, QString>> items;
+    QStringList items;
     for (const QAction *action : b.main.tray().menu().actions())
-        items.emplace_back(action->objectName(), action->isSeparator() ? "-" : action->text());
-    const std::vector<std::pair<QString, QString>> expected = {
-        {"mnuOpen", "Open Vantrell"}, {"separator", "-"}, {"mnuExit", "Exit"}};
-    EXPECT_EQ(items, expected);
+        items << action->objectName() + ":" + (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(items.join('|'), "mnuOpen:Open Vantrell|separator:-|mnuExit:Exit");
     EXPECT_FALSE(b.main.isVisible());
 
     struct Row {
