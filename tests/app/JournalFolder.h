@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,21 +20,6 @@ namespace vantrell::testing {
 inline void useStationZone() {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
-}
-
-struct ProgramOutput {
-    std::optional<int> exit;
-    std::string output;
-};
-
-// Standard output only, or with standard error mixed in.
-inline ProgramOutput runProgram(const std::vector<std::string> &line, bool withErrors = false) {
-    ChildProcess program(line, Launch{withErrors, std::nullopt});
-    std::string output;
-    while (const auto text = program.readLine(30))
-        output += *text + "\n";
-    const auto exit = program.wait(10);
-    return {exit, output + program.unread()};
 }
 
 struct JournalFolder {

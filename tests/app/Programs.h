@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,22 @@ inline std::vector<std::string> vantrelld(const std::filesystem::path &config,
     std::vector<std::string> line{programs + "vantrelld", "--config-dir", config.string()};
     line.insert(line.end(), arguments.begin(), arguments.end());
     return line;
+}
+
+struct ProgramOutput {
+    std::optional<int> exit;
+    std::string output;
+};
+
+// Runs `line` to its end: standard output only, or with standard error mixed in.
+inline ProgramOutput runProgram(const std::vector<std::string> &line, bool withErrors = false,
+                                std::optional<uid_t> user = {}) {
+    ChildProcess program(line, Launch{withErrors, user});
+    std::string output;
+    while (const auto text = program.readLine(30))
+        output += *text + "\n";
+    const auto exit = program.wait(10);
+    return {exit, output + program.unread()};
 }
 
 inline void initFolder(const std::filesystem::path &config) {

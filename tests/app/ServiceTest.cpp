@@ -19,20 +19,7 @@ namespace fs = std::filesystem;
 using testing::ChildProcess;
 using testing::Launch;
 using testing::programs;
-
-struct Outcome {
-    std::optional<int> exit;
-    std::string output; // standard output and standard error
-};
-
-Outcome runToEnd(const std::vector<std::string> &line) {
-    ChildProcess program(line, Launch{true, {}});
-    std::string output;
-    while (const auto text = program.readLine(30))
-        output += *text + "\n";
-    const auto exit = program.wait(10);
-    return {exit, output + program.unread()};
-}
+using testing::runProgram;
 
 TEST(Service, TheDefaultFolderFollowsWhereTheProgramLies) {
     const struct {
@@ -61,6 +48,7 @@ TEST(Service, CommandLinesThatMakeNoSenseAreRefusedWithTheUsageLine) {
     const std::string daemon = programs + "vantrelld", sim = programs + "vantrell-sim";
     const std::string daemonUsage = "Usage: vantrelld [--config-dir DIR]";
     const std::string simUsage = "usage: vantrell-sim [--link PATH]";
+    const std::string noSuchOption = "takes no such option\n" + daemonUsage;
     const struct {
         const char *legend;
         std::vector<std::string> line;
@@ -74,6 +62,16 @@ TEST(Service, CommandLinesThatMakeNoSenseAreRefusedWithTheUsageLine) {
         {"an option of another command", {daemon, "run", "--slot", "2"}, 2, daemonUsage},
         {"no command", {daemon, "--log-io"}, 2, daemonUsage},
         {"an unknown command", {daemon, "start"}, 2, daemonUsage},
+        {"status: an option of export", {daemon, "status", "--format", "csv"}, 2, noSuchOption},
+        {"status: a filter of export", {daemon, "status", "--since", "2026"}, 2, noSuchOption},
+        {"export: the option of status", {daemon, "export", "--json"}, 2, noSuchOption},
+        {"read: a filter of export", {daemon, "read", "1", "--device", "2"}, 2, noSuchOption},
+        {"run: a filter of export", {daemon, "run", "--serial", "KV1"}, 2, noSuchOption},
+        {"export: an argument", {daemon, "export", "KV1"}, 2, "export: unexpected 'KV1'"},
+        {"export: no time", {daemon, "export", "--since", "now"}, 2, "--since 'now' is no ISO"},
+        {"export: no month", {daemon, "export", "--until", "2026-13-01"}, 2, "'2026-13-01' is no"},
+        {"export: a format", {daemon, "export", "--format", "xml"}, 2, "format is csv or json"},
+        {"export: a device", {daemon, "export", "--device", "51"}, 2, "device is a number"},
         {"the simulator: an unknown option", {sim, "--loggers", "x"}, 2, simUsage},
         {"the simulator: a missing argument", {sim, "--logger"}, 2, simUsage},
         {"the simulator: an extra argument", {sim, "--logger", "serial=KV1", "now"}, 2, simUsage},
@@ -83,7 +81,7 @@ TEST(Service, CommandLinesThatMakeNoSenseAreRefusedWithTheUsageLine) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
-        const Outcome outcome = runToEnd(c.line);
+        const auto outcome = runProgram(c.line, true);
         EXPECT_EQ(outcome.exit, c.exit);
         EXPECT_NE(outcome.output.find(c.shown), std::string::npos) << outcome.output;
     }
@@ -97,17 +95,17 @@ TEST(Service, OnTheJournalStreamLinesCarryPrioritiesAndNoTime) {
     std::ofstream(config / "prop.xml", std::ios::app) << "damaged";
     const std::string command = "JOURNAL_STREAM=$(stat -L -c %d:%i /proc/$$/fd/1) exec " +
                                 programs + "vantrelld --config-dir " + config.string() + " status";
-    const Outcome journal = runToEnd({"/bin/sh", "-c", command});
+    const auto journal = runProgram({"/bin/sh", "-c", command}, true);
     EXPECT_EQ(journal.exit, 2);
     EXPECT_EQ(journal.output.rfind("configuration folder: " + config.string(), 0), 0)
         << journal.output;
     EXPECT_NE(journal.output.find("\n<3>[config] " + config.string() + "/prop.xml"),
               std::string::npos)
         << journal.output;
-    const Outcome inherited =
-        runToEnd({"/bin/sh", "-c",
-                  "JOURNAL_STREAM=1:2 exec " + programs + "vantrelld --config-dir " +
-                      config.string() + " status"});
+    const auto inherited = runProgram({"/bin/sh", "-c",
+                                       "JOURNAL_STREAM=1:2 exec " + programs +
+                                           "vantrelld --config-dir " + config.string() + " status"},
+                                      true);
     EXPECT_EQ(inherited.output.find("<3>"), std::string::npos) << inherited.output;
 }
 

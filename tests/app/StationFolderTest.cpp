@@ -1,6 +1,6 @@
 // One station per configuration folder, and clear refusals before the cycle starts: the built
-// programs on real folders, with a second program, a damaged or forbidden folder, and a line
-// another program holds.
+// programs on real folders, with a second program, a damaged or forbidden folder, a damaged
+// vantrell.conf, and a line another program holds.
 #include "Programs.h"
 #include "config/ConfigStation.h"
 #include "sim/Logger.h"
@@ -9,10 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <map>
-#include <cstdlib>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <functional>
+#include <map>
 
 namespace vantrell {
 namespace {
@@ -20,22 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ChildProcess;
 using testing::Launch;
+using testing::runProgram;
 using testing::TempFolder;
 using testing::vantrelld;
-
-struct Outcome {
-    std::optional<int> exit;
-    std::string output; // standard output and standard error
-};
-
-Outcome runToEnd(const std::vector<std::string> &line, std::optional<uid_t> user = {}) {
-    ChildProcess program(line, Launch{true, user});
-    std::string output;
-    while (const auto text = program.readLine(30))
-        output += *text + "\n";
-    const auto exit = program.wait(10);
-    return {exit, output + program.unread()};
-}
 
 std::string joined(const std::vector<std::string> &line) {
     std::string text;
@@ -65,7 +53,7 @@ std::map<std::string, std::string> contentsOf(const fs::path &folder) {
 }
 
 TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
-    using Prepare = void (*)(const fs::path &);
+    using Prepare = std::function<void(const fs::path &)>;
     const Prepare loopOfLinks = [](const fs::path &dir) {
         fs::create_symlink(dir.string() + "-b", dir);
         fs::create_symlink(dir, dir.string() + "-b");
@@ -81,6 +69,12 @@ TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
     const Prepare lockFileThere = [](const fs::path &dir) {
         testing::initFolder(dir);
         test::writeBytes(dir / "vantrell.lock", "");
+    };
+    const auto withConf = [](const char *conf) {
+        return Prepare([conf](const fs::path &dir) {
+            testing::configureSwitchedLogger(dir);
+            test::writeBytes(dir / "vantrell.conf", conf);
+        });
     };
     // "{dir}" is the folder.
     const std::string loop = "Too many levels of symbolic links", denied = "Permission denied";
@@ -99,15 +93,21 @@ TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
     } cases[] = {
         {"a loop of links: status", loopOfLinks, {"status"}, unreadable + loop},
         {"a loop of links: run", loopOfLinks, {"run"}, cannotLock + loop},
-        {"a loop of links: read", loopOfLinks, {"read", "1"}, cannotLock + loop},
-        {"a loop of links: probe", loopOfLinks, {"probe"}, cannotLock + loop},
         {"an empty device table: run", emptyTable, {"run"}, emptyText},
         {"an empty device table: read names the file", emptyTable, {"read", "3"}, emptyText},
         {"a damaged device table", damagedTable, {"run"}, "{dir}/prop.xml: is not a well-formed"},
         {"a folder not to search: status", emptyTable, {"status"}, unreadable + denied, noSearch},
-        {"a folder not to search: run", emptyTable, {"run"}, cannotLock + denied, noSearch},
         {"a read-only folder: run", lockFileThere, {"run"}, readOnly, noWrite},
         {"a read-only folder: read", lockFileThere, {"read", "1"}, readOnly, noWrite},
+        {"vantrell.conf: run, a value out of range",
+         withConf("[journal]\nfile = j.sqlite\nkeep_days = 0\n"),
+         {"run"},
+         "vantrell.conf line 3: keep_days"},
+        {"conf: an unknown section", withConf("; c\n[journl]\n"), {"read", "1"}, "conf line 2"},
+        {"conf: an unknown key",
+         withConf("[silence]\nafter = 2\n"),
+         {"read", "1"},
+         "line 2: after"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
@@ -119,7 +119,7 @@ TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
             user = userBoundByModes(dir);
             fs::permissions(dir, *c.mode);
         }
-        const Outcome outcome = runToEnd(vantrelld(dir, c.command), user);
+        const auto outcome = runProgram(vantrelld(dir, c.command), true, user);
         if (c.mode)
             fs::permissions(dir, fs::perms(0755));
         EXPECT_EQ(outcome.exit, 2) << outcome.output;
@@ -127,15 +127,19 @@ TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
         for (auto at = expected.find("{dir}"); at != std::string::npos; at = expected.find("{dir}"))
             expected.replace(at, 5, dir.string());
         EXPECT_NE(outcome.output.find(expected), std::string::npos) << outcome.output;
+        std::error_code unreachable;
+        EXPECT_FALSE(fs::exists(dir / "j.sqlite", unreachable))
+            << "no journal before the settings are read";
     }
 }
 
 // Group membership is fixed when a process starts, so a line the station's user may not open
 // stays closed to it until the service is started again: that stops run at once, with exit 2,
 // which the service unit does not restart on.
-TEST(StationFolder, ALineTheStationsUserMayNotOpenStopsRun) {
+TEST(StationFolderAsRoot, ALineTheStationsUserMayNotOpenStopsRun) {
     if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to run the program as a user the terminal refuses";
+        GTEST_SKIP() << "needs root: only root may start vantrelld as another user (nobody), one "
+                        "outside the terminal's group, whom the line then refuses";
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
@@ -146,10 +150,11 @@ TEST(StationFolder, ALineTheStationsUserMayNotOpenStopsRun) {
     testing::initFolder(dir);
     testing::mapPortOne(dir, terminal);
     const std::optional<uid_t> nobody = userBoundByModes(dir);
-    const Outcome outcome = runToEnd(vantrelld(dir, {"run"}), nobody);
+    const auto outcome = runProgram(vantrelld(dir, {"run"}), true, nobody);
     ::close(master);
     EXPECT_EQ(outcome.exit, 2) << outcome.output;
-    EXPECT_NE(outcome.output.find("port 1 (" + terminal + "): permission denied; the station's "
+    EXPECT_NE(outcome.output.find("port 1 (" + terminal +
+                                  "): permission denied; the station's "
                                   "user needs the group that owns the device (dialout)"),
               std::string::npos)
         << outcome.output;
@@ -177,11 +182,11 @@ TEST(StationFolder, OneProgramReadsThroughAFolderAtATimeAndStatusOnlyLooks) {
                                joined(runLine) + ")";
     for (const auto &command :
          std::vector<std::vector<std::string>>{{"run"}, {"read", "1"}, {"probe", "--port", "2"}}) {
-        const Outcome refused = runToEnd(vantrelld(config, command));
+        const auto refused = runProgram(vantrelld(config, command), true);
         EXPECT_EQ(refused.exit, 2) << command[0];
         EXPECT_NE(refused.output.find(holder), std::string::npos) << refused.output;
     }
-    const Outcome status = runToEnd(vantrelld(config, {"status"}));
+    const auto status = runProgram(vantrelld(config, {"status"}), true);
     EXPECT_EQ(status.exit, 0) << status.output;
     EXPECT_EQ(contentsOf(config), before);
 
@@ -189,7 +194,7 @@ TEST(StationFolder, OneProgramReadsThroughAFolderAtATimeAndStatusOnlyLooks) {
     EXPECT_EQ(run.wait(10), 0);
     said += run.unread();
     EXPECT_EQ(said.find(idle), said.rfind(idle)) << "said once: " << said;
-    const Outcome after = runToEnd(vantrelld(config, {"read", "1"}));
+    const auto after = runProgram(vantrelld(config, {"read", "1"}), true);
     EXPECT_NE(after.output.find("read: device 1 is not configured"), std::string::npos)
         << "the folder is free again: " << after.output;
 }
@@ -207,7 +212,7 @@ TEST(StationFolder, StatusWritesNothingAndShowsControlCharactersEscaped) {
     const auto before = contentsOf(config);
     const auto marksTime = fs::last_write_time(config / "dlytmtble.xml");
 
-    const Outcome status = runToEnd(vantrelld(config, {"status"}));
+    const auto status = runProgram(vantrelld(config, {"status"}), true);
     EXPECT_EQ(status.exit, 0) << status.output;
     EXPECT_NE(status.output.find("  4  locl0000  \"<1B>]0;owned<07><1B>[2J<0D><0A>fake\"  active"),
               std::string::npos)
@@ -236,7 +241,7 @@ TEST(StationFolder, ASessionWhoseLineAnotherProgramHoldsFailsItsAttemptsWithM) {
     const int other = ::open(line.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
 
-    const Outcome read = runToEnd(vantrelld(config, {"read", "1"}));
+    const auto read = runProgram(vantrelld(config, {"read", "1"}), true);
     ::close(other);
     EXPECT_EQ(read.exit, 1);
     EXPECT_NE(read.output.find("port 1 (" + line.slavePath() + "): in use by another program"),

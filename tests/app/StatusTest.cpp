@@ -12,6 +12,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <sstream>
 
 namespace vantrell {
 namespace {
@@ -59,6 +60,59 @@ void breakJournal(JournalFolder &f) {
     test::writeBytes(f.file, "these are not the bytes of a database\n");
 }
 
+// `schema` names each documented member with the JSON types it may take: s string, n number,
+// b boolean, o object, a array, 0 null ("device:n last_session:o0").
+void expectSchema(const nlohmann::json &value, const std::string &schema, const char *where) {
+    using T = nlohmann::json::value_t;
+    const std::map<char, std::vector<T>> types{
+        {'s', {T::string}},  {'n', {T::number_unsigned, T::number_integer}},
+        {'b', {T::boolean}}, {'o', {T::object}},
+        {'a', {T::array}},   {'0', {T::null}}};
+    ASSERT_TRUE(value.is_object()) << where;
+    std::istringstream members(schema);
+    std::size_t count = 0;
+    for (std::string member; members >> member; ++count) {
+        const std::string name = member.substr(0, member.find(':'));
+        ASSERT_TRUE(value.contains(name)) << where << "." << name;
+        bool allowed = false;
+        for (const char letter : member.substr(name.size() + 1))
+            for (const T type : types.at(letter))
+                allowed = allowed || value[name].type() == type;
+        EXPECT_TRUE(allowed) << where << "." << name << " is " << value[name].type_name();
+    }
+    EXPECT_EQ(value.size(), count) << where << ": " << value.dump();
+}
+
+void expectDocumentedSchema(const nlohmann::json &status) {
+    expectSchema(status, "folder:s schedule:o countdown:o0 journal:o devices:a outbox:o0",
+                 "status");
+    expectSchema(status["schedule"], "times:a day:s0 done:a", "schedule");
+    EXPECT_EQ(status["schedule"]["times"].size(), 4u);
+    EXPECT_EQ(status["schedule"]["done"].size(), 4u);
+    expectSchema(status["journal"], "state:s reason:s0", "journal");
+    for (const auto &device : status["devices"]) {
+        expectSchema(device,
+                     "device:n description:s connection:s active:b marks:a last_session:o0 "
+                     "last_good_read:s0 missed_times:n0",
+                     "device");
+        EXPECT_EQ(device["marks"].size(), 4u);
+        for (const auto &mark : device["marks"])
+            expectSchema(mark, "time:n scheduled:b mark:s0", "mark");
+        if (device["last_session"].is_object())
+            expectSchema(device["last_session"],
+                         "start:s end:s letter:s0 words:s records:n data_file:s0", "last_session");
+    }
+    if (status["outbox"].is_object()) {
+        expectSchema(status["outbox"], "pending:n oldest:s0 oldest_delivery:o0", "outbox");
+        if (status["outbox"]["oldest_delivery"].is_object())
+            expectSchema(status["outbox"]["oldest_delivery"],
+                         "kind:s device:n recipient:s what:s tries:n last_error:s",
+                         "oldest_delivery");
+    }
+}
+
+// The lines and the JSON object tell the same; the exit code whether every active device read
+// well. export stops where the journal cannot be read.
 TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
     using Prepare = std::function<void(JournalFolder &)>;
     struct Case {
@@ -67,6 +121,8 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
         int exit;
         std::vector<std::string> shown;
         std::string absent;
+        std::function<void(const nlohmann::json &)> json = {}; // what `status --json` says
+        std::string exported = {}; // what export says as it stops with exit 1
     };
     const auto oneGood = [](JournalFolder &f) {
         f.addDevice(1, "netw0101", true);
@@ -97,7 +153,28 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
           "2026-12-05T08:00:40+01:00  missed times 2\n",
           "outbox: 1 pending, the oldest 2 h 0 min old: mail to ops@example.org \"Data of device "
           "2\"\n"},
-         "  3  last session"},
+         "  3  last session",
+         [](const nlohmann::json &s) {
+             EXPECT_EQ(s["journal"], (nlohmann::json{{"state", "ok"}, {"reason", nullptr}}));
+             ASSERT_EQ(s["devices"].size(), 3u);
+             const auto &second = s["devices"][1];
+             EXPECT_EQ(second["device"], 2);
+             EXPECT_EQ(second["last_session"],
+                       (nlohmann::json{{"start", "2026-12-05T16:00:00+01:00"},
+                                       {"end", "2026-12-05T16:00:40+01:00"},
+                                       {"letter", "N"},
+                                       {"words", "logger not answering"},
+                                       {"records", 24},
+                                       {"data_file", nullptr}}));
+             EXPECT_EQ(second["last_good_read"], "2026-12-05T08:00:40+01:00");
+             EXPECT_EQ(second["missed_times"], 2);
+             EXPECT_EQ(s["devices"][0]["missed_times"], 0);
+             EXPECT_EQ(s["devices"][2]["active"], false);
+             EXPECT_EQ(s["devices"][2]["last_session"]["letter"], "P");
+             EXPECT_EQ(s["outbox"]["pending"], 1);
+             EXPECT_EQ(s["outbox"]["oldest_delivery"]["what"], "Data of device 2");
+             EXPECT_EQ(s["outbox"]["oldest_delivery"]["last_error"], "connection refused");
+         }},
         {"an active device without a session yet",
          [&](JournalFolder &f) {
              oneGood(f);
@@ -129,7 +206,14 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
          },
          1,
          {"journal: unavailable ("},
-         "outbox"},
+         "outbox",
+         [](const nlohmann::json &s) {
+             EXPECT_EQ(s["journal"]["state"], "unavailable");
+             EXPECT_FALSE(s["journal"]["reason"].get<std::string>().empty());
+             EXPECT_EQ(s["devices"][0]["last_session"], nullptr);
+             EXPECT_EQ(s["outbox"], nullptr);
+         },
+         "export: journal unavailable ("},
         {"no journal file yet",
          [&](JournalFolder &f) {
              oneGood(f);
@@ -146,7 +230,12 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
          },
          0,
          {"(* scheduled at that time)\n"},
-         "journal"},
+         "journal",
+         [](const nlohmann::json &s) {
+             EXPECT_EQ(s["journal"]["state"], "off");
+             EXPECT_EQ(s["devices"][1]["missed_times"], nullptr);
+         },
+         "export: the journal is off"},
         {"a damaged vantrell.conf",
          [&](JournalFolder &f) {
              oneGood(f);
@@ -167,153 +256,20 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
         if (!c.absent.empty()) {
             EXPECT_EQ(status.output.find(c.absent), std::string::npos) << status.output;
         }
-    }
-}
-
-// Each documented name with the JSON types it may take.
-using Schema = std::map<std::string, std::vector<nlohmann::json::value_t>>;
-constexpr auto string = nlohmann::json::value_t::string;
-constexpr auto null = nlohmann::json::value_t::null;
-constexpr auto object = nlohmann::json::value_t::object;
-constexpr auto array = nlohmann::json::value_t::array;
-constexpr auto boolean = nlohmann::json::value_t::boolean;
-constexpr auto number = nlohmann::json::value_t::number_unsigned;
-constexpr auto integer = nlohmann::json::value_t::number_integer;
-
-void expectSchema(const nlohmann::json &value, const Schema &schema, const std::string &where) {
-    ASSERT_TRUE(value.is_object()) << where;
-    EXPECT_EQ(value.size(), schema.size()) << where << ": " << value.dump();
-    for (const auto &[name, types] : schema) {
-        ASSERT_TRUE(value.contains(name)) << where << "." << name;
-        const auto type = value[name].type();
-        EXPECT_TRUE(std::find(types.begin(), types.end(), type) != types.end())
-            << where << "." << name << " is " << value[name].type_name();
-    }
-}
-
-void expectDocumentedSchema(const nlohmann::json &status) {
-    expectSchema(status,
-                 {{"folder", {string}},
-                  {"schedule", {object}},
-                  {"countdown", {object, null}},
-                  {"journal", {object}},
-                  {"devices", {array}},
-                  {"outbox", {object, null}}},
-                 "status");
-    expectSchema(status["schedule"],
-                 {{"times", {array}}, {"day", {string, null}}, {"done", {array}}}, "schedule");
-    EXPECT_EQ(status["schedule"]["times"].size(), 4u);
-    EXPECT_EQ(status["schedule"]["done"].size(), 4u);
-    expectSchema(status["journal"], {{"state", {string}}, {"reason", {string, null}}}, "journal");
-    for (const auto &device : status["devices"]) {
-        expectSchema(device,
-                     {{"device", {number, integer}},
-                      {"description", {string}},
-                      {"connection", {string}},
-                      {"active", {boolean}},
-                      {"marks", {array}},
-                      {"last_session", {object, null}},
-                      {"last_good_read", {string, null}},
-                      {"missed_times", {number, integer, null}}},
-                     "device");
-        EXPECT_EQ(device["marks"].size(), 4u);
-        for (const auto &mark : device["marks"])
-            expectSchema(
-                mark,
-                {{"time", {number, integer}}, {"scheduled", {boolean}}, {"mark", {string, null}}},
-                "mark");
-        if (device["last_session"].is_object())
-            expectSchema(device["last_session"],
-                         {{"start", {string}},
-                          {"end", {string}},
-                          {"letter", {string, null}},
-                          {"words", {string}},
-                          {"records", {number, integer}},
-                          {"data_file", {string, null}}},
-                         "last_session");
-    }
-    if (status["outbox"].is_object()) {
-        expectSchema(status["outbox"],
-                     {{"pending", {number, integer}},
-                      {"oldest", {string, null}},
-                      {"oldest_delivery", {object, null}}},
-                     "outbox");
-        if (status["outbox"]["oldest_delivery"].is_object())
-            expectSchema(status["outbox"]["oldest_delivery"],
-                         {{"kind", {string}},
-                          {"device", {number, integer}},
-                          {"recipient", {string}},
-                          {"what", {string}},
-                          {"tries", {number, integer}},
-                          {"last_error", {string}}},
-                         "oldest_delivery");
-    }
-}
-
-TEST(Status, JsonCarriesTheSameAsTheLines) {
-    struct Case {
-        const char *legend;
-        std::function<void(JournalFolder &)> prepare;
-        int exit;
-        std::function<void(const nlohmann::json &)> check;
-    };
-    const Case cases[] = {
-        {"a day of mixed outcomes", mixedDay, 1,
-         [](const nlohmann::json &s) {
-             EXPECT_EQ(s["journal"], (nlohmann::json{{"state", "ok"}, {"reason", nullptr}}));
-             ASSERT_EQ(s["devices"].size(), 3u);
-             const auto &second = s["devices"][1];
-             EXPECT_EQ(second["device"], 2);
-             EXPECT_EQ(second["last_session"],
-                       (nlohmann::json{{"start", "2026-12-05T16:00:00+01:00"},
-                                       {"end", "2026-12-05T16:00:40+01:00"},
-                                       {"letter", "N"},
-                                       {"words", "logger not answering"},
-                                       {"records", 24},
-                                       {"data_file", nullptr}}));
-             EXPECT_EQ(second["last_good_read"], "2026-12-05T08:00:40+01:00");
-             EXPECT_EQ(second["missed_times"], 2);
-             EXPECT_EQ(s["devices"][0]["missed_times"], 0);
-             EXPECT_EQ(s["devices"][2]["active"], false);
-             EXPECT_EQ(s["devices"][2]["last_session"]["letter"], "P");
-             EXPECT_EQ(s["outbox"]["pending"], 1);
-             EXPECT_EQ(s["outbox"]["oldest_delivery"]["what"], "Data of device 2");
-             EXPECT_EQ(s["outbox"]["oldest_delivery"]["last_error"], "connection refused");
-         }},
-        {"a journal that is not SQLite",
-         [](JournalFolder &f) {
-             mixedDay(f);
-             breakJournal(f);
-         },
-         1,
-         [](const nlohmann::json &s) {
-             EXPECT_EQ(s["journal"]["state"], "unavailable");
-             EXPECT_FALSE(s["journal"]["reason"].get<std::string>().empty());
-             EXPECT_EQ(s["devices"][0]["last_session"], nullptr);
-             EXPECT_EQ(s["outbox"], nullptr);
-         }},
-        {"no vantrell.conf",
-         [](JournalFolder &f) {
-             mixedDay(f);
-             std::filesystem::remove(f.config / "vantrell.conf");
-         },
-         0,
-         [](const nlohmann::json &s) {
-             EXPECT_EQ(s["journal"]["state"], "off");
-             EXPECT_EQ(s["devices"][1]["missed_times"], nullptr);
-         }},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.legend);
-        JournalFolder f;
-        c.prepare(f);
-        const auto status = runProgram(f.vantrelld({"status", "--json"}));
-        EXPECT_EQ(status.exit, c.exit) << status.output;
-        const auto parsed = nlohmann::json::parse(status.output, nullptr, false);
-        ASSERT_FALSE(parsed.is_discarded()) << status.output;
+        if (!c.exported.empty()) {
+            const auto exported = runProgram(f.vantrelld({"export"}), true);
+            EXPECT_EQ(exported.exit, 1) << exported.output;
+            EXPECT_NE(exported.output.find(c.exported), std::string::npos) << exported.output;
+        }
+        if (!c.json)
+            continue;
+        const auto json = runProgram(f.vantrelld({"status", "--json"}));
+        EXPECT_EQ(json.exit, c.exit) << json.output;
+        const auto parsed = nlohmann::json::parse(json.output, nullptr, false);
+        ASSERT_FALSE(parsed.is_discarded()) << json.output;
         expectDocumentedSchema(parsed);
         EXPECT_EQ(parsed["folder"], f.config.string());
-        c.check(parsed);
+        c.json(parsed);
     }
 }
 
@@ -341,20 +297,6 @@ TEST(Status, AnswersBesideARunningStation) {
     EXPECT_EQ(exported.exit, 0) << exported.output;
     EXPECT_EQ(exported.output, "time_utc,time_local,device,serial,channel,name,unit,value\n");
     sqlite3_close(writer);
-}
-
-TEST(Status, OptionsOfOtherCommandsAreRefused) {
-    JournalFolder f;
-    for (const auto &line :
-         std::vector<std::vector<std::string>>{{"status", "--format", "csv"},
-                                               {"status", "--since", "2026-01-01"},
-                                               {"export", "--json"},
-                                               {"read", "1", "--device", "2"},
-                                               {"run", "--serial", "KV1"}}) {
-        const auto refused = runProgram(f.vantrelld(line), true);
-        EXPECT_EQ(refused.exit, 2) << line.front() << " " << line[1];
-        EXPECT_NE(refused.output.find("takes no such option"), std::string::npos) << refused.output;
-    }
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "SetupWindowBench.h"
-#include "config/DeviceFile.h"
 #include "ui/PhoneListView.h"
 #include "ui/PropertiesDialog.h"
 
@@ -59,12 +58,7 @@ struct PropertiesBench : SetupWindowBench {
         return *dialog;
     }
 
-    // The table as the next start of the program reads it from prop.xml.
-    DeviceRecord stored(int slot) const {
-        StationBench next({2026, 2, 3, 9, 5, 0}, folder.path());
-        EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
-        return next.station.devices.at(slot);
-    }
+    DeviceRecord stored(int slot) const { return storedDevice(folder.path(), slot); }
     std::string propBytes() const { return bytesOf(file("prop.xml")); }
 
     template <typename Control> Control *get(const char *name) const {

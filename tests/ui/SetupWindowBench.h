@@ -6,6 +6,7 @@
 #include "FullDisk.h"
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/DeviceFile.h"
 #include "config/SetupFiles.h"
 #include "config/Templates.h"
 
@@ -39,6 +40,20 @@ struct SetupWindowBench {
     StationBench bench{{2026, 2, 3, 9, 5, 0}, folder.path()};
     Station &station = bench.station;
 };
+
+// The device table and a record's channel setup in `folder`, as the next start reads them.
+inline DeviceRecord storedDevice(const std::filesystem::path &folder, int slot) {
+    StationBench next({2026, 2, 3, 9, 5, 0}, folder);
+    EXPECT_FALSE(DeviceFile(next.station).loadDeviceTable().failed());
+    return next.station.devices.at(slot);
+}
+inline ChannelSetup storedSetup(const std::filesystem::path &folder, int record) {
+    StationBench next({2026, 2, 3, 9, 5, 0}, folder);
+    ChannelSetupFile file(next.station);
+    file.chooseSetupFile(record);
+    EXPECT_FALSE(file.loadChannelSetup().failed());
+    return next.station.channelSetup;
+}
 
 // The close box of the title bar: a close the operator asked for. A window that accepts it
 // closes as after any other close; the answer says whether it did.
