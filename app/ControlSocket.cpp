@@ -191,18 +191,15 @@ void ControlServer::close() {
         ::unlink(link_.c_str());
 }
 
-int ControlServer::serveWaiting(const ControlHandler &handle) {
-    int served = 0;
+void ControlServer::serveWaiting(const ControlHandler &handle) {
     while (fd_ >= 0) {
         const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
-            break;
+            return;
         setTimeout(connection, SO_RCVTIMEO, requestSeconds);
         setTimeout(connection, SO_SNDTIMEO, answerSeconds);
         serve(connection, handle);
-        ++served;
     }
-    return served;
 }
 
 void ControlServer::serve(int fd, const ControlHandler &handle) {

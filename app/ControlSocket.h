@@ -32,9 +32,8 @@ public:
     // socket from `configDir`; the problem when it cannot, the station then goes on without it.
     std::string open(const std::filesystem::path &runFolder,
                      const std::filesystem::path &configDir);
-    // The requests waiting now, each run through `handle`; returns at once when there are none,
-    // and how many it served.
-    int serveWaiting(const ControlHandler &handle);
+    // The requests waiting now, each run through `handle`; returns at once when there are none.
+    void serveWaiting(const ControlHandler &handle);
     const std::filesystem::path &path() const { return socket_; }
 
 private:

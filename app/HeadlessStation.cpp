@@ -226,6 +226,16 @@ void HeadlessStation::runCycle() {
         };
     }
     startPublisher();
+    // A request may read a device or change one: the counts and the page follow before the
+    // answer ends, so that what the client looks at next is up to date.
+    const ControlHandler served = [this, &page](const std::vector<std::string> &arguments,
+                                                std::ostream &out, std::ostream &err) {
+        const int exit = requests_(arguments, out, err);
+        refreshMetrics();
+        if (page)
+            publishSnapshot();
+        return exit;
+    };
     ControlServer control;
     if (requests_) {
         if (const std::string problem =
@@ -252,12 +262,8 @@ void HeadlessStation::runCycle() {
         while (!next.expired() && !stopSignal) {
             if (reloadSignal.exchange(false))
                 reload();
-            // A request may have read a device or changed one: the counts and the page follow.
-            if (requests_ && control.serveWaiting(requests_) > 0) {
-                refreshMetrics();
-                if (page)
-                    publishSnapshot();
-            }
+            if (requests_)
+                control.serveWaiting(served);
             pump_.yield(nullptr, next.end());
         }
     }
