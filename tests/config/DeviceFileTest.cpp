@@ -28,38 +28,16 @@ std::string fullFile(std::initializer_list<int> places) {
 TEST(DeviceFile, LoadFillsFieldsByPositionLaterDuplicatesWinShortRecordsLeaveTheRest) {
     test::ConfigStation s;
     s.station.devices[3][field::smtpServer] = "kept";
-    s.write("prop.xml",
-            positionalFile({{"1", {"1", "first"}}, {"3", {"0", "short"}}, {"1", {"0"}}}));
+    // Place 0 has no slot: loading passes over it.
+    s.write(
+        "prop.xml",
+        positionalFile(
+            {{"0", {"1", "none"}}, {"1", {"1", "first"}}, {"3", {"0", "short"}}, {"1", {"0"}}}));
     ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());
     EXPECT_EQ(s.station.devices[1][field::active], "0");         // the later record
     EXPECT_EQ(s.station.devices[1][field::connection], "first"); // only the earlier has it
     EXPECT_EQ(s.station.devices[3][field::connection], "short");
     EXPECT_EQ(s.station.devices[3][field::smtpServer], "kept");
-}
-
-TEST(DeviceFile, PhoneListRows) {
-    const struct {
-        const char *legend;
-        const char *active;
-        const char *connection;
-        const char *mark;
-        const char *shown;
-    } cases[] = {
-        {"blank template record is free", "0", "locl0000", "", ""},
-        {"active local device", "1", "locl0000", "X", "locl0000"},
-        {"inactive telephone number still shown", "0", "0039512345", "", "0039512345"},
-        {"never loaded", "", "", "", ""},
-    };
-    for (const auto &c : cases) {
-        DeviceRecord device;
-        device[field::active] = c.active;
-        device[field::connection] = c.connection;
-        device[field::description] = "pump house";
-        const PhoneListRow row = phoneListRow(device);
-        EXPECT_EQ(row.mark + "|" + row.connection + "|" + row.description,
-                  std::string(c.mark) + "|" + c.shown + "|pump house")
-            << c.legend;
-    }
 }
 
 // The file holds FTP passwords: a save leaves it for the owner only.
@@ -133,8 +111,6 @@ DeviceRecord sampleDevice() {
     return record;
 }
 
-enum class Disk { fine, fileMissing, full };
-
 struct Operation {
     const char *legend;
     std::function<ConfigError(DeviceStore &)> run;
@@ -165,10 +141,16 @@ TEST(DeviceStore, TableAndFileChangeTogetherOrNotAtAll) {
          },
          2},
     };
+    const struct {
+        const char *legend;
+        FileProblem problem;
+    } disks[] = {{"", FileProblem::none},
+                 {", prop.xml missing", FileProblem::missing},
+                 {", disk full", FileProblem::cannotWrite}};
     for (const Operation &operation : operations)
-        for (const Disk disk : {Disk::fine, Disk::fileMissing, Disk::full}) {
-            const char *disks[] = {"", ", prop.xml missing", ", disk full"};
-            SCOPED_TRACE(operation.legend + std::string(disks[int(disk)]));
+        for (const auto &disk : disks) {
+            const bool fine = disk.problem == FileProblem::none;
+            SCOPED_TRACE(operation.legend + std::string(disk.legend));
             test::ConfigStation s;
             ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
             ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());
@@ -176,27 +158,29 @@ TEST(DeviceStore, TableAndFileChangeTogetherOrNotAtAll) {
             s.station.selectedDevice = 4;
             ASSERT_FALSE(DeviceFile(s.station).saveDevice());
             s.station.selectedDevice = 2;
-            if (disk == Disk::fileMissing)
+            if (disk.problem == FileProblem::missing)
                 std::filesystem::remove(s.file("prop.xml"));
             const DeviceTable before = s.station.devices;
             const std::string fileBefore = s.read("prop.xml");
+            const std::size_t entries = test::entryCount(s.folder.path());
 
             DeviceStore store(s.station);
             std::optional<testing::FullDisk> full;
-            if (disk == Disk::full)
+            if (disk.problem == FileProblem::cannotWrite)
                 full.emplace();
             const ConfigError error = operation.run(store);
             full.reset();
 
             DeviceTable expected = before;
-            if (disk == Disk::fine)
+            if (fine)
                 operation.expected(expected);
-            EXPECT_EQ(error.failed(), disk != Disk::fine);
+            EXPECT_EQ(error.problem, disk.problem) << describe(error);
             EXPECT_FALSE(error.changeKept) << "nothing is kept in memory alone";
             for (int slot = 1; slot <= maxDevices; ++slot)
                 EXPECT_EQ(s.station.devices[slot].fields, expected[slot].fields) << slot;
-            EXPECT_EQ(s.station.selectedDevice, disk == Disk::fine ? operation.selectedAfter : 2);
-            if (disk != Disk::fine) {
+            EXPECT_EQ(s.station.selectedDevice, fine ? operation.selectedAfter : 2);
+            EXPECT_EQ(test::entryCount(s.folder.path()), entries) << "no temporary file left";
+            if (!fine) {
                 EXPECT_EQ(s.read("prop.xml"), fileBefore);
                 continue;
             }

@@ -1,7 +1,6 @@
 #include "config/XMLData.h"
 
 #include "ConfigStation.h"
-#include "FullDisk.h"
 #include "config/ConfigError.h"
 
 #include <gtest/gtest.h>
@@ -148,30 +147,6 @@ TEST(XMLData, OnlyTheValueWrittenChangesItsBytes) {
                   c.after.empty() ? test::replaced(c.before, "old", "new") : c.after)
             << c.legend;
     }
-}
-
-// A full disk shows as a write that stops part way; the file size limit gives the same.
-TEST(XMLData, AFullDiskLeavesTheOldFileAndNoTemporaryFile) {
-    TempFolder folder;
-    const auto file = folder / "f.xml";
-    std::string records;
-    for (int place = 1; place <= 50; ++place)
-        records += "<r place=\"" + std::to_string(place) + "\">" + values(35) + "</r>\n";
-    const std::string before = declaration + "<root>\n" + records + "</root>\n";
-    writeBytes(file, before);
-    XMLData document(file, deviceLike);
-    ASSERT_FALSE(document.load());
-    document.firstRecord(7)->setValue(0, "changed");
-
-    const ConfigError error = [&] {
-        const testing::FullDisk full(1024);
-        return document.save();
-    }();
-
-    EXPECT_EQ(error.problem, FileProblem::cannotWrite);
-    EXPECT_NE(describe(error).find("could not be saved"), std::string::npos);
-    EXPECT_EQ(readBytes(file), before);
-    EXPECT_EQ(test::entryCount(folder.path()), 1u);
 }
 
 } // namespace
