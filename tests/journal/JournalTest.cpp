@@ -66,6 +66,15 @@ TEST_F(JournalTest, CountsMissedTimesAndKeepsTheLastGoodRead) {
             EXPECT_EQ(state.lastSession->ended, ended);
             EXPECT_EQ(state.lastSession->dataFile, "/data/KV1.dat");
         }
+        // The device's sessions that started from the second one's start on, newest first.
+        std::vector<SessionRow> since(1); // left over
+        ASSERT_EQ(fresh->sessionsSince(3, 2000 - 90, since).text, "");
+        std::vector<UtcSeconds> ends, expected;
+        for (const auto &r : since)
+            ends.push_back(r.ended);
+        for (UtcSeconds e = ended; e >= 2000; e -= 1000)
+            expected.push_back(e);
+        EXPECT_EQ(ends, expected);
     }
 }
 
