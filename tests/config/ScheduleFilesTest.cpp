@@ -1,9 +1,7 @@
 #include "config/ScheduleFiles.h"
 
 #include "ConfigStation.h"
-#include "FullDisk.h"
 #include "config/ScheduleTimeStore.h"
-#include "config/Templates.h"
 
 #include <gtest/gtest.h>
 
@@ -127,8 +125,7 @@ TEST(ScheduleFiles, StartNextDayRollsOverMonthsYearsAndLeapDays) {
     }
 }
 
-// The schedule times as the main window sets them: the order rule, and table and timeutils.xml
-// changing together or not at all.
+// The schedule times as the main window sets them: the order rule.
 constexpr int none = hourNotSet;
 
 TEST(ScheduleTimeStore, TimesAscendFromTheFirstWithoutGaps) {
@@ -157,45 +154,6 @@ TEST(ScheduleTimeStore, StoredTextsReadAsHours) {
     EXPECT_EQ(ScheduleTimeStore(s.station).hours(), (ScheduleHours{7, none, 23, none}));
     s.station.scheduleTimes = {"-1", " 5", "25", "0"};
     EXPECT_EQ(ScheduleTimeStore(s.station).hours(), (ScheduleHours{none, 5, none, 0}));
-}
-
-TEST(ScheduleTimeStore, TableAndFileChangeTogetherOrNotAtAll) {
-    const struct {
-        const char *legend;
-        bool clear;
-        bool fullDisk;
-        ScheduleHours after;
-    } cases[] = {
-        {"09:00 as the third time", false, false, {6, 8, 9, none}},
-        {"09:00 on a full disk", false, true, {6, 8, none, none}},
-        {"reset timetable", true, false, {none, none, none, none}},
-        {"reset timetable on a full disk", true, true, {6, 8, none, none}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.legend);
-        test::ConfigStation s;
-        ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
-        ScheduleTimeStore store(s.station);
-        ASSERT_FALSE(store.store(0, 6));
-        ASSERT_FALSE(store.store(1, 8));
-        const std::string fileBefore = s.read("timeutils.xml");
-
-        std::optional<testing::FullDisk> full;
-        if (c.fullDisk)
-            full.emplace();
-        const ConfigError error = c.clear ? store.clear() : store.store(2, 9);
-        full.reset();
-
-        EXPECT_EQ(error.failed(), c.fullDisk);
-        EXPECT_FALSE(error.changeKept);
-        EXPECT_EQ(store.hours(), c.after);
-        if (c.fullDisk) {
-            EXPECT_EQ(s.read("timeutils.xml"), fileBefore);
-        }
-        s.station.scheduleTimes = {};
-        ASSERT_FALSE(ScheduleTimesFile(s.station).loadScheduleTimes());
-        EXPECT_EQ(store.hours(), c.after) << "as the next start reads them";
-    }
 }
 
 } // namespace

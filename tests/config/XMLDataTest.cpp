@@ -105,9 +105,6 @@ TEST(XMLData, OnlyTheValueWrittenChangesItsBytes) {
          declaration + "<!-- top -->\n<root a=\"b\">\n<!-- c -->\n<r id=\"k\" place=\"1\"><v>a "
                        "&amp; b &lt; c</v><v>old</v></r>\n</root>",
          "a & b < c"},
-        {"empty value becomes filled",
-         declaration + "<root><r place=\"1\"><v></v><v></v></r></root>", "",
-         declaration + "<root><r place=\"1\"><v></v><v>new</v></r></root>"},
         {"byte order mark kept",
          "\xEF\xBB\xBF" + declaration + "<root><r place=\"1\"><v>0</v><v>old</v></r></root>\n",
          "0"},
@@ -116,10 +113,6 @@ TEST(XMLData, OnlyTheValueWrittenChangesItsBytes) {
          "C</v><v>old</v></r></root>\n",
          "25\xC2\xB0"
          "C"},
-        {"later duplicate untouched",
-         declaration + "<root><r place=\"1\"><v></v><v>old</v></r><r "
-                       "place=\"1\"><v>0</v><v>old</v></r></root>",
-         ""},
         {"short record gets the missing value, indented like its last one",
          declaration + "<root>\n\t<r place=\"1\">\n\t\t<v>0</v>\n\t</r>\n</root>\n", "0",
          declaration +
