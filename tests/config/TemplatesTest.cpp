@@ -141,15 +141,13 @@ TEST(Startup, ReadingTheConfigurationWritesNothing) {
     s.station.devices[1][field::scheduleSlot1] = "1";
     ASSERT_FALSE(DeviceFile(s.station).saveDevice());
     const std::string marks = s.read("dlytmtble.xml");
+    s.station.devices[1][field::scheduleSlot1] = "";
 
-    test::ConfigStation look;
-    const std::filesystem::path folder = s.folder.path();
-    Station reader({look.world.clock(), look.pump, look.port, look.progress, look.dialogs}, folder);
-    EXPECT_TRUE(readConfiguration(reader).empty());
-    EXPECT_TRUE(reader.devices[1].scheduledAt(1));
+    EXPECT_TRUE(readConfiguration(s.station).empty());
+    EXPECT_TRUE(s.station.devices[1].scheduledAt(1));
     EXPECT_EQ(s.read("dlytmtble.xml"), marks);
 
-    EXPECT_TRUE(loadConfiguration(reader).empty());
+    EXPECT_TRUE(loadConfiguration(s.station).empty());
     EXPECT_NE(s.read("dlytmtble.xml"), marks) << "the station itself writes its scheduled marks";
 }
 
