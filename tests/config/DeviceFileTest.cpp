@@ -62,7 +62,7 @@ TEST(DeviceFile, SaveDeviceWritesTheFirstRecordOfTheSlotButNotTheReportSettings)
               std::filesystem::perms(0600));
 }
 
-TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
+TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnlyAndNeedARecord) {
     test::ConfigStation s;
     s.write("prop.xml", fullFile({5, 6, 6}));
     for (DeviceRecord &device : s.station.devices) {
@@ -70,6 +70,17 @@ TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
         device[field::reportAddress] = "ops@example.org";
         device[field::description] = "not saved here";
     }
+    // A slot without a record says so, and its change stays in memory.
+    s.station.selectedDevice = 7;
+    s.station.devices[7][field::connection] = "0039512345";
+    for (ConfigError error :
+         {DeviceFile(s.station).saveDevice(), DeviceFile(s.station).saveDataFolder()}) {
+        EXPECT_EQ(error.problem, FileProblem::noRecord);
+        EXPECT_NE(describe(error).find("no record with place 7; not saved, the change is kept"),
+                  std::string::npos)
+            << describe(error);
+    }
+    EXPECT_EQ(s.station.devices[7][field::connection], "0039512345");
     s.station.selectedDevice = 5;
     s.station.devices[5][field::dataDirectory] = "/srv/data/5";
     ASSERT_FALSE(DeviceFile(s.station).saveDataFolder());
@@ -81,23 +92,6 @@ TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
         expected = replaced(expected, ">p" + place + "v29<", ">ops@example.org<", true);
     }
     EXPECT_EQ(s.read("prop.xml"), expected);
-}
-
-TEST(DeviceFile, SavingASlotWithoutRecordSaysSoAndKeepsTheChangeInMemory) {
-    test::ConfigStation s;
-    const std::string before = fullFile({1, 2});
-    s.write("prop.xml", before);
-    s.station.selectedDevice = 7;
-    s.station.devices[7][field::connection] = "0039512345";
-    for (ConfigError error :
-         {DeviceFile(s.station).saveDevice(), DeviceFile(s.station).saveDataFolder()}) {
-        EXPECT_EQ(error.problem, FileProblem::noRecord);
-        EXPECT_NE(describe(error).find("no record with place 7; not saved, the change is kept"),
-                  std::string::npos)
-            << describe(error);
-    }
-    EXPECT_EQ(s.read("prop.xml"), before);
-    EXPECT_EQ(s.station.devices[7][field::connection], "0039512345");
 }
 
 // Saving as the dialogs and the main window do: table and file change together, or neither does.
