@@ -157,8 +157,9 @@ TEST_F(JournalTest, ExportFiltersAndOrders) {
     StoredReadings stored;
     ASSERT_EQ(journal->recordReadings(batchOf(b, 7, "KV9"), stored).text, "");
     ASSERT_EQ(journal->recordReadings(batchOf(a, 3, "KV1"), stored).text, "");
-    const UtcSeconds start = 1777593600; // 2026-05-01T00:00:00Z
-
+    const auto at = [](int minutes) -> UtcSeconds {
+        return 1777593600 + minutes * 60; // from 2026-05-01T00:00:00Z
+    };
     struct Case {
         const char *legend;
         ReadingFilter filter;
@@ -166,16 +167,12 @@ TEST_F(JournalTest, ExportFiltersAndOrders) {
         UtcSeconds first, last;
     };
     const std::vector<Case> cases{
-        {"everything", {}, 48, start, start + 80 * 60},
-        {"one device", {7, {}, {}, {}}, 24, start + 30 * 60, start + 80 * 60},
-        {"one serial", {{}, "KV1", {}, {}}, 24, start, start + 50 * 60},
-        {"since, inclusive", {{}, {}, start + 50 * 60, {}}, 20, start + 50 * 60, start + 80 * 60},
-        {"until, exclusive", {{}, {}, {}, start + 30 * 60}, 12, start, start + 20 * 60},
-        {"all four",
-         {3, "KV1", start + 10 * 60, start + 40 * 60},
-         12,
-         start + 10 * 60,
-         start + 30 * 60},
+        {"everything", {}, 48, at(0), at(80)},
+        {"one device", {7, {}, {}, {}}, 24, at(30), at(80)},
+        {"one serial", {{}, "KV1", {}, {}}, 24, at(0), at(50)},
+        {"since, inclusive", {{}, {}, at(50), {}}, 20, at(50), at(80)},
+        {"until, exclusive", {{}, {}, {}, at(30)}, 12, at(0), at(20)},
+        {"all four", {3, "KV1", at(10), at(40)}, 12, at(10), at(30)},
         {"device and serial of different loggers", {3, "KV9", {}, {}}, 0, 0, 0},
     };
     for (const auto &c : cases) {
