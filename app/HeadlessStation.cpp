@@ -213,7 +213,8 @@ void HeadlessStation::runCycle() {
     }
     std::optional<StatusServer> page;
     if (settings_.web && settings_.web->on()) {
-        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_}, *settings_.web);
+        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_}, *settings_.web,
+                     clock_);
         schedule_.previewCountdown();
         publishSnapshot();
         if (const std::string problem = page->start(); !problem.empty())

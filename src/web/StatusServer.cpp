@@ -3,6 +3,7 @@
 #include "cycle/StatusReport.h"
 #include "forwarding/MailHeaders.h"
 #include "general/Text.h"
+#include "journal/LocalTime.h"
 #include "web/StaticFiles.h"
 
 #include <httplib.h>
@@ -148,8 +149,8 @@ void ignoreSeveralRanges(const httplib::Request &request) {
 
 } // namespace
 
-StatusServer::StatusServer(StatusSources sources, WebSettings settings)
-    : sources_(std::move(sources)), settings_(std::move(settings)) {}
+StatusServer::StatusServer(StatusSources sources, WebSettings settings, const Clock &clock)
+    : sources_(std::move(sources)), settings_(std::move(settings)), clock_(clock) {}
 
 StatusServer::~StatusServer() {
     stop();
@@ -281,7 +282,7 @@ void StatusServer::route() {
               if (sources_.settings.journalOn() &&
                   !Journal::open(sources_.configDir / sources_.settings.journalSettings().file,
                                  Journal::Access::readOnly, journal)) {
-                  const UtcSeconds since = std::time(nullptr) - sessionDays * 86400;
+                  const UtcSeconds since = toUtc(clock_.localNow()).utc - sessionDays * 86400;
                   if (journal->sessionsSince(number, since, history.sessions) ||
                       journal->channelsOfDevice(number, history.channels))
                       history = {};

@@ -5,6 +5,7 @@
 
 #include "config/ConfFile.h"
 #include "cycle/StationSnapshot.h"
+#include "general/Clock.h"
 #include "web/Pages.h"
 
 #include <filesystem>
@@ -36,7 +37,8 @@ public:
     // answered 500 instead, so that no request of a few hundred bytes buys megabytes.
     static constexpr std::size_t answerLimit = 1024 * 1024;
 
-    StatusServer(StatusSources sources, WebSettings settings);
+    // The device page's week of sessions ends at `clock`'s now.
+    StatusServer(StatusSources sources, WebSettings settings, const Clock &clock = systemClock());
     ~StatusServer();
     StatusServer(const StatusServer &) = delete;
     StatusServer &operator=(const StatusServer &) = delete;
@@ -52,6 +54,7 @@ private:
 
     StatusSources sources_;
     WebSettings settings_;
+    const Clock &clock_;                // safe from any thread
     std::string expectedAuthorization_; // empty: no user
     std::string chartJs_;
     std::unique_ptr<httplib::Server> server_;

@@ -40,6 +40,16 @@ std::string shown(const ConfSettings &s) {
                      : "-";
     text += ", silence ";
     text += s.silence ? std::to_string(s.silence->afterMissed) : "-";
+    if (s.mqtt) {
+        const MqttSettings &m = *s.mqtt;
+        text +=
+            ", mqtt " + m.station + " " + m.clientId + " " + m.topic + " " + std::to_string(m.qos);
+        if (const std::optional<BrokerUrl> broker = brokerUrl(m.url))
+            text += " " + broker->host + ":" + std::to_string(broker->port) +
+                    (broker->tls ? " tls" : "");
+    }
+    if (s.metrics)
+        text += s.metrics->on() ? ", metrics on" : ", metrics off";
     return text;
 }
 
@@ -50,10 +60,10 @@ std::string templateText() {
     return "";
 }
 
-ConfRead readText(const TempFolder &folder, const std::optional<std::string> &text) {
+ConfRead readText(const std::filesystem::path &folder, const std::optional<std::string> &text) {
     if (text)
         test::writeBytes(folder / files::stationConf, *text);
-    return readConfFile(folder.path());
+    return readConfFile(folder);
 }
 
 TEST(ConfFile, SettingsAsWritten) {
@@ -77,13 +87,22 @@ TEST(ConfFile, SettingsAsWritten) {
          "[journal]\nfile = /var/lib/j.db\nkeep_days = 36500\n[silence]\nafter_missed = 0\n"
          "[outbox]\nfirst_retry_s = 1\nmax_retry_s = 1\ngive_up_h = 1\nsnapshots_max_mb = 1\n",
          "journal /var/lib/j.db 36500, outbox 1 1 1 1, silence 0", true},
+        // The station's name in topics tells the instances of one computer apart: by default it
+        // is the configuration folder's name, as each vantrelld@ instance has its own folder.
+        {"a broker: the folder's name, encoded as any name, names the station",
+         "[mqtt]\nurl = mqtts://broker.example\n[metrics]",
+         "journal -, outbox -, silence -, mqtt "
+         "line%2B2 vantrell-line%2B2 vantrell 1 broker.example:8883 tls, metrics off",
+         true},
+        {"a station written with $ is no topic's start", "[mqtt]\nurl = mqtt://b\nstation = $hall",
+         "journal -, outbox -, silence -, mqtt $hall vantrell-$hall vantrell 1 b:1883", true},
         {"blanks around sections, keys and values",
          "  [silence]  ; comment\n\tafter_missed=7\n[journal]\nkeep_days   =   1\n",
          "journal journal.sqlite 1, outbox -, silence 7", true},
     };
     for (const auto &c : cases) {
         TempFolder folder;
-        const ConfRead read = readText(folder, c.text);
+        const ConfRead read = readText(folder / "line+2", c.text);
         EXPECT_FALSE(read.problem) << c.legend << ": " << read.problem->describe();
         EXPECT_EQ(shown(read.settings), c.settings) << c.legend;
         EXPECT_EQ(read.settings.journalOn(), c.journalOn) << c.legend;
@@ -108,8 +127,6 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
         {"a broker port out of range", "[mqtt]\nurl = mqtt://broker:70000\n",
          "line 2: url: not mqtt://host[:port] or mqtts://host[:port]"},
         {"a station of two levels", "[mqtt]\nurl = mqtt://b\nstation = hall/3\n", station},
-        {"a station with %, which consumers decode", "[mqtt]\nurl = mqtt://b\nstation = 5%\n",
-         station},
         {"a topic with a wildcard", "[mqtt]\nurl = mqtt://b\ntopic = a/#\n", topic},
         {"a topic level with %", "[mqtt]\nurl = mqtt://b\ntopic = a/5%/b\n", topic},
         {"a topic brokers keep for themselves", "[mqtt]\nurl = mqtt://b\ntopic = $SYS/v\n",
@@ -169,7 +186,7 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
     };
     for (const auto &c : cases) {
         TempFolder folder;
-        const ConfRead read = readText(folder, c.text);
+        const ConfRead read = readText(folder.path(), c.text);
         ASSERT_TRUE(read.problem) << c.legend;
         EXPECT_EQ(read.problem->describe(),
                   (folder / files::stationConf).string() + " " + c.problem)
@@ -178,38 +195,15 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
     }
 }
 
-// The station's name in topics tells the instances of one computer apart: by default it is the
-// configuration folder's name, as each vantrelld@ instance has its own folder.
-TEST(ConfFile, BrokerAndPageSettings) {
+// A password file is the operator's alone to read.
+TEST(ConfFile, APasswordFileOthersMayReadIsRefused) {
     TempFolder folder;
-    const ConfRead defaults = readText(folder, "[mqtt]\nurl = mqtts://broker.example\n[metrics]");
-    ASSERT_FALSE(defaults.problem) << defaults.problem->describe();
-    const MqttSettings &mqtt = *defaults.settings.mqtt;
-    EXPECT_EQ(mqtt.station, folder.path().filename().string());
-    EXPECT_EQ(mqtt.clientId, "vantrell-" + mqtt.station);
-    EXPECT_EQ(mqtt.topic, "vantrell");
-    EXPECT_EQ(mqtt.qos, 1);
-    const std::optional<BrokerUrl> broker = brokerUrl(mqtt.url);
-    ASSERT_TRUE(broker);
-    EXPECT_EQ(broker->host + ":" + std::to_string(broker->port) + (broker->tls ? " tls" : ""),
-              "broker.example:8883 tls");
-    EXPECT_FALSE(defaults.settings.metrics->on());
-    EXPECT_TRUE(defaults.settings.journalOn());
-
-    // A folder's name is encoded as any name; a station written with "$" is no topic's start.
-    const std::filesystem::path line2 = folder / "line+2";
-    std::filesystem::create_directory(line2);
-    test::writeBytes(line2 / files::stationConf, "[mqtt]\nurl = mqtt://b\n");
-    EXPECT_EQ(readConfFile(line2).settings.mqtt.value().clientId, "vantrell-line%2B2");
-    test::writeBytes(line2 / files::stationConf, "[mqtt]\nurl = mqtt://b\nstation = $hall\n");
-    EXPECT_EQ(readConfFile(line2).settings.mqtt.value().station, "$hall");
-
     for (const auto &[mode, refused] : {std::pair{0600, false}, {0400, false}, {0640, true}}) {
         test::writeBytes(folder / "secret", "pw\n");
         ::chmod((folder / "secret").c_str(), mode_t(mode));
-        const ConfRead read = readText(folder, "[web]\nlisten = 192.0.2.1:8443\nuser = op\n"
-                                               "password_file = secret\ncert_file = c\n"
-                                               "key_file = k\n");
+        const ConfRead read = readText(folder.path(), "[web]\nlisten = 192.0.2.1:8443\nuser = op\n"
+                                                      "password_file = secret\ncert_file = c\n"
+                                                      "key_file = k\n");
         EXPECT_EQ(bool(read.problem), refused) << std::oct << mode;
         if (read.problem) {
             EXPECT_EQ(read.problem->key, "password_file");

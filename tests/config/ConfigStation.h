@@ -9,12 +9,10 @@
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -58,21 +56,15 @@ using Records = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
 // Records written as "place:value,value;place:value": "4" is a record without values, "4:" one
 // with a single empty value.
-inline Records records(std::string_view notation) {
+inline Records records(const std::string &notation) {
     Records out;
-    for (std::size_t start = 0; start <= notation.size();) {
-        const std::size_t end = std::min(notation.find(';', start), notation.size());
-        const std::string_view record = notation.substr(start, end - start);
+    std::istringstream all(notation);
+    for (std::string record; std::getline(all, record, ';');) {
         const std::size_t colon = record.find(':');
-        auto &[place, values] =
-            out.emplace_back(record.substr(0, colon), Records::value_type::second_type{});
-        for (std::size_t at = colon; at != std::string_view::npos;) {
-            const std::size_t next = record.find(',', at + 1);
-            values.emplace_back(
-                record.substr(at + 1, next == std::string_view::npos ? next : next - at - 1));
-            at = next;
-        }
-        start = end + 1;
+        auto &values = out.emplace_back(record.substr(0, colon), std::vector<std::string>{}).second;
+        std::istringstream list(colon == std::string::npos ? "" : record.substr(colon + 1) + ",");
+        for (std::string value; std::getline(list, value, ',');)
+            values.push_back(value);
     }
     return out;
 }

@@ -1,4 +1,5 @@
-// Every operation on a hand-damaged file: one message naming the file, nothing written.
+// Every damage of a hand-edited file, and every operation on one: one message naming the file,
+// nothing written.
 #include "ConfigStation.h"
 #include "config/DeviceFile.h"
 #include "config/PortFiles.h"
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace vantrell {
 namespace {
 
@@ -15,53 +18,93 @@ using test::positionalFile;
 
 using Operation = ConfigError (*)(Station &);
 
-TEST(DamagedFiles, EveryOperationRefusesAndLeavesTheFile) {
+TEST(DamagedFiles, EveryDamageAndEveryOperationRefusesAndLeavesTheFile) {
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     const std::string truncated = positionalFile({{"1", {"X"}}}).substr(0, 60);
     const std::string placeNine = positionalFile({{"9", {"X"}}});
     const std::string nineMarks = positionalFile(test::records("1:,,,,,,,,"));
-    const std::string channel51 = positionalFile({{"51", {"1"}}});
+    const Operation loadDevices = [](Station &s) { return DeviceFile(s).loadDeviceTable(); };
+    const Operation saveDevice = [](Station &s) { return DeviceFile(s).saveDevice(); };
     const struct {
         const char *legend;
         const char *file;
-        const std::string &bytes;
+        std::optional<std::string> bytes; // none: no file at all
         Operation operation;
-        bool writes;
+        bool writes; // the change is kept in memory
+        FileProblem problem;
+        const char *words; // part of the message
     } cases[] = {
-        {"load device table", "prop.xml", truncated,
-         [](Station &s) { return DeviceFile(s).loadDeviceTable(); }, false},
-        {"save device", "prop.xml", truncated,
-         [](Station &s) { return DeviceFile(s).saveDevice(); }, true},
+        {"missing file", "prop.xml", std::nullopt, loadDevices, false, FileProblem::missing,
+         "missing"},
+        {"empty file", "prop.xml", "", saveDevice, true, FileProblem::empty, "empty"},
+        {"blanks only", "prop.xml", "  \n\n", loadDevices, false, FileProblem::noRoot, "no root"},
+        {"declaration only", "prop.xml", declaration, saveDevice, true, FileProblem::noRoot,
+         "no root"},
+        {"truncated in a value", "prop.xml", truncated, loadDevices, false, FileProblem::notXml,
+         "well-formed"},
+        {"not XML at all", "prop.xml", "Com;No.\r 0 ;0   ", saveDevice, true, FileProblem::notXml,
+         "not an XML document"},
+        {"text after the root", "prop.xml", declaration + "<root></root>\nleft over", loadDevices,
+         false, FileProblem::notXml, "outside the root"},
+        {"root without declaration", "prop.xml", "<root><r place=\"1\"/></root>", saveDevice, true,
+         FileProblem::noDeclaration, "declaration"},
+        {"record without place", "prop.xml", declaration + "<root><r place=\"1\"/><r/></root>",
+         loadDevices, false, FileProblem::noPlace, "record 2 has no \"place\""},
+        {"place not a number", "prop.xml", declaration + "<root><r place=\"1a\"/></root>",
+         saveDevice, true, FileProblem::badPlace, "\"1a\""},
+        {"place beyond the table", "prop.xml", declaration + "<root><r place=\"51\"/></root>",
+         loadDevices, false, FileProblem::placeOutOfRange, "place 51, outside 0-50"},
+        {"negative place", "prop.xml", declaration + "<root><r place=\"-1\"/></root>", saveDevice,
+         true, FileProblem::placeOutOfRange, "place -1"},
+        {"too many values", "prop.xml",
+         positionalFile({{"3", std::vector<std::string>(deviceFieldCount + 1)}}), loadDevices,
+         false, FileProblem::tooManyValues, "46 values, more than 45"},
         {"save schedule time", "timeutils.xml", truncated,
-         [](Station &s) { return ScheduleTimesFile(s).saveScheduleTime(0); }, true},
+         [](Station &s) { return ScheduleTimesFile(s).saveScheduleTime(0); }, true,
+         FileProblem::notXml, "well-formed"},
         {"nine marks are one too many", "dlytmtble.xml", nineMarks,
-         [](Station &s) { return DailyMarksFile(s).loadDailyMarks(); }, false},
+         [](Station &s) { return DailyMarksFile(s).loadDailyMarks(); }, false,
+         FileProblem::tooManyValues, "9 values, more than 8"},
         {"write daily mark", "dlytmtble.xml", nineMarks,
-         [](Station &s) { return DailyMarksFile(s).writeDailyMark(1, 1); }, true},
+         [](Station &s) { return DailyMarksFile(s).writeDailyMark(1, 1); }, true,
+         FileProblem::tooManyValues, "9 values"},
         {"time 9 does not exist", "schtitbl.xml", placeNine,
-         [](Station &s) { return ScheduleDayFile(s).startNextDay(); }, true},
+         [](Station &s) { return ScheduleDayFile(s).startNextDay(); }, true,
+         FileProblem::placeOutOfRange, "place 9"},
         {"load report marks", "schrprt.xml", placeNine,
-         [](Station &s) { return ReportMarksFile(s).loadReportMarks(); }, false},
-        {"channel 51 is outside the table", "DeviceSetup/dvcsetupdflt.xml", channel51,
+         [](Station &s) { return ReportMarksFile(s).loadReportMarks(); }, false,
+         FileProblem::placeOutOfRange, "place 9"},
+        {"channel 51 is outside the table", "DeviceSetup/dvcsetupdflt.xml",
+         positionalFile({{"51", {"1"}}}),
          [](Station &s) {
              s.setupFileName = "/DeviceSetup/dvcsetupdflt.xml";
              return ChannelSetupFile(s).loadChannelSetup();
          },
-         false},
+         false, FileProblem::placeOutOfRange, "place 51"},
         {"save phonebook", "phonebook.xml", truncated,
-         [](Station &s) { return PhonebookFile(s).savePhonebook({"1"}); }, true},
+         [](Station &s) { return PhonebookFile(s).savePhonebook({"1"}); }, true,
+         FileProblem::notXml, "well-formed"},
         {"load settings", "settings.xml", truncated,
-         [](Station &s) { return SettingsFile(s).loadSettings(); }, false},
+         [](Station &s) { return SettingsFile(s).loadSettings(); }, false, FileProblem::notXml,
+         "well-formed"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
         test::ConfigStation s;
-        s.write(c.file, c.bytes);
+        if (c.bytes)
+            s.write(c.file, *c.bytes);
+        s.station.selectedDevice = 3;
         const ConfigError error = c.operation(s.station);
-        EXPECT_TRUE(error.failed()) << c.legend;
-        EXPECT_EQ(describe(error).rfind(s.file(c.file).string() + ": ", 0), 0u)
-            << c.legend << ": " << describe(error);
-        EXPECT_EQ(error.changeKept, c.writes) << c.legend;
-        EXPECT_EQ(s.read(c.file), c.bytes) << c.legend;
-        EXPECT_EQ(test::entryCount(s.folder.path()), 1u) << c.legend;
+        const std::string said = describe(error);
+        EXPECT_EQ(error.problem, c.problem) << said;
+        EXPECT_TRUE(said.starts_with(s.file(c.file).string() + ": ")) << said;
+        EXPECT_NE(said.find(c.words), std::string::npos) << said;
+        EXPECT_EQ(error.changeKept, c.writes);
+        if (c.writes) {
+            EXPECT_NE(said.find("not saved"), std::string::npos) << said;
+        }
+        EXPECT_EQ(s.read(c.file), c.bytes.value_or(""));
+        EXPECT_EQ(test::entryCount(s.folder.path()), c.bytes ? 1u : 0u);
     }
 }
 

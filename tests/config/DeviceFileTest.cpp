@@ -3,6 +3,8 @@
 #include "ConfigStation.h"
 #include "FullDisk.h"
 #include "config/DeviceStore.h"
+#include "config/ScheduleFiles.h"
+#include "config/ScheduleTimeStore.h"
 #include "config/Templates.h"
 
 #include <gtest/gtest.h>
@@ -28,38 +30,16 @@ std::string fullFile(std::initializer_list<int> places) {
 TEST(DeviceFile, LoadFillsFieldsByPositionLaterDuplicatesWinShortRecordsLeaveTheRest) {
     test::ConfigStation s;
     s.station.devices[3][field::smtpServer] = "kept";
-    s.write("prop.xml",
-            positionalFile({{"1", {"1", "first"}}, {"3", {"0", "short"}}, {"1", {"0"}}}));
+    // Place 0 has no slot: loading passes over it.
+    s.write(
+        "prop.xml",
+        positionalFile(
+            {{"0", {"1", "none"}}, {"1", {"1", "first"}}, {"3", {"0", "short"}}, {"1", {"0"}}}));
     ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());
     EXPECT_EQ(s.station.devices[1][field::active], "0");         // the later record
     EXPECT_EQ(s.station.devices[1][field::connection], "first"); // only the earlier has it
     EXPECT_EQ(s.station.devices[3][field::connection], "short");
     EXPECT_EQ(s.station.devices[3][field::smtpServer], "kept");
-}
-
-TEST(DeviceFile, PhoneListRows) {
-    const struct {
-        const char *legend;
-        const char *active;
-        const char *connection;
-        const char *mark;
-        const char *shown;
-    } cases[] = {
-        {"blank template record is free", "0", "locl0000", "", ""},
-        {"active local device", "1", "locl0000", "X", "locl0000"},
-        {"inactive telephone number still shown", "0", "0039512345", "", "0039512345"},
-        {"never loaded", "", "", "", ""},
-    };
-    for (const auto &c : cases) {
-        DeviceRecord device;
-        device[field::active] = c.active;
-        device[field::connection] = c.connection;
-        device[field::description] = "pump house";
-        const PhoneListRow row = phoneListRow(device);
-        EXPECT_EQ(row.mark + "|" + row.connection + "|" + row.description,
-                  std::string(c.mark) + "|" + c.shown + "|pump house")
-            << c.legend;
-    }
 }
 
 // The file holds FTP passwords: a save leaves it for the owner only.
@@ -82,7 +62,7 @@ TEST(DeviceFile, SaveDeviceWritesTheFirstRecordOfTheSlotButNotTheReportSettings)
               std::filesystem::perms(0600));
 }
 
-TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
+TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnlyAndNeedARecord) {
     test::ConfigStation s;
     s.write("prop.xml", fullFile({5, 6, 6}));
     for (DeviceRecord &device : s.station.devices) {
@@ -90,6 +70,17 @@ TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
         device[field::reportAddress] = "ops@example.org";
         device[field::description] = "not saved here";
     }
+    // A slot without a record says so, and its change stays in memory.
+    s.station.selectedDevice = 7;
+    s.station.devices[7][field::connection] = "0039512345";
+    for (ConfigError error :
+         {DeviceFile(s.station).saveDevice(), DeviceFile(s.station).saveDataFolder()}) {
+        EXPECT_EQ(error.problem, FileProblem::noRecord);
+        EXPECT_NE(describe(error).find("no record with place 7; not saved, the change is kept"),
+                  std::string::npos)
+            << describe(error);
+    }
+    EXPECT_EQ(s.station.devices[7][field::connection], "0039512345");
     s.station.selectedDevice = 5;
     s.station.devices[5][field::dataDirectory] = "/srv/data/5";
     ASSERT_FALSE(DeviceFile(s.station).saveDataFolder());
@@ -103,24 +94,7 @@ TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnly) {
     EXPECT_EQ(s.read("prop.xml"), expected);
 }
 
-TEST(DeviceFile, SavingASlotWithoutRecordSaysSoAndKeepsTheChangeInMemory) {
-    test::ConfigStation s;
-    const std::string before = fullFile({1, 2});
-    s.write("prop.xml", before);
-    s.station.selectedDevice = 7;
-    s.station.devices[7][field::connection] = "0039512345";
-    for (ConfigError error :
-         {DeviceFile(s.station).saveDevice(), DeviceFile(s.station).saveDataFolder()}) {
-        EXPECT_EQ(error.problem, FileProblem::noRecord);
-        EXPECT_NE(describe(error).find("no record with place 7; not saved, the change is kept"),
-                  std::string::npos)
-            << describe(error);
-    }
-    EXPECT_EQ(s.read("prop.xml"), before);
-    EXPECT_EQ(s.station.devices[7][field::connection], "0039512345");
-}
-
-// Saving a device as the dialogs do: table and prop.xml change together, or neither does.
+// Saving as the dialogs and the main window do: table and file change together, or neither does.
 DeviceRecord sampleDevice() {
     DeviceRecord record;
     record[field::active] = "1";
@@ -133,79 +107,106 @@ DeviceRecord sampleDevice() {
     return record;
 }
 
-enum class Disk { fine, fileMissing, full };
+// What the stores keep in memory.
+struct Held {
+    DeviceTable devices;
+    ScheduleTimes times;
+    int selected;
+};
 
 struct Operation {
     const char *legend;
-    std::function<ConfigError(DeviceStore &)> run;
-    std::function<void(DeviceTable &)> expected; // the change on success
-    int selectedAfter;
+    const char *file;
+    std::function<ConfigError(Station &)> run;
+    std::function<void(Held &)> change; // on success
 };
 
-TEST(DeviceStore, TableAndFileChangeTogetherOrNotAtAll) {
+TEST(Stores, TableAndFileChangeTogetherOrNotAtAll) {
     const Operation operations[] = {
-        {"a device into slot 7", [](DeviceStore &s) { return s.store(7, sampleDevice()); },
-         [](DeviceTable &t) {
-             const DeviceRecord kept = t[7];
-             t[7] = sampleDevice();
-             t[7][field::reportEnabled] = kept[field::reportEnabled];
-             t[7][field::reportAddress] = kept[field::reportAddress];
-         },
-         7},
-        {"the data folder of slot 4",
-         [](DeviceStore &s) { return s.storeDataFolder(4, "/srv/new"); },
-         [](DeviceTable &t) { t[4][field::dataDirectory] = "/srv/new"; }, 4},
-        {"the report settings of every slot",
-         [](DeviceStore &s) { return s.storeReportSettings(true, "ops@example.org"); },
-         [](DeviceTable &t) {
-             for (int slot = 1; slot <= maxDevices; ++slot) {
-                 t[slot][field::reportEnabled] = "1";
-                 t[slot][field::reportAddress] = "ops@example.org";
+        {"a device into slot 7", "prop.xml",
+         [](Station &s) { return DeviceStore(s).store(7, sampleDevice()); },
+         [](Held &h) {
+             const DeviceRecord kept = h.devices[7];
+             h.devices[7] = sampleDevice();
+             h.devices[7][field::reportEnabled] = kept[field::reportEnabled];
+             h.devices[7][field::reportAddress] = kept[field::reportAddress];
+             h.selected = 7;
+         }},
+        {"the data folder of slot 4", "prop.xml",
+         [](Station &s) { return DeviceStore(s).storeDataFolder(4, "/srv/new"); },
+         [](Held &h) {
+             h.devices[4][field::dataDirectory] = "/srv/new";
+             h.selected = 4;
+         }},
+        {"the report settings of every slot", "prop.xml",
+         [](Station &s) { return DeviceStore(s).storeReportSettings(true, "ops@example.org"); },
+         [](Held &h) {
+             for (DeviceRecord &device : h.devices) {
+                 device[field::reportEnabled] = "1";
+                 device[field::reportAddress] = "ops@example.org";
              }
-         },
-         2},
+         }},
+        {"09:00 as the third schedule time", "timeutils.xml",
+         [](Station &s) { return ScheduleTimeStore(s).store(2, 9); },
+         [](Held &h) { h.times[3] = "9"; }},
+        {"reset timetable", "timeutils.xml",
+         [](Station &s) { return ScheduleTimeStore(s).clear(); },
+         [](Held &h) { h.times.fill(std::to_string(hourNotSet)); }},
+    };
+    const struct {
+        const char *legend;
+        FileProblem problem;
+    } disks[] = {{"", FileProblem::none},
+                 {", file missing", FileProblem::missing},
+                 {", disk full", FileProblem::cannotWrite}};
+    const auto expectHeld = [](const Station &st, const Held &h, int lastField) {
+        for (int slot = 1; slot <= maxDevices; ++slot)
+            for (int f = field::active; f <= lastField; ++f)
+                EXPECT_EQ(st.devices[slot][f], h.devices[slot][f]) << slot << "/" << f;
+        EXPECT_EQ(st.scheduleTimes, h.times);
     };
     for (const Operation &operation : operations)
-        for (const Disk disk : {Disk::fine, Disk::fileMissing, Disk::full}) {
-            const char *disks[] = {"", ", prop.xml missing", ", disk full"};
-            SCOPED_TRACE(operation.legend + std::string(disks[int(disk)]));
+        for (const auto &disk : disks) {
+            const bool fine = disk.problem == FileProblem::none;
+            SCOPED_TRACE(operation.legend + std::string(disk.legend));
             test::ConfigStation s;
+            Station &st = s.station;
             ASSERT_TRUE(installTemplates(s.folder.path()).failures.empty());
-            ASSERT_FALSE(DeviceFile(s.station).loadDeviceTable());
-            s.station.devices[4][field::dataDirectory] = "/srv/old";
-            s.station.selectedDevice = 4;
-            ASSERT_FALSE(DeviceFile(s.station).saveDevice());
-            s.station.selectedDevice = 2;
-            if (disk == Disk::fileMissing)
-                std::filesystem::remove(s.file("prop.xml"));
-            const DeviceTable before = s.station.devices;
-            const std::string fileBefore = s.read("prop.xml");
+            ASSERT_FALSE(DeviceFile(st).loadDeviceTable());
+            ASSERT_FALSE(ScheduleTimesFile(st).loadScheduleTimes());
+            ASSERT_FALSE(ScheduleTimeStore(st).store(0, 6));
+            ASSERT_FALSE(ScheduleTimeStore(st).store(1, 8));
+            ASSERT_FALSE(DeviceStore(st).storeDataFolder(4, "/srv/old"));
+            st.selectedDevice = 2;
+            if (disk.problem == FileProblem::missing)
+                std::filesystem::remove(s.file(operation.file));
+            Held expected{st.devices, st.scheduleTimes, 2};
+            const std::string fileBefore = s.read(operation.file);
+            const std::size_t entries = test::entryCount(s.folder.path());
 
-            DeviceStore store(s.station);
             std::optional<testing::FullDisk> full;
-            if (disk == Disk::full)
+            if (disk.problem == FileProblem::cannotWrite)
                 full.emplace();
-            const ConfigError error = operation.run(store);
+            const ConfigError error = operation.run(st);
             full.reset();
 
-            DeviceTable expected = before;
-            if (disk == Disk::fine)
-                operation.expected(expected);
-            EXPECT_EQ(error.failed(), disk != Disk::fine);
+            if (fine)
+                operation.change(expected);
+            EXPECT_EQ(error.problem, disk.problem) << describe(error);
             EXPECT_FALSE(error.changeKept) << "nothing is kept in memory alone";
-            for (int slot = 1; slot <= maxDevices; ++slot)
-                EXPECT_EQ(s.station.devices[slot].fields, expected[slot].fields) << slot;
-            EXPECT_EQ(s.station.selectedDevice, disk == Disk::fine ? operation.selectedAfter : 2);
-            if (disk != Disk::fine) {
-                EXPECT_EQ(s.read("prop.xml"), fileBefore);
+            expectHeld(st, expected, deviceFieldCount);
+            EXPECT_EQ(st.selectedDevice, expected.selected);
+            EXPECT_EQ(test::entryCount(s.folder.path()), entries) << "no temporary file left";
+            if (!fine) {
+                EXPECT_EQ(s.read(operation.file), fileBefore);
                 continue;
             }
             test::ConfigStation next;
-            std::filesystem::copy_file(s.file("prop.xml"), next.file("prop.xml"));
+            for (const char *name : {"prop.xml", "timeutils.xml"})
+                std::filesystem::copy_file(s.file(name), next.file(name));
             ASSERT_FALSE(DeviceFile(next.station).loadDeviceTable());
-            for (int slot = 1; slot <= maxDevices; ++slot)
-                for (int f = field::active; f <= field::lastWritten; ++f)
-                    EXPECT_EQ(next.station.devices[slot][f], expected[slot][f]) << slot << "/" << f;
+            ASSERT_FALSE(ScheduleTimesFile(next.station).loadScheduleTimes());
+            expectHeld(next.station, expected, field::lastWritten);
         }
 }
 

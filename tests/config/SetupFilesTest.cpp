@@ -9,12 +9,13 @@ namespace {
 
 using test::positionalFile;
 
-// Channel records whose ten values say which channel and position they hold.
+// Channel records whose values say which channel and position they hold, and records the table
+// has no entry for: place 0, channel 40, and two values past the ten of a channel.
 std::string channelFile(int first, int last) {
-    test::Records records;
+    test::Records records{{"0", {"a"}}, {"40", {"b"}}};
     for (int c = first; c <= last; ++c) {
         std::vector<std::string> values;
-        for (int p = 0; p < 10; ++p)
+        for (int p = 0; p < 12; ++p)
             values.push_back("c" + std::to_string(c) + "v" + std::to_string(p));
         records.emplace_back(std::to_string(c), values);
     }
@@ -41,27 +42,18 @@ TEST(ChannelSetupFile, SlotsOneToTenHaveTheirOwnFileTheRestShareOne) {
     }
 }
 
-TEST(ChannelSetupFile, LoadMergesTheFileOverWhatTheTableHeld) {
+TEST(ChannelSetupFile, LoadMergesTheFileAndSavingLogger3WritesChannels9To12Only) {
     test::ConfigStation s;
-    s.write("DeviceSetup/dvcsetup3.xml", channelFile(1, 8));
-    s.station.channelSetup.at(9, setup::absMaximum) = "from an earlier station";
-    ChannelSetupFile file(s.station);
-    file.chooseSetupFile(3);
-    ASSERT_FALSE(file.loadChannelSetup());
-    EXPECT_TRUE(s.progress.contains("opening file.../DeviceSetup/dvcsetup3.xml loading data..."));
-    EXPECT_DOUBLE_EQ(s.world.now(), 3.0);
-    EXPECT_EQ(s.station.channelSetup.at(2, setup::readingsPerDay), "c2v0");
-    EXPECT_EQ(s.station.channelSetup.at(2, setup::absMaximum), "c2v8");
-    EXPECT_EQ(s.station.channelSetup.at(9, setup::absMaximum), "from an earlier station");
-}
-
-TEST(ChannelSetupFile, SavingLogger3WritesChannels9To12Only) {
-    test::ConfigStation s;
-    const std::string before = channelFile(1, 32);
+    const std::string before = channelFile(1, 31);
     s.write("DeviceSetup/dvcsetup2.xml", before);
+    s.station.channelSetup.at(32, setup::absMaximum) = "from an earlier station";
     ChannelSetupFile file(s.station);
     file.chooseSetupFile(2);
     ASSERT_FALSE(file.loadChannelSetup());
+    EXPECT_TRUE(s.progress.contains("opening file.../DeviceSetup/dvcsetup2.xml loading data..."));
+    EXPECT_DOUBLE_EQ(s.world.now(), 3.0);
+    EXPECT_EQ(s.station.channelSetup.at(2, setup::absMaximum), "c2v8");
+    EXPECT_EQ(s.station.channelSetup.at(32, setup::absMaximum), "from an earlier station");
 
     LoggerSetup shown = loggerSetup(s.station.channelSetup, 3);
     EXPECT_EQ(shown.readingsPerDay, "c9v0");

@@ -117,13 +117,11 @@ protected:
 
     std::vector<ExportedReading> exported(const ReadingFilter &filter = {}) {
         std::vector<ExportedReading> rows;
-        EXPECT_EQ(forEach(filter, rows).text, "");
+        EXPECT_EQ(
+            journal->forEachReading(filter, [&](const ExportedReading &r) { rows.push_back(r); })
+                .text,
+            "");
         return rows;
-    }
-
-    JournalProblem forEach(const ReadingFilter &filter, std::vector<ExportedReading> &rows) {
-        return journal->forEachReading(filter,
-                                       [&](const ExportedReading &r) { rows.push_back(r); });
     }
 
     TempFolder folder;

@@ -2,19 +2,15 @@
 // the hour missing in spring, and the ISO texts of export and status.
 #include "JournalFixture.h"
 
+#include <chrono>
+
 namespace vantrell::testing {
 namespace {
 
 // A moment of 2026, in UTC and on the station's clock.
 UtcSeconds utc(int month, int day, int hour, int minute, int second = 0) {
-    std::tm tm{};
-    tm.tm_year = 2026 - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    return timegm(&tm);
+    const std::chrono::sys_days date = std::chrono::year{2026} / month / day;
+    return date.time_since_epoch() / std::chrono::seconds(1) + hour * 3600 + minute * 60 + second;
 }
 LocalDateTime local(int month, int day, int hour, int minute) {
     return {2026, month, day, hour, minute, 0};

@@ -45,7 +45,8 @@ public:
         std::ofstream conf(folder / "mosquitto.conf");
         if (geteuid() == 0)
             conf << "user root\n";
-        conf << "per_listener_settings true\nset_tcp_nodelay true\npersistence true\npersistence_location "
+        conf << "per_listener_settings true\nset_tcp_nodelay true\npersistence "
+                "true\npersistence_location "
              << folder.path().string() << "/\nmax_queued_messages 0\nlog_dest stderr\n"
              << "listener " << port << " 127.0.0.1\nallow_anonymous true\n"
              << "listener " << passwordPort << " 127.0.0.1\nallow_anonymous false\n"
@@ -84,20 +85,18 @@ private:
     }
     // A certificate authority and a server certificate for 127.0.0.1 signed by it.
     void makeCertificates() {
-        const std::string d = folder.path().string();
-        const std::string quiet = " >/dev/null 2>&1";
-        std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=vantrell-test-ca"
-                     " -keyout " +
-                     d + "/ca.key -out " + d + "/ca.pem" + quiet)
-                        .c_str());
-        std::system(("openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + d +
-                     "/server.key -out " + d + "/server.csr" + quiet)
-                        .c_str());
+        const std::string d = folder.path().string() + "/";
         std::ofstream(folder / "san.ext") << "subjectAltName=IP:127.0.0.1\n";
-        std::system(("openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
-                     "/ca.key -CAcreateserial -days 2 -extfile " + d + "/san.ext -out " + d +
-                     "/server.pem" + quiet)
-                        .c_str());
+        for (const std::string &command :
+             {"openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=vantrell-test-ca "
+              "-keyout " +
+                  d + "ca.key -out " + d + "ca.pem",
+              "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + d +
+                  "server.key -out " + d + "server.csr",
+              "openssl x509 -req -in " + d + "server.csr -CA " + d + "ca.pem -CAkey " + d +
+                  "ca.key -CAcreateserial -days 2 -extfile " + d + "san.ext -out " + d +
+                  "server.pem"})
+            std::system((command + " >/dev/null 2>&1").c_str());
     }
 
     std::optional<ChildProcess> process_;

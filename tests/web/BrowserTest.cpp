@@ -33,7 +33,8 @@ std::string browse(const TempFolder &profile, const std::string &url,
 
 TEST(Browser, ShowsTheDevicesAndPlotsEveryChannel) {
     if (!std::filesystem::exists(chromium))
-        GTEST_SKIP() << "chromium is not installed";
+        GTEST_SKIP() << chromium << " is missing (Debian's package chromium): only a browser runs "
+                     << "the page script, so the pages cannot be shown here";
     WebBench b;
     b.fillJournal(3);
     b.publish({"Verbindung mit Gerät 1", "Daten gespeichert"});

@@ -6,6 +6,7 @@
 #include "cycle/CycleBench.h"
 #include "cycle/StationSnapshot.h"
 #include "journal/JournalFixture.h"
+#include "journal/LocalTime.h"
 #include "web/StatusServer.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,17 @@ inline ConfSettings journalAndPage() {
     return settings;
 }
 
+// A socket connecting (or, non-blocking, on its way) to the page's port.
+inline int connectedSocket(int port, int flags = 0) {
+    const int s = ::socket(AF_INET, SOCK_STREAM | flags, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    (void)::connect(s, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    return s;
+}
+
 struct WebBench : CycleBench {
     explicit WebBench(const std::string &description = "Pegel Mühlbach")
         : CycleBench({2026, 2, 3, 9, 5, 0}, journalAndPage()) {
@@ -45,28 +57,33 @@ struct WebBench : CycleBench {
         snapshots.publish(takeSnapshot(station, schedule, std::move(lines)));
     }
 
-    // `days` of 10-minute readings on four channels of device 1, up to now by the wall clock: the
-    // browser asks for the last days as it sees them.
+    UtcSeconds stationNow() { return toUtc(world.clock().localNow()).utc; }
+
+    // `days` of 10-minute readings on four channels of device 1 up to now by the wall clock, as
+    // the browser asks for the last days by its own; sessions of device 1 on each of the station's
+    // last three days, and one of device 2 a day before the week the page lists.
     void fillJournal(int days, const std::string &serial = "KV12345678") {
         ASSERT_NE(journal.journal(), nullptr);
         const std::vector<Reading> readings =
             memory(days * 144, toLocal(std::time(nullptr) - days * 86400LL));
         StoredReadings stored;
         ASSERT_FALSE(journal.journal()->recordReadings(batchOf(readings, 1, serial), stored));
-        const UtcSeconds now = std::time(nullptr);
-        for (int k = 1; k <= 3; ++k)
-            ASSERT_FALSE(journal.journal()->recordSession(
-                {1, 1, now - k * 86400, now - k * 86400 + 40, "X", 144, "data.dat", 1}));
+        for (const auto &[device, day] : {std::pair{1, 1}, {1, 2}, {1, 3}, {2, 8}}) {
+            const UtcSeconds ended = stationNow() - day * 86400;
+            ASSERT_FALSE(
+                journal.journal()->recordSession({device, 1, ended - 40, ended, "X", 144, "", 1}));
+        }
     }
 
-    // Serves the page; the same settings file as the station's, with `web` in it.
+    // Serves the page on the station's clock; the same settings file as the station's, with `web`
+    // in it.
     void serve(WebSettings web = {}) {
         port = freePort();
         web.listen = "127.0.0.1:" + std::to_string(port);
         ConfSettings settings = journalAndPage();
         settings.web = web;
-        server =
-            std::make_unique<StatusServer>(StatusSources{&snapshots, folder.path(), settings}, web);
+        server = std::make_unique<StatusServer>(StatusSources{&snapshots, folder.path(), settings},
+                                                web, world.clock());
         ASSERT_EQ(server->start(), "");
     }
 
