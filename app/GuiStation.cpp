@@ -32,7 +32,8 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
     dialogs_.setParent(&main_);
     main_.setSmsPort(smsPort_);
     if (settings.metrics && settings.metrics->on())
-        metrics_.emplace(station_, journal_, *settings.metrics, unpublishedReadings(settings));
+        metrics_.emplace(station_, journal_, *settings.metrics, settings.station,
+                         unpublishedReadings(settings));
 }
 
 void GuiStation::start() {

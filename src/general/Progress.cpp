@@ -14,7 +14,7 @@ std::string logLinePrefix(const LogStyle &style, LogPriority priority, const Loc
     return buf;
 }
 
-void LoggingProgress::emit(LogPriority priority, std::string_view body) {
+void LoggingProgress::writeLine(LogPriority priority, std::string_view body) {
     const LocalDateTime now = clock_.localNow();
     out_ << logLinePrefix(style_, priority, now) << body << std::endl;
     // The copy is read on a terminal: with the time, whatever the log itself carries.
@@ -57,7 +57,7 @@ void LoggingProgress::flushRepeats() {
         std::string body = label(lastLine_) + printable(lastText_);
         if (repeats_ > 1)
             body += "   (" + std::to_string(repeats_) + " like it)";
-        emit(LogPriority::progress, body);
+        writeLine(LogPriority::progress, body);
     }
     repeats_ = 0;
 }
@@ -73,14 +73,14 @@ void LoggingProgress::show(ProgressLine line, std::string_view text) {
     lastLine_ = line;
     lastText_ = text;
     if (!style_.quiet)
-        emit(LogPriority::progress, label(line) + printable(text));
+        writeLine(LogPriority::progress, label(line) + printable(text));
 }
 
 void LoggingProgress::failure(std::string_view text) {
     const std::lock_guard lock(mutex_);
     flushRepeats();
     lastText_.clear();
-    emit(LogPriority::error, label(ProgressLine::detail) + printable(text));
+    writeLine(LogPriority::error, label(ProgressLine::detail) + printable(text));
 }
 
 void LoggingProgress::note(std::string_view text) {
@@ -93,7 +93,7 @@ void LoggingProgress::log(std::string_view subsystem, std::string_view text, Log
     lastText_.clear();
     if (style_.quiet && priority > LogPriority::warning)
         return;
-    emit(priority, "[" + std::string(subsystem) + "] " + printable(text));
+    writeLine(priority, "[" + std::string(subsystem) + "] " + printable(text));
 }
 
 std::string printable(std::string_view bytes) {

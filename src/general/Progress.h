@@ -79,7 +79,7 @@ public:
 
 private:
     void flushRepeats();
-    void emit(LogPriority priority, std::string_view body);
+    void writeLine(LogPriority priority, std::string_view body);
 
     std::ostream &out_;
     const Clock &clock_;

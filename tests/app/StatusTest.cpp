@@ -53,6 +53,9 @@ void mixedDay(JournalFolder &f) {
     }
     f.session(3, morning, "P");
     addMail(f, "Data of device 2");
+    const auto table = f.config / "schtitbl.xml";
+    test::writeBytes(
+        table, test::replaced(test::readBytes(table), "<date></date>", "<date>05/12/2026</date>"));
 }
 
 void breakJournal(JournalFolder &f) {
@@ -87,6 +90,7 @@ void expectDocumentedSchema(const nlohmann::json &status) {
     expectSchema(status, "folder:s schedule:o countdown:o0 journal:o devices:a outbox:o0",
                  "status");
     expectSchema(status["schedule"], "times:a day:s0 done:a", "schedule");
+
     EXPECT_EQ(status["schedule"]["times"].size(), 4u);
     EXPECT_EQ(status["schedule"]["done"].size(), 4u);
     expectSchema(status["journal"], "state:s reason:s0", "journal");
@@ -156,6 +160,7 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
          "  3  last session",
          [](const nlohmann::json &s) {
              EXPECT_EQ(s["journal"], (nlohmann::json{{"state", "ok"}, {"reason", nullptr}}));
+             EXPECT_EQ(s["schedule"]["day"], "2026-12-05") << "ISO 8601 like every other time";
              ASSERT_EQ(s["devices"].size(), 3u);
              const auto &second = s["devices"][1];
              EXPECT_EQ(second["device"], 2);

@@ -2,12 +2,14 @@
 
 #include "ConfigStation.h"
 #include "config/Templates.h"
+#include "general/Text.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <optional>
 
 namespace vantrell {
@@ -106,6 +108,35 @@ TEST(ConfFile, SettingsAsWritten) {
         EXPECT_FALSE(read.problem) << c.legend << ": " << read.problem->describe();
         EXPECT_EQ(shown(read.settings), c.settings) << c.legend;
         EXPECT_EQ(read.settings.journalOn(), c.journalOn) << c.legend;
+    }
+}
+
+// Metrics and topics name the station: a service on the program's own folder is the host's one
+// station, an instance on a folder of its own is one of several on the host.
+TEST(ConfFile, TheStationIsNamedAfterItsFolderOrItsHost) {
+    std::array<char, 256> host{};
+    ASSERT_EQ(gethostname(host.data(), host.size() - 1), 0);
+    const std::string broker = "[mqtt]\nurl = mqtt://b\n";
+    const struct {
+        const char *legend;
+        const char *folder;
+        std::optional<std::string> text;
+        std::string station;
+    } cases[] = {
+        {"an instance's folder", "line+2", broker, "line+2"},
+        {"the program's own folder", "vantrell", broker, host.data()},
+        {"a station written in [mqtt] names it for the metrics too", "vantrell",
+         broker + "station = hall3\n", "hall3"},
+        {"no vantrell.conf", "line2", std::nullopt, "line2"},
+    };
+    for (const auto &c : cases) {
+        TempFolder folder;
+        std::filesystem::create_directories(folder / c.folder);
+        const ConfRead read = readText(folder / c.folder, c.text);
+        EXPECT_EQ(read.settings.station, c.station) << c.legend;
+        if (read.settings.mqtt) {
+            EXPECT_EQ(read.settings.mqtt->station, topicLevel(c.station)) << c.legend;
+        }
     }
 }
 

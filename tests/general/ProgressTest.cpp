@@ -28,13 +28,16 @@ TEST(LoggingProgress, EveryStyleLogsItsLines) {
         {"<7>", "[line] => 1B 57", false},
         {"<4>", "[config] timeutils.xml: a refused value", true},
         {"<3>", "[line] port 1 (/dev/ttyS0): cannot be opened", true},
+        {"<3>", "[journal] journal j.db: database is locked", true},
     };
     for (const LogStyle style : {LogStyle{}, LogStyle{.journal = true}, LogStyle{.quiet = true},
                                  LogStyle{.journal = true, .quiet = true}}) {
         VirtualClock clock({2026, 2, 3, 9, 5, 0});
         std::ostringstream out;
+        std::ostringstream copy;
         {
             LoggingProgress log(out, clock, style);
+            log.copyTo(&copy);
             log.service("Alarm Acc ");
             for (int k = 1; k <= 300; ++k)
                 log.detail("block no. " + std::to_string(k));
@@ -47,13 +50,18 @@ TEST(LoggingProgress, EveryStyleLogsItsLines) {
             log.log("line", "=> 1B 57", LogPriority::io);
             log.log("config", "timeutils.xml: a refused value", LogPriority::warning);
             log.log("line", "port 1 (/dev/ttyS0): cannot be opened", LogPriority::error);
+            log.problem("journal", "journal j.db: database is locked");
         }
         std::string expected;
+        std::string copied; // for a client of the running station: with the time, always
         for (const auto &line : lines)
-            if (line.urgent || !style.quiet)
+            if (line.urgent || !style.quiet) {
                 expected += (style.journal ? line.priority : "2026-02-03 09:05:00 ") +
                             std::string(line.text) + "\n";
+                copied += "2026-02-03 09:05:00 " + std::string(line.text) + "\n";
+            }
         EXPECT_EQ(out.str(), expected) << "journal " << style.journal << ", quiet " << style.quiet;
+        EXPECT_EQ(copy.str(), copied) << "journal " << style.journal << ", quiet " << style.quiet;
     }
 }
 

@@ -82,10 +82,14 @@ TEST(MetricsFile, LabelValuesAreEscapedAndReadBackAsTheyWere) {
     };
     for (const auto &c : cases) {
         StationCounts counts;
-        counts.devices.push_back({.device = 7, .sessionsByLetter = {{c.letter, 3}}});
-        const auto samples = parseExposition(metricsText(counts, 0));
-        EXPECT_EQ(
-            samples.count("vantrell_sessions_total{device=\"7\",letter=\"" + c.letter + "\"}"), 1u)
+        DeviceCounts device;
+        device.device = 7;
+        device.sessionsByLetter = {{c.letter, 3}};
+        counts.devices.push_back(device);
+        const auto samples = parseExposition(metricsText(counts, 0, c.letter));
+        EXPECT_EQ(samples.count("vantrell_sessions_total{station=\"" + c.letter +
+                                "\",device=\"7\",letter=\"" + c.letter + "\"}"),
+                  1u)
             << c.legend;
     }
 }
@@ -136,32 +140,39 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
         row.state = state;
         ASSERT_FALSE(journal.addDelivery(row));
     }
-    MetricsFile metrics(b.station, b.journal, *b.settings().metrics,
+    MetricsFile metrics(b.station, b.journal, *b.settings().metrics, "hall",
                         [](Journal &) { return std::int64_t(7); });
     metrics.refresh();
     const std::string written = fileText(b.folder / "vantrell.prom");
-    const auto samples = parseExposition(written);
+    auto samples = parseExposition(written);
+    // Every series names its station; the build's own names its version too.
+    const auto build = std::find_if(samples.begin(), samples.end(), [](const auto &sample) {
+        return sample.first.starts_with("vantrell_build_info{station=\"hall\",version=\"");
+    });
+    ASSERT_NE(build, samples.end()) << written;
+    EXPECT_EQ(build->second, 1);
+    samples.erase(build);
 
     std::map<std::string, double> expected = {
-        {R"(vantrell_sessions_total{device="1",letter="X"})", 3},
-        {R"(vantrell_sessions_total{device="2",letter="S"})", 4},
-        {R"(vantrell_sessions_total{device="3",letter="I"})", 3},
-        {R"(vantrell_sessions_total{device="3",letter="X"})", 1},
+        {R"(vantrell_sessions_total{station="hall",device="1",letter="X"})", 3},
+        {R"(vantrell_sessions_total{station="hall",device="2",letter="S"})", 4},
+        {R"(vantrell_sessions_total{station="hall",device="3",letter="I"})", 3},
+        {R"(vantrell_sessions_total{station="hall",device="3",letter="X"})", 1},
         // Every session reads the unerased memory whole; a cut one 8 records in each of its
         // three attempts.
-        {R"(vantrell_records_read_total{device="1"})", 60},
-        {R"(vantrell_records_read_total{device="2"})", 0},
-        {R"(vantrell_records_read_total{device="3"})", 3 * 24 + 20},
-        {R"(vantrell_missed_times{device="1"})", 0},
-        {R"(vantrell_missed_times{device="2"})", 4},
-        {R"(vantrell_missed_times{device="3"})", 0},
-        {R"(vantrell_outbox_pending{})", 2},
-        {R"(vantrell_mqtt_unpublished{})", 7},
+        {R"(vantrell_records_read_total{station="hall",device="1"})", 60},
+        {R"(vantrell_records_read_total{station="hall",device="2"})", 0},
+        {R"(vantrell_records_read_total{station="hall",device="3"})", 3 * 24 + 20},
+        {R"(vantrell_missed_times{station="hall",device="1"})", 0},
+        {R"(vantrell_missed_times{station="hall",device="2"})", 4},
+        {R"(vantrell_missed_times{station="hall",device="3"})", 0},
+        {R"(vantrell_outbox_pending{station="hall"})", 2},
+        {R"(vantrell_mqtt_unpublished{station="hall"})", 7},
     };
     for (int device = 1; device <= 3; ++device) {
         DeviceJournal seen;
         ASSERT_FALSE(journal.deviceJournal(device, seen));
-        const std::string label = "{device=\"" + std::to_string(device) + "\"}";
+        const std::string label = "{station=\"hall\",device=\"" + std::to_string(device) + "\"}";
         expected["vantrell_last_session_timestamp_seconds" + label] =
             double(seen.lastSession->ended);
         if (seen.lastGoodRead)
@@ -179,12 +190,12 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
     ASSERT_FALSE(Journal::open(b.journal.file(), Journal::Access::write, migrated));
     StationCounts counts;
     ASSERT_FALSE(migrated->stationCounts(counts));
-    EXPECT_EQ(metricsText(counts, 7), written);
+    EXPECT_EQ(metricsText(counts, 7, "hall"), written);
 
     // A restart after everything was pruned: the counters go on from where they were.
     ASSERT_FALSE(journal.prune(std::numeric_limits<UtcSeconds>::max()));
     std::filesystem::remove(b.folder / "vantrell.prom");
-    MetricsFile restarted(b.station, b.journal, *b.settings().metrics,
+    MetricsFile restarted(b.station, b.journal, *b.settings().metrics, "hall",
                           [](Journal &) { return std::int64_t(7); });
     restarted.refresh();
     EXPECT_EQ(fileText(b.folder / "vantrell.prom"), written);
@@ -203,7 +214,7 @@ TEST(MetricsFile, AFolderThatCannotBeWrittenIsSaidOncePerScheduleTime) {
         const std::filesystem::path folder = b.folder / "metrics";
         if (c.folderIsAFile)
             std::ofstream(folder) << "not a folder";
-        MetricsFile metrics(b.station, b.journal, MetricsSettings{"metrics/vantrell.prom"});
+        MetricsFile metrics(b.station, b.journal, MetricsSettings{"metrics/vantrell.prom"}, "hall");
         const auto lines = [&b] {
             int n = 0;
             for (const std::string &text : b.progress.texts(ProgressLine::detail))

@@ -235,9 +235,11 @@ TEST_F(MqttPublisherTest, RestartPublishesWhatWasLeftInTheOrderRecorded) {
             order.emplace_back(m.topic, nlohmann::json::parse(m.payload).at("time"));
     ASSERT_EQ(order.size(), 400u);
     // Recorded batch by batch, each channel by channel in time order.
-    for (std::size_t k = 1; k < order.size(); ++k)
-        if (order[k].first == order[k - 1].first)
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (order[k].first == order[k - 1].first) {
             EXPECT_LT(order[k - 1].second, order[k].second) << k;
+        }
+    }
     EXPECT_EQ(order.front().first, std::string(root) + "/KV12345678/1");
     EXPECT_EQ(order[49].first, std::string(root) + "/KV12345678/1");
     EXPECT_EQ(order[50].first, std::string(root) + "/KV12345678/2");
