@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian packages with debhelper (debian/) and checks them as an operator would meet
 # them: lintian finds nothing, the files land where Debian keeps them, the programs run from an
-# unpacked root, and systemd accepts the units. The packages end in build/packages.
+# unpacked root, the maintainer scripts treat the service as they should, and systemd accepts
+# the units. The packages end in build/packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -60,10 +61,34 @@ for program in vantrelld vantrell-sim vantrell; do
 done
 echo "unpacked root: every file in place, the programs show version $version"
 
+# No systemd runs here, so the maintainer scripts are read instead. Each row: script, what it
+# must hold, and why.
+scripts=$(mktemp -d)
+trap 'rm -rf "$root" "$scripts"' EXIT
+dpkg-deb -e "$daemon" "$scripts"
+while IFS='|' read -r script text legend; do
+    grep -qF -- "$text" "$scripts/$script" ||
+        { echo "$script lacks \"$text\": $legend" >&2; exit 1; }
+done <<'ROWS'
+postinst|systemd-sysusers|the user vantrell exists before anything runs as it
+postinst|deb-systemd-helper enable 'vantrelld.service'|an install enables the service
+postinst|_dh_action=restart|an upgrade restarts the service, not leaving it on the old program
+postinst|try-restart 'vantrelld@*.service'|an upgrade restarts the running stations of the template
+prerm|deb-systemd-invoke stop 'vantrelld.service'|a removal stops the service
+postrm|deb-systemd-helper purge 'vantrelld.service'|a purge removes its enable links
+postrm|/var/lib/vantrell is kept|a purge says that the station's data stays
+ROWS
+[ ! -e "$scripts/preinst" ] || { echo "preinst: an upgrade must not stop the service first" >&2; exit 1; }
+! grep -q "enable 'vantrelld@" "$scripts/postinst" ||
+    { echo "postinst enables the template, which has no instance to enable" >&2; exit 1; }
+echo "maintainer scripts: install enables and starts, upgrade restarts, remove stops, purge unlinks"
+grep -hE "_dh_action=restart|deb-systemd-invoke .*vantrelld" "$scripts/postinst" "$scripts/prerm" |
+    sed 's/^\s*/    /'
+
 # systemd-analyze verify checks that each command exists at its path; the programs lie in the
 # unpacked root, not in /usr/bin, so the copies checked here point there.
 units=$(mktemp -d)
-trap 'rm -rf "$root" "$units"' EXIT
+trap 'rm -rf "$root" "$scripts" "$units"' EXIT
 # The template is checked as an instance, the way systemd loads it.
 for unit in vantrelld.service vantrelld@.service:vantrelld@line1.service; do
     sed "s|/usr/bin/vantrelld|$root/usr/bin/vantrelld|" "$root/usr/lib/systemd/system/${unit%%:*}" \
