@@ -11,7 +11,7 @@ packages=(
     libsystemd-dev scdoc
     libsqlite3-dev libinih-dev nlohmann-json3-dev
     libmosquitto-dev mosquitto openssl
-    dpkg-dev file lintian systemd procps
+    dpkg-dev debhelper file lintian systemd procps
     libcpp-httplib-dev libssl-dev libjs-chart.js chromium curl openssl
 )
 
