@@ -5,6 +5,7 @@
 # asked for once a second as a browser left open on it would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/demo-station.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j2 --target vantrelld vantrell-sim >/dev/null
 bin=build/release/app
@@ -24,9 +25,9 @@ hz=$(getconf CLK_TCK)
 
 "$bin/vantrelld" --config-dir "$folder" init >/dev/null
 mkdir -p "$folder/data"
-/usr/bin/python3 scripts/demo-configure.py "$folder" "$folder/line" 127.0.0.1:25
 # Schedule time 1 two hours from now: the cycle only counts down.
-sed -i "s|<time1>[0-9]*</time1>|<time1>$(( ($(date +%-H) + 2) % 24 ))</time1>|" "$folder/timeutils.xml"
+configure_demo_station "$bin/vantrelld" "$folder" "$folder/line" 127.0.0.1:25 \
+    "$(( ($(date +%-H) + 2) % 24 ))" >/dev/null
 
 "$bin/vantrell-sim" --link "$folder/line" --switch \
     --logger serial=KV12345678,model=3,records=2000,interval=600,position=1 \

@@ -6,6 +6,7 @@
 # status page and MQTT to a local broker, and what they hold is shown at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/demo-station.sh
 
 scripts/install-deps.sh
 cmake --preset release >/dev/null
@@ -30,7 +31,6 @@ pids+=($!)
 for _ in $(seq 100); do grep -q PORT "$demo/mail/port" 2>/dev/null && break; sleep 0.1; done
 smtp="127.0.0.1:$(awk '/PORT/ {print $2}' "$demo/mail/port")"
 echo "   listening on $smtp"
-/usr/bin/python3 scripts/demo-configure.py "$demo" "$demo/line" "$smtp"
 
 echo "== Simulated station: a line switch with a model 3 logger at 1 (its channel 1 crosses its"
 echo "   own high limit) and a model 5 rain logger at 3 whose clock is 20 minutes fast"
@@ -40,6 +40,9 @@ echo "   own high limit) and a model 5 rain logger at 3 whose clock is 20 minute
     >"$demo/sim.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$demo/line" ] && break; sleep 0.1; done
+
+echo "== The line, schedule time 1 at the current hour and device 1, with vantrelld's commands"
+configure_demo_station "$bin/vantrelld" "$demo" "$demo/line" "$smtp" "$(date +%-H)" | sed 's/^/   /'
 
 free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 mqtt_port=$(free_port)

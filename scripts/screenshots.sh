@@ -10,6 +10,7 @@
 #   VANTRELL_BIN=DIR scripts/...      takes vantrell, vantrelld and vantrell-sim from DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/demo-station.sh
 
 missing=()
 for pair in Xvfb:xvfb xauth:xauth xdpyinfo:x11-utils trayer:trayer import:imagemagick \
@@ -45,14 +46,8 @@ trap cleanup EXIT
 # The demo station, with its schedule time an hour ahead so that no reading starts while the
 # screens are taken.
 "$bin/vantrelld" --config-dir "$config" init >/dev/null
-/usr/bin/python3 scripts/demo-configure.py "$config" "$config/line" 127.0.0.1:25
-/usr/bin/python3 - "$config" <<'PY'
-import sys, time, xml.etree.ElementTree as ET
-path = f"{sys.argv[1]}/timeutils.xml"
-tree = ET.parse(path)
-list(tree.getroot().find("./*"))[0].text = str((time.localtime().tm_hour + 1) % 24)
-tree.write(path, encoding="UTF-8", xml_declaration=True)
-PY
+configure_demo_station "$bin/vantrelld" "$config" "$config/line" 127.0.0.1:25 \
+    "$(( ($(date +%-H) + 1) % 24 ))" >/dev/null
 "$bin/vantrell-sim" --link "$config/line" --switch \
     --logger serial=1201KV0326,model=3,records=200,position=1 >"$out/sim.log" 2>&1 &
 pids+=($!)

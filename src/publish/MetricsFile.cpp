@@ -77,14 +77,14 @@ std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublishe
     Family lastSession("vantrell_last_session_timestamp_seconds", "gauge",
                        "End of the device's last reading session, in seconds since 1970 UTC.");
     Family lastSuccess("vantrell_last_success_timestamp_seconds", "gauge",
-                       "End of the device's last reading session that left X, in seconds since "
-                       "1970 UTC.");
+                       "End of the device's last reading session that saved its data (X, F or "
+                       "A), in seconds since 1970 UTC.");
     Family sessions("vantrell_sessions_total", "counter",
                     "Reading sessions of the device, by the letter they left.");
     Family records("vantrell_records_read_total", "counter",
                    "Logger records the device's sessions have read.");
     Family missed("vantrell_missed_times", "gauge",
-                  "Schedule times in a row at which the device left no X.");
+                  "Schedule times in a row at which the device saved no data.");
     for (const DeviceCounts &device : counts.devices) {
         const Label deviceLabel{"device", std::to_string(device.device)};
         if (device.lastSession)
