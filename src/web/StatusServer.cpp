@@ -4,6 +4,7 @@
 #include "forwarding/MailHeaders.h"
 #include "general/Text.h"
 #include "journal/LocalTime.h"
+#include "publish/MetricsFile.h"
 #include "web/StaticFiles.h"
 
 #include <httplib.h>
@@ -51,6 +52,8 @@ constexpr int maxPoints = 2000;
 
 constexpr const char *htmlType = "text/html; charset=utf-8";
 constexpr const char *jsonType = "application/json";
+// The exposition format Prometheus asks for.
+constexpr const char *metricsType = "text/plain; version=0.0.4; charset=utf-8";
 
 // Set while the accepting thread itself answers a connection beyond the cap.
 thread_local bool refusing = false;
@@ -341,6 +344,21 @@ void StatusServer::route() {
         response.set_content(
             answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
+    });
+    // For a Prometheus that scrapes the station itself: the text of the metrics file, from the
+    // journal, with no folder permission in between.
+    serve("/metrics", [this](const httplib::Request &, httplib::Response &response) {
+        std::unique_ptr<Journal> journal;
+        StationCounts counts;
+        if (!sources_.settings.journalOn() ||
+            Journal::open(sources_.configDir / sources_.settings.journalSettings().file,
+                          Journal::Access::readOnly, journal) ||
+            journal->stationCounts(counts))
+            return answerProblem(response, 503, "the journal cannot be read now");
+        const UnpublishedCount unpublished = unpublishedReadings(sources_.settings);
+        response.set_content(
+            metricsText(counts, unpublished ? unpublished(*journal) : 0, sources_.settings.station),
+            metricsType);
     });
     serve(R"(/static/([a-z.]+))",
           [this](const httplib::Request &request, httplib::Response &response) {

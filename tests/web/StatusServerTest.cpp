@@ -34,6 +34,9 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
         {"a device whose last session is older than the week", "GET", "/device/2", 200, "text/html",
          "no session in these days"},
         {"a device without readings", "GET", "/device/2", 200, "text/html", noReadingsText},
+        // What a Prometheus scrapes: the metrics file's text, from the journal.
+        {"the metrics", "GET", "/metrics", 200, "text/plain; version=0.0.4",
+         "\nvantrell_records_read_total{station=\"hall\",device=\"1\"} "},
         {"a free place", "GET", "/device/7", 404, ""},
         {"beyond the table", "GET", "/device/99", 404, ""},
         {"the page script", "GET", "/static/device.js", 200, "text/javascript"},

@@ -27,6 +27,7 @@ inline ConfSettings journalAndPage() {
     ConfSettings settings;
     settings.journal = JournalSettings{};
     settings.web = WebSettings{};
+    settings.station = "hall";
     return settings;
 }
 
