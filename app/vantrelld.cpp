@@ -360,6 +360,19 @@ std::optional<int> askRunning(const Options &options) {
     return askRunningStation(options.configDir, options.given, std::cout, std::cerr);
 }
 
+// Nothing when the folder is this program's now; else the exit code of the station running on
+// it, which was asked to do the command (a read as soon as its session ends, a change between
+// sessions), or 2 after saying who else holds it.
+std::optional<int> takeFolderOrAsk(FolderLock &lock, const Options &options) {
+    const std::string refused = lock.take(options.configDir, options.commandLine);
+    if (refused.empty())
+        return std::nullopt;
+    if (const std::optional<int> answer = askRunning(options))
+        return answer;
+    error(options, "station") << printable(refused) << "\n";
+    return 2;
+}
+
 struct ReadRequest {
     int device = 0;
     int time = 1;
@@ -406,14 +419,8 @@ int runRead(const Options &options) {
     if (!request)
         return 2;
     FolderLock lock;
-    if (const std::string refused = lock.take(options.configDir, options.commandLine);
-        !refused.empty()) {
-        // The station running on the folder reads it as soon as its session ends.
-        if (const std::optional<int> answer = askRunning(options))
-            return *answer;
-        error(options, "station") << printable(refused) << "\n";
-        return 2;
-    }
+    if (const std::optional<int> answered = takeFolderOrAsk(lock, options))
+        return *answered;
     const std::optional<ConfSettings> settings = stationSettings(options);
     if (!settings)
         return 2;
@@ -443,16 +450,9 @@ int runChange(const Options &options) {
     const bool looks = options.command == "device" && !arguments.empty() &&
                        (arguments.front() == "list" || arguments.front() == "show");
     FolderLock lock;
-    if (!looks) {
-        if (const std::string refused = lock.take(options.configDir, options.commandLine);
-            !refused.empty()) {
-            // The station running on the folder applies it between its sessions.
-            if (const std::optional<int> answer = askRunning(options))
-                return *answer;
-            error(options, "station") << printable(refused) << "\n";
-            return 2;
-        }
-    }
+    if (!looks)
+        if (const std::optional<int> answered = takeFolderOrAsk(lock, options))
+            return *answered;
     HeadlessStation headless(options.configDir, false, options.style);
     if (!(looks ? headless.readConfiguration() : headless.loadConfiguration()))
         return 2;
