@@ -5,6 +5,7 @@
 # Usage, once sourced: configure_demo_station VANTRELLD FOLDER LINE SMTP HOUR
 configure_demo_station() {
     local station=("$1" --config-dir "$2") folder=$2 line=$3 smtp=$4 hour=$5
+    mkdir -p "$folder/data"
     "${station[@]}" line set "$line"
     "${station[@]}" schedule set 1 "$hour"
     "${station[@]}" device set 1 active=1 connection=netw0102 useSwitch=1 \

@@ -511,12 +511,15 @@ TEST(Properties, SetupOpensOncePerLoggerAndStoresWhenTheDialogCloses) {
     EXPECT_TRUE(b.messages().empty());
 }
 
-// The demo configuration's device is one the dialog accepts as it is shown.
+// The demo's device, stored by vantrelld device set, is one the dialog stores as it is shown:
+// the command line and the dialog agree on what a record may be.
 TEST(Properties, TheDemoRecordStoresAsShown) {
     PropertiesBench b;
-    const std::string command = "/usr/bin/python3 " VANTRELL_SOURCE_DIR
-                                "/scripts/demo-configure.py '" +
-                                b.folder.path().string() + "' /dev/null 127.0.0.1:25";
+    const std::string command =
+        "bash -c '. " VANTRELL_SOURCE_DIR
+        "/scripts/demo-station.sh && configure_demo_station " VANTRELL_BINARY_DIR
+        "/app/vantrelld \"$0\" /dev/null 127.0.0.1:25 8' '" +
+        b.folder.path().string() + "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     ASSERT_FALSE(DeviceFile(b.station).loadDeviceTable().failed());
     ASSERT_FALSE(ScheduleTimesFile(b.station).loadScheduleTimes().failed());
