@@ -71,8 +71,7 @@ TEST(RawWord, EngineeringValuesInvertTheLoggersOwnScaling) {
         const char *legend;
         unsigned char model;
         char range;
-        const char *start;
-        const char *end;
+        const char *start, *end;
         int channel;
         double value;
         std::uint16_t word;
