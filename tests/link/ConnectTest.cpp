@@ -102,8 +102,7 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
         const bool set = !c.correction.empty();
         EXPECT_EQ(b.steps.clockSets, set ? 1 : 0) << c.legend;
         EXPECT_EQ(b.progress.notes(),
-                  set ? std::vector<std::string>{"clock of " + c.correction + "; set"}
-                      : std::vector<std::string>{})
+                  std::vector<std::string>(set, "clock of " + c.correction + "; set"))
             << c.legend;
         EXPECT_EQ(connection.outcome.succeeded, std::string(c.configuredSerial) != " ") << c.legend;
         // The logger does not answer the clock command, nor is it waited on after it.

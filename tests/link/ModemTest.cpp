@@ -103,8 +103,6 @@ TEST(Modem, CheckAndDialOutcomes) {
          0, "M", false, true, false, dialled, 20.0, 30.0},
         {"busy: C as soon as the modem says so", FaultKind::modemBusy, 0, "C", true, false, true,
          dialled, 20.0, 35.0},
-        {"no carrier: C as soon as the modem says so", FaultKind::modemNoCarrier, 0, "C", true,
-         false, true, dialled, 20.0, 35.0},
         {"silence after the dial: C after 70 seconds", FaultKind::modemNoDialAnswer, 0, "C", true,
          false, true, dialled, 8.0 + 70.0, 95.0},
         {"silent from the first init string: each waits 5 s (M), the dial 70 s (C)",

@@ -158,9 +158,8 @@ TEST(Transfer, ClockIsSetToThePcClock) {
         LocalDateTime now;
         const char *command, *dateAndTime;
     } cases[] = {
-        {"last second of a year", LocalDateTime{2026, 12, 31, 23, 59, 59}, "h26-12-31 23:59:59",
-         "31-12-26 23:59:59"},
-        {"morning", LocalDateTime{2026, 2, 3, 9, 5, 0}, "h26-02-03 09:05:00", "03-02-26 09:05:00"},
+        {"year's end", {2026, 12, 31, 23, 59, 59}, "h26-12-31 23:59:59", "31-12-26 23:59:59"},
+        {"morning", {2026, 2, 3, 9, 5, 0}, "h26-02-03 09:05:00", "03-02-26 09:05:00"},
     };
     for (const auto &c : cases) {
         LineBench b(1, 2);

@@ -17,47 +17,40 @@ using testing::SimBench;
 
 const std::string statusRequest = bytes({0x82}) + "B00\r";
 
-TEST(LineSwitch, StatusNamesThePresentPositions) {
+// The status answer carries the present positions' bits as characters 43 and 44.
+std::string status(const char *digits) {
+    return "!" + std::string(42, '0') + digits + "\r";
+}
+
+TEST(LineSwitch, AnswersItsOwnRequests) {
     const struct {
         const char *legend;
-        std::vector<int> positions;
-        const char *digits; // characters 43 and 44
+        std::vector<Fault> faults;
+        std::vector<int> positions; // of its loggers
+        std::string request, expected;
     } rows[] = {
-        {"no logger", {}, "00"},
-        {"positions 1 to 4, 5 and 6", {1, 2, 3, 4, 5, 6}, "3F"},
-        {"position 8 only", {8}, "80"},
-        {"positions 2 and 7", {2, 7}, "42"},
+        {"wake-up", {}, {}, bytes({0x91}), "@"},
+        {"attention", {}, {}, bytes({0x82}), "!"},
+        {"status: no logger", {}, {}, statusRequest, status("00")},
+        {"status: positions 1 to 4, 5 and 6", {}, {1, 2, 3, 4, 5, 6}, statusRequest, status("3F")},
+        {"status: position 8 only", {}, {8}, statusRequest, status("80")},
+        {"status: positions 2 and 7", {}, {2, 7}, statusRequest, status("42")},
+        {"unknown command", {}, {}, bytes({0x82}) + "B01\r", "!"},
+        {"repeated attention starts over",
+         {},
+         {},
+         bytes({0x82}) + "B0" + statusRequest,
+         "!" + status("00")},
+        {"silent switch: no wake-up answer", {{FaultKind::silentSwitch}}, {}, bytes({0x91}), ""},
+        {"silent switch: no status", {{FaultKind::silentSwitch}}, {}, statusRequest, ""},
+        {"empty module status", {{FaultKind::emptyModuleStatus}}, {}, statusRequest, "!\r"},
     };
     for (const auto &row : rows) {
         SimBench bench;
         std::deque<Logger> loggers;
-        LineSwitch lineSwitch(bench.world);
+        LineSwitch lineSwitch(bench.world, row.faults);
         for (int p : row.positions)
             lineSwitch.place(p, loggers.emplace_back(bench.world, LoggerDescription{}));
-        bench.attach(lineSwitch);
-        EXPECT_EQ(bench.ask(statusRequest), "!" + std::string(42, '0') + row.digits + "\r")
-            << row.legend;
-    }
-}
-
-TEST(LineSwitch, AnswersItsOwnRequests) {
-    const std::string status = std::string(42, '0') + "00\r";
-    const struct {
-        const char *legend;
-        std::vector<Fault> faults;
-        std::string request, expected;
-    } rows[] = {
-        {"wake-up", {}, bytes({0x91}), "@"},
-        {"attention", {}, bytes({0x82}), "!"},
-        {"unknown command", {}, bytes({0x82}) + "B01\r", "!"},
-        {"repeated attention starts over", {}, bytes({0x82}) + "B0" + statusRequest, "!!" + status},
-        {"silent switch: no wake-up answer", {{FaultKind::silentSwitch}}, bytes({0x91}), ""},
-        {"silent switch: no status", {{FaultKind::silentSwitch}}, statusRequest, ""},
-        {"empty module status", {{FaultKind::emptyModuleStatus}}, statusRequest, "!\r"},
-    };
-    for (const auto &row : rows) {
-        SimBench bench;
-        LineSwitch lineSwitch(bench.world, row.faults);
         bench.attach(lineSwitch);
         EXPECT_EQ(hexOf(bench.ask(row.request)), hexOf(row.expected)) << row.legend;
     }
