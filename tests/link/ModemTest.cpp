@@ -180,10 +180,7 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
         std::string expected;
     } cases[] = {
         {"call up: the escape is answered", {}, true, "+++ATH0\r\nATH0\rAT&F\rATH0\rAT&F\r"},
-        {"silent modem: no answer",
-         {{sim::FaultKind::modemSilent}},
-         false,
-         "+++ATH0\rAT&F\rATH0\rAT&F\r"},
+        {"silent modem", {{sim::FaultKind::modemSilent}}, false, "+++ATH0\rAT&F\rATH0\rAT&F\r"},
     };
     for (const auto &c : cases) {
         ModemBench b(c.faults);
@@ -206,6 +203,7 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
 
 TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
     const std::string ok = "\r\nOK\r\n", prompt = "\r\n> ", confirmed = "\r\n+CMGS: 7\r\nOK\r\n";
+    const std::string error = "\r\nERROR\r\n";
     const std::string unanswered = "no answer from the modem to the message";
     const struct {
         const char *legend;
@@ -218,13 +216,9 @@ TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
         {"a numbered error is named as the modem gave it",
          {ok, prompt, "\r\n+CMS ERROR: 500\r\n"},
          "the modem answered +CMS ERROR: 500 to the message"},
-        {"text mode refused",
-         {"\r\nERROR\r\n", "\r\nERROR\r\n", "\r\nERROR\r\n"},
-         "the modem answered ERROR to AT+CMGF=1"},
+        {"text mode refused", {error, error, error}, "the modem answered ERROR to AT+CMGF=1"},
         {"no prompt", {ok, "", ""}, "no answer from the modem to AT+CMGS"},
-        {"a reference without its OK is no confirmation",
-         {ok, prompt, "\r\n+CMGS: 7\r\n"},
-         unanswered},
+        {"a reference without its OK", {ok, prompt, "\r\n+CMGS: 7\r\n"}, unanswered},
         {"an echoed text that reads OK is no confirmation", {ok, prompt, "OK\r\n"}, unanswered},
         {"an OK cut in two is no answer",
          {"\r\nO", "K\r\n> ", "\r\n+CMGS: 7\r\nO"},

@@ -124,9 +124,10 @@ std::map<fs::path, std::string> regularFiles(const fs::path &folder) {
 }
 
 // A link named `name` in `folder` to a file of somebody else's.
-void plantLink(const fs::path &folder, const std::string &name) {
+fs::path plantLink(const fs::path &folder, const std::string &name) {
     test::writeBytes(folder / "foreign.txt", "somebody else's");
     fs::create_symlink(folder / "foreign.txt", folder / name);
+    return folder / name;
 }
 
 TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
@@ -262,10 +263,7 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
         {"file gone", [](auto &folder) { return (folder / "gone.dat").string(); },
          ": No such file or directory"},
         {"file replaced by a link",
-         [](auto &folder) {
-             plantLink(folder, "link.dat");
-             return (folder / "link.dat").string();
-         },
+         [](auto &folder) { return plantLink(folder, "link.dat").string(); },
          ": it is a symbolic link, and data files are never read through links"},
     };
     for (const auto &c : cases) {

@@ -15,7 +15,8 @@ using testing::bytes;
 using testing::hexOf;
 using testing::SimBench;
 
-const std::string statusRequest = bytes({0x82}) + "B00\r";
+const std::string attention = bytes({0x82});
+const std::string statusRequest = attention + "B00\r";
 
 // The status answer carries the present positions' bits as characters 43 and 44.
 std::string status(const char *digits) {
@@ -30,17 +31,13 @@ TEST(LineSwitch, AnswersItsOwnRequests) {
         std::string request, expected;
     } rows[] = {
         {"wake-up", {}, {}, bytes({0x91}), "@"},
-        {"attention", {}, {}, bytes({0x82}), "!"},
+        {"attention", {}, {}, attention, "!"},
         {"status: no logger", {}, {}, statusRequest, status("00")},
         {"status: positions 1 to 4, 5 and 6", {}, {1, 2, 3, 4, 5, 6}, statusRequest, status("3F")},
         {"status: position 8 only", {}, {8}, statusRequest, status("80")},
         {"status: positions 2 and 7", {}, {2, 7}, statusRequest, status("42")},
-        {"unknown command", {}, {}, bytes({0x82}) + "B01\r", "!"},
-        {"repeated attention starts over",
-         {},
-         {},
-         bytes({0x82}) + "B0" + statusRequest,
-         "!" + status("00")},
+        {"unknown command", {}, {}, attention + "B01\r", "!"},
+        {"attention restarts", {}, {}, attention + "B0" + statusRequest, "!" + status("00")},
         {"silent switch: no wake-up answer", {{FaultKind::silentSwitch}}, {}, bytes({0x91}), ""},
         {"silent switch: no status", {{FaultKind::silentSwitch}}, {}, statusRequest, ""},
         {"empty module status", {{FaultKind::emptyModuleStatus}}, {}, statusRequest, "!\r"},
