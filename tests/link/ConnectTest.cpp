@@ -186,6 +186,7 @@ TEST(Connect, ModuleDigitsAreTakenByTheirCharacterCodes) {
 }
 
 TEST(Connect, SwitchReportsItsModulesOrLeavesItsLetter) {
+    using enum sim::FaultKind;
     const struct {
         const char *legend;
         std::optional<sim::FaultKind> fault;
@@ -194,10 +195,8 @@ TEST(Connect, SwitchReportsItsModulesOrLeavesItsLetter) {
         unsigned expectedModules;
     } cases[] = {
         {"six modules", std::nullopt, std::nullopt, 0, 0x3Fu},
-        {"no answer to the wake-up", sim::FaultKind::silentSwitch, SessionStatus::switchSilent, 1,
-         0},
-        {"empty module status", sim::FaultKind::emptyModuleStatus, SessionStatus::switchStatusEmpty,
-         0, 0},
+        {"no answer to the wake-up", silentSwitch, SessionStatus::switchSilent, 1, 0},
+        {"empty module status", emptyModuleStatus, SessionStatus::switchStatusEmpty, 0, 0},
     };
     for (const auto &c : cases) {
         SwitchBench b(faultsOf(c.fault));

@@ -23,11 +23,6 @@ LoggerDescription threeRecordLogger() {
     return d;
 }
 
-LoggerDescription erased(LoggerDescription d) {
-    d.memory.clear();
-    return d;
-}
-
 // Records first..last as the logger sends them; past its memory they read as erased cells.
 std::string recordsOf(const LoggerDescription &d, std::size_t first, std::size_t last) {
     std::string out;
@@ -41,7 +36,9 @@ std::string recordsOf(const LoggerDescription &d, std::size_t first, std::size_t
 TEST(Logger, AnswersEachRequestByteForByte) {
     const LoggerDescription d = threeRecordLogger();
     const std::string block = encodeParameterBlock(d) + '\r';
-    const std::string emptyBlock = encodeParameterBlock(erased(d)) + '\r';
+    LoggerDescription erased = d;
+    erased.memory.clear();
+    const std::string emptyBlock = encodeParameterBlock(erased) + '\r';
     const struct {
         const char *legend;
         std::function<void(LoggerDescription &)> setUp;
