@@ -13,8 +13,7 @@ namespace {
 // are logged as one run.
 TEST(LoggingProgress, EveryStyleLogsItsLines) {
     const struct {
-        const char *priority;
-        const char *text;
+        const char *priority, *text;
         bool urgent; // kept by --quiet
     } lines[] = {
         {"<6>", "[service] Alarm Acc ", false},
@@ -43,8 +42,7 @@ TEST(LoggingProgress, EveryStyleLogsItsLines) {
                 log.detail("block no. " + std::to_string(k));
             log.detail("Korvane Disconnecting...");
             log.detail("Korvane Disconnecting...");
-            log.detail("unit \xB0"
-                       "C");
+            log.detail("unit \260C");
             log.note("clock of 0001KV0126 was 20 min 3 s fast; set");
             log.failure("Mail to \"a@example.org\" not sent: refused");
             log.log("line", "=> 1B 57", LogPriority::io);

@@ -8,8 +8,7 @@ namespace {
 
 TEST(Text, ValTakesTheLeadingNumberOnly) {
     const struct {
-        const char *legend;
-        const char *text;
+        const char *legend, *text;
         double expected;
     } cases[] = {
         {"plain integer", "42", 42},

@@ -37,10 +37,6 @@ private:
     Serial serial_;
 };
 
-std::vector<sim::Fault> faultsOf(std::optional<sim::FaultKind> kind) {
-    return kind ? std::vector<sim::Fault>{{*kind, 0}} : std::vector<sim::Fault>{};
-}
-
 struct ConnectBench : StationBench {
     explicit ConnectBench(sim::LoggerDescription description = {})
         : logger(world, std::move(description)) {
@@ -102,8 +98,7 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
         const bool set = !c.correction.empty();
         EXPECT_EQ(b.steps.clockSets, set ? 1 : 0) << c.legend;
         EXPECT_EQ(b.progress.notes(),
-                  set ? std::vector<std::string>{"clock of " + c.correction + "; set"}
-                      : std::vector<std::string>{})
+                  std::vector<std::string>(set, "clock of " + c.correction + "; set"))
             << c.legend;
         EXPECT_EQ(connection.outcome.succeeded, std::string(c.configuredSerial) != " ") << c.legend;
         // The logger does not answer the clock command, nor is it waited on after it.
@@ -115,23 +110,22 @@ TEST(Connect, LoggerClockIsSetOnAnotherDayOrWhenTooFarAhead) {
 // The session releases a logger it gives up on (Session tests); the connection only says why.
 TEST(Connect, FailuresReturnTheirLetters) {
     using enum sim::FaultKind;
+    using enum SessionStatus;
     const struct {
         const char *legend;
-        std::optional<sim::FaultKind> fault;
+        std::vector<sim::Fault> faults;
         const char *configuredSerial;
         std::optional<SessionStatus> expectedStatus;
         std::size_t expectedParameterRequests;
     } cases[] = {
-        {"silent logger: no letter, no retry", silent, "0001KV0126", std::nullopt, 0},
-        {"empty parameter block twice", emptyParameters, "0001KV0126",
-         SessionStatus::parametersUnreadable, 2},
-        {"other serial number", std::nullopt, "KV00000002", SessionStatus::serialMismatch, 1},
-        {"trailing blank does not match", std::nullopt, "0001KV0126 ",
-         SessionStatus::serialMismatch, 1},
+        {"silent logger: no letter, no retry", {{silent}}, "0001KV0126", std::nullopt, 0},
+        {"empty block twice", {{emptyParameters}}, "0001KV0126", parametersUnreadable, 2},
+        {"other serial number", {}, "KV00000002", serialMismatch, 1},
+        {"trailing blank does not match", {}, "0001KV0126 ", serialMismatch, 1},
     };
     for (const auto &c : cases) {
         sim::LoggerDescription d;
-        d.faults = faultsOf(c.fault);
+        d.faults = c.faults;
         ConnectBench b(d);
         b.station.devices[1].serialNumber(1) = c.configuredSerial;
         const LoggerConnection connection =
@@ -187,21 +181,20 @@ TEST(Connect, ModuleDigitsAreTakenByTheirCharacterCodes) {
 }
 
 TEST(Connect, SwitchReportsItsModulesOrLeavesItsLetter) {
+    using enum sim::FaultKind;
     const struct {
         const char *legend;
-        std::optional<sim::FaultKind> fault;
+        std::vector<sim::Fault> faults;
         std::optional<SessionStatus> expectedStatus;
         std::size_t expectedReleases;
         unsigned expectedModules;
     } cases[] = {
-        {"six modules", std::nullopt, std::nullopt, 0, 0x3Fu},
-        {"no answer to the wake-up", sim::FaultKind::silentSwitch, SessionStatus::switchSilent, 1,
-         0},
-        {"empty module status", sim::FaultKind::emptyModuleStatus, SessionStatus::switchStatusEmpty,
-         0, 0},
+        {"six modules", {}, std::nullopt, 0, 0x3Fu},
+        {"no answer to the wake-up", {{silentSwitch}}, SessionStatus::switchSilent, 1, 0},
+        {"empty module status", {{emptyModuleStatus}}, SessionStatus::switchStatusEmpty, 0, 0},
     };
     for (const auto &c : cases) {
-        SwitchBench b(faultsOf(c.fault));
+        SwitchBench b(c.faults);
         const SwitchConnection connection = b.connect.connectSwitch();
         EXPECT_EQ(connection.outcome.succeeded, !c.expectedStatus) << c.legend;
         EXPECT_EQ(connection.outcome.status, c.expectedStatus) << c.legend;

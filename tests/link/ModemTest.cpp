@@ -17,8 +17,6 @@ using testing::StationBench;
 
 const std::string preparation = "AT\rATE0\rAT&DO&K0\rATX1\rAT&R1\r";
 const std::string dialCommand = "atdt0211234567\r";
-const std::string answeredHangUp = "+++ATH0\r\nATH0\rAT&F\rATH0\rAT&F\r";
-const std::string unansweredHangUp = "+++ATH0\rAT&F\rATH0\rAT&F\r";
 
 struct ModemBench : StationBench {
     explicit ModemBench(std::vector<sim::Fault> faults = {})
@@ -29,9 +27,6 @@ struct ModemBench : StationBench {
     StepOutcome checkAndDial() {
         const StepOutcome checked = steps.check();
         return checked.succeeded ? steps.dial({"0211234567", "08:00", 2}) : checked;
-    }
-    bool sentContains(const std::string &part) const {
-        return port.sentBytes().find(part) != std::string::npos;
     }
 
     sim::Logger logger;
@@ -73,10 +68,9 @@ TEST(Modem, ACallIsPreparedDialledAndConnected) {
     EXPECT_EQ(b.modem.dialledNumber(), "0211234567");
 
     const std::vector<std::string> texts = b.progress.texts(ProgressLine::detail);
-    const std::vector<std::string> preparing = {
-        "Modem Initialazing...",         "",
-        "Initialazing modem ... 1 of 4", "Initialazing modem ... 2 of 4",
-        "Initialazing modem ... 3 of 4", "Initialazing modem ... 4 of 4"};
+    std::vector<std::string> preparing = {"Modem Initialazing...", ""};
+    for (int k = 1; k <= 4; ++k)
+        preparing.push_back("Initialazing modem ... " + std::to_string(k) + " of 4");
     ASSERT_GT(texts.size(), preparing.size());
     EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 6), preparing);
     const std::string dialing = "Dialing number... 0211234567\r\nElapsed time:  ";
@@ -108,8 +102,6 @@ TEST(Modem, CheckAndDialOutcomes) {
          0, "M", false, true, false, dialled, 20.0, 30.0},
         {"busy: C as soon as the modem says so", FaultKind::modemBusy, 0, "C", true, false, true,
          dialled, 20.0, 35.0},
-        {"no carrier: C as soon as the modem says so", FaultKind::modemNoCarrier, 0, "C", true,
-         false, true, dialled, 20.0, 35.0},
         {"silence after the dial: C after 70 seconds", FaultKind::modemNoDialAnswer, 0, "C", true,
          false, true, dialled, 8.0 + 70.0, 95.0},
         {"silent from the first init string: each waits 5 s (M), the dial 70 s (C)",
@@ -122,7 +114,7 @@ TEST(Modem, CheckAndDialOutcomes) {
         EXPECT_EQ(letterOf(*outcome.status), c.letter) << c.legend;
         EXPECT_EQ(!outcome.succeeded, c.failed) << c.legend;
         EXPECT_EQ(b.port.sentBytes().substr(0, c.sentStart.size()), c.sentStart) << c.legend;
-        EXPECT_EQ(b.sentContains("+++"), c.hangsUp) << c.legend;
+        EXPECT_EQ(b.port.sentBytes().find("+++") != std::string::npos, c.hangsUp) << c.legend;
         EXPECT_EQ(b.port.isOpen(), c.linkUp) << c.legend;
         EXPECT_EQ(b.modem.connected(), c.linkUp) << c.legend;
         EXPECT_GE(b.now(), c.minSeconds) << c.legend;
@@ -186,11 +178,8 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
         bool call;
         std::string expected;
     } cases[] = {
-        {"call up: the escape is answered", {}, true, answeredHangUp},
-        {"silent modem: no answer to the escape",
-         {{sim::FaultKind::modemSilent, 0}},
-         false,
-         unansweredHangUp},
+        {"call up: the escape is answered", {}, true, "+++ATH0\r\nATH0\rAT&F\rATH0\rAT&F\r"},
+        {"silent modem", {{sim::FaultKind::modemSilent}}, false, "+++ATH0\rAT&F\rATH0\rAT&F\r"},
     };
     for (const auto &c : cases) {
         ModemBench b(c.faults);
@@ -213,6 +202,7 @@ TEST(Modem, HangUpBytesDependOnTheEscapeBeingAnswered) {
 
 TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
     const std::string ok = "\r\nOK\r\n", prompt = "\r\n> ", confirmed = "\r\n+CMGS: 7\r\nOK\r\n";
+    const std::string error = "\r\nERROR\r\n";
     const std::string unanswered = "no answer from the modem to the message";
     const struct {
         const char *legend;
@@ -225,13 +215,9 @@ TEST(SmsAnswers, OnlyAConfirmationIsADelivery) {
         {"a numbered error is named as the modem gave it",
          {ok, prompt, "\r\n+CMS ERROR: 500\r\n"},
          "the modem answered +CMS ERROR: 500 to the message"},
-        {"text mode refused",
-         {"\r\nERROR\r\n", "\r\nERROR\r\n", "\r\nERROR\r\n"},
-         "the modem answered ERROR to AT+CMGF=1"},
+        {"text mode refused", {error, error, error}, "the modem answered ERROR to AT+CMGF=1"},
         {"no prompt", {ok, "", ""}, "no answer from the modem to AT+CMGS"},
-        {"a reference without its OK is no confirmation",
-         {ok, prompt, "\r\n+CMGS: 7\r\n"},
-         unanswered},
+        {"a reference without its OK", {ok, prompt, "\r\n+CMGS: 7\r\n"}, unanswered},
         {"an echoed text that reads OK is no confirmation", {ok, prompt, "OK\r\n"}, unanswered},
         {"an OK cut in two is no answer",
          {"\r\nO", "K\r\n> ", "\r\n+CMGS: 7\r\nO"},

@@ -119,21 +119,21 @@ std::map<fs::path, std::string> regularFiles(const fs::path &folder) {
     std::map<fs::path, std::string> files;
     for (const auto &entry : fs::recursive_directory_iterator(folder))
         if (fs::is_regular_file(entry.symlink_status()))
-            files[entry.path()] = testing::fileBytes(entry.path());
+            files[entry.path()] = test::readBytes(entry.path());
     return files;
 }
 
 // A link named `name` in `folder` to a file of somebody else's.
-void plantLink(const fs::path &folder, const std::string &name) {
-    testing::writeBytes(folder / "foreign.txt", "somebody else's");
+fs::path plantLink(const fs::path &folder, const std::string &name) {
+    test::writeBytes(folder / "foreign.txt", "somebody else's");
     fs::create_symlink(folder / "foreign.txt", folder / name);
+    return folder / name;
 }
 
 TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
     using Bench = testing::TestStation;
     const struct {
-        const char *legend;
-        const char *savingMode;
+        const char *legend, *savingMode;
         const char *dataFolder; // in the scratch folder
         std::function<void(Bench &)> setUp;
         bool fullDisk;
@@ -145,7 +145,7 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
          [](Bench &t) { fs::create_directory_symlink(t.folder / "loop", t.folder / "loop"); },
          false, " not saved: the data folder cannot be opened: Too many levels of symbolic links"},
         {"data folder a file", "0", "plain",
-         [](Bench &t) { testing::writeBytes(t.folder / "plain", "x"); }, false,
+         [](Bench &t) { test::writeBytes(t.folder / "plain", "x"); }, false,
          " not saved: the data folder cannot be opened: Not a directory"},
         {"a folder where the file should be", "1", "",
          [](Bench &t) { fs::create_directory(t.folder / "KV12345678.dat"); }, false,
@@ -160,7 +160,7 @@ TEST(DataFile, AFailedWriteIsReportedAndLeavesTheDiskAsItWas) {
         {"a new file's name and all its numbered names taken", "0", "",
          [](Bench &t) {
              for (int n = 1; n <= 99; ++n)
-                 testing::writeBytes(t.folder / numberedName("KV12_0905_030226.dat", n), "x");
+                 test::writeBytes(t.folder / numberedName("KV12_0905_030226.dat", n), "x");
          },
          false, " not saved: that name and its numbered names up to _99 are all taken"},
         {"disk full while appending", "1", "", [](Bench &t) { saveTransferred(t, 10); }, true,
@@ -203,8 +203,8 @@ TEST(DataFile, ANewFileNeverTakesANameSomebodyHas) {
               (t.folder / "KV12_0905_030226_3.dat").string() + " saved succesfully...");
 
     EXPECT_EQ(first, (t.folder / "KV12_0905_030226.dat").string());
-    EXPECT_EQ(testing::fileBytes(t.folder / "foreign.txt"), "somebody else's");
-    EXPECT_EQ(testing::fileBytes(first).substr(4 * 62 + 29, 7), "+0023.5") << "logger 1's data";
+    EXPECT_EQ(test::readBytes(t.folder / "foreign.txt"), "somebody else's");
+    EXPECT_EQ(test::readBytes(first).substr(4 * 62 + 29, 7), "+0023.5") << "logger 1's data";
     DataFile file(t.station.line(), t.station.configDir());
     const std::vector<Reading> &history = file.readBackDataFile(t.loggerResult);
     EXPECT_TRUE(t.progress.contains("opening data file..." + t.loggerResult.path));
@@ -229,8 +229,7 @@ TEST(DataFile, NamesAndFoldersFromTheConfiguration) {
 
     const std::string controlCharacters = "control characters in the serial number of logger 1)";
     const struct {
-        const char *legend;
-        const char *serial;
+        const char *legend, *serial;
         std::string refusal; // why, in the progress text
     } refused[] = {
         {"a separator", "../KV1", "not a plain file name): ../K_0905_030226.dat"},
@@ -264,10 +263,7 @@ TEST(DataFile, ReadBackOfNoUsableFileLeavesNothingBehind) {
         {"file gone", [](auto &folder) { return (folder / "gone.dat").string(); },
          ": No such file or directory"},
         {"file replaced by a link",
-         [](auto &folder) {
-             plantLink(folder, "link.dat");
-             return (folder / "link.dat").string();
-         },
+         [](auto &folder) { return plantLink(folder, "link.dat").string(); },
          ": it is a symbolic link, and data files are never read through links"},
     };
     for (const auto &c : cases) {

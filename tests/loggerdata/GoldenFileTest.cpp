@@ -20,7 +20,7 @@ const std::filesystem::path dataFolder =
 
 // Each line of hex bytes and "quoted text" gives one string; "#" starts a comment.
 std::vector<std::string> linesOf(const std::string &file) {
-    std::istringstream in(testing::fileBytes(dataFolder / file));
+    std::istringstream in(test::readBytes(dataFolder / file));
     std::vector<std::string> out;
     for (std::string line; std::getline(in, line);) {
         std::string bytes;
@@ -40,10 +40,10 @@ std::vector<std::string> linesOf(const std::string &file) {
 }
 
 void expectGolden(const std::string &written, const std::string &golden) {
-    const std::string actual = testing::fileBytes(written);
+    const std::string actual = test::readBytes(written);
     if (std::getenv("VANTRELL_UPDATE_GOLDEN") != nullptr)
-        testing::writeBytes(dataFolder / golden, actual);
-    const std::string expected = testing::fileBytes(dataFolder / golden);
+        test::writeBytes(dataFolder / golden, actual);
+    const std::string expected = test::readBytes(dataFolder / golden);
     const auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
     const auto at = std::size_t(diff.first - actual.begin());
     EXPECT_TRUE(actual == expected) << golden << ": first difference in record " << at / 62 + 1

@@ -4,23 +4,13 @@
 
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/ConfigStation.h"
 #include "config/SessionRequest.h"
 #include "loggerdata/LoggerResult.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace vantrell::testing {
-
-inline std::string fileBytes(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const std::filesystem::path &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct ScratchFolder {
     TempFolder scratch;

@@ -158,9 +158,8 @@ TEST(Transfer, ClockIsSetToThePcClock) {
         LocalDateTime now;
         const char *command, *dateAndTime;
     } cases[] = {
-        {"last second of a year", LocalDateTime{2026, 12, 31, 23, 59, 59}, "h26-12-31 23:59:59",
-         "31-12-26 23:59:59"},
-        {"morning", LocalDateTime{2026, 2, 3, 9, 5, 0}, "h26-02-03 09:05:00", "03-02-26 09:05:00"},
+        {"year's end", {2026, 12, 31, 23, 59, 59}, "h26-12-31 23:59:59", "31-12-26 23:59:59"},
+        {"morning", {2026, 2, 3, 9, 5, 0}, "h26-02-03 09:05:00", "03-02-26 09:05:00"},
     };
     for (const auto &c : cases) {
         LineBench b(1, 2);
@@ -177,11 +176,7 @@ TEST(Transfer, ClockIsSetToThePcClock) {
 // An 8-byte record: minute, hour, day and month bytes, then two channel words.
 std::string record(int minute, int hour = 0x09, int day = 0x83, int month = 0x62,
                    int word2 = 0x8000) {
-    const int bytes[] = {minute, hour, day, month, 0x80, 0x00, word2 >> 8, word2 & 0xFF};
-    std::string out;
-    for (int b : bytes)
-        out += static_cast<char>(b);
-    return out;
+    return testing::bytes({minute, hour, day, month, 0x80, 0x00, word2 >> 8, word2 & 0xFF});
 }
 
 LoggerParameters twoChannels(int samplingCode = 5) {
@@ -280,9 +275,7 @@ TEST(RecordDecoder, LoggerLimitsAreCheckedOnAlarmedChannelsOnly) {
 
 TEST(RecordDecoder, RequestAsksForAllStoredRecords) {
     const struct {
-        const char *legend;
-        const char *memoryPointer;
-        const char *request;
+        const char *legend, *memoryPointer, *request;
     } cases[] = {
         {"300 records", "00301", "L0001012C"},     {"empty memory", "00001", "L00010000"},
         {"pointer 0", "00000", "L00010000"},       {"full memory", "16401", "L00014010"},

@@ -15,61 +15,50 @@ using testing::bytes;
 using testing::hexOf;
 using testing::SimBench;
 
-const std::string statusRequest = bytes({0x82}) + "B00\r";
+const std::string attention = bytes({0x82});
+const std::string statusRequest = attention + "B00\r";
 
-TEST(LineSwitch, StatusNamesThePresentPositions) {
+// The status answer carries the present positions' bits as characters 43 and 44.
+std::string status(const char *digits) {
+    return "!" + std::string(42, '0') + digits + "\r";
+}
+
+TEST(LineSwitch, AnswersItsOwnRequests) {
     const struct {
         const char *legend;
-        std::vector<int> positions;
-        const char *digits; // characters 43 and 44
+        std::vector<Fault> faults;
+        std::vector<int> positions; // of its loggers
+        std::string request, expected;
     } rows[] = {
-        {"no logger", {}, "00"},
-        {"positions 1 to 4, 5 and 6", {1, 2, 3, 4, 5, 6}, "3F"},
-        {"position 8 only", {8}, "80"},
-        {"positions 2 and 7", {2, 7}, "42"},
+        {"wake-up", {}, {}, bytes({0x91}), "@"},
+        {"attention", {}, {}, attention, "!"},
+        {"status: no logger", {}, {}, statusRequest, status("00")},
+        {"status: positions 1 to 4, 5 and 6", {}, {1, 2, 3, 4, 5, 6}, statusRequest, status("3F")},
+        {"status: position 8 only", {}, {8}, statusRequest, status("80")},
+        {"status: positions 2 and 7", {}, {2, 7}, statusRequest, status("42")},
+        {"unknown command", {}, {}, attention + "B01\r", "!"},
+        {"attention restarts", {}, {}, attention + "B0" + statusRequest, "!" + status("00")},
+        {"silent switch: no wake-up answer", {{FaultKind::silentSwitch}}, {}, bytes({0x91}), ""},
+        {"silent switch: no status", {{FaultKind::silentSwitch}}, {}, statusRequest, ""},
+        {"empty module status", {{FaultKind::emptyModuleStatus}}, {}, statusRequest, "!\r"},
     };
     for (const auto &row : rows) {
         SimBench bench;
         std::deque<Logger> loggers;
-        LineSwitch lineSwitch(bench.world);
+        LineSwitch lineSwitch(bench.world, row.faults);
         for (int p : row.positions)
             lineSwitch.place(p, loggers.emplace_back(bench.world, LoggerDescription{}));
-        bench.attach(lineSwitch);
-        EXPECT_EQ(bench.ask(statusRequest), "!" + std::string(42, '0') + row.digits + "\r")
-            << row.legend;
-    }
-}
-
-TEST(LineSwitch, AnswersItsOwnRequests) {
-    const std::string status = std::string(42, '0') + "00\r";
-    const struct {
-        const char *legend;
-        std::vector<Fault> faults;
-        std::string request;
-        std::string expected;
-    } rows[] = {
-        {"wake-up", {}, bytes({0x91}), "@"},
-        {"attention", {}, bytes({0x82}), "!"},
-        {"status request", {}, statusRequest, "!" + status},
-        {"unknown command", {}, bytes({0x82}) + "B01\r", "!"},
-        {"repeated attention starts over", {}, bytes({0x82}) + "B0" + statusRequest, "!!" + status},
-        {"silent switch: no wake-up answer", {{FaultKind::silentSwitch}}, bytes({0x91}), ""},
-        {"silent switch: no status", {{FaultKind::silentSwitch}}, statusRequest, ""},
-        {"empty module status", {{FaultKind::emptyModuleStatus}}, statusRequest, "!\r"},
-    };
-    for (const auto &row : rows) {
-        SimBench bench;
-        LineSwitch lineSwitch(bench.world, row.faults);
         bench.attach(lineSwitch);
         EXPECT_EQ(hexOf(bench.ask(row.request)), hexOf(row.expected)) << row.legend;
     }
 }
 
-TEST(LineSwitch, PassesBytesToTheSelectedLoggerOnly) {
+TEST(LineSwitch, PassesBytesToTheSelectedLoggerOnlyAndCutsItOffWhenReleased) {
     SimBench bench;
     LineSwitch lineSwitch(bench.world);
     LoggerDescription first;
     first.wakeAnswer = '[';
+    first.memory = makeMemory(200, {2026, 2, 3, 0, 0, 0}, 60);
     LoggerDescription second;
     second.wakeAnswer = ']';
     Logger one(bench.world, first);
@@ -87,21 +76,11 @@ TEST(LineSwitch, PassesBytesToTheSelectedLoggerOnly) {
     EXPECT_EQ(bench.ask(bytes({0x81, 0x84, 0xFF, 0x8E})), "") << "all modules disabled";
     EXPECT_EQ(one.count(LoggerEvent::Kind::woken), 1);
     EXPECT_EQ(two.count(LoggerEvent::Kind::woken), 1);
-}
 
-TEST(LineSwitch, ALoggerIsCutOffWhenReleased) {
-    SimBench bench;
-    LineSwitch lineSwitch(bench.world);
-    LoggerDescription d;
-    d.memory = makeMemory(200, {2026, 2, 3, 0, 0, 0}, 60);
-    Logger logger(bench.world, d);
-    lineSwitch.place(1, logger);
-    bench.attach(lineSwitch);
-    bench.ask(bytes({0x81, 0x83, 0x8E, 0x80}));
-    const std::string started = bench.ask("L000100C8\r", 0.1);
-    EXPECT_FALSE(started.empty());
+    bench.ask(bytes({0x81, 0x83, 0x80}));
+    EXPECT_FALSE(bench.ask("L000100C8\r", 0.1).empty());
     EXPECT_LE(bench.ask(bytes({0x8C}), 5.0).size(), 9u) << "at most the record on its way";
-    EXPECT_EQ(logger.count(LoggerEvent::Kind::recordsSent), 1) << "the logger went on sending";
+    EXPECT_EQ(one.count(LoggerEvent::Kind::recordsSent), 1) << "the logger went on sending";
 }
 
 } // namespace

@@ -56,14 +56,11 @@ TEST(ParameterBlock, EveryFieldSitsAtItsPosition) {
             << row.legend;
     for (std::size_t unused : {2, 4, 8, 9, 10, 11, 12, 13, 14, 16, 33})
         EXPECT_EQ(block[unused - 1], ' ') << "unused position " << unused;
-}
-
-TEST(ParameterBlock, RainLoggersReportTheirFactorInChannelTwo) {
-    LoggerDescription d;
-    d.modelByte = 5;
-    d.rainFactor = "0.254";
-    d.channels[1].scaleStart = "999";
-    EXPECT_EQ(encodeParameterBlock(d).substr(70, 7), "0.254  ");
+    LoggerDescription rain;
+    rain.modelByte = 5;
+    rain.rainFactor = "0.254";
+    rain.channels[1].scaleStart = "999";
+    EXPECT_EQ(encodeParameterBlock(rain).substr(70, 7), "0.254  ") << "a rain logger's factor";
 }
 
 TEST(RawWord, EngineeringValuesInvertTheLoggersOwnScaling) {
@@ -71,8 +68,7 @@ TEST(RawWord, EngineeringValuesInvertTheLoggersOwnScaling) {
         const char *legend;
         unsigned char model;
         char range;
-        const char *start;
-        const char *end;
+        const char *start, *end;
         int channel;
         double value;
         std::uint16_t word;

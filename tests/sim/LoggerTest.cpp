@@ -11,24 +11,15 @@
 namespace vantrell::sim {
 namespace {
 
-using testing::bytes;
 using testing::hexOf;
 using testing::parts;
 using testing::SimBench;
-
-const std::string wake = bytes({0x8E});
-const std::string attention = bytes({0x80});
 
 LoggerDescription threeRecordLogger() {
     LoggerDescription d;
     d.serial = "KV12345678";
     d.modelByte = 1;
     d.memory = makeMemory(3, {2026, 2, 3, 8, 0, 0}, 600);
-    return d;
-}
-
-LoggerDescription erased(LoggerDescription d) {
-    d.memory.clear();
     return d;
 }
 
@@ -45,7 +36,9 @@ std::string recordsOf(const LoggerDescription &d, std::size_t first, std::size_t
 TEST(Logger, AnswersEachRequestByteForByte) {
     const LoggerDescription d = threeRecordLogger();
     const std::string block = encodeParameterBlock(d) + '\r';
-    const std::string emptyBlock = encodeParameterBlock(erased(d)) + '\r';
+    LoggerDescription erased = d;
+    erased.memory.clear();
+    const std::string emptyBlock = encodeParameterBlock(erased) + '\r';
     const struct {
         const char *legend;
         std::function<void(LoggerDescription &)> setUp;
@@ -93,13 +86,14 @@ TEST(Logger, AnswersEachRequestByteForByte) {
 
 // The first answer byte follows the request's last byte and the reaction delay; the answer then
 // runs at line speed.
-TEST(Logger, AnswersAfterAShortDelayAtLineSpeed) {
+TEST(Logger, AnswersAfterAShortDelayAtLineSpeedAndKeepsALogOfWhatHappened) {
     SimBench bench;
     Logger logger(bench.world, threeRecordLogger());
     bench.attach(logger);
-    bench.ask(wake);
+    bench.ask("\x8E", 0.3);
+    bench.ask("\x9E", 0.3);
     const double asked = bench.world.now();
-    bench.ask(bytes({0x9F}));
+    bench.ask("\x9F", 0.3);
     std::vector<double> arrivals;
     for (const auto &t : bench.port.traffic())
         if (t.direction == Direction::toStation && t.time > asked)
@@ -108,15 +102,9 @@ TEST(Logger, AnswersAfterAShortDelayAtLineSpeed) {
     const double heard = asked + byteTime;
     EXPECT_NEAR(arrivals.front(), heard + 0.005 + byteTime, 1e-9);
     EXPECT_NEAR(arrivals.back() - arrivals.front(), 151 * byteTime, 1e-9);
-}
 
-TEST(Logger, KeepsALogOfWhatHappened) {
-    SimBench bench;
-    Logger logger(bench.world, threeRecordLogger());
-    bench.attach(logger);
-    for (const char *request :
-         {"\x8E", "\x9E", "\x9F", "\x80", "L00010003\r", "\x80", "h26-02-03 09:20:00\r", "\x80",
-          "e0001\r", "\x80", "e0002\r", "\x93"})
+    for (const char *request : {"\x80", "L00010003\r", "\x80", "h26-02-03 09:20:00\r", "\x80",
+                                "e0001\r", "\x80", "e0002\r", "\x93"})
         bench.ask(request, 0.3);
     std::string seen;
     for (const auto &event : logger.log())
@@ -134,10 +122,10 @@ TEST(Logger, SleepCutsARunningTransfer) {
     d.memory = makeMemory(100, {2026, 2, 3, 8, 0, 0}, 60);
     Logger logger(bench.world, d);
     bench.attach(logger);
-    bench.ask(wake);
-    bench.ask(attention);
+    bench.ask("\x8E");
+    bench.ask("\x80");
     bench.ask("L00010064\r", 0.05);
-    const std::string tail = bench.ask(bytes({0x93}), 5.0);
+    const std::string tail = bench.ask("\x93", 5.0);
     EXPECT_LT(tail.size(), 20u * 9u);
     EXPECT_EQ(logger.count(LoggerEvent::Kind::transferCut), 1);
     EXPECT_EQ(logger.count(LoggerEvent::Kind::recordsSent), 0);

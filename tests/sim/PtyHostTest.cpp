@@ -16,11 +16,6 @@
 namespace vantrell::sim {
 namespace {
 
-// Each test run gets its own link names, so that two builds can run the tests side by side.
-std::filesystem::path linkPath(const std::string &name) {
-    return std::filesystem::path(::testing::TempDir()) / (name + "-" + std::to_string(::getpid()));
-}
-
 // Opens the device as the station's port would: raw, 9600 baud, no controlling terminal.
 int openAsStation(const std::string &path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -53,7 +48,9 @@ std::string collect(PtyHost &host, int station, std::size_t count) {
 }
 
 TEST(PtyHost, AnswersTheWakeUpOnARealTerminalAndRemovesItsLinkWhenItEnds) {
-    const auto link = linkPath("vantrell-sim-line");
+    // A link name of this run's own, so that two builds can run the tests side by side.
+    const auto link = std::filesystem::path(::testing::TempDir()) /
+                      ("vantrell-sim-line-" + std::to_string(::getpid()));
     {
         World world;
         Logger logger(world, LoggerDescription{});

@@ -2,6 +2,7 @@
 // time pass, read what came back.
 #pragma once
 
+#include "general/Text.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
 
@@ -22,14 +23,9 @@ inline std::string bytes(std::initializer_list<int> codes) {
 }
 
 inline std::string hexOf(std::string_view text) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string out;
-    for (unsigned char c : text) {
-        if (!out.empty())
-            out += ' ';
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
+    for (unsigned char c : text)
+        out += (out.empty() ? "" : " ") + hex2(c);
     return out;
 }
 

@@ -85,12 +85,10 @@ TEST(StationPlan, PositionsAreGivenOutAndChecked) {
     EXPECT_EQ(mixed.loggers[0].position, 2);
     EXPECT_EQ(mixed.loggers[2].position, 3);
 
-    StationPlan none = plan(true, {});
-    StationPlan twoWithoutSwitch = plan(false, {1, 2});
-    StationPlan twice = plan(true, {3, 3});
-    StationPlan nine = plan(true, {0, 0, 0, 0, 0, 0, 0, 0, 0});
-    for (StationPlan *bad : {&none, &twoWithoutSwitch, &twice, &nine})
-        EXPECT_NE(completePlan(*bad), "");
+    // No logger, two without a switch, one position twice, nine loggers.
+    for (StationPlan bad : {plan(true, {}), plan(false, {1, 2}), plan(true, {3, 3}),
+                            plan(true, std::vector<int>(9, 0))})
+        EXPECT_NE(completePlan(bad), "");
 }
 
 TEST(SimStation, FaultsReachTheLoggersOrTheSwitch) {
