@@ -28,6 +28,14 @@ QString native(const std::filesystem::path &path) {
     return QDir::toNativeSeparators(QString::fromStdString(path.string()));
 }
 
+// Enter in `box`, or a click on `button`: the operator's two ways to say OK.
+void confirm(QWidget *box, QAbstractButton *button, bool byEnter) {
+    if (!byEnter)
+        return QTest::mouseClick(button, Qt::LeftButton);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
 struct FolderBench : SetupWindowBench {
     FolderBench() {
         EXPECT_FALSE(DeviceFile(station).loadDeviceTable().failed());
@@ -44,6 +52,11 @@ struct FolderBench : SetupWindowBench {
     QString shownPath(const FolderPicker &picker) const {
         return picker.findChild<QLabel *>("lblPath")->text();
     }
+    static void choose(const FolderPicker &picker, const std::filesystem::path &folder) {
+        auto *tree = picker.findChild<QTreeView *>("Dir1");
+        auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+        tree->setCurrentIndex(model->index(QString::fromStdString(folder.string())));
+    }
 
     TempFolder data;
 };
@@ -56,11 +69,10 @@ TEST(FolderPicker, StartsInTheSavingPathOrTheNearestFolderThatIsLeftOrHome) {
     };
     FolderBench b;
     const std::filesystem::path existing = b.data.path() / "existing";
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
     for (const Case &c : {
-             Case{"no saving path: the home folder", "",
-                  QDir::toNativeSeparators(QDir::homePath())},
-             Case{"blanks only: the home folder", "   ",
-                  QDir::toNativeSeparators(QDir::homePath())},
+             Case{"no saving path: the home folder", "", home},
+             Case{"blanks only: the home folder", "   ", home},
              Case{"a folder that exists", existing.string(), native(existing)},
              Case{"a folder gone since: the nearest one left",
                   (existing / "gone" / "deeper").string(), native(existing)},
@@ -106,20 +118,14 @@ TEST(FolderPicker, SaveStoresTheChosenFolderAsTheRecordsSavingPath) {
         SCOPED_TRACE(row.legend);
         FolderBench b;
         auto picker = b.openPicker("/srv/old");
-        auto *tree = picker->findChild<QTreeView *>("Dir1");
-        auto *model = qobject_cast<QFileSystemModel *>(tree->model());
         const std::filesystem::path chosen = b.data.path() / "existing";
-        tree->setCurrentIndex(model->index(QString::fromStdString(chosen.string())));
+        b.choose(*picker, chosen);
         ASSERT_EQ(b.shownPath(*picker), native(chosen));
         if (row.fails)
             std::filesystem::remove(b.folder.path() / "prop.xml");
 
-        if (row.byEnter) {
-            tree->setFocus();
-            QTest::keyClick(tree, Qt::Key_Return);
-        } else {
-            QTest::mouseClick(picker->findChild<QPushButton *>("btnsave"), Qt::LeftButton);
-        }
+        confirm(picker->findChild<QTreeView *>("Dir1"), picker->findChild<QPushButton *>("btnsave"),
+                row.byEnter);
 
         EXPECT_EQ(picker->isVisible(), row.fails);
         EXPECT_EQ(picker->findChild<NewFolderDialog *>(), nullptr);
@@ -136,9 +142,7 @@ TEST(FolderPicker, ACreatedFolderTakesThePickerBackToItsStart) {
     FolderBench b;
     auto picker = b.openPicker("");
     const QString start = b.shownPath(*picker);
-    auto *tree = picker->findChild<QTreeView *>("Dir1");
-    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
-    tree->setCurrentIndex(model->index(QString::fromStdString(b.data.path().string())));
+    b.choose(*picker, b.data.path());
 
     QTest::mouseClick(picker->findChild<QPushButton *>("btnmkdir"), Qt::LeftButton);
     auto *dialog = picker->findChild<NewFolderDialog *>("newfolder");
@@ -203,12 +207,7 @@ TEST(NewFolder, RefusesMissingAndUnusableNamesAndCreatesTheRest) {
         EXPECT_EQ(name->text(), "New Folder");
         name->setText(c.name);
 
-        if (c.byEnter) {
-            name->setFocus();
-            QTest::keyClick(name, Qt::Key_Return);
-        } else {
-            QTest::mouseClick(dialog.findChild<QPushButton *>("btnok"), Qt::LeftButton);
-        }
+        confirm(name, dialog.findChild<QPushButton *>("btnok"), c.byEnter);
 
         EXPECT_EQ(dialog.isVisible(), c.message != nullptr);
         EXPECT_EQ(created.count(), c.message ? 0 : 1);

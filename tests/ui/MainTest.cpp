@@ -189,10 +189,8 @@ TEST(MainWindow, ReportAddressIsCheckedOnlyWhenTheReportIsOn) {
         {"dot without an at sign", true, "ops.example.org", true, ""},
         {"blanks only", true, "   ", true, ""},
         {"a valid address is stored trimmed", true, "  ops@example.org ", false, "ops@example.org"},
-        {"with the report off any text is stored", false, "not an address", false,
-         "not an address"},
-        {"pasted line breaks and tabs are dropped", true, "ops@exa\r\nmple.org\t", false,
-         "ops@example.org"},
+        {"report off: any text is stored", false, "not an address", false, "not an address"},
+        {"pasted breaks and tabs dropped", true, "ops@exa\r\nmple.org\t", false, "ops@example.org"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
@@ -247,32 +245,25 @@ TEST(MainWindow, TrayMenuIconEventsAndCloses) {
 
     // The close box and cmdExit hide the window to the tray; only Exit ends the program.
     ASSERT_TRUE(b.main.trayShown());
+    QToolButton *exit = b.find<QToolButton>("cmdExit");
     struct Close {
         const char *legend;
-        std::function<void(MainBench &)> act;
+        std::function<void()> act;
         bool visible;
         int quits;
     };
     const Close closes[] = {
-        {"the close box hides", [](MainBench &m) { EXPECT_FALSE(testing::clickCloseBox(&m.main)); },
-         false, 0},
-        {"cmdExit hides",
-         [](MainBench &m) { QTest::mouseClick(m.find<QToolButton>("cmdExit"), Qt::LeftButton); },
-         false, 0},
-        {"Enter on cmdExit hides",
-         [](MainBench &m) { QTest::keyClick(m.find<QToolButton>("cmdExit"), Qt::Key_Return); },
-         false, 0},
-        {"the close that quitting sends goes through", [](MainBench &m) { m.main.close(); }, false,
-         0},
-        {"Open Vantrell shows the window",
-         [](MainBench &m) { m.main.tray().openAction()->trigger(); }, true, 0},
-        {"Exit ends the program", [](MainBench &m) { m.main.tray().exitAction()->trigger(); }, true,
-         1},
+        {"the close box hides", [&] { EXPECT_FALSE(testing::clickCloseBox(&b.main)); }, false, 0},
+        {"cmdExit hides", [&] { QTest::mouseClick(exit, Qt::LeftButton); }, false, 0},
+        {"Enter on cmdExit hides", [&] { QTest::keyClick(exit, Qt::Key_Return); }, false, 0},
+        {"the close that quitting sends goes through", [&] { b.main.close(); }, false, 0},
+        {"Open Vantrell shows the window", [&] { b.main.tray().openAction()->trigger(); }, true, 0},
+        {"Exit ends the program", [&] { b.main.tray().exitAction()->trigger(); }, true, 1},
     };
     for (const Close &close : closes) {
         SCOPED_TRACE(close.legend);
         b.main.show();
-        close.act(b);
+        close.act();
         EXPECT_EQ(b.main.isVisible(), close.visible);
         EXPECT_EQ(b.quits, close.quits);
     }

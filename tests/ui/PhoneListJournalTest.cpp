@@ -28,12 +28,7 @@ protected:
     }
 
     void session(int device, UtcSeconds started, const std::string &letter) {
-        SessionRow row;
-        row.device = device;
-        row.scheduleTime = 1;
-        row.started = started;
-        row.ended = started + 40;
-        row.letter = letter;
+        const SessionRow row{device, 1, started, started + 40, letter, 0, {}, 0};
         EXPECT_EQ(journal->recordSession(row).text, "");
     }
 

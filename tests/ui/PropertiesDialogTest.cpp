@@ -45,57 +45,48 @@ void forwardBy(PropertiesBench &b, const char *kind) {
 TEST(Properties, InsertRecordRefusesOrStoresTheCodedRecord) {
     const char *ftp = "chkForward optFdType_1";
     const char *mail = "chkForward optFdType_0";
-    const char *ftpMissing = "Data error: FTP address or root missing";
-    const char *mailIncorrect = "Data error: Mail address incorrect";
+    const char *ftpMissing = "FTP address or root missing";
+    const char *mailIncorrect = "Mail address incorrect";
     struct Row {
         const char *legend;
         const char *clicks;  // names, between blanks
         const char *control; // then given `text`, if any
         QString text;
-        std::string message; // "title: text"; none: no box
-        const char *atFault; // refused: the control with the focus back; none if silent
-        std::string connection = {}, forwardAddress = {}, root = {}; // stored; none: refused
+        std::string error; // a data error, with the focus back on `control` (or the last click)
+        std::string connection = {}, forwardAddress = defaultHost, root = defaultRoot; // stored
     };
     const Row rows[] = {
-        {"remote device with a blank phone: silently", "optCommType_1", "txtPhone", "   ", "",
-         nullptr},
+        {"remote device with a blank phone: silently", "optCommType_1", "txtPhone", "   ", ""},
         {"phone with an inner blank", "optCommType_1", "txtPhone", "0471 123",
-         "Data error: The phone number inserted is not correct", "txtPhone"},
-        {"no serial number at all", "", "txtSN_1", "", "Data error: No serial number is inserted",
-         "txtSN_1"},
+         "The phone number inserted is not correct"},
+        {"no serial number at all", "", "txtSN_1", "", "No serial number is inserted"},
         {"the second serial number wrong", "chkSwitch", "txtSN_2", "KV12345678",
-         "Data error: The serial number inserted is not correct", "txtSN_2"},
+         "The serial number inserted is not correct"},
         {"active without a schedule time", "chkTime_0", nullptr, "",
-         "Data error: Select at least one scheduled time", "chkTime_0"},
-        {"FTP host in capitals", ftp, "txtAddress", "FTP.example.com", ftpMissing, "txtAddress"},
-        {"FTP with a blank root", ftp, "txtDirectory", " ", ftpMissing, "txtDirectory"},
+         "Select at least one scheduled time"},
+        {"FTP host in capitals", ftp, "txtAddress", "FTP.example.com", ftpMissing},
+        {"FTP with a blank root", ftp, "txtDirectory", " ", ftpMissing},
         {"FTP root without its leading slash", ftp, "txtDirectory", "data",
-         "Data error: Root directory address incorrect", "txtDirectory"},
-        {"mail address without @", mail, "txtMail", "ops.example.com", mailIncorrect, "txtMail"},
-        {"mail address without a dot", mail, "txtMail", "ops@example", mailIncorrect, "txtMail"},
+         "Root directory address incorrect"},
+        {"mail address without @", mail, "txtMail", "ops.example.com", mailIncorrect},
+        {"mail address without a dot", mail, "txtMail", "ops@example", mailIncorrect},
         {"a tab pasted into the phone number", "optCommType_1", "txtPhone", "0471\t123",
-         "Data error: Phone no.: the text holds a control character (a line break, a tab or "
-         "similar)",
-         "txtPhone"},
-        {"local line without switch network", "", nullptr, "", "", nullptr, "locl0000", defaultHost,
-         defaultRoot},
-        {"network 01, section 11", "chkNetwork", "cmbSection", "11", "", nullptr, "netw0111",
-         defaultHost, defaultRoot},
-        {"telephone number as typed", "optCommType_1", "txtPhone", "0471123456", "", nullptr,
-         "0471123456", defaultHost, defaultRoot},
-        {"FTP backslashes become slashes", ftp, "txtDirectory", "\\data\\in", "", nullptr,
-         "locl0000", defaultHost, "/data/in"},
-        {"FTP with both defaults kept", ftp, nullptr, "", "", nullptr, "locl0000", defaultHost,
-         defaultRoot},
-        {"mail", mail, "txtMail", "ops@example.org", "", nullptr, "locl0000", "ops@example.org",
-         defaultRoot},
+         "Phone no.: the text holds a control character (a line break, a tab or similar)"},
+        {"local line without switch network", "", nullptr, "", "", "locl0000"},
+        {"network 01, section 11", "chkNetwork", "cmbSection", "11", "", "netw0111"},
+        {"telephone number as typed", "optCommType_1", "txtPhone", "0471123456", "", "0471123456"},
+        {"FTP backslashes become slashes", ftp, "txtDirectory", "\\data\\in", "", "locl0000",
+         defaultHost, "/data/in"},
+        {"FTP with both defaults kept", ftp, nullptr, "", "", "locl0000"},
+        {"mail", mail, "txtMail", "ops@example.org", "", "locl0000", "ops@example.org"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
         PropertiesBench b;
         b.open(3);
         b.fillValidDevice();
-        for (const QString &name : QString(row.clicks).split(' ', Qt::SkipEmptyParts))
+        const QStringList clicks = QString(row.clicks).split(' ', Qt::SkipEmptyParts);
+        for (const QString &name : clicks)
             b.click(name.toLatin1().constData());
         if (row.control)
             b.set(row.control, row.text);
@@ -103,11 +94,12 @@ TEST(Properties, InsertRecordRefusesOrStoresTheCodedRecord) {
 
         b.click("cmdAdd");
 
-        EXPECT_EQ(b.messages(), row.message);
+        EXPECT_EQ(b.messages(), row.error.empty() ? "" : "Data error: " + row.error);
         if (row.connection.empty()) {
-            if (row.atFault) {
+            if (!row.error.empty()) {
                 ASSERT_NE(b.dialog->focusWidget(), nullptr);
-                EXPECT_EQ(b.dialog->focusWidget()->objectName(), row.atFault);
+                EXPECT_EQ(b.dialog->focusWidget()->objectName(),
+                          row.control ? QString(row.control) : clicks.back());
             }
             EXPECT_TRUE(b.propBytes() == before) << "prop.xml changed";
             EXPECT_TRUE(b.station.devices.at(1).isFree() && b.station.devices.at(3).isFree());
@@ -223,17 +215,6 @@ TEST(Properties, DeleteBlanksTheRecordOnlyWhenTheOperatorSaysYes) {
     }
 }
 
-// Paging in the middle and the record it shows are the unsaved edits' cases.
-TEST(Properties, PagingStopsAtBothEnds) {
-    for (const auto &[end, button] : {std::pair{1, "cmdPrevious"}, std::pair{50, "cmdNext"}}) {
-        PropertiesBench b;
-        b.open(end);
-        b.click(button);
-        EXPECT_EQ(b.get<QLabel>("lblSelRow")->text().toInt(), end) << button;
-        EXPECT_TRUE(b.messages().empty()) << button;
-    }
-}
-
 // "<", ">", Exit, the close box and Esc leave the record on show: its unsaved edits are stored
 // (Yes, through the checks of "Insert record"), dropped (No) or kept on screen (Cancel).
 TEST(Properties, UnsavedEditsAreStoredDroppedOrKeptAsTheOperatorAnswers) {
@@ -258,21 +239,16 @@ TEST(Properties, UnsavedEditsAreStoredDroppedOrKeptAsTheOperatorAnswers) {
         b.type("txtDescription", "edited");
         b.type("txtSN_1", "KV12345678");
     };
+    using enum DialogAnswer;
     const Row rows[] = {
         {"> without edits: no question", next, nullptr, std::nullopt, 8, "seven", 0},
-        {"> and Yes: stored, then the next record", next, describe, DialogAnswer::yes, 8, "edited",
-         1},
-        {"> and No: dropped, then the next record", next, describe, DialogAnswer::no, 8, "seven",
-         1},
-        {"> and Cancel: the edit stays on screen", next, describe, DialogAnswer::cancel, 7, "seven",
-         1},
-        {"Yes with a serial the check refuses: the record stays", next, badSerial,
-         DialogAnswer::yes, 7, "seven", 2},
-        {"Exit and Yes: stored and closed", exitButton, describe, DialogAnswer::yes, 0, "edited",
-         1},
-        {"the close box and No: closed without storing", closeBox, describe, DialogAnswer::no, 0,
-         "seven", 1},
-        {"Esc and Cancel: stays open", escape, describe, DialogAnswer::cancel, 7, "seven", 1},
+        {"> and Yes: stored, then the next record", next, describe, yes, 8, "edited", 1},
+        {"> and No: dropped, then the next record", next, describe, no, 8, "seven", 1},
+        {"> and Cancel: the edit stays on screen", next, describe, cancel, 7, "seven", 1},
+        {"Yes, and the check refuses the serial: stays", next, badSerial, yes, 7, "seven", 2},
+        {"Exit and Yes: stored and closed", exitButton, describe, yes, 0, "edited", 1},
+        {"the close box and No: closed, not stored", closeBox, describe, no, 0, "seven", 1},
+        {"Esc and Cancel: stays open", escape, describe, cancel, 7, "seven", 1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.legend);
@@ -303,14 +279,29 @@ TEST(Properties, UnsavedEditsAreStoredDroppedOrKeptAsTheOperatorAnswers) {
     }
 }
 
-TEST(Properties, ExistingFileLocksMemoryResetNewFileFreesIt) {
+// Paging stops at both ends (paging in the middle and the record it shows are the unsaved edits'
+// cases). An existing file locks the memory reset, a new file frees it. A box takes no more than
+// its field holds; nothing is refused later for its length.
+TEST(Properties, PagingEndsSavingModeAndLengthLimits) {
     PropertiesBench b;
-    b.open(1);
+    for (const auto &[end, button] : {std::pair{1, "cmdPrevious"}, std::pair{50, "cmdNext"}}) {
+        b.open(end);
+        b.click(button);
+        EXPECT_EQ(b.get<QLabel>("lblSelRow")->text().toInt(), end) << button;
+    }
+    EXPECT_TRUE(b.messages().empty());
     for (const auto &[option, existing] :
          {std::pair{"optSaving_1", true}, std::pair{"optSaving_0", false}}) {
         b.click(option);
         EXPECT_EQ(b.get<QCheckBox>("chkMemory")->isChecked(), existing) << option;
         EXPECT_EQ(b.get<QGroupBox>("FrameMemory")->isEnabled(), !existing) << option;
+    }
+    b.click("optCommType_1");
+    b.click("chkSwitch");
+    for (const auto &[name, limit] : {std::pair{"txtPhone", 20}, std::pair{"txtSN_1", 10},
+                                      std::pair{"txtSN_8", 10}, std::pair{"txtDescription", 50}}) {
+        b.type(name, QString(limit + 5, QChar('7')));
+        EXPECT_EQ(b.get<QLineEdit>(name)->text(), QString(limit, QChar('7'))) << name;
     }
 }
 
@@ -380,20 +371,6 @@ TEST(Properties, FtpBoxesOfferTheirDefaultsUntilTheFirstEdit) {
         EXPECT_EQ(b.get<QLineEdit>(box)->text(), "") << box;
     EXPECT_EQ(b.get<QLineEdit>("txtAddress")->text(), defaultHost);
     EXPECT_TRUE(b.get<DefaultTextBox>("txtAddress")->showsDefault());
-}
-
-// A box takes no more than its field holds; nothing is refused later for its length.
-TEST(Properties, LengthLimitsApplyWhileTyping) {
-    const std::pair<const char *, int> boxes[] = {
-        {"txtPhone", 20}, {"txtSN_1", 10}, {"txtSN_8", 10}, {"txtDescription", 50}};
-    for (const auto &[name, limit] : boxes) {
-        PropertiesBench b;
-        b.open(1);
-        b.click("optCommType_1");
-        b.click("chkSwitch");
-        b.type(name, QString(limit + 5, QChar('7')));
-        EXPECT_EQ(b.get<QLineEdit>(name)->text(), QString(limit, QChar('7'))) << name;
-    }
 }
 
 // Enter in a box must not press a button the operator never chose: no dialog has a default

@@ -35,16 +35,21 @@ Answered askAndPress(QtDialogs &dialogs, QMessageBox::StandardButton button) {
         box->button(button)->click();
     });
     const DialogAnswer answer =
-        dialogs.message("Data error",
-                        "The serial number inserted is not "
-                        "correct",
+        dialogs.message("Data error", "The serial number inserted is not correct",
                         DialogButtons::yesNoCancel, DialogIcon::exclamation);
     return {owner, answer, offCentre};
 }
 
+// The window the operator works in, as the window system leaves it after a click.
+void activate(QWidget &window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
 // Owned by the dialog, the box hands the keyboard back to the dialog's control as it closes (the
 // window system does that; the offscreen platform used here does not activate windows itself).
-TEST(QtDialogs, ABoxBelongsToTheActiveWindow) {
+TEST(QtDialogs, ABoxBelongsToTheActiveWindowAndGoesWithIt) {
     QWidget main;
     main.setGeometry(0, 0, 200, 100);
     QtDialogs dialogs;
@@ -62,25 +67,18 @@ TEST(QtDialogs, ABoxBelongsToTheActiveWindow) {
     auto *atFault = new QLineEdit(&properties);
     layout->addWidget(first);
     layout->addWidget(atFault);
-    properties.show();
-    properties.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&properties));
+    activate(properties);
     atFault->setFocus();
 
     const Answered active = askAndPress(dialogs, QMessageBox::Yes);
     EXPECT_EQ(active.owner, &properties);
     EXPECT_EQ(active.answer, DialogAnswer::yes);
     EXPECT_EQ(properties.focusWidget(), atFault);
-}
 
-// The window that asked may close while its box is open: the box goes with it, as cancelled.
-TEST(QtDialogs, ABoxWhoseWindowClosesCountsAsCancelled) {
-    QtDialogs dialogs;
-    auto *properties = new QWidget;
-    properties->show();
-    properties->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(properties));
-    QTimer::singleShot(0, [&] { delete properties; });
+    // The window that asked may close while its box is open: the box goes with it, as cancelled.
+    auto *closing = new QWidget;
+    activate(*closing);
+    QTimer::singleShot(0, [&] { delete closing; });
     EXPECT_EQ(dialogs.message("Phone list update", "Store them?", DialogButtons::yesNoCancel,
                               DialogIcon::question),
               DialogAnswer::cancel);
