@@ -75,8 +75,12 @@ protected:
 
     // `count` records of four channels from `first`, to be published or not.
     void record(int count, bool toPublish = true, LocalDateTime first = {2026, 3, 1, 0, 0, 0}) {
-        memories.push_back(memory(count, first));
-        LoggerReadings batch = batchOf(memories.back());
+        record(memory(count, first), toPublish);
+    }
+    void record(std::vector<Reading> readings, bool toPublish, int device = 1,
+                const std::string &serial = "KV12345678") {
+        memories.push_back(std::move(readings));
+        LoggerReadings batch = batchOf(memories.back(), device, serial);
         batch.toPublish = toPublish;
         StoredReadings stored;
         ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
@@ -130,14 +134,9 @@ readingsArrived(const std::vector<MqttMessage> &messages) {
 TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) {
     TestSubscriber subscriber(broker.port, "vantrell/#");
     record(2, false); // before the broker was configured: never published
-    memories.push_back({reading("01-03-26", "01:00:00", {"21.5", "", "-3.25", "7"})});
+    record({reading("01-03-26", "01:00:00", {"21.5", "", "-3.25", "7"})}, true);
     // A serial no topic could hold as it is: its readings go too, and leave no backlog behind.
-    for (const auto &[device, serial] : {std::pair{1, "KV12345678"}, {2, "12+4KV0126"}}) {
-        LoggerReadings batch = batchOf(memories.back(), device, serial);
-        batch.toPublish = true;
-        StoredReadings stored;
-        ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
-    }
+    record(memories.back(), true, 2, "12+4KV0126");
     ASSERT_EQ(journal->recordSession({1, 2, 1772326800, 1772326860, "X", 1, "d.txt", 1}).text, "");
 
     auto p = publisher();
