@@ -4,17 +4,20 @@
 #include "cycle/StatusReport.h"
 
 #include <nlohmann/json.hpp>
+#include <poll.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 
 namespace vantrell::testing {
 namespace {
 
 TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
     WebBench b;
-    b.fillJournal(2);
-    b.publish();
-    b.serve();
+    b.fillAndServe(2);
     struct Case {
         const char *legend;
         const char *method;
@@ -72,6 +75,19 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
             << answer->get_header_value("Content-Type");
         EXPECT_NE(answer->body.find(c.body), std::string::npos) << answer->body;
     }
+
+    // The status object is the one the commands print.
+    const auto answer = b.client().Get("/api/status");
+    ASSERT_TRUE(answer);
+    const auto got = nlohmann::ordered_json::parse(answer->body);
+    nlohmann::ordered_json expected = {{"folder", b.folder.path().string()}};
+    expected.update(statusJson(*b.snapshots.current()));
+    addJournalView(expected, readJournalView(b.folder.path(), journalAndPage(), {1, 2}));
+    EXPECT_EQ(got, expected);
+    ASSERT_EQ(got["devices"].size(), 2u);
+    EXPECT_EQ(got["devices"][0]["last_session"]["letter"], "X");
+    EXPECT_NE(got["devices"][0]["last_session"], got["devices"][1]["last_session"]);
+    EXPECT_EQ(got["journal"]["state"], "ok");
 }
 
 // What arrives on the socket, and the status line it gets (empty: the connection is closed).
@@ -178,24 +194,6 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
     EXPECT_LT(unreadable->body.size(), 100u) << "the refusal, once";
 }
 
-TEST(StatusServer, StatusObjectIsTheCommandsObject) {
-    WebBench b;
-    b.fillJournal(1);
-    b.publish();
-    b.serve();
-    const auto answer = b.client().Get("/api/status");
-    ASSERT_TRUE(answer);
-    const auto got = nlohmann::ordered_json::parse(answer->body);
-    nlohmann::ordered_json expected = {{"folder", b.folder.path().string()}};
-    expected.update(statusJson(*b.snapshots.current()));
-    addJournalView(expected, readJournalView(b.folder.path(), journalAndPage(), {1, 2}));
-    EXPECT_EQ(got, expected);
-    ASSERT_EQ(got["devices"].size(), 2u);
-    EXPECT_EQ(got["devices"][0]["last_session"]["letter"], "X");
-    EXPECT_NE(got["devices"][0]["last_session"], got["devices"][1]["last_session"]);
-    EXPECT_EQ(got["journal"]["state"], "ok");
-}
-
 TEST(StatusServer, TextsOfConfigurationAndLoggersStayText) {
     WebBench b("<script>alert('Pegel')</script>");
     b.fillJournal(1, "KV<b>1</b>");
@@ -264,9 +262,7 @@ TEST(StatusServer, ServesOverTlsToTheUserOnly) {
 // than asked for, and every answer has some.
 TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
     WebBench b;
-    b.fillJournal(400);
-    b.publish();
-    b.serve();
+    b.fillAndServe(400);
     const std::time_t now = std::time(nullptr);
     struct Case {
         const char *legend;
@@ -302,6 +298,181 @@ TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
             for (const auto &p : json["points"])
                 ASSERT_LE(p["min"].get<double>(), p["max"].get<double>());
         }
+}
+
+// A thousand connections at once from loopback: the server serves what its pool holds, answers
+// the rest 503 at once, never holds more sockets than its cap, and serves normally afterwards.
+constexpr int connections = 1000;
+// The load is given up by then, answered or not: the test stops by itself.
+constexpr auto loadLimit = std::chrono::seconds(15);
+// A request opens the journal: its file, write-ahead log and shared memory.
+constexpr std::size_t journalDescriptors = 3;
+
+std::size_t openDescriptors() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST(StatusServerLoad, AThousandConnectionsAtOnce) {
+    WebBench b;
+    b.fillAndServe(1);
+    const std::size_t descriptorsBefore = openDescriptors();
+
+    struct Connection {
+        int socket = -1;
+        bool sent = false;
+        std::string answer;
+        bool done = false;
+    };
+    std::vector<Connection> load(connections);
+    for (Connection &c : load)
+        c.socket = connectedSocket(b.port, SOCK_NONBLOCK);
+    const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const auto end = std::chrono::steady_clock::now() + loadLimit;
+    std::size_t mostDescriptors = 0;
+    std::size_t open = load.size();
+    while (open > 0 && std::chrono::steady_clock::now() < end) {
+        std::vector<pollfd> waits;
+        std::vector<Connection *> of;
+        for (Connection &c : load)
+            if (!c.done) {
+                waits.push_back({c.socket, short(c.sent ? POLLIN : POLLOUT), 0});
+                of.push_back(&c);
+            }
+        if (::poll(waits.data(), waits.size(), 100) < 0)
+            break;
+        for (std::size_t k = 0; k < waits.size(); ++k) {
+            Connection &c = *of[k];
+            if (waits[k].revents == 0)
+                continue;
+            if (!c.sent && (waits[k].revents & POLLOUT)) {
+                c.sent = ::send(c.socket, request.data(), request.size(), MSG_NOSIGNAL) > 0;
+                continue;
+            }
+            char chunk[4096];
+            const ssize_t n = ::recv(c.socket, chunk, sizeof chunk, 0);
+            if (n > 0) {
+                c.answer.append(chunk, std::size_t(n));
+                continue;
+            }
+            c.done = true;
+            --open;
+        }
+        mostDescriptors = std::max(mostDescriptors, openDescriptors());
+    }
+    std::map<std::string, int> outcomes;
+    for (Connection &c : load) {
+        outcomes[c.answer.empty() ? (c.done ? "closed" : "unanswered") : c.answer.substr(9, 3)]++;
+        ::close(c.socket);
+    }
+
+    EXPECT_GT(outcomes["200"], 0);
+    EXPECT_GT(outcomes["503"], 0);
+    EXPECT_EQ(outcomes["unanswered"], 0);
+    // The test's own sockets, and beyond them no more than the pool holds, the one the
+    // accepting thread answers and the directory listed here.
+    EXPECT_LE(mostDescriptors, descriptorsBefore + connections +
+                                   StatusServer::workers * (1 + journalDescriptors) +
+                                   StatusServer::waiting + 2);
+    const auto after = b.client().Get("/");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200);
+}
+
+// The page shows what the log got, the newest lines within the ring's bound, and nothing is kept
+// back from the log itself.
+TEST(LogRing, KeepsTheNewestLinesAndPassesEveryTextOn) {
+    struct Case {
+        const char *legend;
+        std::size_t lines;
+    };
+    const Case cases[] = {{"a short session", 3},
+                          {"exactly full", LogRing::capacity},
+                          {"a long transfer", 3 * LogRing::capacity + 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.legend);
+        RecordingProgress log;
+        LogRing ring(log);
+        for (std::size_t k = 0; k < c.lines; ++k) {
+            if (k % 3 == 0)
+                ring.service("line " + std::to_string(k));
+            else if (k % 3 == 1)
+                ring.failure("line " + std::to_string(k));
+            else
+                ring.note("line " + std::to_string(k));
+        }
+        const std::vector<std::string> kept = ring.lines();
+        ASSERT_EQ(kept.size(), std::min(c.lines, LogRing::capacity));
+        EXPECT_EQ(kept.back(), "line " + std::to_string(c.lines - 1));
+        EXPECT_EQ(kept.front(), "line " + std::to_string(c.lines - kept.size()));
+        EXPECT_EQ(ring.generation(), c.lines);
+        EXPECT_EQ(log.entries().size() + log.notes().size(), c.lines);
+    }
+}
+
+// The pages in a real browser: headless Chromium runs the page script against the server and
+// the test reads the DOM it leaves, and keeps screenshots of both pages in the build folder.
+constexpr const char *chromium = "/usr/bin/chromium";
+// Chromium's own start takes most of this; virtual time lets the plots finish without waiting.
+constexpr double browserSeconds = 60;
+
+std::string browse(const TempFolder &profile, const std::string &url,
+                   std::vector<std::string> what) {
+    std::vector<std::string> args = {chromium,
+                                     "--headless",
+                                     "--no-sandbox",
+                                     "--disable-gpu",
+                                     "--log-level=3",
+                                     "--user-data-dir=" + (profile.path() / "chromium").string(),
+                                     "--virtual-time-budget=5000",
+                                     "--window-size=1280,900"};
+    args.insert(args.end(), what.begin(), what.end());
+    args.push_back(url);
+    ChildProcess browser(args);
+    EXPECT_TRUE(browser.started());
+    EXPECT_EQ(browser.wait(browserSeconds), 0) << browser.unread();
+    return browser.unread();
+}
+
+TEST(Browser, ShowsTheDevicesAndPlotsEveryChannel) {
+    if (!std::filesystem::exists(chromium))
+        GTEST_SKIP() << chromium << " is missing (Debian's package chromium): only a browser runs "
+                     << "the page script, so the pages cannot be shown here";
+    WebBench b;
+    b.fillJournal(3);
+    b.publish({"Verbindung mit Gerät 1", "Daten gespeichert"});
+    b.serve();
+    const std::string root = "http://127.0.0.1:" + std::to_string(b.port);
+    TempFolder profile;
+
+    const std::string station = browse(profile, root + "/", {"--dump-dom"});
+    const std::regex row("<tr class=\"device\">");
+    const std::ptrdiff_t rows = std::distance(
+        std::sregex_iterator(station.begin(), station.end(), row), std::sregex_iterator());
+    EXPECT_EQ(rows, 2) << station;
+    EXPECT_NE(station.find("Pegel Mühlbach"), std::string::npos);
+
+    const std::string device = browse(profile, root + "/device/1", {"--dump-dom"});
+    const std::regex canvas("<canvas[^>]*data-points=\"(\\d*)\"");
+    std::vector<int> points;
+    for (auto it = std::sregex_iterator(device.begin(), device.end(), canvas);
+         it != std::sregex_iterator(); ++it)
+        points.push_back((*it)[1].length() ? std::stoi((*it)[1]) : -1);
+    ASSERT_EQ(points.size(), 4u) << device;
+    // Three days of 10-minute readings in the week the page opens with: every reading drawn.
+    for (int p : points)
+        EXPECT_EQ(p, 3 * 144) << device;
+
+    const std::filesystem::path screens = std::filesystem::path(VANTRELL_BINARY_DIR) / "screens";
+    std::filesystem::create_directories(screens);
+    for (const auto &[page, file] :
+         {std::pair{"/", "status-page.png"}, std::pair{"/device/1", "status-page-device.png"}}) {
+        std::filesystem::remove(screens / file);
+        browse(profile, root + page, {"--screenshot=" + (screens / file).string()});
+        EXPECT_TRUE(std::filesystem::exists(screens / file)) << file;
+    }
 }
 
 } // namespace
