@@ -4,14 +4,12 @@
 #pragma once
 
 #include "ForwardingBench.h"
-#include "StationBench.h"
 #include "TempFolder.h"
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "journal/Journal.h"
 #include "journal/JournalFixture.h"
 #include "sim/Faults.h"
-#include "sim/GsmModem.h"
 
 #include <gtest/gtest.h>
 
@@ -27,21 +25,15 @@ struct LogLine {
     std::string text;
 };
 
-struct OutboxBench : StationBench {
+struct OutboxBench : DeviceSevenBench {
     explicit OutboxBench(std::optional<OutboxSettings> given = OutboxSettings{},
                          std::vector<sim::Fault> smsFaults = {},
                          MailSessionFactory mail = curlMailSessions(),
                          FtpSessionFactory ftp = curlFtpSessions())
-        : settings(given), modem(world, smsFaults), mail_(std::move(mail)), ftp_(std::move(ftp)) {
-        smsPort.attach(modem);
-        station.modemPortNumber = smsPortNumber;
-        station.devices[7].serialNumber(1) = "KV12345678";
+        : DeviceSevenBench(smsFaults), settings(given), mail_(std::move(mail)),
+          ftp_(std::move(ftp)) {
         open();
     }
-
-    // What a session hands on: device 7 as it is configured now, and logger 1 of it.
-    SessionRequest request() const { return {7, 1, "", station.devices[7]}; }
-    LoggerResult loggerResult{};
 
     // The station stops and starts again on the same journal and snapshots.
     void restart() {
@@ -107,8 +99,6 @@ struct OutboxBench : StationBench {
     std::vector<LogLine> log;
     std::unique_ptr<Journal> journal;
     std::unique_ptr<Outbox> outbox;
-    sim::SimPort smsPort{world, smsPortNumber};
-    sim::GsmModem modem;
     std::unique_ptr<StationForwarding> forwarding;
 
 private:
