@@ -11,6 +11,7 @@
 #include "forwarding/Report.h"
 #include "general/Text.h"
 #include "sim/HayesModem.h"
+#include "sim/SimStation.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ namespace {
 
 using testing::CycleBench;
 using testing::loggerWith;
+using testing::recordTransfers;
 
 // Schedule times 06:00, 12:00, 18:00 and 22:00.
 constexpr int hours[] = {6, 12, 18, 22};
@@ -57,10 +59,6 @@ struct DayBench : CycleBench {
     sim::Logger *logger = nullptr;
 };
 
-int readings(const sim::Logger &logger) {
-    return logger.count(sim::LoggerEvent::Kind::recordsSent);
-}
-
 // The devices due at schedule time `time`; `read`: only those whose logger is theirs.
 int dueAt(int time, bool read = false) {
     int n = 0;
@@ -74,14 +72,14 @@ using Texts = std::vector<std::string>;
 TEST(Schedule, AWholeDayInVirtualTime) {
     DayBench b;
     b.schedule.tick();
-    EXPECT_EQ(readings(*b.logger), 0);
+    EXPECT_EQ(recordTransfers(*b.logger), 0);
     EXPECT_EQ(b.schedule.hoursToNext(), 0);
     EXPECT_EQ(b.schedule.minutesToNext(), 2);
     EXPECT_NE(b.schedule.tooltipText().find("Next connection in 0 Hours 2 Minutes"),
               std::string::npos);
 
     b.runUntil(11, 0);
-    EXPECT_EQ(readings(*b.logger), dueAt(1, true));
+    EXPECT_EQ(recordTransfers(*b.logger), dueAt(1, true));
     for (int slot = 1; slot <= maxDevices; ++slot)
         EXPECT_EQ(b.mark(slot, 1), b.expectedMark(slot, 1)) << "slot " << slot;
     EXPECT_EQ(b.forwarding.calls.back(), "report 1");
@@ -89,7 +87,7 @@ TEST(Schedule, AWholeDayInVirtualTime) {
     EXPECT_EQ(b.mark(2, 2), "");
 
     b.runUntil(23, 59);
-    EXPECT_EQ(readings(*b.logger),
+    EXPECT_EQ(recordTransfers(*b.logger),
               dueAt(1, true) + dueAt(2, true) + dueAt(3, true) + dueAt(4, true));
     EXPECT_EQ(b.forwarding.reports(), (Texts{"report 1", "report 3", "report 5", "report 7"}));
     // The day is closed: tomorrow is the schedule day and the done marks are empty again.
@@ -103,7 +101,7 @@ TEST(Schedule, AWholeDayInVirtualTime) {
 TEST(Schedule, ARestartInTheMiddleOfTheDayResumesWhereTheFilesSay) {
     DayBench b;
     b.runUntil(6, 3); // a few devices of time 1 read
-    const int before = readings(*b.logger);
+    const int before = recordTransfers(*b.logger);
     ASSERT_GT(before, 0);
     ASSERT_LT(before, dueAt(1, true));
 
@@ -122,7 +120,7 @@ TEST(Schedule, ARestartInTheMiddleOfTheDayResumesWhereTheFilesSay) {
         schedule.tick();
         b.world.runFor(10);
     }
-    EXPECT_EQ(readings(*b.logger), dueAt(1, true));
+    EXPECT_EQ(recordTransfers(*b.logger), dueAt(1, true));
 }
 
 TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
@@ -135,9 +133,9 @@ TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
     EXPECT_EQ(b.file("schrprt.xml").find(">X<"), std::string::npos)
         << "a report sent on the stale day must not silence today's";
     EXPECT_EQ(b.mark(1, 1), "");
-    const int before = readings(*b.logger);
+    const int before = recordTransfers(*b.logger);
     b.schedule.tick(); // time 1 of the new day is due at once
-    EXPECT_EQ(readings(*b.logger), before + 1);
+    EXPECT_EQ(recordTransfers(*b.logger), before + 1);
     b.runUntil(11, 0, 6);
     EXPECT_EQ(b.forwarding.reports(), (Texts{"report 1", "report 1"}));
 }
@@ -294,25 +292,15 @@ struct FailingDay : CycleBench {
             d[field::dataDirectory] = (folder.path() / "missing").string();
         d[field::forwardEnabled] = "1";
         d[field::forwardKind] = kind.setting == Setting::uploadFails ? "1" : "0";
+        // The simulated station takes a logger's or a switch's fault, a modem in front the rest.
         const std::vector<sim::Fault> fault = testing::faults(kind.fault);
-        const auto faultsOf = [&fault](auto belongs) {
-            return !fault.empty() && belongs(fault[0].kind) ? fault : std::vector<sim::Fault>{};
-        };
-        const auto ofLogger = [](sim::FaultKind f) {
-            return !sim::isSwitchFault(f) && !sim::isModemFault(f);
-        };
-        sim::Logger &logger = addLogger(loggerWith(serial, 5, faultsOf(ofLogger)));
-        loggerAt[slot] = &logger;
-        sim::Device *front = &logger;
-        if (kind.useSwitch) {
-            auto line = std::make_unique<sim::LineSwitch>(world, faultsOf(sim::isSwitchFault));
-            line->place(1, *front);
-            front = line.get();
-            fronts.push_back(std::move(line));
-        }
-        if (const auto modemFaults = faultsOf(sim::isModemFault); !modemFaults.empty()) {
-            fronts.push_back(std::make_unique<sim::HayesModem>(world, *front, modemFaults));
-            front = fronts.back().get();
+        sim::SimStation &simulated = *stations.emplace_back(std::make_unique<sim::SimStation>(
+            world, sim::StationPlan{kind.useSwitch, {{1, loggerWith(serial, 5)}}, fault}));
+        loggerAt[slot] = simulated.loggerAt(1);
+        sim::Device *front = &simulated.front();
+        if (!fault.empty() && sim::isModemFault(fault[0].kind)) {
+            modems.push_back(std::make_unique<sim::HayesModem>(world, *front, fault));
+            front = modems.back().get();
         }
         router.connect(slot, *front);
     }
@@ -325,7 +313,8 @@ struct FailingDay : CycleBench {
     }
 
     StationRouter router;
-    std::vector<std::unique_ptr<sim::Device>> fronts;
+    std::vector<std::unique_ptr<sim::SimStation>> stations;
+    std::vector<std::unique_ptr<sim::HayesModem>> modems;
     std::array<sim::Logger *, maxDevices + 1> loggerAt{};
 };
 

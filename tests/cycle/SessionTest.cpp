@@ -2,6 +2,7 @@
 #include "FullDisk.h"
 #include "journal/LocalTime.h"
 #include "sim/HayesModem.h"
+#include "sim/SimStation.h"
 
 #include <gtest/gtest.h>
 
@@ -75,11 +76,8 @@ TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
         CycleBench b;
         sim::LoggerDescription d = loggerWith("KV00000001", 10, faults("stopsAfterRecord:3"));
         d.samplingCode = c.samplingCode;
-        sim::Logger &logger = b.addLogger(d);
-        sim::LineSwitch line(b.world);
-        if (c.useSwitch)
-            line.place(1, logger);
-        b.port.attach(c.useSwitch ? static_cast<sim::Device &>(line) : logger);
+        sim::SimStation simulated(b.world, {c.useSwitch, {{1, d}}, {}});
+        b.port.attach(simulated.front());
         b.configure(1, c.connection, {"KV00000001"}, c.useSwitch);
         EXPECT_EQ(b.read().mark, "I") << c.legend;
         EXPECT_TRUE(b.port.sentBytes().ends_with(c.expectedBytes)) << c.legend;
