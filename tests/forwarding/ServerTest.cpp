@@ -108,9 +108,7 @@ TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
         SCOPED_TRACE(c.legend);
         RealBench b(c.mode == "down" ? "" : c.mode);
         ASSERT_NE(b.sink.port(), 0);
-        std::string server = b.sink.address();
-        if (c.mode == "down")
-            server = "127.0.0.1:1";
+        const std::string server = c.mode == "down" ? "127.0.0.1:1" : b.sink.address();
         const std::thread::id loop = std::this_thread::get_id();
         std::atomic<int> beats = 0;
         std::atomic<bool> elsewhere = false;

@@ -20,46 +20,44 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
     b.fillAndServe(2);
     struct Case {
         const char *legend;
-        const char *method;
         const char *path;
         int status;
-        const char *type;      // a prefix of Content-Type; empty: any
+        const char *type = ""; // a prefix of Content-Type; empty: any
         const char *body = ""; // a part of the body
+        const char *method = "GET";
     };
     const Case cases[] = {
-        {"the station", "GET", "/", 200, "text/html"},
-        {"a look without the body", "HEAD", "/", 200, "text/html"},
-        {"the status object", "GET", "/api/status", 200, "application/json"},
+        {"the station", "/", 200, "text/html"},
+        {"a look without the body", "/", 200, "text/html", "", "HEAD"},
+        {"the status object", "/api/status", 200, "application/json"},
         // The week of sessions a device page lists ends at the station's clock, months before the
         // wall clock's now.
-        {"a device's sessions of the week", "GET", "/device/1", 200, "text/html",
+        {"a device's sessions of the week", "/device/1", 200, "text/html",
          "<table id=\"sessions\">"},
-        {"a device whose last session is older than the week", "GET", "/device/2", 200, "text/html",
+        {"a device whose last session is older than the week", "/device/2", 200, "text/html",
          "no session in these days"},
-        {"a device without readings", "GET", "/device/2", 200, "text/html", noReadingsText},
+        {"a device without readings", "/device/2", 200, "text/html", noReadingsText},
         // What a Prometheus scrapes: the metrics file's text, from the journal.
-        {"the metrics", "GET", "/metrics", 200, "text/plain; version=0.0.4",
+        {"the metrics", "/metrics", 200, "text/plain; version=0.0.4",
          "\nvantrell_records_read_total{station=\"hall\",device=\"1\"} "},
-        {"a free place", "GET", "/device/7", 404, ""},
-        {"beyond the table", "GET", "/device/99", 404, ""},
-        {"the page script", "GET", "/static/device.js", 200, "text/javascript"},
-        {"Debian's Chart.js", "GET", "/static/chart.min.js", 200, "text/javascript"},
-        {"a file beside the static ones", "GET", "/static/../vantrell.conf", 404, ""},
-        {"an encoded climb", "GET", "/static/%2e%2e%2fvantrell.conf", 404, ""},
-        {"a climb out of the root", "GET", "/../../etc/passwd", 404, ""},
-        {"an encoded climb to the root", "GET", "/%2e%2e/%2e%2e/etc/passwd", 404, ""},
-        {"readings without a device", "GET", "/api/readings?serial=KV12345678&channel=1", 400, ""},
-        {"a fifth channel", "GET", "/api/readings?device=1&serial=KV12345678&channel=5", 400, ""},
-        {"too many points", "GET", "/api/readings?device=1&serial=KV12345678&channel=1&points=5000",
-         400, ""},
-        {"a time that is no number", "GET",
-         "/api/readings?device=1&serial=KV12345678&channel=1&since=yesterday", 400, ""},
-        {"a logger the device never read", "GET",
-         "/api/readings?device=2&serial=KV12345678&channel=1", 200, "application/json",
-         "\"points\":[]"},
-        {"a change", "POST", "/", 405, ""},
-        {"a replacement", "PUT", "/api/status", 405, ""},
-        {"a removal", "DELETE", "/device/1", 405, ""},
+        {"a free place", "/device/7", 404},
+        {"beyond the table", "/device/99", 404},
+        {"the page script", "/static/device.js", 200, "text/javascript"},
+        {"Debian's Chart.js", "/static/chart.min.js", 200, "text/javascript"},
+        {"a file beside the static ones", "/static/../vantrell.conf", 404},
+        {"an encoded climb", "/static/%2e%2e%2fvantrell.conf", 404},
+        {"a climb out of the root", "/../../etc/passwd", 404},
+        {"an encoded climb to the root", "/%2e%2e/%2e%2e/etc/passwd", 404},
+        {"readings without a device", "/api/readings?serial=KV12345678&channel=1", 400},
+        {"a fifth channel", "/api/readings?device=1&serial=KV12345678&channel=5", 400},
+        {"too many points", "/api/readings?device=1&serial=KV12345678&channel=1&points=5000", 400},
+        {"a time that is no number",
+         "/api/readings?device=1&serial=KV12345678&channel=1&since=yesterday", 400},
+        {"a logger the device never read", "/api/readings?device=2&serial=KV12345678&channel=1",
+         200, "application/json", "\"points\":[]"},
+        {"a change", "/", 405, "", "", "POST"},
+        {"a replacement", "/api/status", 405, "", "", "PUT"},
+        {"a removal", "/device/1", 405, "", "", "DELETE"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.legend);
@@ -396,12 +394,8 @@ TEST(LogRing, KeepsTheNewestLinesAndPassesEveryTextOn) {
         RecordingProgress log;
         LogRing ring(log);
         for (std::size_t k = 0; k < c.lines; ++k) {
-            if (k % 3 == 0)
-                ring.service("line " + std::to_string(k));
-            else if (k % 3 == 1)
-                ring.failure("line " + std::to_string(k));
-            else
-                ring.note("line " + std::to_string(k));
+            const std::string line = "line " + std::to_string(k);
+            k % 3 == 0 ? ring.service(line) : k % 3 == 1 ? ring.failure(line) : ring.note(line);
         }
         const std::vector<std::string> kept = ring.lines();
         ASSERT_EQ(kept.size(), std::min(c.lines, LogRing::capacity));
