@@ -224,8 +224,7 @@ enum class Setting {
 };
 
 struct FailureKind {
-    const char *legend;
-    const char *connection;
+    const char *legend, *connection;
     bool useSwitch;
     const char *fault; // of the logger, the switch or a modem in front, by kind
     Setting setting;

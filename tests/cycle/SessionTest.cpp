@@ -28,9 +28,7 @@ const std::string unansweredHangUp = "+++ATH0\rAT&F\rATH0\rAT&F\r";
 // station too), with the pauses its letter asks for; the session ends there.
 TEST(Session, ALoggerGivenUpIsReleasedAndTheLineHungUp) {
     const struct {
-        const char *legend;
-        const char *fault;
-        const char *configuredSerial;
+        const char *legend, *fault, *configuredSerial;
         double beforeHangUp, afterHangUp;
     } cases[] = {
         {"wrong serial: 4 s, then 1 s", "", "KV00000009", 4, 1},
@@ -63,8 +61,7 @@ TEST(Session, ALoggerGivenUpIsReleasedAndTheLineHungUp) {
 // after the switch release that follows every transfer.
 TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
     const struct {
-        const char *legend;
-        const char *connection;
+        const char *legend, *connection;
         bool useSwitch;
         unsigned char samplingCode;
         std::string expectedBytes;
@@ -90,9 +87,7 @@ TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
 // not read again, so every file, alarm check and mail happens once per logger.
 TEST(Session, ASwitchedStationReadsEachLoggerUntilItIsSaved) {
     const struct {
-        const char *legend;
-        const char *secondLoggerFault;
-        const char *mark;
+        const char *legend, *secondLoggerFault, *mark;
         std::size_t attempts;
         int secondTransfers;
     } cases[] = {
@@ -142,8 +137,7 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
         const char *legend;
         const char *fault; // of the modem or the switch
         const char *mark;
-        int transfers;
-        int dials;
+        int transfers, dials;
         double maxSeconds; // a final modem answer ends the wait at once
     } cases[] = {
         {"connected: read, hung up", "", "X", 1, 1, 600},
@@ -155,15 +149,14 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
     };
     for (const auto &c : cases) {
         CycleBench b;
+        // Each part takes the fault that is its own.
         const std::vector<sim::Fault> fault = faults(c.fault);
-        const bool atSwitch = !fault.empty() && sim::isSwitchFault(fault[0].kind);
-        sim::LineSwitch line(b.world, atSwitch ? fault : std::vector<sim::Fault>{});
-        sim::HayesModem modem(b.world, line, atSwitch ? std::vector<sim::Fault>{} : fault);
+        sim::SimStation simulated(b.world, {true, {{1, loggerWith("KV00000001", 10)}}, fault});
+        sim::HayesModem modem(b.world, simulated.front(), fault);
         b.configure(1, "0211010255", {"KV00000001"}, true);
-        line.place(1, b.addLogger(loggerWith("KV00000001", 10)));
         b.port.attach(modem);
         EXPECT_EQ(b.read().mark, c.mark) << c.legend;
-        EXPECT_EQ(recordTransfers(*b.loggers[0]), c.transfers) << c.legend;
+        EXPECT_EQ(recordTransfers(*simulated.loggerAt(1)), c.transfers) << c.legend;
         const std::string sent = b.port.sentBytes();
         int dials = 0;
         for (auto at = sent.find("atdt0211010255"); at != std::string::npos;
@@ -173,8 +166,8 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
         EXPECT_LT(b.now(), c.maxSeconds) << c.legend;
         EXPECT_FALSE(modem.connected()) << c.legend;
         if (c.transfers > 0) {
-            EXPECT_EQ(line.routedNetwork(), 1) << c.legend;
-            EXPECT_EQ(line.routedSection(), 2) << c.legend;
+            EXPECT_EQ(simulated.lineSwitch()->routedNetwork(), 1) << c.legend;
+            EXPECT_EQ(simulated.lineSwitch()->routedSection(), 2) << c.legend;
         }
     }
 }
@@ -199,20 +192,17 @@ TEST(Session, AStationWithoutItsSetupFileUsesNoOtherStationsLimits) {
     EXPECT_EQ(b.forwarding.calls, (std::vector<std::string>{"absolute", "acceleration", "limit",
                                                             "absolute", "acceleration", "limit"}));
     const auto texts = b.progress.texts(ProgressLine::detail);
-    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
-                            [](const std::string &text) {
-                                return text.ends_with(
-                                    "; no channel alarms for this station in this session");
-                            }),
-              1);
+    const auto saidSo = [](const std::string &text) {
+        return text.ends_with("; no channel alarms for this station in this session");
+    };
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(), saidSo), 1);
 }
 
 // A session that saved every logger says whether what it handed on went out: an alarm that
 // did not outweighs a data file that did not; the outbox's retry is kept for the report.
 TEST(Session, DeliveriesThatFailedLeaveTheirLetter) {
     const struct {
-        const char *legend;
-        const char *forwardKind;
+        const char *legend, *forwardKind;
         std::vector<std::string> failing;
         bool retried;
         const char *mark;
@@ -252,8 +242,7 @@ TEST(Session, DeliveriesThatFailedLeaveTheirLetter) {
 // what was not read in full.
 TEST(Session, TroubleFromOutsideEndsTheSessionSafely) {
     const struct {
-        const char *legend;
-        const char *connection;
+        const char *legend, *connection;
         double stopAt;   // the program is asked to end (seconds; < 0: never)
         double unplugAt; // the adapter is pulled out (seconds; < 0: never)
         const char *expectedMark;
@@ -305,8 +294,7 @@ TEST(StationJournal, ASessionRowAndTheReadingsOfItsFile) {
     const struct {
         const char *legend;
         int scheduleTime;
-        const char *fault;
-        const char *letter;
+        const char *fault, *letter;
         std::int64_t recordsRead;
         int attempts;
         int kept; // readings of each channel in the journal

@@ -247,10 +247,9 @@ TEST(OutboxRetry, ADeliveryNobodyTakesIsGivenUpWhenItsTimeIsUp) {
         {"an upload", true, "upload of \"./KV12_0905_030226.dat\" to \"127.0.0.1:1\""},
     };
     // first_retry_s 300, max_retry_s 3600, give_up_h 1: tries at 0, 300, 900, 2100 and 3600.
-    const struct {
-        UtcSeconds at;
-        int tries;
-    } passes[] = {{299, 1}, {300, 2}, {899, 2}, {900, 3}, {2100, 4}, {3599, 4}, {3600, 5}};
+    // Each pass: seconds after the first try, tries made by then.
+    const std::pair<UtcSeconds, int> passes[] = {{299, 1},  {300, 2},  {899, 2}, {900, 3},
+                                                 {2100, 4}, {3599, 4}, {3600, 5}};
     for (const auto &c : cases) {
         RetryBench b;
         b.settings = OutboxSettings{300, 3600, 1};
@@ -265,11 +264,10 @@ TEST(OutboxRetry, ADeliveryNobodyTakesIsGivenUpWhenItsTimeIsUp) {
         const UtcSeconds created = b.pending()[0].created;
         EXPECT_EQ(b.snapshotCount(), 1) << c.legend;
         OutboxWorker worker = b.worker();
-        for (const auto &pass : passes) {
-            worker.retryDue(created + pass.at);
+        for (const auto &[at, tries] : passes) {
+            worker.retryDue(created + at);
             const std::vector<DeliveryRow> pending = b.pending();
-            const int tries = pending.empty() ? 5 : pending[0].tries;
-            EXPECT_EQ(tries, pass.tries) << c.legend << " at " << pass.at;
+            EXPECT_EQ(pending.empty() ? 5 : pending[0].tries, tries) << c.legend << " at " << at;
         }
         EXPECT_TRUE(b.pending().empty()) << c.legend;
         const std::string kind = c.upload ? "ftp 127.0.0.1:1" : "mail data@example.org";

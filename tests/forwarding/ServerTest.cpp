@@ -96,8 +96,7 @@ TEST(RealMail, DataMailWithItsFileByteForByte) {
 TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
     const struct {
         const char *legend;
-        std::string mode;
-        std::string reasonPart;
+        std::string mode, reasonPart;
         int beats; // of the loop's idle work, at least: the steps are a fraction of a second
     } cases[] = {
         {"the server refuses the recipient", "--refuse", "550", 0},

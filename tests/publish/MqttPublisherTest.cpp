@@ -146,15 +146,13 @@ TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) 
     ASSERT_TRUE(subscriber.waitForCount("/status", 1, patience));
     ASSERT_TRUE(subscriber.waitForCount("/state", 1, patience));
 
-    struct Case {
-        const char *legend;
-        std::string topic;
-        std::string payload;
-        bool retained;
-    };
     const std::string at = R"({"time":"2026-03-01T00:00:00Z","local":"2026-03-01T01:00:00+01:00",)";
     const std::string kv = std::string(root) + "/KV12345678/";
-    const Case cases[] = {
+    const struct {
+        const char *legend;
+        std::string topic, payload;
+        bool retained;
+    } cases[] = {
         {"a number, local time in winter", kv + "1",
          at + R"("value":21.5,"unit":"°C","name":"Kanal 1","device":1})", false},
         {"a missing reading is null", kv + "2",
@@ -175,7 +173,7 @@ TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) 
     ASSERT_TRUE(late.waitForCount("/status", 1, patience));
     const auto messages = subscriber.messages();
     const auto retained = late.messages();
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         const auto found = std::find_if(messages.begin(), messages.end(),
                                         [&](const MqttMessage &m) { return m.topic == c.topic; });
@@ -283,8 +281,7 @@ TEST_F(MqttPublisherTest, KilledPublisherLeavesOfflineAndACleanStopSaysIt) {
 struct Login {
     const char *legend;
     bool tls;
-    std::string username;
-    std::string password;
+    std::string username, password;
     bool withCa;
     const char *logged; // empty: the readings go
 };

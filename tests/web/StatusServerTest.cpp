@@ -18,15 +18,13 @@ namespace {
 TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
     WebBench b;
     b.fillAndServe(2);
-    struct Case {
-        const char *legend;
-        const char *path;
+    const struct {
+        const char *legend, *path;
         int status;
         const char *type = ""; // a prefix of Content-Type; empty: any
         const char *body = ""; // a part of the body
         const char *method = "GET";
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"the station", "/", 200, "text/html"},
         {"a look without the body", "/", 200, "text/html", "", "HEAD"},
         {"the status object", "/api/status", 200, "application/json"},
@@ -59,7 +57,7 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
         {"a replacement", "/api/status", 405, "", "", "PUT"},
         {"a removal", "/device/1", 405, "", "", "DELETE"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         httplib::Client client = b.client();
         httplib::Request request;
@@ -106,12 +104,11 @@ TEST(StatusServer, RefusesWhatNoBrowserSends) {
     WebBench b;
     b.publish();
     b.serve();
-    struct Case {
+    const struct {
         const char *legend;
         std::string bytes;
         const char *statusLine;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"an address of 100 000 characters",
          "GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n", "HTTP/1.1 414 URI Too Long"},
         {"a change with a body of a megabyte",
@@ -126,7 +123,7 @@ TEST(StatusServer, RefusesWhatNoBrowserSends) {
         {"a TLS greeting on the plain port",
          std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\r\n\r\n", 13), ""},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         const std::string got = statusLineFor(b.port, c.bytes);
         if (*c.statusLine)
@@ -159,15 +156,13 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
     b.publish();
     b.serve();
     const std::string everything = rangesOfTheWhole(400);
-    struct Case {
-        const char *legend;
-        const char *path;
+    const struct {
+        const char *legend, *path;
         std::string range;
         int status;
         std::size_t from = 0; // the part of the answer without a range that comes back
         std::size_t length = std::string::npos;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"Debian's Chart.js, 400 times", "/static/chart.min.js", everything, 200},
         {"the station page, 400 times", "/", everything, 200},
         {"the status object, 400 times", "/api/status", everything, 200},
@@ -176,7 +171,7 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
         {"two small parts", "/static/chart.min.js", "bytes=0-9,100-109", 200},
         {"one part still is one", "/static/chart.min.js", "bytes=100-109", 206, 100, 10},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         const auto whole = b.client().Get(c.path);
         const auto ranged = b.client().Get(c.path, {{"Range", c.range}});
@@ -224,19 +219,16 @@ TEST(StatusServer, ServesOverTlsToTheUserOnly) {
     web.user = "betrieb";
     web.passwordFile = "web.password";
     b.serve(web);
-    struct Case {
-        const char *legend;
-        const char *user;
-        const char *password;
+    const struct {
+        const char *legend, *user, *password;
         int status;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"no credentials", nullptr, nullptr, 401},
         {"a wrong password", "betrieb", "Geheim", 401},
         {"another user", "admin", "geheim", 401},
         {"the user", "betrieb", "geheim", 200},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         httplib::SSLClient tls("127.0.0.1", b.port);
         tls.enable_server_certificate_verification(false);
@@ -262,13 +254,12 @@ TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
     WebBench b;
     b.fillAndServe(400);
     const std::time_t now = std::time(nullptr);
-    struct Case {
+    const struct {
         const char *legend;
         long long days; // 0: all
         int points;     // 0: the default
         std::size_t most;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a day, every reading", 1, 0, 1000},
         {"a week", 7, 0, 1000},
         {"a month", 30, 0, 1000},
@@ -277,7 +268,7 @@ TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
         {"all, a thumbnail", 0, 50, 50},
         {"a day in ten points", 1, 10, 10},
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         for (int channel = 1; channel <= 4; ++channel) {
             SCOPED_TRACE(std::string(c.legend) + ", channel " + std::to_string(channel));
             std::string path =
@@ -382,14 +373,13 @@ TEST(StatusServerLoad, AThousandConnectionsAtOnce) {
 // The page shows what the log got, the newest lines within the ring's bound, and nothing is kept
 // back from the log itself.
 TEST(LogRing, KeepsTheNewestLinesAndPassesEveryTextOn) {
-    struct Case {
+    const struct {
         const char *legend;
         std::size_t lines;
-    };
-    const Case cases[] = {{"a short session", 3},
-                          {"exactly full", LogRing::capacity},
-                          {"a long transfer", 3 * LogRing::capacity + 1}};
-    for (const Case &c : cases) {
+    } cases[] = {{"a short session", 3},
+                 {"exactly full", LogRing::capacity},
+                 {"a long transfer", 3 * LogRing::capacity + 1}};
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         RecordingProgress log;
         LogRing ring(log);
