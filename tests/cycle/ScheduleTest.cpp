@@ -123,7 +123,7 @@ TEST(Schedule, ARestartInTheMiddleOfTheDayResumesWhereTheFilesSay) {
     EXPECT_EQ(recordTransfers(*b.logger), dueAt(1, true));
 }
 
-TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
+TEST(Schedule, AStartOnALaterDayResetsTheMarksAndTheTimesGoOn) {
     DayBench b;
     b.runUntil(11, 0);
     ASSERT_EQ(b.forwarding.calls.back(), "report 1");
@@ -138,6 +138,16 @@ TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
     EXPECT_EQ(recordTransfers(*b.logger), before + 1);
     b.runUntil(11, 0, 6);
     EXPECT_EQ(b.forwarding.reports(), (Texts{"report 1", "report 1"}));
+
+    // A device made due at a time already finished is read when the next time comes, not at once.
+    b.runUntil(13, 0, 6); // times 1 and 2 done
+    b.station.devices[7][field::active] = "1";
+    b.station.dailyMarks.at(3, 7) = "X"; // scheduled at time 2, not done
+    b.station.dailyMarks.at(4, 7) = "";
+    b.runUntil(17, 59, 6);
+    EXPECT_EQ(b.mark(7, 2), "");
+    b.runUntil(18, 5, 6);
+    EXPECT_EQ(b.mark(7, 2), "X");
 }
 
 TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
@@ -168,19 +178,6 @@ TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
         }
     }
     EXPECT_EQ(b.logger->count(sim::LoggerEvent::Kind::erased), 0);
-}
-
-// A device made due at a time already finished is read when the next time comes, not at once.
-TEST(Schedule, ADeviceDueAtAFinishedTimeWaitsForTheNextTime) {
-    DayBench b;
-    b.runUntil(13, 0); // times 1 and 2 done
-    b.station.devices[7][field::active] = "1";
-    b.station.dailyMarks.at(3, 7) = "X"; // scheduled at time 2, not done
-    b.station.dailyMarks.at(4, 7) = "";
-    b.runUntil(17, 59);
-    EXPECT_EQ(b.mark(7, 2), "");
-    b.runUntil(18, 5);
-    EXPECT_EQ(b.mark(7, 2), "X");
 }
 
 TEST(Schedule, NoTimeSetMeansOffline) {
