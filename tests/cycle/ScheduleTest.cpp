@@ -6,7 +6,6 @@
 // file once.
 #include "CycleBench.h"
 #include "FullDisk.h"
-#include "config/ConfigFiles.h"
 #include "cycle/SessionTexts.h"
 #include "forwarding/Report.h"
 #include "general/Text.h"
@@ -50,10 +49,8 @@ struct DayBench : CycleBench {
 
     static bool scheduledAt(int slot, int time) { return (slot + time) % 3 != 0; }
 
-    std::string expectedMark(int slot, int time) const {
-        if (slot % 7 == 0 || !scheduledAt(slot, time))
-            return "X";
-        return slot % 5 == 0 ? "P" : "X";
+    static std::string expectedMark(int slot, int time) {
+        return slot % 7 != 0 && scheduledAt(slot, time) && slot % 5 == 0 ? "P" : "X";
     }
 
     sim::Logger *logger = nullptr;

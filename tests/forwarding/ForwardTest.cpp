@@ -141,8 +141,7 @@ TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
     }
 }
 
-// What the station takes as a server, a mail address, a mail and an FTP command before it asks
-// any server.
+// The texts the station checks before it asks any server.
 TEST(ServerText, HostAndOptionalPortAndNothingElse) {
     const struct {
         const char *legend, *text, *parsed; // parsed: "host port", "" when refused
@@ -297,14 +296,15 @@ struct AlarmBench : ForwardingBench {
         }
         loggerResult.path = "/data/KV12345678.dat";
     }
-    void checkAbsolute() {
-        (void)forwarding.checkAbsoluteAlarms(request(), &station.channelSetup, loggerResult);
+    // With the station's channel setup, or none where it could not be read; the acceleration
+    // alarms on the readings of a file this session wrote, or did not write.
+    std::size_t checkAbsolute(const ChannelSetup *setup) {
+        return forwarding.checkAbsoluteAlarms(request(), setup, loggerResult).size();
     }
-    // On the readings as the file this session wrote, or did not write.
-    void checkAcceleration(bool written) {
+    std::size_t checkAcceleration(const ChannelSetup *setup, bool written = true) {
         loggerResult.saved = written ? MemorySaved::inFile : MemorySaved::notWritten;
-        (void)forwarding.checkAccelerationAlarms(request(), &station.channelSetup, loggerResult,
-                                                 loggerResult.readings);
+        const auto &readings = loggerResult.readings;
+        return forwarding.checkAccelerationAlarms(request(), setup, loggerResult, readings).size();
     }
     std::vector<std::string> smsTexts() const {
         std::vector<std::string> out;
@@ -357,7 +357,7 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
         const Texts readings = entries(c.channel2);
         b.readings(2, readings);
         b.loggerResult.position = 2;
-        b.checkAbsolute();
+        b.checkAbsolute(&b.station.channelSetup);
         EXPECT_EQ(b.smsTexts(), Texts(c.alarms, "+4911 Level; Channel 2")) << c.legend;
         EXPECT_TRUE(
             b.progress.contains("Checking Alarm CH 2...block " + std::to_string(readings.size())))
@@ -368,11 +368,8 @@ TEST(AbsoluteAlarm, OneBroadcastPerChannelAtTheFirstRecordOutOfRange) {
     AlarmBench b;
     b.readings(1, {"99"});
     b.loggerResult.saved = MemorySaved::inFile;
-    EXPECT_TRUE(b.forwarding.checkAbsoluteAlarms(b.request(), nullptr, b.loggerResult).empty());
-    EXPECT_TRUE(
-        b.forwarding
-            .checkAccelerationAlarms(b.request(), nullptr, b.loggerResult, b.loggerResult.readings)
-            .empty());
+    EXPECT_EQ(b.checkAbsolute(nullptr), 0u);
+    EXPECT_EQ(b.checkAcceleration(nullptr), 0u);
 }
 
 TEST(AccelerationAlarm, RaisedWhenTwoReadingsInTheWindowDifferByMoreThanTheDelta) {
@@ -407,7 +404,7 @@ TEST(AccelerationAlarm, RaisedWhenTwoReadingsInTheWindowDifferByMoreThanTheDelta
         b.setup(1, setup::accelDelta) = c.delta;
         b.setup(1, setup::accelMessage) = "Jump";
         b.readings(1, entries(c.values));
-        b.checkAcceleration(c.written);
+        b.checkAcceleration(&b.station.channelSetup, c.written);
         EXPECT_EQ(b.smsTexts(), Texts(c.alarms, "+4911 Jump; Channel 1")) << c.legend;
         EXPECT_EQ(b.progress.contains("Acceleration alarms not checked: no data file was written"),
                   !c.written)

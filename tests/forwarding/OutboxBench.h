@@ -16,14 +16,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrell::testing {
-
-struct LogLine {
-    LogPriority priority;
-    std::string text;
-};
 
 struct OutboxBench : DeviceSevenBench {
     explicit OutboxBench(std::optional<OutboxSettings> given = OutboxSettings{},
@@ -57,14 +53,14 @@ struct OutboxBench : DeviceSevenBench {
     std::vector<std::string> errors() {
         const std::lock_guard lock(logMutex);
         std::vector<std::string> out;
-        for (const LogLine &line : log)
-            if (line.priority == LogPriority::error)
-                out.push_back(line.text);
+        for (const auto &[priority, text] : log)
+            if (priority == LogPriority::error)
+                out.push_back(text);
         return out;
     }
     std::string lastLog() {
         const std::lock_guard lock(logMutex);
-        return log.empty() ? std::string() : log.back().text;
+        return log.empty() ? std::string() : log.back().second;
     }
 
     std::filesystem::path journalFile() const { return folder.path() / "journal.sqlite"; }
@@ -96,7 +92,7 @@ struct OutboxBench : DeviceSevenBench {
     std::optional<OutboxSettings> settings; // nullopt: the journal alone
     TempFolder folder;
     std::mutex logMutex;
-    std::vector<LogLine> log;
+    std::vector<std::pair<LogPriority, std::string>> log;
     std::unique_ptr<Journal> journal;
     std::unique_ptr<Outbox> outbox;
     std::unique_ptr<StationForwarding> forwarding;

@@ -1,8 +1,7 @@
 // The outbox in virtual time with stand-in mail sessions and the simulated GSM modem: when a
 // failed delivery is due again, what is kept of it and for how long, and what survives a restart.
-// Then retries over real servers on 127.0.0.1: the first try fails, the data file grows, and the
-// retry delivers the file as it was, once; or the server never comes and the delivery is given
-// up. Only the servers run in real time.
+// Then retries over real servers on 127.0.0.1, which alone run in real time: the retry delivers
+// the file as it was at the first try, once, or the delivery is given up when its time is up.
 #include "FreePort.h"
 #include "OutboxBench.h"
 #include "ServerProcess.h"

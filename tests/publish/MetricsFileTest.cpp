@@ -185,36 +185,31 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
 }
 
 TEST(MetricsFile, AFolderThatCannotBeWrittenIsSaidOncePerScheduleTime) {
-    const struct {
-        const char *legend;
-        bool folderIsAFile;
-    } cases[] = {
-        {"the folder is missing", false},
-        {"a file stands where the folder should be", true},
-    };
-    for (const auto &c : cases) {
+    for (const bool folderIsAFile : {false, true}) {
+        SCOPED_TRACE(folderIsAFile ? "a file stands where the folder should be"
+                                   : "the folder is missing");
         CycleBench b({2026, 2, 3, 9, 5, 0}, MixedDay::settings());
         const std::filesystem::path folder = b.folder / "metrics";
-        if (c.folderIsAFile)
+        if (folderIsAFile)
             std::ofstream(folder) << "not a folder";
         MetricsFile metrics(b.station, b.journal, MetricsSettings{"metrics/vantrell.prom"}, "hall");
         const auto lines = [&b] { return b.linesStarting("metrics "); };
         b.station.session.dailyMarkIndex = 1;
         metrics.refresh();
         metrics.refresh();
-        EXPECT_EQ(lines(), 1) << c.legend;
+        EXPECT_EQ(lines(), 1);
         b.station.session.dailyMarkIndex = 3;
         metrics.refresh();
-        EXPECT_EQ(lines(), 2) << c.legend;
+        EXPECT_EQ(lines(), 2);
 
         // Mended, the next refresh writes it, and says nothing more.
         std::filesystem::remove(folder);
         std::filesystem::create_directory(folder);
         metrics.refresh();
-        EXPECT_EQ(lines(), 2) << c.legend;
-        EXPECT_TRUE(std::filesystem::exists(folder / "vantrell.prom")) << c.legend;
+        EXPECT_EQ(lines(), 2);
+        EXPECT_TRUE(std::filesystem::exists(folder / "vantrell.prom"));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
-            << c.legend << ": a temporary file left behind";
+            << "a temporary file left behind";
     }
 }
 
