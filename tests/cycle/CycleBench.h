@@ -19,8 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +70,14 @@ public:
     int withoutSetup = 0;               // alarm checks given no channel setup
 
     std::vector<DailyMarks> reportedMarks; // as each report found them
+
+    // The run reports sent, as "report <daily mark index>".
+    std::vector<std::string> reports() const {
+        std::vector<std::string> out;
+        std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                     [](const std::string &call) { return call.starts_with("report"); });
+        return out;
+    }
 
 private:
     Sent outcome(const std::string &call, int device) {
@@ -162,6 +172,30 @@ struct CycleBench : ConfigFolder, StationBench {
         std::unique_ptr<Journal> opened;
         EXPECT_FALSE(Journal::open(journal.file(), Journal::Access::readOnly, opened));
         return opened;
+    }
+    DeviceJournal deviceJournal(int slot) const {
+        DeviceJournal seen;
+        const std::unique_ptr<Journal> opened = readJournal();
+        EXPECT_TRUE(opened && !opened->deviceJournal(slot, seen)) << "device " << slot;
+        return seen;
+    }
+    // The readings of device `slot`, channel by channel, in the journal's order.
+    std::map<int, std::vector<ExportedReading>> journalReadings(int slot) const {
+        std::map<int, std::vector<ExportedReading>> byChannel;
+        const std::unique_ptr<Journal> opened = readJournal();
+        EXPECT_TRUE(opened && !opened->forEachReading(
+                                  {slot, {}, {}, {}},
+                                  [&](const auto &r) { byChannel[r.channel].push_back(r); }))
+            << "device " << slot;
+        return byChannel;
+    }
+
+    // The detail lines that begin with `prefix`.
+    int linesStarting(std::string_view prefix) const {
+        int n = 0;
+        for (const std::string &text : progress.texts(ProgressLine::detail))
+            n += text.starts_with(prefix);
+        return n;
     }
 
     RecordingForwarding forwarding;

@@ -6,16 +6,15 @@
 // file once.
 #include "CycleBench.h"
 #include "FullDisk.h"
-#include "config/ConfigFiles.h"
 #include "cycle/SessionTexts.h"
 #include "forwarding/Report.h"
 #include "general/Text.h"
 #include "sim/HayesModem.h"
+#include "sim/SimStation.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 namespace vantrell {
@@ -23,6 +22,7 @@ namespace {
 
 using testing::CycleBench;
 using testing::loggerWith;
+using testing::recordTransfers;
 
 // Schedule times 06:00, 12:00, 18:00 and 22:00.
 constexpr int hours[] = {6, 12, 18, 22};
@@ -49,37 +49,34 @@ struct DayBench : CycleBench {
 
     static bool scheduledAt(int slot, int time) { return (slot + time) % 3 != 0; }
 
-    std::string expectedMark(int slot, int time) const {
-        if (slot % 7 == 0 || !scheduledAt(slot, time))
-            return "X";
-        return slot % 5 == 0 ? "P" : "X";
+    static std::string expectedMark(int slot, int time) {
+        return slot % 7 != 0 && scheduledAt(slot, time) && slot % 5 == 0 ? "P" : "X";
     }
 
     sim::Logger *logger = nullptr;
 };
 
-int readings(const sim::Logger &logger) {
-    return logger.count(sim::LoggerEvent::Kind::recordsSent);
-}
-
-int devicesRead(int time) {
+// The devices due at schedule time `time`; `read`: only those whose logger is theirs.
+int dueAt(int time, bool read = false) {
     int n = 0;
     for (int slot = 1; slot <= maxDevices; ++slot)
-        n += slot % 7 != 0 && slot % 5 != 0 && DayBench::scheduledAt(slot, time);
+        n += slot % 7 != 0 && !(read && slot % 5 == 0) && DayBench::scheduledAt(slot, time);
     return n;
 }
+
+using Texts = std::vector<std::string>;
 
 TEST(Schedule, AWholeDayInVirtualTime) {
     DayBench b;
     b.schedule.tick();
-    EXPECT_EQ(readings(*b.logger), 0);
+    EXPECT_EQ(recordTransfers(*b.logger), 0);
     EXPECT_EQ(b.schedule.hoursToNext(), 0);
     EXPECT_EQ(b.schedule.minutesToNext(), 2);
     EXPECT_NE(b.schedule.tooltipText().find("Next connection in 0 Hours 2 Minutes"),
               std::string::npos);
 
     b.runUntil(11, 0);
-    EXPECT_EQ(readings(*b.logger), devicesRead(1));
+    EXPECT_EQ(recordTransfers(*b.logger), dueAt(1, true));
     for (int slot = 1; slot <= maxDevices; ++slot)
         EXPECT_EQ(b.mark(slot, 1), b.expectedMark(slot, 1)) << "slot " << slot;
     EXPECT_EQ(b.forwarding.calls.back(), "report 1");
@@ -87,12 +84,9 @@ TEST(Schedule, AWholeDayInVirtualTime) {
     EXPECT_EQ(b.mark(2, 2), "");
 
     b.runUntil(23, 59);
-    EXPECT_EQ(readings(*b.logger),
-              devicesRead(1) + devicesRead(2) + devicesRead(3) + devicesRead(4));
-    const auto reports =
-        std::count_if(b.forwarding.calls.begin(), b.forwarding.calls.end(),
-                      [](const std::string &c) { return c.rfind("report", 0) == 0; });
-    EXPECT_EQ(reports, 4);
+    EXPECT_EQ(recordTransfers(*b.logger),
+              dueAt(1, true) + dueAt(2, true) + dueAt(3, true) + dueAt(4, true));
+    EXPECT_EQ(b.forwarding.reports(), (Texts{"report 1", "report 3", "report 5", "report 7"}));
     // The day is closed: tomorrow is the schedule day and the done marks are empty again.
     EXPECT_NE(b.file("schtitbl.xml").find("04/02/2026"), std::string::npos);
     EXPECT_EQ(b.mark(2, 4), "");
@@ -104,9 +98,9 @@ TEST(Schedule, AWholeDayInVirtualTime) {
 TEST(Schedule, ARestartInTheMiddleOfTheDayResumesWhereTheFilesSay) {
     DayBench b;
     b.runUntil(6, 3); // a few devices of time 1 read
-    const int before = readings(*b.logger);
+    const int before = recordTransfers(*b.logger);
     ASSERT_GT(before, 0);
-    ASSERT_LT(before, devicesRead(1));
+    ASSERT_LT(before, dueAt(1, true));
 
     // A new program over the same folder and the same line.
     RecordingProgress progress;
@@ -123,10 +117,10 @@ TEST(Schedule, ARestartInTheMiddleOfTheDayResumesWhereTheFilesSay) {
         schedule.tick();
         b.world.runFor(10);
     }
-    EXPECT_EQ(readings(*b.logger), devicesRead(1));
+    EXPECT_EQ(recordTransfers(*b.logger), dueAt(1, true));
 }
 
-TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
+TEST(Schedule, AStartOnALaterDayResetsTheMarksAndTheTimesGoOn) {
     DayBench b;
     b.runUntil(11, 0);
     ASSERT_EQ(b.forwarding.calls.back(), "report 1");
@@ -136,48 +130,44 @@ TEST(Schedule, AStartOnALaterDayResetsTheMarks) {
     EXPECT_EQ(b.file("schrprt.xml").find(">X<"), std::string::npos)
         << "a report sent on the stale day must not silence today's";
     EXPECT_EQ(b.mark(1, 1), "");
-    const int before = readings(*b.logger);
+    const int before = recordTransfers(*b.logger);
     b.schedule.tick(); // time 1 of the new day is due at once
-    EXPECT_EQ(readings(*b.logger), before + 1);
+    EXPECT_EQ(recordTransfers(*b.logger), before + 1);
     b.runUntil(11, 0, 6);
-    EXPECT_EQ(std::count(b.forwarding.calls.begin(), b.forwarding.calls.end(), "report 1"), 2);
-}
+    EXPECT_EQ(b.forwarding.reports(), (Texts{"report 1", "report 1"}));
 
-int dueAt(int time) {
-    int n = 0;
-    for (int slot = 1; slot <= maxDevices; ++slot)
-        n += slot % 7 != 0 && DayBench::scheduledAt(slot, time);
-    return n;
+    // A device made due at a time already finished is read when the next time comes, not at once.
+    b.runUntil(13, 0, 6); // times 1 and 2 done
+    b.station.devices[7][field::active] = "1";
+    b.station.dailyMarks.at(3, 7) = "X"; // scheduled at time 2, not done
+    b.station.dailyMarks.at(4, 7) = "";
+    b.runUntil(17, 59, 6);
+    EXPECT_EQ(b.mark(7, 2), "");
+    b.runUntil(18, 5, 6);
+    EXPECT_EQ(b.mark(7, 2), "X");
 }
 
 TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
     DayBench b;
     b.runUntil(11, 0); // time 1 read and reported
-    const std::size_t from = b.progress.entries().size();
-    const auto reportsBefore = std::ssize(b.forwarding.calls);
+    b.progress.clear();
+    b.forwarding.calls.clear();
     {
         testing::FullDisk readOnly; // as a folder that turned read-only
         b.runUntil(9, 0, 4);        // times 2 to 4, the close of the day, time 1 of the next
     }
     int failures = 0;
-    int sessions = 0;
-    for (std::size_t k = from; k < b.progress.entries().size(); ++k) {
-        const std::string &text = b.progress.entries()[k].text;
-        failures += text.find(": could not be saved (") != std::string::npos;
-        sessions += text.starts_with("Preparing Connection to Device: ");
-    }
+    for (const RecordingProgress::Entry &line : b.progress.entries())
+        failures += line.text.find(": could not be saved (") != std::string::npos;
+    const int sessions = b.linesStarting("Preparing Connection to Device: ");
     // One session for each device due at each time, not one for each tick.
     EXPECT_EQ(sessions, dueAt(2) + dueAt(3) + dueAt(4) + dueAt(1));
     // Each session says that its own mark was not saved; the cycle says it once for each time it
     // worked on (times 2 to 4, the close of the day, times 1 and 2 of the next day), where a line
     // on every tick would be thousands.
     EXPECT_LE(failures, sessions + 6);
-    const std::vector<std::string> reports = {"report 3", "report 5", "report 7", "report 1"};
-    std::vector<std::string> sent;
-    std::copy_if(b.forwarding.calls.begin() + reportsBefore, b.forwarding.calls.end(),
-                 std::back_inserter(sent),
-                 [](const std::string &c) { return c.starts_with("report"); });
-    EXPECT_EQ(sent, reports) << "every time reported once, the next day too";
+    EXPECT_EQ(b.forwarding.reports(), (Texts{"report 3", "report 5", "report 7", "report 1"}))
+        << "every time reported once, the next day too";
     const DailyMarks &last = b.forwarding.reportedMarks.back();
     for (int slot = 1; slot <= maxDevices; ++slot) {
         if (slot % 7 != 0 && DayBench::scheduledAt(slot, 1)) {
@@ -185,19 +175,6 @@ TEST(Schedule, AFolderThatTurnsReadOnlyIsLoggedOncePerTimeAndTheDaysGoOn) {
         }
     }
     EXPECT_EQ(b.logger->count(sim::LoggerEvent::Kind::erased), 0);
-}
-
-// A device made due at a time already finished is read when the next time comes, not at once.
-TEST(Schedule, ADeviceDueAtAFinishedTimeWaitsForTheNextTime) {
-    DayBench b;
-    b.runUntil(13, 0); // times 1 and 2 done
-    b.station.devices[7][field::active] = "1";
-    b.station.dailyMarks.at(3, 7) = "X"; // scheduled at time 2, not done
-    b.station.dailyMarks.at(4, 7) = "";
-    b.runUntil(17, 59);
-    EXPECT_EQ(b.mark(7, 2), "");
-    b.runUntil(18, 5);
-    EXPECT_EQ(b.mark(7, 2), "X");
 }
 
 TEST(Schedule, NoTimeSetMeansOffline) {
@@ -241,8 +218,7 @@ enum class Setting {
 };
 
 struct FailureKind {
-    const char *legend;
-    const char *connection;
+    const char *legend, *connection;
     bool useSwitch;
     const char *fault; // of the logger, the switch or a modem in front, by kind
     Setting setting;
@@ -309,25 +285,15 @@ struct FailingDay : CycleBench {
             d[field::dataDirectory] = (folder.path() / "missing").string();
         d[field::forwardEnabled] = "1";
         d[field::forwardKind] = kind.setting == Setting::uploadFails ? "1" : "0";
+        // The simulated station takes a logger's or a switch's fault, a modem in front the rest.
         const std::vector<sim::Fault> fault = testing::faults(kind.fault);
-        const auto faultsOf = [&fault](auto belongs) {
-            return !fault.empty() && belongs(fault[0].kind) ? fault : std::vector<sim::Fault>{};
-        };
-        const auto ofLogger = [](sim::FaultKind f) {
-            return !sim::isSwitchFault(f) && !sim::isModemFault(f);
-        };
-        sim::Logger &logger = addLogger(loggerWith(serial, 5, faultsOf(ofLogger)));
-        loggerAt[slot] = &logger;
-        sim::Device *front = &logger;
-        if (kind.useSwitch) {
-            auto line = std::make_unique<sim::LineSwitch>(world, faultsOf(sim::isSwitchFault));
-            line->place(1, *front);
-            front = line.get();
-            fronts.push_back(std::move(line));
-        }
-        if (const auto modemFaults = faultsOf(sim::isModemFault); !modemFaults.empty()) {
-            fronts.push_back(std::make_unique<sim::HayesModem>(world, *front, modemFaults));
-            front = fronts.back().get();
+        sim::SimStation &simulated = *stations.emplace_back(std::make_unique<sim::SimStation>(
+            world, sim::StationPlan{kind.useSwitch, {{1, loggerWith(serial, 5)}}, fault}));
+        loggerAt[slot] = simulated.loggerAt(1);
+        sim::Device *front = &simulated.front();
+        if (!fault.empty() && sim::isModemFault(fault[0].kind)) {
+            modems.push_back(std::make_unique<sim::HayesModem>(world, *front, fault));
+            front = modems.back().get();
         }
         router.connect(slot, *front);
     }
@@ -340,7 +306,8 @@ struct FailingDay : CycleBench {
     }
 
     StationRouter router;
-    std::vector<std::unique_ptr<sim::Device>> fronts;
+    std::vector<std::unique_ptr<sim::SimStation>> stations;
+    std::vector<std::unique_ptr<sim::HayesModem>> modems;
     std::array<sim::Logger *, maxDevices + 1> loggerAt{};
 };
 
@@ -350,10 +317,7 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
     FailingDay b(journalOn);
     b.runUntil(0, 0, 4);
 
-    std::vector<std::string> reports;
-    std::copy_if(b.forwarding.calls.begin(), b.forwarding.calls.end(), std::back_inserter(reports),
-                 [](const std::string &call) { return call.starts_with("report"); });
-    EXPECT_EQ(reports, (std::vector<std::string>{"report 1", "report 3", "report 5", "report 7"}));
+    EXPECT_EQ(b.forwarding.reports(), (Texts{"report 1", "report 3", "report 5", "report 7"}));
     EXPECT_NE(b.file("schtitbl.xml").find("04/02/2026"), std::string::npos) << "the day closed";
 
     for (std::size_t r = 0; r < b.forwarding.reportedMarks.size(); ++r) {
@@ -364,8 +328,6 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
             EXPECT_FALSE(statusReportText(mark).empty()) << "a line of its own for " << mark;
         }
     }
-    const std::unique_ptr<Journal> journal = b.readJournal();
-    ASSERT_NE(journal, nullptr);
     for (int slot = 1; slot <= maxDevices; ++slot) {
         const FailureKind &kind = kindOf(slot);
         const sim::Logger &logger = *b.loggerAt[slot];
@@ -377,8 +339,7 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
             << kind.legend;
 
         // One row per session with the letter of its mark.
-        DeviceJournal seen;
-        ASSERT_FALSE(journal->deviceJournal(slot, seen)) << slot;
+        const DeviceJournal seen = b.deviceJournal(slot);
         ASSERT_TRUE(seen.lastSession.has_value()) << kind.legend;
         EXPECT_EQ(seen.lastLetters, std::string(scheduleTimeCount, kind.letter[0])) << kind.legend;
         EXPECT_EQ(seen.lastSession->scheduleTime, scheduleTimeCount) << kind.legend;
@@ -386,16 +347,16 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
         EXPECT_EQ(seen.missedTimes, saved ? 0 : scheduleTimeCount) << kind.legend;
         EXPECT_LE(seen.lastSession->started, seen.lastSession->ended) << kind.legend;
 
-        // Every logger holds five records; only a file written in full reaches the journal.
-        std::map<int, int> perChannel;
-        std::set<std::pair<int, UtcSeconds>> keys;
-        ASSERT_FALSE(journal->forEachReading({slot, {}, {}, {}}, [&](const ExportedReading &r) {
-            ++perChannel[r.channel];
-            EXPECT_TRUE(keys.insert({r.channel, r.utc}).second) << "stored twice";
-        }));
-        EXPECT_EQ(perChannel.empty(), !saved) << kind.legend;
-        for (const auto &[channel, count] : perChannel)
-            EXPECT_EQ(count, 5) << kind.legend << ", channel " << channel;
+        // Every logger holds five records; only a file written in full reaches the journal, once.
+        const auto readings = b.journalReadings(slot);
+        EXPECT_EQ(readings.empty(), !saved) << kind.legend;
+        for (const auto &[channel, stored] : readings) {
+            std::set<UtcSeconds> times;
+            for (const ExportedReading &r : stored)
+                times.insert(r.utc);
+            EXPECT_EQ(times.size(), 5u) << kind.legend << ", channel " << channel;
+            EXPECT_EQ(stored.size(), 5u) << kind.legend << ", channel " << channel;
+        }
     }
 }
 

@@ -1,21 +1,24 @@
 #include "CycleBench.h"
+#include "FullDisk.h"
+#include "journal/LocalTime.h"
 #include "sim/HayesModem.h"
+#include "sim/SimStation.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <optional>
 
 namespace vantrell {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::CycleBench;
 using testing::faults;
+using testing::FullDisk;
 using testing::loggerWith;
 using testing::recordTransfers;
-
-template <typename Texts> int countOf(const Texts &texts, const std::string &text) {
-    return int(std::count(texts.begin(), texts.end(), text));
-}
 
 // The modem hang-up as it goes out when nothing answers the escape (a logger or a switch on the
 // line ignores it).
@@ -25,9 +28,7 @@ const std::string unansweredHangUp = "+++ATH0\rAT&F\rATH0\rAT&F\r";
 // station too), with the pauses its letter asks for; the session ends there.
 TEST(Session, ALoggerGivenUpIsReleasedAndTheLineHungUp) {
     const struct {
-        const char *legend;
-        const char *fault;
-        const char *configuredSerial;
+        const char *legend, *fault, *configuredSerial;
         double beforeHangUp, afterHangUp;
     } cases[] = {
         {"wrong serial: 4 s, then 1 s", "", "KV00000009", 4, 1},
@@ -60,8 +61,7 @@ TEST(Session, ALoggerGivenUpIsReleasedAndTheLineHungUp) {
 // after the switch release that follows every transfer.
 TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
     const struct {
-        const char *legend;
-        const char *connection;
+        const char *legend, *connection;
         bool useSwitch;
         unsigned char samplingCode;
         std::string expectedBytes;
@@ -73,14 +73,8 @@ TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
         CycleBench b;
         sim::LoggerDescription d = loggerWith("KV00000001", 10, faults("stopsAfterRecord:3"));
         d.samplingCode = c.samplingCode;
-        sim::Logger &logger = b.addLogger(d);
-        sim::LineSwitch line(b.world);
-        if (c.useSwitch) {
-            line.place(1, logger);
-            b.port.attach(line);
-        } else {
-            b.port.attach(logger);
-        }
+        sim::SimStation simulated(b.world, {c.useSwitch, {{1, d}}, {}});
+        b.port.attach(simulated.front());
         b.configure(1, c.connection, {"KV00000001"}, c.useSwitch);
         EXPECT_EQ(b.read().mark, "I") << c.legend;
         EXPECT_TRUE(b.port.sentBytes().ends_with(c.expectedBytes)) << c.legend;
@@ -93,17 +87,13 @@ TEST(Session, AFailedAttemptReleasesLoggerAndSwitch) {
 // not read again, so every file, alarm check and mail happens once per logger.
 TEST(Session, ASwitchedStationReadsEachLoggerUntilItIsSaved) {
     const struct {
-        const char *legend;
-        const char *secondLoggerFault;
-        const char *mark;
+        const char *legend, *secondLoggerFault, *mark;
         std::size_t attempts;
         int secondTransfers;
     } cases[] = {
         {"both read in the first attempt", "", "X", 1, 1},
-        {"logger 2 silent in the first attempt: read alone in the second", "wrongWake:4", "X", 2,
-         1},
-        {"logger 2 cut short every time: only logger 2 is read again", "stopsAfterRecord:4", "I", 3,
-         3},
+        {"logger 2 silent in the first attempt: read again alone", "wrongWake:4", "X", 2, 1},
+        {"logger 2 cut short every time: only it is read again", "stopsAfterRecord:4", "I", 3, 3},
     };
     for (const auto &c : cases) {
         CycleBench b;
@@ -130,11 +120,11 @@ TEST(Session, ASwitchedStationReadsEachLoggerUntilItIsSaved) {
         EXPECT_EQ(b.forwarding.forwarded, paths) << c.legend;
         const auto texts = b.progress.texts(ProgressLine::detail);
         for (const std::string &path : paths) {
-            EXPECT_EQ(std::filesystem::file_size(path), (3 + 10) * 62u) << c.legend;
-            EXPECT_EQ(countOf(texts, "opening data file..." + path), 1) << c.legend;
+            EXPECT_EQ(fs::file_size(path), (3 + 10) * 62u) << c.legend;
+            EXPECT_EQ(std::count(texts.begin(), texts.end(), "opening data file..." + path), 1)
+                << c.legend;
         }
-        const auto files =
-            std::distance(std::filesystem::directory_iterator(b.folder.path() / "data"), {});
+        const auto files = std::distance(fs::directory_iterator(b.folder.path() / "data"), {});
         EXPECT_EQ(files, c.mark == std::string("X") ? 2 : 1) << c.legend;
     }
 }
@@ -147,8 +137,7 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
         const char *legend;
         const char *fault; // of the modem or the switch
         const char *mark;
-        int transfers;
-        int dials;
+        int transfers, dials;
         double maxSeconds; // a final modem answer ends the wait at once
     } cases[] = {
         {"connected: read, hung up", "", "X", 1, 1, 600},
@@ -160,15 +149,14 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
     };
     for (const auto &c : cases) {
         CycleBench b;
+        // Each part takes the fault that is its own.
         const std::vector<sim::Fault> fault = faults(c.fault);
-        const bool atSwitch = !fault.empty() && sim::isSwitchFault(fault[0].kind);
-        sim::LineSwitch line(b.world, atSwitch ? fault : std::vector<sim::Fault>{});
-        sim::HayesModem modem(b.world, line, atSwitch ? std::vector<sim::Fault>{} : fault);
+        sim::SimStation simulated(b.world, {true, {{1, loggerWith("KV00000001", 10)}}, fault});
+        sim::HayesModem modem(b.world, simulated.front(), fault);
         b.configure(1, "0211010255", {"KV00000001"}, true);
-        line.place(1, b.addLogger(loggerWith("KV00000001", 10)));
         b.port.attach(modem);
         EXPECT_EQ(b.read().mark, c.mark) << c.legend;
-        EXPECT_EQ(recordTransfers(*b.loggers[0]), c.transfers) << c.legend;
+        EXPECT_EQ(recordTransfers(*simulated.loggerAt(1)), c.transfers) << c.legend;
         const std::string sent = b.port.sentBytes();
         int dials = 0;
         for (auto at = sent.find("atdt0211010255"); at != std::string::npos;
@@ -178,8 +166,8 @@ TEST(Session, RemoteStationsAndTheirModemLetters) {
         EXPECT_LT(b.now(), c.maxSeconds) << c.legend;
         EXPECT_FALSE(modem.connected()) << c.legend;
         if (c.transfers > 0) {
-            EXPECT_EQ(line.routedNetwork(), 1) << c.legend;
-            EXPECT_EQ(line.routedSection(), 2) << c.legend;
+            EXPECT_EQ(simulated.lineSwitch()->routedNetwork(), 1) << c.legend;
+            EXPECT_EQ(simulated.lineSwitch()->routedSection(), 2) << c.legend;
         }
     }
 }
@@ -195,7 +183,7 @@ TEST(Session, AStationWithoutItsSetupFileUsesNoOtherStationsLimits) {
     b.port.attach(b.addLogger(logger));
     for (const int slot : {1, 2})
         b.configure(slot, "locl0000", {"KV00000001"}, false)[field::alarmEnabled] = "1";
-    std::filesystem::remove(b.folder.path() / "DeviceSetup" / "dvcsetup2.xml");
+    fs::remove(b.folder.path() / "DeviceSetup" / "dvcsetup2.xml");
     EXPECT_EQ(b.read(1).mark, "X");
     EXPECT_EQ(b.forwarding.withoutSetup, 0);
     EXPECT_EQ(b.read(2).mark, "X");
@@ -204,20 +192,17 @@ TEST(Session, AStationWithoutItsSetupFileUsesNoOtherStationsLimits) {
     EXPECT_EQ(b.forwarding.calls, (std::vector<std::string>{"absolute", "acceleration", "limit",
                                                             "absolute", "acceleration", "limit"}));
     const auto texts = b.progress.texts(ProgressLine::detail);
-    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
-                            [](const std::string &text) {
-                                return text.ends_with(
-                                    "; no channel alarms for this station in this session");
-                            }),
-              1);
+    const auto saidSo = [](const std::string &text) {
+        return text.ends_with("; no channel alarms for this station in this session");
+    };
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(), saidSo), 1);
 }
 
 // A session that saved every logger says whether what it handed on went out: an alarm that
 // did not outweighs a data file that did not; the outbox's retry is kept for the report.
 TEST(Session, DeliveriesThatFailedLeaveTheirLetter) {
     const struct {
-        const char *legend;
-        const char *forwardKind;
+        const char *legend, *forwardKind;
         std::vector<std::string> failing;
         bool retried;
         const char *mark;
@@ -257,8 +242,7 @@ TEST(Session, DeliveriesThatFailedLeaveTheirLetter) {
 // what was not read in full.
 TEST(Session, TroubleFromOutsideEndsTheSessionSafely) {
     const struct {
-        const char *legend;
-        const char *connection;
+        const char *legend, *connection;
         double stopAt;   // the program is asked to end (seconds; < 0: never)
         double unplugAt; // the adapter is pulled out (seconds; < 0: never)
         const char *expectedMark;
@@ -283,13 +267,169 @@ TEST(Session, TroubleFromOutsideEndsTheSessionSafely) {
             b.world.at(c.unplugAt, [&b] { b.port.unplug(); });
         b.read();
         EXPECT_EQ(b.mark(1, 1), c.expectedMark) << c.legend;
-        EXPECT_EQ(std::filesystem::exists(b.folder.path() / "data" / "KV00000001.dat"),
-                  c.expectedFile)
+        EXPECT_EQ(fs::exists(b.folder.path() / "data" / "KV00000001.dat"), c.expectedFile)
             << c.legend;
         EXPECT_EQ(logger.count(sim::LoggerEvent::Kind::erased), c.expectedFile ? 1 : 0) << c.legend;
         EXPECT_FALSE(b.station.session.sessionRunning) << c.legend;
         EXPECT_FALSE(b.port.isOpen()) << c.legend;
         EXPECT_LT(b.now(), 900.0) << c.legend;
+    }
+}
+
+// The loop's side of the journal: what a reading session leaves there, the silent-station alarm
+// it drives, and a journal that cannot be written, which must never cost a session its data file.
+ConfSettings settingsWith(std::optional<JournalSettings> journal,
+                          std::optional<SilenceSettings> silence = std::nullopt) {
+    ConfSettings settings;
+    settings.journal = journal;
+    settings.silence = silence;
+    return settings;
+}
+
+const ConfSettings journalOn = settingsWith(JournalSettings{});
+
+// Twenty records from 2 February 00:00, ten minutes apart, read on 3 February at 02:00; the first
+// session of a day prunes what is older than keep_days.
+TEST(StationJournal, ASessionRowAndTheReadingsOfItsFile) {
+    const struct {
+        const char *legend;
+        int scheduleTime;
+        const char *fault, *letter;
+        std::int64_t recordsRead;
+        int attempts;
+        int kept; // readings of each channel in the journal
+        int keepDays = 400;
+        bool stopRequested = false;
+    } cases[] = {
+        {"healthy, schedule time 2", 2, "", "X", 20, 1, 20},
+        {"one day kept: from the session's end a day before, 02:10 on", 1, "", "X", 20, 1, 7, 1},
+        {"transfer cut: records read, no file", 3, "stopsAfterRecord:8", "I", 24, 3, 0},
+        {"abandoned at shutdown: no letter", 4, "", "", 0, 0, 0, 400, true},
+    };
+    for (const auto &c : cases) {
+        CycleBench b({2026, 2, 3, 2, 0, 0},
+                     settingsWith(JournalSettings{"journal.sqlite", c.keepDays}));
+        b.configure(1, "locl0000", {"KV00000001"}, false);
+        b.port.attach(b.addLogger(loggerWith("KV00000001", 20, testing::faults(c.fault))));
+        b.station.session.stopRequested = c.stopRequested;
+        (void)b.read(1, c.scheduleTime);
+
+        const DeviceJournal seen = b.deviceJournal(1);
+        ASSERT_TRUE(seen.lastSession.has_value()) << c.legend;
+        const SessionRow &row = *seen.lastSession;
+        EXPECT_EQ(row.letter, c.letter) << c.legend;
+        EXPECT_EQ(row.scheduleTime, c.scheduleTime) << c.legend;
+        EXPECT_EQ(row.recordsRead, c.recordsRead) << c.legend;
+        EXPECT_EQ(row.attempts, c.attempts) << c.legend;
+        EXPECT_EQ(row.started, toUtc({2026, 2, 3, 2, 0, 0}).utc) << c.legend;
+        EXPECT_GE(row.ended, row.started) << c.legend;
+        EXPECT_EQ(!row.dataFile.empty() && fs::exists(row.dataFile), c.kept > 0) << c.legend;
+
+        // The logger's records, ten minutes apart, reading by reading.
+        const UtcSeconds first = toUtc({2026, 2, 2, 0, 0, 0}).utc + 600 * (20 - c.kept);
+        const auto readings = b.journalReadings(1);
+        EXPECT_EQ(readings.empty(), c.kept == 0) << c.legend;
+        for (const auto &[channel, stored] : readings) {
+            EXPECT_EQ(stored.size(), std::size_t(c.kept)) << c.legend << ", channel " << channel;
+            for (std::size_t k = 0; k < stored.size(); ++k) {
+                EXPECT_EQ(stored[k].serial, "KV00000001");
+                EXPECT_EQ(stored[k].utc, first + 600 * UtcSeconds(k));
+                EXPECT_FALSE(stored[k].valueText.empty());
+            }
+        }
+    }
+}
+
+TEST(StationJournal, TheSilentAlarmGoesOutOncePerSilenceAndOnceWhenTheStationAnswers) {
+    // Sessions in order: "-" a silent logger, "X" one that is read.
+    const std::string silent = "Station silent: device 1 -> ";
+    const std::string again = "Station answering again: device 1 -> ";
+    const struct {
+        const char *legend;
+        int afterMissed;
+        bool alarmsOn; // by mail to the alarm address; off: to the report address
+        const char *sessions;
+        std::string mails; // "after session k: subject -> address", in order
+    } cases[] = {
+        {"two missed, then read", 2, true, "---X-",
+         "2: " + silent + "alarm@example.org 4: " + again + "alarm@example.org "},
+        {"alarms off: the report address", 1, false, "-X-",
+         "1: " + silent + "ops@example.org 2: " + again + "ops@example.org 3: " + silent +
+             "ops@example.org "},
+        {"read before the count is reached", 3, true, "--X--", ""},
+        {"0 turns it off", 0, true, "----", ""},
+        {"no alarm, so no answering again", 2, true, "X-X", ""},
+    };
+    for (const auto &c : cases) {
+        CycleBench b({2026, 2, 3, 9, 5, 0},
+                     settingsWith(std::nullopt, SilenceSettings{c.afterMissed}));
+        DeviceRecord &device = b.configure(1, "locl0000", {"KV00000001"}, false);
+        device[field::description] = "Pump house";
+        device[field::alarmEnabled] = c.alarmsOn ? "1" : "0";
+        device[field::alarmNotifyKind] = "0";
+        device[field::alarmAddress] = "alarm@example.org";
+        device[field::reportAddress] = "ops@example.org";
+        auto &silentLogger = b.addLogger(loggerWith("KV00000001", 5, testing::faults("silent")));
+        auto &answering = b.addLogger(loggerWith("KV00000001", 5));
+
+        std::string mails;
+        const std::string sessions = c.sessions;
+        std::size_t sent = 0;
+        for (std::size_t k = 0; k < sessions.size(); ++k) {
+            b.port.attach(sessions[k] == 'X' ? answering : silentLogger);
+            (void)b.read(1, int(k % scheduleTimeCount) + 1);
+            ASSERT_EQ(b.mark(1, int(k % scheduleTimeCount) + 1) == "X", sessions[k] == 'X')
+                << c.legend;
+            for (std::size_t m = sent; m < b.alarmMails.size(); ++m, ++sent)
+                mails += std::to_string(k + 1) + ": " + b.alarmMails[m].subject + " -> " +
+                         b.alarmMails[m].sendTo + " ";
+        }
+        EXPECT_EQ(mails, c.mails) << c.legend;
+        if (!b.alarmMails.empty() && sessions.front() == '-') {
+            const std::string &text = b.alarmMails.front().text;
+            for (const std::string &part :
+                 {std::string("Device 1 \"Pump house\""), std::string("Last good read: never"),
+                  "Last letters: " + std::string(c.afterMissed, 'S')})
+                EXPECT_NE(text.find(part), std::string::npos) << text;
+        }
+    }
+}
+
+TEST(StationJournal, AJournalThatCannotBeWrittenCostsNoSessionItsDataFile) {
+    for (const bool fullDisk : {false, true}) {
+        const char *legend = fullDisk ? "a full disk" : "a file that is no journal";
+        CycleBench b({2026, 2, 3, 9, 5, 0}, journalOn);
+        b.configure(1, "locl0000", {"KV00000001"}, false);
+        b.port.attach(b.addLogger(loggerWith("KV00000001", 5)));
+        const fs::path dataFile = b.folder.path() / "data" / "KV00000001.dat";
+        std::optional<FullDisk> disk;
+        if (fullDisk) {
+            ASSERT_NE(b.journal.journal(), nullptr);
+            disk.emplace(4096); // room for the data file and the marks, none for a journal page
+        } else {
+            std::ofstream(b.journal.file()) << "these are not the pages of a database\n";
+        }
+
+        // Two sessions at schedule time 1, one at time 2: one line for each time.
+        for (const int time : {1, 1, 2}) {
+            const auto sizeBefore =
+                fs::exists(dataFile) ? fs::file_size(dataFile) : std::uintmax_t(0);
+            (void)b.read(1, time);
+            EXPECT_EQ(b.mark(1, time), "X") << legend;
+            ASSERT_TRUE(fs::exists(dataFile)) << legend;
+            EXPECT_GT(fs::file_size(dataFile), sizeBefore) << legend;
+        }
+        EXPECT_EQ(b.linesStarting("journal "), 2) << legend;
+
+        // Mended, it is used again from the next schedule time on.
+        disk.reset();
+        if (!fullDisk)
+            fs::remove(b.journal.file());
+        (void)b.read(1, 3);
+        EXPECT_EQ(b.linesStarting("journal "), 2) << legend;
+        const DeviceJournal seen = b.deviceJournal(1);
+        ASSERT_TRUE(seen.lastSession.has_value()) << legend;
+        EXPECT_EQ(seen.lastSession->scheduleTime, 3) << legend;
     }
 }
 

@@ -34,19 +34,14 @@ struct FtpBehaviour {
     std::string failure;
 };
 
-struct FtpCall {
-    double time;
-    std::string command;
-};
-
 class FakeFtpSession final : public FtpSession {
 public:
-    FakeFtpSession(sim::World &world, std::vector<FtpCall> &calls, FtpLogin &loginUsed,
+    FakeFtpSession(sim::World &world, std::vector<std::string> &calls, FtpLogin &loginUsed,
                    const std::map<std::string, FtpBehaviour> &behaviour)
         : world_(world), calls_(calls), loginUsed_(loginUsed), behaviour_(behaviour) {}
 
     Delivery execute(std::string_view command) override {
-        calls_.push_back({world_.now(), std::string(command)});
+        calls_.emplace_back(command);
         loginUsed_ = login();
         if (stillExecuting())
             return Delivery::failed("still running");
@@ -62,13 +57,13 @@ public:
         return last_.empty() ? Delivery::done() : Delivery::failed(last_);
     }
     void cancel() override {
-        calls_.push_back({world_.now(), "cancel"});
+        calls_.emplace_back("cancel");
         busyUntil_ = 0;
     }
 
 private:
     sim::World &world_;
-    std::vector<FtpCall> &calls_;
+    std::vector<std::string> &calls_;
     FtpLogin &loginUsed_;
     const std::map<std::string, FtpBehaviour> &behaviour_;
     double busyUntil_ = 0;
@@ -77,38 +72,45 @@ private:
 
 inline constexpr int smsPortNumber = 3;
 
-struct ForwardingBench : StationBench {
-    ForwardingBench() {
+// The device uploads to `address` as "logger" with password "secret", into "/ForwardData".
+inline void uploadTo(DeviceRecord &device, const std::string &address) {
+    device[field::forwardAddress] = address;
+    device[field::forwardUser] = "logger";
+    device[field::forwardPassword] = "secret";
+    device[field::ftpRootDirectory] = "/ForwardData";
+}
+
+// Device 7 with logger 1 "KV12345678", and a simulated GSM modem (faults given) on the SMS port.
+struct DeviceSevenBench : StationBench {
+    explicit DeviceSevenBench(const std::vector<sim::Fault> &smsFaults = {})
+        : modem(world, smsFaults) {
         smsPort.attach(modem);
         station.modemPortNumber = smsPortNumber;
         station.devices[7].serialNumber(1) = "KV12345678";
-        station.devices[7][field::connection] = "locl0000";
     }
 
     // What a session hands on: device 7 as it is configured now, and logger 1 of it.
     SessionRequest request() const { return {7, 1, "", station.devices[7]}; }
-    LoggerResult loggerResult{};
-
     std::vector<std::string> reports() const { return progress.texts(ProgressLine::detail); }
-    std::vector<std::string> commands() const {
-        std::vector<std::string> out;
-        for (const FtpCall &c : ftpCalls)
-            out.push_back(c.command);
-        return out;
-    }
 
+    LoggerResult loggerResult{};
     sim::SimPort smsPort{world, smsPortNumber};
-    sim::GsmModem modem{world};
+    sim::GsmModem modem;
+};
+
+struct ForwardingBench : DeviceSevenBench {
+    ForwardingBench() { station.devices[7][field::connection] = "locl0000"; }
+
     std::vector<MailMessage> mails;
     std::string mailFailure;
-    std::vector<FtpCall> ftpCalls;
+    std::vector<std::string> ftpCommands; // and "cancel"
     std::map<std::string, FtpBehaviour> ftpBehaviour;
     FtpLogin ftpLogin;
     StationForwarding forwarding{
         station,
         {[this] { return std::make_unique<FakeMailSession>(mails, mailFailure); },
          [this] {
-             return std::make_unique<FakeFtpSession>(world, ftpCalls, ftpLogin, ftpBehaviour);
+             return std::make_unique<FakeFtpSession>(world, ftpCommands, ftpLogin, ftpBehaviour);
          },
          smsPort}};
 };

@@ -4,44 +4,32 @@
 #pragma once
 
 #include "ForwardingBench.h"
-#include "StationBench.h"
 #include "TempFolder.h"
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
 #include "journal/Journal.h"
 #include "journal/JournalFixture.h"
 #include "sim/Faults.h"
-#include "sim/GsmModem.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrell::testing {
 
-struct LogLine {
-    LogPriority priority;
-    std::string text;
-};
-
-struct OutboxBench : StationBench {
+struct OutboxBench : DeviceSevenBench {
     explicit OutboxBench(std::optional<OutboxSettings> given = OutboxSettings{},
                          std::vector<sim::Fault> smsFaults = {},
                          MailSessionFactory mail = curlMailSessions(),
                          FtpSessionFactory ftp = curlFtpSessions())
-        : settings(given), modem(world, smsFaults), mail_(std::move(mail)), ftp_(std::move(ftp)) {
-        smsPort.attach(modem);
-        station.modemPortNumber = smsPortNumber;
-        station.devices[7].serialNumber(1) = "KV12345678";
+        : DeviceSevenBench(smsFaults), settings(given), mail_(std::move(mail)),
+          ftp_(std::move(ftp)) {
         open();
     }
-
-    // What a session hands on: device 7 as it is configured now, and logger 1 of it.
-    SessionRequest request() const { return {7, 1, "", station.devices[7]}; }
-    LoggerResult loggerResult{};
 
     // The station stops and starts again on the same journal and snapshots.
     void restart() {
@@ -65,14 +53,14 @@ struct OutboxBench : StationBench {
     std::vector<std::string> errors() {
         const std::lock_guard lock(logMutex);
         std::vector<std::string> out;
-        for (const LogLine &line : log)
-            if (line.priority == LogPriority::error)
-                out.push_back(line.text);
+        for (const auto &[priority, text] : log)
+            if (priority == LogPriority::error)
+                out.push_back(text);
         return out;
     }
     std::string lastLog() {
         const std::lock_guard lock(logMutex);
-        return log.empty() ? std::string() : log.back().text;
+        return log.empty() ? std::string() : log.back().second;
     }
 
     std::filesystem::path journalFile() const { return folder.path() / "journal.sqlite"; }
@@ -104,11 +92,9 @@ struct OutboxBench : StationBench {
     std::optional<OutboxSettings> settings; // nullopt: the journal alone
     TempFolder folder;
     std::mutex logMutex;
-    std::vector<LogLine> log;
+    std::vector<std::pair<LogPriority, std::string>> log;
     std::unique_ptr<Journal> journal;
     std::unique_ptr<Outbox> outbox;
-    sim::SimPort smsPort{world, smsPortNumber};
-    sim::GsmModem modem;
     std::unique_ptr<StationForwarding> forwarding;
 
 private:

@@ -1,17 +1,25 @@
 // The outbox in virtual time with stand-in mail sessions and the simulated GSM modem: when a
 // failed delivery is due again, what is kept of it and for how long, and what survives a restart.
+// Then retries over real servers on 127.0.0.1, which alone run in real time: the retry delivers
+// the file as it was at the first try, once, or the delivery is given up when its time is up.
+#include "FreePort.h"
 #include "OutboxBench.h"
 #include "ServerProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 
 namespace vantrell {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::contents;
+using testing::freePort;
 using testing::OutboxBench;
+using testing::ServerProcess;
+using testing::write;
 using Texts = std::vector<std::string>;
 
 TEST(NextTry, DoublesUpToTheLimitAndEndsWhenTheTimeIsUp) {
@@ -36,15 +44,16 @@ TEST(NextTry, DoublesUpToTheLimitAndEndsWhenTheTimeIsUp) {
         EXPECT_EQ(nextTry(settings, c.tries, 0, c.now), c.next) << c.legend;
 }
 
-// Every mail fails; each attachment is 100 bytes.
-struct CapBench : OutboxBench {
-    explicit CapBench(std::uint64_t limit)
-        : OutboxBench(OutboxSettings{300, 3600, 72, limit}, {}, [this] {
-              return std::make_unique<testing::FakeMailSession>(sent, "451 try again later");
+// Mails go to stand-in sessions that end with `failure` ("": sent).
+struct FakeMailBench : OutboxBench {
+    FakeMailBench(std::optional<OutboxSettings> given, const std::string &failure)
+        : OutboxBench(given, {}, [this, failure] {
+              return std::make_unique<testing::FakeMailSession>(sent, failure);
           }) {}
+    // A data file of `bytes` bytes mailed to `who`@example.org.
     void mailFile(const std::string &who, std::size_t bytes) {
         const fs::path file = folder.path() / (who + ".dat");
-        testing::write(file, std::string(bytes, 'x'));
+        write(file, std::string(bytes, 'x'));
         loggerResult.path = file.string();
         station.devices[7][field::forwardAddress] = who + "@example.org";
         forwarding->sendDataMail(request(), loggerResult);
@@ -64,7 +73,7 @@ TEST(OutboxSnapshots, TheOldestPendingDeliveriesMakeRoomAndSayWhy) {
         {"one that could never fit gives up itself", {100, 300}, "a", "b"},
     };
     for (const auto &c : cases) {
-        CapBench b(250);
+        FakeMailBench b(OutboxSettings{300, 3600, 72, 250}, "451 try again later");
         std::string who = "a";
         for (const std::size_t size : c.sizes) {
             b.mailFile(who, size);
@@ -90,33 +99,23 @@ TEST(OutboxSnapshots, TheOldestPendingDeliveriesMakeRoomAndSayWhy) {
 TEST(OutboxRecords, EveryDeliveryIsRecordedAndOnlyAMendableFailureKept) {
     const struct {
         const char *legend;
-        bool outboxOn;
-        std::string failure, address;
-        std::string row;
-        bool kept;
+        bool outboxOn, kept;
+        std::string failure, row;
+        std::string who = "a";
     } cases[] = {
-        {"sent", true, "", "a@example.org", "mail a@example.org sent 1", false},
-        {"failed, with the outbox", true, "451 later", "a@example.org",
-         "mail a@example.org pending 1", true},
-        {"failed, with the journal alone", false, "451 later", "a@example.org",
-         "mail a@example.org failed 1", false},
-        {"an address no retry can mend", true, "no address", "not an address",
-         "mail not an address failed 1", false},
+        {"sent", true, false, "", "mail a@example.org sent 1"},
+        {"failed, with the outbox", true, true, "451 later", "mail a@example.org pending 1"},
+        {"failed, with the journal alone", false, false, "451 later",
+         "mail a@example.org failed 1"},
+        {"an address no retry can mend", true, false, "no address",
+         "mail not an@example.org failed 1", "not an"},
     };
     for (const auto &c : cases) {
-        std::vector<MailMessage> sent;
-        OutboxBench b(c.outboxOn ? std::optional(OutboxSettings{}) : std::nullopt, {},
-                      [&sent, failure = c.failure] {
-                          return std::make_unique<testing::FakeMailSession>(sent, failure);
-                      });
-        const fs::path file = b.folder.path() / "KV12.dat";
-        testing::write(file, "data");
-        b.loggerResult.path = file.string();
-        b.station.devices[7][field::forwardAddress] = c.address;
-        b.forwarding->sendDataMail(b.request(), b.loggerResult);
+        FakeMailBench b(c.outboxOn ? std::optional(OutboxSettings{}) : std::nullopt, c.failure);
+        b.mailFile(c.who, 4);
         EXPECT_EQ(b.deliveries(), c.row) << c.legend;
         EXPECT_EQ(b.snapshotCount(), c.kept ? 1 : 0) << c.legend;
-        EXPECT_EQ(sent.size(), 1u) << c.legend << ": the first try is made as always";
+        EXPECT_EQ(b.sent.size(), 1u) << c.legend << ": the first try is made as always";
     }
 }
 
@@ -172,6 +171,111 @@ TEST(OutboxWorker, StopEndsTheThreadAtOnce) {
     worker.stop();
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
     EXPECT_TRUE(b.errors().empty()) << b.errors().front();
+}
+
+const std::string original = std::string(62 * 3, 'r') + "\xB0";
+const std::string appended = std::string(62, 'n');
+
+struct RetryBench : OutboxBench {
+    RetryBench() {
+        dataFile = (folder.path() / "KV12_0905_030226.dat").string();
+        write(dataFile, original);
+        loggerResult.path = dataFile;
+    }
+    // The next session appends its records to the file the failed delivery carried.
+    void appendToDataFile() { write(dataFile, original + appended); }
+    std::string dataFile;
+};
+
+// The mail sink is not there at the first try, the upload's folder is not: the retry delivers
+// the file as it was then, once, though the next session has appended to it since.
+TEST(OutboxRetry, AFailedDeliveryArrivesOnceWithTheFileAsItWas) {
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "an upload" : "a mail");
+        RetryBench b;
+        const testing::TempFolder root; // what the server received
+        const int port = freePort();
+        std::optional<ServerProcess> server;
+        if (upload) {
+            server.emplace("ftp_server.py", Texts{root.path().string(), "logger", "secret"});
+            testing::uploadTo(b.station.devices[7], server->address());
+            b.forwarding->sendDataFtp(b.request(), b.loggerResult);
+        } else {
+            b.station.settings.smtpHost = "127.0.0.1:" + std::to_string(port);
+            b.station.devices[7][field::forwardAddress] = "data@example.org";
+            b.forwarding->sendDataMail(b.request(), b.loggerResult);
+        }
+        ASSERT_EQ(b.pending().size(), 1u) << b.reports().back();
+        const UtcSeconds created = b.pending()[0].created;
+        b.appendToDataFile();
+        const fs::path box = root.path() / (upload ? "ForwardData" : "mail");
+        if (upload)
+            fs::create_directories(box);
+        else
+            server.emplace("smtp_sink.py", Texts{box.string(), "", "--port", std::to_string(port)});
+        ASSERT_NE(server->port(), 0);
+        OutboxWorker worker = b.worker();
+        for (const UtcSeconds at : {created + 299, created + 300, created + 5000})
+            worker.retryDue(at);
+        const fs::path arrived = upload ? box : box / "1" / "attachments";
+        EXPECT_EQ(contents(arrived / "KV12_0905_030226.dat"), original) << b.lastLog();
+        EXPECT_EQ(std::distance(fs::directory_iterator(box), {}), 1);
+        const std::string name =
+            upload ? "upload of \"./KV12_0905_030226.dat\" to \"" + server->address() + "\""
+                   : "mail to \"data@example.org\"";
+        EXPECT_EQ(b.lastLog(), name + " sent on try 2");
+        EXPECT_EQ(b.deliveries(),
+                  (upload ? "ftp " + server->address() : "mail data@example.org") + " sent 2");
+        EXPECT_EQ(b.snapshotCount(), 0);
+        EXPECT_EQ(contents(b.dataFile), original + appended);
+        if (!upload) {
+            EXPECT_EQ(contents(box / "1" / "subject"), "Data from device KV12345678");
+            EXPECT_EQ(contents(box / "1" / "from"), b.station.settings.dataMailFrom);
+        }
+    }
+}
+
+// Nothing ever listens: each due pass is one more try, until give_up_h has passed.
+TEST(OutboxRetry, ADeliveryNobodyTakesIsGivenUpWhenItsTimeIsUp) {
+    const struct {
+        const char *legend;
+        bool upload;
+        std::string name;
+    } cases[] = {
+        {"a mail", false, "mail to \"data@example.org\""},
+        {"an upload", true, "upload of \"./KV12_0905_030226.dat\" to \"127.0.0.1:1\""},
+    };
+    // first_retry_s 300, max_retry_s 3600, give_up_h 1: tries at 0, 300, 900, 2100 and 3600.
+    // Each pass: seconds after the first try, tries made by then.
+    const std::pair<UtcSeconds, int> passes[] = {{299, 1},  {300, 2},  {899, 2}, {900, 3},
+                                                 {2100, 4}, {3599, 4}, {3600, 5}};
+    for (const auto &c : cases) {
+        RetryBench b;
+        b.settings = OutboxSettings{300, 3600, 1};
+        b.restart();
+        b.station.settings.smtpHost = "127.0.0.1:1";
+        b.station.devices[7][field::forwardAddress] = c.upload ? "127.0.0.1:1" : "data@example.org";
+        if (c.upload)
+            b.forwarding->sendDataFtp(b.request(), b.loggerResult);
+        else
+            b.forwarding->sendDataMail(b.request(), b.loggerResult);
+        ASSERT_EQ(b.pending().size(), 1u) << c.legend;
+        const UtcSeconds created = b.pending()[0].created;
+        EXPECT_EQ(b.snapshotCount(), 1) << c.legend;
+        OutboxWorker worker = b.worker();
+        for (const auto &[at, tries] : passes) {
+            worker.retryDue(created + at);
+            const std::vector<DeliveryRow> pending = b.pending();
+            EXPECT_EQ(pending.empty() ? 5 : pending[0].tries, tries) << c.legend << " at " << at;
+        }
+        EXPECT_TRUE(b.pending().empty()) << c.legend;
+        const std::string kind = c.upload ? "ftp 127.0.0.1:1" : "mail data@example.org";
+        EXPECT_EQ(b.deliveries(), kind + " given up 5") << c.legend;
+        EXPECT_TRUE(b.lastLog().starts_with(c.name + " given up after 5 tries: "))
+            << c.legend << ": " << b.lastLog();
+        EXPECT_EQ(b.errors().size(), 4u) << c.legend << ": three failed retries and the end";
+        EXPECT_EQ(b.snapshotCount(), 0) << c.legend;
+    }
 }
 
 } // namespace

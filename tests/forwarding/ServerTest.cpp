@@ -72,21 +72,21 @@ TEST(RealMail, DataMailWithItsFileByteForByte) {
     d[field::forwardAddress] = "data@example.org";
     int k = 0;
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
         const fs::path file = b.folder.path() / c.name;
         write(file, sampleDataFile());
         b.loggerResult.path = file.string();
         d.serialNumber(1) = c.serial;
         b.real.sendDataMail(b.request(), b.loggerResult);
-        ASSERT_EQ(b.mailsReceived(), ++k) << c.legend << ": " << b.reports().back();
-        EXPECT_EQ(contents(b.mail(k, std::string("attachments/") + c.name)), sampleDataFile())
-            << c.legend;
-        EXPECT_EQ(contents(b.mail(k, "subject")), c.subject) << c.legend;
-        EXPECT_EQ(contents(b.mail(k, "body")), "Data from device 7") << c.legend;
-        EXPECT_EQ(contents(b.mail(k, "to")), "data@example.org") << c.legend;
-        EXPECT_EQ(contents(b.mail(k, "from")), b.station.settings.dataMailFrom) << c.legend;
+        ASSERT_EQ(b.mailsReceived(), ++k) << b.reports().back();
+        EXPECT_EQ(contents(b.mail(k, std::string("attachments/") + c.name)), sampleDataFile());
+        EXPECT_EQ(contents(b.mail(k, "subject")), c.subject);
+        EXPECT_EQ(contents(b.mail(k, "body")), "Data from device 7");
+        EXPECT_EQ(contents(b.mail(k, "to")), "data@example.org");
+        EXPECT_EQ(contents(b.mail(k, "from")), b.station.settings.dataMailFrom);
         const std::string raw = contents(b.mail(k, "message.eml"));
-        EXPECT_NE(raw.find("\r\nDate: "), std::string::npos) << c.legend;
-        EXPECT_NE(raw.find("\r\nMessage-ID: <"), std::string::npos) << c.legend;
+        EXPECT_NE(raw.find("\r\nDate: "), std::string::npos);
+        EXPECT_NE(raw.find("\r\nMessage-ID: <"), std::string::npos);
     }
 }
 
@@ -96,8 +96,7 @@ TEST(RealMail, DataMailWithItsFileByteForByte) {
 TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
     const struct {
         const char *legend;
-        std::string mode;
-        std::string reasonPart;
+        std::string mode, reasonPart;
         int beats; // of the loop's idle work, at least: the steps are a fraction of a second
     } cases[] = {
         {"the server refuses the recipient", "--refuse", "550", 0},
@@ -105,11 +104,10 @@ TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
         {"nothing listens on the port", "down", "onnect", 0},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
         RealBench b(c.mode == "down" ? "" : c.mode);
-        ASSERT_NE(b.sink.port(), 0) << c.legend;
-        std::string server = b.sink.address();
-        if (c.mode == "down")
-            server = "127.0.0.1:1";
+        ASSERT_NE(b.sink.port(), 0);
+        const std::string server = c.mode == "down" ? "127.0.0.1:1" : b.sink.address();
         const std::thread::id loop = std::this_thread::get_id();
         std::atomic<int> beats = 0;
         std::atomic<bool> elsewhere = false;
@@ -126,17 +124,16 @@ TEST(RealMail, DeliveriesThatFailSayWhyWithinTheirLimits) {
             return mail.sendEmail();
         };
         CurlMailSession retry({}, limits);
-        std::thread outbox([&] { EXPECT_FALSE(send(retry).delivered()) << c.legend; });
+        std::thread outbox([&] { EXPECT_FALSE(send(retry).delivered()); });
         CurlMailSession mail(idle, limits);
         const auto started = std::chrono::steady_clock::now();
         const Delivery d = send(mail);
         outbox.join();
-        EXPECT_GE(beats, c.beats) << c.legend;
-        EXPECT_FALSE(elsewhere) << c.legend;
-        EXPECT_FALSE(d.delivered()) << c.legend;
-        EXPECT_NE(d.reason().find(c.reasonPart), std::string::npos)
-            << c.legend << ": " << d.reason();
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << c.legend;
+        EXPECT_GE(beats, c.beats);
+        EXPECT_FALSE(elsewhere);
+        EXPECT_FALSE(d.delivered());
+        EXPECT_NE(d.reason().find(c.reasonPart), std::string::npos) << d.reason();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     }
 }
 
@@ -144,11 +141,7 @@ struct FtpBench : testing::ForwardingBench {
     FtpBench()
         : server("ftp_server.py", {root.path().string(), "logger", "secret"}),
           real(station, {curlMailSessions(), curlFtpSessions(), smsPort}) {
-        DeviceRecord &d = station.devices[7];
-        d[field::forwardAddress] = server.address();
-        d[field::forwardUser] = "logger";
-        d[field::forwardPassword] = "secret";
-        d[field::ftpRootDirectory] = "/ForwardData";
+        testing::uploadTo(station.devices[7], server.address());
     }
     Folder root;
     Folder local;
@@ -172,8 +165,9 @@ TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
          "not sent: CD /ForwardData: Server denied you to change to the given directory"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
         FtpBench b;
-        ASSERT_NE(b.server.port(), 0) << c.legend;
+        ASSERT_NE(b.server.port(), 0);
         fs::create_directories(b.root.path() / c.folder);
         b.station.devices[7][field::forwardPassword] = c.password;
         b.loggerResult.path = (b.local.path() / c.name).string();
@@ -181,10 +175,8 @@ TEST(RealFtp, TheUploadLandsInTheRootFolderUnderItsNameOrSaysWhyNot) {
         b.real.sendDataFtp(b.request(), b.loggerResult);
         const fs::path uploaded = b.root.path() / "ForwardData" / c.name;
         EXPECT_EQ(fs::exists(uploaded) ? contents(uploaded) : "none",
-                  c.lastLine == sent ? sampleDataFile() : "none")
-            << c.legend;
-        EXPECT_TRUE(b.reports().back().ends_with(c.lastLine))
-            << c.legend << ": " << b.reports().back();
+                  c.lastLine == sent ? sampleDataFile() : "none");
+        EXPECT_TRUE(b.reports().back().ends_with(c.lastLine)) << b.reports().back();
     }
 }
 

@@ -65,32 +65,15 @@ std::map<std::string, double> parseExposition(const std::string &text) {
     return samples;
 }
 
-std::string fileText(const std::filesystem::path &file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(MetricsFile, LabelValuesAreEscapedAndReadBackAsTheyWere) {
-    const struct {
-        const char *legend;
-        std::string letter;
-    } cases[] = {
-        {"a plain letter", "X"},
-        {"a double quote", "\""},
-        {"a backslash", "\\"},
-        {"a line break and more", "a\\\"\nb"},
-    };
-    for (const auto &c : cases) {
+    // A plain letter, a double quote, a backslash, a line break and more.
+    for (const std::string letter : {"X", "\"", "\\", "a\\\"\nb"}) {
         StationCounts counts;
-        DeviceCounts device;
-        device.device = 7;
-        device.sessionsByLetter = {{c.letter, 3}};
-        counts.devices.push_back(device);
-        const auto samples = parseExposition(metricsText(counts, 0, c.letter));
-        EXPECT_EQ(samples.count("vantrell_sessions_total{station=\"" + c.letter +
-                                "\",device=\"7\",letter=\"" + c.letter + "\"}"),
-                  1u)
-            << c.legend;
+        counts.devices.emplace_back().device = 7;
+        counts.devices.back().sessionsByLetter = {{letter, 3}};
+        const auto samples = parseExposition(metricsText(counts, 0, letter));
+        const std::string series = "{station=\"" + letter + "\",device=\"7\",letter=\"" + letter;
+        EXPECT_EQ(samples.count("vantrell_sessions_total" + series + "\"}"), 1u) << letter;
     }
 }
 
@@ -143,7 +126,7 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
     MetricsFile metrics(b.station, b.journal, *b.settings().metrics, "hall",
                         [](Journal &) { return std::int64_t(7); });
     metrics.refresh();
-    const std::string written = fileText(b.folder / "vantrell.prom");
+    const std::string written = b.file("vantrell.prom");
     auto samples = parseExposition(written);
     // Every series names its station; the build's own names its version too.
     const auto build = std::find_if(samples.begin(), samples.end(), [](const auto &sample) {
@@ -198,45 +181,35 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
     MetricsFile restarted(b.station, b.journal, *b.settings().metrics, "hall",
                           [](Journal &) { return std::int64_t(7); });
     restarted.refresh();
-    EXPECT_EQ(fileText(b.folder / "vantrell.prom"), written);
+    EXPECT_EQ(b.file("vantrell.prom"), written);
 }
 
 TEST(MetricsFile, AFolderThatCannotBeWrittenIsSaidOncePerScheduleTime) {
-    const struct {
-        const char *legend;
-        bool folderIsAFile;
-    } cases[] = {
-        {"the folder is missing", false},
-        {"a file stands where the folder should be", true},
-    };
-    for (const auto &c : cases) {
+    for (const bool folderIsAFile : {false, true}) {
+        SCOPED_TRACE(folderIsAFile ? "a file stands where the folder should be"
+                                   : "the folder is missing");
         CycleBench b({2026, 2, 3, 9, 5, 0}, MixedDay::settings());
         const std::filesystem::path folder = b.folder / "metrics";
-        if (c.folderIsAFile)
+        if (folderIsAFile)
             std::ofstream(folder) << "not a folder";
         MetricsFile metrics(b.station, b.journal, MetricsSettings{"metrics/vantrell.prom"}, "hall");
-        const auto lines = [&b] {
-            int n = 0;
-            for (const std::string &text : b.progress.texts(ProgressLine::detail))
-                n += text.starts_with("metrics ");
-            return n;
-        };
+        const auto lines = [&b] { return b.linesStarting("metrics "); };
         b.station.session.dailyMarkIndex = 1;
         metrics.refresh();
         metrics.refresh();
-        EXPECT_EQ(lines(), 1) << c.legend;
+        EXPECT_EQ(lines(), 1);
         b.station.session.dailyMarkIndex = 3;
         metrics.refresh();
-        EXPECT_EQ(lines(), 2) << c.legend;
+        EXPECT_EQ(lines(), 2);
 
         // Mended, the next refresh writes it, and says nothing more.
         std::filesystem::remove(folder);
         std::filesystem::create_directory(folder);
         metrics.refresh();
-        EXPECT_EQ(lines(), 2) << c.legend;
-        EXPECT_TRUE(std::filesystem::exists(folder / "vantrell.prom")) << c.legend;
+        EXPECT_EQ(lines(), 2);
+        EXPECT_TRUE(std::filesystem::exists(folder / "vantrell.prom"));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
-            << c.legend << ": a temporary file left behind";
+            << "a temporary file left behind";
     }
 }
 

@@ -75,8 +75,12 @@ protected:
 
     // `count` records of four channels from `first`, to be published or not.
     void record(int count, bool toPublish = true, LocalDateTime first = {2026, 3, 1, 0, 0, 0}) {
-        memories.push_back(memory(count, first));
-        LoggerReadings batch = batchOf(memories.back());
+        record(memory(count, first), toPublish);
+    }
+    void record(std::vector<Reading> readings, bool toPublish, int device = 1,
+                const std::string &serial = "KV12345678") {
+        memories.push_back(std::move(readings));
+        LoggerReadings batch = batchOf(memories.back(), device, serial);
         batch.toPublish = toPublish;
         StoredReadings stored;
         ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
@@ -130,14 +134,9 @@ readingsArrived(const std::vector<MqttMessage> &messages) {
 TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) {
     TestSubscriber subscriber(broker.port, "vantrell/#");
     record(2, false); // before the broker was configured: never published
-    memories.push_back({reading("01-03-26", "01:00:00", {"21.5", "", "-3.25", "7"})});
+    record({reading("01-03-26", "01:00:00", {"21.5", "", "-3.25", "7"})}, true);
     // A serial no topic could hold as it is: its readings go too, and leave no backlog behind.
-    for (const auto &[device, serial] : {std::pair{1, "KV12345678"}, {2, "12+4KV0126"}}) {
-        LoggerReadings batch = batchOf(memories.back(), device, serial);
-        batch.toPublish = true;
-        StoredReadings stored;
-        ASSERT_EQ(journal->recordReadings(batch, stored).text, "");
-    }
+    record(memories.back(), true, 2, "12+4KV0126");
     ASSERT_EQ(journal->recordSession({1, 2, 1772326800, 1772326860, "X", 1, "d.txt", 1}).text, "");
 
     auto p = publisher();
@@ -147,15 +146,13 @@ TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) 
     ASSERT_TRUE(subscriber.waitForCount("/status", 1, patience));
     ASSERT_TRUE(subscriber.waitForCount("/state", 1, patience));
 
-    struct Case {
-        const char *legend;
-        std::string topic;
-        std::string payload;
-        bool retained;
-    };
     const std::string at = R"({"time":"2026-03-01T00:00:00Z","local":"2026-03-01T01:00:00+01:00",)";
     const std::string kv = std::string(root) + "/KV12345678/";
-    const Case cases[] = {
+    const struct {
+        const char *legend;
+        std::string topic, payload;
+        bool retained;
+    } cases[] = {
         {"a number, local time in winter", kv + "1",
          at + R"("value":21.5,"unit":"°C","name":"Kanal 1","device":1})", false},
         {"a missing reading is null", kv + "2",
@@ -176,7 +173,7 @@ TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) 
     ASSERT_TRUE(late.waitForCount("/status", 1, patience));
     const auto messages = subscriber.messages();
     const auto retained = late.messages();
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         const auto found = std::find_if(messages.begin(), messages.end(),
                                         [&](const MqttMessage &m) { return m.topic == c.topic; });
@@ -284,8 +281,7 @@ TEST_F(MqttPublisherTest, KilledPublisherLeavesOfflineAndACleanStopSaysIt) {
 struct Login {
     const char *legend;
     bool tls;
-    std::string username;
-    std::string password;
+    std::string username, password;
     bool withCa;
     const char *logged; // empty: the readings go
 };

@@ -36,7 +36,7 @@ public:
     inline static const std::string password = "s3cret";
 
     TestBroker() {
-        std::call_once(libraryStarted(), [] { mosquitto_lib_init(); });
+        std::call_once(libraryStarted_, [] { mosquitto_lib_init(); });
         makeCertificates();
         const std::string passwords = (folder / "passwords").string();
         std::system(("mosquitto_passwd -b -c " + passwords + " " + user + " " + password +
@@ -79,10 +79,7 @@ public:
     const int tlsPort = freePort();
 
 private:
-    static std::once_flag &libraryStarted() {
-        static std::once_flag flag;
-        return flag;
-    }
+    inline static std::once_flag libraryStarted_;
     // A certificate authority and a server certificate for 127.0.0.1 signed by it.
     void makeCertificates() {
         const std::string d = folder.path().string() + "/";

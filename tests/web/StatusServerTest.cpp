@@ -4,61 +4,60 @@
 #include "cycle/StatusReport.h"
 
 #include <nlohmann/json.hpp>
+#include <poll.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 
 namespace vantrell::testing {
 namespace {
 
 TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
     WebBench b;
-    b.fillJournal(2);
-    b.publish();
-    b.serve();
-    struct Case {
-        const char *legend;
-        const char *method;
-        const char *path;
+    b.fillAndServe(2);
+    const struct {
+        const char *legend, *path;
         int status;
-        const char *type;      // a prefix of Content-Type; empty: any
+        const char *type = ""; // a prefix of Content-Type; empty: any
         const char *body = ""; // a part of the body
-    };
-    const Case cases[] = {
-        {"the station", "GET", "/", 200, "text/html"},
-        {"a look without the body", "HEAD", "/", 200, "text/html"},
-        {"the status object", "GET", "/api/status", 200, "application/json"},
+        const char *method = "GET";
+    } cases[] = {
+        {"the station", "/", 200, "text/html"},
+        {"a look without the body", "/", 200, "text/html", "", "HEAD"},
+        {"the status object", "/api/status", 200, "application/json"},
         // The week of sessions a device page lists ends at the station's clock, months before the
         // wall clock's now.
-        {"a device's sessions of the week", "GET", "/device/1", 200, "text/html",
+        {"a device's sessions of the week", "/device/1", 200, "text/html",
          "<table id=\"sessions\">"},
-        {"a device whose last session is older than the week", "GET", "/device/2", 200, "text/html",
+        {"a device whose last session is older than the week", "/device/2", 200, "text/html",
          "no session in these days"},
-        {"a device without readings", "GET", "/device/2", 200, "text/html", noReadingsText},
+        {"a device without readings", "/device/2", 200, "text/html", noReadingsText},
         // What a Prometheus scrapes: the metrics file's text, from the journal.
-        {"the metrics", "GET", "/metrics", 200, "text/plain; version=0.0.4",
+        {"the metrics", "/metrics", 200, "text/plain; version=0.0.4",
          "\nvantrell_records_read_total{station=\"hall\",device=\"1\"} "},
-        {"a free place", "GET", "/device/7", 404, ""},
-        {"beyond the table", "GET", "/device/99", 404, ""},
-        {"the page script", "GET", "/static/device.js", 200, "text/javascript"},
-        {"Debian's Chart.js", "GET", "/static/chart.min.js", 200, "text/javascript"},
-        {"a file beside the static ones", "GET", "/static/../vantrell.conf", 404, ""},
-        {"an encoded climb", "GET", "/static/%2e%2e%2fvantrell.conf", 404, ""},
-        {"a climb out of the root", "GET", "/../../etc/passwd", 404, ""},
-        {"an encoded climb to the root", "GET", "/%2e%2e/%2e%2e/etc/passwd", 404, ""},
-        {"readings without a device", "GET", "/api/readings?serial=KV12345678&channel=1", 400, ""},
-        {"a fifth channel", "GET", "/api/readings?device=1&serial=KV12345678&channel=5", 400, ""},
-        {"too many points", "GET", "/api/readings?device=1&serial=KV12345678&channel=1&points=5000",
-         400, ""},
-        {"a time that is no number", "GET",
-         "/api/readings?device=1&serial=KV12345678&channel=1&since=yesterday", 400, ""},
-        {"a logger the device never read", "GET",
-         "/api/readings?device=2&serial=KV12345678&channel=1", 200, "application/json",
-         "\"points\":[]"},
-        {"a change", "POST", "/", 405, ""},
-        {"a replacement", "PUT", "/api/status", 405, ""},
-        {"a removal", "DELETE", "/device/1", 405, ""},
+        {"a free place", "/device/7", 404},
+        {"beyond the table", "/device/99", 404},
+        {"the page script", "/static/device.js", 200, "text/javascript"},
+        {"Debian's Chart.js", "/static/chart.min.js", 200, "text/javascript"},
+        {"a file beside the static ones", "/static/../vantrell.conf", 404},
+        {"an encoded climb", "/static/%2e%2e%2fvantrell.conf", 404},
+        {"a climb out of the root", "/../../etc/passwd", 404},
+        {"an encoded climb to the root", "/%2e%2e/%2e%2e/etc/passwd", 404},
+        {"readings without a device", "/api/readings?serial=KV12345678&channel=1", 400},
+        {"a fifth channel", "/api/readings?device=1&serial=KV12345678&channel=5", 400},
+        {"too many points", "/api/readings?device=1&serial=KV12345678&channel=1&points=5000", 400},
+        {"a time that is no number",
+         "/api/readings?device=1&serial=KV12345678&channel=1&since=yesterday", 400},
+        {"a logger the device never read", "/api/readings?device=2&serial=KV12345678&channel=1",
+         200, "application/json", "\"points\":[]"},
+        {"a change", "/", 405, "", "", "POST"},
+        {"a replacement", "/api/status", 405, "", "", "PUT"},
+        {"a removal", "/device/1", 405, "", "", "DELETE"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         httplib::Client client = b.client();
         httplib::Request request;
@@ -72,6 +71,19 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
             << answer->get_header_value("Content-Type");
         EXPECT_NE(answer->body.find(c.body), std::string::npos) << answer->body;
     }
+
+    // The status object is the one the commands print.
+    const auto answer = b.client().Get("/api/status");
+    ASSERT_TRUE(answer);
+    const auto got = nlohmann::ordered_json::parse(answer->body);
+    nlohmann::ordered_json expected = {{"folder", b.folder.path().string()}};
+    expected.update(statusJson(*b.snapshots.current()));
+    addJournalView(expected, readJournalView(b.folder.path(), journalAndPage(), {1, 2}));
+    EXPECT_EQ(got, expected);
+    ASSERT_EQ(got["devices"].size(), 2u);
+    EXPECT_EQ(got["devices"][0]["last_session"]["letter"], "X");
+    EXPECT_NE(got["devices"][0]["last_session"], got["devices"][1]["last_session"]);
+    EXPECT_EQ(got["journal"]["state"], "ok");
 }
 
 // What arrives on the socket, and the status line it gets (empty: the connection is closed).
@@ -92,12 +104,11 @@ TEST(StatusServer, RefusesWhatNoBrowserSends) {
     WebBench b;
     b.publish();
     b.serve();
-    struct Case {
+    const struct {
         const char *legend;
         std::string bytes;
         const char *statusLine;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"an address of 100 000 characters",
          "GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n", "HTTP/1.1 414 URI Too Long"},
         {"a change with a body of a megabyte",
@@ -112,7 +123,7 @@ TEST(StatusServer, RefusesWhatNoBrowserSends) {
         {"a TLS greeting on the plain port",
          std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\r\n\r\n", 13), ""},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         const std::string got = statusLineFor(b.port, c.bytes);
         if (*c.statusLine)
@@ -145,15 +156,13 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
     b.publish();
     b.serve();
     const std::string everything = rangesOfTheWhole(400);
-    struct Case {
-        const char *legend;
-        const char *path;
+    const struct {
+        const char *legend, *path;
         std::string range;
         int status;
         std::size_t from = 0; // the part of the answer without a range that comes back
         std::size_t length = std::string::npos;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"Debian's Chart.js, 400 times", "/static/chart.min.js", everything, 200},
         {"the station page, 400 times", "/", everything, 200},
         {"the status object, 400 times", "/api/status", everything, 200},
@@ -162,7 +171,7 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
         {"two small parts", "/static/chart.min.js", "bytes=0-9,100-109", 200},
         {"one part still is one", "/static/chart.min.js", "bytes=100-109", 206, 100, 10},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         const auto whole = b.client().Get(c.path);
         const auto ranged = b.client().Get(c.path, {{"Range", c.range}});
@@ -176,24 +185,6 @@ TEST(StatusServer, ManyRangesGetTheResourceOnce) {
     ASSERT_TRUE(unreadable);
     EXPECT_EQ(unreadable->status, 416);
     EXPECT_LT(unreadable->body.size(), 100u) << "the refusal, once";
-}
-
-TEST(StatusServer, StatusObjectIsTheCommandsObject) {
-    WebBench b;
-    b.fillJournal(1);
-    b.publish();
-    b.serve();
-    const auto answer = b.client().Get("/api/status");
-    ASSERT_TRUE(answer);
-    const auto got = nlohmann::ordered_json::parse(answer->body);
-    nlohmann::ordered_json expected = {{"folder", b.folder.path().string()}};
-    expected.update(statusJson(*b.snapshots.current()));
-    addJournalView(expected, readJournalView(b.folder.path(), journalAndPage(), {1, 2}));
-    EXPECT_EQ(got, expected);
-    ASSERT_EQ(got["devices"].size(), 2u);
-    EXPECT_EQ(got["devices"][0]["last_session"]["letter"], "X");
-    EXPECT_NE(got["devices"][0]["last_session"], got["devices"][1]["last_session"]);
-    EXPECT_EQ(got["journal"]["state"], "ok");
 }
 
 TEST(StatusServer, TextsOfConfigurationAndLoggersStayText) {
@@ -228,19 +219,16 @@ TEST(StatusServer, ServesOverTlsToTheUserOnly) {
     web.user = "betrieb";
     web.passwordFile = "web.password";
     b.serve(web);
-    struct Case {
-        const char *legend;
-        const char *user;
-        const char *password;
+    const struct {
+        const char *legend, *user, *password;
         int status;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"no credentials", nullptr, nullptr, 401},
         {"a wrong password", "betrieb", "Geheim", 401},
         {"another user", "admin", "geheim", 401},
         {"the user", "betrieb", "geheim", 200},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
         httplib::SSLClient tls("127.0.0.1", b.port);
         tls.enable_server_certificate_verification(false);
@@ -264,17 +252,14 @@ TEST(StatusServer, ServesOverTlsToTheUserOnly) {
 // than asked for, and every answer has some.
 TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
     WebBench b;
-    b.fillJournal(400);
-    b.publish();
-    b.serve();
+    b.fillAndServe(400);
     const std::time_t now = std::time(nullptr);
-    struct Case {
+    const struct {
         const char *legend;
         long long days; // 0: all
         int points;     // 0: the default
         std::size_t most;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a day, every reading", 1, 0, 1000},
         {"a week", 7, 0, 1000},
         {"a month", 30, 0, 1000},
@@ -283,7 +268,7 @@ TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
         {"all, a thumbnail", 0, 50, 50},
         {"a day in ten points", 1, 10, 10},
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         for (int channel = 1; channel <= 4; ++channel) {
             SCOPED_TRACE(std::string(c.legend) + ", channel " + std::to_string(channel));
             std::string path =
@@ -302,6 +287,176 @@ TEST(StatusServer, ReadingsStayWithinThePointsAskedFor) {
             for (const auto &p : json["points"])
                 ASSERT_LE(p["min"].get<double>(), p["max"].get<double>());
         }
+}
+
+// A thousand connections at once from loopback: the server serves what its pool holds, answers
+// the rest 503 at once, never holds more sockets than its cap, and serves normally afterwards.
+constexpr int connections = 1000;
+// The load is given up by then, answered or not: the test stops by itself.
+constexpr auto loadLimit = std::chrono::seconds(15);
+// A request opens the journal: its file, write-ahead log and shared memory.
+constexpr std::size_t journalDescriptors = 3;
+
+std::size_t openDescriptors() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST(StatusServerLoad, AThousandConnectionsAtOnce) {
+    WebBench b;
+    b.fillAndServe(1);
+    const std::size_t descriptorsBefore = openDescriptors();
+
+    struct Connection {
+        int socket = -1;
+        bool sent = false;
+        std::string answer;
+        bool done = false;
+    };
+    std::vector<Connection> load(connections);
+    for (Connection &c : load)
+        c.socket = connectedSocket(b.port, SOCK_NONBLOCK);
+    const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const auto end = std::chrono::steady_clock::now() + loadLimit;
+    std::size_t mostDescriptors = 0;
+    std::size_t open = load.size();
+    while (open > 0 && std::chrono::steady_clock::now() < end) {
+        std::vector<pollfd> waits;
+        std::vector<Connection *> of;
+        for (Connection &c : load)
+            if (!c.done) {
+                waits.push_back({c.socket, short(c.sent ? POLLIN : POLLOUT), 0});
+                of.push_back(&c);
+            }
+        if (::poll(waits.data(), waits.size(), 100) < 0)
+            break;
+        for (std::size_t k = 0; k < waits.size(); ++k) {
+            Connection &c = *of[k];
+            if (waits[k].revents == 0)
+                continue;
+            if (!c.sent && (waits[k].revents & POLLOUT)) {
+                c.sent = ::send(c.socket, request.data(), request.size(), MSG_NOSIGNAL) > 0;
+                continue;
+            }
+            char chunk[4096];
+            const ssize_t n = ::recv(c.socket, chunk, sizeof chunk, 0);
+            if (n > 0) {
+                c.answer.append(chunk, std::size_t(n));
+                continue;
+            }
+            c.done = true;
+            --open;
+        }
+        mostDescriptors = std::max(mostDescriptors, openDescriptors());
+    }
+    std::map<std::string, int> outcomes;
+    for (Connection &c : load) {
+        outcomes[c.answer.empty() ? (c.done ? "closed" : "unanswered") : c.answer.substr(9, 3)]++;
+        ::close(c.socket);
+    }
+
+    EXPECT_GT(outcomes["200"], 0);
+    EXPECT_GT(outcomes["503"], 0);
+    EXPECT_EQ(outcomes["unanswered"], 0);
+    // The test's own sockets, and beyond them no more than the pool holds, the one the
+    // accepting thread answers and the directory listed here.
+    EXPECT_LE(mostDescriptors, descriptorsBefore + connections +
+                                   StatusServer::workers * (1 + journalDescriptors) +
+                                   StatusServer::waiting + 2);
+    const auto after = b.client().Get("/");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->status, 200);
+}
+
+// The page shows what the log got, the newest lines within the ring's bound, and nothing is kept
+// back from the log itself.
+TEST(LogRing, KeepsTheNewestLinesAndPassesEveryTextOn) {
+    const struct {
+        const char *legend;
+        std::size_t lines;
+    } cases[] = {{"a short session", 3},
+                 {"exactly full", LogRing::capacity},
+                 {"a long transfer", 3 * LogRing::capacity + 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        RecordingProgress log;
+        LogRing ring(log);
+        for (std::size_t k = 0; k < c.lines; ++k) {
+            const std::string line = "line " + std::to_string(k);
+            k % 3 == 0 ? ring.service(line) : k % 3 == 1 ? ring.failure(line) : ring.note(line);
+        }
+        const std::vector<std::string> kept = ring.lines();
+        ASSERT_EQ(kept.size(), std::min(c.lines, LogRing::capacity));
+        EXPECT_EQ(kept.back(), "line " + std::to_string(c.lines - 1));
+        EXPECT_EQ(kept.front(), "line " + std::to_string(c.lines - kept.size()));
+        EXPECT_EQ(ring.generation(), c.lines);
+        EXPECT_EQ(log.entries().size() + log.notes().size(), c.lines);
+    }
+}
+
+// The pages in a real browser: headless Chromium runs the page script against the server and
+// the test reads the DOM it leaves, and keeps screenshots of both pages in the build folder.
+constexpr const char *chromium = "/usr/bin/chromium";
+// Chromium's own start takes most of this; virtual time lets the plots finish without waiting.
+constexpr double browserSeconds = 60;
+
+std::string browse(const TempFolder &profile, const std::string &url,
+                   std::vector<std::string> what) {
+    std::vector<std::string> args = {chromium,
+                                     "--headless",
+                                     "--no-sandbox",
+                                     "--disable-gpu",
+                                     "--log-level=3",
+                                     "--user-data-dir=" + (profile.path() / "chromium").string(),
+                                     "--virtual-time-budget=5000",
+                                     "--window-size=1280,900"};
+    args.insert(args.end(), what.begin(), what.end());
+    args.push_back(url);
+    ChildProcess browser(args);
+    EXPECT_TRUE(browser.started());
+    EXPECT_EQ(browser.wait(browserSeconds), 0) << browser.unread();
+    return browser.unread();
+}
+
+TEST(Browser, ShowsTheDevicesAndPlotsEveryChannel) {
+    if (!std::filesystem::exists(chromium))
+        GTEST_SKIP() << chromium << " is missing (Debian's package chromium): only a browser runs "
+                     << "the page script, so the pages cannot be shown here";
+    WebBench b;
+    b.fillJournal(3);
+    b.publish({"Verbindung mit Gerät 1", "Daten gespeichert"});
+    b.serve();
+    const std::string root = "http://127.0.0.1:" + std::to_string(b.port);
+    TempFolder profile;
+
+    const std::string station = browse(profile, root + "/", {"--dump-dom"});
+    const std::regex row("<tr class=\"device\">");
+    const std::ptrdiff_t rows = std::distance(
+        std::sregex_iterator(station.begin(), station.end(), row), std::sregex_iterator());
+    EXPECT_EQ(rows, 2) << station;
+    EXPECT_NE(station.find("Pegel Mühlbach"), std::string::npos);
+
+    const std::string device = browse(profile, root + "/device/1", {"--dump-dom"});
+    const std::regex canvas("<canvas[^>]*data-points=\"(\\d*)\"");
+    std::vector<int> points;
+    for (auto it = std::sregex_iterator(device.begin(), device.end(), canvas);
+         it != std::sregex_iterator(); ++it)
+        points.push_back((*it)[1].length() ? std::stoi((*it)[1]) : -1);
+    ASSERT_EQ(points.size(), 4u) << device;
+    // Three days of 10-minute readings in the week the page opens with: every reading drawn.
+    for (int p : points)
+        EXPECT_EQ(p, 3 * 144) << device;
+
+    const std::filesystem::path screens = std::filesystem::path(VANTRELL_BINARY_DIR) / "screens";
+    std::filesystem::create_directories(screens);
+    for (const auto &[page, file] :
+         {std::pair{"/", "status-page.png"}, std::pair{"/device/1", "status-page-device.png"}}) {
+        std::filesystem::remove(screens / file);
+        browse(profile, root + page, {"--screenshot=" + (screens / file).string()});
+        EXPECT_TRUE(std::filesystem::exists(screens / file)) << file;
+    }
 }
 
 } // namespace

@@ -88,6 +88,12 @@ struct WebBench : CycleBench {
         ASSERT_EQ(server->start(), "");
     }
 
+    void fillAndServe(int days) {
+        fillJournal(days);
+        publish();
+        serve();
+    }
+
     httplib::Client client() const {
         httplib::Client c("127.0.0.1", port);
         c.set_connection_timeout(5);
