@@ -60,12 +60,7 @@ TEST(EndToEnd, AStationSetUpFromTheCommandLineIsReadWhileRunHoldsTheFolder) {
         << "[journal]\nfile = station.sqlite\n[metrics]\ntextfile = vantrell.prom\n";
 
     ChildProcess run(vantrelld(config, {"run"}), testing::Launch{true, {}});
-    std::string said;
-    while (const auto line = run.readLine(10)) {
-        said += *line + "\n";
-        if (line->find("other vantrelld commands reach it through") != std::string::npos)
-            break;
-    }
+    const std::string said = run.readUntil("other vantrelld commands reach it through", 10);
     ASSERT_NE(said.find("reach it through " + (config / "vantrelld.sock").string()),
               std::string::npos)
         << said;

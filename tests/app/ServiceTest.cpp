@@ -117,12 +117,7 @@ TEST(Service, RunStartsOnAnEmptyFolderAndNamesDataFoldersItCannotWrite) {
     fs::create_directories(config);
     const auto runUntilRunning = [&config] {
         ChildProcess run(testing::vantrelld(config, {"run"}), Launch{true, {}});
-        std::string output;
-        while (const auto line = run.readLine(30)) {
-            output += *line + "\n";
-            if (line->find("[station] running") != std::string::npos)
-                break;
-        }
+        const std::string output = run.readUntil("[station] running", 30);
         run.stop();
         return output;
     };

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 
 namespace vantrell {
 namespace {
@@ -38,71 +39,48 @@ TEST(StationCommands, WhatTheChecksRefuseIsSaidAndNothingIsStored) {
     TempFolder folder;
     prepare(folder.path());
     const auto before = storedFiles(folder.path());
-    struct Case {
+    const struct {
         const char *legend;
-        std::vector<std::string> command;
+        const char *command; // words separated by blanks
         const char *said;
-    };
-    const Case cases[] = {
-        {"an unknown key", {"device", "set", "1", "colour=red"}, "'colour=red' is no key=value"},
-        {"no key=value at all", {"device", "set", "1", "active"}, "'active' is no key=value"},
-        {"a flag neither 0 nor 1", {"device", "set", "1", "useSwitch=yes"}, "useSwitch: 0 or 1"},
-        {"a list position past the list",
-         {"device", "set", "1", "deviceType=3"},
-         "deviceType: a number from 0 to 2"},
-        {"a device out of range", {"device", "set", "51", "active=0"}, "from 1 to 50"},
-        {"a device that is no number", {"device", "show", "one"}, "from 1 to 50"},
-        {"a serial out of its layout",
-         {"device", "set", "1", "serial2=12KV"},
+    } cases[] = {
+        {"an unknown key", "device set 1 colour=red", "'colour=red' is no key=value"},
+        {"no key=value at all", "device set 1 active", "'active' is no key=value"},
+        {"a flag neither 0 nor 1", "device set 1 useSwitch=yes", "useSwitch: 0 or 1"},
+        {"past the list", "device set 1 deviceType=3", "deviceType: a number from 0 to 2"},
+        {"a device out of range", "device set 51 active=0", "from 1 to 50"},
+        {"a serial out of its layout", "device set 1 serial2=12KV",
          "Data error: The serial number inserted is not correct (serial2)"},
-        {"no logger left",
-         {"device", "set", "1", "serial1="},
-         "Data error: No serial number is inserted (serial1)"},
-        {"a telephone number with letters",
-         {"device", "set", "1", "connection=0123abc"},
-         "Data error: The phone number inserted is not correct (connection)"},
-        {"a section the switch has not",
-         {"device", "set", "1", "connection=netw0116"},
+        {"a section the switch has not", "device set 1 connection=netw0116",
          "connection: netw and the network 01-04 and section 01-15"},
-        {"active without a time",
-         {"device", "set", "1", "schedule1=0"},
+        {"active without a time", "device set 1 schedule1=0",
          "Data error: Select at least one scheduled time (schedule1)"},
-        {"a time that is not set",
-         {"device", "set", "1", "schedule2=1"},
-         "schedule2: schedule time 2 is not set"},
-        {"FTP without a root",
-         {"device", "set", "1", "forwardEnabled=1", "forwardKind=1",
-          "forwardAddress=ftp.example.org"},
+        {"a time that is not set", "device set 1 schedule2=1", "schedule time 2 is not set"},
+        {"FTP without a root", "device set 1 forwardEnabled=1 forwardKind=1 forwardAddress=ftp.x",
          "Data error: FTP address or root missing (ftpRootDirectory)"},
-        {"mail to no address",
-         {"device", "set", "1", "forwardEnabled=1", "forwardAddress=x"},
+        {"mail to no address", "device set 1 forwardEnabled=1 forwardAddress=x",
          "Data error: Mail address incorrect (forwardAddress)"},
-        {"a report to no address",
-         {"device", "set", "1", "reportEnabled=1"},
+        {"a report to no address", "device set 1 reportEnabled=1",
          "Data error: Invalid e-mail address inserted (reportAddress)"},
-        {"a line break in a text",
-         {"device", "set", "1", "description=a\nb"},
-         "description: the text holds a control character"},
-        {"a data folder that is not there",
-         {"device", "set", "1", "dataDirectory=nowhere"},
-         "is not a folder"},
-        {"appending without erasing",
-         {"device", "set", "1", "savingMode=1", "eraseMemory=0"},
+        {"an escape in a text", "device set 1 description=a\x1b[2Jb",
+         "description: the text holds a control"},
+        {"a data folder not there", "device set 1 dataDirectory=nowhere", "is not a folder"},
+        {"appending without erasing", "device set 1 savingMode=1 eraseMemory=0",
          "eraseMemory: 1 while savingMode is 1"},
-        {"a schedule time out of range", {"schedule", "set", "5", "9"}, "schedule set I HOUR"},
-        {"an hour out of range", {"schedule", "set", "2", "24"}, "schedule set I HOUR"},
-        {"a time before the one above it",
-         {"schedule", "set", "2", "7"},
+        {"a schedule time out of range", "schedule set 5 9", "schedule set I HOUR"},
+        {"an hour out of range", "schedule set 2 24", "schedule set I HOUR"},
+        {"a time before the one above it", "schedule set 2 7",
          "Schedule times must be different and sequential..."},
-        {"a gap before a time",
-         {"schedule", "set", "3", "9"},
-         "Schedule times must be different and sequential..."},
-        {"a line that is no path", {"line", "set", "ttyUSB0"}, "'ttyUSB0' is no device path"},
-        {"an unknown verb", {"device", "rename", "1"}, "usage: vantrelld device list"},
+        {"a line that is no path", "line set ttyUSB0", "'ttyUSB0' is no device path"},
+        {"an unknown verb", "device rename 1", "usage: vantrelld device list"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
-        const auto outcome = runProgram(vantrelld(folder.path(), c.command), true);
+        std::vector<std::string> command;
+        std::istringstream words(c.command);
+        for (std::string word; words >> word;)
+            command.push_back(word);
+        const auto outcome = runProgram(vantrelld(folder.path(), command), true);
         EXPECT_EQ(outcome.exit, 2) << outcome.output;
         EXPECT_NE(outcome.output.find(c.said), std::string::npos) << outcome.output;
         EXPECT_EQ(storedFiles(folder.path()), before);

@@ -156,12 +156,7 @@ TEST(StationFolderAsRoot, ALineTheStationsUserMayNotOpenStopsRunOnlyWithADeviceT
             testing::initFolder(dir);
         testing::mapPortOne(dir, terminal);
         ChildProcess run(vantrelld(dir, {"run"}), Launch{true, userBoundByModes(dir)});
-        std::string said;
-        while (const auto line = run.readLine(10)) {
-            said += *line + "\n";
-            if (line->find("[station] running") != std::string::npos)
-                break;
-        }
+        const std::string said = run.readUntil("[station] running", 10);
         if (!deviceActive) {
             ASSERT_EQ(kill(run.pid(), SIGTERM), 0);
         }
@@ -182,12 +177,7 @@ TEST(StationFolder, OneProgramReadsThroughAFolderAtATimeAndStatusOnlyLooks) {
     ChildProcess run(runLine, Launch{true, {}});
     const std::string idle =
         "no device is active in " + (config / "prop.xml").string() + ": nothing will be read";
-    std::string said;
-    while (const auto line = run.readLine(10)) {
-        said += *line + "\n";
-        if (line->find(idle) != std::string::npos)
-            break;
-    }
+    std::string said = run.readUntil(idle, 10);
     ASSERT_NE(said.find(idle), std::string::npos) << said;
     const auto before = contentsOf(config);
 

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -73,6 +74,18 @@ public:
                 return std::nullopt;
             buffer_.append(chunk, std::size_t(n));
         }
+    }
+
+    // The lines up to and with the first that holds `text` (all there were when none came within
+    // `seconds` of the one before), each ended by a line break.
+    std::string readUntil(std::string_view text, double seconds) {
+        std::string lines;
+        while (const auto line = readLine(seconds)) {
+            lines += *line + "\n";
+            if (line->find(text) != std::string::npos)
+                break;
+        }
+        return lines;
     }
 
     // Waits for the program to end by itself; its exit code, or nothing after `seconds`.
