@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <ctime>
 #include <fstream>
 
 namespace vantrell {
@@ -40,9 +39,7 @@ TEST(EndToEnd, AStationSetUpFromTheCommandLineIsReadWhileRunHoldsTheFolder) {
     expectDone(config, {"init"});
     std::filesystem::create_directories(config / "data");
     expectDone(config, {"line", "set", *pty});
-    const std::time_t now = std::time(nullptr);
-    const int hour = std::localtime(&now)->tm_hour;
-    expectDone(config, {"schedule", "set", "1", std::to_string((hour + 1) % 24)});
+    expectDone(config, {"schedule", "set", "1", "8"});
     // Inactive, so that the schedule leaves it to the read the test asks for.
     expectDone(config,
                {"device", "set", "1", "connection=netw0101", "useSwitch=1", "serial2=0001KV0126",
@@ -60,10 +57,19 @@ TEST(EndToEnd, AStationSetUpFromTheCommandLineIsReadWhileRunHoldsTheFolder) {
         << "[journal]\nfile = station.sqlite\n[metrics]\ntextfile = vantrell.prom\n";
 
     ChildProcess run(vantrelld(config, {"run"}), testing::Launch{true, {}});
-    const std::string said = run.readUntil("other vantrelld commands reach it through", 10);
+    std::string said = run.readUntil("other vantrelld commands reach it through", 10);
     ASSERT_NE(said.find("reach it through " + (config / "vantrelld.sock").string()),
               std::string::npos)
         << said;
+    // What cannot be asked of a running station waits for the folder.
+    for (const std::vector<std::string> &command : {std::vector<std::string>{"run"}, {"probe"}}) {
+        const auto held = runProgram(vantrelld(config, command), true);
+        EXPECT_EQ(held.exit, 2) << command[0];
+        EXPECT_NE(held.output.find("is in use by process " + std::to_string(run.pid()) + " (" +
+                                   testing::programs + "vantrelld --config-dir "),
+                  std::string::npos)
+            << held.output;
+    }
 
     ChildProcess read(vantrelld(config, {"read", "1", "--slot", "2"}));
     std::string last;
@@ -89,6 +95,9 @@ TEST(EndToEnd, AStationSetUpFromTheCommandLineIsReadWhileRunHoldsTheFolder) {
               std::string::npos);
     ASSERT_EQ(kill(run.pid(), SIGTERM), 0);
     EXPECT_EQ(run.wait(30), 0);
+    said += run.unread();
+    const std::string idle = "no device is active in " + (config / "prop.xml").string();
+    EXPECT_EQ(said.find(idle), said.rfind(idle)) << "said once: " << said;
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::symlink_status(config / "vantrelld.sock")));
 

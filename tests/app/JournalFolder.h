@@ -32,21 +32,13 @@ struct JournalFolder {
 
     void addDevice(int slot, const std::string &connection, bool active) {
         editDevice(config, slot, [&](DeviceRecord &d) {
-            d[field::active] = active ? "1" : "0";
-            d[field::connection] = connection;
-            d[field::description] = "device " + std::to_string(slot);
+            test::setFields(d, std::string("active=") + (active ? "1" : "0") + " connection=" +
+                                   connection + " description=device" + std::to_string(slot));
         });
     }
 
     void session(int device, UtcSeconds started, const std::string &letter, int records = 0) {
-        SessionRow row;
-        row.device = device;
-        row.scheduleTime = 1;
-        row.started = started;
-        row.ended = started + 40;
-        row.letter = letter;
-        row.recordsRead = records;
-        row.attempts = 1;
+        const SessionRow row{device, 1, started, started + 40, letter, records, {}, 1};
         EXPECT_EQ(journal->recordSession(row).text, "");
     }
 

@@ -6,6 +6,7 @@
 #include "ChildProcess.h"
 #include "RecordingDialogs.h"
 #include "RecordingProgress.h"
+#include "config/ConfigStation.h"
 #include "config/DeviceFile.h"
 #include "config/Station.h"
 #include "general/Clock.h"
@@ -76,12 +77,9 @@ inline void configureSwitchedLogger(const std::filesystem::path &config) {
     initFolder(config);
     std::filesystem::create_directories(config / "data");
     editDevice(config, 1, [&](DeviceRecord &d) {
-        d[field::active] = "1";
-        d[field::connection] = "netw0101";
-        d[field::useSwitch] = "1";
-        d.serialNumber(2) = "KV20260001";
-        d[field::dataDirectory] = (config / "data").string();
-        d[field::savingMode] = "1";
+        test::setFields(d, "active=1 connection=netw0101 useSwitch=1 serial2=KV20260001 "
+                           "savingMode=1 dataDirectory=" +
+                               (config / "data").string());
     });
 }
 

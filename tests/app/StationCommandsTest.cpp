@@ -25,20 +25,18 @@ std::map<std::string, std::string> storedFiles(const fs::path &config) {
     return files;
 }
 
-// A folder with schedule time 1 at 08:00 and device 1 on the local line.
-void prepare(const fs::path &config) {
+// A folder with schedule time 1 at 08:00 and device 1 on the local line: what the checks refuse
+// is said and stores nothing; what show prints, set takes back; the line names its ports.
+TEST(StationCommands, RefusalsStoreNothingAndShowPrintsWhatSetTakes) {
+    TempFolder folder;
+    const fs::path config = folder.path();
     testing::initFolder(config);
     for (const std::vector<std::string> &command :
          {std::vector<std::string>{"schedule", "set", "1", "8"},
           {"device", "set", "1", "active=1", "connection=locl0000", "serial1=1201KV0326",
            "schedule1=1"}})
         ASSERT_EQ(runProgram(vantrelld(config, command), true).exit, 0) << command.front();
-}
-
-TEST(StationCommands, WhatTheChecksRefuseIsSaidAndNothingIsStored) {
-    TempFolder folder;
-    prepare(folder.path());
-    const auto before = storedFiles(folder.path());
+    const auto before = storedFiles(config);
     const struct {
         const char *legend;
         const char *command; // words separated by blanks
@@ -80,17 +78,12 @@ TEST(StationCommands, WhatTheChecksRefuseIsSaidAndNothingIsStored) {
         std::istringstream words(c.command);
         for (std::string word; words >> word;)
             command.push_back(word);
-        const auto outcome = runProgram(vantrelld(folder.path(), command), true);
+        const auto outcome = runProgram(vantrelld(config, command), true);
         EXPECT_EQ(outcome.exit, 2) << outcome.output;
         EXPECT_NE(outcome.output.find(c.said), std::string::npos) << outcome.output;
-        EXPECT_EQ(storedFiles(folder.path()), before);
+        EXPECT_EQ(storedFiles(config), before);
     }
-}
 
-TEST(StationCommands, WhatShowPrintsSetTakesBackAndTheLineNamesItsPorts) {
-    TempFolder folder;
-    const fs::path config = folder.path();
-    prepare(config);
     const auto shown = runProgram(vantrelld(config, {"device", "show", "1"}));
     std::vector<std::string> command{"device", "set", "2"};
     std::istringstream lines(shown.output);

@@ -25,13 +25,6 @@ using testing::runProgram;
 using testing::TempFolder;
 using testing::vantrelld;
 
-std::string joined(const std::vector<std::string> &line) {
-    std::string text;
-    for (const auto &word : line)
-        text += (text.empty() ? "" : " ") + word;
-    return text;
-}
-
 // File modes do not bind root: a test running as root runs the program as nobody, to whom it
 // first gives the folder.
 std::optional<uid_t> userBoundByModes(const fs::path &folder) {
@@ -169,45 +162,6 @@ TEST(StationFolderAsRoot, ALineTheStationsUserMayNotOpenStopsRunOnlyWithADeviceT
     }
 }
 
-TEST(StationFolder, OneProgramReadsThroughAFolderAtATimeAndStatusOnlyLooks) {
-    TempFolder folder;
-    const fs::path config = folder.path();
-    testing::initFolder(config);
-    const auto runLine = vantrelld(config, {"run"});
-    ChildProcess run(runLine, Launch{true, {}});
-    const std::string idle =
-        "no device is active in " + (config / "prop.xml").string() + ": nothing will be read";
-    std::string said = run.readUntil(idle, 10);
-    ASSERT_NE(said.find(idle), std::string::npos) << said;
-    const auto before = contentsOf(config);
-
-    const std::string holder = "the configuration folder " + config.string() +
-                               " is in use by process " + std::to_string(run.pid()) + " (" +
-                               joined(runLine) + ")";
-    for (const auto &command :
-         std::vector<std::vector<std::string>>{{"run"}, {"probe", "--port", "2"}}) {
-        const auto refused = runProgram(vantrelld(config, command), true);
-        EXPECT_EQ(refused.exit, 2) << command[0];
-        EXPECT_NE(refused.output.find(holder), std::string::npos) << refused.output;
-    }
-    // A read goes to the running station, which answers for its folder.
-    const auto asked = runProgram(vantrelld(config, {"read", "1"}), true);
-    EXPECT_EQ(asked.exit, 2);
-    EXPECT_NE(asked.output.find("read: device 1 is not configured"), std::string::npos)
-        << asked.output;
-    const auto status = runProgram(vantrelld(config, {"status"}), true);
-    EXPECT_EQ(status.exit, 0) << status.output;
-    EXPECT_EQ(contentsOf(config), before);
-
-    ASSERT_EQ(kill(run.pid(), SIGTERM), 0);
-    EXPECT_EQ(run.wait(10), 0);
-    said += run.unread();
-    EXPECT_EQ(said.find(idle), said.rfind(idle)) << "said once: " << said;
-    const auto after = runProgram(vantrelld(config, {"read", "1"}), true);
-    EXPECT_NE(after.output.find("read: device 1 is not configured"), std::string::npos)
-        << "the folder is free again: " << after.output;
-}
-
 TEST(StationFolder, StatusWritesNothingAndShowsControlCharactersEscaped) {
     TempFolder folder;
     const fs::path config = folder.path();
@@ -241,10 +195,8 @@ TEST(StationFolder, ASessionWhoseLineAnotherProgramHoldsFailsItsAttemptsWithM) {
     testing::initFolder(config);
     fs::create_directories(config / "data");
     testing::editDevice(config, 1, [&](DeviceRecord &d) {
-        d[field::active] = "1";
-        d[field::connection] = "locl0000";
-        d.serialNumber(1) = "KV00000001";
-        d[field::dataDirectory] = (config / "data").string();
+        test::setFields(d, "active=1 connection=locl0000 serial1=KV00000001 dataDirectory=" +
+                               (config / "data").string());
     });
     testing::mapPortOne(config, line.slavePath());
     const int other = ::open(line.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

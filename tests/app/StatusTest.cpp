@@ -27,15 +27,10 @@ constexpr UtcSeconds noon = day + 11 * 3600;
 constexpr UtcSeconds afternoon = day + 15 * 3600;
 
 void addMail(JournalFolder &f, const std::string &subject) {
-    DeliveryRow row;
-    row.kind = DeliveryKind::mail;
-    row.device = 2;
-    row.recipient = "ops@example.org";
-    row.what = subject;
-    row.state = DeliveryState::pending;
-    row.lastError = "connection refused";
-    row.created = std::time(nullptr) - 2 * 3600;
-    row.nextTry = row.created + 300;
+    const UtcSeconds created = std::time(nullptr) - 2 * 3600;
+    DeliveryRow row{0,       DeliveryKind::mail,     2,  "ops@example.org",
+                    subject, DeliveryState::pending, 1,  "connection refused",
+                    created, created + 300,          {}, {}};
     EXPECT_EQ(f.journal->addDelivery(row).text, "");
 }
 

@@ -5,6 +5,7 @@
 #include "RecordingDialogs.h"
 #include "RecordingProgress.h"
 #include "TempFolder.h"
+#include "config/DeviceKeys.h"
 #include "config/Station.h"
 #include "sim/SimPort.h"
 #include "sim/World.h"
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +43,19 @@ inline std::string replaced(std::string text, const std::string &from, const std
             break;
     }
     return text;
+}
+
+// Fields of a device record by the names vantrelld's commands use, as blank-separated
+// key=value words: "savingMode=0 forwardEnabled=1".
+inline void setFields(DeviceRecord &record, const std::string &settings) {
+    std::istringstream words(settings);
+    for (std::string word; words >> word;) {
+        const std::size_t equals = word.find('=');
+        const DeviceKey *key = findDeviceKey(word.substr(0, equals));
+        if (key == nullptr)
+            throw std::invalid_argument("no device key: " + word);
+        record[key->field] = word.substr(equals + 1);
+    }
 }
 
 // Names in a folder, to see that a failed save left no temporary file behind.

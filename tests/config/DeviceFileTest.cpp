@@ -97,13 +97,9 @@ TEST(DeviceFile, DataFolderAndReportSettingsWriteTheirPositionsOnlyAndNeedARecor
 // Saving as the dialogs and the main window do: table and file change together, or neither does.
 DeviceRecord sampleDevice() {
     DeviceRecord record;
-    record[field::active] = "1";
-    record[field::connection] = "0471123456";
-    record.serialNumber(1) = "1234KV0126";
-    record[field::description] = "Dam";
-    record[field::dataDirectory] = "/srv/dam";
-    record[field::reportEnabled] = "1";
-    record[field::reportAddress] = "not@from.the.dialog";
+    test::setFields(record, "active=1 connection=0471123456 serial1=1234KV0126 description=Dam "
+                            "dataDirectory=/srv/dam reportEnabled=1 "
+                            "reportAddress=not@from.the.dialog");
     return record;
 }
 

@@ -6,6 +6,7 @@
 #include "StationBench.h"
 #include "TempFolder.h"
 #include "config/ConfFile.h"
+#include "config/ConfigStation.h"
 #include "config/DeviceFile.h"
 #include "config/ScheduleFiles.h"
 #include "config/Templates.h"
@@ -114,11 +115,10 @@ struct CycleBench : ConfigFolder, StationBench {
     DeviceRecord &configure(int slot, const std::string &connection,
                             std::vector<std::string> serials, bool useSwitch) {
         DeviceRecord &d = station.devices[slot];
-        d[field::active] = "1";
         d[field::connection] = connection;
-        d[field::useSwitch] = useSwitch ? "1" : "0";
-        d[field::dataDirectory] = (folder.path() / "data").string();
-        d[field::savingMode] = "1";
+        test::setFields(d, std::string("active=1 savingMode=1 useSwitch=") +
+                               (useSwitch ? "1" : "0") +
+                               " dataDirectory=" + (folder.path() / "data").string());
         for (std::size_t k = 0; k < serials.size(); ++k)
             d.serialNumber(int(k) + 1) = serials[k];
         std::filesystem::create_directories(folder.path() / "data");

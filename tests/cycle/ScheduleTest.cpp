@@ -279,8 +279,7 @@ struct FailingDay : CycleBench {
         DeviceRecord &d =
             configure(slot, kind.connection, {wrongSerial ? "KV99999999" : serial}, kind.useSwitch);
         d[field::eraseMemory] = "1";
-        for (int s = 1; s <= scheduleTimeCount; ++s)
-            d[field::scheduleSlot1 + s - 1] = "1";
+        test::setFields(d, "schedule1=1 schedule2=1 schedule3=1 schedule4=1");
         if (kind.setting == Setting::noDataFolder)
             d[field::dataDirectory] = (folder.path() / "missing").string();
         d[field::forwardEnabled] = "1";

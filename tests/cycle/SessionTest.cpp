@@ -98,9 +98,7 @@ TEST(Session, ASwitchedStationReadsEachLoggerUntilItIsSaved) {
     for (const auto &c : cases) {
         CycleBench b;
         DeviceRecord &d = b.configure(1, "netw0102", {"KV00000001", "KV00000002"}, true);
-        d[field::savingMode] = "0";
-        d[field::forwardEnabled] = "1";
-        d[field::forwardKind] = "0";
+        test::setFields(d, "savingMode=0 forwardEnabled=1 forwardKind=0");
         sim::LineSwitch line(b.world);
         line.place(1, b.addLogger(loggerWith("KV00000001", 10)));
         line.place(2, b.addLogger(loggerWith("KV00000002", 10, faults(c.secondLoggerFault))));
@@ -218,9 +216,8 @@ TEST(Session, DeliveriesThatFailedLeaveTheirLetter) {
     for (const auto &c : cases) {
         CycleBench b;
         DeviceRecord &d = b.configure(1, "locl0000", {"KV00000001"}, false);
-        d[field::forwardEnabled] = "1";
-        d[field::forwardKind] = c.forwardKind;
-        d[field::alarmEnabled] = "1";
+        test::setFields(d, std::string("forwardEnabled=1 alarmEnabled=1 forwardKind=") +
+                               c.forwardKind);
         sim::LoggerDescription logger = loggerWith("KV00000001", 5);
         for (auto &channel : logger.channels) {
             channel.limitAlarm = true;
@@ -365,10 +362,10 @@ TEST(StationJournal, TheSilentAlarmGoesOutOncePerSilenceAndOnceWhenTheStationAns
                      settingsWith(std::nullopt, SilenceSettings{c.afterMissed}));
         DeviceRecord &device = b.configure(1, "locl0000", {"KV00000001"}, false);
         device[field::description] = "Pump house";
-        device[field::alarmEnabled] = c.alarmsOn ? "1" : "0";
-        device[field::alarmNotifyKind] = "0";
-        device[field::alarmAddress] = "alarm@example.org";
-        device[field::reportAddress] = "ops@example.org";
+        test::setFields(device, std::string("alarmNotifyKind=0 ") +
+                                    "alarmAddress=alarm@example.org reportAddress=ops@example.org "
+                                    "alarmEnabled=" +
+                                    (c.alarmsOn ? "1" : "0"));
         auto &silentLogger = b.addLogger(loggerWith("KV00000001", 5, testing::faults("silent")));
         auto &answering = b.addLogger(loggerWith("KV00000001", 5));
 

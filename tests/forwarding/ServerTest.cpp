@@ -187,14 +187,10 @@ struct MorningStation : testing::CycleBench {
         station.settings.smtpHost = sink.address();
         station.scheduleTimes = {"6", "-1", "-1", "-1"};
         DeviceRecord &d = configure(1, "locl0000", {"0001KV0126"}, false);
-        d[field::scheduleSlot1] = "1";
-        d[field::savingMode] = "0";
-        d[field::forwardEnabled] = "1";
-        d[field::forwardKind] = "0";
-        d[field::forwardAddress] = "data@example.org";
-        d[field::smtpServer] = sink.address();
-        d[field::reportEnabled] = "1";
-        d[field::reportAddress] = "ops@example.org";
+        test::setFields(d, "schedule1=1 savingMode=0 forwardEnabled=1 forwardKind=0 "
+                           "forwardAddress=data@example.org reportEnabled=1 "
+                           "reportAddress=ops@example.org smtpServer=" +
+                               sink.address());
         port.attach(addLogger(testing::loggerWith("0001KV0126", 5)));
         saveConfiguration();
     }

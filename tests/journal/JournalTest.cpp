@@ -12,16 +12,7 @@ namespace vantrell::testing {
 namespace {
 
 SessionRow session(int device, std::string letter, UtcSeconds ended) {
-    SessionRow row;
-    row.device = device;
-    row.scheduleTime = 2;
-    row.started = ended - 90;
-    row.ended = ended;
-    row.letter = std::move(letter);
-    row.recordsRead = 120;
-    row.dataFile = "/data/KV1.dat";
-    row.attempts = 1;
-    return row;
+    return {device, 2, ended - 90, ended, std::move(letter), 120, "/data/KV1.dat", 1};
 }
 
 TEST_F(JournalTest, CountsMissedTimesAndKeepsTheLastGoodRead) {

@@ -42,11 +42,8 @@ struct PropertiesBench : SetupWindowBench {
     // A device as an earlier session of the dialog left it.
     void keepDevice(int slot, const std::string &connection, const std::string &description) {
         DeviceRecord &record = station.devices.at(slot);
-        record[field::active] = "1";
-        record[field::connection] = connection;
         record[field::description] = description;
-        record.serialNumber(1) = "1234KV0126";
-        record[field::scheduleSlot1] = "1";
+        test::setFields(record, "active=1 serial1=1234KV0126 schedule1=1 connection=" + connection);
         station.selectedDevice = slot;
         EXPECT_FALSE(DeviceFile(station).saveDevice().failed());
     }

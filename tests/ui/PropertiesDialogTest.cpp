@@ -312,12 +312,9 @@ TEST(Properties, FtpBoxesOfferTheirDefaultsUntilTheFirstEdit) {
     PropertiesBench b;
     b.keepDevice(2, "0471", "stored /in");
     b.station.devices.at(2)[field::ftpRootDirectory] = "/in";
-    DeviceRecord &first = b.station.devices.at(1);
-    first[field::forwardEnabled] = "1";
-    first[field::forwardKind] = "1";
-    first[field::forwardAddress] = "ftp.first.example";
-    first[field::forwardUser] = "first";
-    first[field::forwardPassword] = "secret";
+    test::setFields(b.station.devices.at(1), "forwardEnabled=1 forwardKind=1 forwardUser=first "
+                                             "forwardAddress=ftp.first.example "
+                                             "forwardPassword=secret");
     b.open(1);
     b.dialog->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(b.dialog.get()));

@@ -6,6 +6,7 @@
 #include "FullDisk.h"
 #include "StationBench.h"
 #include "TempFolder.h"
+#include "config/ConfigStation.h"
 #include "config/DeviceFile.h"
 #include "config/SetupFiles.h"
 #include "config/Templates.h"
