@@ -29,25 +29,30 @@ enum class SessionStatus {
     alarmNotSent,
 };
 
+// The report mail's text of each letter is the station's own, misspellings included: operators'
+// mail filters match it. The surfaces that came later (status, the status page, JSON, MQTT) say
+// the same in words spelled right.
 struct SessionStatusText {
     SessionStatus status;
     std::string_view letter;
     std::string_view reportText;
+    std::string_view words;
 };
 
 inline constexpr std::array<SessionStatusText, 12> sessionStatusTexts{{
-    {SessionStatus::done, "X", " done succesfully"},
-    {SessionStatus::modem, "M", " modem not ready or line in use"},
-    {SessionStatus::connection, "C", " remote modem not ready"},
-    {SessionStatus::serialMismatch, "P", " serial number incorrect"},
-    {SessionStatus::switchSilent, "S", " switch not ready"},
-    {SessionStatus::switchStatusEmpty, "T", " switch not set"},
-    {SessionStatus::parametersUnreadable, "L", " not comunicating"},
-    {SessionStatus::dataNotSaved, "W", " data not saved"},
-    {SessionStatus::transferIncomplete, "I", " transfer incomplete"},
-    {SessionStatus::loggerSilent, "N", " logger not answering"},
-    {SessionStatus::notForwarded, "F", " data read, not forwarded"},
-    {SessionStatus::alarmNotSent, "A", " data read, alarm not sent"},
+    {SessionStatus::done, "X", " done succesfully", "done successfully"},
+    {SessionStatus::modem, "M", " modem not ready or line in use",
+     "modem not ready or line in use"},
+    {SessionStatus::connection, "C", " remote modem not ready", "remote modem not ready"},
+    {SessionStatus::serialMismatch, "P", " serial number incorrect", "serial number incorrect"},
+    {SessionStatus::switchSilent, "S", " switch not ready", "switch not ready"},
+    {SessionStatus::switchStatusEmpty, "T", " switch not set", "switch not set"},
+    {SessionStatus::parametersUnreadable, "L", " not comunicating", "not communicating"},
+    {SessionStatus::dataNotSaved, "W", " data not saved", "data not saved"},
+    {SessionStatus::transferIncomplete, "I", " transfer incomplete", "transfer incomplete"},
+    {SessionStatus::loggerSilent, "N", " logger not answering", "logger not answering"},
+    {SessionStatus::notForwarded, "F", " data read, not forwarded", "data read, not forwarded"},
+    {SessionStatus::alarmNotSent, "A", " data read, alarm not sent", "data read, alarm not sent"},
 }};
 
 constexpr std::string_view letterOf(SessionStatus status) {
@@ -61,6 +66,13 @@ constexpr std::string_view reportTextOf(SessionStatus status) {
     for (const SessionStatusText &entry : sessionStatusTexts)
         if (entry.status == status)
             return entry.reportText;
+    return {};
+}
+
+constexpr std::string_view wordsOf(SessionStatus status) {
+    for (const SessionStatusText &entry : sessionStatusTexts)
+        if (entry.status == status)
+            return entry.words;
     return {};
 }
 

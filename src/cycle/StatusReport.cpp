@@ -26,7 +26,7 @@ std::string wordsOf(const std::string &letter) {
     if (letter.empty())
         return noLetterWords;
     const auto status = statusOfMark(letter);
-    return status ? trim(std::string(reportTextOf(*status))) : "unknown letter";
+    return status ? std::string(wordsOf(*status)) : "unknown letter";
 }
 
 namespace {

@@ -66,7 +66,7 @@ std::string deviceStatusPayload(const DeviceJournal &device) {
     }
     const auto status = statusOfMark(letter);
     const Json payload{{"letter", letter},
-                       {"words", status ? trim(std::string(reportTextOf(*status))) : ""},
+                       {"words", status ? std::string(wordsOf(*status)) : ""},
                        {"last_good_read", timeOrNull(device.lastGoodRead)},
                        {"missed_times", device.missedTimes},
                        {"last_session", timeOrNull(lastSession)}};

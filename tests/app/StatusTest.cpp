@@ -131,7 +131,7 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
         {"every active device read X, nothing pending",
          oneGood,
          0,
-         {"journal:\n  1  last session 2026-12-05T08:00:00+01:00 X done succesfully  last good "
+         {"journal:\n  1  last session 2026-12-05T08:00:00+01:00 X done successfully  last good "
           "read 2026-12-05T08:00:40+01:00  missed times 0\noutbox: empty\n"},
          "unavailable"},
         {"an inactive device's failure counts for nothing",
@@ -146,7 +146,7 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
         {"a day of mixed outcomes",
          mixedDay,
          1,
-         {"  1  last session 2026-12-05T16:00:00+01:00 X done succesfully  last good read "
+         {"  1  last session 2026-12-05T16:00:00+01:00 X done successfully  last good read "
           "2026-12-05T16:00:40+01:00  missed times 0\n",
           "  2  last session 2026-12-05T16:00:00+01:00 N logger not answering  last good read "
           "2026-12-05T08:00:40+01:00  missed times 2\n",

@@ -162,7 +162,7 @@ TEST_F(MqttPublisherTest, ReadingsStatesAndTheStationArriveAsConsumersReadThem) 
         {"a serial with a wildcard, as an encoded level", std::string(root) + "/12%2B4KV0126/4",
          at + R"("value":7.0,"unit":"°C","name":"Kanal 4","device":2})", false},
         {"the device's last session, retained", std::string(root) + "/device/1/status",
-         R"({"letter":"X","words":"done succesfully","last_good_read":"2026-03-01T01:01:00Z",)"
+         R"({"letter":"X","words":"done successfully","last_good_read":"2026-03-01T01:01:00Z",)"
          R"("missed_times":0,"last_session":"2026-03-01T01:01:00Z"})",
          true},
         {"the station, retained", std::string(root) + "/state", "online", true},
