@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace vantrell {
 
@@ -101,6 +102,7 @@ int StationCommands::setDevice(int slot, const std::vector<std::string> &setting
                       std::to_string(slot) + " lists the keys)");
     DeviceRecord edited = station_.devices[slot];
     std::map<int, std::string> stationWide;
+    std::set<int> given;
     for (const std::string &setting : settings) {
         const std::size_t equals = setting.find('=');
         const DeviceKey *key =
@@ -124,15 +126,12 @@ int StationCommands::setDevice(int slot, const std::vector<std::string> &setting
                           dataFolderPath(station_.configDir(), value).string() +
                           " is not a folder");
         (isStationWide(*key) ? stationWide[key->field] : edited[key->field]) = value;
+        given.insert(key->field);
     }
     // Appending to one file needs a memory emptied after every reading, or each reading would
     // append the records before it again: the dialog ticks and locks "Memory reset" with it.
-    const auto given = [&settings](std::string_view name) {
-        return std::any_of(settings.begin(), settings.end(), [name](const std::string &s) {
-            return s.starts_with(std::string(name) + "=");
-        });
-    };
-    if (!given("eraseMemory") && (given("savingMode") || edited.flag(field::savingMode)))
+    if (!given.contains(field::eraseMemory) &&
+        (given.contains(field::savingMode) || edited.flag(field::savingMode)))
         edited[field::eraseMemory] = edited[field::savingMode];
     if (edited.flag(field::savingMode) && !edited.flag(field::eraseMemory))
         return refuse("device set: eraseMemory: 1 while savingMode is 1 (one file per logger)");
