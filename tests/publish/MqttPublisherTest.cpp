@@ -196,7 +196,8 @@ TEST_F(MqttPublisherTest, BrokerGoneMidwayGetsEveryReadingAfterItIsBack) {
     ASSERT_TRUE(broker.start());
     ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
     ASSERT_TRUE(subscriber.waitFor(
-        [](const auto &all) { return readingsArrived(all).size() == 4u * records; }, patience));
+        [](const auto &all) { return readingsArrived(all).size() == 4u * records; }, patience))
+        << readingsArrived(subscriber.messages()).size() << " readings came";
     // Only what was in flight when the broker went (at most the publisher's window of 2000) may
     // come again, and what the broker had not yet passed on to this subscriber.
     std::size_t again = 0;

@@ -145,12 +145,22 @@ public:
     TestSubscriber(const TestSubscriber &) = delete;
     TestSubscriber &operator=(const TestSubscriber &) = delete;
 
-    // Waits at most `seconds` until `done` holds for the messages so far.
+    // Waits at most `seconds` until `done` holds for the messages so far. `done` looks at a copy,
+    // outside the lock: a look that takes longer than a message's arrival must not hold the next
+    // one back, or the waiter would slow the delivery it waits for to one message per look.
     bool waitFor(const std::function<bool(const std::vector<MqttMessage> &)> &done,
                  double seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::duration<double>(seconds),
-                                 [&] { return done(messages_); });
+        for (;;) {
+            const std::vector<MqttMessage> sofar = messages_;
+            lock.unlock();
+            if (done(sofar))
+                return true;
+            lock.lock();
+            if (!arrived_.wait_until(lock, end, [&] { return messages_.size() > sofar.size(); }))
+                return false;
+        }
     }
     bool waitForCount(const std::string &topicPart, std::size_t count, double seconds) {
         return waitFor([&](const auto &all) { return matching(all, topicPart) >= count; }, seconds);
