@@ -26,7 +26,7 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
                   // A mail on its way keeps the windows alive as every other wait does.
                   {curlMailSessions([] { QCoreApplication::processEvents(); }), curlFtpSessions(),
                    smsPort_, outbox_}) {
-    journal_.sendSilenceAlarmsBy(forwarding_.alarm());
+    journal_.attachAlarms(forwarding_.alarm());
     progress_.attach(window_);
     window_.keepClearOf([this] { return main_.tray().geometry(); });
     dialogs_.setParent(&main_);

@@ -92,7 +92,7 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
       forwarding_(station_, {curlMailSessions([this] { pump_.beat(); }), curlFtpSessions(),
                              loggedSms_, outbox_}) {
     self_ = &station_;
-    journal_.sendSilenceAlarmsBy(forwarding_.alarm());
+    journal_.attachAlarms(forwarding_.alarm());
     if (settings.metrics && settings.metrics->on())
         metrics_.emplace(station_, journal_, *settings.metrics, settings.station,
                          unpublishedReadings(settings));

@@ -35,13 +35,13 @@ JournalProblem SilenceAlarm::check(Journal &journal, int device) {
     const DeviceRecord &record = station_.devices.at(device);
     const bool answered = seen.lastSession && dataSaved(seen.lastSession->letter);
     if (!seen.silenceAlarmed && !answered && seen.missedTimes >= settings_.afterMissed) {
-        send(device, silentSubject + std::to_string(device),
+        send(device, AlarmKind::silentStation, silentSubject + std::to_string(device),
              deviceLine(device, record) + " has not been read at " +
                  std::to_string(seen.missedTimes) + " schedule times in a row.\n" + lastRead(seen));
         return journal.markSilenceAlarmed(device, true);
     }
     if (seen.silenceAlarmed && answered) {
-        send(device, answeringSubject + std::to_string(device),
+        send(device, AlarmKind::answeringAgain, answeringSubject + std::to_string(device),
              deviceLine(device, record) + " was read again.\n" + lastRead(seen));
         return journal.markSilenceAlarmed(device, false);
     }
@@ -49,13 +49,15 @@ JournalProblem SilenceAlarm::check(Journal &journal, int device) {
 }
 
 // As the device's limit alarm would go; with its alarms off, to its report address by mail.
-void SilenceAlarm::send(int device, const std::string &subject, const std::string &text) {
+void SilenceAlarm::send(int device, AlarmKind kind, const std::string &subject,
+                        const std::string &text) {
     const DeviceRecord &record = station_.devices.at(device);
     if (record.flag(field::alarmEnabled)) {
         const AlarmMessage route = limitAlarm(record, 1);
-        alarms_.sendNotice(route.route, route.address, subject, text, device);
+        alarms_.sendNotice(kind, route.route, route.address, subject, text, device);
     } else {
-        alarms_.sendNotice(AlarmRoute::mail, record[field::reportAddress], subject, text, device);
+        alarms_.sendNotice(kind, AlarmRoute::mail, record[field::reportAddress], subject, text,
+                           device);
     }
 }
 

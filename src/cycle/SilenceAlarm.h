@@ -12,6 +12,7 @@
 namespace vantrell {
 
 class AlarmDelivery;
+enum class AlarmKind;
 
 class SilenceAlarm {
 public:
@@ -22,7 +23,7 @@ public:
     JournalProblem check(Journal &journal, int device);
 
 private:
-    void send(int device, const std::string &subject, const std::string &text);
+    void send(int device, AlarmKind kind, const std::string &subject, const std::string &text);
 
     Station &station_;
     AlarmDelivery &alarms_;

@@ -1,6 +1,7 @@
 #include "cycle/StationJournal.h"
 
 #include "cycle/Schedule.h"
+#include "forwarding/AlarmDelivery.h"
 #include "general/Progress.h"
 #include "general/Text.h"
 
@@ -18,7 +19,12 @@ StationJournal::StationJournal(Station &station, const ConfSettings &settings)
     file_ = file.is_relative() ? station.configDir() / file : file;
 }
 
-void StationJournal::sendSilenceAlarmsBy(AlarmDelivery &alarms) {
+void StationJournal::attachAlarms(AlarmDelivery &alarms) {
+    if (on_)
+        alarms.recordAlarmsBy([this](AlarmRow &row) {
+            if (Journal *journal = this->journal())
+                report(journal->recordAlarm(row));
+        });
     if (silenceSettings_ && silenceSettings_->afterMissed > 0)
         silence_.emplace(station_, alarms, *silenceSettings_);
 }

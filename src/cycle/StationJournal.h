@@ -1,7 +1,8 @@
 // What the station's loop writes to the journal: after each logger whose data file was written,
-// its readings, and at the end of every reading session one row with the letter it left. The
-// data file stays the first copy, so a journal that cannot be opened or written never fails a
-// session: its problem is an error line, once per schedule time, and the station reads on.
+// its readings, every alarm as it goes out or fails to, and at the end of every reading session
+// one row with the letter it left. The data file stays the first copy, so a journal that cannot
+// be opened or written never fails a session: its problem is an error line, once per schedule
+// time, and the station reads on.
 #pragma once
 
 #include "config/ConfFile.h"
@@ -37,9 +38,10 @@ public:
     // again at the next schedule time, so a disk that was fixed comes back. Null while the
     // journal is off or unavailable.
     Journal *journal();
-    // The silent-station alarm goes out by `alarms` when the settings ask for it. A setter: the
-    // forwarding that owns them is built on the outbox, which needs the journal first.
-    void sendSilenceAlarmsBy(AlarmDelivery &alarms);
+    // Every alarm `alarms` sends is recorded, and the silent-station alarm goes out by them when
+    // the settings ask for it. A setter: the forwarding that owns them is built on the outbox,
+    // which needs the journal first.
+    void attachAlarms(AlarmDelivery &alarms);
 
     // The session's hooks.
     void sessionStarted(const SessionRequest &request);

@@ -14,6 +14,10 @@ namespace {
 // A session ended by a stop leaves no letter.
 constexpr const char *noLetterWords = "no letter";
 
+// The alarms the status shows: a week's, and no more of them than a page can list.
+constexpr int alarmDays = 7;
+constexpr int shownAlarms = 100;
+
 } // namespace
 
 std::string localTime(UtcSeconds utc) {
@@ -52,6 +56,23 @@ nlohmann::ordered_json sessionJson(const SessionRow &s) {
             {"records", s.recordsRead},
             {"data_file", s.dataFile.empty() ? nlohmann::ordered_json(nullptr)
                                              : nlohmann::ordered_json(s.dataFile)}};
+}
+
+nlohmann::ordered_json alarmJson(const AlarmRow &a) {
+    return {{"time", localTime(a.raised)}, {"device", a.device},
+            {"channel", a.channel},        {"kind", a.kind},
+            {"message", a.message},        {"outcome", a.outcome}};
+}
+
+// A missing reading has no value.
+nlohmann::ordered_json readingJson(const LatestReading &r) {
+    return {
+        {"serial", r.serial},
+        {"channel", r.channel},
+        {"name", r.name},
+        {"unit", r.unit},
+        {"time", localTime(r.utc)},
+        {"value", r.value ? nlohmann::ordered_json(*r.value) : nlohmann::ordered_json(nullptr)}};
 }
 
 nlohmann::ordered_json textOrNull(const std::string &text) {
@@ -111,7 +132,7 @@ const char *nameOf(JournalView::State state) {
 }
 
 JournalView readJournalView(const std::filesystem::path &configDir, const ConfSettings &settings,
-                            const std::vector<int> &devices) {
+                            const std::vector<int> &devices, const Clock &clock) {
     JournalView view;
     if (!settings.journalOn())
         return view;
@@ -121,15 +142,29 @@ JournalView readJournalView(const std::filesystem::path &configDir, const ConfSe
         view.reason = problem.text;
         return view;
     };
+    const std::filesystem::path file = configDir / settings.journalSettings().file;
     std::unique_ptr<Journal> journal;
-    if (auto problem = Journal::open(configDir / settings.journalSettings().file,
-                                     Journal::Access::readOnly, journal))
+    if (auto problem = Journal::open(file, Journal::Access::readOnly, journal))
         return unavailable(problem);
-    for (int device : devices)
+    for (int device : devices) {
         if (auto problem = journal->deviceJournal(device, view.devices[device]))
             return unavailable(problem);
+        if (auto problem = journal->latestReadings(device, view.latest[device]))
+            return unavailable(problem);
+    }
     if (auto problem = journal->pendingDeliveries(view.pending))
         return unavailable(problem);
+    const UtcSeconds now = toUtc(clock.localNow()).utc;
+    if (auto problem = journal->alarmsSince(now - alarmDays * 86400, 0, shownAlarms, view.alarms))
+        return unavailable(problem);
+    std::uintmax_t bytes = 0;
+    for (const std::filesystem::path &part :
+         {file, std::filesystem::path(file.string() + "-wal")}) {
+        std::error_code missing;
+        const std::uintmax_t size = std::filesystem::file_size(part, missing);
+        bytes += missing ? 0 : size;
+    }
+    view.journalBytes = bytes;
     if (settings.mqtt && settings.mqtt->on()) {
         std::int64_t unpublished = 0;
         if (auto problem = journal->unpublishedCount(unpublished))
@@ -179,12 +214,15 @@ void printJournalView(std::ostream &out, const JournalView &view,
     }
     if (view.pending.empty()) {
         out << "outbox: empty\n";
-        return;
+    } else {
+        const DeliveryRow &oldest = view.pending.front();
+        out << "outbox: " << view.pending.size() << " pending, the oldest "
+            << ageText(now - oldest.created) << " old: " << nameOf(oldest.kind) << " to "
+            << printable(oldest.recipient) << " \"" << printable(oldest.what) << "\"\n";
     }
-    const DeliveryRow &oldest = view.pending.front();
-    out << "outbox: " << view.pending.size() << " pending, the oldest "
-        << ageText(now - oldest.created) << " old: " << nameOf(oldest.kind) << " to "
-        << printable(oldest.recipient) << " \"" << printable(oldest.what) << "\"\n";
+    out << "alarms in the last " << alarmDays
+        << " days: " << (view.alarms.size() < std::size_t(shownAlarms) ? "" : "at least ")
+        << view.alarms.size() << "\n";
 }
 
 void addJournalView(nlohmann::ordered_json &status, const JournalView &view) {
@@ -201,9 +239,17 @@ void addJournalView(nlohmann::ordered_json &status, const JournalView &view) {
             d ? timeOrNull(d->lastGoodRead) : nlohmann::ordered_json(nullptr);
         device["missed_times"] =
             d ? nlohmann::ordered_json(d->missedTimes) : nlohmann::ordered_json(nullptr);
+        const auto latest = view.latest.find(device["device"].get<int>());
+        nlohmann::ordered_json readings = nlohmann::ordered_json::array();
+        if (ok && latest != view.latest.end())
+            for (const LatestReading &r : latest->second)
+                readings.push_back(readingJson(r));
+        device["latest"] = ok ? readings : nlohmann::ordered_json(nullptr);
     }
     if (!ok) {
         status["outbox"] = nullptr;
+        status["alarms"] = nullptr;
+        status["journal_bytes"] = nullptr;
         return;
     }
     nlohmann::ordered_json oldest = nullptr;
@@ -216,6 +262,12 @@ void addJournalView(nlohmann::ordered_json &status, const JournalView &view) {
     }
     status["outbox"] = {
         {"pending", view.pending.size()}, {"oldest", oldest}, {"oldest_delivery", what}};
+    nlohmann::ordered_json alarms = nlohmann::ordered_json::array();
+    for (const AlarmRow &a : view.alarms)
+        alarms.push_back(alarmJson(a));
+    status["alarms"] = alarms;
+    status["journal_bytes"] = view.journalBytes ? nlohmann::ordered_json(*view.journalBytes)
+                                                : nlohmann::ordered_json(nullptr);
 }
 
 } // namespace vantrell

@@ -1,6 +1,7 @@
 // What `vantrelld status` and the status page tell: the schedule, the marks and the devices from
-// the station's snapshot, and from the journal per device the last session, the last good read
-// and the schedule times missed in a row, and the deliveries still waiting in the outbox.
+// the station's snapshot, and from the journal per device the last session, the last good read,
+// the schedule times missed in a row and the newest reading of each channel, the alarms of the
+// last week, and the deliveries still waiting in the outbox.
 // Monitoring reads its exit code, so the journal is opened read-only and never waited for: a
 // journal that is missing, damaged or locked is reported as unavailable instead.
 #pragma once
@@ -24,8 +25,11 @@ struct JournalView {
     State state = State::off;
     std::string reason; // why it is unavailable
     std::map<int, DeviceJournal> devices;
-    std::vector<DeliveryRow> pending; // the oldest first
+    std::vector<DeliveryRow> pending;            // the oldest first
     std::optional<std::int64_t> mqttUnpublished; // readings still to go; empty with MQTT off
+    std::vector<AlarmRow> alarms;                // of the last 7 days, newest first, at most 100
+    std::map<int, std::vector<LatestReading>> latest; // per device asked for
+    std::optional<std::uintmax_t> journalBytes;       // the journal file's size (with its -wal)
 };
 
 const char *nameOf(JournalView::State state);
@@ -34,8 +38,9 @@ std::string localTime(UtcSeconds utc);
 // A session's letter in the words of the run report; "no letter" for a session a stop ended.
 std::string wordsOf(const std::string &letter); // "off", "ok", "unavailable"
 
+// The week of alarms ends at `clock`'s present.
 JournalView readJournalView(const std::filesystem::path &configDir, const ConfSettings &settings,
-                            const std::vector<int> &devices);
+                            const std::vector<int> &devices, const Clock &clock = systemClock());
 
 // "X" for every one of `activeDevices` and nothing pending; with the journal off, always.
 bool allWell(const JournalView &view, const std::vector<int> &activeDevices);
@@ -47,8 +52,8 @@ void printJournalView(std::ostream &out, const JournalView &view,
 // "schedule", "countdown" and "devices", one object for `status --json` and the page's API.
 nlohmann::ordered_json statusJson(const StationSnapshot &snapshot);
 
-// Adds "journal" and "outbox" to the status object, and to each of its "devices" its
-// "last_session", "last_good_read" and "missed_times".
+// Adds "journal", "outbox", "alarms" and "journal_bytes" to the status object, and to each of its
+// "devices" its "last_session", "last_good_read", "missed_times" and "latest".
 void addJournalView(nlohmann::ordered_json &status, const JournalView &view);
 
 } // namespace vantrell

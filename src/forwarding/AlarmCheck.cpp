@@ -37,10 +37,28 @@ std::string withBlank(long long number) {
 }
 
 AlarmMessage channelAlarm(const std::string &message, int channel) {
-    return {AlarmRoute::phoneBook, {}, message + alarmChannel + std::to_string(channel)};
+    return {AlarmRoute::phoneBook,
+            {},
+            message + alarmChannel + std::to_string(channel),
+            AlarmKind::channel,
+            channel};
 }
 
 } // namespace
+
+const char *nameOf(AlarmKind kind) {
+    switch (kind) {
+    case AlarmKind::channel:
+        return "channel alarm";
+    case AlarmKind::silentStation:
+        return "silent station";
+    case AlarmKind::answeringAgain:
+        return "answering again";
+    case AlarmKind::limit:
+        break;
+    }
+    return "limit alarm";
+}
 
 EntryRange accelerationWindow(int historyLength, double windowEntries) {
     const int last = historyLength - 1;
@@ -69,7 +87,7 @@ AlarmMessage limitAlarm(const DeviceRecord &device, int loggerIndex) {
     const AlarmRoute route =
         valInt(device[field::alarmNotifyKind]) == 0 ? AlarmRoute::mail : AlarmRoute::sms;
     return {route, device[field::alarmAddress],
-            limitAlarmText(device, device.serialNumber(loggerIndex))};
+            limitAlarmText(device, device.serialNumber(loggerIndex)), AlarmKind::limit};
 }
 
 int AlarmCheck::setupChannel(int channel) const {

@@ -17,10 +17,17 @@ namespace vantrell {
 
 enum class AlarmRoute { phoneBook, mail, sms };
 
+// What an alarm is about, as the journal names it.
+enum class AlarmKind { channel, limit, silentStation, answeringAgain };
+// "channel alarm", "limit alarm", "silent station", "answering again"
+const char *nameOf(AlarmKind kind);
+
 struct AlarmMessage {
     AlarmRoute route;
     std::string address; // the mail address or number of a limit alarm; empty for the phone book
     std::string text;
+    AlarmKind kind = AlarmKind::limit;
+    int channel = 0; // 1..4, the logger's channel of a channel alarm; 0 for the others
 
     bool operator==(const AlarmMessage &) const = default;
 };

@@ -3,6 +3,9 @@
 #include "forwarding/MailDelivery.h"
 #include "general/Progress.h"
 #include "general/Text.h"
+#include "journal/LocalTime.h"
+
+#include <algorithm>
 
 namespace vantrell {
 
@@ -20,16 +23,51 @@ std::vector<Sent> AlarmDelivery::send(const std::vector<AlarmMessage> &alarms, i
     return outcomes;
 }
 
+std::string alarmOutcome(const std::vector<Sent> &outcomes) {
+    const auto failed = [](const Sent &s) { return !s.delivery.delivered(); };
+    const auto first = std::find_if(outcomes.begin(), outcomes.end(), failed);
+    if (first == outcomes.end())
+        return "sent";
+    const bool allKept = std::all_of(outcomes.begin(), outcomes.end(),
+                                     [&](const Sent &s) { return !failed(s) || s.retried; });
+    if (outcomes.size() == 1)
+        return allKept ? "kept for a retry" : "not sent: " + first->delivery.reason();
+    return "not sent: " + std::to_string(std::count_if(outcomes.begin(), outcomes.end(), failed)) +
+           " of " + std::to_string(outcomes.size()) + " numbers did not get it (" +
+           first->delivery.reason() + ")" + (allKept ? ", kept for a retry" : "");
+}
+
 std::vector<Sent> AlarmDelivery::send(const AlarmMessage &alarm, int device) {
+    return deliver(alarm, alarmSubject, alarm.text, device);
+}
+
+// Recorded with the moment it started to go out, and the alarm's own text.
+std::vector<Sent> AlarmDelivery::deliver(const AlarmMessage &alarm, const std::string &subject,
+                                         const std::string &body, int device) {
+    const UtcSeconds raised = toUtc(station_.clock().localNow()).utc;
+    std::vector<Sent> outcomes;
     switch (alarm.route) {
     case AlarmRoute::phoneBook:
-        return broadcast(alarm.text, device);
+        outcomes = broadcast(body, device);
+        break;
     case AlarmRoute::mail:
-        return {mail(alarm.address, alarmSubject, alarm.text, device)};
+        outcomes = {mail(alarm.address, subject, body, device)};
+        break;
     case AlarmRoute::sms:
-        return {sendSms(alarm.address, alarm.text, device)};
+        outcomes = {sendSms(alarm.address, body, device)};
+        break;
     }
-    return {};
+    if (recorder_) {
+        AlarmRow row{0,
+                     raised,
+                     device,
+                     alarm.channel,
+                     nameOf(alarm.kind),
+                     alarm.text,
+                     alarmOutcome(outcomes)};
+        recorder_(row);
+    }
+    return outcomes;
 }
 
 std::vector<Sent> AlarmDelivery::broadcast(const std::string &message, int device) {
@@ -68,14 +106,10 @@ Sent AlarmDelivery::sendSms(const std::string &number, const std::string &messag
     return {sms, retried};
 }
 
-void AlarmDelivery::sendNotice(AlarmRoute route, const std::string &address,
+void AlarmDelivery::sendNotice(AlarmKind kind, AlarmRoute route, const std::string &address,
                                const std::string &subject, const std::string &text, int device) {
-    if (route == AlarmRoute::mail)
-        (void)mail(address, subject, text, device);
-    else if (route == AlarmRoute::sms)
-        (void)sendSms(address, subject, device);
-    else
-        (void)broadcast(subject, device);
+    (void)deliver({route, address, subject, kind}, subject,
+                  route == AlarmRoute::mail ? text : subject, device);
 }
 
 Sent AlarmDelivery::mail(const std::string &address, const std::string &subject,

@@ -222,6 +222,38 @@ JournalProblem Journal::markSilenceAlarmed(int device, bool alarmed) {
     return mark.run();
 }
 
+JournalProblem Journal::recordAlarm(AlarmRow &row) {
+    sqlite::Statement insert(db_, "INSERT INTO alarms(raised_utc, device, channel, kind, message, "
+                                  "outcome) VALUES(?, ?, ?, ?, ?, ?)");
+    insert.bindInt(1, row.raised);
+    insert.bindInt(2, row.device);
+    insert.bindInt(3, row.channel);
+    insert.bindText(4, row.kind);
+    insert.bindText(5, row.message);
+    insert.bindText(6, row.outcome);
+    if (auto failed = insert.run())
+        return failed;
+    row.id = sqlite3_last_insert_rowid(db_);
+    return {};
+}
+
+// The time index gives the range newest first; one device's alarms are picked from it, since a
+// week holds few alarms.
+JournalProblem Journal::alarmsSince(UtcSeconds since, int device, int limit,
+                                    std::vector<AlarmRow> &out) {
+    out.clear();
+    sqlite::Statement select(db_, "SELECT id, raised_utc, device, channel, kind, message, outcome "
+                                  "FROM alarms WHERE raised_utc >= ?1 AND (?2 = 0 OR device = ?2) "
+                                  "ORDER BY raised_utc DESC, id DESC LIMIT ?3");
+    select.bindInt(1, since);
+    select.bindInt(2, device);
+    select.bindInt(3, limit);
+    while (select.next())
+        out.push_back({select.integer(0), select.integer(1), int(select.integer(2)),
+                       int(select.integer(3)), select.text(4), select.text(5), select.text(6)});
+    return select.failure();
+}
+
 JournalProblem Journal::addDelivery(DeliveryRow &row) {
     sqlite::Statement insert(db_, std::string("INSERT INTO deliveries(") + deliveryColumns +
                                       ") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");

@@ -88,6 +88,33 @@ struct DeliveryRow {
     std::string snapshot;
 };
 
+// An alarm the station raised, whatever became of it: an SMS to every number of the phone book
+// is one alarm.
+struct AlarmRow {
+    std::int64_t id = 0;
+    UtcSeconds raised = 0;
+    int device = 0;      // 0: about no one device
+    int channel = 0;     // 1..4; 0: not about one channel (a silent station, its return)
+    std::string kind;    // "channel alarm", "limit alarm", "silent station", "answering again"
+    std::string message; // the text that went (or should have gone) out
+    std::string outcome; // "sent", "kept for a retry", or "not sent: <why>"
+
+    bool operator==(const AlarmRow &) const = default;
+};
+
+// The newest reading of one channel of one logger a device has read.
+struct LatestReading {
+    std::string serial;
+    int channel = 0;
+    std::string name;
+    std::string unit;
+    UtcSeconds utc = 0;
+    int offsetSeconds = 0;       // local = utc + offset
+    std::optional<double> value; // empty for a missing reading
+
+    bool operator==(const LatestReading &) const = default;
+};
+
 // Per device: what the silent-station alarm and `status` need.
 struct DeviceJournal {
     int device = 0;
@@ -206,7 +233,8 @@ public:
     // skipped. Hourly and daily minimum, maximum and mean per channel follow.
     JournalProblem recordReadings(const LoggerReadings &batch, StoredReadings &stored);
     JournalProblem markSilenceAlarmed(int device, bool alarmed);
-    // Sessions and readings older than `cutoff`, with their rollups.
+    JournalProblem recordAlarm(AlarmRow &row); // sets row.id
+    // Sessions, readings and alarms older than `cutoff`, with the readings' rollups.
     JournalProblem prune(UtcSeconds cutoff);
 
     // Deliveries (the loop and the outbox thread, each on its own connection).
@@ -234,6 +262,12 @@ public:
     JournalProblem channelsOfDevice(int device, std::vector<ChannelOfDevice> &out);
     JournalProblem sessionsSince(int device, UtcSeconds since, std::vector<SessionRow> &out);
     JournalProblem readingSeries(const SeriesRequest &request, Series &out);
+    // The status page, each read a few index look-ups however long the journal's history: the
+    // alarms raised from `since` on, newest first, at most `limit` (device 0: every device's);
+    // and the newest reading of every channel of every logger the device has read, in serial
+    // then channel order.
+    JournalProblem alarmsSince(UtcSeconds since, int device, int limit, std::vector<AlarmRow> &out);
+    JournalProblem latestReadings(int device, std::vector<LatestReading> &out);
     // Metrics: every device's counts and the deliveries still to go.
     JournalProblem stationCounts(StationCounts &out);
 

@@ -328,8 +328,8 @@ JournalProblem Journal::prune(UtcSeconds cutoff) {
     if (auto notBegun = transaction.failure())
         return notBegun;
     for (const char *sql :
-         {"DELETE FROM sessions WHERE started_utc < ?", "DELETE FROM readings WHERE time_utc < ?",
-          "DELETE FROM unpublished WHERE to_utc < ?1",
+         {"DELETE FROM sessions WHERE started_utc < ?", "DELETE FROM alarms WHERE raised_utc < ?",
+          "DELETE FROM readings WHERE time_utc < ?", "DELETE FROM unpublished WHERE to_utc < ?1",
           "UPDATE unpublished SET from_utc = ?1 WHERE from_utc < ?1",
           "DELETE FROM rollups WHERE bucket_start + period <= ?"}) {
         sqlite::Statement remove(db_, sql);

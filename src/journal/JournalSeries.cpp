@@ -1,5 +1,6 @@
-// The journal's reads for plots: the channels a device has read, its recent sessions, and one
-// channel's readings over a range in a bounded number of points. A plot of a year must cost no
+// The journal's reads for plots: the channels a device has read, its recent sessions, the
+// newest reading of each channel, and one channel's readings over a range in a bounded number
+// of points. A plot of a year must cost no
 // more than a plot of a day, so a long range is read from the hourly or daily rollups, never
 // from the readings, and every count stops at the number of points asked for.
 #include "journal/Journal.h"
@@ -161,6 +162,30 @@ JournalProblem Journal::sessionsSince(int device, UtcSeconds since, std::vector<
         row.dataFile = select.text(5);
         row.attempts = int(select.integer(6));
     }
+    return select.failure();
+}
+
+// The channels come from the device's loggers (device_loggers), and each newest reading is one
+// step backwards along the readings' key (channel, time) from the newest time the device read of
+// that logger: no reading is scanned, however many years the journal holds. Readings another
+// device read of the same logger are passed over; a channel whose readings were all pruned has
+// none.
+JournalProblem Journal::latestReadings(int device, std::vector<LatestReading> &out) {
+    out.clear();
+    sqlite::Statement select(
+        db_, "SELECT l.serial, c.channel, c.name, c.unit, r.time_utc, r.local_offset, r.value "
+             "FROM device_loggers d JOIN loggers l ON l.id = d.logger_id "
+             "JOIN channels c ON c.logger_id = d.logger_id "
+             "JOIN readings r ON r.channel_id = c.id AND r.time_utc = ("
+             "SELECT n.time_utc FROM readings n WHERE n.channel_id = c.id "
+             "AND n.time_utc <= d.newest_utc AND n.device = d.device "
+             "ORDER BY n.time_utc DESC LIMIT 1) "
+             "WHERE d.device = ? ORDER BY l.serial, c.channel");
+    select.bindInt(1, device);
+    while (select.next())
+        out.push_back({select.text(0), int(select.integer(1)), select.text(2), select.text(3),
+                       select.integer(4), int(select.integer(5)),
+                       select.isNull(6) ? std::nullopt : std::optional(select.real(6))});
     return select.failure();
 }
 

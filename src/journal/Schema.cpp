@@ -131,7 +131,23 @@ CREATE TABLE unpublished(
     to_utc INTEGER NOT NULL);
 )";
 
-constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals, unpublishedReadings};
+// Every alarm the station raised, one row per alarm message, pruned with the sessions. The
+// status page lists the last week's, newest first: the time index serves that range, read
+// backwards.
+constexpr const char *alarms = R"(
+CREATE TABLE alarms(
+    id INTEGER PRIMARY KEY,
+    raised_utc INTEGER NOT NULL,
+    device INTEGER NOT NULL,
+    channel INTEGER NOT NULL,
+    kind TEXT NOT NULL,
+    message TEXT NOT NULL,
+    outcome TEXT NOT NULL);
+CREATE INDEX alarms_by_time ON alarms(raised_utc);
+)";
+
+constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals, unpublishedReadings,
+                                alarms};
 
 // Nothing to do, a newer journal (a problem), or a version to migrate from.
 std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {

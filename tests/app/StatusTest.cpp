@@ -35,8 +35,18 @@ void addMail(JournalFolder &f, const std::string &subject) {
 }
 
 // Device 1 ends the day well, device 2 has missed two times in a row, inactive device 3 failed
-// and counts for nothing, and a mail waits in the outbox.
+// and counts for nothing, and a mail waits in the outbox. Device 1 read one channel; one alarm
+// is of today, one of last week.
 void mixedDay(JournalFolder &f) {
+    const std::vector<Reading> readings{{"05-12-26", "08:00:00", {"21.4"}}};
+    StoredReadings stored;
+    EXPECT_FALSE(
+        f.journal->recordReadings({1, "KV1", {{{true, "Temp", "°C"}}}, &readings}, stored));
+    AlarmRow alarm{0, 0, 2, 3, "channel alarm", "Level; Channel 3", "kept for a retry"};
+    for (const UtcSeconds ago : {8 * 86400, 3600}) {
+        alarm.raised = std::time(nullptr) - ago;
+        EXPECT_FALSE(f.journal->recordAlarm(alarm));
+    }
     f.addDevice(1, "netw0101", true);
     f.addDevice(2, "netw0102", true);
     f.addDevice(3, "netw0103", false);
@@ -82,8 +92,12 @@ void expectSchema(const nlohmann::json &value, const std::string &schema, const 
 }
 
 void expectDocumentedSchema(const nlohmann::json &status) {
-    expectSchema(status, "folder:s schedule:o countdown:o0 journal:o devices:a outbox:o0",
+    expectSchema(status,
+                 "folder:s schedule:o countdown:o0 journal:o devices:a outbox:o0 alarms:a0 "
+                 "journal_bytes:n0",
                  "status");
+    for (const auto &alarm : status["alarms"])
+        expectSchema(alarm, "time:s device:n channel:n kind:s message:s outcome:s", "alarm");
     expectSchema(status["schedule"], "times:a day:s0 done:a", "schedule");
 
     EXPECT_EQ(status["schedule"]["times"].size(), 4u);
@@ -92,7 +106,7 @@ void expectDocumentedSchema(const nlohmann::json &status) {
     for (const auto &device : status["devices"]) {
         expectSchema(device,
                      "device:n description:s connection:s active:b marks:a last_session:o0 "
-                     "last_good_read:s0 missed_times:n0",
+                     "last_good_read:s0 missed_times:n0 latest:a0",
                      "device");
         EXPECT_EQ(device["marks"].size(), 4u);
         for (const auto &mark : device["marks"])
@@ -151,7 +165,7 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
           "  2  last session 2026-12-05T16:00:00+01:00 N logger not answering  last good read "
           "2026-12-05T08:00:40+01:00  missed times 2\n",
           "outbox: 1 pending, the oldest 2 h 0 min old: mail to ops@example.org \"Data of device "
-          "2\"\n"},
+          "2\"\nalarms in the last 7 days: 1\n"},
          "  3  last session",
          [](const nlohmann::json &s) {
              EXPECT_EQ(s["journal"], (nlohmann::json{{"state", "ok"}, {"reason", nullptr}}));
@@ -174,6 +188,11 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
              EXPECT_EQ(s["outbox"]["pending"], 1);
              EXPECT_EQ(s["outbox"]["oldest_delivery"]["what"], "Data of device 2");
              EXPECT_EQ(s["outbox"]["oldest_delivery"]["last_error"], "connection refused");
+             ASSERT_EQ(s["alarms"].size(), 1u);
+             EXPECT_EQ(s["alarms"][0]["outcome"], "kept for a retry");
+             EXPECT_EQ(s["devices"][0]["latest"][0]["time"], "2026-12-05T08:00:00+01:00");
+             EXPECT_EQ(s["devices"][0]["latest"][0]["value"], 21.4);
+             EXPECT_GT(s["journal_bytes"], 0);
          }},
         {"an active device without a session yet",
          [&](JournalFolder &f) {
@@ -212,6 +231,7 @@ TEST(Status, ExitCodeTellsWhetherEveryActiveDeviceReadWell) {
              EXPECT_FALSE(s["journal"]["reason"].get<std::string>().empty());
              EXPECT_EQ(s["devices"][0]["last_session"], nullptr);
              EXPECT_EQ(s["outbox"], nullptr);
+             EXPECT_EQ(s["alarms"], nullptr);
          },
          "export: journal unavailable ("},
         {"no journal file yet",

@@ -99,7 +99,7 @@ struct CycleBench : ConfigFolder, StationBench {
     explicit CycleBench(LocalDateTime start = {2026, 2, 3, 9, 5, 0},
                         const ConfSettings &settings = {})
         : StationBench(start, folder.path()), journal(station, settings) {
-        journal.sendSilenceAlarmsBy(alarms);
+        journal.attachAlarms(alarms);
         EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         forwarding.station = &station;
     }

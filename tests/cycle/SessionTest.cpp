@@ -382,6 +382,17 @@ TEST(StationJournal, TheSilentAlarmGoesOutOncePerSilenceAndOnceWhenTheStationAns
                          b.alarmMails[m].sendTo + " ";
         }
         EXPECT_EQ(mails, c.mails) << c.legend;
+        // The journal has each of them, oldest last.
+        std::vector<AlarmRow> recorded;
+        ASSERT_EQ(b.readJournal()->alarmsSince(0, 1, 10, recorded).text, "");
+        std::string journaled, expected;
+        for (const AlarmRow &r : recorded)
+            journaled = r.kind + ": " + r.message + " " + r.outcome + " " + journaled;
+        for (const MailMessage &m : b.alarmMails)
+            expected += (m.subject.starts_with("Station silent") ? "silent station: "
+                                                                 : "answering again: ") +
+                        m.subject + " sent ";
+        EXPECT_EQ(journaled, expected) << c.legend;
         if (!b.alarmMails.empty() && sessions.front() == '-') {
             const std::string &text = b.alarmMails.front().text;
             for (const std::string &part :

@@ -516,6 +516,44 @@ TEST(Sms, TheModemsConfirmationDecides) {
     }
 }
 
+// One record per alarm, an SMS to the whole phone book included, with what became of it.
+TEST(AlarmRecord, OnePerAlarmWithWhatBecameOfIt) {
+    const Sent sent, lost{Delivery::failed("ERROR")}, kept{Delivery::failed("busy"), true};
+    const struct {
+        const char *legend;
+        std::vector<Sent> outcomes; // one per number of a broadcast
+        std::string outcome;
+    } cases[] = {
+        {"the outbox keeps the one message", {kept}, "kept for a retry"},
+        {"1 of 3 lost", {sent, lost, sent}, "not sent: 1 of 3 numbers did not get it (ERROR)"},
+        {"the outbox keeps all lost",
+         {kept, sent, kept},
+         "not sent: 2 of 3 numbers did not get it (busy), kept for a retry"},
+        {"one kept, one lost", {kept, lost}, "not sent: 2 of 2 numbers did not get it (busy)"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(alarmOutcome(c.outcomes), c.outcome) << c.legend;
+
+    // A channel alarm to the phone book, then the limit alarm by a mail that fails.
+    AlarmBench b;
+    std::vector<AlarmRow> rows;
+    b.forwarding.alarm().recordAlarmsBy([&](AlarmRow &row) { rows.push_back(row); });
+    b.setup(2, setup::absAlarmOn) = "1";
+    b.setup(2, setup::absMinimum) = "5";
+    b.setup(2, setup::absMessage) = "Level";
+    b.readings(2, {"1"});
+    b.checkAbsolute(&b.station.channelSetup);
+    b.station.devices[7][field::alarmAddress] = "alarm@example.org";
+    b.mailFailure = "550 no";
+    b.forwarding.sendLimitAlarm(b.request(), b.loggerResult);
+    // Each raised as it starts to go out: the limit alarm after the broadcast and its pauses.
+    const UtcSeconds start = toUtc(LocalDateTime{2026, 2, 3, 9, 5, 0}).utc;
+    EXPECT_EQ(rows, (std::vector<AlarmRow>{
+                        {0, start, 7, 2, "channel alarm", "Level; Channel 2", "sent"},
+                        {0, start + 23, 7, 0, "limit alarm",
+                         "An alarm was triggered in the device KV12345678", "not sent: 550 no"}}));
+}
+
 TEST(LimitAlarm, TextByConnectionAndDeliveryByNotifyKind) {
     const struct {
         const char *legend;

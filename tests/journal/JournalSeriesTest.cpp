@@ -135,15 +135,38 @@ TEST_F(JournalTest, ADeviceListsTheChannelsOfItsLoggersNewestFirst) {
     EXPECT_EQ(serialsAndChannels(*journal, 2).size(), 4u);
     EXPECT_TRUE(serialsAndChannels(*journal, 3).empty());
 
-    // A journal from before plots finds them again once migrated.
+    // A journal from before plots finds them again once migrated, and one from before alarms
+    // gains their table.
     journal.reset();
     EXPECT_EQ(RawConnection(file).run("DROP TABLE device_loggers; DROP TRIGGER sessions_counted; "
                                       "DROP TABLE session_totals; DROP TABLE unpublished; "
-                                      "PRAGMA user_version = 1"),
+                                      "DROP TABLE alarms; PRAGMA user_version = 1"),
               "");
     ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
     EXPECT_EQ(serialsAndChannels(*journal, 1), device1);
     EXPECT_EQ(serialsAndChannels(*journal, 2).size(), 4u);
+    EXPECT_EQ(RawConnection(file).run("SELECT count(*) FROM alarms; PRAGMA user_version"), "5");
+
+    // Each channel's newest reading that the device read itself: device 2 reading KV11111111 in
+    // June leaves device 1 its reading of April; a missing reading is one.
+    auto june = memory(3, {2026, 6, 1, 0, 0, 0});
+    june.back().values[2] = "  -----";
+    ASSERT_EQ(journal->recordReadings(batchOf(june, 2, "KV11111111"), stored).text, "");
+    const auto latest = [&](int device) {
+        std::vector<LatestReading> rows(1); // left over
+        EXPECT_EQ(journal->latestReadings(device, rows).text, "");
+        std::vector<std::string> out;
+        for (const auto &r : rows)
+            out.push_back(r.serial + "/" + std::to_string(r.channel) + " " + isoUtc(r.utc) + " " +
+                          (r.value ? std::to_string(int(*r.value)) : "none"));
+        return out;
+    };
+    EXPECT_EQ(latest(1).size(), 8u);
+    EXPECT_EQ(latest(1).front(), "KV11111111/1 2026-04-01T00:20:00Z 12");
+    EXPECT_EQ(latest(1).back(), "KV22222222/4 2026-05-01T00:20:00Z 42");
+    EXPECT_EQ(latest(2)[1], "KV11111111/2 2026-06-01T00:20:00Z none");
+    EXPECT_EQ(latest(2).size(), 8u);
+    EXPECT_TRUE(latest(3).empty());
 }
 
 } // namespace

@@ -103,6 +103,28 @@ TEST_F(JournalTest, DeliveriesRoundTripAndOnlyPendingOnesComeBack) {
     EXPECT_NE(journal->updateDelivery(unknown).text.find("no delivery 999"), std::string::npos);
 }
 
+TEST_F(JournalTest, AlarmsComeBackNewestFirstAndGoWithThePrune) {
+    std::vector<AlarmRow> rows{
+        {0, 100, 3, 2, "channel alarm", "Level; Channel 2", "sent"},
+        {0, 200, 3, 0, "silent station", "Silent", "not sent: ERROR"},
+        {0, 200, 4, 1, "channel alarm", "Jump; Channel 1", "kept for a retry"},
+        {0, 300, 3, 0, "answering again", "Answering", "sent"}};
+    for (AlarmRow &row : rows)
+        ASSERT_EQ(journal->recordAlarm(row).text, "");
+    EXPECT_EQ(rows[3].id, 4);
+    const auto since = [&](UtcSeconds from, int device, int limit) {
+        std::vector<AlarmRow> out(1); // left over
+        EXPECT_EQ(journal->alarmsSince(from, device, limit, out).text, "");
+        return out;
+    };
+    // The later of one time first, the limit keeps the newest.
+    EXPECT_EQ(since(200, 0, 10), (std::vector<AlarmRow>{rows[3], rows[2], rows[1]}));
+    EXPECT_EQ(since(0, 0, 2), (std::vector<AlarmRow>{rows[3], rows[2]}));
+    EXPECT_EQ(since(0, 3, 10), (std::vector<AlarmRow>{rows[3], rows[1], rows[0]}));
+    ASSERT_EQ(journal->prune(200).text, "");
+    EXPECT_EQ(since(0, 0, 10).size(), 3u);
+}
+
 TEST(JournalFile, ThatIsNoJournalGivesAProblemNotAThrow) {
     struct Case {
         const char *legend;

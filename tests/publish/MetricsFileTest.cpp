@@ -162,7 +162,7 @@ TEST(MetricsFile, ADayOfMixedOutcomesCountedFromTheJournal) {
     // The journal of an older station, which kept no totals: they start from its sessions.
     EXPECT_EQ(testing::RawConnection(b.journal.file())
                   .run("DROP TRIGGER sessions_counted; DROP TABLE session_totals; "
-                       "DROP TABLE unpublished; PRAGMA user_version = 2"),
+                       "DROP TABLE unpublished; DROP TABLE alarms; PRAGMA user_version = 2"),
               "");
     std::unique_ptr<Journal> migrated;
     ASSERT_FALSE(Journal::open(b.journal.file(), Journal::Access::write, migrated));
