@@ -121,6 +121,22 @@ LatestLine latestLine(const LatestReading &reading, const std::optional<ChannelL
     return line;
 }
 
+// A logger no longer configured, or a channel past a logger's, has no alarm to meet.
+ChannelLimits limitsOf(const LatestReading &reading,
+                       const std::array<std::string, maxLoggers> &serials,
+                       const std::array<LoggerLimits, maxLoggers> &loggerLimits) {
+    const auto logger = std::find(serials.begin(), serials.end(), reading.serial);
+    if (logger == serials.end() || reading.channel < 1 || reading.channel > channelsPerLogger)
+        return {};
+    return loggerLimits[std::size_t(logger - serials.begin())][std::size_t(reading.channel - 1)];
+}
+
+void embolden(QLabel &label) {
+    QFont bold = label.font();
+    bold.setBold(true);
+    label.setFont(bold);
+}
+
 qreal msecs(UtcSeconds utc) {
     return qreal(utc) * 1000;
 }
@@ -284,24 +300,14 @@ void ReadingsWindow::addLatest(const std::vector<LatestReading> &latest) {
     grid->setHorizontalSpacing(16);
     for (int column = 0; column < latestColumns; ++column) {
         auto *heading = new QLabel(latestHeadings[std::size_t(column)]);
-        QFont bold = heading->font();
-        bold.setBold(true);
-        heading->setFont(bold);
+        embolden(*heading);
         grid->addWidget(heading, 0, column);
     }
     int row = 0;
     for (const LatestReading &reading : latest) {
-        std::optional<ChannelLimits> limits;
-        if (limitsRead) {
-            // A logger no longer configured, or a channel past a logger's, has no alarm to meet.
-            const auto logger = std::find(serials_.begin(), serials_.end(), reading.serial);
-            const bool known = logger != serials_.end() && reading.channel >= 1 &&
-                               reading.channel <= channelsPerLogger;
-            limits = known ? loggerLimits[std::size_t(logger - serials_.begin())]
-                                         [std::size_t(reading.channel - 1)]
-                           : ChannelLimits{};
-        }
-        const LatestLine line = latestLine(reading, limits);
+        const LatestLine line = latestLine(
+            reading,
+            limitsRead ? std::optional(limitsOf(reading, serials_, loggerLimits)) : std::nullopt);
         ++row;
         for (int column = 0; column < latestColumns; ++column) {
             auto *cell = new QLabel(line.cells[std::size_t(column)]);
@@ -310,6 +316,8 @@ void ReadingsWindow::addLatest(const std::vector<LatestReading> &latest) {
                 marked.setColor(QPalette::WindowText, outsideColour);
                 cell->setPalette(marked);
             }
+            if (column == sideColumn)
+                embolden(*cell);
             grid->addWidget(cell, row, column);
         }
     }
