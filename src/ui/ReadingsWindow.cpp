@@ -82,15 +82,11 @@ QString boundText(const std::optional<double> &bound) {
     return bound ? number(*bound) : QString();
 }
 
-struct LatestLine {
-    std::array<QString, latestColumns> cells;
-    bool outside = false;
-};
+using LatestCells = std::array<QString, latestColumns>;
 
 // `limits` is empty where the device's setup file could not be read.
-LatestLine latestLine(const LatestReading &reading, const std::optional<ChannelLimits> &limits) {
-    LatestLine line;
-    auto &cells = line.cells;
+LatestCells latestCells(const LatestReading &reading, const std::optional<ChannelLimits> &limits) {
+    LatestCells cells;
     cells[channelColumn] =
         qtext(reading.serial + channelCaption) + QString::number(reading.channel);
     cells[nameColumn] = qtext(reading.name);
@@ -117,8 +113,7 @@ LatestLine latestLine(const LatestReading &reading, const std::optional<ChannelL
             break;
         }
     }
-    line.outside = !cells[sideColumn].isEmpty();
-    return line;
+    return cells;
 }
 
 // A logger no longer configured, or a channel past a logger's, has no alarm to meet.
@@ -305,13 +300,14 @@ void ReadingsWindow::addLatest(const std::vector<LatestReading> &latest) {
     }
     int row = 0;
     for (const LatestReading &reading : latest) {
-        const LatestLine line = latestLine(
+        const LatestCells cells = latestCells(
             reading,
             limitsRead ? std::optional(limitsOf(reading, serials_, loggerLimits)) : std::nullopt);
+        const bool outside = !cells[sideColumn].isEmpty();
         ++row;
         for (int column = 0; column < latestColumns; ++column) {
-            auto *cell = new QLabel(line.cells[std::size_t(column)]);
-            if (line.outside && (column == valueColumn || column == sideColumn)) {
+            auto *cell = new QLabel(cells[std::size_t(column)]);
+            if (outside && (column == valueColumn || column == sideColumn)) {
                 QPalette marked = cell->palette();
                 marked.setColor(QPalette::WindowText, outsideColour);
                 cell->setPalette(marked);
