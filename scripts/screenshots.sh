@@ -106,6 +106,17 @@ done
 sed -i 's/^;\[journal\]$/[journal]/' "$config/vantrell.conf"
 "$bin/vantrelld" --config-dir "$config" read 1 >"$out/read.log" 2>&1 ||
     echo "the read of device 1 did not end with X (see $out/read.log)" >&2
+# Absolute limits on logger 1's channels 1 and 3 that its newest readings lie above and below.
+/usr/bin/python3 - "$config" <<'PY'
+import sys, xml.etree.ElementTree as ET
+path = f"{sys.argv[1]}/DeviceSetup/dvcsetup1.xml"
+tree = ET.parse(path)
+for place, (low, high) in {"1": ("0", "10"), "3": ("0", "30")}.items():
+    channel = tree.getroot().find(f"./channel[@place='{place}']")
+    for name, text in (("absAlarmOn", "1"), ("absMinimum", low), ("absMaximum", high)):
+        channel.find(name).text = text
+tree.write(path, encoding="UTF-8", xml_declaration=True)
+PY
 shoot readings readings 5 env
 sed -i 's/^\[journal\]$/;[journal]/' "$config/vantrell.conf"
 

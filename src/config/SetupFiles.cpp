@@ -4,6 +4,7 @@
 #include "config/Station.h"
 #include "config/XMLData.h"
 #include "general/Progress.h"
+#include "general/Text.h"
 
 #include <algorithm>
 
@@ -22,8 +23,21 @@ constexpr int slotsWithOwnFile = 10;
 constexpr RecordLayout setupLayout{std::pair{0, 50}, std::size_t{50}, false};
 constexpr RecordLayout phonebookLayout{};
 
-std::filesystem::path setupPath(const Station &station, const std::string &fileName) {
-    return station.configDir() / std::filesystem::path(fileName).relative_path();
+std::filesystem::path setupPath(const std::filesystem::path &configDir,
+                                const std::string &fileName) {
+    return configDir / std::filesystem::path(fileName).relative_path();
+}
+
+ConfigError readSetup(const std::filesystem::path &file, ChannelSetup &into) {
+    return readRecords(file, setupLayout, [&](const XMLData &document) {
+        for (const XmlRecord &record : document.records()) {
+            if (record.place() < 1 || record.place() > setup::channelCount)
+                continue;
+            const std::size_t count = std::min<std::size_t>(record.valueCount(), setup::fieldCount);
+            for (std::size_t p = 0; p < count; ++p)
+                into.at(record.place(), static_cast<int>(p) + 1) = record.value(p);
+        }
+    });
 }
 
 } // namespace
@@ -73,15 +87,23 @@ void ChannelSetupFile::showChosen(const std::string &fileName) {
 ConfigError ChannelSetupFile::load(const std::string &fileName, ChannelSetup &into) {
     station_.progress().detail(openingText + fileName + loadingText);
     station_.wait(loadSeconds);
-    return readRecords(setupPath(station_, fileName), setupLayout, [&](const XMLData &document) {
-        for (const XmlRecord &record : document.records()) {
-            if (record.place() < 1 || record.place() > setup::channelCount)
-                continue;
-            const std::size_t count = std::min<std::size_t>(record.valueCount(), setup::fieldCount);
-            for (std::size_t p = 0; p < count; ++p)
-                into.at(record.place(), static_cast<int>(p) + 1) = record.value(p);
+    return readSetup(setupPath(station_.configDir(), fileName), into);
+}
+
+ConfigError readDeviceLimits(const std::filesystem::path &configDir, int slot,
+                             std::array<LoggerLimits, maxLoggers> &loggerLimits) {
+    loggerLimits = {};
+    ChannelSetup setup;
+    if (ConfigError failed = readSetup(setupPath(configDir, setupFileOf(slot)), setup))
+        return failed;
+    for (int logger = 1; logger <= maxLoggers; ++logger)
+        for (int i = 0; i < channelsPerLogger; ++i) {
+            const int c = channelsPerLogger * logger - 3 + i;
+            if (valInt(setup.at(c, setup::absAlarmOn)) == 1)
+                loggerLimits[std::size_t(logger - 1)][std::size_t(i)] = {
+                    val(setup.at(c, setup::absMinimum)), val(setup.at(c, setup::absMaximum))};
         }
-    });
+    return {};
 }
 
 ConfigError ChannelSetupFile::saveLoggerSetup(int logger, const LoggerSetup &setup) {
@@ -89,17 +111,18 @@ ConfigError ChannelSetupFile::saveLoggerSetup(int logger, const LoggerSetup &set
     for (int i = 0; i < channelsPerLogger; ++i)
         for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
             station_.channelSetup.at(first + i, f) = setup.columns.at(i).at(f);
-    return rewriteRecords(
-        setupPath(station_, station_.setupFileName), setupLayout, [&](XMLData &document) {
-            for (XmlRecord &record : document.records()) {
-                const int i = record.place() - first;
-                if (i < 0 || i >= channelsPerLogger)
-                    continue;
-                record.setValue(0, setup.readingsPerDay);
-                for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
-                    record.setValue(static_cast<std::size_t>(f - 1), setup.columns.at(i).at(f));
-            }
-        });
+    return rewriteRecords(setupPath(station_.configDir(), station_.setupFileName), setupLayout,
+                          [&](XMLData &document) {
+                              for (XmlRecord &record : document.records()) {
+                                  const int i = record.place() - first;
+                                  if (i < 0 || i >= channelsPerLogger)
+                                      continue;
+                                  record.setValue(0, setup.readingsPerDay);
+                                  for (int f = setup::accelAlarmOn; f <= setup::absMessage; ++f)
+                                      record.setValue(static_cast<std::size_t>(f - 1),
+                                                      setup.columns.at(i).at(f));
+                              }
+                          });
 }
 
 ConfigError PhonebookFile::loadPhonebook() {
@@ -120,6 +143,14 @@ ConfigError PhonebookFile::savePhonebook(const std::array<std::string, phonebook
                                   for (int p = 0; p < phonebookSize; ++p)
                                       record.setValue(static_cast<std::size_t>(p), numbers.at(p));
                           });
+}
+
+LimitSide sideOf(const ChannelLimits &limits, double value) {
+    if (limits.minimum && value < *limits.minimum)
+        return LimitSide::below;
+    if (limits.maximum && value > *limits.maximum)
+        return LimitSide::above;
+    return LimitSide::within;
 }
 
 } // namespace vantrell

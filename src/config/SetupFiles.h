@@ -8,6 +8,8 @@
 #include "config/Tables.h"
 
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 namespace vantrell {
@@ -28,6 +30,24 @@ LoggerSetup loggerSetup(const ChannelSetup &channels, int logger);
 
 // The setup file of slot `slot`, relative to the configuration folder ("/DeviceSetup/...").
 std::string setupFileOf(int slot);
+
+// A channel's absolute limits as a session checks its readings against them; empty where the
+// channel's absolute alarm is off.
+struct ChannelLimits {
+    std::optional<double> minimum;
+    std::optional<double> maximum;
+};
+using LoggerLimits = std::array<ChannelLimits, channelsPerLogger>;
+
+// Where a reading lies against its channel's limits: outside them it raised a channel alarm.
+enum class LimitSide { within, below, above };
+LimitSide sideOf(const ChannelLimits &limits, double value);
+
+// The limits of every logger of the device in slot `slot` (loggerLimits[k] for logger k+1), read
+// from its setup file without the texts and pauses of a session: for the windows and pages that
+// show readings beside them, from any thread.
+ConfigError readDeviceLimits(const std::filesystem::path &configDir, int slot,
+                             std::array<LoggerLimits, maxLoggers> &loggerLimits);
 
 class ChannelSetupFile {
 public:

@@ -400,10 +400,10 @@ void Main::openReadings(int record) {
     if (!journalFile_)
         return;
     if (readings_ == nullptr) {
-        readings_ = new ReadingsWindow(*journalFile_, station_.clock(), this);
+        readings_ = new ReadingsWindow(*journalFile_, station_.configDir(), station_.clock(), this);
         readings_->setAttribute(Qt::WA_DeleteOnClose);
     }
-    readings_->showDevice(record, station_.devices.at(record)[field::description]);
+    readings_->showDevice(record, station_.devices.at(record));
     readings_->show();
     readings_->raise();
     readings_->activateWindow();

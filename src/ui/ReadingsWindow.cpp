@@ -1,6 +1,9 @@
 #include "ui/ReadingsWindow.h"
 
+#include "config/SetupFiles.h"
+#include "general/Text.h"
 #include "journal/Journal.h"
+#include "journal/LocalTime.h"
 #include "ui/QtText.h"
 
 #include <QAreaSeries>
@@ -9,6 +12,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,6 +35,27 @@ constexpr const char *deviceCaption = "Device ";
 constexpr const char *channelCaption = ", channel ";
 constexpr const char *noReadingsText = "no readings yet";
 constexpr const char *unavailableText = "Journal unavailable: ";
+constexpr const char *noReadingText = "no reading";
+constexpr const char *noLimitsText = "no limits";
+constexpr const char *limitsUnreadText = "limits unavailable";
+constexpr const char *limitsBetween = " … ";
+constexpr const char *aboveText = "above limit";
+constexpr const char *belowText = "below limit";
+
+// The table of newest readings above the charts, a row per channel.
+enum LatestColumn {
+    channelColumn,
+    nameColumn,
+    valueColumn,
+    timeColumn,
+    limitsColumn,
+    sideColumn,
+    latestColumns
+};
+constexpr std::array<const char *, latestColumns> latestHeadings{
+    "Logger, channel", "Name", "Newest reading", "Time", "Limits", ""};
+// The alarm's colour, dark enough to read on a light window.
+constexpr Qt::GlobalColor outsideColour = Qt::darkRed;
 
 struct RangeButton {
     ReadingsWindow::Range range;
@@ -47,6 +72,65 @@ constexpr std::array rangeButtons{
 
 // Tall enough for a readable value axis, low enough for four charts on a laptop's screen.
 constexpr int chartHeight = 220;
+
+// As short as the number allows, so that a limit reads as it was typed.
+QString number(double value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString boundText(const std::optional<double> &bound) {
+    return bound ? number(*bound) : QString();
+}
+
+using LatestCells = std::array<QString, latestColumns>;
+
+// `limits` is empty where the device's setup file could not be read.
+LatestCells latestCells(const LatestReading &reading, const std::optional<ChannelLimits> &limits) {
+    LatestCells cells;
+    cells[channelColumn] =
+        qtext(reading.serial + channelCaption) + QString::number(reading.channel);
+    cells[nameColumn] = qtext(reading.name);
+    cells[valueColumn] = reading.value ? number(*reading.value) +
+                                             qtext(reading.unit.empty() ? "" : " " + reading.unit)
+                                       : noReadingText;
+    cells[timeColumn] = qtext(isoLocal(reading.utc, reading.offsetSeconds));
+    if (!limits)
+        cells[limitsColumn] = limitsUnreadText;
+    else if (!limits->minimum && !limits->maximum)
+        cells[limitsColumn] = noLimitsText;
+    else
+        cells[limitsColumn] =
+            boundText(limits->minimum) + limitsBetween + boundText(limits->maximum);
+    if (limits && reading.value) {
+        switch (sideOf(*limits, *reading.value)) {
+        case LimitSide::above:
+            cells[sideColumn] = aboveText;
+            break;
+        case LimitSide::below:
+            cells[sideColumn] = belowText;
+            break;
+        case LimitSide::within:
+            break;
+        }
+    }
+    return cells;
+}
+
+// A logger no longer configured, or a channel past a logger's, has no alarm to meet.
+ChannelLimits limitsOf(const LatestReading &reading,
+                       const std::array<std::string, maxLoggers> &serials,
+                       const std::array<LoggerLimits, maxLoggers> &loggerLimits) {
+    const auto logger = std::find(serials.begin(), serials.end(), reading.serial);
+    if (logger == serials.end() || reading.channel < 1 || reading.channel > channelsPerLogger)
+        return {};
+    return loggerLimits[std::size_t(logger - serials.begin())][std::size_t(reading.channel - 1)];
+}
+
+void embolden(QLabel &label) {
+    QFont bold = label.font();
+    bold.setBold(true);
+    label.setFont(bold);
+}
 
 qreal msecs(UtcSeconds utc) {
     return qreal(utc) * 1000;
@@ -89,9 +173,10 @@ void addSeries(QChart &chart, const Series &series) {
 
 } // namespace
 
-ReadingsWindow::ReadingsWindow(std::filesystem::path journalFile, const Clock &clock,
-                               QWidget *parent)
-    : QWidget(parent, Qt::Window), journalFile_(std::move(journalFile)), clock_(clock) {
+ReadingsWindow::ReadingsWindow(std::filesystem::path journalFile, std::filesystem::path configDir,
+                               const Clock &clock, QWidget *parent)
+    : QWidget(parent, Qt::Window), journalFile_(std::move(journalFile)),
+      configDir_(std::move(configDir)), clock_(clock) {
     setObjectName("frmReadings");
     setWindowTitle(windowCaption);
     auto *top = new QHBoxLayout;
@@ -136,11 +221,14 @@ void ReadingsWindow::keyPressEvent(QKeyEvent *event) {
     QWidget::keyPressEvent(event);
 }
 
-void ReadingsWindow::showDevice(int device, const std::string &description) {
+void ReadingsWindow::showDevice(int device, const DeviceRecord &record) {
     device_ = device;
+    // The journal keeps a logger's serial number as the logger tells it, without blanks.
+    for (int logger = 1; logger <= maxLoggers; ++logger)
+        serials_[std::size_t(logger - 1)] = trim(record.serialNumber(logger));
     std::string caption = deviceCaption + std::to_string(device);
-    if (!description.empty())
-        caption += ": " + description;
+    if (!record[field::description].empty())
+        caption += ": " + record[field::description];
     lblDevice_->setText(qtext(caption));
     reload();
 }
@@ -152,13 +240,13 @@ void ReadingsWindow::showRange(Range range) {
 }
 
 void ReadingsWindow::reload() {
-    clearCharts();
-    const QString problem = readCharts();
+    clearPage();
+    const QString problem = readPage();
     lblNoReadings_->setText(problem);
     lblNoReadings_->setVisible(!problem.isEmpty());
 }
 
-void ReadingsWindow::clearCharts() {
+void ReadingsWindow::clearPage() {
     while (charts_->count() > 1) {
         QLayoutItem *item = charts_->takeAt(0);
         delete item->widget();
@@ -166,7 +254,7 @@ void ReadingsWindow::clearCharts() {
     }
 }
 
-QString ReadingsWindow::readCharts() {
+QString ReadingsWindow::readPage() {
     std::error_code ec;
     if (!std::filesystem::exists(journalFile_, ec))
         return noReadingsText;
@@ -178,6 +266,10 @@ QString ReadingsWindow::readCharts() {
         return qtext(unavailableText + problem.text);
     if (channels.empty())
         return noReadingsText;
+    std::vector<LatestReading> latest;
+    if (auto problem = journal->latestReadings(device_, latest))
+        return qtext(unavailableText + problem.text);
+    addLatest(latest);
 
     const UtcSeconds span = rangeButtons[std::size_t(range_)].seconds;
     int index = 0;
@@ -192,6 +284,41 @@ QString ReadingsWindow::readCharts() {
         addChart(series, ++index);
     }
     return {};
+}
+
+void ReadingsWindow::addLatest(const std::vector<LatestReading> &latest) {
+    std::array<LoggerLimits, maxLoggers> loggerLimits;
+    const bool limitsRead = !readDeviceLimits(configDir_, device_, loggerLimits);
+    auto *table = new QWidget;
+    table->setObjectName("grdLatest");
+    auto *grid = new QGridLayout(table);
+    grid->setHorizontalSpacing(16);
+    for (int column = 0; column < latestColumns; ++column) {
+        auto *heading = new QLabel(latestHeadings[std::size_t(column)]);
+        embolden(*heading);
+        grid->addWidget(heading, 0, column);
+    }
+    int row = 0;
+    for (const LatestReading &reading : latest) {
+        const LatestCells cells = latestCells(
+            reading,
+            limitsRead ? std::optional(limitsOf(reading, serials_, loggerLimits)) : std::nullopt);
+        const bool outside = !cells[sideColumn].isEmpty();
+        ++row;
+        for (int column = 0; column < latestColumns; ++column) {
+            auto *cell = new QLabel(cells[std::size_t(column)]);
+            if (outside && (column == valueColumn || column == sideColumn)) {
+                QPalette marked = cell->palette();
+                marked.setColor(QPalette::WindowText, outsideColour);
+                cell->setPalette(marked);
+            }
+            if (column == sideColumn)
+                embolden(*cell);
+            grid->addWidget(cell, row, column);
+        }
+    }
+    grid->setColumnStretch(sideColumn, 1);
+    charts_->insertWidget(0, table);
 }
 
 void ReadingsWindow::addChart(const Series &series, int index) {

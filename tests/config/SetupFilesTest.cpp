@@ -60,14 +60,26 @@ TEST(ChannelSetupFile, LoadMergesTheFileAndSavingLogger3WritesChannels9To12Only)
     EXPECT_EQ(shown.columns[3][setup::absMessage], "c12v9");
     shown.readingsPerDay = "96";
     shown.columns[1][setup::absAlarmOn] = "1";
+    shown.columns[1][setup::absMaximum] = "40.5";
     ASSERT_FALSE(file.saveLoggerSetup(3, shown));
 
     std::string expected = test::replaced(before, "<v>c10v6</v>", "<v>1</v>");
+    expected = test::replaced(expected, "<v>c10v8</v>", "<v>40.5</v>");
     for (int c = 9; c <= 12; ++c)
         expected = test::replaced(expected, "<v>c" + std::to_string(c) + "v0</v>", "<v>96</v>");
     EXPECT_EQ(s.read("DeviceSetup/dvcsetup2.xml"), expected);
     EXPECT_EQ(s.station.channelSetup.at(10, setup::absAlarmOn), "1");
     EXPECT_EQ(s.station.channelSetup.at(10, setup::readingsPerDay), "c10v0"); // not in memory
+
+    // Logger 3's limits as a page shows them: only channel 2 has its absolute alarm on.
+    std::array<LoggerLimits, maxLoggers> limits;
+    ASSERT_FALSE(readDeviceLimits(s.station.configDir(), 2, limits));
+    const ChannelLimits &channel2 = limits[2][1];
+    EXPECT_FALSE(limits[2][0].maximum || limits[1][1].maximum || limits[3][1].maximum);
+    EXPECT_EQ(channel2.maximum, 40.5);
+    EXPECT_EQ(sideOf(channel2, 40.5), LimitSide::within) << "the limit itself raises no alarm";
+    EXPECT_EQ(sideOf(channel2, 40.6), LimitSide::above);
+    EXPECT_EQ(sideOf(channel2, -0.1), LimitSide::below) << "a minimum that is no number is 0";
 }
 
 TEST(PhonebookFile, SavingTwoNumbersStoresTwoNumbersAndEightEmptyValues) {

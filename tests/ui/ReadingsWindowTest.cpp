@@ -1,6 +1,7 @@
 // The Readings window over a journal: a chart per channel in no more points than it asks for,
-// the ranges, the window without readings, and the ways the operator opens it from the phone
-// list, which offers none of them when the station keeps no journal.
+// the ranges, each channel's newest reading beside its limits, the window without readings, and the
+// ways the operator opens it from the phone list, which offers none of them when the station keeps
+// no journal.
 #include "ui/ReadingsWindow.h"
 
 #include "cycle/CycleBench.h"
@@ -11,6 +12,7 @@
 
 #include <QAbstractAxis>
 #include <QChartView>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
@@ -39,6 +41,21 @@ QString noReadings(const QWidget &window) {
     return label->isHidden() ? QString() : label->text();
 }
 
+// The texts of row `row` of the newest readings' table (row 0: the headings), a text in a colour of
+// its own in brackets; none past the table's end.
+std::vector<std::string> latestRow(const QWidget &window, int row) {
+    auto *grid = qobject_cast<QGridLayout *>(window.findChild<QWidget *>("grdLatest")->layout());
+    const QColor plain = window.palette().color(QPalette::WindowText);
+    std::vector<std::string> texts;
+    for (int c = 0; row < grid->rowCount() && c < grid->columnCount(); ++c) {
+        auto *cell = qobject_cast<QLabel *>(grid->itemAtPosition(row, c)->widget());
+        const std::string text = stdtext(cell->text());
+        texts.push_back(cell->palette().color(QPalette::WindowText) == plain ? text
+                                                                             : "[" + text + "]");
+    }
+    return texts;
+}
+
 // A journal at `file` holding `batch`, closed again as a session leaves it.
 void journalOf(const std::filesystem::path &file, const LoggerReadings &batch) {
     std::unique_ptr<Journal> journal;
@@ -57,17 +74,21 @@ protected:
         batch.channels[1].enabled = false;
         batch.channels[3].unit = "";
         journalOf(file, batch);
+        dam[field::description] = "Dam";
+        dam.serialNumber(1) = "KV12345678";
+        dam.serialNumber(2) = "KV87654321 "; // a blank the phone list kept
     }
 
     StationZone utc{"UTC"};
     testing::TempFolder folder;
     std::filesystem::path file = folder / "journal.sqlite";
     sim::World world{{2026, 4, 10, 0, 0, 0}};
-    ReadingsWindow window{file, world.clock()};
+    DeviceRecord dam;
+    ReadingsWindow window{file, folder.path(), world.clock()};
 };
 
 TEST_F(ReadingsWindowTest, EachRangeShowsAChartPerChannelWithinItsPoints) {
-    window.showDevice(1, "Dam");
+    window.showDevice(1, dam);
     EXPECT_EQ(window.findChild<QLabel *>("lblDevice")->text(), "Device 1: Dam");
     struct Case {
         const char *button;
@@ -103,6 +124,42 @@ TEST_F(ReadingsWindowTest, EachRangeShowsAChartPerChannelWithinItsPoints) {
     }
 }
 
+// Logger 2 (setup channels 5..8) read once, its channel 1 missing; a reading outside its limits is
+// marked in words and colour.
+TEST_F(ReadingsWindowTest, TheNewestReadingsStandBesideTheirLimits) {
+    auto once = testing::memory(1, {2026, 4, 9, 12, 0, 0});
+    once.back().values[1] = "-----";
+    auto batch = testing::batchOf(once, 1, "KV87654321");
+    batch.channels[2].enabled = batch.channels[3].enabled = false;
+    journalOf(file, batch);
+    const auto setupFile = folder / "DeviceSetup" / "dvcsetup1.xml";
+    std::filesystem::create_directories(setupFile.parent_path());
+    std::ofstream(setupFile) << test::positionalFile(test::records(
+        "1:,,,,,,1,0,6000;3:,,,,,,1,0,5000;4:,,,,,,1,6000,9000;5:,,,,,,1,0,100;6:,,,,,,0,0,1"));
+    window.showDevice(1, dam);
+    const std::string late = "2026-04-09T23:50:00+00:00", noon = "2026-04-09T12:00:00+00:00";
+    const struct {
+        const char *legend;
+        std::vector<std::string> row;
+    } cases[] = {
+        {"within", {"KV12345678, channel 1", "Kanal 1", "5769 °C", late, "0 … 6000", ""}},
+        {"above",
+         {"KV12345678, channel 3", "Kanal 3", "[5789 °C]", late, "0 … 5000", "[above limit]"}},
+        {"below, no unit",
+         {"KV12345678, channel 4", "Kanal 4", "[5799]", late, "6000 … 9000", "[below limit]"}},
+        {"missing", {"KV87654321, channel 1", "Kanal 1", "no reading", noon, "0 … 100", ""}},
+        {"alarm off", {"KV87654321, channel 2", "Kanal 2", "20 °C", noon, "no limits", ""}},
+    };
+    int row = 0;
+    for (const auto &c : cases)
+        EXPECT_EQ(latestRow(window, ++row), c.row) << c.legend;
+    EXPECT_TRUE(latestRow(window, row + 1).empty());
+    // The window reads the setup file again with the readings.
+    std::filesystem::remove(setupFile);
+    QTest::mouseClick(window.findChild<QPushButton *>("cmdDay"), Qt::LeftButton);
+    EXPECT_EQ(latestRow(window, 2).at(4), "limits unavailable");
+}
+
 TEST_F(ReadingsWindowTest, WithoutReadingsTheWindowSaysSo) {
     struct Case {
         const char *legend;
@@ -118,14 +175,15 @@ TEST_F(ReadingsWindowTest, WithoutReadingsTheWindowSaysSo) {
          1, "Journal unavailable: journal " + file.string() + ": file is not a database"},
     };
     // Charts on show go when there are none to show.
-    window.showDevice(1, "");
+    window.showDevice(1, {});
     ASSERT_EQ(chartsOf(window).size(), 3u);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.legend);
         c.prepare();
-        window.showDevice(c.device, "");
+        window.showDevice(c.device, {});
         EXPECT_EQ(stdtext(noReadings(window)), c.said);
         EXPECT_TRUE(chartsOf(window).empty());
+        EXPECT_EQ(window.findChild<QWidget *>("grdLatest"), nullptr);
     }
 }
 
