@@ -213,6 +213,16 @@ TEST(StatusServer, TextsOfConfigurationAndLoggersStayText) {
             EXPECT_EQ(answer->body.find(markup), std::string::npos) << markup;
         EXPECT_NE(answer->body.find("&lt;script&gt;alert(&#39;Pegel&#39;)"), std::string::npos);
     }
+    // An alarm of device 1 with a configured text: on the station's page and device 1's only.
+    JournalView view = readJournalView(b.folder.path(), journalAndPage(), {1, 2});
+    view.alarms = {{1, b.stationNow(), 1, 3, "channel alarm", "Pegel <b>hoch</b>", "sent"}};
+    const auto s = b.snapshots.current();
+    const std::string shown = "<td data-label=\"message\">Pegel &lt;b&gt;hoch&lt;/b&gt;</td>";
+    for (const auto &[page, expected] :
+         {std::pair{stationPage(*s, view, {}), true},
+          std::pair{devicePage(*s, s->devices[0], view, {{}, {}, view.alarms}, {}), true},
+          std::pair{devicePage(*s, s->devices[1], view, {{}, {}, view.alarms}, {}), false}})
+        EXPECT_EQ(page.find(shown) != std::string::npos, expected) << page;
 }
 
 TEST(StatusServer, ServesOverTlsToTheUserOnly) {
