@@ -226,12 +226,13 @@ std::string stationPage(const StationSnapshot &s, const JournalView &view,
         out << "<td>" << markOrDash(s.done[t]) << "</td>";
     out << "</tr></table></div>\n";
 
-    out << "<table id=\"devices\" class=\"stacked\"><thead><tr><th>device</th><th>description</th>"
+    out << "<div class=\"wide\"><table id=\"devices\" "
+           "class=\"stacked\"><thead><tr><th>device</th><th>description</th>"
         << "<th>connection</th><th>state</th><th>last session</th><th>last good read</th>"
         << "<th>missed times</th><th>next time</th><th>latest values</th></tr></thead><tbody>\n";
     for (const DeviceSnapshot &d : s.devices)
         deviceRow(out, s, d, view, state);
-    out << "</tbody></table>\n";
+    out << "</tbody></table></div>\n";
     alarmTable(out, view.alarms, std::nullopt);
     out << "<h2>last sessions</h2>\n<pre id=\"log\">";
     for (const std::string &line : foldLog(s.logLines))

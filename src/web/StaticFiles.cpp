@@ -47,7 +47,7 @@ async function draw(canvas, days) {
   const xs = series.points.map((p) => p.t);
   const min = xs.length ? xs[0] : Date.now() - day;
   const max = xs.length > 1 ? xs[xs.length - 1] : min + hour;
-  const {step, ticks} = roundTicks(min, max, Math.max(2, Math.floor(canvas.clientWidth / tickPixels)));
+  const {step, ticks} = roundTicks(min, max, Math.max(2, Math.floor(canvas.parentElement.clientWidth / tickPixels)));
   const datasets = [{label: 'mean', data: line('mean'), borderColor: '#1f5fa8', pointRadius: 0,
                      borderWidth: 1.5}];
   if (series.bucket_seconds > 0) {
@@ -84,14 +84,14 @@ drawAll(7);
 )js";
 
 // Each state has its colour and always its words too: the colour alone would not tell everyone.
-// Below 600 px the device table becomes one block per device with its headings beside the
-// values; other tables scroll inside their own box, never the page.
+// Below 600 px every table but the schedule becomes one block per row with its headings beside
+// the values; a table too wide for the window scrolls inside its own box, never the page.
 constexpr std::string_view styleCss =
     R"css(body { font-family: sans-serif; margin: 1.5em; color: #222; }
 h1 { margin: 0 0 0.2em; }
 header p { margin: 0.2em 0; }
-table { border-collapse: collapse; margin: 0.5em 0 1em; }
-th, td { border: 1px solid #bbb; padding: 0.2em 0.6em; text-align: left; vertical-align: top; }
+table { border-collapse: collapse; margin: 0.5em 0 1em; font-size: 0.9em; }
+th, td { border: 1px solid #bbb; padding: 0.2em 0.5em; text-align: left; vertical-align: top; }
 th { background: #eef2f7; }
 pre { background: #f6f6f6; padding: 0.6em; max-height: 20em; overflow: auto; white-space: pre-wrap; }
 .wide { max-width: 100%; overflow-x: auto; }
@@ -106,7 +106,7 @@ button.chosen { font-weight: bold; }
 #counts .count { display: inline-block; margin-right: 0.6em; padding: 0.1em 0.6em; border-radius: 1em; }
 #counts .count[data-n="0"] { display: none; }
 .latest ul { list-style: none; margin: 0; padding: 0; }
-.latest li, .when, .badge { white-space: nowrap; }
+.when, .badge, .value, .limit { white-space: nowrap; }
 .value[data-limit="above limit"], .value[data-limit="below limit"], .limit { color: #b3261e; font-weight: bold; }
 .badge { display: inline-block; padding: 0.1em 0.5em; border-radius: 0.3em; }
 tr.device { border-left: 0.4em solid #999; }
@@ -127,7 +127,7 @@ tr.device[data-health="silent"] { border-left-color: #8c1d18; }
   table.stacked tr { margin-bottom: 0.6em; border: 1px solid #bbb; }
   table.stacked tr.device { border-left-width: 0.4em; }
   table.stacked td { border: none; border-bottom: 1px solid #e4e4e4; position: relative;
-                     font-size: 0.9em; padding-left: 8.2em; min-height: 1.2em; overflow-wrap: anywhere; }
+                     padding-left: 8.2em; min-height: 1.2em; overflow-wrap: anywhere; }
   table.stacked td::before { content: attr(data-label); font-weight: bold; position: absolute;
                              left: 0.4em; width: 7.6em; }
   table.stacked tr.none td { padding-left: 0.6em; }
