@@ -216,7 +216,8 @@ JournalView StatusServer::journalView(const StationSnapshot &snapshot) const {
     return readJournalView(sources_.configDir, sources_.settings, devices);
 }
 
-// The limits are read only for the devices that have readings to show beside them.
+// The limits are read only for the devices that have readings to show beside them, each setup
+// file once: every slot beyond the tenth shares one.
 StationState StatusServer::stationState(const StationSnapshot &snapshot,
                                         const JournalView &view) const {
     StationState state;
@@ -225,13 +226,16 @@ StationState StatusServer::stationState(const StationSnapshot &snapshot,
     state.broker = !mqttOn                                                 ? "off"
                    : sources_.brokerConnected && *sources_.brokerConnected ? "connected"
                                                                            : "not connected";
+    std::map<std::string, std::optional<DeviceLimits>> files;
     for (const DeviceSnapshot &d : snapshot.devices) {
         const auto latest = view.latest.find(d.number);
         if (latest == view.latest.end() || latest->second.empty())
             continue;
-        DeviceLimits limits;
-        if (!readDeviceLimits(sources_.configDir, d.number, limits))
-            state.limits[d.number] = limits;
+        auto [file, first] = files.try_emplace(setupFileOf(d.number));
+        if (DeviceLimits limits; first && !readDeviceLimits(sources_.configDir, d.number, limits))
+            file->second = limits;
+        if (file->second)
+            state.limits[d.number] = *file->second;
     }
     return state;
 }
