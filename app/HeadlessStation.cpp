@@ -211,10 +211,14 @@ void HeadlessStation::runCycle() {
                         outboxLog());
         retries->start();
     }
+    // Before the page, which tells whether the publisher has its broker.
+    startPublisher();
     std::optional<StatusServer> page;
     if (settings_.web && settings_.web->on()) {
-        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_}, *settings_.web,
-                     clock_);
+        page.emplace(StatusSources{&snapshots_, station_.configDir(), settings_,
+                                   publisher_ ? &publisher_->connected() : nullptr,
+                                   VANTRELL_VERSION},
+                     *settings_.web, clock_);
         schedule_.previewCountdown();
         publishSnapshot();
         if (const std::string problem = page->start(); !problem.empty())
@@ -226,7 +230,6 @@ void HeadlessStation::runCycle() {
                 publishSnapshot();
         };
     }
-    startPublisher();
     // A request may read a device or change one: the counts and the page follow before the
     // answer ends, so that what the client looks at next is up to date.
     const ControlHandler served = [this, &page](const std::vector<std::string> &arguments,

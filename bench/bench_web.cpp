@@ -1,7 +1,7 @@
 // What the status page costs through real HTTP on loopback: the readings API for each plot of a
 // device with 400 days of 10-minute readings on four channels (target: the page's plots under
-// 50 ms), and the station page while the station's loop writes a session to the journal and
-// publishes its snapshot (target: under 10 ms).
+// 50 ms), and the station page (target: under 10 ms) and a device page (under 50 ms) while the
+// station's loop writes a session to the journal and publishes its snapshot.
 #include "FreePort.h"
 #include "TenMinuteReadings.h"
 #include "cycle/StationSnapshot.h"
@@ -39,8 +39,10 @@ LoggerReadings batchOf(const std::vector<Reading> &readings) {
 StationSnapshot busyStation() {
     StationSnapshot s;
     s.stationName = "pegel-nord";
-    s.localTime = "2026-12-06 15:40:48";
-    s.countdownText = "Vantrell 06/12/2026 15:40:48 Next connection in 2 Hours 19 Minutes";
+    s.localNow = {2026, 12, 6, 15, 40, 48};
+    s.localTime = "2026-12-06T15:40:48+01:00";
+    s.timeZone = "CET";
+    s.nextTime = "2026-12-06T18:00:00+01:00";
     s.times = {"08:00", "12:00", "18:00", ""};
     for (int d = 1; d <= 50; ++d)
         s.devices.push_back({d,
@@ -48,7 +50,8 @@ StationSnapshot busyStation() {
                              "0761 1234" + std::to_string(d),
                              true,
                              {true, true, true, false},
-                             {"X", "C", "", ""}});
+                             {"X", "C", "", ""},
+                             {d == 1 ? "KV12345678" : "KV" + std::to_string(12345600 + d)}});
     for (std::size_t k = 0; k < LogRing::capacity; ++k)
         s.logLines.push_back("Reading records ... " + std::to_string(k));
     return s;
@@ -68,8 +71,8 @@ struct Server {
         StoredReadings stored;
         (void)writer->recordReadings(batchOf(readings), stored);
         snapshots.publish(busyStation());
-        server = std::make_unique<StatusServer>(StatusSources{&snapshots, folder, settings},
-                                                *settings.web);
+        server = std::make_unique<StatusServer>(
+            StatusSources{&snapshots, folder, settings, nullptr, "bench"}, *settings.web);
         (void)server->start();
     }
     ~Server() {
@@ -114,8 +117,8 @@ void devicePlots(benchmark::State &state) {
 }
 BENCHMARK(devicePlots)->Arg(1)->Arg(7)->Arg(30)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// The station page while a session writes to the journal and publishes its steps.
-void stationPageDuringSession(benchmark::State &state) {
+// A page while a session writes to the journal and publishes its steps.
+void pageDuringSession(benchmark::State &state, const char *path) {
     Server &s = server();
     std::atomic<bool> running{true};
     std::thread session([&s, &running] {
@@ -133,14 +136,17 @@ void stationPageDuringSession(benchmark::State &state) {
     });
     httplib::Client client = s.client();
     for (auto _ : state) {
-        const auto answer = client.Get("/");
+        const auto answer = client.Get(path);
         if (!answer || answer->status != 200)
             state.SkipWithError("no answer");
     }
     running = false;
     session.join();
 }
-BENCHMARK(stationPageDuringSession)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(pageDuringSession, station, "/")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(pageDuringSession, device, "/device/1")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 } // namespace vantrell

@@ -162,6 +162,21 @@ for page in "/:status-page" "/device/1:status-page-device"; do
         --screenshot="$out/${page#*:}.png" "http://127.0.0.1:$port${page%%:*}" \
         >"$out/chromium.log" 2>&1
 done
+# Headless Chromium's window is at least 500 pixels wide: a phone's 360 are a frame's, in a page
+# of the same site (in a file's frame the plots' script does not run).
+frames=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$out/frames"
+/usr/bin/python3 -m http.server "$frames" --bind 127.0.0.1 --directory "$out/frames" >/dev/null 2>&1 &
+pids+=($!)
+for page in "/:status-page-360" "/device/1:status-page-device-360"; do
+    printf '<!DOCTYPE html><body style="margin:0"><iframe src="http://127.0.0.1:%s%s" width="360" height="3400"></iframe>' \
+        "$port" "${page%%:*}" >"$out/frames/${page#*:}.html"
+    for _ in $(seq 50); do curl -sf -o /dev/null "http://127.0.0.1:$frames/" && break; sleep 0.1; done
+    chromium --headless --no-sandbox --disable-gpu --log-level=3 --virtual-time-budget=5000 \
+        --user-data-dir="$out/chromium" --window-size=500,3410 \
+        --screenshot="$out/${page#*:}.png" "http://127.0.0.1:$frames/${page#*:}.html" \
+        >"$out/chromium.log" 2>&1
+done
 
 echo "Screenshots in $out:"
 ls "$out"/*.png

@@ -4,8 +4,23 @@
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "general/Text.h"
+#include "journal/LocalTime.h"
+
+#include <ctime>
 
 namespace vantrell {
+
+namespace {
+
+std::string timeZoneName(UtcSeconds utc) {
+    const std::time_t t = utc;
+    std::tm local{};
+    if (::localtime_r(&t, &local) == nullptr || local.tm_zone == nullptr)
+        return {};
+    return local.tm_zone;
+}
+
+} // namespace
 
 StationSnapshot takeSnapshot(Station &station, const Schedule &schedule,
                              std::vector<std::string> logLines) {
@@ -13,13 +28,20 @@ StationSnapshot takeSnapshot(Station &station, const Schedule &schedule,
     s.stationName = station.configDir().filename().string();
     if (s.stationName.empty())
         s.stationName = station.configDir().parent_path().filename().string();
-    const LocalDateTime now = station.clock().localNow();
-    s.localTime = zeroPad(now.year, 4) + "-" + zeroPad(now.month, 2) + "-" + zeroPad(now.day, 2) +
-                  " " + zeroPad(now.hour, 2) + ":" + zeroPad(now.minute, 2) + ":" +
-                  zeroPad(now.second, 2);
-    s.countdownText = schedule.tooltipText();
-    if (!schedule.scheduleOff())
+    s.localNow = station.clock().localNow();
+    const ReadingTime now = toUtc(s.localNow);
+    s.localTime = isoLocal(now.utc, now.offsetSeconds);
+    s.timeZone = timeZoneName(now.utc);
+    s.communicating = station.session.communicating;
+    if (!schedule.scheduleOff()) {
         s.countdown = StationSnapshot::Countdown{schedule.hoursToNext(), schedule.minutesToNext()};
+        // The countdown counts whole minutes: the next time starts at the minute.
+        const UtcSeconds next =
+            now.utc + (s.countdown->hours * 60 + s.countdown->minutes) * 60 - now.utc % 60;
+        int offset = 0;
+        (void)toLocal(next, &offset);
+        s.nextTime = isoLocal(next, offset);
+    }
     ScheduleDayFile dayFile(station);
     (void)dayFile.readScheduleDay(s.scheduleDay);
     s.scheduleDay = trim(s.scheduleDay);
@@ -33,11 +55,15 @@ StationSnapshot takeSnapshot(Station &station, const Schedule &schedule,
         if (d.isFree())
             continue;
         DeviceSnapshot device{
-            slot, d[field::description], d.connection(), d.flag(field::active), {}, {}};
+            slot, d[field::description], d.connection(), d.flag(field::active), {}, {}, {}};
         for (int t = 1; t <= scheduleTimeCount; ++t) {
             device.scheduled[t - 1] = d.scheduledAt(t);
             device.marks[t - 1] = station.dailyMarks.at(2 * t, slot);
         }
+        for (int logger = 1; logger <= maxLoggers; ++logger)
+            device.serials.push_back(trim(d.serialNumber(logger)));
+        while (!device.serials.empty() && device.serials.back().empty())
+            device.serials.pop_back();
         s.devices.push_back(std::move(device));
     }
     s.logLines = std::move(logLines);

@@ -3,6 +3,7 @@
 // table half way through a change and never touches the station itself.
 #pragma once
 
+#include "general/Clock.h"
 #include "general/Progress.h"
 
 #include <array>
@@ -26,12 +27,16 @@ struct DeviceSnapshot {
     bool active = false;
     std::array<bool, 4> scheduled{};
     std::array<std::string, 4> marks; // the done mark of each schedule time; empty: none
+    std::vector<std::string> serials; // of loggers 1.. in order, up to the last one configured
 };
 
 struct StationSnapshot {
     std::string stationName; // the configuration folder's name
-    std::string localTime;   // "2026-12-06 15:40:48"
-    std::string countdownText;
+    LocalDateTime localNow;  // the station's clock when it was taken
+    std::string localTime;   // the same as "2026-12-06T15:40:48+01:00"
+    std::string timeZone;    // the station's, as its C library names it: "CET"
+    std::string nextTime;    // when the next schedule time is due, as localTime; empty: none
+    bool communicating = false;
     struct Countdown {
         int hours = 0;
         int minutes = 0;

@@ -194,10 +194,11 @@ class PublisherRun {
 public:
     PublisherRun(const std::filesystem::path &journalFile, const MqttSettings &settings,
                  const std::string &password, const std::filesystem::path &caFile,
-                 const PublisherLog &log, const Clock &clock)
-        : clock_(clock), journalFile_(journalFile), settings_(settings), password_(password),
-          caFile_(caFile), log_(log), root_(stationTopic(settings.topic, settings.station)),
-          retry_(clock_, 0), poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
+                 const PublisherLog &log, const Clock &clock, std::atomic<bool> &connected)
+        : clock_(clock), connected_(connected), journalFile_(journalFile), settings_(settings),
+          password_(password), caFile_(caFile), log_(log),
+          root_(stationTopic(settings.topic, settings.station)), retry_(clock_, 0),
+          poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
 
     void sessionEnded() { lookAgain_ = true; }
 
@@ -244,6 +245,7 @@ public:
         }
         unmark();
         connection_->disconnect();
+        connected_ = false;
     }
 
 private:
@@ -277,6 +279,7 @@ private:
     }
 
     void drop() {
+        connected_ = false;
         problem(connection_->reason());
         unmark();
         connection_.reset();
@@ -321,6 +324,7 @@ private:
     }
 
     void connected() {
+        connected_ = true;
         log_(LogPriority::progress, "connected to " + settings_.url);
         lastProblem_.clear();
         retrySeconds_ = firstRetrySeconds;
@@ -415,6 +419,7 @@ private:
     }
 
     const Clock &clock_;
+    std::atomic<bool> &connected_; // the publisher's, for the status page
     const std::filesystem::path &journalFile_;
     const MqttSettings &settings_;
     const std::string &password_;
@@ -506,7 +511,8 @@ double MqttPublisher::threadCpuSeconds() const {
 }
 
 void MqttPublisher::run() {
-    PublisherRun publisher(journalFile_, settings_, password_, settings_.caFile, log_, clock_);
+    PublisherRun publisher(journalFile_, settings_, password_, settings_.caFile, log_, clock_,
+                           connected_);
     std::uint64_t seen = 0;
     for (;;) {
         {

@@ -14,6 +14,7 @@
 #include "general/Clock.h"
 #include "general/Progress.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -48,6 +49,8 @@ public:
     bool waitForAcknowledgements(double seconds);
     // CPU time the publisher's thread has used, in seconds.
     double threadCpuSeconds() const;
+    // Whether the broker took the connection and has not lost it since; any thread may ask.
+    const std::atomic<bool> &connected() const { return connected_; }
 
 private:
     void run();
@@ -67,6 +70,7 @@ private:
     // The count of sessionEnded() calls the thread had seen when it last found nothing left.
     std::uint64_t drainedAfter_ = 0;
     bool drained_ = false;
+    std::atomic<bool> connected_{false};
     std::thread thread_;
 };
 

@@ -15,7 +15,7 @@ struct StaticFile {
     const char *type;
 };
 
-// "device.js", "style.css"; nothing for any other name.
+// "device.js", "station.js", "style.css"; nothing for any other name.
 std::optional<StaticFile> builtInFile(std::string_view name);
 
 } // namespace vantrell

@@ -45,8 +45,9 @@ constexpr time_t writeTimeoutSeconds = 5;
 // httplib listens with a queue of 5: a burst of connections beyond it would wait on their
 // kernels' connection retries (1, 3, 7 ... seconds) instead of on the pool.
 constexpr int listenQueue = 256;
-// The sessions a device page lists.
-constexpr UtcSeconds sessionDays = 7;
+// The sessions and alarms a device page lists: a week, at most a page of alarms.
+constexpr UtcSeconds weekSeconds = 7 * 86400;
+constexpr int alarmsShown = 100;
 constexpr int defaultPoints = 1000;
 constexpr int maxPoints = 2000;
 
@@ -183,6 +184,10 @@ std::string StatusServer::start() {
     }
     chartJs_ = readFile(chartJsFile);
     route();
+    if (answered_)
+        server_->set_logger([this](const httplib::Request &request, const httplib::Response &) {
+            answered_(request.path);
+        });
     int listening = -1;
     server_->set_socket_options([&listening](socket_t socket) {
         const int yes = 1;
@@ -202,6 +207,37 @@ void StatusServer::stop() {
         return;
     server_->stop();
     thread_.join();
+}
+
+JournalView StatusServer::journalView(const StationSnapshot &snapshot) const {
+    std::vector<int> devices;
+    for (const DeviceSnapshot &d : snapshot.devices)
+        devices.push_back(d.number);
+    return readJournalView(sources_.configDir, sources_.settings, devices);
+}
+
+// The limits are read only for the devices that have readings to show beside them, each setup
+// file once: every slot beyond the tenth shares one.
+StationState StatusServer::stationState(const StationSnapshot &snapshot,
+                                        const JournalView &view) const {
+    StationState state;
+    state.version = sources_.version;
+    const bool mqttOn = sources_.settings.mqtt && sources_.settings.mqtt->on();
+    state.broker = !mqttOn                                                 ? "off"
+                   : sources_.brokerConnected && *sources_.brokerConnected ? "connected"
+                                                                           : "not connected";
+    std::map<std::string, std::optional<DeviceLimits>> files;
+    for (const DeviceSnapshot &d : snapshot.devices) {
+        const auto latest = view.latest.find(d.number);
+        if (latest == view.latest.end() || latest->second.empty())
+            continue;
+        auto [file, first] = files.try_emplace(setupFileOf(d.number));
+        if (DeviceLimits limits; first && !readDeviceLimits(sources_.configDir, d.number, limits))
+            file->second = limits;
+        if (file->second)
+            state.limits[d.number] = *file->second;
+    }
+    return state;
 }
 
 void StatusServer::route() {
@@ -253,45 +289,44 @@ void StatusServer::route() {
 
     serve("/", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
-        std::vector<int> devices;
-        for (const DeviceSnapshot &d : snapshot->devices)
-            devices.push_back(d.number);
-        const JournalView view = readJournalView(sources_.configDir, sources_.settings, devices);
-        response.set_content(stationPage(*snapshot, view), htmlType);
+        const JournalView view = journalView(*snapshot);
+        response.set_content(stationPage(*snapshot, view, stationState(*snapshot, view)), htmlType);
     });
     serve("/api/status", [this](const httplib::Request &, httplib::Response &response) {
         const auto snapshot = sources_.snapshots->current();
-        std::vector<int> devices;
-        for (const DeviceSnapshot &d : snapshot->devices)
-            devices.push_back(d.number);
+        const JournalView view = journalView(*snapshot);
         nlohmann::ordered_json status = {{"folder", sources_.configDir.string()}};
         status.update(statusJson(*snapshot));
-        addJournalView(status, readJournalView(sources_.configDir, sources_.settings, devices));
+        addJournalView(status, view);
+        addStationState(status, *snapshot, view, stationState(*snapshot, view));
         response.set_content(
             status.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
             jsonType);
     });
-    serve(R"(/device/(\d{1,2}))",
-          [this](const httplib::Request &request, httplib::Response &response) {
-              const auto snapshot = sources_.snapshots->current();
-              const int number = std::stoi(request.matches[1]);
-              const auto device =
-                  std::find_if(snapshot->devices.begin(), snapshot->devices.end(),
-                               [number](const DeviceSnapshot &d) { return d.number == number; });
-              if (device == snapshot->devices.end())
-                  return answerProblem(response, 404, "no such device");
-              DeviceHistory history;
-              std::unique_ptr<Journal> journal;
-              if (sources_.settings.journalOn() &&
-                  !Journal::open(sources_.configDir / sources_.settings.journalSettings().file,
-                                 Journal::Access::readOnly, journal)) {
-                  const UtcSeconds since = toUtc(clock_.localNow()).utc - sessionDays * 86400;
-                  if (journal->sessionsSince(number, since, history.sessions) ||
-                      journal->channelsOfDevice(number, history.channels))
-                      history = {};
-              }
-              response.set_content(devicePage(*snapshot, *device, history), htmlType);
-          });
+    serve(R"(/device/(\d{1,2}))", [this](const httplib::Request &request,
+                                         httplib::Response &response) {
+        const auto snapshot = sources_.snapshots->current();
+        const int number = std::stoi(request.matches[1]);
+        const auto device =
+            std::find_if(snapshot->devices.begin(), snapshot->devices.end(),
+                         [number](const DeviceSnapshot &d) { return d.number == number; });
+        if (device == snapshot->devices.end())
+            return answerProblem(response, 404, "no such device");
+        const JournalView view = readJournalView(sources_.configDir, sources_.settings, {number});
+        DeviceHistory history;
+        std::unique_ptr<Journal> journal;
+        if (sources_.settings.journalOn() &&
+            !Journal::open(sources_.configDir / sources_.settings.journalSettings().file,
+                           Journal::Access::readOnly, journal)) {
+            const UtcSeconds since = toUtc(clock_.localNow()).utc - weekSeconds;
+            if (journal->sessionsSince(number, since, history.sessions) ||
+                journal->channelsOfDevice(number, history.channels) ||
+                journal->alarmsSince(since, number, alarmsShown, history.alarms))
+                history = {};
+        }
+        response.set_content(
+            devicePage(*snapshot, *device, view, history, stationState(*snapshot, view)), htmlType);
+    });
     serve("/api/readings", [this](const httplib::Request &request, httplib::Response &response) {
         const auto device = number(request, "device");
         const auto channel = number(request, "channel");

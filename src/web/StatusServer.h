@@ -5,9 +5,12 @@
 
 #include "config/ConfFile.h"
 #include "cycle/StationSnapshot.h"
+#include "cycle/StatusReport.h"
 #include "general/Clock.h"
 #include "web/Pages.h"
+#include "web/StationState.h"
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,6 +28,8 @@ struct StatusSources {
     const SnapshotBox *snapshots = nullptr;
     std::filesystem::path configDir;
     ConfSettings settings; // the journal's file, whether it is on, whether MQTT is
+    const std::atomic<bool> *brokerConnected = nullptr; // the publisher's; none: not started
+    std::string version;
 };
 
 class StatusServer {
@@ -46,17 +51,25 @@ public:
     // Binds and starts serving; the reason when it cannot (an address in use, a certificate
     // that does not load, a password file that cannot be read).
     [[nodiscard]] std::string start();
+    // Called on a serving thread after each answer with the path asked for: tests follow what a
+    // browser asks. Set it before start().
+    void onAnswered(std::function<void(const std::string &path)> answered) {
+        answered_ = std::move(answered);
+    }
     void stop();
     int port() const { return port_; }
 
 private:
     void route();
+    JournalView journalView(const StationSnapshot &snapshot) const;
+    StationState stationState(const StationSnapshot &snapshot, const JournalView &view) const;
 
     StatusSources sources_;
     WebSettings settings_;
     const Clock &clock_;                // safe from any thread
     std::string expectedAuthorization_; // empty: no user
     std::string chartJs_;
+    std::function<void(const std::string &)> answered_;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;

@@ -218,6 +218,7 @@ TEST_F(MqttPublisherTest, RestartPublishesWhatWasLeftInTheOrderRecorded) {
         ASSERT_TRUE(lines.waitFor("Connection refused", patience)) << lines.all();
         p->sessionEnded();
         EXPECT_FALSE(p->waitForAcknowledgements(0.5));
+        EXPECT_FALSE(p->connected()) << "for the status page";
     }
     EXPECT_EQ(unpublished(), 400);
     EXPECT_EQ(lines.count("Connection refused"), 1u) << lines.all();
@@ -226,6 +227,7 @@ TEST_F(MqttPublisherTest, RestartPublishesWhatWasLeftInTheOrderRecorded) {
     settings.url = broker.url();
     auto p = publisher();
     ASSERT_TRUE(p->waitForAcknowledgements(patience)) << lines.all();
+    EXPECT_TRUE(p->connected());
     ASSERT_TRUE(subscriber.waitForCount("/KV", 400, patience));
     std::vector<std::pair<std::string, std::string>> order;
     for (const MqttMessage &m : subscriber.messages())

@@ -1,7 +1,10 @@
 #include "ChildProcess.h"
 #include "WebBench.h"
 
+#include "config/SetupFiles.h"
 #include "cycle/StatusReport.h"
+#include "web/LogFolding.h"
+#include "web/StationState.h"
 
 #include <nlohmann/json.hpp>
 #include <poll.h>
@@ -11,6 +14,8 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <thread>
+#include <tuple>
 
 namespace vantrell::testing {
 namespace {
@@ -31,7 +36,9 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
         // The week of sessions a device page lists ends at the station's clock, months before the
         // wall clock's now.
         {"a device's sessions of the week", "/device/1", 200, "text/html",
-         "<table id=\"sessions\">"},
+         "<td data-label=\"letter\">X done successfully</td>"},
+        {"a device's newest reading per channel", "/device/1", 200, "text/html",
+         "<td data-label=\"name\">Kanal 4</td>"},
         {"a device whose last session is older than the week", "/device/2", 200, "text/html",
          "no session in these days"},
         {"a device without readings", "/device/2", 200, "text/html", noReadingsText},
@@ -40,7 +47,8 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
          "\nvantrell_records_read_total{station=\"hall\",device=\"1\"} "},
         {"a free place", "/device/7", 404},
         {"beyond the table", "/device/99", 404},
-        {"the page script", "/static/device.js", 200, "text/javascript"},
+        {"the plots' script", "/static/device.js", 200, "text/javascript"},
+        {"the script that keeps a page up to date", "/static/station.js", 200, "text/javascript"},
         {"Debian's Chart.js", "/static/chart.min.js", 200, "text/javascript"},
         {"a file beside the static ones", "/static/../vantrell.conf", 404},
         {"an encoded climb", "/static/%2e%2e%2fvantrell.conf", 404},
@@ -78,10 +86,14 @@ TEST(StatusServer, AnswersEveryRouteWithItsStatusAndThePolicy) {
     const auto got = nlohmann::ordered_json::parse(answer->body);
     nlohmann::ordered_json expected = {{"folder", b.folder.path().string()}};
     expected.update(statusJson(*b.snapshots.current()));
-    addJournalView(expected, readJournalView(b.folder.path(), journalAndPage(), {1, 2}));
+    const JournalView view = readJournalView(b.folder.path(), journalAndPage(), {1, 2});
+    addJournalView(expected, view);
+    addStationState(expected, *b.snapshots.current(), view, {"off", "1.0-test", {}});
     EXPECT_EQ(got, expected);
     ASSERT_EQ(got["devices"].size(), 2u);
     EXPECT_EQ(got["devices"][0]["last_session"]["letter"], "X");
+    EXPECT_EQ(got["devices"][0]["health"], "good");
+    EXPECT_EQ(got["station"]["broker"], "off") << "MQTT is not configured";
     EXPECT_NE(got["devices"][0]["last_session"], got["devices"][1]["last_session"]);
     EXPECT_EQ(got["journal"]["state"], "ok");
 }
@@ -201,6 +213,16 @@ TEST(StatusServer, TextsOfConfigurationAndLoggersStayText) {
             EXPECT_EQ(answer->body.find(markup), std::string::npos) << markup;
         EXPECT_NE(answer->body.find("&lt;script&gt;alert(&#39;Pegel&#39;)"), std::string::npos);
     }
+    // An alarm of device 1 with a configured text: on the station's page and device 1's only.
+    JournalView view = readJournalView(b.folder.path(), journalAndPage(), {1, 2});
+    view.alarms = {{1, b.stationNow(), 1, 3, "channel alarm", "Pegel <b>hoch</b>", "sent"}};
+    const auto s = b.snapshots.current();
+    const std::string shown = "<td data-label=\"message\">Pegel &lt;b&gt;hoch&lt;/b&gt;</td>";
+    for (const auto &[page, expected] :
+         {std::pair{stationPage(*s, view, {}), true},
+          std::pair{devicePage(*s, s->devices[0], view, {{}, {}, view.alarms}, {}), true},
+          std::pair{devicePage(*s, s->devices[1], view, {{}, {}, view.alarms}, {}), false}})
+        EXPECT_EQ(page.find(shown) != std::string::npos, expected) << page;
 }
 
 TEST(StatusServer, ServesOverTlsToTheUserOnly) {
@@ -396,22 +418,47 @@ TEST(LogRing, KeepsTheNewestLinesAndPassesEveryTextOn) {
     }
 }
 
+// Runs of alike lines become one with their count; lines that differ elsewhere stay apart.
+TEST(LogFolding, RunsOfAlikeLinesBecomeOne) {
+    const struct {
+        const char *legend;
+        std::vector<std::string> lines, folded;
+    } cases[] = {
+        {"nothing", {}, {}},
+        {"a block count",
+         {"Reading", "Saving block no. 1", "Saving block no. 2", "Saving block no. 3", "Saved"},
+         {"Reading", "Saving block no. 1 … 3 (3 lines)", "Saved"}},
+        {"the same line", {"Channel 2", "Channel 2"}, {"Channel 2 (2 lines)"}},
+        {"a number before the last",
+         {"Logger 1 block 9", "Logger 2 block 9"},
+         {"Logger 1 block 9", "Logger 2 block 9"}},
+        {"a line without a number between counts",
+         {"Block 1", "Block", "Block 2"},
+         {"Block 1", "Block", "Block 2"}},
+        {"the number's text around it",
+         {"Channel 1 ok", "Channel 4 ok", "Channel 5 failed"},
+         {"Channel 1 … 4 ok (2 lines)", "Channel 5 failed"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(foldLog(c.lines), c.folded) << c.legend;
+}
+
 // The pages in a real browser: headless Chromium runs the page script against the server and
 // the test reads the DOM it leaves, and keeps screenshots of both pages in the build folder.
 constexpr const char *chromium = "/usr/bin/chromium";
 // Chromium's own start takes most of this; virtual time lets the plots finish without waiting.
 constexpr double browserSeconds = 60;
 
-std::string browse(const TempFolder &profile, const std::string &url,
-                   std::vector<std::string> what) {
+std::string browse(const TempFolder &profile, const std::string &url, std::vector<std::string> what,
+                   const char *window = "1280,900", int virtualMilliseconds = 5000) {
     std::vector<std::string> args = {chromium,
                                      "--headless",
                                      "--no-sandbox",
                                      "--disable-gpu",
                                      "--log-level=3",
                                      "--user-data-dir=" + (profile.path() / "chromium").string(),
-                                     "--virtual-time-budget=5000",
-                                     "--window-size=1280,900"};
+                                     "--virtual-time-budget=" + std::to_string(virtualMilliseconds),
+                                     std::string("--window-size=") + window};
     args.insert(args.end(), what.begin(), what.end());
     args.push_back(url);
     ChildProcess browser(args);
@@ -420,23 +467,79 @@ std::string browse(const TempFolder &profile, const std::string &url,
     return browser.unread();
 }
 
-TEST(Browser, ShowsTheDevicesAndPlotsEveryChannel) {
+// Each device row's number, letter and health, as the page left them.
+std::map<int, std::pair<std::string, std::string>> rowsOf(const std::string &page) {
+    const std::regex row("<tr class=\"device\" data-device=\"(\\d+)\" data-letter=\"(\\w*)\" "
+                         "data-health=\"(\\w+)\"");
+    std::map<int, std::pair<std::string, std::string>> rows;
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), row);
+         it != std::sregex_iterator(); ++it)
+        rows[std::stoi((*it)[1])] = {(*it)[2], (*it)[3]};
+    return rows;
+}
+
+TEST(Browser, ShowsTheDevicesTheirHealthAndPlotsEveryChannel) {
     if (!std::filesystem::exists(chromium))
         GTEST_SKIP() << chromium << " is missing (Debian's package chromium): only a browser runs "
                      << "the page script, so the pages cannot be shown here";
     WebBench b;
+    b.configure(3, "0761 654321", {"KV11223344"}, false)[field::description] = "Wehr Süd";
+    b.configure(4, "0761 111111", {"KV44332211"}, false)[field::description] = "Neu";
     b.fillJournal(3);
+    // Channel 1 of device 1 at most 100: its readings of 400 and more are beyond it.
+    b.station.setupFileName = setupFileOf(1);
+    LoggerSetup limits = loggerSetup(b.station.channelSetup, 1);
+    limits.columns[0][setup::absAlarmOn] = "1";
+    limits.columns[0][setup::absMinimum] = "0";
+    limits.columns[0][setup::absMaximum] = "100";
+    ASSERT_FALSE(ChannelSetupFile(b.station).saveLoggerSetup(1, limits));
+    const UtcSeconds now = b.stationNow();
+    // Device 2 failed its last time, device 3 its last two; device 4 was never read.
+    for (const auto &[device, hoursAgo, letter] :
+         {std::tuple{2, 1, "C"}, std::tuple{3, 2, "N"}, std::tuple{3, 1, "N"}})
+        ASSERT_FALSE(b.journal.journal()->recordSession(
+            {device, 1, now - hoursAgo * 3600 - 40, now - hoursAgo * 3600, letter, 0, "", 3}));
     b.publish({"Verbindung mit Gerät 1", "Daten gespeichert"});
+    // Once a page has loaded its script, device 1's next session ends with its data not forwarded.
+    std::vector<std::string> transfer = {"Verbindung mit Gerät 1"};
+    for (int k = 1; k <= 240; ++k)
+        transfer.push_back("Saving block no. " + std::to_string(k));
+    b.publish(transfer);
+    const auto later = b.snapshots.current();
+    b.publish({"Verbindung mit Gerät 1", "Daten gespeichert"});
+    std::atomic<bool> armed{false};
+    b.answered = [&](const std::string &path) {
+        std::unique_ptr<Journal> loop;
+        if (path != "/static/station.js" || !armed.exchange(false) ||
+            Journal::open(b.folder.path() / JournalSettings{}.file, Journal::Access::write, loop) ||
+            loop->recordSession({1, 1, now - 40, now, "F", 144, "", 1}))
+            return;
+        b.snapshots.publish(*later);
+    };
     b.serve();
     const std::string root = "http://127.0.0.1:" + std::to_string(b.port);
     TempFolder profile;
 
     const std::string station = browse(profile, root + "/", {"--dump-dom"});
-    const std::regex row("<tr class=\"device\">");
-    const std::ptrdiff_t rows = std::distance(
-        std::sregex_iterator(station.begin(), station.end(), row), std::sregex_iterator());
-    EXPECT_EQ(rows, 2) << station;
+    using Row = std::pair<std::string, std::string>;
+    const std::map<int, Row> before = {
+        {1, {"X", "good"}}, {2, {"C", "failed"}}, {3, {"N", "silent"}}, {4, {"", "never"}}};
+    EXPECT_EQ(rowsOf(station), before) << station;
     EXPECT_NE(station.find("Pegel Mühlbach"), std::string::npos);
+    EXPECT_NE(station.find("silent for 2 times"), std::string::npos);
+    const std::regex value("class=\"value\" data-limit=\"([a-z ]*)\">(\\d+) °C");
+    std::vector<std::string> limitsShown;
+    for (auto it = std::sregex_iterator(station.begin(), station.end(), value);
+         it != std::sregex_iterator(); ++it)
+        limitsShown.push_back((*it)[1]);
+    EXPECT_EQ(limitsShown, (std::vector<std::string>{"above limit", "", "", ""})) << station;
+
+    // One poll later, without a reload: the new letter, and the transfer's log in one line.
+    armed = true;
+    const std::string polled = browse(profile, root + "/", {"--dump-dom"}, "1280,900", 12000);
+    EXPECT_EQ(rowsOf(polled)[1], (Row{"F", "undelivered"})) << polled;
+    EXPECT_NE(polled.find("Saving block no. 1 … 240 (240 lines)"), std::string::npos) << polled;
+    EXPECT_NE(polled.find(">updated "), std::string::npos) << polled;
 
     const std::string device = browse(profile, root + "/device/1", {"--dump-dom"});
     const std::regex canvas("<canvas[^>]*data-points=\"(\\d*)\"");
@@ -449,14 +552,32 @@ TEST(Browser, ShowsTheDevicesAndPlotsEveryChannel) {
     for (int p : points)
         EXPECT_EQ(p, 3 * 144) << device;
 
+    // Headless Chromium's window is at least 500 pixels wide: a phone's 360 are a frame's, in a
+    // page of the same site (in a file's frame the plots' script does not run).
+    httplib::Server frames;
+    frames.Get("/360", [&root](const httplib::Request &request, httplib::Response &response) {
+        response.set_content("<!DOCTYPE html><body style=\"margin:0\"><iframe src=\"" + root +
+                                 request.get_param_value("page") +
+                                 "\" width=\"360\" height=\"3400\"></iframe>",
+                             "text/html");
+    });
+    const int framesPort = frames.bind_to_any_port("127.0.0.1");
+    std::thread framing([&frames] { frames.listen_after_bind(); });
     const std::filesystem::path screens = std::filesystem::path(VANTRELL_BINARY_DIR) / "screens";
     std::filesystem::create_directories(screens);
-    for (const auto &[page, file] :
-         {std::pair{"/", "status-page.png"}, std::pair{"/device/1", "status-page-device.png"}}) {
+    for (const auto &[page, file, narrow] :
+         {std::tuple{"/", "status-page.png", false}, std::tuple{"/", "status-page-360.png", true},
+          std::tuple{"/device/1", "status-page-device.png", false},
+          std::tuple{"/device/1", "status-page-device-360.png", true}}) {
         std::filesystem::remove(screens / file);
-        browse(profile, root + page, {"--screenshot=" + (screens / file).string()});
+        browse(profile,
+               narrow ? "http://127.0.0.1:" + std::to_string(framesPort) + "/360?page=" + page
+                      : root + page,
+               {"--screenshot=" + (screens / file).string()}, narrow ? "500,3410" : "1280,1300");
         EXPECT_TRUE(std::filesystem::exists(screens / file)) << file;
     }
+    frames.stop();
+    framing.join();
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,8 +84,10 @@ struct WebBench : CycleBench {
         web.listen = "127.0.0.1:" + std::to_string(port);
         ConfSettings settings = journalAndPage();
         settings.web = web;
-        server = std::make_unique<StatusServer>(StatusSources{&snapshots, folder.path(), settings},
-                                                web, world.clock());
+        server = std::make_unique<StatusServer>(
+            StatusSources{&snapshots, folder.path(), settings, nullptr, "1.0-test"}, web,
+            world.clock());
+        server->onAnswered(answered);
         ASSERT_EQ(server->start(), "");
     }
 
@@ -102,6 +105,7 @@ struct WebBench : CycleBench {
     }
 
     SnapshotBox snapshots;
+    std::function<void(const std::string &)> answered; // for the server to call after each answer
     std::unique_ptr<StatusServer> server;
     int port = 0;
 };
