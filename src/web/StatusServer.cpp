@@ -213,7 +213,7 @@ JournalView StatusServer::journalView(const StationSnapshot &snapshot) const {
     std::vector<int> devices;
     for (const DeviceSnapshot &d : snapshot.devices)
         devices.push_back(d.number);
-    return readJournalView(sources_.configDir, sources_.settings, devices);
+    return readJournalView(sources_.configDir, sources_.settings, devices, clock_);
 }
 
 // The limits are read only for the devices that have readings to show beside them, each setup
@@ -312,7 +312,8 @@ void StatusServer::route() {
                          [number](const DeviceSnapshot &d) { return d.number == number; });
         if (device == snapshot->devices.end())
             return answerProblem(response, 404, "no such device");
-        const JournalView view = readJournalView(sources_.configDir, sources_.settings, {number});
+        const JournalView view =
+            readJournalView(sources_.configDir, sources_.settings, {number}, clock_);
         DeviceHistory history;
         std::unique_ptr<Journal> journal;
         if (sources_.settings.journalOn() &&

@@ -494,6 +494,8 @@ TEST(Browser, ShowsTheDevicesTheirHealthAndPlotsEveryChannel) {
     limits.columns[0][setup::absMaximum] = "100";
     ASSERT_FALSE(ChannelSetupFile(b.station).saveLoggerSetup(1, limits));
     const UtcSeconds now = b.stationNow();
+    AlarmRow alarm{0, now - 7200, 1, 1, "channel alarm", "KV12345678; Channel 1: 441", "sent"};
+    ASSERT_FALSE(b.journal.journal()->recordAlarm(alarm));
     // Device 2 failed its last time, device 3 its last two; device 4 was never read.
     for (const auto &[device, hoursAgo, letter] :
          {std::tuple{2, 1, "C"}, std::tuple{3, 2, "N"}, std::tuple{3, 1, "N"}})
@@ -527,6 +529,7 @@ TEST(Browser, ShowsTheDevicesTheirHealthAndPlotsEveryChannel) {
     EXPECT_EQ(rowsOf(station), before) << station;
     EXPECT_NE(station.find("Pegel Mühlbach"), std::string::npos);
     EXPECT_NE(station.find("silent for 2 times"), std::string::npos);
+    EXPECT_NE(station.find("KV12345678; Channel 1: 441"), std::string::npos) << "the week's alarm";
     const std::regex value("class=\"value\" data-limit=\"([a-z ]*)\">(\\d+) °C");
     std::vector<std::string> limitsShown;
     for (auto it = std::sregex_iterator(station.begin(), station.end(), value);
