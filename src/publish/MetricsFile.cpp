@@ -1,6 +1,7 @@
 #include "publish/MetricsFile.h"
 
 #include "config/AtomicFile.h"
+#include "config/SessionStatus.h"
 #include "cycle/Schedule.h"
 #include "general/Progress.h"
 
@@ -14,10 +15,18 @@ namespace {
 
 constexpr const char *goesOn = "; the station goes on without it";
 
+// Each letter with its words, so that whoever reads the metrics needs no table beside them.
+std::string lettersInWords() {
+    std::string text;
+    for (const SessionStatusText &entry : sessionStatusTexts)
+        text.append(text.empty() ? "" : "; ").append(entry.letter).append(" ").append(entry.words);
+    return text + ".";
+}
+
 // One family of the file: its name, type and help line, and its samples.
 class Family {
 public:
-    Family(const char *name, const char *type, const char *help)
+    Family(const char *name, const char *type, const std::string &help)
         : name_(name), text_(std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " +
                              type + "\n") {}
 
@@ -80,7 +89,7 @@ std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublishe
                        "End of the device's last reading session that saved its data (X, F or "
                        "A), in seconds since 1970 UTC.");
     Family sessions("vantrell_sessions_total", "counter",
-                    "Reading sessions of the device, by the letter they left.");
+                    "Reading sessions of the device, by the letter they left: " + lettersInWords());
     Family records("vantrell_records_read_total", "counter",
                    "Logger records the device's sessions have read.");
     Family missed("vantrell_missed_times", "gauge",
