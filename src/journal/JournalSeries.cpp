@@ -146,9 +146,11 @@ JournalProblem Journal::channelsOfDevice(int device, std::vector<ChannelOfDevice
 
 JournalProblem Journal::sessionsSince(int device, UtcSeconds since, std::vector<SessionRow> &out) {
     out.clear();
+    // The newest first by when it started, whatever the order they were recorded in.
     sqlite::Statement select(db_, "SELECT schedule_time, started_utc, ended_utc, letter, "
                                   "records_read, data_file, attempts FROM sessions "
-                                  "WHERE device = ? AND started_utc >= ? ORDER BY id DESC");
+                                  "WHERE device = ? AND started_utc >= ? "
+                                  "ORDER BY started_utc DESC, id DESC");
     select.bindInt(1, device);
     select.bindInt(2, since);
     while (select.next()) {
