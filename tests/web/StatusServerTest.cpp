@@ -509,7 +509,9 @@ TEST(Browser, ShowsTheDevicesTheirHealthAndPlotsEveryChannel) {
     b.publish(transfer);
     const auto later = b.snapshots.current();
     b.publish({"Verbindung mit Gerät 1", "Daten gespeichert"});
-    std::atomic<bool> armed{false};
+    // `published` also hands the server thread's copy of `later` back to this thread, which
+    // frees it at the end.
+    std::atomic<bool> armed{false}, published{false};
     b.answered = [&](const std::string &path) {
         std::unique_ptr<Journal> loop;
         if (path != "/static/station.js" || !armed.exchange(false) ||
@@ -517,6 +519,7 @@ TEST(Browser, ShowsTheDevicesTheirHealthAndPlotsEveryChannel) {
             loop->recordSession({1, 1, now - 40, now, "F", 144, "", 1}))
             return;
         b.snapshots.publish(*later);
+        published = true;
     };
     b.serve();
     const std::string root = "http://127.0.0.1:" + std::to_string(b.port);
@@ -540,6 +543,7 @@ TEST(Browser, ShowsTheDevicesTheirHealthAndPlotsEveryChannel) {
     // One poll later, without a reload: the new letter, and the transfer's log in one line.
     armed = true;
     const std::string polled = browse(profile, root + "/", {"--dump-dom"}, "1280,900", 12000);
+    EXPECT_TRUE(published) << "the page asked for its script";
     EXPECT_EQ(rowsOf(polled)[1], (Row{"F", "undelivered"})) << polled;
     EXPECT_NE(polled.find("Saving block no. 1 … 240 (240 lines)"), std::string::npos) << polled;
     EXPECT_NE(polled.find(">updated "), std::string::npos) << polled;
