@@ -26,7 +26,7 @@ std::string lettersInWords() {
 // One family of the file: its name, type and help line, and its samples.
 class Family {
 public:
-    Family(const char *name, const char *type, const std::string &help)
+    Family(const char *name, const char *type, const char *help)
         : name_(name), text_(std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " +
                              type + "\n") {}
 
@@ -88,8 +88,9 @@ std::string metricsText(const StationCounts &counts, std::int64_t mqttUnpublishe
     Family lastSuccess("vantrell_last_success_timestamp_seconds", "gauge",
                        "End of the device's last reading session that saved its data (X, F or "
                        "A), in seconds since 1970 UTC.");
-    Family sessions("vantrell_sessions_total", "counter",
-                    "Reading sessions of the device, by the letter they left: " + lettersInWords());
+    const std::string sessionsHelp =
+        "Reading sessions of the device, by the letter they left: " + lettersInWords();
+    Family sessions("vantrell_sessions_total", "counter", sessionsHelp.c_str());
     Family records("vantrell_records_read_total", "counter",
                    "Logger records the device's sessions have read.");
     Family missed("vantrell_missed_times", "gauge",
