@@ -10,7 +10,6 @@ namespace vantrell {
 
 namespace {
 
-constexpr int scheduleTimes = 4;
 constexpr const char *noJournalWords = "no journal";
 constexpr const char *belowLimit = "below limit";
 constexpr const char *aboveLimit = "above limit";
@@ -49,13 +48,13 @@ std::string nextTimeOf(const StationSnapshot &s, const DeviceSnapshot &d) {
     if (!d.active)
         return {};
     std::string first;
-    for (int t = 0; t < scheduleTimes; ++t) {
-        const std::string &time = s.times[std::size_t(t)];
-        if (!d.scheduled[std::size_t(t)] || time.size() != 5)
+    for (std::size_t t = 0; t < s.times.size(); ++t) {
+        const std::string &time = s.times[t];
+        if (!d.scheduled[t] || time.size() != 5)
             continue;
         if (first.empty())
             first = time;
-        if (d.marks[std::size_t(t)].empty())
+        if (d.marks[t].empty())
             return momentOf(s.localNow, time, 0);
     }
     return first.empty() ? std::string() : momentOf(s.localNow, first, 1);
