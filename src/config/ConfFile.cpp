@@ -32,13 +32,17 @@ constexpr std::string_view silenceSection = "silence";
 constexpr std::string_view mqttSection = "mqtt";
 constexpr std::string_view metricsSection = "metrics";
 constexpr std::string_view webSection = "web";
+constexpr std::string_view retrySection = "retry";
+constexpr std::string_view collectSection = "collect";
+constexpr std::string_view hooksSection = "hooks";
 constexpr std::string_view fileKey = "file";
 constexpr std::string_view firstRetryKey = "first_retry_s";
 constexpr std::string_view maxRetryKey = "max_retry_s";
 constexpr std::string_view utf8ByteOrderMark = "\xEF\xBB\xBF";
 
 constexpr const char *notASection =
-    "not a section of vantrell.conf (journal, outbox, silence, mqtt, metrics, web)";
+    "not a section of vantrell.conf (journal, outbox, silence, mqtt, metrics, web, retry, "
+    "collect, hooks)";
 constexpr const char *sectionTwice = "the section is given twice";
 constexpr const char *keyTwice = "given twice in its section";
 constexpr const char *keyOutsideSection = "a setting before the first section";
@@ -60,6 +64,11 @@ constexpr const char *openWithoutProtection =
     "an address beyond this computer needs user, password_file, cert_file and key_file";
 constexpr const char *userWithoutPassword = "a user needs a password_file";
 constexpr const char *halfACertificate = "cert_file and key_file go together";
+constexpr const char *notYesOrNo = "not yes or no";
+constexpr const char *notADiscovery = "not homeassistant (or empty: none)";
+constexpr const char *hookNotAbsolute = "not an absolute path";
+constexpr const char *hookNotAProgram = "not a program the service may run";
+constexpr const char *hookOthersMayChange = "others may change it (mode ";
 
 // The configuration folder's own name: what tells one station's instance from another's.
 std::string folderName(const fs::path &configDir) {
@@ -124,6 +133,23 @@ const NumberKey numberKeys[] = {
     {silenceSection, "after_missed", 0, 1000,
      [](ConfSettings &s, long long v) { s.silence->afterMissed = int(v); }},
     {mqttSection, "qos", 0, 2, [](ConfSettings &s, long long v) { s.mqtt->qos = int(v); }},
+    {retrySection, "after_minutes", 1, 1440,
+     [](ConfSettings &s, long long v) { s.retry->afterMinutes = int(v); }},
+    {retrySection, "times", 0, 10, [](ConfSettings &s, long long v) { s.retry->times = int(v); }},
+    {hooksSection, "timeout_s", 1, 86400,
+     [](ConfSettings &s, long long v) { s.hooks->timeoutSeconds = int(v); }},
+};
+
+// The settings that are yes or no.
+struct SwitchKey {
+    std::string_view section;
+    std::string_view key;
+    void (*store)(ConfSettings &, bool);
+};
+
+const SwitchKey switchKeys[] = {
+    {collectSection, "new_records_only",
+     [](ConfSettings &s, bool v) { s.collect->newRecordsOnly = v; }},
 };
 
 // The text settings; an empty value keeps the default.
@@ -151,11 +177,24 @@ const TextKey textKeys[] = {
     {webSection, "user", [](ConfSettings &s, std::string_view v) { s.web->user = v; }},
     {webSection, "password_file",
      [](ConfSettings &s, std::string_view v) { s.web->passwordFile = v; }},
+    {mqttSection, "discovery", [](ConfSettings &s, std::string_view v) { s.mqtt->discovery = v; }},
+    {hooksSection, "after_session",
+     [](ConfSettings &s, std::string_view v) { s.hooks->afterSession = v; }},
+    {hooksSection, "after_report",
+     [](ConfSettings &s, std::string_view v) { s.hooks->afterReport = v; }},
 };
 
 std::string rangeText(const NumberKey &k) {
     return "not a whole number from " + std::to_string(k.minimum) +
            (k.maximum == INT_MAX ? " up" : " to " + std::to_string(k.maximum));
+}
+
+std::optional<bool> yesOrNo(std::string_view text) {
+    if (text == "yes" || text == "true" || text == "on" || text == "1")
+        return true;
+    if (text == "no" || text == "false" || text == "off" || text == "0")
+        return false;
+    return std::nullopt;
 }
 
 std::optional<long long> wholeNumber(std::string_view text, const NumberKey &k) {
@@ -177,7 +216,16 @@ std::string keysOf(std::string_view section) {
     for (const NumberKey &k : numberKeys)
         if (k.section == section)
             keys += (keys.empty() ? "" : ", ") + std::string(k.key);
+    for (const SwitchKey &k : switchKeys)
+        if (k.section == section)
+            keys += (keys.empty() ? "" : ", ") + std::string(k.key);
     return keys;
+}
+
+std::string modeText(const struct stat &info) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", unsigned(info.st_mode & 07777));
+    return mode;
 }
 
 // inih reads the file through readLine below, which counts the lines (Debian's inih does not
@@ -217,6 +265,12 @@ struct Parse {
             settings.metrics.emplace();
         else if (name == webSection)
             settings.web.emplace();
+        else if (name == retrySection)
+            settings.retry.emplace();
+        else if (name == collectSection)
+            settings.collect.emplace();
+        else if (name == hooksSection)
+            settings.hooks.emplace();
         else
             fail(line, shown, notASection);
     }
@@ -250,6 +304,14 @@ struct Parse {
                 maxRetryLine = line;
             return;
         }
+        for (const SwitchKey &k : switchKeys) {
+            if (k.section != section || k.key != key)
+                continue;
+            const std::optional<bool> on = yesOrNo(value);
+            if (!on)
+                return fail(line, name, notYesOrNo);
+            return k.store(settings, *on);
+        }
         fail(line, name, notAKeyOf + ("[" + std::string(section) + "] (" + keysOf(section)) + ")");
     }
 
@@ -267,12 +329,9 @@ struct Parse {
         if (::stat(path.c_str(), &info) != 0)
             return fail(lineOf(section, passwordKey), std::string(passwordKey),
                         cannotBeRead + std::generic_category().message(errno));
-        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
-            char mode[8];
-            std::snprintf(mode, sizeof mode, "%04o", unsigned(info.st_mode & 07777));
+        if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
             fail(lineOf(section, passwordKey), std::string(passwordKey),
-                 std::string("others may read it (mode ") + mode + "); chmod 600 it");
-        }
+                 "others may read it (mode " + modeText(info) + "); chmod 600 it");
     }
 
     void checkMqtt(const fs::path &configDir) {
@@ -297,6 +356,32 @@ struct Parse {
             settings.station = mqtt.station;
         if (mqtt.clientId.empty())
             mqtt.clientId = "vantrell-" + mqtt.station;
+        if (!mqtt.discovery.empty() && !mqtt.homeAssistantDiscovery())
+            fail(lineOf(mqttSection, "discovery"), "discovery", notADiscovery);
+    }
+
+    // A hook runs as the service: a program others could change would run their code as it.
+    void checkHook(std::string_view key, const fs::path &program) {
+        if (program.empty())
+            return;
+        const int at = lineOf(hooksSection, key);
+        if (!program.is_absolute())
+            return fail(at, std::string(key), hookNotAbsolute);
+        struct stat info {};
+        if (::stat(program.c_str(), &info) != 0)
+            return fail(at, std::string(key),
+                        cannotBeRead + std::generic_category().message(errno));
+        if (!S_ISREG(info.st_mode) || ::access(program.c_str(), X_OK) != 0)
+            return fail(at, std::string(key), hookNotAProgram);
+        if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            fail(at, std::string(key), hookOthersMayChange + modeText(info) + "); chmod go-w it");
+    }
+
+    void checkHooks() {
+        if (!settings.hooks)
+            return;
+        checkHook("after_session", settings.hooks->afterSession);
+        checkHook("after_report", settings.hooks->afterReport);
     }
 
     void checkWeb(const fs::path &configDir) {
@@ -464,6 +549,8 @@ ConfRead readConfFile(const fs::path &configDir) {
         p.checkMqtt(configDir);
     if (!p.problem)
         p.checkWeb(configDir);
+    if (!p.problem)
+        p.checkHooks();
     if (p.problem)
         return {{}, p.problem};
     return {p.settings, std::nullopt};

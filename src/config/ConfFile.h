@@ -51,12 +51,33 @@ struct MqttSettings {
     std::filesystem::path passwordFile; // mode 0600 or stricter, checked when read
     std::filesystem::path caFile;
     int qos = 1;
+    std::string discovery; // "homeassistant" or empty: none
     bool on() const { return !url.empty(); }
+    bool homeAssistantDiscovery() const { return discovery == "homeassistant"; }
 };
 
 struct MetricsSettings {
     std::filesystem::path textfile; // Prometheus text file; empty: off
     bool on() const { return !textfile.empty(); }
+};
+
+// A device whose session may be mended by another try is read again, minutes later, within the
+// same schedule time.
+struct RetrySettings {
+    int afterMinutes = 15;
+    int times = 2; // sessions beyond the first
+};
+
+// Loggers whose memory is kept are asked only for the records after the last one saved.
+struct CollectSettings {
+    bool newRecordsOnly = true;
+};
+
+// Commands run after each session and after each time's report; empty: none.
+struct HooksSettings {
+    std::filesystem::path afterSession;
+    std::filesystem::path afterReport;
+    int timeoutSeconds = 60;
 };
 
 // The read-only status page.
@@ -76,13 +97,19 @@ struct ConfSettings {
     std::optional<MqttSettings> mqtt;
     std::optional<MetricsSettings> metrics;
     std::optional<WebSettings> web;
+    std::optional<RetrySettings> retry;
+    std::optional<CollectSettings> collect;
+    std::optional<HooksSettings> hooks;
     // The station's name on the broker and in metrics: [mqtt] station when given, else
     // stationName(), as written (MQTT topics encode it).
     std::string station;
 
-    // Every feature beyond reading keeps its state in, or reads from, the journal: any of their
-    // sections turns it on with its defaults.
-    bool journalOn() const { return journal || outbox || silence || mqtt || metrics || web; }
+    // Every feature beyond reading that keeps its state in, or reads from, the journal: any of
+    // their sections turns it on with its defaults.
+    bool journalOn() const {
+        return journal || outbox || silence || mqtt || metrics || web || newRecordsOnly();
+    }
+    bool newRecordsOnly() const { return collect && collect->newRecordsOnly; }
     JournalSettings journalSettings() const { return journal.value_or(JournalSettings{}); }
 };
 
@@ -119,7 +146,8 @@ std::optional<BrokerUrl> brokerUrl(std::string_view url);
 
 // Reads `configDir`/vantrell.conf. A missing file is all features off, no problem. Relative
 // file names stay relative to the configuration folder; password files are checked for their
-// mode and for being readable.
+// mode and for being readable, hook commands for being absolute programs only their owner may
+// change.
 ConfRead readConfFile(const std::filesystem::path &configDir);
 
 } // namespace vantrell

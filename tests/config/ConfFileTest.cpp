@@ -52,6 +52,16 @@ std::string shown(const ConfSettings &s) {
     }
     if (s.metrics)
         text += s.metrics->on() ? ", metrics on" : ", metrics off";
+    if (s.mqtt && s.mqtt->homeAssistantDiscovery())
+        text += ", discovery";
+    if (s.retry)
+        text += ", retry " + std::to_string(s.retry->afterMinutes) + " " +
+                std::to_string(s.retry->times);
+    if (s.collect)
+        text += s.newRecordsOnly() ? ", new records" : ", all records";
+    if (s.hooks)
+        text += ", hooks " + s.hooks->afterSession.string() + " " + s.hooks->afterReport.string() +
+                " " + std::to_string(s.hooks->timeoutSeconds);
     return text;
 }
 
@@ -98,6 +108,15 @@ TEST(ConfFile, SettingsAsWritten) {
          true},
         {"a station written with $ is no topic's start", "[mqtt]\nurl = mqtt://b\nstation = $hall",
          "journal -, outbox -, silence -, mqtt $hall vantrell-$hall vantrell 1 b:1883", true},
+        {"collection beyond one session a time, at their defaults", "[retry]\n[collect]\n[hooks]\n",
+         "journal -, outbox -, silence -, retry 15 2, new records, hooks   60", true},
+        {"collection as written",
+         "[retry]\nafter_minutes = 1440\ntimes = 0\n[collect]\nnew_records_only = no\n"
+         "[hooks]\nafter_session = /bin/true\nafter_report = /bin/false\ntimeout_s = 1\n"
+         "[mqtt]\ndiscovery = homeassistant\n",
+         "journal -, outbox -, silence -, mqtt line%2B2 vantrell-line%2B2 vantrell 1, discovery, "
+         "retry 1440 0, all records, hooks /bin/true /bin/false 1",
+         true},
         {"blanks around sections, keys and values",
          "  [silence]  ; comment\n\tafter_missed=7\n[journal]\nkeep_days   =   1\n",
          "journal journal.sqlite 1, outbox -, silence 7", true},
@@ -152,7 +171,17 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
     } cases[] = {
         {"an unknown section", "[journal]\n\n[mail]\n",
          "line 3: [mail]: not a section of vantrell.conf (journal, outbox, silence, mqtt, "
-         "metrics, web)"},
+         "metrics, web, retry, collect, hooks)"},
+        {"a switch that is neither yes nor no", "[collect]\nnew_records_only = maybe\n",
+         "line 2: new_records_only: not yes or no"},
+        {"a discovery nobody listens to", "[mqtt]\ndiscovery = openhab\n",
+         "line 2: discovery: not homeassistant (or empty: none)"},
+        {"a hook found through a search path", "[hooks]\nafter_report = true\n",
+         "line 2: after_report: not an absolute path"},
+        {"a hook that is a folder", "[hooks]\ntimeout_s = 5\nafter_session = /tmp\n",
+         "line 3: after_session: not a program the service may run"},
+        {"more retries than a schedule time holds", "[retry]\ntimes = 11\n",
+         "line 2: times: not a whole number from 0 to 10"},
         {"a broker that is no URL", "[mqtt]\nurl = tcp://broker:1883\n",
          "line 2: url: not mqtt://host[:port] or mqtts://host[:port]"},
         {"a broker port out of range", "[mqtt]\nurl = mqtt://broker:70000\n",
@@ -226,19 +255,32 @@ TEST(ConfFile, AProblemNamesLineAndKey) {
     }
 }
 
-// A password file is the operator's alone to read.
-TEST(ConfFile, APasswordFileOthersMayReadIsRefused) {
+// A password file is the operator's alone to read; a hook, which runs as the service, the
+// owner's alone to change.
+TEST(ConfFile, AFileOthersMayReadOrChangeIsRefused) {
     TempFolder folder;
-    for (const auto &[mode, refused] : {std::pair{0600, false}, {0400, false}, {0640, true}}) {
+    const std::string secret = "[web]\nlisten = 192.0.2.1:8443\nuser = op\n"
+                               "password_file = secret\ncert_file = c\nkey_file = k\n";
+    const std::string hook = "[hooks]\nafter_session = " + (folder / "secret").string() + "\n";
+    const struct {
+        std::string text;
+        int mode;
+        std::string problem; // empty: none
+    } cases[] = {
+        {secret, 0600, ""},
+        {secret, 0400, ""},
+        {secret, 0640, "line 4: password_file: others may read it (mode 0640); chmod 600 it"},
+        {hook, 0755, ""},
+        {hook, 0775, "line 2: after_session: others may change it (mode 0775); chmod go-w it"},
+        {hook, 0757, "line 2: after_session: others may change it (mode 0757); chmod go-w it"},
+    };
+    for (const auto &c : cases) {
         test::writeBytes(folder / "secret", "pw\n");
-        ::chmod((folder / "secret").c_str(), mode_t(mode));
-        const ConfRead read = readText(folder.path(), "[web]\nlisten = 192.0.2.1:8443\nuser = op\n"
-                                                      "password_file = secret\ncert_file = c\n"
-                                                      "key_file = k\n");
-        EXPECT_EQ(bool(read.problem), refused) << std::oct << mode;
-        if (read.problem) {
-            EXPECT_EQ(read.problem->key, "password_file");
-        }
+        ::chmod((folder / "secret").c_str(), mode_t(c.mode));
+        const ConfRead read = readText(folder.path(), c.text);
+        EXPECT_EQ(read.problem ? read.problem->describe() : "",
+                  c.problem.empty() ? "" : (folder / files::stationConf).string() + " " + c.problem)
+            << std::oct << c.mode;
     }
 }
 
