@@ -9,6 +9,7 @@
 #include "general/Line.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -69,6 +70,9 @@ public:
     // The (schedule time, device) pairs whose failed delivery the outbox retries, for the report
     // of the time; a new day starts without any.
     std::set<std::pair<int, int>> retriedFromOutbox;
+    // The sessions of each (schedule time, device) pair while [retry] reads devices again, for
+    // the report of the time; empty without it, and a new day starts without any.
+    std::map<std::pair<int, int>, int> sessionsInTime;
 
 private:
     StationServices services_;

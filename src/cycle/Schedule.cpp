@@ -23,6 +23,9 @@ constexpr const char *hoursTip = " Hours ";
 constexpr const char *minutesTip = " Minutes";
 
 constexpr long long secondsPerDay = 24 * 3600;
+// The retries of the day's last time end here, so that its report still goes out on its day: at
+// midnight an unfinished day is taken for a stale one.
+constexpr int lastRetryMinute = 23 * 60 + 30;
 
 std::optional<LocalDateTime> parseDay(std::string_view text) {
     const std::string t = trim(text);
@@ -142,9 +145,11 @@ bool Schedule::runSlots() {
             if (const std::optional<int> due = runTime(time)) {
                 if (!scheduleTimeText(station_.scheduleTimes, currentSlot).empty() &&
                     slotDue(currentSlot))
-                    (void)session_.read(requestFor(*due, time));
+                    readDevice(*due, time);
                 return false;
             }
+            if (retries_.waiting(time))
+                return false;
         }
         station_.session.dailyMarkIndex = 2 * scheduleTimeCount + 1;
     }
@@ -156,8 +161,23 @@ SessionRequest Schedule::requestFor(int slot, int time) const {
     return {slot, 2 * time - 1, device.connection(), device};
 }
 
+void Schedule::readDevice(int slot, int time) {
+    retries_.sessionEnded(time, slot, session_.read(requestFor(slot, time)));
+}
+
+// The retries of a time stop where the next time that is set begins.
+bool Schedule::nextTimeCome(int time) const {
+    int end = lastRetryMinute;
+    for (int next = scheduleTimeCount; next > time; --next)
+        if (const std::string chosen = scheduleTimeText(station_.scheduleTimes, next);
+            !chosen.empty())
+            end = int(valInt(chosen)) * 60;
+    return minutesOfDay(station_.clock().localNow()) >= end;
+}
+
 // Marks done every device time `time` does not concern; stops at the first device due and
-// gives its slot.
+// gives its slot. Once none is, a retry whose moment has come is due; the time is finished
+// when no retry of it waits.
 std::optional<int> Schedule::runTime(int time) {
     const int scheduled = 2 * time - 1;
     DailyMarksFile marks(station_);
@@ -175,7 +195,12 @@ std::optional<int> Schedule::runTime(int time) {
         done = letterOf(SessionStatus::done);
         logFailure(marks.writeDailyMark(slot, scheduled));
     }
-    finishTime(time);
+    if (retries_.waiting(time) && nextTimeCome(time))
+        retries_.giveUp(time);
+    if (const std::optional<int> retry = retries_.takeDue(time))
+        return retry;
+    if (!retries_.waiting(time))
+        finishTime(time);
     return std::nullopt;
 }
 
@@ -278,6 +303,7 @@ bool Schedule::clearDoneMarks() {
         for (int time = 1; time <= scheduleTimeCount; ++time)
             station_.dailyMarks.at(2 * time, slot).clear();
     station_.retriedFromOutbox.clear();
+    retries_.forget();
     return !error.failed();
 }
 

@@ -2,12 +2,14 @@
 // whether its hour has come, and read the first device due at it — at most one device a tick.
 // Devices not concerned are marked done at once, a finished time is marked and reported, and
 // a finished day rolls over to tomorrow. The day's progress lives in the marks files, so a
-// restart continues where the files say.
+// restart continues where the files say. With [retry], a time is finished once no retry of it
+// waits.
 #pragma once
 
 #include "config/Station.h"
 #include "cycle/OncePerTime.h"
 #include "cycle/Session.h"
+#include "cycle/SessionRetries.h"
 #include "forwarding/Forwarding.h"
 
 #include <array>
@@ -18,8 +20,10 @@ namespace vantrell {
 
 class Schedule {
 public:
-    Schedule(Station &station, Session &session, Forwarding &forwarding)
-        : station_(station), session_(session), forwarding_(forwarding) {}
+    // With `retry`, a device whose session may be mended is read again within the same time.
+    Schedule(Station &station, Session &session, Forwarding &forwarding,
+             std::optional<RetrySettings> retry = std::nullopt)
+        : station_(station), session_(session), forwarding_(forwarding), retries_(station, retry) {}
 
     // One tick of the cycle timer: a step of the cycle when any time is set and any device active.
     void tick();
@@ -37,6 +41,8 @@ public:
     // Whether schedule time `currentSlot` (or the one of dailyMarkIndex) has come; sets the
     // countdown when it has not.
     bool slotDue(int currentSlot);
+    // When the retry of device `slot` comes; nothing when none waits.
+    std::optional<LocalDateTime> retryAt(int slot) const { return retries_.retryAt(slot); }
 
 private:
     bool checkDay();
@@ -44,6 +50,8 @@ private:
     bool runSlots();
     std::optional<int> runTime(int time);
     SessionRequest requestFor(int slot, int time) const;
+    void readDevice(int slot, int time);
+    bool nextTimeCome(int time) const;
     void finishTime(int time);
     void sendReportOnce(int time);
     void closeDay();
@@ -63,6 +71,7 @@ private:
     Station &station_;
     Session &session_;
     Forwarding &forwarding_;
+    SessionRetries retries_;
     int hoursToNext_ = 0;
     int minutesToNext_ = 0;
     // What the cycle could not save (a folder that turned read-only) stands in for the file

@@ -17,6 +17,8 @@ constexpr const char *reportNoDevices = "No selected devices for this time\r\n";
 constexpr const char *reportEnd = "End report.";
 constexpr const char *reportLineEnd = "\r\n";
 constexpr const char *retriedLater = " (retried from the outbox)";
+constexpr const char *sessionsOpen = " (";
+constexpr const char *sessionsClose = " sessions)";
 
 bool isDoneMarkIndex(int index) {
     return index >= 1 && index < 2 * scheduleTimeCount && index % 2 == 1;
@@ -68,6 +70,9 @@ void Report::appendDeviceLines(MailSession &mail, int time) {
         std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
         if (station_.retriedFromOutbox.contains({time, d}))
             line += retriedLater;
+        if (const auto read = station_.sessionsInTime.find({time, d});
+            read != station_.sessionsInTime.end() && read->second > 1)
+            line += sessionsOpen + std::to_string(read->second) + sessionsClose;
         if (!line.empty())
             mail.setMessageText(mail.messageText() + reportDevice + std::to_string(d) + line +
                                 reportLineEnd);

@@ -59,6 +59,7 @@ public:
     void sendRunReport() override {
         calls.push_back("report " + std::to_string(station->session.dailyMarkIndex));
         reportedMarks.push_back(station->dailyMarks);
+        reportedSessions.push_back(station->sessionsInTime);
     }
 
     Station *station = nullptr;
@@ -70,7 +71,8 @@ public:
     std::vector<std::string> forwarded; // the data files mailed or uploaded
     int withoutSetup = 0;               // alarm checks given no channel setup
 
-    std::vector<DailyMarks> reportedMarks; // as each report found them
+    std::vector<DailyMarks> reportedMarks;                            // as each report found them
+    std::vector<std::map<std::pair<int, int>, int>> reportedSessions; // the same
 
     // The run reports sent, as "report <daily mark index>".
     std::vector<std::string> reports() const {
@@ -98,7 +100,8 @@ struct ConfigFolder {
 struct CycleBench : ConfigFolder, StationBench {
     explicit CycleBench(LocalDateTime start = {2026, 2, 3, 9, 5, 0},
                         const ConfSettings &settings = {})
-        : StationBench(start, folder.path()), journal(station, settings) {
+        : StationBench(start, folder.path()), journal(station, settings),
+          schedule(station, session, forwarding, settings.retry) {
         journal.attachAlarms(alarms);
         EXPECT_TRUE(installTemplates(folder.path()).failures.empty());
         forwarding.station = &station;
@@ -206,7 +209,7 @@ struct CycleBench : ConfigFolder, StationBench {
                          noOutbox()};
     StationJournal journal;
     Session session{station, forwarding, &journal};
-    Schedule schedule{station, session, forwarding};
+    Schedule schedule;
     std::vector<std::unique_ptr<sim::Logger>> loggers;
 };
 

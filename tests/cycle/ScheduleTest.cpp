@@ -359,5 +359,70 @@ TEST(Schedule, AWholeDayWithEveryKindOfFailure) {
     }
 }
 
+// One local station without a switch, scheduled at 06:00, 07:00, 08:00 and 09:00; with
+// [retry] two more sessions, `afterMinutes` apart. Its logger answers from `answersAt` minutes
+// past six on, or as `fault` says all day.
+TEST(Schedule, ADeviceReadAgainWithinItsTime) {
+    const struct {
+        const char *legend;
+        std::optional<int> afterMinutes; // none: [retry] off
+        const char *fault;
+        int answersAt;         // -1: never
+        const char *serial;    // configured for the device
+        const char *failing;   // the delivery that fails, if any
+        std::string journaled; // the letters of time 1, one per session: the last is reported
+    } cases[] = {
+        {"read at once", 20, "", -1, "KV00000001", "", "X"},
+        {"silent at first, answering 20 minutes later", 20, "silent", 20, "KV00000001", "", "SX"},
+        {"silent all day: one session and two retries", 20, "silent", -1, "KV00000001", "", "SSS"},
+        {"40 minutes apart: the next time gives the last retry up", 40, "silent", -1, "KV00000001",
+         "", "SS"},
+        {"a wrong serial number is not retried", 20, "", -1, "KV0000000X", "", "P"},
+        {"data saved, mail refused: not retried", 20, "", -1, "KV00000001", "mail", "F"},
+        {"data saved, alarm not sent: not retried", 20, "", -1, "KV00000001", "absolute", "A"},
+        {"[retry] off: one session", std::nullopt, "silent", 20, "KV00000001", "", "S"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.legend);
+        ConfSettings settings;
+        settings.journal.emplace();
+        if (c.afterMinutes)
+            settings.retry = RetrySettings{*c.afterMinutes, 2};
+        CycleBench b({2026, 2, 3, 5, 58, 0}, settings);
+        for (int s = 1; s <= scheduleTimeCount; ++s)
+            b.station.scheduleTimes[s] = std::to_string(5 + s);
+        DeviceRecord &d = b.configure(1, "locl0000", {c.serial}, false);
+        test::setFields(
+            d, "schedule1=1 schedule2=1 schedule3=1 schedule4=1 reportEnabled=1 forwardEnabled=1");
+        d[field::reportAddress] = "ops@example.org";
+        b.saveConfiguration();
+        b.forwarding.fails = [&c](const std::string &call, int) { return call == c.failing; };
+        b.port.attach(b.addLogger(loggerWith("KV00000001", 3, testing::faults(c.fault))));
+        sim::Logger &answering = b.addLogger(loggerWith("KV00000001", 3));
+        const auto sessions = [&b] {
+            return b.linesStarting(std::string(sessionText::preparingConnection) + " 1");
+        };
+
+        b.runUntil(6, 10);
+        EXPECT_EQ(b.schedule.retryAt(1).has_value(), c.journaled.size() > 1);
+        if (c.answersAt >= 0) {
+            b.runUntil(6, c.answersAt);
+            b.port.attach(answering);
+        }
+        b.runUntil(7, 0);
+        EXPECT_EQ(sessions(), int(c.journaled.size())) << "none after the next time";
+        b.runUntil(7, 10);
+        ASSERT_FALSE(b.forwarding.reports().empty());
+        EXPECT_EQ(b.forwarding.reports()[0], "report 1");
+        EXPECT_EQ(b.forwarding.reportedMarks[0].at(2, 1),
+                  c.journaled.substr(c.journaled.size() - 1));
+        const auto &counted = b.forwarding.reportedSessions[0];
+        EXPECT_EQ(counted.contains({1, 1}) ? counted.at({1, 1}) : 1, int(c.journaled.size()));
+        EXPECT_NE(b.mark(1, 2), "") << "the next time's session is not held up";
+        EXPECT_EQ(sessions(), int(c.journaled.size()) + 1);
+        EXPECT_EQ(b.deviceJournal(1).lastLetters.substr(0, c.journaled.size()), c.journaled);
+    }
+}
+
 } // namespace
 } // namespace vantrell

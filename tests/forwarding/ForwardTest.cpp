@@ -84,6 +84,7 @@ struct Due {
     bool active = true;
     bool scheduled = true; // at time 2
     bool retried = false;  // the outbox retries its failed delivery
+    int sessions = 0;      // counted by [retry] in the time
 };
 
 TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
@@ -113,6 +114,13 @@ TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
          {{1, "F"}, {2, "A", true, true, true}},
          "Device no.1 data read, not forwarded\r\n"
          "Device no.2 data read, alarm not sent (retried from the outbox)\r\n"},
+        {"read again in the time: the sessions after the final letter, from two on",
+         {{1, "X", true, true, false, 2},
+          {2, "N", true, true, false, 3},
+          {3, "X", true, true, false, 1}},
+         "Device no.1 done succesfully (2 sessions)\r\n"
+         "Device no.2 logger not answering (3 sessions)\r\n"
+         "Device no.3 done succesfully\r\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);
@@ -128,6 +136,8 @@ TEST(RunReport, OneLinePerDueDeviceWithAKnownLetter) {
             b.station.dailyMarks.at(4, d.slot) = d.mark;
             if (d.retried)
                 b.station.retriedFromOutbox.insert({2, d.slot});
+            if (d.sessions > 0)
+                b.station.sessionsInTime[{2, d.slot}] = d.sessions;
         }
         b.forwarding.sendRunReport();
         ASSERT_EQ(b.mails.size(), 1u);
