@@ -68,7 +68,7 @@ private:
     SmsModem smsRetries_;
     StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
-    Schedule schedule_{station_, session_, forwarding_};
+    Schedule schedule_{station_, session_, forwarding_, settings_.retry};
     Main main_{station_, schedule_};
     std::optional<OutboxWorker> retries_;
     // Only when vantrell.conf names a file: written at start, then between sessions, since the

@@ -25,6 +25,7 @@ constexpr double cycleInterval = 10.0;
 // Copies of the attachments of deliveries still to go, in the configuration folder.
 // How long a one-shot read waits for the broker's acknowledgements before it exits.
 constexpr double publishedWithin = 5.0;
+constexpr const char *retryAtText = "  retry at ";
 
 // The port's own lines: the byte dump at the I/O level, a port that opens again as progress, and
 // a port that cannot be opened or written as an error.
@@ -338,6 +339,8 @@ void HeadlessStation::printStatus(std::ostream &out) {
             out << "  " << s << (d.scheduledAt(s) ? "* " : "  ")
                 << (done.empty() ? "-" : printable(done));
         }
+        if (const std::optional<LocalDateTime> retry = schedule_.retryAt(slot))
+            out << retryAtText << zeroPad(retry->hour, 2) << ":" << zeroPad(retry->minute, 2);
         out << "\n";
     }
     schedule_.previewCountdown();

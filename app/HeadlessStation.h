@@ -141,7 +141,7 @@ private:
     SmsModem smsRetries_;
     StationForwarding forwarding_;
     Session session_{station_, forwarding_, &journal_};
-    Schedule schedule_{station_, session_, forwarding_};
+    Schedule schedule_{station_, session_, forwarding_, settings_.retry};
     std::optional<MqttPublisher> publisher_;
     ControlHandler requests_;
 };
