@@ -53,6 +53,7 @@ void StationJournal::sessionStarted(const SessionRequest &request) {
     row_.device = request.device;
     row_.scheduleTime = request.scheduleTime();
     row_.started = toUtc(station_.clock().localNow()).utc;
+    repeatsTime_ = station_.sessionsInTime.contains({request.scheduleTime(), request.device});
 }
 
 void StationJournal::loggerTransferred(const SessionRequest &request, const LoggerResult &logger) {
@@ -87,7 +88,7 @@ void StationJournal::sessionEnded(const SessionRequest &request, const SessionRe
     row_.ended = toUtc(station_.clock().localNow()).utc;
     row_.letter = result.end == SessionEnd::abandoned ? std::string() : trim(result.mark);
     row_.attempts = attempts;
-    const JournalProblem problem = journal->recordSession(row_);
+    const JournalProblem problem = journal->recordSession(row_, repeatsTime_);
     report(problem);
     if (!problem && silence_)
         report(silence_->check(*journal, row_.device));

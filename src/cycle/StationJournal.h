@@ -69,6 +69,8 @@ private:
     OncePerTime problemLogged_;
     std::string prunedOn_;
     SessionRow row_;
+    // The session under way reads its device again within the same schedule time ([retry]).
+    bool repeatsTime_ = false;
 };
 
 } // namespace vantrell

@@ -174,7 +174,7 @@ JournalProblem Journal::open(const std::filesystem::path &file, Access access,
     return {};
 }
 
-JournalProblem Journal::recordSession(const SessionRow &session) {
+JournalProblem Journal::recordSession(const SessionRow &session, bool repeatsTime) {
     sqlite::Transaction transaction(db_);
     if (auto notBegun = transaction.failure())
         return notBegun;
@@ -195,7 +195,7 @@ JournalProblem Journal::recordSession(const SessionRow &session) {
         sqlite::Statement state(
             db_, "INSERT INTO device_state(device, missed, last_good_utc, last_letters) "
                  "VALUES(?1, ?2, ?3, ?4) ON CONFLICT(device) DO UPDATE SET "
-                 "missed = CASE WHEN ?2 = 0 THEN 0 ELSE missed + 1 END, "
+                 "missed = CASE WHEN ?2 = 0 THEN 0 ELSE missed + ?6 END, "
                  "last_good_utc = coalesce(?3, last_good_utc), "
                  "last_letters = substr(last_letters || ?4, -?5)");
         const bool good = dataSaved(session.letter);
@@ -207,6 +207,7 @@ JournalProblem Journal::recordSession(const SessionRow &session) {
             state.bindNull(3);
         state.bindText(4, session.letter);
         state.bindInt(5, keptLetters);
+        state.bindInt(6, repeatsTime ? 0 : 1);
         if (auto failed = state.run())
             return failed;
     }

@@ -228,7 +228,9 @@ public:
     // The station's loop.
     // Also keeps the device's count of missed times: a session that saved the data clears it, one
     // that left another letter adds one, one abandoned at shutdown (no letter) leaves it.
-    JournalProblem recordSession(const SessionRow &session);
+    // `repeatsTime`: a later session of a schedule time whose first one is recorded already; the
+    // time is missed once, however often it is retried.
+    JournalProblem recordSession(const SessionRow &session, bool repeatsTime = false);
     // One transaction; readings already in the journal (same serial, channel, UTC time) are
     // skipped. Hourly and daily minimum, maximum and mean per channel follow.
     JournalProblem recordReadings(const LoggerReadings &batch, StoredReadings &stored);

@@ -411,6 +411,9 @@ TEST(Schedule, ADeviceReadAgainWithinItsTime) {
         }
         b.runUntil(7, 0);
         EXPECT_EQ(sessions(), int(c.journaled.size())) << "none after the next time";
+        EXPECT_EQ(b.deviceJournal(1).missedTimes,
+                  dataSaved(c.journaled.substr(c.journaled.size() - 1)) ? 0 : 1)
+            << "one time missed, however many sessions";
         b.runUntil(7, 10);
         ASSERT_FALSE(b.forwarding.reports().empty());
         EXPECT_EQ(b.forwarding.reports()[0], "report 1");
