@@ -11,6 +11,7 @@
 #include "forwarding/Forwarding.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,8 @@ public:
     // Whether schedule time `currentSlot` (or the one of dailyMarkIndex) has come; sets the
     // countdown when it has not.
     bool slotDue(int currentSlot);
+    // `sent` is told of each schedule time whose report went out.
+    void onReportSent(std::function<void(int time)> sent) { reportSent_ = std::move(sent); }
 
 private:
     bool checkDay();
@@ -63,6 +66,7 @@ private:
     Station &station_;
     Session &session_;
     Forwarding &forwarding_;
+    std::function<void(int time)> reportSent_;
     int hoursToNext_ = 0;
     int minutesToNext_ = 0;
     // What the cycle could not save (a folder that turned read-only) stands in for the file
