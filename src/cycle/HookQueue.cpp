@@ -19,12 +19,13 @@ constexpr const char *notRunText = "the station stops; hooks not run: ";
 constexpr int maxLoggedLines = 100;
 constexpr std::size_t maxLoggedBytes = 64 * 1024;
 
-// Logs a hook's lines up to the bound and says at its end how much was left out.
+// Logs a hook's first lines up to the bound and says at its end how much was left out.
 class BoundedOutput {
 public:
     BoundedOutput(const HookLog &log, const std::string &name) : log_(log), name_(name) {}
     void line(std::string_view text) {
-        if (lines_ < maxLoggedLines && bytes_ + text.size() <= maxLoggedBytes) {
+        if (linesLeftOut_ == 0 && lines_ < maxLoggedLines &&
+            bytes_ + text.size() <= maxLoggedBytes) {
             ++lines_;
             bytes_ += text.size();
             log_(LogPriority::progress, name_ + ": " + std::string(text));
