@@ -34,6 +34,16 @@ GuiStation::GuiStation(const std::filesystem::path &configDir, const ConfSetting
     if (settings.metrics && settings.metrics->on())
         metrics_.emplace(station_, journal_, *settings.metrics, settings.station,
                          unpublishedReadings(settings));
+    if (settings.hooks)
+        attachHooks();
+}
+
+void GuiStation::attachHooks() {
+    hooks_.emplace(*settings_.hooks, settings_.station, outboxLog(), clock_);
+    session_.onEnded([this](const SessionRequest &request, const SessionResult &result) {
+        hooks_->sessionEnded(request, result);
+    });
+    schedule_.onReportSent([this](int time) { hooks_->reportSent(station_, time); });
 }
 
 void GuiStation::start() {

@@ -8,6 +8,7 @@
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationHooks.h"
 #include "cycle/StationJournal.h"
 #include "forwarding/Outbox.h"
 #include "forwarding/StationForwarding.h"
@@ -53,6 +54,8 @@ private:
     void startRetries();
     // What the headless station's loop does between ticks: due SMS, the metrics file.
     void betweenSessions();
+    // The commands of [hooks]; their problems reach the window as the outbox's do.
+    void attachHooks();
 
     ConfSettings settings_;
     SystemClock clock_;
@@ -77,6 +80,8 @@ private:
     QTimer betweenSessions_;
     // Finds the sessions' readings in the journal by itself, every few seconds.
     std::optional<MqttPublisher> publisher_;
+    // Last, so that it stops first: its lines go to the main window.
+    std::optional<StationHooks> hooks_;
 };
 
 } // namespace vantrell

@@ -97,6 +97,26 @@ HeadlessStation::HeadlessStation(const std::filesystem::path &configDir, bool lo
     if (settings.metrics && settings.metrics->on())
         metrics_.emplace(station_, journal_, *settings.metrics, settings.station,
                          unpublishedReadings(settings));
+    if (settings.hooks)
+        attachHooks();
+}
+
+void HeadlessStation::attachHooks() {
+    hooks_.emplace(
+        *settings_.hooks, settings_.station,
+        [this](LogPriority priority, const std::string &text) {
+            progress_.log("hook", text, priority);
+        },
+        clock_);
+    session_.onEnded([this](const SessionRequest &request, const SessionResult &result) {
+        hooks_->sessionEnded(request, result);
+    });
+    schedule_.onReportSent([this](int time) { hooks_->reportSent(station_, time); });
+}
+
+void HeadlessStation::awaitHooks() {
+    if (hooks_)
+        hooks_->awaitAll();
 }
 
 void HeadlessStation::refreshMetrics() {
@@ -274,6 +294,8 @@ void HeadlessStation::runCycle() {
     }
     pump_.stepped = nullptr;
     service::stopping();
+    if (hooks_)
+        hooks_->stop();
     publisher_.reset();
     progress_.log("station", "stopped");
 }

@@ -8,6 +8,7 @@
 #include "config/Station.h"
 #include "cycle/Schedule.h"
 #include "cycle/Session.h"
+#include "cycle/StationHooks.h"
 #include "cycle/StationJournal.h"
 #include "cycle/StationSnapshot.h"
 #include "forwarding/Outbox.h"
@@ -63,6 +64,8 @@ public:
     void copyLogTo(std::ostream *copy) { progress_.copyTo(copy); }
     // One reading session of `slot` as for schedule time `time`; returns the letter left.
     std::string readDevice(int slot, int time);
+    // Until the hooks queued so far have ended: a read of its own ends after its session's.
+    void awaitHooks();
     // Readings and device states go to the MQTT broker when vantrell.conf names one.
     void startPublisher();
     // Waits a bounded time for the broker to acknowledge every reading still to go.
@@ -86,6 +89,8 @@ private:
     void refreshMetrics();
     // The outbox's lines, from its thread too.
     OutboxLog outboxLog();
+    // The commands of [hooks], after each session and each report, their lines from their thread.
+    void attachHooks();
     // The state the status page shows, again whenever a step logged something.
     void publishSnapshot();
 
@@ -143,6 +148,7 @@ private:
     Session session_{station_, forwarding_, &journal_};
     Schedule schedule_{station_, session_, forwarding_, settings_.retry};
     std::optional<MqttPublisher> publisher_;
+    std::optional<StationHooks> hooks_;
     ControlHandler requests_;
 };
 

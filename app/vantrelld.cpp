@@ -402,14 +402,18 @@ std::optional<ReadRequest> readRequest(const Options &options, std::ostream &err
     return request;
 }
 
-// One reading session as read asks for it; its lines and "status: L" go to `out` as well.
+// One reading session as read asks for it; its lines and "status: L" go to `out` as well. A read
+// of its own waits for its session's hooks first, so that the status stays the last line; the
+// running station's never waits for them.
 int readNow(HeadlessStation &headless, const ReadRequest &request, std::ostream &out,
-            std::ostream &err) {
+            std::ostream &err, bool awaitHooks) {
     if (headless.station().devices[request.device].isFree()) {
         err << "read: device " << request.device << " is not configured\n";
         return 2;
     }
     const std::string letter = headless.readDevice(request.device, request.time);
+    if (awaitHooks)
+        headless.awaitHooks();
     out << "status: " << (letter.empty() ? "none" : letter) << std::endl;
     return isDoneMark(letter) ? EXIT_SUCCESS : 1;
 }
@@ -429,7 +433,7 @@ int runRead(const Options &options) {
         return 2;
     stopOnTerminationSignals();
     headless.startPublisher();
-    const int exit = readNow(headless, *request, std::cout, std::cerr);
+    const int exit = readNow(headless, *request, std::cout, std::cerr, true);
     headless.awaitPublished();
     return exit;
 }
@@ -533,7 +537,7 @@ int serveRequest(HeadlessStation &headless, const Options &station, const ConfSe
         if (!request)
             return 2;
         headless.copyLogTo(&out);
-        const int exit = readNow(headless, *request, out, err);
+        const int exit = readNow(headless, *request, out, err, false);
         headless.copyLogTo(nullptr);
         return exit;
     }

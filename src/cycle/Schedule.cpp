@@ -223,6 +223,8 @@ void Schedule::sendReportOnce(int time) {
     station_.wait(1);
     forwarding_.sendRunReport();
     markReportSent(time);
+    if (reportSent_)
+        reportSent_(time);
     progress.detail("");
     progress.closeWindow();
 }

@@ -13,6 +13,7 @@
 #include "forwarding/Forwarding.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,8 @@ public:
     bool slotDue(int currentSlot);
     // When the retry of device `slot` comes; nothing when none waits.
     std::optional<LocalDateTime> retryAt(int slot) const { return retries_.retryAt(slot); }
+    // `sent` is told of each schedule time whose report went out.
+    void onReportSent(std::function<void(int time)> sent) { reportSent_ = std::move(sent); }
 
 private:
     bool checkDay();
@@ -72,6 +75,7 @@ private:
     Session &session_;
     Forwarding &forwarding_;
     SessionRetries retries_;
+    std::function<void(int time)> reportSent_;
     int hoursToNext_ = 0;
     int minutesToNext_ = 0;
     // What the cycle could not save (a folder that turned read-only) stands in for the file

@@ -448,6 +448,8 @@ void Session::finish() {
     if (journal_ != nullptr)
         journal_->sessionEnded(request_, result_,
                                std::min(connectionAttempt_, maxConnectionAttempts));
+    if (ended_)
+        ended_(request_, result_);
     SessionState &session = station_.session;
     session.sessionRunning = false;
     session.communicating = false;

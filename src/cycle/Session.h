@@ -20,6 +20,7 @@
 #include "loggerdata/DataFile.h"
 #include "loggerdata/LoggerCommands.h"
 
+#include <functional>
 #include <optional>
 
 namespace vantrell {
@@ -35,6 +36,9 @@ public:
     // Reads the requested device for its schedule time, leaves the letter in its done mark and
     // writes the marks file.
     SessionResult read(SessionRequest request);
+    // `ended` is told of every session once it has ended, also of one a stop cut short.
+    using Ended = std::function<void(const SessionRequest &, const SessionResult &)>;
+    void onEnded(Ended ended) { ended_ = std::move(ended); }
 
 private:
     enum class SwitchStage { passed, attemptFailed, givenUp };
@@ -75,6 +79,7 @@ private:
     Station &station_;
     Forwarding &forwarding_;
     StationJournal *journal_;
+    Ended ended_;
     LoggerCommands commands_;
     DataFile dataFile_;
     Modem modem_;

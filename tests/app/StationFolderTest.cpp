@@ -101,6 +101,10 @@ TEST(StationFolder, WhatCannotBeUsedStopsTheProgramBeforeTheCycle) {
          withConf("[silence]\nafter = 2\n"),
          {"read", "1"},
          "line 2: after"},
+        {"conf: a hook that is no absolute path: run",
+         withConf("[hooks]\ntimeout_s = 5\nafter_report = hook.sh\n"),
+         {"run"},
+         "vantrell.conf line 3: after_report: not an absolute path"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.legend);

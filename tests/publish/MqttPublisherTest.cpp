@@ -3,6 +3,7 @@
 // broker has not acknowledged.
 #include "publish/MqttPublisher.h"
 
+#include "LogLines.h"
 #include "journal/JournalFixture.h"
 #include "publish/MqttTestBroker.h"
 #include "sim/virtualtime/VirtualClock.h"
@@ -25,43 +26,6 @@ using namespace testing;
 
 constexpr double patience = 60; // seconds a test waits at most for what must come
 constexpr const char *root = "vantrell/st1";
-
-// The publisher's log lines, from its thread.
-class LogLines {
-public:
-    PublisherLog log() {
-        return [this](LogPriority, const std::string &line) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back(line);
-            added_.notify_all();
-        };
-    }
-    // Until a line holding `part` has come (an empty part: any line after those so far).
-    bool waitFor(const std::string &part, double seconds) {
-        std::unique_lock lock(mutex_);
-        const std::size_t before = lines_.size();
-        return added_.wait_for(lock, std::chrono::duration<double>(seconds), [&] {
-            return part.empty() ? lines_.size() > before : count(part) > 0;
-        });
-    }
-    std::size_t count(const std::string &part) const {
-        return std::count_if(lines_.begin(), lines_.end(), [&](const std::string &line) {
-            return line.find(part) != std::string::npos;
-        });
-    }
-    std::string all() {
-        std::lock_guard lock(mutex_);
-        std::string text;
-        for (const std::string &line : lines_)
-            text += line + "\n";
-        return text;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable added_;
-    std::vector<std::string> lines_;
-};
 
 class MqttPublisherTest : public JournalTest {
 protected:
