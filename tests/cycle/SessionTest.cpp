@@ -2,6 +2,7 @@
 #include "FullDisk.h"
 #include "config/SetupFiles.h"
 #include "journal/LocalTime.h"
+#include "loggerdata/DataFileIo.h"
 #include "sim/HayesModem.h"
 #include "sim/SimStation.h"
 
@@ -403,7 +404,14 @@ TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
         EXPECT_EQ(fs::file_size(second.savedLoggers().front()->path), (3 + c.fileRecords) * 62)
             << c.legend;
         EXPECT_EQ(b.journalReadings(1)[1].size(), c.journalReadings) << c.legend;
-        EXPECT_EQ(b.forwarding.historySizes.back(), c.history) << c.legend;
+        // Its newest entry, before the one that ends a file, is the newest record of the file.
+        const std::vector<Reading> &history = b.forwarding.histories.back();
+        ASSERT_EQ(history.size(), c.history) << c.legend;
+        std::string bytes;
+        ASSERT_EQ(readDataFile(second.savedLoggers().front()->path, bytes), "") << c.legend;
+        const std::vector<Reading> inFile = parseDataFile(bytes).readings;
+        EXPECT_EQ(history[c.history - 2].values[1], inFile[inFile.size() - 2].values[1])
+            << c.legend;
         EXPECT_NEAR(*first.lineSeconds - *second.lineSeconds, c.recordsSaved * 17 * sim::byteTime,
                     0.1)
             << c.legend;
