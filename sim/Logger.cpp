@@ -90,6 +90,10 @@ LocalDateTime Logger::clock() const {
     return world_.clock().localNow().plusSeconds(logger_.clockOffsetSeconds);
 }
 
+void Logger::store(const std::vector<MemoryRecord> &records) {
+    logger_.memory.insert(logger_.memory.end(), records.begin(), records.end());
+}
+
 int Logger::count(LoggerEvent::Kind kind) const {
     return int(std::count_if(log_.begin(), log_.end(),
                              [kind](const LoggerEvent &e) { return e.kind == kind; }));

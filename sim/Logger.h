@@ -64,6 +64,8 @@ public:
     // The logger as it is now: the memory after an erase, the clock after a setting.
     const LoggerDescription &description() const { return logger_; }
     LocalDateTime clock() const;
+    // The logger samples on between two sessions: `records` join its memory after the last one.
+    void store(const std::vector<MemoryRecord> &records);
 
     const std::vector<LoggerEvent> &log() const { return log_; }
     int count(LoggerEvent::Kind kind) const;

@@ -4,11 +4,13 @@
 #include "config/SetupFiles.h"
 #include "cycle/SessionTexts.h"
 #include "cycle/StationJournal.h"
+#include "forwarding/AlarmCheck.h"
 #include "general/Progress.h"
 #include "general/Text.h"
 #include "link/LinkTexts.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace vantrell {
 
@@ -23,6 +25,7 @@ constexpr const char *disconnectingKv = "Disconnecting KV ";
 constexpr const char *alarmAcc = "Alarm Acc ";
 constexpr const char *forwardingHardwareAlarm = "Forwarding Hardware Alarm...";
 constexpr const char *noChannelAlarms = "; no channel alarms for this station in this session";
+constexpr const char *lineTimeFormat = "Line time %.1f s";
 
 constexpr int maxConnectionAttempts = 3;
 constexpr int maxSwitchPasses = 3;
@@ -132,6 +135,7 @@ void Session::start() {
     switchPass_ = 0;
     presentModules_ = 0;
     savedPositions_ = 0;
+    lineTakenAt_.reset();
 }
 
 // One connection attempt up to the switch stage; false when the attempt failed (or was the
@@ -150,6 +154,8 @@ bool Session::connectStation() {
         result_.stepLetter = SessionStatus::modem;
         return false;
     }
+    if (!lineTakenAt_)
+        lineTakenAt_ = station_.clock().monotonicSeconds();
     const DeviceRecord &device = request_.record;
     if (device.connectionKind() == ConnectionKind::local)
         return true;
@@ -273,7 +279,9 @@ AttemptEnd Session::readLogger(AttemptResult &attempt, int position) {
     logger.rainFactor = std::move(connection.parameters->rainFactor);
 
     station_.progress().service(transferToFile);
-    dataFile_.transferAndSave(request_, logger);
+    dataFile_.transferAndSave(request_, logger,
+                              journal_ != nullptr ? journal_->savedUpTo(request_, logger)
+                                                  : std::nullopt);
     showDataFolder();
     if (journal_ != nullptr)
         journal_->loggerTransferred(request_, logger);
@@ -328,7 +336,7 @@ void Session::checkAndErase(LoggerResult &logger) {
 
 // The read-back, the acceleration check on it, and the logger's own limit alarm.
 void Session::sendAlarms(LoggerResult &logger) {
-    const std::vector<Reading> &history = dataFile_.readBackDataFile(logger);
+    const std::vector<Reading> &history = historyOf(logger);
     station_.progress().service(alarmAcc);
     append(logger.alarms, forwarding_.checkAccelerationAlarms(request_, setup_ ? &*setup_ : nullptr,
                                                               logger, history));
@@ -337,6 +345,19 @@ void Session::sendAlarms(LoggerResult &logger) {
         station_.wait(1);
         append(logger.alarms, forwarding_.sendLimitAlarm(request_, logger));
     }
+}
+
+// A new file of only the new records is too short a history to look back on: the journal
+// holds the logger's earlier readings.
+const std::vector<Reading> &Session::historyOf(LoggerResult &logger) {
+    const bool newRecordsFile = journal_ != nullptr && journal_->collectsNewRecords(request_) &&
+                                !request_.record.flag(field::savingMode) &&
+                                logger.saved == MemorySaved::inFile && setup_;
+    if (newRecordsFile &&
+        journal_->newestReadings(logger, widestAccelerationWindow(*setup_, logger.position),
+                                 journalHistory_))
+        return journalHistory_;
+    return dataFile_.readBackDataFile(logger);
 }
 
 void Session::releaseLogger() {
@@ -444,6 +465,7 @@ void Session::leaveMark() {
 
 void Session::finish() {
     station_.port().release();
+    noteLineTime();
     // The line is free again before a silent-station alarm goes out.
     if (journal_ != nullptr)
         journal_->sessionEnded(request_, result_,
@@ -455,6 +477,17 @@ void Session::finish() {
     session.communicating = false;
     session.device = 0;
     station_.progress().closeWindow();
+}
+
+void Session::noteLineTime() {
+    if (!lineTakenAt_)
+        return;
+    result_.lineSeconds = station_.clock().monotonicSeconds() - *lineTakenAt_;
+    if (journal_ == nullptr || !journal_->newRecordsOnly())
+        return;
+    char text[64];
+    std::snprintf(text, sizeof text, lineTimeFormat, *result_.lineSeconds);
+    station_.progress().detail(text);
 }
 
 } // namespace vantrell

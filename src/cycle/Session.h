@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace vantrell {
 
@@ -57,6 +58,7 @@ private:
     void showDataFolder();
     void checkAndErase(LoggerResult &logger);
     void sendAlarms(LoggerResult &logger);
+    const std::vector<Reading> &historyOf(LoggerResult &logger);
     void forwardDataFile(LoggerResult &logger);
 
     void reconnectSwitch();
@@ -70,6 +72,7 @@ private:
     // Decides the letter from the result, puts it into the done mark and writes the marks file.
     void leaveMark();
     void finish();
+    void noteLineTime();
     // `count` pauses of `seconds` each, one after the other.
     void pauses(int count, double seconds);
     bool isRemote() const;
@@ -98,6 +101,10 @@ private:
     std::optional<ChannelSetup> setup_;
     // A modem call is up: from a dial that connected to the next hang-up.
     bool callUp_ = false;
+    // When this session took the line, on the station's monotonic clock.
+    std::optional<double> lineTakenAt_;
+    // The acceleration check's history from the journal, when the data file cannot give it.
+    std::vector<Reading> journalHistory_;
     // Whether the logger's answer to the erase command is awaited, as its connection left it.
     AnswerExpected commandAnswers_ = AnswerExpected::yes;
     // The last logger that gave its parameter block samples this often; a release that has no

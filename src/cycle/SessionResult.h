@@ -44,6 +44,9 @@ struct SessionResult {
     std::vector<std::string> lineProblems; // port errors the operator must mend
     SessionEnd end = SessionEnd::abandoned;
     std::string mark; // the done mark it left, once it has ended
+    // From the line taken to its release, on the station's monotonic clock; none when the
+    // session never took it.
+    std::optional<double> lineSeconds;
 
     // Every logger saved in full over all attempts, each once.
     std::vector<const LoggerResult *> savedLoggers() const;

@@ -5,16 +5,35 @@
 #include "general/Progress.h"
 #include "general/Text.h"
 
+#include <algorithm>
+
 namespace vantrell {
 
 namespace {
 constexpr const char *readsOn = "; the station reads on without it";
 constexpr long long secondsPerDay = 24 * 3600;
+// More readings than any acceleration window of a logger looks back on: a year and a half of
+// ten-minute samplings.
+constexpr int mostHistoryReadings = 100000;
+
+// The logger's pointer and its last record with a time stamp; a memory without one keeps the
+// stamp saved before.
+SavedUpTo savedUpToOf(const LoggerResult &logger) {
+    SavedUpTo saved{std::size_t(std::max(valInt(logger.parameters.memoryPointer), 0LL)), {}, {}};
+    const auto last = std::find_if(logger.readings.rbegin(), logger.readings.rend(),
+                                   [](const Reading &r) { return !r.date.empty(); });
+    if (last != logger.readings.rend()) {
+        saved.lastDate = last->date;
+        saved.lastTime = last->time;
+    }
+    return saved;
+}
 } // namespace
 
 StationJournal::StationJournal(Station &station, const ConfSettings &settings)
     : station_(station), on_(settings.journalOn()), keepDays_(settings.journalSettings().keepDays),
-      silenceSettings_(settings.silence), toPublish_(settings.mqtt && settings.mqtt->on()) {
+      silenceSettings_(settings.silence), toPublish_(settings.mqtt && settings.mqtt->on()),
+      newRecordsOnly_(settings.newRecordsOnly()) {
     const std::filesystem::path file = settings.journalSettings().file;
     file_ = file.is_relative() ? station.configDir() / file : file;
 }
@@ -77,6 +96,38 @@ void StationJournal::loggerTransferred(const SessionRequest &request, const Logg
     batch.toPublish = toPublish_;
     StoredReadings stored;
     report(journal->recordReadings(batch, stored));
+    // The data file is the first copy: its records are never asked for again, whatever the
+    // journal made of them.
+    if (collectsNewRecords(request))
+        report(journal->recordSavedUpTo(batch.serial, savedUpToOf(logger),
+                                        toUtc(station_.clock().localNow()).utc));
+}
+
+bool StationJournal::collectsNewRecords(const SessionRequest &request) const {
+    return newRecordsOnly_ && !request.record.flag(field::eraseMemory);
+}
+
+std::optional<SavedUpTo> StationJournal::savedUpTo(const SessionRequest &request,
+                                                   const LoggerResult &logger) {
+    std::optional<SavedUpTo> saved;
+    Journal *journal = collectsNewRecords(request) ? this->journal() : nullptr;
+    if (journal != nullptr)
+        report(journal->savedUpTo(trim(logger.parameters.loggerSerial), saved));
+    return saved;
+}
+
+bool StationJournal::newestReadings(const LoggerResult &logger, int count,
+                                    std::vector<Reading> &out) {
+    Journal *journal = this->journal();
+    if (journal == nullptr)
+        return false;
+    const JournalProblem problem = journal->newestReadings(
+        trim(logger.parameters.loggerSerial), std::min(count, mostHistoryReadings), out);
+    report(problem);
+    if (problem)
+        return false;
+    out.emplace_back();
+    return true;
 }
 
 void StationJournal::sessionEnded(const SessionRequest &request, const SessionResult &result,

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantrell {
 
@@ -51,6 +52,16 @@ public:
     // An abandoned session (the program is ending) leaves a row without a letter.
     void sessionEnded(const SessionRequest &request, const SessionResult &result, int attempts);
 
+    // [collect]: a device that does not erase its loggers asks each only for its new records.
+    bool newRecordsOnly() const { return newRecordsOnly_; }
+    bool collectsNewRecords(const SessionRequest &request) const;
+    // Where the last save of `logger` left off; none when its whole memory is to be read (the
+    // device erases, the logger was never saved, or the journal cannot say).
+    std::optional<SavedUpTo> savedUpTo(const SessionRequest &request, const LoggerResult &logger);
+    // The newest `count` readings of `logger`, oldest first, and after them the entry a data file
+    // read back ends with; false when the journal cannot give them.
+    bool newestReadings(const LoggerResult &logger, int count, std::vector<Reading> &out);
+
 private:
     void report(const JournalProblem &problem);
     void pruneOncePerDay(UtcSeconds now);
@@ -63,6 +74,7 @@ private:
     std::optional<SilenceSettings> silenceSettings_;
     // Readings recorded while no broker is configured are never published.
     bool toPublish_;
+    bool newRecordsOnly_;
     std::unique_ptr<Journal> journal_;
     std::optional<SilenceAlarm> silence_;
     OncePerTime openTried_;

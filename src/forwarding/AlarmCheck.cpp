@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace vantrell {
 
@@ -68,6 +69,16 @@ EntryRange accelerationWindow(int historyLength, double windowEntries) {
                           ? 1
                           : historyLength - static_cast<int>(std::llround(windowEntries));
     return {std::max(first, 1), last};
+}
+
+int widestAccelerationWindow(const ChannelSetup &setup, int loggerIndex) {
+    const int firstChannel = 4 * loggerIndex - 3;
+    const double perDay = val(setup.at(firstChannel, setup::readingsPerDay));
+    double widest = 0;
+    for (int c = firstChannel; c < firstChannel + 4; ++c)
+        if (valInt(setup.at(c, setup::accelAlarmOn)) == 1)
+            widest = std::max(widest, perDay * val(setup.at(c, setup::accelDays)));
+    return int(std::llround(std::min(widest, double(std::numeric_limits<int>::max()))));
 }
 
 std::string limitAlarmText(const DeviceRecord &device, const std::string &serial) {

@@ -42,6 +42,9 @@ struct EntryRange {
 // entries starts at L - W, at entry 1 when W reaches back beyond the history; a window of no
 // entries (W 0 or less) compares nothing.
 EntryRange accelerationWindow(int historyLength, double windowEntries);
+// The most entries the acceleration check of the logger at `loggerIndex` (1..8) looks back on:
+// the widest window of its channels that check; 0 when none does.
+int widestAccelerationWindow(const ChannelSetup &setup, int loggerIndex);
 
 // The limit alarm's text, after the kind of connection of the device.
 std::string limitAlarmText(const DeviceRecord &device, const std::string &serial);

@@ -11,6 +11,7 @@
 #include "config/LoggerParameters.h"
 #include "general/Clock.h"
 #include "journal/LocalTime.h"
+#include "loggerdata/SavedUpTo.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -238,6 +239,15 @@ public:
     JournalProblem recordAlarm(AlarmRow &row); // sets row.id
     // Sessions, readings and alarms older than `cutoff`, with the readings' rollups.
     JournalProblem prune(UtcSeconds cutoff);
+    // Loggers whose memory the station keeps: where the last save of the logger with `serial`
+    // left off (none when it was never saved), and the record of a save at `now`. A save without
+    // a time-stamped record keeps the time stamp before it.
+    JournalProblem savedUpTo(const std::string &serial, std::optional<SavedUpTo> &out);
+    JournalProblem recordSavedUpTo(const std::string &serial, const SavedUpTo &saved,
+                                   UtcSeconds now);
+    // The newest `count` readings of the logger with `serial`, oldest first, each with the value
+    // texts and full values of its channels.
+    JournalProblem newestReadings(const std::string &serial, int count, std::vector<Reading> &out);
 
     // Deliveries (the loop and the outbox thread, each on its own connection).
     JournalProblem addDelivery(DeliveryRow &row); // sets row.id

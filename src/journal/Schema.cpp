@@ -146,8 +146,20 @@ CREATE TABLE alarms(
 CREATE INDEX alarms_by_time ON alarms(raised_utc);
 )";
 
-constexpr std::array migrations{firstSchema, deviceLoggers, sessionTotals, unpublishedReadings,
-                                alarms};
+// Per serial number, where the last save of a logger whose memory the station keeps left off:
+// the next session asks it only for the records after that. A journal whose version was set back
+// keeps the table, so migrating it again must not fail on it.
+constexpr const char *savedUpTo = R"(
+CREATE TABLE IF NOT EXISTS saved_up_to(
+    serial TEXT PRIMARY KEY,
+    memory_pointer INTEGER NOT NULL,
+    last_date TEXT NOT NULL,
+    last_time TEXT NOT NULL,
+    saved_utc INTEGER NOT NULL) WITHOUT ROWID;
+)";
+
+constexpr std::array migrations{firstSchema,         deviceLoggers, sessionTotals,
+                                unpublishedReadings, alarms,        savedUpTo};
 
 // Nothing to do, a newer journal (a problem), or a version to migrate from.
 std::optional<int> versionToMigrate(sqlite3 *db, JournalProblem &problem) {

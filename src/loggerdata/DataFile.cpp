@@ -253,14 +253,15 @@ void parseDataFile(std::string_view bytes, DataFileContents &out) {
     out.readings.resize(lineNumber > 2 ? lineNumber - 2 : 0);
 }
 
-void DataFile::transferAndSave(SessionRequest &request, LoggerResult &logger) {
+void DataFile::transferAndSave(SessionRequest &request, LoggerResult &logger,
+                               const std::optional<SavedUpTo> &saved) {
     logger.path.clear();
     logger.saved = MemorySaved::notWritten;
     fillBlankDataFolder(request);
     const std::string path = dataPathFor(request.record, logger.position);
     if (path.empty())
         return;
-    if (!MemoryTransfer(line_).transferMemory(logger)) {
+    if (!MemoryTransfer(line_).transferMemory(logger, saved)) {
         logger.saved = MemorySaved::transferIncomplete;
         return;
     }

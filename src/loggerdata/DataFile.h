@@ -10,11 +10,13 @@
 #include "general/Line.h"
 #include "general/Text.h"
 #include "loggerdata/LoggerResult.h"
+#include "loggerdata/SavedUpTo.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,7 +84,9 @@ public:
 
     // Runs the memory transfer of `logger` (its parameter set already read) for the requested
     // device and saves it in its data file: fills the logger's records, readings, saved and path.
-    void transferAndSave(SessionRequest &request, LoggerResult &logger);
+    // With `saved`, the transfer and the file take only the records after those saved.
+    void transferAndSave(SessionRequest &request, LoggerResult &logger,
+                         const std::optional<SavedUpTo> &saved = std::nullopt);
     // The whole file `logger` wrote, as the acceleration check compares it: its transfer's
     // readings keep their full precision. Empty when it wrote none or the file cannot be read.
     // The storage is this object's and is reused: a long history is read back every session.

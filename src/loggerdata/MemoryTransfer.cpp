@@ -19,6 +19,12 @@ constexpr const char *transferPortFailed = "Transfer failed: the port cannot be 
 constexpr const char *transferNoAnswer = "Transfer failed: no answer from device";
 constexpr const char *transferStopped = "Transfer interrupted at block no. ";
 constexpr const char *transferGarbled = "Transfer failed: garbled data at block no. ";
+constexpr const char *pointerBelow = "Memory pointer ";
+constexpr const char *belowTheSaved = " below the ";
+constexpr const char *savedReadingAll = " saved: reading the whole memory";
+constexpr const char *notAfterSaved =
+    "First new record not after the last one saved: reading the whole memory";
+constexpr const char *nothingNew = "No new records since the last one saved";
 
 // The logger answers its attention byte within this time, or not at all.
 constexpr double attentionLimit = 3.0;
@@ -31,6 +37,7 @@ constexpr int secondsPerMinute = 60;
 constexpr int rainDecimals = 1;
 // The request addresses records with four hex digits.
 constexpr std::size_t maxRequestable = 0xFFFF;
+constexpr int pointerDigits = 5;
 
 unsigned byteAt(std::string_view record, std::size_t offset) {
     return static_cast<unsigned char>(record[offset]);
@@ -73,6 +80,25 @@ std::string dateOf(std::string_view record) {
     return date;
 }
 
+// Year, month and day ahead of the time, so that two stamps compare as texts; empty without a
+// date.
+std::string sortableStamp(std::string_view date, std::string_view time) {
+    if (date.size() < 8)
+        return {};
+    std::string stamp(date.substr(6, 2));
+    stamp += date.substr(3, 2);
+    stamp += date.substr(0, 2);
+    stamp += time;
+    return stamp;
+}
+
+// A memory that follows the one saved from goes on later than its last record; an empty record
+// has no time to go on with.
+bool followsSaved(const Reading &first, const SavedUpTo &saved) {
+    const std::string last = sortableStamp(saved.lastDate, saved.lastTime);
+    return last.empty() || sortableStamp(first.date, first.time) > last;
+}
+
 } // namespace
 
 RecordDecoder::RecordDecoder(const LoggerParameters &parameters, std::string_view rainFactor)
@@ -112,6 +138,17 @@ unsigned RecordDecoder::secondsFor(int minute) {
     previousSeconds_ = seconds;
     first_ = false;
     return unsigned(seconds);
+}
+
+// The minute shows as the hex digits of its BCD byte.
+void RecordDecoder::follow(std::string_view time) {
+    const std::string_view minute = cut(time, {3, 2});
+    int byte = 0;
+    if (std::from_chars(minute.data(), minute.data() + minute.size(), byte, 16).ec != std::errc())
+        return;
+    previousMinute_ = byte;
+    previousSeconds_ = int(valInt(cut(time, {6, 2})));
+    first_ = false;
 }
 
 void RecordDecoder::decodeValues(std::string_view record, Reading &reading) {
@@ -167,29 +204,60 @@ std::size_t recordCountOf(std::string_view memoryPointer) {
     return std::min<std::size_t>(static_cast<std::size_t>(pointer - 1), maxRequestable);
 }
 
-std::string memoryRequest(std::size_t count) {
+std::string memoryRequest(std::size_t last, std::size_t first) {
     std::string request = "L";
-    request += hexDigits(1, 4);
-    request += hexDigits(count, 4);
+    request += hexDigits(first, 4);
+    request += hexDigits(last, 4);
     return request;
 }
 
-bool MemoryTransfer::transferMemory(LoggerResult &logger) {
+// A memory with nothing new is not asked for anything: the logger is left as it is.
+bool MemoryTransfer::transferMemory(LoggerResult &logger, const std::optional<SavedUpTo> &saved) {
+    const std::size_t last = recordCountOf(logger.parameters.memoryPointer);
+    const std::size_t first = saved ? firstNewRecord(logger.parameters.memoryPointer, *saved) : 1;
+    if (first == 1)
+        return fetchRecords(logger, 1, last);
+    if (first > last) {
+        logger.records.clear();
+        logger.readings.clear();
+        line_.progress().detail(nothingNew);
+        return true;
+    }
+    if (!fetchRecords(logger, first, last, saved->lastTime))
+        return false;
+    if (followsSaved(logger.readings.front(), *saved))
+        return true;
+    line_.progress().detail(notAfterSaved);
+    return fetchRecords(logger, 1, last);
+}
+
+std::size_t MemoryTransfer::firstNewRecord(std::string_view memoryPointer, const SavedUpTo &saved) {
+    const long long pointer = valInt(memoryPointer);
+    if (pointer >= static_cast<long long>(saved.memoryPointer))
+        return std::max<std::size_t>(saved.memoryPointer, 1);
+    line_.progress().detail(pointerBelow + zeroPad(pointer, pointerDigits) + belowTheSaved +
+                            zeroPad(static_cast<long long>(saved.memoryPointer), pointerDigits) +
+                            savedReadingAll);
+    return 1;
+}
+
+bool MemoryTransfer::fetchRecords(LoggerResult &logger, std::size_t first, std::size_t last,
+                                  std::string_view after) {
     logger.records.clear();
     logger.readings.clear();
-    const std::size_t count = recordCountOf(logger.parameters.memoryPointer);
+    const std::size_t count = last + 1 - first;
     line_.progress().transferSize(count);
     const bool received =
-        requestRecords(count) &&
+        requestRecords(first, last) &&
         receiveRecords(count, recordLengthOf(logger.parameters.loggerModel), logger.records);
     serial_.closePort();
     if (!received)
         return false;
-    processMemory(logger);
+    processMemory(logger, after);
     return true;
 }
 
-bool MemoryTransfer::requestRecords(std::size_t count) {
+bool MemoryTransfer::requestRecords(std::size_t first, std::size_t last) {
     if (serial_.reopen() != PortError::none) {
         line_.progress().detail(transferPortFailed);
         return false;
@@ -200,7 +268,7 @@ bool MemoryTransfer::requestRecords(std::size_t count) {
         return false;
     }
     line_.port().discardInput();
-    if (!serial_.write(memoryRequest(count) + code::carriageReturn)) {
+    if (!serial_.write(memoryRequest(last, first) + code::carriageReturn)) {
         line_.progress().detail(transferNoAnswer);
         return false;
     }
@@ -247,8 +315,9 @@ bool MemoryTransfer::receiveRecord(std::size_t recordLength, std::string &record
     return false;
 }
 
-void MemoryTransfer::processMemory(LoggerResult &logger) {
+void MemoryTransfer::processMemory(LoggerResult &logger, std::string_view after) {
     RecordDecoder decoder(logger.parameters, logger.rainFactor.value_or(""));
+    decoder.follow(after);
     logger.readings.clear();
     logger.readings.reserve(logger.records.size());
     for (std::size_t k = 1; k <= logger.records.size(); ++k) {

@@ -2,6 +2,7 @@
 // are received into the RecordBuffer, the port is closed, and each record is then cut into a
 // date, a time and one value text per channel in the ReadingTable, checking the logger's own
 // limits on the way. Decoding one record is a pure step (RecordDecoder), apart from the line.
+// A logger whose memory the station keeps may be asked only for the records after those saved.
 #pragma once
 
 #include "config/SessionStatus.h"
@@ -9,8 +10,10 @@
 #include "general/Line.h"
 #include "link/Serial.h"
 #include "loggerdata/LoggerResult.h"
+#include "loggerdata/SavedUpTo.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +49,9 @@ public:
     Reading decode(std::string_view record);
     // A reading so far lay outside the logger's own limits on a channel that checks them.
     bool limitCrossed() const { return limitCrossed_; }
+    // The records decoded next follow one stamped `time` ("HH:MM:SS"): at fast sampling their
+    // seconds count on from it.
+    void follow(std::string_view time);
 
 private:
     unsigned secondsFor(int minute);
@@ -65,8 +71,8 @@ private:
 // The records to fetch: the memory pointer less one, none when it is 0 or 1.
 std::size_t recordCountOf(std::string_view memoryPointer);
 
-// The request for records 1..count: "L", then both numbers as four upper-case hex digits.
-std::string memoryRequest(std::size_t count);
+// The request for records first..last: "L", then both numbers as four upper-case hex digits.
+std::string memoryRequest(std::size_t last, std::size_t first = 1);
 
 class MemoryTransfer {
 public:
@@ -74,13 +80,20 @@ public:
 
     // Fetches the whole memory of the logger whose parameter set `logger` holds into its
     // records, and decodes them into its readings; true when it all arrived. A transfer cut
-    // short keeps the records received and decodes none.
-    [[nodiscard]] bool transferMemory(LoggerResult &logger);
-    // Decodes the records into the readings (the second half of the transfer).
-    void processMemory(LoggerResult &logger);
+    // short keeps the records received and decodes none. With `saved`, only the records after
+    // those saved are fetched, unless the memory is no longer the one saved from (its pointer
+    // went back, or its first new record is not later than the last saved): then all of it.
+    [[nodiscard]] bool transferMemory(LoggerResult &logger,
+                                      const std::optional<SavedUpTo> &saved = std::nullopt);
+    // Decodes the records into the readings (the second half of the transfer); `after`: the time
+    // of the record before the first, when they start inside the memory.
+    void processMemory(LoggerResult &logger, std::string_view after = {});
 
 private:
-    bool requestRecords(std::size_t count);
+    std::size_t firstNewRecord(std::string_view memoryPointer, const SavedUpTo &saved);
+    bool fetchRecords(LoggerResult &logger, std::size_t first, std::size_t last,
+                      std::string_view after = {});
+    bool requestRecords(std::size_t first, std::size_t last);
     bool receiveRecords(std::size_t count, std::size_t recordLength,
                         std::vector<std::string> &records);
     bool receiveRecord(std::size_t recordLength, std::string &record);

@@ -41,8 +41,9 @@ public:
     }
     std::vector<Sent> checkAccelerationAlarms(const SessionRequest &request,
                                               const ChannelSetup *setup, const LoggerResult &,
-                                              const std::vector<Reading> &) override {
+                                              const std::vector<Reading> &history) override {
         withoutSetup += setup == nullptr ? 1 : 0;
+        histories.push_back(history);
         return alarm("acceleration", request.device);
     }
     std::vector<Sent> sendLimitAlarm(const SessionRequest &request, const LoggerResult &) override {
@@ -68,8 +69,9 @@ public:
     };
     bool retried = false; // the outbox keeps what failed
     std::vector<std::string> calls;
-    std::vector<std::string> forwarded; // the data files mailed or uploaded
-    int withoutSetup = 0;               // alarm checks given no channel setup
+    std::vector<std::string> forwarded;          // the data files mailed or uploaded
+    int withoutSetup = 0;                        // alarm checks given no channel setup
+    std::vector<std::vector<Reading>> histories; // what each acceleration check was given
 
     std::vector<DailyMarks> reportedMarks;                            // as each report found them
     std::vector<std::map<std::pair<int, int>, int>> reportedSessions; // the same

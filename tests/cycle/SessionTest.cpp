@@ -1,6 +1,8 @@
 #include "CycleBench.h"
 #include "FullDisk.h"
+#include "config/SetupFiles.h"
 #include "journal/LocalTime.h"
+#include "loggerdata/DataFileIo.h"
 #include "sim/HayesModem.h"
 #include "sim/SimStation.h"
 
@@ -334,6 +336,86 @@ TEST(StationJournal, ASessionRowAndTheReadingsOfItsFile) {
                 EXPECT_FALSE(stored[k].valueText.empty());
             }
         }
+    }
+}
+
+// A device that keeps its logger's memory, read twice: 40 records, then what its line holds by
+// the second session. Each record reaches the file and the journal once, unless the memory is no
+// longer the one saved from; a file of the new records alone looks back through the journal,
+// whose 30 newest readings make the acceleration window (10 a day, 3 days).
+TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
+    using Second = std::function<sim::Logger &(CycleBench &)>;
+    const Second sameLogger = [](CycleBench &b) -> sim::Logger & { return *b.loggers[0]; };
+    const Second twoMore = [](CycleBench &b) -> sim::Logger & {
+        b.loggers[0]->store(sim::makeMemory(2, {2026, 2, 2, 6, 40, 0}, 600));
+        return *b.loggers[0];
+    };
+    const auto another = [](std::size_t records, LocalDateTime first) -> Second {
+        return [=](CycleBench &b) -> sim::Logger & {
+            sim::LoggerDescription d = loggerWith("KV00000001", 0);
+            d.memory = sim::makeMemory(records, first, 600);
+            return b.addLogger(d);
+        };
+    };
+    const struct {
+        const char *legend, *savingMode;
+        Second second;
+        const char *requests, *reason;
+        std::size_t fileRecords, journalReadings, history;
+        int recordsSaved; // on the line, against the first session
+    } cases[] = {
+        {"two records more, appended", "1", twoMore, "L0029002A ", "", 42, 42, 43, 38},
+        {"nothing new: nothing asked, nothing appended", "1", sameLogger, "", "", 40, 40, 41, 40},
+        {"erased elsewhere", "1", another(12, {2026, 2, 4, 0, 0, 0}), "L0001000C ",
+         "Memory pointer 00013 below the 00041 saved: reading the whole memory", 52, 52, 53, 28},
+        {"another logger under the serial", "1", another(42, {2026, 1, 1, 0, 0, 0}),
+         "L0029002A L0001002A ",
+         "First new record not after the last one saved: reading the whole memory", 82, 82, 83, -2},
+        {"a file per session: the window from the journal", "0", twoMore, "L0029002A ", "", 2, 42,
+         31, 38},
+    };
+    ConfSettings collect;
+    collect.collect.emplace();
+    for (const auto &c : cases) {
+        CycleBench b({2026, 2, 3, 9, 5, 0}, collect);
+        b.configure(1, "locl0000", {"KV00000001"}, false)[field::savingMode] = c.savingMode;
+        b.station.setupFileName = setupFileOf(1);
+        LoggerSetup window = loggerSetup(b.station.channelSetup, 1);
+        window.readingsPerDay = "10";
+        window.columns[0][setup::accelAlarmOn] = "1";
+        window.columns[0][setup::accelDays] = "3";
+        ASSERT_FALSE(ChannelSetupFile(b.station).saveLoggerSetup(1, window));
+        b.port.attach(b.addLogger(loggerWith("KV00000001", 40)));
+        const SessionResult first = b.read(1, 1);
+        b.port.attach(c.second(b));
+        const double start = b.now();
+        const SessionResult second = b.read(1, 2);
+
+        const std::string sent = b.port.sentBytesSince(start);
+        std::string requests, reasons;
+        for (auto at = sent.find("\x80L"); at != std::string::npos; at = sent.find("\x80L", at + 1))
+            requests += sent.substr(at + 1, 9) + " ";
+        EXPECT_EQ(requests, c.requests) << c.legend;
+        for (const std::string &text : b.progress.texts(ProgressLine::detail))
+            reasons += text.ends_with("the whole memory") ? text : "";
+        EXPECT_EQ(reasons, c.reason) << c.legend;
+        EXPECT_EQ(first.mark + second.mark, "XX") << c.legend;
+        ASSERT_EQ(second.savedLoggers().size(), 1u) << c.legend;
+        EXPECT_EQ(fs::file_size(second.savedLoggers().front()->path), (3 + c.fileRecords) * 62)
+            << c.legend;
+        EXPECT_EQ(b.journalReadings(1)[1].size(), c.journalReadings) << c.legend;
+        // Its newest entry, before the one that ends a file, is the newest record of the file.
+        const std::vector<Reading> &history = b.forwarding.histories.back();
+        ASSERT_EQ(history.size(), c.history) << c.legend;
+        std::string bytes;
+        ASSERT_EQ(readDataFile(second.savedLoggers().front()->path, bytes), "") << c.legend;
+        const std::vector<Reading> inFile = parseDataFile(bytes).readings;
+        EXPECT_EQ(history[c.history - 2].values[1], inFile[inFile.size() - 2].values[1])
+            << c.legend;
+        EXPECT_NEAR(*first.lineSeconds - *second.lineSeconds, c.recordsSaved * 17 * sim::byteTime,
+                    0.1)
+            << c.legend;
+        EXPECT_EQ(b.linesStarting("Line time "), 2) << c.legend;
     }
 }
 

@@ -1,6 +1,7 @@
 // The reads plots make: a channel over any range in a bounded number of points with the true
 // extremes, and the channels a device has read.
 #include "JournalFixture.h"
+#include "journal/Schema.h"
 
 #include <algorithm>
 
@@ -145,7 +146,8 @@ TEST_F(JournalTest, ADeviceListsTheChannelsOfItsLoggersNewestFirst) {
     ASSERT_EQ(Journal::open(file, Journal::Access::write, journal).text, "");
     EXPECT_EQ(serialsAndChannels(*journal, 1), device1);
     EXPECT_EQ(serialsAndChannels(*journal, 2).size(), 4u);
-    EXPECT_EQ(RawConnection(file).run("SELECT count(*) FROM alarms; PRAGMA user_version"), "5");
+    EXPECT_EQ(RawConnection(file).run("SELECT count(*) FROM alarms; PRAGMA user_version"),
+              std::to_string(journalSchemaVersion()));
 
     // Each channel's newest reading that the device read itself: device 2 reading KV11111111 in
     // June leaves device 1 its reading of April; a missing reading is one.

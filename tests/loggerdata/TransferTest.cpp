@@ -101,6 +101,62 @@ TEST(Transfer, FaultsOnTheLineLeaveTheTransferIncomplete) {
     }
 }
 
+// A memory kept by the station: 40 records saved, the last one stamped 20-01-26 `lastTime`.
+TEST(Transfer, OnlyTheRecordsAfterThoseSavedAreAskedFor) {
+    const Change olderRecords = [](auto &d) {
+        d.memory = sim::makeMemory(42, {2026, 1, 10, 8, 0, 0}, 600);
+    };
+    const Change every20s = [](auto &d) {
+        d.samplingCode = 1;
+        d.memory = sim::makeMemory(42, {2026, 1, 20, 8, 0, 0}, 20);
+    };
+    const std::string fresh = "\x80L0029002A\r";
+    const struct {
+        const char *legend;
+        std::size_t records;
+        Change change;
+        const char *lastTime;
+        std::string sent;
+        std::size_t read;
+        const char *firstTime, *lastText;
+    } cases[] = {
+        {"two new records", 42, {}, "14:30:00", fresh, 2, "14:40:00", "Processing block no. 2"},
+        {"nothing new: nothing asked",
+         40,
+         {},
+         "14:30:00",
+         "",
+         0,
+         "",
+         "No new records since the last one saved"},
+        {"memory erased elsewhere",
+         12,
+         {},
+         "14:30:00",
+         "\x80L0001000C\r",
+         12,
+         "08:00:00",
+         "Memory pointer 00013 below the 00041 saved: reading the whole memory"},
+        {"another logger: its first new record is older", 42, olderRecords, "14:30:00",
+         fresh + "\x80L0001002A\r", 42, "08:00:00",
+         "First new record not after the last one saved: reading the whole memory"},
+        {"20 s sampling: the seconds go on from the last record saved", 42, every20s, "08:13:00",
+         fresh, 2, "08:13:20", "Processing block no. 2"},
+    };
+    for (const auto &c : cases) {
+        LineBench b(3, c.records, c.change);
+        const double start = b.world.now();
+        ASSERT_TRUE(MemoryTransfer(b.station.line())
+                        .transferMemory(b.loggerResult, SavedUpTo{41, "20-01-26", c.lastTime}))
+            << c.legend;
+        const std::vector<Reading> &readings = b.loggerResult.readings;
+        EXPECT_EQ(b.port.sentBytesSince(start), c.sent) << c.legend;
+        ASSERT_EQ(readings.size(), c.read) << c.legend;
+        EXPECT_EQ(readings.empty() ? "" : readings.front().time, c.firstTime) << c.legend;
+        EXPECT_TRUE(b.progress.contains(c.lastText)) << c.legend;
+    }
+}
+
 // The memory is erased only when every record is in the data file, and the erase counts as
 // done only when the logger took the command.
 TEST(Transfer, EraseFollowsOnlyAWrittenFile) {
