@@ -97,10 +97,13 @@ void StationJournal::loggerTransferred(const SessionRequest &request, const Logg
     StoredReadings stored;
     report(journal->recordReadings(batch, stored));
     // The data file is the first copy: its records are never asked for again, whatever the
-    // journal made of them.
-    if (collectsNewRecords(request))
-        report(journal->recordSavedUpTo(batch.serial, savedUpToOf(logger),
-                                        toUtc(station_.clock().localNow()).utc));
+    // journal made of them. Kept whenever the journal is, so that [collect] turned on later
+    // starts where the last save ended; a device that erases starts its next read at record 1,
+    // since a memory emptied, or perhaps emptied, must never be asked for from further on.
+    SavedUpTo saved = savedUpToOf(logger);
+    if (request.record.flag(field::eraseMemory))
+        saved.memoryPointer = 1;
+    report(journal->recordSavedUpTo(batch.serial, saved, toUtc(station_.clock().localNow()).utc));
 }
 
 bool StationJournal::collectsNewRecords(const SessionRequest &request) const {

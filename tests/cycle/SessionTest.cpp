@@ -350,6 +350,10 @@ TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
         b.loggers[0]->store(sim::makeMemory(2, {2026, 2, 2, 6, 40, 0}, 600));
         return *b.loggers[0];
     };
+    const Second fortyTwoMore = [](CycleBench &b) -> sim::Logger & {
+        b.loggers[0]->store(sim::makeMemory(42, {2026, 2, 2, 6, 40, 0}, 600));
+        return *b.loggers[0];
+    };
     const auto another = [](std::size_t records, LocalDateTime first) -> Second {
         return [=](CycleBench &b) -> sim::Logger & {
             sim::LoggerDescription d = loggerWith("KV00000001", 0);
@@ -363,6 +367,7 @@ TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
         const char *requests, *reason;
         std::size_t fileRecords, journalReadings, history;
         int recordsSaved; // on the line, against the first session
+        bool firstErases = false;
     } cases[] = {
         {"two records more, appended", "1", twoMore, "L0029002A ", "", 42, 42, 43, 38},
         {"nothing new: nothing asked, nothing appended", "1", sameLogger, "", "", 40, 40, 41, 40},
@@ -373,6 +378,10 @@ TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
          "First new record not after the last one saved: reading the whole memory", 82, 82, 83, -2},
         {"a file per session: the window from the journal", "0", twoMore, "L0029002A ", "", 2, 42,
          31, 38},
+        // Read once more and erased by a device that erased for a while: asked from record 41
+        // on, the last session would leave the first 40 new records behind.
+        {"a memory erased by the station, which then stops erasing", "1", fortyTwoMore,
+         "L0001002A ", "", 122, 82, 123, -2, true},
     };
     ConfSettings collect;
     collect.collect.emplace();
@@ -386,7 +395,12 @@ TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
         window.columns[0][setup::accelDays] = "3";
         ASSERT_FALSE(ChannelSetupFile(b.station).saveLoggerSetup(1, window));
         b.port.attach(b.addLogger(loggerWith("KV00000001", 40)));
+        if (c.firstErases) {
+            (void)b.read(1, 1);
+            b.station.devices[1][field::eraseMemory] = "1";
+        }
         const SessionResult first = b.read(1, 1);
+        b.station.devices[1][field::eraseMemory] = "0";
         b.port.attach(c.second(b));
         const double start = b.now();
         const SessionResult second = b.read(1, 2);
@@ -412,10 +426,13 @@ TEST(StationJournal, ALoggerWhoseMemoryIsKeptGivesOnlyItsNewRecords) {
         const std::vector<Reading> inFile = parseDataFile(bytes).readings;
         EXPECT_EQ(history[c.history - 2].values[1], inFile[inFile.size() - 2].values[1])
             << c.legend;
-        EXPECT_NEAR(*first.lineSeconds - *second.lineSeconds, c.recordsSaved * 17 * sim::byteTime,
-                    0.1)
-            << c.legend;
-        EXPECT_EQ(b.linesStarting("Line time "), 2) << c.legend;
+        // An erase takes line time of its own.
+        if (!c.firstErases) {
+            EXPECT_NEAR(*first.lineSeconds - *second.lineSeconds,
+                        c.recordsSaved * 17 * sim::byteTime, 0.1)
+                << c.legend;
+        }
+        EXPECT_EQ(b.linesStarting("Line time "), c.firstErases ? 3 : 2) << c.legend;
     }
 }
 
