@@ -165,6 +165,11 @@ public:
     bool waitForCount(const std::string &topicPart, std::size_t count, double seconds) {
         return waitFor([&](const auto &all) { return matching(all, topicPart) >= count; }, seconds);
     }
+    // Retained, as an earlier program would have left it.
+    void publishRetained(const std::string &topic, const std::string &payload) {
+        mosquitto_publish(client_, nullptr, topic.c_str(), int(payload.size()), payload.data(), 1,
+                          true);
+    }
     std::vector<MqttMessage> messages() {
         std::lock_guard lock(mutex_);
         return messages_;
