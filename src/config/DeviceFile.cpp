@@ -21,17 +21,21 @@ std::size_t valueOf(int f) {
 
 } // namespace
 
-ConfigError DeviceFile::loadDeviceTable() {
-    return readRecords(station_.configDir() / files::deviceProperties, deviceLayout,
-                       [this](const XMLData &document) {
+ConfigError readDeviceTable(const std::filesystem::path &configDir, DeviceTable &devices) {
+    return readRecords(configDir / files::deviceProperties, deviceLayout,
+                       [&devices](const XMLData &document) {
                            for (const XmlRecord &record : document.records()) {
                                if (record.place() < 1)
                                    continue;
-                               DeviceRecord &device = station_.devices.at(record.place());
+                               DeviceRecord &device = devices.at(record.place());
                                for (std::size_t p = 0; p < record.valueCount(); ++p)
                                    device[static_cast<int>(p) + 1] = record.value(p);
                            }
                        });
+}
+
+ConfigError DeviceFile::loadDeviceTable() {
+    return readDeviceTable(station_.configDir(), station_.devices);
 }
 
 template <typename Write> ConfigError DeviceFile::saveSelected(Write write) {

@@ -6,11 +6,16 @@
 #include "config/ConfigError.h"
 #include "config/Tables.h"
 
+#include <filesystem>
 #include <string>
 
 namespace vantrell {
 
 class Station;
+
+// The device table of `configDir` into `devices`, as loadDeviceTable reads it; for a reader
+// beside the station (its own thread), which sees the operator's changes once they are saved.
+ConfigError readDeviceTable(const std::filesystem::path &configDir, DeviceTable &devices);
 
 class DeviceFile {
 public:

@@ -13,19 +13,22 @@ using Json = nlohmann::ordered_json;
 Json timeOrNull(const std::optional<UtcSeconds> &utc) {
     return utc ? Json(isoUtc(*utc)) : Json(nullptr);
 }
+} // namespace
 
-// Units and names come from loggers; a byte that is no UTF-8 must not cost the reading.
-std::string dumped(const Json &json) {
+std::string payloadText(const Json &json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
-} // namespace
 
 std::string stationTopic(const std::string &topic, const std::string &station) {
     return topic + "/" + station;
 }
 
 std::string readingTopic(const std::string &root, const UnpublishedReading &reading) {
-    return root + "/" + topicLevel(reading.serial) + "/" + std::to_string(reading.channel);
+    return channelTopic(root, reading.serial, reading.channel);
+}
+
+std::string channelTopic(const std::string &root, const std::string &serial, int channel) {
+    return root + "/" + topicLevel(serial) + "/" + std::to_string(channel);
 }
 
 std::string deviceStatusTopic(const std::string &root, int device) {
@@ -48,9 +51,9 @@ std::string readingPayload(const UnpublishedReading &reading) {
     payload += R"(","value":)";
     payload += reading.value ? Json(*reading.value).dump() : "null";
     payload += R"(,"unit":)";
-    payload += dumped(reading.unit);
+    payload += payloadText(reading.unit);
     payload += R"(,"name":)";
-    payload += dumped(reading.name);
+    payload += payloadText(reading.name);
     payload += R"(,"device":)";
     payload += std::to_string(reading.device);
     payload += '}';
@@ -70,7 +73,7 @@ std::string deviceStatusPayload(const DeviceJournal &device) {
                        {"last_good_read", timeOrNull(device.lastGoodRead)},
                        {"missed_times", device.missedTimes},
                        {"last_session", timeOrNull(lastSession)}};
-    return dumped(payload);
+    return payloadText(payload);
 }
 
 } // namespace vantrell

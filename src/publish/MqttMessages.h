@@ -5,6 +5,8 @@
 
 #include "journal/Journal.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <string>
 
 namespace vantrell {
@@ -20,6 +22,8 @@ std::string stationTopic(const std::string &topic, const std::string &station);
 // `<root>/<serial>/<channel>`, the serial as a topic level (percent-encoded): whatever a logger
 // answers, its readings get a topic the broker takes.
 std::string readingTopic(const std::string &root, const UnpublishedReading &reading);
+// The same for a channel of a logger, whatever reading.
+std::string channelTopic(const std::string &root, const std::string &serial, int channel);
 std::string deviceStatusTopic(const std::string &root, int device);
 std::string stateTopic(const std::string &root);
 
@@ -28,5 +32,8 @@ std::string readingPayload(const UnpublishedReading &reading);
 // {"letter", "words", "last_good_read", "missed_times", "last_session"}; times in UTC, null when
 // there is none.
 std::string deviceStatusPayload(const DeviceJournal &device);
+// A payload as text; units and names come from loggers, and a byte that is no UTF-8 must not
+// cost the message.
+std::string payloadText(const nlohmann::ordered_json &json);
 
 } // namespace vantrell

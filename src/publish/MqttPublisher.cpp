@@ -3,6 +3,7 @@
 #include "config/Tables.h"
 #include "general/Clock.h"
 #include "journal/Journal.h"
+#include "publish/HomeAssistantAnnouncer.h"
 #include "publish/MqttMessages.h"
 
 #include <mosquitto.h>
@@ -53,6 +54,7 @@ constexpr int loopMillis = 100;
 // Where the system's certificate authorities live when no ca_file is given.
 constexpr const char *systemCertificates = "/etc/ssl/certs";
 constexpr const char *keptForLater = "; readings kept for later";
+constexpr const char *configsKept = "; the Home Assistant configs on the broker stay as they are";
 
 std::once_flag libraryStarted;
 
@@ -86,6 +88,7 @@ public:
         mosquitto_connect_callback_set(client_, onConnect);
         mosquitto_disconnect_callback_set(client_, onDisconnect);
         mosquitto_publish_callback_set(client_, onPublish);
+        mosquitto_message_callback_set(client_, onMessage);
         // The journal's window is the only limit on messages in flight. Without Nagle's delay:
         // a window's last messages would wait for the broker's delayed TCP acknowledgement.
         mosquitto_max_inflight_messages_set(client_, 0);
@@ -147,6 +150,12 @@ public:
         return std::nullopt;
     }
 
+    // What arrives for it comes with takeHeard(); a retained message as well, on subscribing.
+    void subscribe(const char *filter, std::string &problem) {
+        if (const int rc = mosquitto_subscribe(client_, nullptr, filter, 0); rc != MOSQ_ERR_SUCCESS)
+            problem = describe(rc);
+    }
+
     void disconnect() {
         mosquitto_disconnect(client_);
         mosquitto_loop(client_, 0, 1);
@@ -154,6 +163,8 @@ public:
 
     // Message ids the broker acknowledged since the last call.
     std::vector<int> takeAcknowledged() { return std::exchange(acknowledged_, {}); }
+    // Messages of its subscriptions since the last call.
+    std::vector<RetainedConfig> takeHeard() { return std::exchange(heard_, {}); }
 
 private:
     static std::string describe(int rc) {
@@ -181,24 +192,33 @@ private:
     static void onPublish(mosquitto *, void *self, int mid) {
         static_cast<BrokerConnection *>(self)->acknowledged_.push_back(mid);
     }
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *m) {
+        static_cast<BrokerConnection *>(self)->heard_.push_back(
+            {m->topic,
+             std::string(static_cast<const char *>(m->payload), std::size_t(m->payloadlen))});
+    }
 
     mosquitto *client_;
     int qos_;
     State state_ = State::connecting;
     std::string reason_;
     std::vector<int> acknowledged_;
+    std::vector<RetainedConfig> heard_;
 };
 
 // The thread's side: the journal, the connection of the moment, and what is in flight on it.
 class PublisherRun {
 public:
     PublisherRun(const std::filesystem::path &journalFile, const MqttSettings &settings,
-                 const std::string &password, const std::filesystem::path &caFile,
+                 const std::filesystem::path &configDir, const std::string &password,
                  const PublisherLog &log, const Clock &clock, std::atomic<bool> &connected)
         : clock_(clock), connected_(connected), journalFile_(journalFile), settings_(settings),
-          password_(password), caFile_(caFile), log_(log),
+          password_(password), caFile_(settings.caFile), log_(log),
           root_(stationTopic(settings.topic, settings.station)), retry_(clock_, 0),
-          poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {}
+          poll_(clock_, 0), connectLimit_(clock_, connectSeconds) {
+        if (settings.homeAssistantDiscovery())
+            discovery_.emplace(settings, configDir);
+    }
 
     void sessionEnded() { lookAgain_ = true; }
 
@@ -318,7 +338,9 @@ private:
             lookAgain_ = false;
             more_ = true;
             publishDeviceStates();
+            announce();
         }
+        answerHeard();
         if (more_ && inFlight_.size() + refill <= window)
             publishReadings();
     }
@@ -333,6 +355,53 @@ private:
             problem(failed);
         published_.clear();
         lookAgain_ = true;
+        if (discovery_) {
+            discovery_->connected();
+            connection_->subscribe(homeassistant::configFilter, failed);
+            if (!failed.empty())
+                discoveryProblem(failed);
+        }
+    }
+
+    void announce() {
+        if (!discovery_)
+            return;
+        std::string failed;
+        publishConfigs(discovery_->changes(*journal_, failed));
+        if (failed.empty())
+            lastDiscoveryProblem_.clear();
+        else
+            discoveryProblem(failed);
+    }
+
+    void answerHeard() {
+        if (!discovery_)
+            return;
+        std::vector<RetainedConfig> answers;
+        for (const RetainedConfig &config : connection_->takeHeard())
+            if (auto answer = discovery_->heard(config))
+                answers.push_back(std::move(*answer));
+        publishConfigs(answers);
+    }
+
+    void publishConfigs(const std::vector<RetainedConfig> &configs) {
+        for (const RetainedConfig &config : configs) {
+            std::string failed;
+            if (connection_->publish(config.topic, config.payload, true, failed))
+                discovery_->sent(config);
+            else
+                discoveryProblem("cannot publish " + config.topic + ": " + failed);
+            if (connection_->state() != BrokerConnection::State::connected)
+                return;
+        }
+    }
+
+    // Said once while it lasts, like the broker's problems.
+    void discoveryProblem(const std::string &text) {
+        if (text == lastDiscoveryProblem_)
+            return;
+        lastDiscoveryProblem_ = text;
+        log_(LogPriority::warning, text + configsKept);
     }
 
     // A marker moves on only past the readings acknowledged with all before them: one the
@@ -450,6 +519,8 @@ private:
     std::size_t acknowledgedReadings_ = 0;
     std::vector<UnpublishedReading> batch_;
     std::map<int, std::pair<UtcSeconds, std::string>> published_; // device -> its last session
+    std::optional<HomeAssistantAnnouncer> discovery_;
+    std::string lastDiscoveryProblem_;
 };
 
 } // namespace
@@ -457,8 +528,8 @@ private:
 MqttPublisher::MqttPublisher(std::filesystem::path journalFile, MqttSettings settings,
                              const std::filesystem::path &configDir, PublisherLog log,
                              const Clock &clock)
-    : journalFile_(std::move(journalFile)), settings_(std::move(settings)), log_(std::move(log)),
-      clock_(clock) {
+    : journalFile_(std::move(journalFile)), settings_(std::move(settings)), configDir_(configDir),
+      log_(std::move(log)), clock_(clock) {
     std::call_once(libraryStarted, [] { mosquitto_lib_init(); });
     settings_.caFile = fromConfigDir(configDir, settings_.caFile);
     if (!settings_.passwordFile.empty())
@@ -511,7 +582,7 @@ double MqttPublisher::threadCpuSeconds() const {
 }
 
 void MqttPublisher::run() {
-    PublisherRun publisher(journalFile_, settings_, password_, settings_.caFile, log_, clock_,
+    PublisherRun publisher(journalFile_, settings_, configDir_, password_, log_, clock_,
                            connected_);
     std::uint64_t seen = 0;
     for (;;) {

@@ -2,7 +2,8 @@
 // meets the station only through the journal: the loop records readings (marked as still to go)
 // and says when a session ended; the publisher sends them in the order they were recorded and
 // removes a reading's mark when the broker acknowledged it. A broker that is down, refuses the
-// login or never answers costs the station nothing: the readings wait in the journal.
+// login or never answers costs the station nothing: the readings wait in the journal. With
+// Home Assistant discovery on, it also reads the device table as the operator last saved it.
 //
 // What is guaranteed: every reading recorded while the broker is configured is published until
 // acknowledged (QoS 1), and one acknowledged is never sent again. After a lost connection or a
@@ -58,6 +59,7 @@ private:
     // Set before the thread starts and never changed after: read by both threads unguarded.
     std::filesystem::path journalFile_;
     MqttSettings settings_;
+    std::filesystem::path configDir_;
     std::string password_;
     PublisherLog log_;
     const Clock &clock_; // safe from any thread

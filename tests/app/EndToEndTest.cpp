@@ -2,16 +2,22 @@
 // configured with vantrelld's own commands only, "vantrelld run" holding it, and "vantrelld
 // read 1" asking the running station to read the station vantrell-sim serves on a
 // pseudo-terminal, through the real serial port, in real time. The journal and the metrics file
-// are on: the session and its readings land in the journal, and the metrics count it.
+// are on: the session and its readings land in the journal, and the metrics count it. Two such
+// stations publish to brokers bridged to a central one, as the README's example sets them up.
 #include "Programs.h"
 #include "TempFolder.h"
 #include "config/ConfigStation.h"
 #include "journal/Journal.h"
+#include "publish/MqttTestBroker.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <fstream>
+#include <memory>
+#include <numeric>
+#include <set>
 
 namespace vantrell {
 namespace {
@@ -122,6 +128,90 @@ TEST(EndToEnd, AStationSetUpFromTheCommandLineIsReadWhileRunHoldsTheFolder) {
           "\nvantrell_records_read_total{station=\"station\",device=\"1\"} 30\n",
           "\nvantrell_build_info{station=\"station\",version=\"" VANTRELL_VERSION "\"} 1\n"})
         EXPECT_NE(metrics.find(sample), std::string::npos) << sample << "in:\n" << metrics;
+}
+
+// The README's bridge for one host, for `site`, to the central broker on `centralPort`.
+std::string readmeBridge(const std::string &site, int centralPort) {
+    const std::string readme = test::readBytes(std::string(VANTRELL_SOURCE_DIR) + "/README.md");
+    const auto from = readme.find("```\nconnection vantrell-central\naddress 127.0.0.1:1883\n");
+    const auto start = from == std::string::npos ? readme.size() : from + 4;
+    const std::string bridge = readme.substr(start, readme.find("```", start) - start);
+    return test::replaced(test::replaced(bridge, ":1883", ":" + std::to_string(centralPort)),
+                          "site-a", site, true);
+}
+
+// Each station's session runs while the central broker is down: what it publishes waits in its
+// site broker's bridge, the subscriber's session waits in the centre's store, and all of it
+// arrives once the centre is back on its port.
+TEST(EndToEnd, TwoSitesBridgedToTheCentreLoseNothingWhileItRestarts) {
+    constexpr double patience = 60;
+    constexpr double sessionSeconds = 120; // the switch's eight positions in real time: about 70
+    TempFolder folder;
+    testing::TestBroker central;
+    ASSERT_TRUE(central.start());
+    testing::TestSubscriber centre(central.port, "vantrell/#", "vantrell-test-centre");
+    const struct {
+        const char *legend;
+        std::string station, site;
+    } stations[] = {{"the first site's station", "north", "site-a"},
+                    {"the second site's", "south", "site-b"}};
+    std::vector<std::unique_ptr<testing::TestBroker>> sites;
+    std::vector<std::unique_ptr<ChildProcess>> sims, runs;
+    const auto logs = [&] {
+        return std::accumulate(
+            sites.begin(), sites.end(), central.log(),
+            [](std::string text, const auto &site) { return text + site->log(); });
+    };
+    for (const auto &s : stations) {
+        sites.push_back(std::make_unique<testing::TestBroker>(readmeBridge(s.site, central.port)));
+        ASSERT_TRUE(sites.back()->start()) << s.legend << logs();
+        sims.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{testing::programs + "vantrell-sim", "--switch", "--logger",
+                                     "serial=KV20260001,model=1,records=30,position=2"}));
+        const auto pty = sims.back()->readLine(10);
+        ASSERT_TRUE(pty && pty->starts_with("/dev/")) << pty.value_or("(nothing)");
+        const auto config = folder / s.station;
+        testing::configureSwitchedLogger(config);
+        testing::mapPortOne(config, *pty);
+        expectDone(config, {"schedule", "set", "1", "0"}); // due as soon as run starts
+        testing::editDevice(config, 1, [](DeviceRecord &d) { d[field::scheduleSlot1] = "1"; });
+        std::ofstream(config / "vantrell.conf")
+            << "[mqtt]\nurl = " << sites.back()->url() << "\nstation = " << s.station << "\n";
+    }
+    for (const auto &s : stations)
+        runs.push_back(std::make_unique<ChildProcess>(vantrelld(folder / s.station, {"run"}),
+                                                      testing::Launch{true, {}}));
+    for (const auto &s : stations)
+        ASSERT_TRUE(centre.waitForCount("vantrell/" + s.station + "/state", 1, patience)) << logs();
+    central.stop();
+    for (std::size_t k = 0; k < sites.size(); ++k) {
+        testing::TestSubscriber site(sites[k]->port, "vantrell/+/device/1/status",
+                                     "vantrell-test-" + stations[k].site);
+        ASSERT_TRUE(site.waitForCount("/status", 1, sessionSeconds)) << logs();
+    }
+    ASSERT_TRUE(central.start()) << logs();
+
+    // Every reading of both loggers: thirty records of two channels each.
+    EXPECT_TRUE(centre.waitFor(
+        [&](const std::vector<testing::MqttMessage> &all) {
+            std::set<std::pair<std::string, std::string>> arrived;
+            for (const testing::MqttMessage &m : all)
+                if (m.payload.starts_with(R"({"time")"))
+                    arrived.emplace(m.topic, nlohmann::json::parse(m.payload).at("time"));
+            return arrived.size() == 2u * 30 * 2;
+        },
+        patience))
+        << logs();
+    // Every station's state and device status: passed on, and retained for one that comes now.
+    const auto told = [&](const std::vector<testing::MqttMessage> &all) {
+        return std::all_of(std::begin(stations), std::end(stations), [&](const auto &s) {
+            return testing::TestSubscriber::matching(all, "vantrell/" + s.station + "/state") &&
+                   testing::TestSubscriber::matching(all, "/" + s.station + "/device/1/status");
+        });
+    };
+    EXPECT_TRUE(centre.waitFor(told, patience)) << "passed on";
+    testing::TestSubscriber late(central.port, "vantrell/#", "vantrell-test-late");
+    EXPECT_TRUE(late.waitFor(told, patience)) << "retained";
 }
 
 } // namespace

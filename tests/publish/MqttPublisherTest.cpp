@@ -4,6 +4,7 @@
 #include "publish/MqttPublisher.h"
 
 #include "LogLines.h"
+#include "config/ConfigStation.h"
 #include "journal/JournalFixture.h"
 #include "publish/MqttTestBroker.h"
 #include "sim/virtualtime/VirtualClock.h"
@@ -243,6 +244,89 @@ TEST_F(MqttPublisherTest, KilledPublisherLeavesOfflineAndACleanStopSaysIt) {
     ASSERT_TRUE(subscriber.waitFor(last("online"), patience));
     p->stop();
     EXPECT_TRUE(subscriber.waitFor(last("offline"), patience)) << "said on a clean stop";
+}
+
+// Whether the messages so far leave `topic` retained with every key of `part` as given (an empty
+// part: none retained).
+bool keeps(const std::vector<MqttMessage> &messages, const std::string &topic,
+           const std::string &part) {
+    nlohmann::json last;
+    for (const MqttMessage &m : messages)
+        if (m.topic == topic)
+            last = m.payload.empty() ? nlohmann::json() : nlohmann::json::parse(m.payload);
+    const auto expected = nlohmann::json::parse(part.empty() ? "null" : part);
+    if (last.is_null() || expected.is_null())
+        return last.is_null() && expected.is_null();
+    for (const auto &[key, value] : expected.items())
+        if (last.value(key, nlohmann::json()) != value)
+            return false;
+    return true;
+}
+
+TEST_F(MqttPublisherTest, HomeAssistantFindsTheDeviceTablesSensorsAndLosesThoseRemoved) {
+    settings.discovery = "homeassistant";
+    // Device 1 on logger KV12345678, described; device 2 on a serial no object id takes.
+    const std::string device1 = "1:0,netw0101,0,0,KV12345678,,,,,,,,0,Hall";
+    test::writeBytes(folder / "prop.xml",
+                     test::positionalFile(test::records(device1 + ";2:0,netw0101,0,0,12+4KV0126")));
+    record(1);
+    record(memory(1), true, 2, "12+4KV0126");
+    record(memory(1), true, 1, "KV00000001"); // read before the record named another logger
+    const std::string ha = "homeassistant/sensor/vantrell_st1";
+    const std::string earlier = ha + "_KV99999999_1/config", other = ha + "_x_KV1_1/config";
+    TestSubscriber watcher(broker.port, "homeassistant/#", "vantrell-test-ha");
+    watcher.publishRetained(earlier, R"({"state_topic":"vantrell/st1/KV99999999/1"})");
+    watcher.publishRetained(other, R"({"state_topic":"vantrell/st1_x/KV1/1"})");
+    ASSERT_TRUE(watcher.waitForCount("/config", 2, patience));
+
+    const struct {
+        const char *legend;
+        std::string topic;
+        std::string before, after; // the config or the part that matters; empty: none retained
+    } cases[] = {
+        {"a channel: its reading's value, name, unit and logger", ha + "_KV12345678_1/config",
+         R"({"name":"Kanal 1","unique_id":"vantrell_st1_KV12345678_1",)"
+         R"("state_topic":"vantrell/st1/KV12345678/1","value_template":"{{ value_json.value }}",)"
+         R"("availability_topic":"vantrell/st1/state","payload_available":"online",)"
+         R"("payload_not_available":"offline","unit_of_measurement":"°C",)"
+         R"("state_class":"measurement","device":{"identifiers":["vantrell_st1_KV12345678"],)"
+         R"("serial_number":"KV12345678","name":"Hall KV12345678","via_device":"vantrell_st1"}})",
+         R"({"name":"Vorlauf","unit_of_measurement":"K"})"},
+        {"a serial no object id takes, made safe", ha + "_12_4KV0126_4/config",
+         R"({"state_topic":"vantrell/st1/12%2B4KV0126/4"})", ""},
+        {"a device's status, named after its description", ha + "_device_1_status/config",
+         R"({"name":"Hall status","state_topic":"vantrell/st1/device/1/status",)"
+         R"("value_template":"{{ value_json.letter }}",)"
+         R"("json_attributes_topic":"vantrell/st1/device/1/status",)"
+         R"("device":{"identifiers":["vantrell_st1"],"name":"Vantrell st1"}})",
+         R"({"name":"Hall status"})"},
+        {"a device without a description", ha + "_device_2_status/config",
+         R"({"name":"Device 2 status"})", ""},
+        {"a logger its record no longer names", ha + "_KV00000001_1/config", "", ""},
+        {"left by an earlier run, of a logger since removed", earlier, "", ""},
+        {"another station's, whose name begins alike", other,
+         R"({"state_topic":"vantrell/st1_x/KV1/1"})", R"({"state_topic":"vantrell/st1_x/KV1/1"})"},
+    };
+    const auto settled = [&](bool after) {
+        return [&cases, after](const std::vector<MqttMessage> &all) {
+            return std::all_of(std::begin(cases), std::end(cases), [&](const auto &c) {
+                return keeps(all, c.topic, after ? c.after : c.before);
+            });
+        };
+    };
+    auto p = publisher();
+    EXPECT_TRUE(watcher.waitFor(settled(false), patience)) << lines.all();
+
+    test::writeBytes(folder / "prop.xml", test::positionalFile(test::records(device1)));
+    const auto later = memory(1, {2026, 3, 2, 0, 0, 0});
+    LoggerReadings renamed = batchOf(later);
+    renamed.channels[0] = {true, "Vorlauf", "K"};
+    StoredReadings stored;
+    ASSERT_EQ(journal->recordReadings(renamed, stored).text, "");
+    p->sessionEnded();
+    EXPECT_TRUE(watcher.waitFor(settled(true), patience)) << lines.all();
+    TestSubscriber late(broker.port, "homeassistant/#", "vantrell-test-ha-late");
+    EXPECT_TRUE(late.waitFor(settled(true), patience)) << "as the broker keeps them";
 }
 
 struct Login {

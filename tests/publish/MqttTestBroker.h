@@ -2,7 +2,7 @@
 // configuration the test writes: an anonymous listener for the test's own subscriber and, beside
 // it, one that asks for a password and one that speaks TLS with a certificate authority made
 // here. Subscriptions persist across a restart of the broker, so a subscriber misses nothing
-// while the broker is down.
+// while the broker is down. What it logs is kept in its folder, for a test's failure message.
 #pragma once
 
 #include "FreePort.h"
@@ -35,7 +35,8 @@ public:
     inline static const std::string user = "vantrell";
     inline static const std::string password = "s3cret";
 
-    TestBroker() {
+    // `more` is added to the configuration at its end: a bridge, say.
+    explicit TestBroker(const std::string &more = {}) {
         std::call_once(libraryStarted_, [] { mosquitto_lib_init(); });
         makeCertificates();
         const std::string passwords = (folder / "passwords").string();
@@ -47,13 +48,16 @@ public:
             conf << "user root\n";
         conf << "per_listener_settings true\nset_tcp_nodelay true\npersistence "
                 "true\npersistence_location "
-             << folder.path().string() << "/\nmax_queued_messages 0\nlog_dest stderr\n"
+             << folder.path().string()
+             << "/\nmax_queued_messages 0\nlog_dest stderr\nlog_dest file " << logFile().string()
+             << "\n"
              << "listener " << port << " 127.0.0.1\nallow_anonymous true\n"
              << "listener " << passwordPort << " 127.0.0.1\nallow_anonymous false\n"
              << "password_file " << passwords << "\n"
              << "listener " << tlsPort << " 127.0.0.1\nallow_anonymous true\n"
              << "cafile " << caFile().string() << "\ncertfile " << (folder / "server.pem").string()
-             << "\nkeyfile " << (folder / "server.key").string() << "\n";
+             << "\nkeyfile " << (folder / "server.key").string() << "\n"
+             << more;
     }
 
     // True once the broker says it runs.
@@ -72,6 +76,11 @@ public:
     std::string passwordUrl() const { return "mqtt://127.0.0.1:" + std::to_string(passwordPort); }
     std::string tlsUrl() const { return "mqtts://127.0.0.1:" + std::to_string(tlsPort); }
     std::filesystem::path caFile() const { return folder / "ca.pem"; }
+    std::filesystem::path logFile() const { return folder / "mosquitto.log"; }
+    std::string log() const {
+        std::ifstream in(logFile());
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
 
     TempFolder folder;
     const int port = freePort();
@@ -164,6 +173,11 @@ public:
     }
     bool waitForCount(const std::string &topicPart, std::size_t count, double seconds) {
         return waitFor([&](const auto &all) { return matching(all, topicPart) >= count; }, seconds);
+    }
+    // Retained, as an earlier program would have left it.
+    void publishRetained(const std::string &topic, const std::string &payload) {
+        mosquitto_publish(client_, nullptr, topic.c_str(), int(payload.size()), payload.data(), 1,
+                          true);
     }
     std::vector<MqttMessage> messages() {
         std::lock_guard lock(mutex_);
