@@ -95,6 +95,13 @@ constexpr bool dataSaved(std::string_view mark) {
            mark == letterOf(SessionStatus::alarmNotSent);
 }
 
+// Whether another session may bring what this one did not: "P" is a logger that is another one,
+// and "X", "F" and "A" have their data saved (the outbox retries a failed delivery).
+constexpr bool retryMayMend(std::string_view mark) {
+    const std::optional<SessionStatus> status = statusOfMark(mark);
+    return status && !dataSaved(mark) && *status != SessionStatus::serialMismatch;
+}
+
 // How a protocol step ended, and the letter it leaves in the done mark: a failure mostly has
 // one, a silent logger none, and a call made after a refused initialisation string succeeds
 // but still leaves "M". `problem`: a fault of the station's own that the operator must mend (a

@@ -163,6 +163,8 @@ SessionRequest Schedule::requestFor(int slot, int time) const {
 
 void Schedule::readDevice(int slot, int time) {
     retries_.sessionEnded(time, slot, session_.read(requestFor(slot, time)));
+    if (!retries_.waiting(time, slot))
+        session_.timeEnded(slot);
 }
 
 // The retries of a time stop where the next time that is set begins.
@@ -196,7 +198,8 @@ std::optional<int> Schedule::runTime(int time) {
         logFailure(marks.writeDailyMark(slot, scheduled));
     }
     if (retries_.waiting(time) && nextTimeCome(time))
-        retries_.giveUp(time);
+        for (const int device : retries_.giveUp(time))
+            session_.timeEnded(device);
     if (const std::optional<int> retry = retries_.takeDue(time))
         return retry;
     if (!retries_.waiting(time))

@@ -479,6 +479,11 @@ void Session::finish() {
     station_.progress().closeWindow();
 }
 
+void Session::timeEnded(int device) {
+    if (journal_ != nullptr)
+        journal_->timeEnded(device);
+}
+
 void Session::noteLineTime() {
     if (!lineTakenAt_)
         return;

@@ -37,6 +37,9 @@ public:
     // Reads the requested device for its schedule time, leaves the letter in its done mark and
     // writes the marks file.
     SessionResult read(SessionRequest request);
+    // The schedule time's sessions of `device` are over, its retries included: what waited for
+    // the last of them (the silent-station alarm) is judged now.
+    void timeEnded(int device);
     // `ended` is told of every session once it has ended, also of one a stop cut short.
     using Ended = std::function<void(const SessionRequest &, const SessionResult &)>;
     void onEnded(Ended ended) { ended_ = std::move(ended); }

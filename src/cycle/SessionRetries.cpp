@@ -7,22 +7,11 @@
 
 namespace vantrell {
 
-namespace {
-
-// "P" is a logger that is another one, and "X", "F" and "A" have their data saved (the outbox
-// retries a failed delivery): no later session mends any of them.
-bool mendable(std::string_view mark) {
-    const std::optional<SessionStatus> status = statusOfMark(mark);
-    return status && !dataSaved(mark) && *status != SessionStatus::serialMismatch;
-}
-
-} // namespace
-
 void SessionRetries::sessionEnded(int time, int device, const SessionResult &result) {
     if (!settings_ || result.end == SessionEnd::abandoned)
         return;
     const int sessions = ++station_.sessionsInTime[{time, device}];
-    if (mendable(trim(result.mark)) && sessions <= settings_->times)
+    if (retryMayMend(trim(result.mark)) && sessions <= settings_->times)
         waiting_.insert_or_assign({time, device},
                                   Deadline(station_.clock(), settings_->afterMinutes * 60.0));
 }
@@ -37,7 +26,7 @@ std::optional<int> SessionRetries::takeDue(int time) {
     for (auto it = waiting_.lower_bound({time, 0});
          it != waiting_.end() && it->first.first == time;) {
         const int device = it->first.second;
-        if (!mendable(trim(station_.dailyMarks.at(2 * time, device)))) {
+        if (!retryMayMend(trim(station_.dailyMarks.at(2 * time, device)))) {
             it = waiting_.erase(it);
             continue;
         }
@@ -53,8 +42,19 @@ std::optional<int> SessionRetries::takeDue(int time) {
     return device;
 }
 
-void SessionRetries::giveUp(int time) {
-    std::erase_if(waiting_, [time](const auto &entry) { return entry.first.first == time; });
+bool SessionRetries::waiting(int time, int device) const {
+    return waiting_.contains({time, device});
+}
+
+std::vector<int> SessionRetries::giveUp(int time) {
+    std::vector<int> devices;
+    std::erase_if(waiting_, [time, &devices](const auto &entry) {
+        if (entry.first.first != time)
+            return false;
+        devices.push_back(entry.first.second);
+        return true;
+    });
+    return devices;
 }
 
 std::optional<LocalDateTime> SessionRetries::retryAt(int device) const {

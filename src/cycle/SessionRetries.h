@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vantrell {
 
@@ -24,10 +25,12 @@ public:
     // plans the next one when its letter may be mended and sessions are left.
     void sessionEnded(int time, int device, const SessionResult &result);
     bool waiting(int time) const;
+    bool waiting(int time, int device) const;
     // The device whose retry at `time` has come, the longest due first, taken off the plan; a
     // device whose mark was mended meanwhile (a session asked for by hand) is dropped.
     std::optional<int> takeDue(int time);
-    void giveUp(int time);
+    // Drops the retries of `time`; gives the devices whose retries they were.
+    std::vector<int> giveUp(int time);
     // When the retry of `device` comes, in the station's local time; nothing when none waits.
     std::optional<LocalDateTime> retryAt(int device) const;
     // A new day: nothing waits and nothing was counted.

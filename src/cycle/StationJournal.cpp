@@ -1,5 +1,6 @@
 #include "cycle/StationJournal.h"
 
+#include "config/SessionStatus.h"
 #include "cycle/Schedule.h"
 #include "forwarding/AlarmDelivery.h"
 #include "general/Progress.h"
@@ -33,7 +34,7 @@ SavedUpTo savedUpToOf(const LoggerResult &logger) {
 StationJournal::StationJournal(Station &station, const ConfSettings &settings)
     : station_(station), on_(settings.journalOn()), keepDays_(settings.journalSettings().keepDays),
       silenceSettings_(settings.silence), toPublish_(settings.mqtt && settings.mqtt->on()),
-      newRecordsOnly_(settings.newRecordsOnly()) {
+      newRecordsOnly_(settings.newRecordsOnly()), retriesOn_(settings.retry.has_value()) {
     const std::filesystem::path file = settings.journalSettings().file;
     file_ = file.is_relative() ? station.configDir() / file : file;
 }
@@ -144,9 +145,15 @@ void StationJournal::sessionEnded(const SessionRequest &request, const SessionRe
     row_.attempts = attempts;
     const JournalProblem problem = journal->recordSession(row_, repeatsTime_);
     report(problem);
-    if (!problem && silence_)
+    if (!problem && silence_ && !(retriesOn_ && retryMayMend(row_.letter)))
         report(silence_->check(*journal, row_.device));
     pruneOncePerDay(row_.ended);
+}
+
+void StationJournal::timeEnded(int device) {
+    Journal *journal = this->journal();
+    if (journal != nullptr && silence_)
+        report(silence_->check(*journal, device));
 }
 
 void StationJournal::pruneOncePerDay(UtcSeconds now) {

@@ -50,7 +50,10 @@ public:
     // in full go into the journal.
     void loggerTransferred(const SessionRequest &request, const LoggerResult &logger);
     // An abandoned session (the program is ending) leaves a row without a letter.
+    // With [retry], a session that another may mend leaves the silent-station alarm to
+    // timeEnded: a device read again minutes later has not been silent yet.
     void sessionEnded(const SessionRequest &request, const SessionResult &result, int attempts);
+    void timeEnded(int device);
 
     // [collect]: a device that does not erase its loggers asks each only for its new records.
     bool newRecordsOnly() const { return newRecordsOnly_; }
@@ -75,6 +78,7 @@ private:
     // Readings recorded while no broker is configured are never published.
     bool toPublish_;
     bool newRecordsOnly_;
+    bool retriesOn_;
     std::unique_ptr<Journal> journal_;
     std::optional<SilenceAlarm> silence_;
     OncePerTime openTried_;

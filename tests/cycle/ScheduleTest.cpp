@@ -386,6 +386,7 @@ TEST(Schedule, ADeviceReadAgainWithinItsTime) {
         SCOPED_TRACE(c.legend);
         ConfSettings settings;
         settings.journal.emplace();
+        settings.silence = SilenceSettings{1};
         if (c.afterMinutes)
             settings.retry = RetrySettings{*c.afterMinutes, 2};
         CycleBench b({2026, 2, 3, 5, 58, 0}, settings);
@@ -421,6 +422,10 @@ TEST(Schedule, ADeviceReadAgainWithinItsTime) {
         EXPECT_NE(b.mark(1, 2), "") << "the next time's session is not held up";
         EXPECT_EQ(sessions(), read + 1);
         EXPECT_EQ(b.deviceJournal(1).lastLetters.substr(0, read), c.journaled);
+        const auto silent = std::count_if(b.alarmMails.begin(), b.alarmMails.end(), [](auto &m) {
+            return m.subject.starts_with("Station silent");
+        });
+        EXPECT_EQ(silent, dataSaved(last) ? 0 : 1) << "the silence is judged on the time's last";
     }
 }
 
