@@ -64,6 +64,14 @@ DeviceRecord DeviceRecord::cleared() const {
     return record;
 }
 
+std::vector<int> devicesDueAt(const DeviceTable &devices, int time) {
+    std::vector<int> due;
+    for (int d = 1; d <= maxDevices; ++d)
+        if (devices[d].flag(field::active) && devices[d].scheduledAt(time))
+            due.push_back(d);
+    return due;
+}
+
 bool DeviceRecord::isFree() const {
     const std::string &c = connection();
     if (!c.empty() && c != localConnection)

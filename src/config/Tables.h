@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vantrell {
 
@@ -125,6 +126,9 @@ struct DeviceRecord {
 
 // Slot k (1..50) is row k of the phone list.
 using DeviceTable = OneBased<DeviceRecord, maxDevices>;
+
+// The active devices scheduled at time `time` (1..4): those its report names.
+std::vector<int> devicesDueAt(const DeviceTable &devices, int time);
 
 // Entry s (1..4) is the list index of schedule time s; "-1" or "" means not set.
 using ScheduleTimes = OneBased<std::string, scheduleTimeCount>;

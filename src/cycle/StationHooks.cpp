@@ -56,10 +56,7 @@ void StationHooks::reportSent(const Station &station, int time) {
     if (settings_.afterReport.empty())
         return;
     std::vector<std::string> devices, letters, words;
-    for (int d = 1; d <= maxDevices; ++d) {
-        const DeviceRecord &device = station.devices[d];
-        if (!device.flag(field::active) || !device.scheduledAt(time))
-            continue;
+    for (const int d : devicesDueAt(station.devices, time)) {
         devices.push_back(std::to_string(d));
         letters.push_back(trim(station.dailyMarks.at(2 * time, d)));
         words.push_back(wordsOf(letters.back()));

@@ -61,12 +61,8 @@ void Report::sendRunReport() {
 // the "no devices" line never hides a device that was due.
 void Report::appendDeviceLines(MailSession &mail, int time) {
     const int doneMark = station_.session.dailyMarkIndex + 1;
-    int due = 0;
-    for (int d = 1; d <= maxDevices; ++d) {
-        const DeviceRecord &device = station_.devices[d];
-        if (!device.flag(field::active) || !device.scheduledAt(time))
-            continue;
-        ++due;
+    const std::vector<int> due = devicesDueAt(station_.devices, time);
+    for (const int d : due) {
         std::string line = statusReportText(trim(station_.dailyMarks.at(doneMark, d)));
         if (station_.retriedFromOutbox.contains({time, d}))
             line += retriedLater;
@@ -77,7 +73,7 @@ void Report::appendDeviceLines(MailSession &mail, int time) {
             mail.setMessageText(mail.messageText() + reportDevice + std::to_string(d) + line +
                                 reportLineEnd);
     }
-    if (due == 0)
+    if (due.empty())
         mail.setMessageText(mail.messageText() + reportNoDevices);
 }
 
